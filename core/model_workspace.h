@@ -1,0 +1,79 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+struct lua_State;
+
+namespace kalvora {
+
+class Prompts;
+
+// 80-bit x87 extended precision: every model value, parameter and step size.
+using Extended = long double;
+
+inline constexpr int kModelListCapacity = 200;
+
+// Slot i (from 0) is variable i, slot N + j auxiliary variable j. Time is not in it.
+using StateVector = std::array<Extended, kModelListCapacity>;
+
+enum class ModelKind { Closed, Discrete, Continuous };
+
+// 0x00RRGGBB, so the core stays free of any toolkit colour type.
+using RgbColour = std::uint32_t;
+
+inline constexpr int kCycleColourCount = 102;  // cycles 1..100, non-convergence, divergence
+
+struct NoiseSettings {
+    bool noiseOn = false;
+    std::int32_t noiseVariable = 1;  // 1-based variable index
+    std::int32_t noiseType = 1;      // 1 normal, 2 uniform, anything else adds nothing
+    Extended noiseLevel = 0;
+    Extended noiseProbability = 0;
+    std::int32_t noisePeriod = 0;
+    std::int32_t noiseCounter = 0;
+    std::int32_t noiseSeed = 0;
+    // Read by ReseedIfFixed; mirrors the noise window's "Fix Random Seed For Each Run".
+    bool fixSeedForEachRun = false;
+};
+
+// The one loaded model and the run flags that every analysis shares. One instance lives for the whole
+// run of the program; tests and the batch tool make their own.
+struct ModelWorkspace {
+    ModelWorkspace();
+    ~ModelWorkspace();
+    ModelWorkspace(const ModelWorkspace&) = delete;
+    ModelWorkspace& operator=(const ModelWorkspace&) = delete;
+
+    std::string modelName;
+    std::string modelFile;
+    std::int32_t variableCount = 1;
+    std::int32_t parameterCount = 1;
+    std::int32_t auxiliaryCount = 0;
+    std::array<std::string, kModelListCapacity> variableNames{};
+    std::array<std::string, kModelListCapacity> parameterNames{};
+    std::array<Extended, kModelListCapacity> parameterValues{};
+    std::array<Extended, kModelListCapacity> initialValues{};
+    std::array<Extended, kModelListCapacity> defaultParameterValues{};
+    std::array<Extended, kModelListCapacity> defaultInitialValues{};
+    ModelKind kind = ModelKind::Closed;
+    bool discrete = true;
+    Extended stepSize = 0.01L;
+    bool errorFlag = false;
+    bool stopFlag = false;
+    std::string scriptText;
+    std::int32_t scriptStatus = 0;
+    lua_State* luaState = nullptr;
+    NoiseSettings noise;
+    std::string dataFolder;
+    std::string programFolder;
+    std::string tempFolder;
+    std::array<RgbColour, kCycleColourCount> cycleColours{};
+
+    // Where script messages go; the desktop's message boxes, a script in tests and the batch tool.
+    // Not owned. When null, messages are dropped.
+    Prompts* prompts = nullptr;
+};
+
+}  // namespace kalvora
