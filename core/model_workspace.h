@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/random_generator.h"
+
 struct lua_State;
 
 namespace kalvora {
@@ -70,6 +72,8 @@ struct ModelWorkspace {
     std::string programFolder;
     std::string tempFolder;
     std::array<RgbColour, kCycleColourCount> cycleColours{};
+    // The program-wide random generator (noise, random choices of the analyses).
+    RandomGenerator random;
 
     // Where script messages go; the desktop's message boxes, a script in tests and the batch tool.
     // Not owned. When null, messages are dropped.

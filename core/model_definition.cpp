@@ -1,0 +1,115 @@
+#include "core/model_definition.h"
+
+#include <vector>
+
+#include "core/model_shell.h"
+#include "core/numbers.h"
+
+namespace kalvora {
+namespace {
+
+std::string TooManyEntries(const std::string& what) {
+    return "Too many " + what + ": a model holds at most " + std::to_string(kModelListCapacity) +
+           " variables and auxiliary variables together, and at most " +
+           std::to_string(kModelListCapacity) + " parameters";
+}
+
+}  // namespace
+
+void ParseAssignmentList(const std::string& text, NameList& names, ValueList& values,
+                         std::int32_t& count) {
+    struct Entry {
+        std::string name;
+        Extended value;
+    };
+    std::vector<Entry> entries;
+    const std::size_t length = text.size();
+    std::size_t i = 0;
+    while (i < length) {
+        Entry entry;
+        std::string nameText;
+        while (i < length && text[i] != '=') {
+            if (text[i] != ' ') {
+                nameText.push_back(text[i]);
+            }
+            ++i;
+        }
+        if (i == length) {
+            // Blanks after the last comma are no entry; anything else lacks its value.
+            if (nameText.empty()) {
+                break;
+            }
+            throw DefinitionError("The entry '" + nameText +
+                                  "' has no \"=\" and value; write it as name=value");
+        }
+        entry.name = nameText;
+        std::string valueText;
+        while (i < length && text[i] != ',') {
+            if (text[i] != '=' && text[i] != ' ') {
+                valueText.push_back(text[i]);
+            }
+            ++i;
+        }
+        ++i;  // past the ","
+        entry.value = ParseFloat(valueText);
+        entries.push_back(std::move(entry));
+        if (entries.size() > static_cast<std::size_t>(kModelListCapacity)) {
+            throw DefinitionError(TooManyEntries("entries in \"" + text + "\""));
+        }
+    }
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        names[k] = std::move(entries[k].name);
+        values[k] = entries[k].value;
+    }
+    count = static_cast<std::int32_t>(entries.size());
+}
+
+void ParseNameList(const std::string& text, NameList& names, int firstIndex, std::int32_t& count) {
+    std::vector<std::string> entries;
+    const std::size_t length = text.size();
+    std::size_t i = 0;
+    while (i < length) {
+        std::string name;
+        while (i < length && text[i] != ',') {
+            if (text[i] != ' ') {
+                name.push_back(text[i]);
+            }
+            ++i;
+        }
+        ++i;
+        entries.push_back(std::move(name));
+    }
+    if (firstIndex < 0 ||
+        firstIndex + entries.size() > static_cast<std::size_t>(kModelListCapacity)) {
+        throw DefinitionError(TooManyEntries("auxiliary variables"));
+    }
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        names[firstIndex + k] = std::move(entries[k]);
+    }
+    count = static_cast<std::int32_t>(entries.size());
+}
+
+void AcceptModelDefinition(ModelWorkspace& ws, const std::string& initialText,
+                           const std::string& parameterText, const std::string& auxiliaryText) {
+    ParseAssignmentList(initialText, ws.variableNames, ws.initialValues, ws.variableCount);
+    ParseAssignmentList(parameterText, ws.parameterNames, ws.parameterValues, ws.parameterCount);
+    ParseNameList(auxiliaryText, ws.variableNames, ws.variableCount, ws.auxiliaryCount);
+    for (int i = 0; i < ws.variableCount; ++i) {
+        ws.defaultInitialValues[i] = ws.initialValues[i];
+    }
+    for (int i = 0; i < ws.parameterCount; ++i) {
+        ws.defaultParameterValues[i] = ws.parameterValues[i];
+    }
+}
+
+void ResetModel(ModelWorkspace& ws, ModelShell& shell) {
+    ws.kind = ModelKind::Closed;
+    ws.modelFile.clear();
+    shell.setMainCaption("Kalvora");
+    ws.variableCount = 0;
+    ws.parameterCount = 0;
+    shell.disableModelCommands();
+    shell.closeAnalysisWindows();
+}
+
+}  // namespace kalvora

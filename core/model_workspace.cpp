@@ -1,0 +1,39 @@
+#include "core/model_workspace.h"
+
+#include <lua.hpp>
+
+#include <filesystem>
+#include <system_error>
+
+namespace kalvora {
+
+namespace {
+
+std::string WorkingFolder() {
+    std::error_code error;
+    const std::filesystem::path current = std::filesystem::current_path(error);
+    std::string folder = error ? std::string("./") : current.string();
+    if (folder.empty() || folder.back() != '/') {
+        folder += '/';
+    }
+    return folder;
+}
+
+}  // namespace
+
+ModelWorkspace::ModelWorkspace() {
+    dataFolder = WorkingFolder();
+    programFolder = dataFolder;
+    cycleColours.fill(0x0000FFu);   // cycles 2 to 100: blue
+    cycleColours[0] = 0xFF0000u;    // cycle 1: red
+    cycleColours[100] = 0xFFFFFFu;  // no convergence: white
+    cycleColours[101] = 0x000000u;  // divergence: black
+}
+
+ModelWorkspace::~ModelWorkspace() {
+    if (luaState != nullptr) {
+        lua_close(luaState);
+    }
+}
+
+}  // namespace kalvora

@@ -1,0 +1,244 @@
+#include "core/numbers.h"
+
+#include <locale.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+namespace kalvora {
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// strtold follows LC_NUMERIC, which the desktop toolkit sets from the user's regional settings;
+// a private "C" locale keeps "." the decimal point everywhere.
+locale_t CLocale() {
+    static locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    return locale;
+}
+
+// Checks the whole text against the number grammar so that strtold never stops early on junk.
+bool IsDecimalNumber(const std::string& text, std::size_t& begin, std::size_t& end) {
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    while (i < n && IsBlank(text[i])) {
+        ++i;
+    }
+    std::size_t last = n;
+    while (last > i && IsBlank(text[last - 1])) {
+        --last;
+    }
+    begin = i;
+    end = last;
+    if (i < last && (text[i] == '+' || text[i] == '-')) {
+        ++i;
+    }
+    std::size_t digits = 0;
+    while (i < last && IsDigit(text[i])) {
+        ++i;
+        ++digits;
+    }
+    if (i < last && text[i] == '.') {
+        ++i;
+        while (i < last && IsDigit(text[i])) {
+            ++i;
+            ++digits;
+        }
+    }
+    if (digits == 0) {
+        return false;
+    }
+    if (i < last && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < last && (text[i] == '+' || text[i] == '-')) {
+            ++i;
+        }
+        std::size_t exponentDigits = 0;
+        while (i < last && IsDigit(text[i])) {
+            ++i;
+            ++exponentDigits;
+        }
+        if (exponentDigits == 0) {
+            return false;
+        }
+    }
+    return i == last;
+}
+
+// The decimal digits (without trailing zeros) and the exponent of value = d.ddd x 10^exponent,
+// rounded to the given number of significant digits.
+struct DecimalDigits {
+    bool negative = false;
+    std::string digits;
+    int exponent = 0;
+};
+
+DecimalDigits Decompose(Extended value, int significantDigits) {
+    char buffer[128];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                      std::chars_format::scientific, significantDigits - 1);
+    const std::string text(buffer, result.ptr);
+    DecimalDigits decimal;
+    std::size_t i = 0;
+    if (text[i] == '-') {
+        decimal.negative = true;
+        ++i;
+    }
+    const std::size_t e = text.find('e', i);
+    for (std::size_t k = i; k < e; ++k) {
+        if (text[k] != '.') {
+            decimal.digits.push_back(text[k]);
+        }
+    }
+    while (decimal.digits.size() > 1 && decimal.digits.back() == '0') {
+        decimal.digits.pop_back();
+    }
+    decimal.exponent = std::atoi(text.c_str() + e + 1);
+    return decimal;
+}
+
+std::string PadExponent(int exponent, int minimumDigits) {
+    std::string digits = std::to_string(exponent < 0 ? -exponent : exponent);
+    if (static_cast<int>(digits.size()) < minimumDigits) {
+        digits.insert(0, static_cast<std::size_t>(minimumDigits) - digits.size(), '0');
+    }
+    return digits;
+}
+
+// "d.ddd" and "E+eeee": the scientific fields shared by the data and orbit formats.
+std::string FixedWidthScientific(Extended value, int decimals) {
+    char buffer[128];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+                                      std::chars_format::scientific, decimals);
+    const std::string text(buffer, result.ptr);
+    const std::size_t e = text.find('e');
+    const int exponent = std::atoi(text.c_str() + e + 1);
+    std::string out = (std::signbit(value) && value != 0) ? "-" : " ";
+    out += text.substr(0, e);
+    out += 'E';
+    out += exponent < 0 ? '-' : '+';
+    out += PadExponent(exponent, 4);
+    return out;
+}
+
+}  // namespace
+
+Extended ParseFloat(const std::string& text) {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    if (IsDecimalNumber(text, begin, end)) {
+        const std::string number = text.substr(begin, end - begin);
+        errno = 0;
+        char* stop = nullptr;
+        const Extended value = strtold_l(number.c_str(), &stop, CLocale());
+        const bool overflow = errno == ERANGE && std::isinf(value);
+        if (!overflow && stop == number.c_str() + number.size()) {
+            return value;
+        }
+    }
+    throw ConversionError("'" + text + "' is not a valid floating point value");
+}
+
+std::int32_t ParseInteger(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size() && IsBlank(text[i])) {
+        ++i;
+    }
+    const char* first = text.data() + i;
+    const char* last = text.data() + text.size();
+    if (last - first >= 2 && *first == '+' && IsDigit(first[1])) {
+        ++first;
+    }
+    std::int32_t value = 0;
+    const auto result = std::from_chars(first, last, value);
+    if (first == last || result.ec != std::errc() || result.ptr != last) {
+        throw ConversionError("'" + text + "' is not a valid integer value");
+    }
+    return value;
+}
+
+std::string FormatGeneral(Extended value, int significantDigits, int minimumExponentDigits) {
+    if (std::isnan(value)) {
+        return "NAN";
+    }
+    if (std::isinf(value)) {
+        return value > 0 ? "INF" : "-INF";
+    }
+    if (value == 0) {
+        return "0";
+    }
+    const int precision = std::clamp(significantDigits, 1, 18);
+    const DecimalDigits decimal = Decompose(value, precision);
+    const std::string& digits = decimal.digits;
+    const int integerDigits = decimal.exponent + 1;  // value = 0.ddd x 10^integerDigits
+    std::string out = decimal.negative ? "-" : "";
+    if (integerDigits > precision || integerDigits < -3) {
+        out += digits[0];
+        if (digits.size() > 1) {
+            out += '.';
+            out.append(digits, 1, std::string::npos);
+        }
+        out += 'E';
+        if (decimal.exponent < 0) {
+            out += '-';
+        }
+        out += PadExponent(decimal.exponent, minimumExponentDigits);
+    } else if (integerDigits <= 0) {
+        out += "0.";
+        out.append(static_cast<std::size_t>(-integerDigits), '0');
+        out += digits;
+    } else if (static_cast<int>(digits.size()) <= integerDigits) {
+        out += digits;
+        out.append(static_cast<std::size_t>(integerDigits) - digits.size(), '0');
+    } else {
+        out.append(digits, 0, static_cast<std::size_t>(integerDigits));
+        out += '.';
+        out.append(digits, static_cast<std::size_t>(integerDigits), std::string::npos);
+    }
+    return out;
+}
+
+std::string FormatDataValue(double value) {
+    if (std::isnan(value)) {
+        return "Nan";
+    }
+    if (std::isinf(value)) {
+        return value > 0 ? "+Inf" : "-Inf";
+    }
+    if (std::fabs(value) >= 1e36) {
+        return FixedWidthScientific(value, 1);
+    }
+    if (value == 0) {
+        value = 0;  // no "-0.0000000000"
+    }
+    char buffer[64];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 10);
+    return std::string(buffer, result.ptr);
+}
+
+std::string FormatOrbitValue(Extended value) {
+    constexpr std::size_t kWidth = 23;
+    std::string special;
+    if (std::isnan(value)) {
+        special = "Nan";
+    } else if (std::isinf(value)) {
+        special = value > 0 ? "+Inf" : "-Inf";
+    }
+    if (!special.empty()) {
+        return std::string(kWidth - special.size(), ' ') + special;
+    }
+    return FixedWidthScientific(value, 14);
+}
+
+}  // namespace kalvora

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include "core/model_workspace.h"
+
+namespace kalvora {
+
+// A text that should have held a number. The message is the one the user sees.
+class ConversionError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// Reads a decimal number with "." as the decimal point whatever the locale: optional blanks, an
+// optional sign, digits with an optional point, an optional exponent. Throws ConversionError with
+// "'<text>' is not a valid floating point value".
+Extended ParseFloat(const std::string& text);
+
+// Reads a 32-bit signed decimal integer. Throws ConversionError with
+// "'<text>' is not a valid integer value".
+std::int32_t ParseInteger(const std::string& text);
+
+// Plain decimal notation without trailing zeros, or, when more than significantDigits integer
+// digits are needed or the magnitude is below 0.0001, mantissa, "E" and exponent (sign only when
+// negative, at least minimumExponentDigits digits). 12345678 with 7 digits gives "1.234568E7",
+// 0.00005 "5E-5".
+std::string FormatGeneral(Extended value, int significantDigits, int minimumExponentDigits = 0);
+
+// One value of a two-column data file: 10 decimals ("0.2500000000", "-1.0000000000"); from 1e36 on
+// two significant digits with a four-digit exponent (" 1.5E+0040"); "Nan", "+Inf", "-Inf".
+std::string FormatDataValue(double value);
+
+// One value of an orbit or basin file: 23 characters, a blank or "-", one digit, ".", 14 digits,
+// "E", the exponent's sign and four digits (" 2.50000000000000E-0001"). Non-finite values are
+// "Nan", "+Inf" or "-Inf" right-aligned in the field.
+std::string FormatOrbitValue(Extended value);
+
+}  // namespace kalvora

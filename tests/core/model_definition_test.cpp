@@ -1,0 +1,192 @@
+#include "core/model_definition.h"
+
+#include <gtest/gtest.h>
+
+#include "core/model_shell.h"
+#include "core/numbers.h"
+
+namespace kalvora {
+namespace {
+
+struct List {
+    NameList names{};
+    ValueList values{};
+    std::int32_t count = -1;
+    void parse(const std::string& text) { ParseAssignmentList(text, names, values, count); }
+};
+
+TEST(ParseAssignmentList, ReadsNamesAndValuesIgnoringSpaces) {
+    List list;
+    list.parse("x=0.25, y=0.2");
+    ASSERT_EQ(list.count, 2);
+    EXPECT_EQ(list.names[0], "x");
+    EXPECT_EQ(list.names[1], "y");
+    EXPECT_EQ(list.values[0], 0.25L);
+    EXPECT_EQ(list.values[1], 0.2L);
+
+    List spaced;
+    spaced.parse("a = 0.1 ,b = 0.5");
+    ASSERT_EQ(spaced.count, 2);
+    EXPECT_EQ(spaced.names[1], "b");
+    EXPECT_EQ(spaced.values[1], 0.5L);
+
+    List inside;
+    inside.parse("long name=0.2 5==1e-3");  // spaces vanish inside names and numbers, "=" in values
+    ASSERT_EQ(inside.count, 1);
+    EXPECT_EQ(inside.names[0], "longname");
+    EXPECT_EQ(inside.values[0], 0.251e-3L);
+}
+
+TEST(ParseAssignmentList, TrailingCommaAndEmptyText) {
+    List list;
+    list.parse("x=1,");
+    EXPECT_EQ(list.count, 1);
+    list.parse("x=1, ");
+    EXPECT_EQ(list.count, 1);
+    list.parse("");
+    EXPECT_EQ(list.count, 0);
+}
+
+TEST(ParseAssignmentList, BadValueChangesNothing) {
+    List list;
+    list.parse("x=1, y=2");
+    try {
+        list.parse("p=5, q=abc");
+        FAIL();
+    } catch (const ConversionError& error) {
+        EXPECT_STREQ(error.what(), "'abc' is not a valid floating point value");
+    }
+    EXPECT_EQ(list.count, 2);
+    EXPECT_EQ(list.names[0], "x");
+    EXPECT_EQ(list.values[0], 1);
+
+    EXPECT_THROW(list.parse("x="), ConversionError);
+}
+
+TEST(ParseAssignmentList, EntryWithoutEqualsIsRejectedByName) {
+    List list;
+    list.parse("x=1");
+    try {
+        list.parse("x=0,5");  // a decimal comma
+        FAIL();
+    } catch (const DefinitionError& error) {
+        EXPECT_NE(std::string(error.what()).find("'5'"), std::string::npos);
+    }
+    EXPECT_THROW(list.parse("x=1, y"), DefinitionError);
+    EXPECT_EQ(list.count, 1);
+    EXPECT_EQ(list.values[0], 1);
+}
+
+TEST(ParseAssignmentList, MoreThanTwoHundredEntriesRejected) {
+    std::string text;
+    for (int i = 0; i < 200; ++i) {
+        text += "v" + std::to_string(i) + "=" + std::to_string(i) + ",";
+    }
+    List list;
+    list.parse(text);
+    EXPECT_EQ(list.count, 200);
+    EXPECT_EQ(list.values[199], 199);
+    List other;
+    EXPECT_THROW(other.parse(text + "w=1"), DefinitionError);
+    EXPECT_EQ(other.count, -1);
+    EXPECT_EQ(other.names[0], "");
+}
+
+TEST(ParseNameList, EntriesAfterTheVariables) {
+    NameList names{};
+    std::int32_t count = -1;
+    ParseNameList("k,l", names, 2, count);
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(names[2], "k");
+    EXPECT_EQ(names[3], "l");
+    ParseNameList("k,,l", names, 0, count);
+    EXPECT_EQ(count, 3);
+    EXPECT_EQ(names[1], "");
+    ParseNameList("", names, 0, count);
+    EXPECT_EQ(count, 0);
+    ParseNameList(" a b ", names, 0, count);
+    EXPECT_EQ(names[0], "ab");
+    EXPECT_THROW(ParseNameList("k,l", names, 199, count), DefinitionError);
+    EXPECT_EQ(count, 1);
+}
+
+struct RecordingShell : ModelShell {
+    std::vector<std::string> calls;
+    void setMainCaption(const std::string& c) override { calls.push_back("main:" + c); }
+    void setEditorCaption(const std::string& c) override { calls.push_back("editor:" + c); }
+    void enableModelCommands() override { calls.push_back("enable"); }
+    void disableModelCommands() override { calls.push_back("disable"); }
+    void closeAnalysisWindows() override { calls.push_back("close"); }
+    void setEditModelEnabled(bool on) override { calls.push_back(on ? "edit+" : "edit-"); }
+    void setSaveModelEnabled(bool on) override { calls.push_back(on ? "save+" : "save-"); }
+    void showEditor() override { calls.push_back("show"); }
+};
+
+TEST(AcceptModelDefinition, FillsWorkspaceAndDefaults) {
+    ModelWorkspace ws;
+    AcceptModelDefinition(ws, "x=0.25, y=0.2", "a=0.1, b=0.5", "k,l");
+    EXPECT_EQ(ws.variableCount, 2);
+    EXPECT_EQ(ws.parameterCount, 2);
+    EXPECT_EQ(ws.auxiliaryCount, 2);
+    EXPECT_EQ(ws.variableNames[2], "k");
+    EXPECT_EQ(ws.defaultInitialValues[1], 0.2L);
+    EXPECT_EQ(ws.defaultParameterValues[0], 0.1L);
+}
+
+TEST(AcceptModelDefinition, FailureStopsAtTheFailingList) {
+    ModelWorkspace ws;
+    AcceptModelDefinition(ws, "x=1", "a=2", "");
+    EXPECT_THROW(AcceptModelDefinition(ws, "x=3, y=4", "a=oops", "k"), ConversionError);
+    EXPECT_EQ(ws.variableCount, 2);  // parsed before the failure
+    EXPECT_EQ(ws.initialValues[0], 3);
+    EXPECT_EQ(ws.parameterCount, 1);
+    EXPECT_EQ(ws.parameterValues[0], 2);
+    EXPECT_EQ(ws.auxiliaryCount, 0);
+    EXPECT_EQ(ws.defaultInitialValues[0], 1);
+}
+
+TEST(AcceptModelDefinition, TooManyVariablesAndAuxiliaries) {
+    std::string variables;
+    for (int i = 0; i < 199; ++i) {
+        variables += "v" + std::to_string(i) + "=0,";
+    }
+    ModelWorkspace ws;
+    EXPECT_THROW(AcceptModelDefinition(ws, variables, "", "k,l"), DefinitionError);
+    EXPECT_EQ(ws.auxiliaryCount, 0);
+    AcceptModelDefinition(ws, variables, "", "k");
+    EXPECT_EQ(ws.variableNames[199], "k");
+}
+
+TEST(ResetModel, ClosesButKeepsValues) {
+    ModelWorkspace ws;
+    AcceptModelDefinition(ws, "x=0.25", "a=1", "k");
+    ws.kind = ModelKind::Discrete;
+    ws.modelFile = "/tmp/m.mod";
+    RecordingShell shell;
+    ResetModel(ws, shell);
+    EXPECT_EQ(ws.kind, ModelKind::Closed);
+    EXPECT_EQ(ws.modelFile, "");
+    EXPECT_EQ(ws.variableCount, 0);
+    EXPECT_EQ(ws.parameterCount, 0);
+    EXPECT_EQ(ws.auxiliaryCount, 1);
+    EXPECT_EQ(ws.initialValues[0], 0.25L);
+    EXPECT_EQ(shell.calls, (std::vector<std::string>{"main:Kalvora", "disable", "close"}));
+}
+
+TEST(ModelWorkspace, StartUpValues) {
+    ModelWorkspace ws;
+    EXPECT_EQ(ws.variableCount, 1);
+    EXPECT_EQ(ws.parameterCount, 1);
+    EXPECT_EQ(ws.kind, ModelKind::Closed);
+    EXPECT_EQ(ws.stepSize, 0.01L);
+    EXPECT_EQ(ws.cycleColours[0], 0xFF0000u);
+    EXPECT_EQ(ws.cycleColours[1], 0x0000FFu);
+    EXPECT_EQ(ws.cycleColours[99], 0x0000FFu);
+    EXPECT_EQ(ws.cycleColours[100], 0xFFFFFFu);
+    EXPECT_EQ(ws.cycleColours[101], 0x000000u);
+    EXPECT_EQ(ws.dataFolder.back(), '/');
+    EXPECT_EQ(ws.noise.noiseVariable, 1);
+}
+
+}  // namespace
+}  // namespace kalvora

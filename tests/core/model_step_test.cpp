@@ -1,0 +1,142 @@
+#include "core/model_step.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "core/model_definition.h"
+#include "core/scripted_prompts.h"
+
+namespace kalvora {
+namespace {
+
+// A workspace holding an accepted, compiled model, as Load Model leaves it.
+struct ModelFixture {
+    ModelWorkspace ws;
+    ScriptedPrompts prompts;
+
+    ModelFixture(const std::string& initial, const std::string& parameters,
+                 const std::string& auxiliaries, const std::string& body, bool discrete = true) {
+        ws.prompts = &prompts;
+        AcceptModelDefinition(ws, initial, parameters, auxiliaries);
+        std::string head = "function model (";
+        std::string tail = "return ";
+        for (int i = 0; i < ws.variableCount; ++i) {
+            head += (i ? "," : "") + ws.variableNames[i];
+            tail += (i ? "," : "") + ws.variableNames[i];
+        }
+        for (int j = 0; j < ws.parameterCount; ++j) {
+            head += (ws.variableCount + j ? "," : "") + ws.parameterNames[j];
+        }
+        for (int k = 0; k < ws.auxiliaryCount; ++k) {
+            tail += "," + ws.variableNames[ws.variableCount + k];
+        }
+        ws.scriptText = head + ")\r\n" + body + "\r\n" + tail + "\r\nend";
+        ws.discrete = discrete;
+        ws.kind = discrete ? ModelKind::Discrete : ModelKind::Continuous;
+        CompileModelScript(ws);
+    }
+
+    StateVector start() const {
+        StateVector state = ws.initialValues;
+        return state;
+    }
+    void step(StateVector& state) { ModelStep(ws, ws.kind, state); }
+};
+
+const char* const kNewModelEquations =
+    "x1=a*x+y\r\ny1=b*y+x\r\nk=x+y\r\nl=(x+y)^2\r\nx=x1\r\ny=y1\r\n";
+
+TEST(ModelStep, BuiltInModelFirstStep) {
+    ModelFixture model("x=0.25, y=0.2", "a=0.1, b=0.5", "k,l", kNewModelEquations);
+    StateVector state = model.start();
+    model.step(state);
+    EXPECT_FALSE(model.ws.errorFlag);
+    EXPECT_DOUBLE_EQ(static_cast<double>(state[0]), 0.225);
+    EXPECT_DOUBLE_EQ(static_cast<double>(state[1]), 0.35);
+    EXPECT_DOUBLE_EQ(static_cast<double>(state[2]), 0.45);
+    EXPECT_DOUBLE_EQ(static_cast<double>(state[3]), 0.2025);
+    EXPECT_TRUE(model.prompts.shown.empty());
+}
+
+TEST(ModelStep, ContinuousConstantDerivativeAdvancesByStepSize) {
+    ModelFixture model("x=0", "", "t", "x=1\r\nt=1", false);
+    model.ws.stepSize = 0.01L;
+    StateVector state = model.start();
+    state[1] = 0;
+    for (int n = 1; n <= 3; ++n) {
+        const Extended before = state[0];
+        model.step(state);
+        EXPECT_EQ(state[0] - before, 6 * model.ws.stepSize / 6);
+        EXPECT_NEAR(static_cast<double>(state[0]), n * 0.01, 1e-15);
+        EXPECT_NEAR(static_cast<double>(state[1]), n * 0.01, 1e-15);
+    }
+    EXPECT_FALSE(model.ws.errorFlag);
+}
+
+TEST(ModelStep, UndefinedFunctionReportsOncePerEvaluation) {
+    ModelFixture discrete("x=1", "", "", "x=nosuch(x)");
+    StateVector state = discrete.start();
+    discrete.step(state);
+    EXPECT_TRUE(discrete.ws.errorFlag);
+    EXPECT_EQ(discrete.prompts.errors, std::vector<std::string>{"Error in variable/function name"});
+
+    ModelFixture continuous("x=1", "", "", "x=nosuch(x)", false);
+    state = continuous.start();
+    continuous.step(state);
+    EXPECT_TRUE(continuous.ws.errorFlag);
+    EXPECT_EQ(continuous.prompts.errors,
+              std::vector<std::string>(3, "Error in variable/function name"));
+}
+
+TEST(ModelStep, SyntaxErrorReportedAtCompileAndAgainAfterEachStep) {
+    ModelFixture model("x=1", "", "", "x = = 2");
+    EXPECT_EQ(model.ws.scriptStatus, 3);
+    EXPECT_EQ(model.prompts.errors, std::vector<std::string>{"Error in syntax"});
+    model.prompts.clear();
+    StateVector state = model.start();
+    model.step(state);
+    EXPECT_TRUE(model.ws.errorFlag);
+    EXPECT_EQ(model.prompts.errors,
+              (std::vector<std::string>{"Error in variable/function name", "Error in syntax"}));
+}
+
+TEST(ModelStep, ClosedLeavesStateAlone) {
+    ModelWorkspace ws;
+    StateVector state{};
+    state[0] = 3;
+    ModelStep(ws, ModelKind::Closed, state);
+    EXPECT_EQ(state[0], 3);
+    EXPECT_FALSE(ws.errorFlag);
+}
+
+TEST(ModelStep, ArithmeticFaultsSetErrorFlagWithoutMessage) {
+    // Overflow in the Runge-Kutta arithmetic itself: h * K beyond the double range is fine in
+    // Extended, so push it beyond Extended by feeding a huge derivative with a huge step.
+    ModelFixture overflow("x=1", "", "", "x=1e308", false);
+    overflow.ws.stepSize = 1e4900L;
+    StateVector state = overflow.start();
+    overflow.step(state);
+    EXPECT_TRUE(overflow.ws.errorFlag);
+    EXPECT_TRUE(overflow.prompts.errors.empty());
+
+    ModelFixture division("x=1", "", "", "x=1/0");
+    state = division.start();
+    division.step(state);
+    EXPECT_TRUE(division.ws.errorFlag);
+    EXPECT_TRUE(division.prompts.errors.empty());
+
+    ModelFixture invalid("x=-1", "", "", "x=math.sqrt(x)");
+    state = invalid.start();
+    invalid.step(state);
+    EXPECT_TRUE(invalid.ws.errorFlag);
+
+    ModelFixture infinite("x=1", "", "", "x=math.huge");
+    state = infinite.start();
+    infinite.step(state);
+    EXPECT_TRUE(infinite.ws.errorFlag);
+    EXPECT_TRUE(infinite.prompts.errors.empty());
+}
+
+}  // namespace
+}  // namespace kalvora
