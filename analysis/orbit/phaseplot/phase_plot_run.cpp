@@ -1,0 +1,87 @@
+#include "analysis/orbit/phaseplot/phase_plot_run.h"
+
+#include <cmath>
+
+#include "analysis/orbit/timeseries/orbit_counts.h"
+#include "core/model_step.h"
+
+namespace kalvora {
+
+void PlanPhasePlot(const ModelWorkspace& workspace, const PhasePlotSettings& settings,
+                   PhasePlotOrbit& orbit) {
+    CheckStateEntry(settings.xVariable);
+    CheckStateEntry(settings.yVariable);
+    long long plotted = settings.pointsPlotted;
+    long long transient = settings.pointsNotPlotted;
+    if (!workspace.discrete) {
+        plotted = ContinuousStepCount(settings.endTime - settings.startTime, workspace.stepSize);
+        transient = ContinuousStepCount(settings.startTime, workspace.stepSize);
+    }
+    CheckOrbitRunSize(plotted, transient);
+    orbit.xVariable = settings.xVariable;
+    orbit.yVariable = settings.yVariable;
+    orbit.pointsPlotted = plotted;
+    orbit.pointsNotPlotted = transient;
+}
+
+PhasePlotOutcome PhasePlotRun(ModelWorkspace& workspace, const PhasePlotSettings& settings,
+                              PhasePlotOrbit& orbit, bool continuation, PointSink& sink) {
+    const ModelKind kind = workspace.kind;
+    StateVector& state = orbit.state;
+    if (!continuation) {
+        PlanPhasePlot(workspace, settings, orbit);
+        state = workspace.initialValues;
+        workspace.errorFlag = false;
+        for (long long i = 0; i < orbit.pointsNotPlotted && !workspace.errorFlag; ++i) {
+            ModelStep(workspace, kind, state);
+        }
+    }
+
+    PhasePlotOutcome outcome;
+    const int x = orbit.xVariable - 1;
+    const int y = orbit.yVariable - 1;
+    for (long long i = 0; i < orbit.pointsPlotted; ++i) {
+        if (workspace.errorFlag) {
+            break;
+        }
+        sink.addPoint(static_cast<double>(state[x]), static_cast<double>(state[y]));
+        ++outcome.pointsAdded;
+        ModelStep(workspace, kind, state);
+    }
+
+    // One step beyond the last point tells whether the orbit still moves.
+    const Extended previousX = state[x];
+    const Extended previousY = state[y];
+    ModelStep(workspace, kind, state);
+    outcome.failed = workspace.errorFlag;
+    if (!continuation && !outcome.failed) {
+        outcome.xSettled = std::fabs(previousX - state[x]) < 1e-13L;
+        outcome.ySettled = std::fabs(previousY - state[y]) < 1e-13L;
+    }
+    return outcome;
+}
+
+Extended SliderParameterValue(Extended minimum, Extended maximum, int largestPosition,
+                              int position) {
+    if (largestPosition <= 0) {
+        return minimum;
+    }
+    return minimum + (maximum - minimum) / largestPosition * position;
+}
+
+int SliderPositionForValue(Extended value, Extended minimum, Extended maximum,
+                           int largestPosition) {
+    if (!(maximum > minimum) || largestPosition <= 0) {
+        return 0;
+    }
+    const Extended position = (value - minimum) / (maximum - minimum) * largestPosition;
+    if (!(position > 0)) {
+        return 0;  // also a NaN value
+    }
+    if (position >= largestPosition) {
+        return largestPosition;
+    }
+    return static_cast<int>(RoundHalfEven(position));
+}
+
+}  // namespace kalvora

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "core/model_workspace.h"
+#include "core/point_sink.h"
+
+namespace kalvora {
+
+// What a fresh phase-plot run plots. Discrete models use the counts, continuous models the
+// interval.
+struct PhasePlotSettings {
+    int xVariable = 1;  // 1-based StateVector entries: variables, then auxiliaries
+    int yVariable = 2;
+    long long pointsPlotted = 10000;    // P
+    long long pointsNotPlotted = 1000;  // NP, the transient
+    Extended startTime = 1;             // S
+    Extended endTime = 50;              // E
+};
+
+// The orbit the phase plot keeps between runs: a fresh run restarts it from the initial values,
+// "Next Iteration Set" continues it with the variables and count of the last fresh run.
+struct PhasePlotOrbit {
+    StateVector state{};
+    int xVariable = 1;
+    int yVariable = 2;
+    long long pointsPlotted = 0;
+    long long pointsNotPlotted = 0;
+};
+
+struct PhasePlotOutcome {
+    long long pointsAdded = 0;
+    bool failed = false;  // a model step set errorFlag; the points before it were kept
+    // A fresh run without failure whose last step moved X (or Y) by less than 1e-13: the orbit has
+    // settled, and an automatic range around its points would collapse.
+    bool xSettled = false;
+    bool ySettled = false;
+};
+
+// Reads the counts or the interval for the model's kind into the orbit's run settings. Raises
+// OrbitSettingsError for a run that cannot be carried out.
+void PlanPhasePlot(const ModelWorkspace& workspace, const PhasePlotSettings& settings,
+                   PhasePlotOrbit& orbit);
+
+// A fresh run (continuation false): plans the run, restarts the orbit from the initial values,
+// clears errorFlag and steps the transient. Then, in both cases, hands P points (x, y) to the sink,
+// one model step after each, and takes one step more. A continuation after a failure adds nothing.
+PhasePlotOutcome PhasePlotRun(ModelWorkspace& workspace, const PhasePlotSettings& settings,
+                              PhasePlotOrbit& orbit, bool continuation, PointSink& sink);
+
+// The varying parameter at a slider position: minimum + (maximum - minimum) / largest * position.
+// A slider without steps (largest 0) stands at the minimum.
+Extended SliderParameterValue(Extended minimum, Extended maximum, int largestPosition,
+                              int position);
+
+// The slider position that shows value within minimum .. maximum, rounded and clamped to
+// 0 .. largest. An empty range puts the slider at 0.
+int SliderPositionForValue(Extended value, Extended minimum, Extended maximum, int largestPosition);
+
+}  // namespace kalvora

@@ -1,0 +1,47 @@
+#include "analysis/orbit/timeseries/orbit_counts.h"
+
+#include <cmath>
+
+namespace kalvora {
+
+long long RoundHalfEven(Extended value) {
+    // The default rounding mode is round-to-nearest-even, which is exactly the rule wanted.
+    return std::llrint(value);
+}
+
+bool ContinuousIntervalValid(Extended start, Extended end, Extended stepSize) {
+    return !(end - start <= 3 * stepSize || start < 0);
+}
+
+long long ContinuousStepCount(Extended span, Extended stepSize) {
+    if (!(stepSize > 0)) {
+        throw OrbitSettingsError("The Runge-Kutta step size must be greater than 0");
+    }
+    const Extended steps = span / stepSize;
+    // llrint of a value outside the integer range is undefined; such a count is refused anyway.
+    if (!std::isfinite(steps) || std::fabs(steps) > 9.0e18L) {
+        throw OrbitSettingsError("The time interval holds too many steps");
+    }
+    return RoundHalfEven(steps);
+}
+
+void CheckStateEntry(int entry) {
+    if (entry < 1 || entry > kModelListCapacity) {
+        throw OrbitSettingsError("There is no variable number " + std::to_string(entry));
+    }
+}
+
+void CheckOrbitRunSize(long long plottedPoints, long long transientSteps) {
+    if (plottedPoints > kMaximumPlottedPoints) {
+        throw OrbitSettingsError("The run asks for " + std::to_string(plottedPoints) +
+                                 " points; at most " + std::to_string(kMaximumPlottedPoints) +
+                                 " can be plotted");
+    }
+    if (transientSteps > kMaximumTransientSteps) {
+        throw OrbitSettingsError("The run asks for " + std::to_string(transientSteps) +
+                                 " transient steps; at most " +
+                                 std::to_string(kMaximumTransientSteps) + " are allowed");
+    }
+}
+
+}  // namespace kalvora

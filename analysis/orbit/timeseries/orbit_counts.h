@@ -1,0 +1,40 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+#include "core/model_workspace.h"
+
+namespace kalvora {
+
+// A run whose settings cannot be carried out (a step size of zero, an interval that asks for more
+// points than the program can hold). Raised before any step is taken, so nothing has changed.
+class OrbitSettingsError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// The largest numbers of plotted points and of transient steps one orbit run accepts. The dialogs'
+// own spin ranges stay well inside them; only a continuous interval or a later step-size change can
+// ask for more, and such a run would exhaust memory or hang the window without a way to stop it.
+inline constexpr long long kMaximumPlottedPoints = 10'000'000;
+inline constexpr long long kMaximumTransientSteps = 100'000'000;
+
+// Nearest integer, halves going to the even neighbour.
+long long RoundHalfEven(Extended value);
+
+// The start check of the continuous settings dialogs: the interval must hold more than three steps
+// and must not start before time 0.
+bool ContinuousIntervalValid(Extended start, Extended end, Extended stepSize);
+
+// Steps of size stepSize in a continuous time span (rounded, halves to even). Refuses a step size
+// that is not positive, since every count would be meaningless.
+long long ContinuousStepCount(Extended span, Extended stepSize);
+
+// Refuses a 1-based StateVector entry outside the vector.
+void CheckStateEntry(int entry);
+
+// Refuses runs that exceed the limits above, naming what was asked for.
+void CheckOrbitRunSize(long long plottedPoints, long long transientSteps);
+
+}  // namespace kalvora

@@ -1,0 +1,403 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "analysis/orbit/delayplot/delay_plot_run.h"
+#include "analysis/orbit/phaseplot/phase_plot_run.h"
+#include "analysis/orbit/timeseries/orbit_counts.h"
+#include "analysis/orbit/timeseries/time_series_run.h"
+#include "core/noise.h"
+#include "tests/analysis/test_models.h"
+
+namespace kalvora {
+namespace {
+
+using testing::LogisticStep;
+using testing::ModelCalls;
+using testing::UseHenon;
+using testing::UseLogistic;
+using testing::UseModel;
+
+std::vector<double> LogisticOrbit(double r, double x, int length) {
+    std::vector<double> orbit;
+    for (int i = 0; i < length; ++i) {
+        orbit.push_back(x);
+        x = LogisticStep(r, x);
+    }
+    return orbit;
+}
+
+// ---- time series ----
+
+TEST(TimeSeriesRun, DiscreteDefaultsPlotIterations100To200AfterTheTransient) {
+    ModelWorkspace ws;
+    UseLogistic(ws);
+    VectorPointSink sink;
+    const TimeSeriesOutcome outcome = TimeSeriesRun(ws, TimeSeriesSettings{}, sink);
+
+    ASSERT_EQ(sink.points.size(), 101u);
+    EXPECT_EQ(outcome.pointsAdded, 101);
+    EXPECT_FALSE(outcome.failed);
+    EXPECT_EQ(outcome.plan.start, 100);
+    EXPECT_EQ(outcome.plan.end, 200);
+    const std::vector<double> orbit = LogisticOrbit(3.7, 0.3, 201);
+    for (int i = 0; i <= 100; ++i) {
+        EXPECT_EQ(sink.points[i].x, 100 + i);
+        EXPECT_EQ(sink.points[i].y, orbit[100 + i]) << "point " << i;
+    }
+    // The step after the last point is taken and discarded.
+    EXPECT_EQ(ModelCalls(ws), 201);
+}
+
+TEST(TimeSeriesRun, TimeStepSpacesPointsAndScalesTheTransient) {
+    ModelWorkspace ws;
+    UseLogistic(ws);
+    TimeSeriesSettings settings;
+    settings.pointsPlotted = 5;
+    settings.pointsNotPlotted = 10;
+    settings.timeStep = 3;
+    VectorPointSink sink;
+    const TimeSeriesOutcome outcome = TimeSeriesRun(ws, settings, sink);
+
+    ASSERT_EQ(sink.points.size(), 6u);
+    EXPECT_EQ(outcome.plan.start, 30);
+    EXPECT_EQ(outcome.plan.end, 45);
+    const std::vector<double> orbit = LogisticOrbit(3.7, 0.3, 46);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(sink.points[i].x, 30 + 3 * i);
+        EXPECT_EQ(sink.points[i].y, orbit[30 + 3 * i]);
+    }
+    EXPECT_EQ(ModelCalls(ws), 30 + 6 * 3);
+}
+
+TEST(TimeSeriesRun, WithoutTransientTheFirstPointIsTheInitialValue) {
+    ModelWorkspace ws;
+    UseLogistic(ws, 3.7L, 0.25L);
+    TimeSeriesSettings settings;
+    settings.pointsNotPlotted = 0;
+    VectorPointSink sink;
+    TimeSeriesRun(ws, settings, sink);
+    ASSERT_FALSE(sink.points.empty());
+    EXPECT_EQ(sink.points[0].x, 0);
+    EXPECT_EQ(sink.points[0].y, 0.25);
+}
+
+TEST(TimeSeriesRun, ContinuousRunPlotsNominalTimesOfTheInterval) {
+    ModelWorkspace ws;
+    // dx/dt = 1 with an auxiliary that integrates 1 as well: both grow by h per step.
+    UseModel(ws, ModelKind::Continuous, {{"x", 0}}, {{"a", 0}}, {"k"}, "return 1, 1");
+    ws.stepSize = 0.01L;
+    VectorPointSink sink;
+    const TimeSeriesOutcome outcome = TimeSeriesRun(ws, TimeSeriesSettings{}, sink);
+
+    EXPECT_EQ(outcome.plan.pointsPlotted, 10000);
+    EXPECT_EQ(outcome.plan.pointsNotPlotted, 10000);
+    ASSERT_EQ(sink.points.size(), 10001u);
+    EXPECT_EQ(sink.points.front().x, 100.0);
+    EXPECT_EQ(sink.points.back().x, 200.0);
+    for (long long g : {1LL, 1234LL, 9999LL}) {
+        EXPECT_EQ(sink.points[g].x, static_cast<double>(100.0L + g * 100.0L / 10000));
+    }
+    // The value is x after NP + g steps of 0.01 (accumulated, so only close to the time).
+    EXPECT_NEAR(sink.points[5000].y, 150.0, 1e-9);
+    // Three evaluations per Runge-Kutta step: 10000 transient steps and 10001 sampling steps.
+    EXPECT_EQ(ModelCalls(ws), 3 * 20001);
+}
+
+TEST(TimeSeriesRun, AuxiliaryVariablesArePlottedFromTheirSlot) {
+    ModelWorkspace ws;
+    UseModel(ws, ModelKind::Discrete, {{"x", 1}}, {{"a", 2}}, {"k"}, "return a*x, x + 0.5");
+    TimeSeriesSettings settings;
+    settings.variable = 2;  // k
+    settings.pointsNotPlotted = 0;
+    settings.pointsPlotted = 3;
+    VectorPointSink sink;
+    TimeSeriesRun(ws, settings, sink);
+    ASSERT_EQ(sink.points.size(), 4u);
+    EXPECT_EQ(sink.points[0].y, 0.0);  // the auxiliary slot of initialValues
+    EXPECT_EQ(sink.points[1].y, 1.5);
+    EXPECT_EQ(sink.points[2].y, 2.5);
+    EXPECT_EQ(sink.points[3].y, 4.5);
+}
+
+TEST(TimeSeriesRun, FailingStepKeepsThePointsBeforeIt) {
+    ModelWorkspace ws;
+    // x counts the steps; the 50th step divides by zero.
+    UseModel(ws, ModelKind::Discrete, {{"x", 0}}, {{"a", 0}}, {},
+             "if x >= 49 then return 1/a end return x + 1");
+    TimeSeriesSettings settings;
+    settings.pointsNotPlotted = 10;
+    VectorPointSink sink;
+    const TimeSeriesOutcome outcome = TimeSeriesRun(ws, settings, sink);
+
+    EXPECT_TRUE(outcome.failed);
+    EXPECT_TRUE(ws.errorFlag);
+    ASSERT_EQ(sink.points.size(), 40u);
+    EXPECT_EQ(sink.points.front().x, 10);
+    EXPECT_EQ(sink.points.back().x, 49);
+    EXPECT_EQ(sink.points.back().y, 49);
+}
+
+TEST(TimeSeriesRun, FailureDuringTheTransientPlotsNothing) {
+    ModelWorkspace ws;
+    UseModel(ws, ModelKind::Discrete, {{"x", 0}}, {{"a", 0}}, {}, "return 1/a");
+    VectorPointSink sink;
+    EXPECT_TRUE(TimeSeriesRun(ws, TimeSeriesSettings{}, sink).failed);
+    EXPECT_TRUE(sink.points.empty());
+}
+
+TEST(TimeSeriesRun, ARunClearsTheErrorFlagOfAnEarlierFailure) {
+    ModelWorkspace ws;
+    UseLogistic(ws);
+    ws.errorFlag = true;
+    VectorPointSink sink;
+    EXPECT_FALSE(TimeSeriesRun(ws, TimeSeriesSettings{}, sink).failed);
+    EXPECT_EQ(sink.points.size(), 101u);
+}
+
+TEST(TimeSeriesRun, RefusesRunsItCannotCarryOutBeforeTakingAStep) {
+    ModelWorkspace ws;
+    UseModel(ws, ModelKind::Continuous, {{"x", 0}}, {{"a", 0}}, {}, "return 1");
+    TimeSeriesSettings settings;
+    ws.stepSize = 0;
+    VectorPointSink sink;
+    EXPECT_THROW(TimeSeriesRun(ws, settings, sink), OrbitSettingsError);
+    ws.stepSize = 1e-9L;  // 1e11 points
+    EXPECT_THROW(TimeSeriesRun(ws, settings, sink), OrbitSettingsError);
+    settings.variable = 201;
+    ws.stepSize = 0.01L;
+    EXPECT_THROW(TimeSeriesRun(ws, settings, sink), OrbitSettingsError);
+    EXPECT_TRUE(sink.points.empty());
+    EXPECT_EQ(ModelCalls(ws), 0);
+}
+
+TEST(OrbitCounts, ContinuousCountsRoundHalvesToEven) {
+    EXPECT_EQ(RoundHalfEven(2.5L), 2);
+    EXPECT_EQ(RoundHalfEven(3.5L), 4);
+    EXPECT_EQ(RoundHalfEven(-2.5L), -2);
+    EXPECT_EQ(ContinuousStepCount(49, 0.01L), 4900);
+    EXPECT_EQ(ContinuousStepCount(0.025L, 0.01L), 2);
+}
+
+TEST(OrbitCounts, TheIntervalMustHoldMoreThanThreeStepsFromTimeZeroOn) {
+    EXPECT_TRUE(ContinuousIntervalValid(100, 200, 0.01L));
+    EXPECT_FALSE(ContinuousIntervalValid(0, 0.02L, 0.01L));
+    EXPECT_FALSE(ContinuousIntervalValid(2, 2.02L, 0.01L));
+    EXPECT_FALSE(ContinuousIntervalValid(-1, 50, 0.01L));
+    EXPECT_FALSE(ContinuousIntervalValid(5, 4, 0.01L));
+}
+
+// ---- phase plot ----
+
+TEST(PhasePlotRun, DefaultsStepTheTransientThePointsAndOneMore) {
+    ModelWorkspace ws;
+    UseHenon(ws);
+    PhasePlotOrbit orbit;
+    VectorPointSink sink;
+    const PhasePlotOutcome outcome = PhasePlotRun(ws, PhasePlotSettings{}, orbit, false, sink);
+
+    EXPECT_EQ(outcome.pointsAdded, 10000);
+    ASSERT_EQ(sink.points.size(), 10000u);
+    EXPECT_EQ(ModelCalls(ws), 1000 + 10000 + 1);
+    EXPECT_FALSE(outcome.xSettled);
+    EXPECT_FALSE(outcome.ySettled);
+    // The first point is the state after the transient.
+    double x = 0.1, y = 0.1;
+    for (int i = 0; i < 1000; ++i) {
+        const double nx = 1 - 1.4 * x * x + y;
+        y = 0.3 * x;
+        x = nx;
+    }
+    EXPECT_EQ(sink.points[0].x, x);
+    EXPECT_EQ(sink.points[0].y, y);
+}
+
+TEST(PhasePlotRun, ContinuousIntervalGivesTheCounts) {
+    ModelWorkspace ws;
+    UseModel(ws, ModelKind::Continuous, {{"x", 0}, {"y", 0}}, {{"a", 0}}, {}, "return 1, -1");
+    ws.stepSize = 0.01L;
+    PhasePlotOrbit orbit;
+    VectorPointSink sink;
+    PhasePlotRun(ws, PhasePlotSettings{}, orbit, false, sink);
+    EXPECT_EQ(orbit.pointsNotPlotted, 100);
+    EXPECT_EQ(orbit.pointsPlotted, 4900);
+    EXPECT_EQ(sink.points.size(), 4900u);
+    EXPECT_NEAR(sink.points[0].x, 1.0, 1e-12);
+    EXPECT_NEAR(sink.points[0].y, -1.0, 1e-12);
+}
+
+TEST(PhasePlotRun, NextIterationSetsContinueTheSameOrbit) {
+    ModelWorkspace ws;
+    UseLogistic(ws);
+    // Plot x against x: the orbit is the logistic one.
+    PhasePlotSettings settings;
+    settings.yVariable = 1;
+    settings.pointsNotPlotted = 0;
+    settings.pointsPlotted = 10000;
+    PhasePlotOrbit orbit;
+    VectorPointSink sink;
+    PhasePlotRun(ws, settings, orbit, false, sink);
+    // A continuation ignores changed settings and keeps the last run's variables and count.
+    settings.pointsPlotted = 7;
+    settings.pointsNotPlotted = 500;
+    PhasePlotRun(ws, settings, orbit, true, sink);
+    PhasePlotRun(ws, settings, orbit, true, sink);
+
+    ASSERT_EQ(sink.points.size(), 30000u);
+    EXPECT_EQ(ModelCalls(ws), 3 * 10001);
+    // Each run ends with one step beyond its last point, so the next set starts one iterate later.
+    const std::vector<double> orbitValues = LogisticOrbit(3.7, 0.3, 30003);
+    for (int set = 0; set < 3; ++set) {
+        for (int i : {0, 1, 9999}) {
+            EXPECT_EQ(sink.points[set * 10000 + i].x, orbitValues[set * 10001 + i])
+                << "set " << set << " point " << i;
+        }
+    }
+}
+
+TEST(PhasePlotRun, AContinuationAfterAFailureAddsNothing) {
+    ModelWorkspace ws;
+    UseModel(ws, ModelKind::Discrete, {{"x", 0}, {"y", 0}}, {{"a", 0}}, {},
+             "if x >= 20 then return 1/a, 0 end return x + 1, y");
+    PhasePlotOrbit orbit;
+    VectorPointSink sink;
+    PhasePlotSettings settings;
+    settings.pointsNotPlotted = 0;
+    const PhasePlotOutcome fresh = PhasePlotRun(ws, settings, orbit, false, sink);
+    EXPECT_TRUE(fresh.failed);
+    EXPECT_EQ(sink.points.size(), 21u);
+    const PhasePlotOutcome more = PhasePlotRun(ws, settings, orbit, true, sink);
+    EXPECT_TRUE(more.failed);
+    EXPECT_EQ(more.pointsAdded, 0);
+    EXPECT_EQ(sink.points.size(), 21u);
+}
+
+TEST(PhasePlotRun, ASettledOrbitIsReportedPerAxisOnlyForAFreshRun) {
+    ModelWorkspace ws;
+    // x contracts to 0; y keeps moving.
+    UseModel(ws, ModelKind::Discrete, {{"x", 1}, {"y", 0}}, {{"a", 0.5}}, {}, "return a*x, y + 1");
+    PhasePlotOrbit orbit;
+    VectorPointSink sink;
+    const PhasePlotOutcome fresh = PhasePlotRun(ws, PhasePlotSettings{}, orbit, false, sink);
+    EXPECT_TRUE(fresh.xSettled);
+    EXPECT_FALSE(fresh.ySettled);
+    const PhasePlotOutcome continued = PhasePlotRun(ws, PhasePlotSettings{}, orbit, true, sink);
+    EXPECT_FALSE(continued.xSettled);
+}
+
+TEST(PhasePlotSlider, ParameterFollowsThePosition) {
+    EXPECT_EQ(SliderParameterValue(2.5L, 4, 100, 40), 2.5L + 1.5L / 100 * 40);
+    EXPECT_NEAR(static_cast<double>(SliderParameterValue(2.5L, 4, 100, 40)), 3.1, 1e-15);
+    EXPECT_EQ(SliderParameterValue(2.5L, 4, 100, 0), 2.5L);
+    EXPECT_EQ(SliderParameterValue(2.5L, 4, 0, 0), 2.5L);  // a slider without steps
+}
+
+TEST(PhasePlotSlider, PositionOfAValueIsRoundedAndClamped) {
+    EXPECT_EQ(SliderPositionForValue(5, 2.5L, 5, 100), 100);
+    EXPECT_EQ(SliderPositionForValue(3.1L, 2.5L, 4, 100), 40);
+    EXPECT_EQ(SliderPositionForValue(2.5L + 1.5L * 0.404L, 2.5L, 4, 100), 40);
+    EXPECT_EQ(SliderPositionForValue(2.5L + 1.5L * 0.406L, 2.5L, 4, 100), 41);
+    EXPECT_EQ(SliderPositionForValue(9, 2.5L, 4, 100), 100);
+    EXPECT_EQ(SliderPositionForValue(1, 2.5L, 4, 100), 0);
+    EXPECT_EQ(SliderPositionForValue(3, 3, 3, 100), 0);  // an empty range
+}
+
+// ---- delay plot ----
+
+TEST(DelayPlotRun, PointsPairAValueWithTheOneDStepsLater) {
+    ModelWorkspace ws;
+    UseLogistic(ws, 3.9L, 0.2L);
+    DelayPlotSettings settings;
+    settings.pointsNotPlotted = 0;
+    settings.pointsPlotted = 50;
+    const std::vector<double> orbit = LogisticOrbit(3.9, 0.2, 60);
+    for (int d : {1, 3}) {
+        settings.delaySteps = d;
+        VectorPointSink sink;
+        const DelayPlotOutcome outcome = DelayPlotRun(ws, settings, sink);
+        ASSERT_EQ(sink.points.size(), 50u);
+        EXPECT_EQ(outcome.plan.delaySteps, d);
+        for (int i = 0; i < 50; ++i) {
+            EXPECT_EQ(sink.points[i].x, orbit[i]) << "d " << d << " point " << i;
+            EXPECT_EQ(sink.points[i].y, orbit[i + d]) << "d " << d << " point " << i;
+        }
+    }
+}
+
+TEST(DelayPlotRun, DefaultsTakeOneModelStepPerPoint) {
+    ModelWorkspace ws;
+    UseLogistic(ws);
+    VectorPointSink sink;
+    DelayPlotRun(ws, DelayPlotSettings{}, sink);
+    EXPECT_EQ(sink.points.size(), 10000u);
+    EXPECT_EQ(ModelCalls(ws), 1000 + 1 + 10000);
+}
+
+TEST(DelayPlotRun, WithNoiseBothCoordinatesComeFromOneOrbit) {
+    ModelWorkspace ws;
+    UseLogistic(ws, 3.2L, 0.4L);
+    ws.noise.noiseOn = true;
+    ws.noise.noiseLevel = 0.01L;
+    ws.noise.noiseProbability = 1;
+    ws.noise.noisePeriod = 1;
+    SeedNoise(ws, 1234);
+    DelayPlotSettings settings;
+    settings.delaySteps = 2;
+    settings.pointsPlotted = 200;
+    VectorPointSink sink;
+    DelayPlotRun(ws, settings, sink);
+    ASSERT_EQ(sink.points.size(), 200u);
+    // (x(t), x(t+2)) followed two points later by (x(t+2), x(t+4)).
+    for (int i = 0; i + 2 < 200; ++i) {
+        ASSERT_EQ(sink.points[i].y, sink.points[i + 2].x) << "point " << i;
+    }
+    // And the noise is really there: the orbit is not the plain map's.
+    int offMap = 0;
+    for (int i = 0; i + 1 < 200; ++i) {
+        if (std::fabs(sink.points[i + 1].x - LogisticStep(3.2, sink.points[i].x)) > 1e-6) {
+            ++offMap;
+        }
+    }
+    EXPECT_GT(offMap, 150);
+}
+
+TEST(DelayPlotRun, ContinuousDelayIsConvertedToSteps) {
+    ModelWorkspace ws;
+    UseModel(ws, ModelKind::Continuous, {{"x", 0}}, {{"a", 0}}, {}, "return 1");
+    ws.stepSize = 0.01L;
+    VectorPointSink sink;
+    const DelayPlotOutcome outcome = DelayPlotRun(ws, DelayPlotSettings{}, sink);
+    EXPECT_EQ(outcome.plan.delaySteps, 100);
+    EXPECT_EQ(outcome.plan.pointsNotPlotted, 100);
+    EXPECT_EQ(outcome.plan.pointsPlotted, 2900);
+    ASSERT_EQ(sink.points.size(), 2900u);
+    EXPECT_NEAR(sink.points[0].x, 1.0, 1e-12);
+    EXPECT_NEAR(sink.points[0].y, 2.0, 1e-12);
+}
+
+TEST(DelayPlotRun, FailureInTheTransientPlotsNothing) {
+    ModelWorkspace ws;
+    UseModel(ws, ModelKind::Discrete, {{"x", 0}}, {{"a", 0}}, {},
+             "if x >= 5 then return 1/a end return x + 1");
+    VectorPointSink sink;
+    const DelayPlotOutcome outcome = DelayPlotRun(ws, DelayPlotSettings{}, sink);
+    EXPECT_TRUE(outcome.failed);
+    EXPECT_TRUE(sink.points.empty());
+}
+
+TEST(DelayPlotRun, RefusesNegativeAndOverlongDelays) {
+    ModelWorkspace ws;
+    UseModel(ws, ModelKind::Continuous, {{"x", 0}}, {{"a", 0}}, {}, "return 1");
+    ws.stepSize = 0.01L;
+    DelayPlotSettings settings;
+    VectorPointSink sink;
+    settings.delayTime = -1;
+    EXPECT_THROW(DelayPlotRun(ws, settings, sink), OrbitSettingsError);
+    settings.delayTime = 1e6L;
+    EXPECT_THROW(DelayPlotRun(ws, settings, sink), OrbitSettingsError);
+    EXPECT_EQ(ModelCalls(ws), 0);
+}
+
+}  // namespace
+}  // namespace kalvora
