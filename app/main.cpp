@@ -1,0 +1,47 @@
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <exception>
+
+#include "app/main_window.h"
+
+namespace {
+
+// The last line of defence for the windows of every layer: an exception that escapes an event
+// handler becomes one error message box and the program goes on.
+class KalvoraApplication final : public QApplication {
+  public:
+    using QApplication::QApplication;
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& failure) {
+            QMessageBox::critical(activeWindow(), "Error", QString::fromUtf8(failure.what()));
+        } catch (...) {
+            QMessageBox::critical(activeWindow(), "Error", "Unexpected error");
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    KalvoraApplication application(argc, argv);
+    application.setApplicationName("Kalvora");
+    application.setApplicationVersion(KALVORA_VERSION);
+
+    kalvora::TForm1 mainWindow;
+    mainWindow.show();
+
+    // A model named on the command line is loaded as Load Model would, once the window is up.
+    const QStringList arguments = application.arguments();
+    if (arguments.size() > 1) {
+        const std::string path = arguments.at(1).toStdString();
+        QTimer::singleShot(0, &mainWindow, [&mainWindow, path] {
+            mainWindow.runCommand([&mainWindow, &path] { mainWindow.loadModelFile(path); });
+        });
+    }
+    return application.exec();
+}

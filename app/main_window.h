@@ -1,0 +1,165 @@
+#pragma once
+
+#include <QColor>
+#include <QHash>
+#include <QList>
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "analysis/host/analysis_host.h"
+#include "app/analyses.h"
+#include "core/model_shell.h"
+#include "core/model_workspace.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QToolBar;
+
+namespace kalvora {
+
+class QtPrompts;
+class ScratchFolder;
+class TComputing;
+class TParameters;
+class TNoiseForm;
+class TModelstring;
+class TAboutBox;
+
+// What the start-up of the main window may take from outside; tests use it to answer the dialogs
+// from a script and to put the scratch folder somewhere of their own.
+struct StartupOptions {
+    // Base folders for the private scratch folder, tried in order; empty: DefaultScratchBases().
+    std::vector<std::string> scratchBases;
+    // The working folder; empty: the process's current folder.
+    std::string workingFolder;
+    // Answers the dialogs; null: Qt's message boxes and file dialogs.
+    Prompts* prompts = nullptr;
+    // Creates the analysis windows through RegisterAnalyses.
+    bool registerAnalyses = true;
+};
+
+// The main window: menus, tool bars, status bar, the model commands, and the services shared by the
+// analysis windows.
+class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost {
+    Q_OBJECT
+  public:
+    explicit TForm1(const StartupOptions& options = {});
+    ~TForm1() override;
+
+    // ModelShell
+    void setMainCaption(const std::string& caption) override;
+    void setEditorCaption(const std::string& caption) override;
+    void enableModelCommands() override;
+    void disableModelCommands() override;
+    void closeAnalysisWindows() override;
+    void setEditModelEnabled(bool enabled) override;
+    void setSaveModelEnabled(bool enabled) override;
+    void showEditor() override;
+
+    // AnalysisHost
+    ModelWorkspace& workspace() override { return workspace_; }
+    Prompts& prompts() override { return *prompts_; }
+    Progress& computingProgress() override;
+    QColor backgroundColour() const override { return backgroundColour_; }
+    bool chooseBackgroundColour(QWidget* parent) override;
+    QColor lineColour() const override { return lineColour_; }
+    bool chooseLineColour(QWidget* parent) override;
+    void showParameterWindow(int analysisTag) override;
+    void disableAllWindows() override;
+    void enableAllWindows() override;
+
+    AnalysisRegistry& analyses() { return analyses_; }
+    // Accept's recomputation: the modules registered for the tag in force.
+    void RecomputeAfterAccept();
+
+    // Load Model without its dialog, for a model file named on the command line.
+    void loadModelFile(const std::string& path);
+    // Runs a command; an exception it raises becomes one error message box and the program goes on.
+    void runCommand(const std::function<void()>& command);
+
+    TComputing* computingWindow() const { return computing_; }
+    TParameters* parameterWindow() const { return parameters_; }
+    TNoiseForm* noiseWindow() const { return noise_; }
+    TModelstring* modelEditor() const { return editor_; }
+    TAboutBox* aboutBox() const { return about_; }
+    QMenu* windowContextMenu() const { return PopupMenu1; }
+    // The first status panel ("   Noise On", "   Noise Off" or empty).
+    QString statusText() const;
+    void setStatusText(const QString& text);
+    // The folder the Load Model dialog starts in.
+    const std::string& loadModelFolder() const { return loadModelFolder_; }
+    bool allWindowsDisabled() const { return allWindowsDisabled_; }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    QMenu* createPopupMenu() override;
+
+  private:
+    struct Command {
+        QList<QAction*> actions;  // menu item, tool button, context entry
+        bool needsModel = false;
+        bool lockedWhileComputing = false;
+        bool allowed = true;  // by the model-state rules
+    };
+
+    void runStartup(const StartupOptions& options);
+    void createCommands();
+    void createToolBars();
+    void createStatusBar();
+    QAction* addCommand(QMenu* menu, const QString& id, const QString& caption, bool needsModel,
+                        bool lockedWhileComputing, std::function<void()> handler);
+    void addToolButton(QToolBar* bar, const QString& commandId, const QString& toolId,
+                       const QString& hint, const QString& icon);
+    void addContextEntry(const QString& commandId, const QString& entryId, const QString& caption);
+    void setAllowed(const QString& commandId, bool allowed);
+    void applyEnabling();
+    void setComputing(bool computing);
+    void openAnalysis(const QString& commandId, const QString& name);
+    void openDocument(const QString& fileName);
+    QList<QWidget*> allResultWindows() const;
+
+    // Command handlers.
+    void LoadModel1Click();
+    void BuildModel1Click();
+    void EditModel1Click();
+    void SaveModel1Click();
+    void Close1Click();
+    void Change1Click();
+    void Load1Click();
+    void Store1Click();
+    void AddNoise1Click();
+    void About1Click();
+
+    ModelWorkspace workspace_;
+    std::unique_ptr<QtPrompts> ownPrompts_;
+    Prompts* prompts_ = nullptr;
+    std::unique_ptr<ScratchFolder> scratch_;
+    std::string workingFolder_;
+    std::string loadModelFolder_;
+    std::vector<std::string> seriesScratchFiles_;
+    std::string gnuplotScratchFile_;
+    QColor backgroundColour_ = Qt::white;
+    QColor lineColour_ = Qt::blue;
+    bool allWindowsDisabled_ = false;
+    bool computingRunning_ = false;
+
+    QHash<QString, Command> commands_;
+    QList<QToolBar*> toolBars_;
+    QList<QAction*> toolBarToggles_;  // the View menu's and the tool-bar area's, two per bar
+    QMenu* PopupMenu1 = nullptr;
+    QLabel* statusPanel1_ = nullptr;
+    QLabel* statusPanel2_ = nullptr;
+
+    TComputing* computing_ = nullptr;
+    TParameters* parameters_ = nullptr;
+    TNoiseForm* noise_ = nullptr;
+    TAboutBox* about_ = nullptr;
+    TModelstring* editor_ = nullptr;
+    AnalysisRegistry analyses_;
+};
+
+}  // namespace kalvora

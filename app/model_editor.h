@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QMainWindow>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPrinter;
+class QPushButton;
+class QRadioButton;
+
+namespace kalvora {
+
+class TForm1;
+struct ModelSource;
+
+// "Model": the four texts of the model's definition and its type. Its fields are the program's copy
+// of the model's source; OK turns them into the ready model.
+class TModelstring final : public QMainWindow {
+    Q_OBJECT
+  public:
+    TModelstring(TForm1& mainWindow, QWidget* parent = nullptr);
+
+    // The fields as the model file commands read and write them.
+    ModelSource source() const;
+    void setSource(const ModelSource& source);
+
+    // OK, locked while a long computation runs.
+    void setAcceptEnabled(bool enabled);
+
+    // The buttons and menu commands. Button2Click (OK) throws what the definition's parse throws.
+    void Button2Click();
+    void Button3Click();
+    void SaveAs1Click();
+    void SaveToolButton1Click();
+    void Print1Click();
+    // Prints the equation text, one printed line per line, in the equations' font.
+    void printEquations(QPrinter& printer) const;
+
+    QLineEdit* inivals;
+    QLineEdit* params;
+    QLineEdit* hvars;
+    QPlainTextEdit* StringBox;
+    QRadioButton* discr;
+    QRadioButton* continuous;
+    QLabel* Label5;
+    QLineEdit* rh;
+    QPushButton* Button2;
+    QPushButton* Button3;
+    QAction* SaveToolButton1;
+    QAction* PrintToolButton1;
+    QAction* SaveAs1;
+    QAction* Print1;
+    QAction* Close1;
+
+  private:
+    void selectType(bool discrete);
+    void limitEquationLength();
+
+    TForm1& main_;
+};
+
+}  // namespace kalvora

@@ -1,0 +1,84 @@
+#include "app/qt_prompts.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace kalvora {
+
+QStringList QtNameFilters(const std::string& filter) {
+    const QStringList parts = QString::fromStdString(filter).split('|');
+    QStringList filters;
+    if (parts.size() == 1) {
+        if (!parts[0].trimmed().isEmpty())
+            filters << parts[0].trimmed();
+        return filters;
+    }
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        const QString description = parts[i].trimmed();
+        const QString patterns = QString(parts[i + 1]).replace(';', ' ').trimmed();
+        if (description.contains('(')) {
+            filters << description;
+        } else {
+            filters << QString("%1 (%2)").arg(description, patterns);
+        }
+    }
+    return filters;
+}
+
+namespace {
+
+void Prepare(QFileDialog& dialog, const Prompts::FileRequest& request) {
+    dialog.setWindowTitle(QString::fromStdString(request.title));
+    dialog.setNameFilters(QtNameFilters(request.filter));
+    if (!request.defaultExtension.empty()) {
+        dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
+    }
+    const QString folder = QString::fromStdString(request.folder);
+    if (!folder.isEmpty() && QDir(folder).exists())
+        dialog.setDirectory(folder);
+    if (!request.fileName.empty())
+        dialog.selectFile(QString::fromStdString(request.fileName));
+}
+
+}  // namespace
+
+void QtPrompts::error(const std::string& message) {
+    QMessageBox::critical(parent_, "Error", QString::fromStdString(message));
+}
+
+void QtPrompts::information(const std::string& message) {
+    QMessageBox::information(parent_, "Kalvora", QString::fromStdString(message));
+}
+
+bool QtPrompts::confirm(const std::string& message) {
+    return QMessageBox::question(parent_, "Confirm", QString::fromStdString(message),
+                                 QMessageBox::Ok | QMessageBox::Cancel,
+                                 QMessageBox::Ok) == QMessageBox::Ok;
+}
+
+std::optional<std::string> QtPrompts::chooseOpenFile(const FileRequest& request) {
+    QFileDialog dialog(parent_);
+    Prepare(dialog, request);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().first().toStdString();
+}
+
+std::optional<std::string> QtPrompts::chooseSaveFile(const FileRequest& request,
+                                                     int* chosenFilter) {
+    QFileDialog dialog(parent_);
+    Prepare(dialog, request);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    if (chosenFilter != nullptr) {
+        *chosenFilter = std::max<int>(0, dialog.nameFilters().indexOf(dialog.selectedNameFilter()));
+    }
+    return dialog.selectedFiles().first().toStdString();
+}
+
+}  // namespace kalvora
