@@ -4,6 +4,7 @@
 
 #include "core/model_shell.h"
 #include "core/numbers.h"
+#include "tests/core/test_support.h"
 
 namespace kalvora {
 namespace {
@@ -110,18 +111,6 @@ TEST(ParseNameList, EntriesAfterTheVariables) {
     EXPECT_EQ(count, 1);
 }
 
-struct RecordingShell : ModelShell {
-    std::vector<std::string> calls;
-    void setMainCaption(const std::string& c) override { calls.push_back("main:" + c); }
-    void setEditorCaption(const std::string& c) override { calls.push_back("editor:" + c); }
-    void enableModelCommands() override { calls.push_back("enable"); }
-    void disableModelCommands() override { calls.push_back("disable"); }
-    void closeAnalysisWindows() override { calls.push_back("close"); }
-    void setEditModelEnabled(bool on) override { calls.push_back(on ? "edit+" : "edit-"); }
-    void setSaveModelEnabled(bool on) override { calls.push_back(on ? "save+" : "save-"); }
-    void showEditor() override { calls.push_back("show"); }
-};
-
 TEST(AcceptModelDefinition, FillsWorkspaceAndDefaults) {
     ModelWorkspace ws;
     AcceptModelDefinition(ws, "x=0.25, y=0.2", "a=0.1, b=0.5", "k,l");
@@ -162,7 +151,7 @@ TEST(ResetModel, ClosesButKeepsValues) {
     AcceptModelDefinition(ws, "x=0.25", "a=1", "k");
     ws.kind = ModelKind::Discrete;
     ws.modelFile = "/tmp/m.mod";
-    RecordingShell shell;
+    testing::RecordingShell shell;
     ResetModel(ws, shell);
     EXPECT_EQ(ws.kind, ModelKind::Closed);
     EXPECT_EQ(ws.modelFile, "");

@@ -1,0 +1,98 @@
+#include "core/model_file.h"
+
+#include <filesystem>
+
+#include "core/model_shell.h"
+#include "core/text_file.h"
+
+namespace kalvora {
+
+void SetNewModelSource(ModelSource& source) {
+    source.initialText = "x=0.25, y=0.2";
+    source.parameterText = "a=0.1, b=0.5";
+    source.auxiliaryText = "k,l";
+    source.equations = "x1=a*x+y\r\ny1=b*y+x\r\nk=x+y\r\nl=(x+y)^2\r\nx=x1\r\ny=y1\r\n";
+    source.discrete = true;
+}
+
+std::string ModelNameFromPath(const std::string& path) {
+    const std::string name = std::filesystem::path(path).filename().string();
+    return name.size() > 4 ? name.substr(0, name.size() - 4) : std::string();
+}
+
+void ReadModelFile(ModelWorkspace& ws, ModelSource& source, ModelShell& shell,
+                   const std::string& path) {
+    shell.disableModelCommands();
+    const std::string text = ReadTextFile(path);
+    std::vector<std::string> lines = SplitLines(text);
+    // A written file ends with one empty line after the equations; reading it back as an equation
+    // line would grow the model by a line on every load and save.
+    if (lines.size() > 4 && lines.back().empty()) {
+        lines.pop_back();
+    }
+    auto line = [&](std::size_t index) {
+        return index < lines.size() ? lines[index] : std::string();
+    };
+    source.initialText = line(0);
+    source.parameterText = line(1);
+    source.auxiliaryText = line(2);
+    const std::string type = line(3);
+    if (!type.empty() && type[0] == 'c') {
+        ws.discrete = false;
+        source.stepSizeText = type.size() > 2 ? type.substr(2) : std::string();
+    } else {
+        ws.discrete = true;
+    }
+    source.discrete = ws.discrete;
+    source.equations.clear();
+    for (std::size_t i = 4; i < lines.size(); ++i) {
+        source.equations += lines[i];
+        source.equations += "\r\n";
+    }
+    ws.modelName = ModelNameFromPath(path);
+    shell.setMainCaption("Kalvora - " + ws.modelName);
+    shell.setEditorCaption(ws.modelName);
+}
+
+std::string ModelFileText(const ModelSource& source) {
+    std::string text =
+        source.initialText + "\r\n" + source.parameterText + "\r\n" + source.auxiliaryText + "\r\n";
+    text += source.discrete ? "d" : "c " + source.stepSizeText;
+    text += "\r\n";
+    text += WithCrLf(source.equations);
+    text += "\r\n";
+    return text;
+}
+
+void WriteModelFile(const ModelSource& source, const std::string& path) {
+    WriteTextFile(path, ModelFileText(source));
+}
+
+void BuildModelScript(ModelWorkspace& ws, const std::string& equations) {
+    std::string& script = ws.scriptText;
+    script = "function model (";
+    bool first = true;
+    auto append = [&](const std::string& name) {
+        if (!first) {
+            script += ',';
+        }
+        script += name;
+        first = false;
+    };
+    for (int i = 0; i < ws.variableCount; ++i) {
+        append(ws.variableNames[i]);
+    }
+    for (int j = 0; j < ws.parameterCount; ++j) {
+        append(ws.parameterNames[j]);
+    }
+    script += ")\r\n";
+    script += WithCrLf(equations);
+    script += "\r\nreturn ";
+    first = true;
+    for (int i = 0; i < ws.variableCount + ws.auxiliaryCount && i < kModelListCapacity; ++i) {
+        append(ws.variableNames[i]);
+    }
+    script += "\r\nend";
+}
+
+}  // namespace kalvora

@@ -1,0 +1,85 @@
+#include "core/orbit_file.h"
+
+#include <algorithm>
+
+#include "core/model_step.h"
+#include "core/numbers.h"
+#include "core/progress.h"
+#include "core/prompts.h"
+#include "core/text_file.h"
+
+namespace kalvora {
+
+std::string OrbitLine(const ModelWorkspace& ws, const StateVector& state) {
+    const int values = std::clamp(ws.variableCount + ws.auxiliaryCount, 0, kModelListCapacity);
+    std::string line;
+    line.reserve(static_cast<std::size_t>(values) * 24 + 2);
+    for (int i = 0; i < values; ++i) {
+        if (i > 0) {
+            line += ' ';
+        }
+        line += FormatOrbitValue(state[i]);
+    }
+    line += "\r\n";
+    return line;
+}
+
+std::int64_t WriteOrbit(ModelWorkspace& ws, std::ostream& out, const OrbitSampling& sampling,
+                        Progress& progress, const std::string& name) {
+    StateVector state = ws.initialValues;
+    ws.errorFlag = false;
+    // Iterates before the first sampled one. A failure here would leave an undefined state to be
+    // written as if it were the orbit, so it ends the run like any other failure.
+    for (std::int64_t i = 1; i < sampling.start && !ws.errorFlag; ++i) {
+        ModelStep(ws, ws.kind, state);
+    }
+    progress.start(sampling.count);
+    std::int64_t lines = 0;
+    for (std::int64_t i = 1; i <= sampling.count && !ws.errorFlag; ++i) {
+        progress.setPosition(i);
+        for (std::int64_t k = 0; k < sampling.step && !ws.errorFlag; ++k) {
+            ModelStep(ws, ws.kind, state);
+        }
+        if (ws.errorFlag) {
+            break;
+        }
+        out << OrbitLine(ws, state);
+        if (!out) {
+            progress.finish();
+            throw FileError("Cannot write file \"" + name + "\"");
+        }
+        ++lines;
+    }
+    progress.finish();
+    return lines;
+}
+
+std::int64_t OrbitFileWriter(ModelWorkspace& ws, const std::string& path,
+                             const OrbitSampling& sampling, Progress& progress) {
+    AtomicFileWriter writer(path);
+    const std::int64_t lines = WriteOrbit(ws, writer.stream(), sampling, progress, path);
+    writer.commit();
+    return lines;
+}
+
+bool SaveOrbitFile(ModelWorkspace& ws, const OrbitSampling& sampling, Prompts& prompts,
+                   Progress& progress) {
+    Prompts::FileRequest request;
+    request.title = "Save Data Series As";
+    request.folder = ws.dataFolder;
+    request.filter = "*.txt|*.txt";
+    request.defaultExtension = "txt";
+    const auto path = prompts.chooseSaveFile(request);
+    if (!path) {
+        return false;
+    }
+    try {
+        OrbitFileWriter(ws, *path, sampling, progress);
+        return true;
+    } catch (const std::exception& error) {
+        prompts.error(error.what());
+        return false;
+    }
+}
+
+}  // namespace kalvora

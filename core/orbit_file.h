@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+#include "core/model_workspace.h"
+
+namespace kalvora {
+
+class Progress;
+class Prompts;
+
+// Which iterates an orbit file holds: count lines, the iterates start - 1 + step, start - 1 + 2
+// step,
+// ... (start 1 and step 1: iterates 1 .. count; the initial state is never written).
+struct OrbitSampling {
+    std::int64_t start = 1;
+    std::int64_t count = 0;
+    std::int64_t step = 1;
+};
+
+// One line of an orbit file: the variables and then the auxiliary variables, 23-character fields
+// separated by one space, CR LF.
+std::string OrbitLine(const ModelWorkspace& ws, const StateVector& state);
+
+// Runs the model from the initial values and writes one line per sampled iterate. A failing model
+// step ends the output after the last complete line and leaves errorFlag set (also when the failure
+// comes before the first sampled iterate, in which case nothing is written). Returns the number of
+// lines written. Throws FileError (naming `name`) when the stream fails.
+std::int64_t WriteOrbit(ModelWorkspace& ws, std::ostream& out, const OrbitSampling& sampling,
+                        Progress& progress, const std::string& name = "output");
+
+// WriteOrbit into a file, replaced only when the writing succeeded. Throws FileError.
+std::int64_t OrbitFileWriter(ModelWorkspace& ws, const std::string& path,
+                             const OrbitSampling& sampling, Progress& progress);
+
+// "Build Data Series" and the spreadsheet's "&Save As...": asks for a ".txt" file starting in
+// dataFolder, then writes it; errors are shown through the prompts. False when cancelled or failed.
+bool SaveOrbitFile(ModelWorkspace& ws, const OrbitSampling& sampling, Prompts& prompts,
+                   Progress& progress);
+
+}  // namespace kalvora

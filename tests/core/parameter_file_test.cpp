@@ -1,0 +1,93 @@
+#include "core/parameter_file.h"
+
+#include <gtest/gtest.h>
+
+#include "core/model_definition.h"
+#include "core/numbers.h"
+#include "core/scripted_prompts.h"
+#include "tests/core/test_support.h"
+
+namespace kalvora {
+namespace {
+
+using testing::ScratchFolder;
+
+TEST(ParameterFile, WrittenTextForDiscreteAndContinuousModels) {
+    ModelWorkspace ws;
+    AcceptModelDefinition(ws, "x=0.25, y=0.2", "a=0.1, b=0.5", "k,l");
+    EXPECT_EQ(ParameterFileText(ws), "x=0.25, y=0.2\r\na=0.1, b=0.5\r\n");
+    ws.discrete = false;
+    EXPECT_EQ(ParameterFileText(ws), "x=0.25, y=0.2\r\na=0.1, b=0.5\r\n0.01\r\n");
+    AcceptModelDefinition(ws, "x=1e-7", "", "");
+    ws.discrete = true;
+    EXPECT_EQ(ParameterFileText(ws), "x=1E-7\r\n\r\n");
+}
+
+TEST(ParameterFile, StoreThenLoadRestoresValues) {
+    ScratchFolder folder;
+    ModelWorkspace ws;
+    AcceptModelDefinition(ws, "x=0.123456789012345, y=-2.5", "a=1.4, b=0.3", "");
+    ws.discrete = false;
+    ws.stepSize = 0.005L;
+    ScriptedPrompts prompts;
+    prompts.answerSave(folder.file("p.par"));
+    ASSERT_TRUE(StoreParameters(ws, prompts));
+    EXPECT_EQ(prompts.saveRequests[0].title, "Save Parameters As");
+    EXPECT_EQ(prompts.saveRequests[0].filter, "Parameters file (*.par)|*.par");
+
+    ws.initialValues[0] = 9;
+    ws.parameterValues[1] = 9;
+    ws.stepSize = 9;
+    prompts.answerOpen(folder.file("p.par"));
+    ASSERT_TRUE(LoadParameters(ws, prompts));
+    EXPECT_EQ(prompts.openRequests[0].title, "Load Parameters");
+    EXPECT_EQ(ws.initialValues[0], ParseFloat("0.123456789012345"));
+    EXPECT_EQ(ws.parameterValues[1], ParseFloat("0.3"));
+    EXPECT_EQ(ws.stepSize, ParseFloat("0.005"));
+}
+
+TEST(ParameterFile, ModelWithoutParametersReadsBackEmpty) {
+    ScratchFolder folder;
+    ModelWorkspace ws;
+    AcceptModelDefinition(ws, "x=2", "", "");
+    WriteParameterFile(ws, folder.file("p.par"));
+    EXPECT_EQ(folder.read("p.par"), "x=2\r\n\r\n");
+    ws.initialValues[0] = 0;
+    ReadParameterFile(ws, folder.file("p.par"));
+    EXPECT_EQ(ws.parameterCount, 0);
+    EXPECT_EQ(ws.initialValues[0], 2);
+}
+
+TEST(ParameterFile, ForeignNamesAreRefusedAndChangeNothing) {
+    ScratchFolder folder;
+    ModelWorkspace ws;
+    AcceptModelDefinition(ws, "x=1, y=2", "a=3", "");
+    folder.write("swapped.par", "y=5, x=6\r\na=7\r\n0.5\r\n");
+    folder.write("fewer.par", "x=5\r\na=7\r\n");
+    folder.write("bad.par", "x=5, y=6\r\na=seven\r\n");
+    for (const char* name : {"swapped.par", "fewer.par"}) {
+        try {
+            ReadParameterFile(ws, folder.file(name));
+            ADD_FAILURE() << name;
+        } catch (const ParameterFileError& error) {
+            EXPECT_NE(std::string(error.what()).find(name), std::string::npos);
+        }
+    }
+    EXPECT_THROW(ReadParameterFile(ws, folder.file("bad.par")), ConversionError);
+    EXPECT_EQ(ws.initialValues[0], 1);
+    EXPECT_EQ(ws.initialValues[1], 2);
+    EXPECT_EQ(ws.variableNames[0], "x");
+    EXPECT_EQ(ws.parameterValues[0], 3);
+    EXPECT_EQ(ws.stepSize, 0.01L);
+
+    ScriptedPrompts prompts;
+    prompts.answerOpen(folder.file("swapped.par"));
+    EXPECT_FALSE(LoadParameters(ws, prompts));
+    EXPECT_EQ(prompts.errors.size(), 1u);
+    prompts.answerOpen(folder.file("nothere.par"));
+    EXPECT_FALSE(LoadParameters(ws, prompts));
+    EXPECT_EQ(prompts.errors.size(), 2u);
+}
+
+}  // namespace
+}  // namespace kalvora
