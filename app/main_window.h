@@ -93,10 +93,11 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     // The folder the Load Model dialog starts in.
     const std::string& loadModelFolder() const { return loadModelFolder_; }
     bool allWindowsDisabled() const { return allWindowsDisabled_; }
+    // The tool-bar area's own menu.
+    QMenu* createPopupMenu() override;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
-    QMenu* createPopupMenu() override;
 
   private:
     struct Command {

@@ -1,0 +1,12 @@
+#include <gtest/gtest.h>
+#include <QApplication>
+
+// Widget tests need one application object for the whole run, and no display: also when the test
+// list is collected, which happens outside ctest's environment.
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
