@@ -1,0 +1,34 @@
+#include "plot/window/data_file_writer.h"
+
+#include <algorithm>
+
+#include "core/numbers.h"
+#include "core/text_file.h"
+
+namespace kalvora {
+
+void WriteDataLines(std::ostream& out, const std::vector<double>& xs,
+                    const std::vector<double>& ys) {
+    const std::size_t count = std::min(xs.size(), ys.size());
+    std::string line;
+    for (std::size_t i = 0; i < count; ++i) {
+        line = FormatDataValue(xs[i]);
+        line += ' ';
+        line += FormatDataValue(ys[i]);
+        line += "\r\n";
+        out << line;
+    }
+}
+
+void WriteDataFile(const std::string& fileName, const std::vector<double>& xs,
+                   const std::vector<double>& ys) {
+    AtomicFileWriter file(fileName);
+    WriteDataLines(file.stream(), xs, ys);
+    file.commit();
+}
+
+void DataFileWriter(const std::string& fileName, const Tsp_XYDataSeries& series) {
+    WriteDataFile(fileName, series.XValues(), series.YValues());
+}
+
+}  // namespace kalvora

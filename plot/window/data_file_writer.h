@@ -1,0 +1,24 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "plot/data_series.h"
+
+namespace kalvora {
+
+// The two-column data file of every plot window: one line per point, "x y" in the 10-decimal data
+// format, CR LF line ends, no header. An empty series gives an empty file.
+void WriteDataLines(std::ostream& out, const std::vector<double>& xs,
+                    const std::vector<double>& ys);
+
+// Writes the file through a temporary file beside it that replaces the target only when complete,
+// so a failed write never leaves a half-written file. Raises FileError naming the file.
+void WriteDataFile(const std::string& fileName, const std::vector<double>& xs,
+                   const std::vector<double>& ys);
+
+// The points of a series, as "Save Data As..." and the gnuplot scratch files write them.
+void DataFileWriter(const std::string& fileName, const Tsp_XYDataSeries& series);
+
+}  // namespace kalvora

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QComboBox>
+
+#include "core/model_workspace.h"
+
+namespace kalvora {
+
+// The variable choice of the settings dialogs: the model's variables, then its auxiliary variables,
+// so that item i stands for StateVector entry i + 1.
+void FillVariableList(QComboBox* box, const ModelWorkspace& workspace);
+
+// The parameter names, item i for parameter i.
+void FillParameterList(QComboBox* box, const ModelWorkspace& workspace);
+
+}  // namespace kalvora

@@ -1,0 +1,242 @@
+#include "plot/window/plot_window.h"
+
+#include <QFont>
+#include <QMouseEvent>
+#include <QPalette>
+#include <QResizeEvent>
+#include <exception>
+
+#include "core/numbers.h"
+#include "plot/window/data_file_writer.h"
+
+namespace kalvora {
+
+PlotWindow::PlotWindow(AnalysisHost& host, const QString& objectName, const QString& caption,
+                       const QSize& size, const QList<int>& panelWidths)
+    : host_(host) {
+    setObjectName(objectName);
+    setWindowTitle(caption);
+    setWindowFlag(Qt::WindowStaysOnTopHint);
+    setFont(QFont(QStringLiteral("Times New Roman")));
+
+    graph = new Tsp_XYPlot(this);
+    graph->setObjectName("graph");
+    ApplyStandardPlotConfiguration(*graph);
+    setCentralWidget(graph);
+
+    label1 = new QLabel(QStringLiteral("Overflow"), graph);
+    label1->setObjectName("label1");
+    QFont labelFont(QStringLiteral("Times New Roman"));
+    labelFont.setPixelSize(16);
+    labelFont.setBold(true);
+    label1->setFont(labelFont);
+    label1->setAutoFillBackground(true);
+    QPalette palette = label1->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    palette.setColor(QPalette::WindowText, Qt::red);
+    label1->setPalette(palette);
+    label1->adjustSize();
+    label1->hide();
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName("StatusBar1");
+    StatusBar1->setSizeGripEnabled(false);
+    for (int width : panelWidths) {
+        auto* panel = new QLabel(StatusBar1);
+        panel->setFixedWidth(width);
+        StatusBar1->addWidget(panel);
+        panels_ << panel;
+    }
+    setStatusBar(StatusBar1);
+
+    auto action = [this](const QString& text, const char* name) {
+        auto* created = new QAction(text, this);
+        created->setObjectName(name);
+        return created;
+    };
+    SaveDataAs1 = action(QStringLiteral("Save &Data As..."), "SaveDataAs1");
+    Close1 = action(QStringLiteral("&Close"), "Close1");
+    ChangeBackgroundColor1 =
+        action(QStringLiteral("Change &BackgroundColor"), "ChangeBackgroundColor1");
+    ChangeLineColor1 = action(QStringLiteral("Change &LineColor"), "ChangeLineColor1");
+    ShowGrid1 = action(QStringLiteral("Show &Grid"), "ShowGrid1");
+    ShowGrid1->setCheckable(true);
+    connect(Close1, &QAction::triggered, this, &QWidget::close);
+    connect(ChangeBackgroundColor1, &QAction::triggered, this,
+            [this] { ChangeBackgroundColorClick(); });
+    connect(ChangeLineColor1, &QAction::triggered, this, [this] { ChangeLineColorClick(); });
+    // The check mark is toggled by the command itself, so that calling it directly behaves alike.
+    connect(ShowGrid1, &QAction::triggered, this, [this] {
+        ShowGrid1->setChecked(!ShowGrid1->isChecked());
+        ShowGridClick();
+    });
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName("PopupMenu1");
+    graph->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(graph, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { PopupMenu1->popup(graph->mapToGlobal(at)); });
+    graph->OnMouseMove = [this](QMouseEvent& event) {
+        graphMouseMove(event.position().toPoint().x(), event.position().toPoint().y());
+    };
+
+    resize(size);
+    // A result window is enabled by the first accepted settings.
+    setEnabled(false);
+}
+
+QString PlotWindow::panelText(int panel) const {
+    return panel >= 0 && panel < panels_.size() ? panels_[panel]->text() : QString();
+}
+
+void PlotWindow::setPanelText(int panel, const QString& text) {
+    if (panel >= 0 && panel < panels_.size()) {
+        panels_[panel]->setText(text);
+    }
+}
+
+void PlotWindow::PlotIni(bool plotSquares, bool connectPoints, Tsp_XYLine& series) {
+    series.ClearPoints();
+    series.LineAttr().SetVisible(connectPoints || !workspace().discrete);
+    Tsp_PointAttr& marker = series.PointAttr();
+    if (plotSquares) {
+        marker.SetKind(ptRectangle);
+        marker.SetHSize(5);
+        marker.SetVSize(5);
+    } else {
+        marker.SetKind(ptCross);
+        marker.SetHSize(0);
+        marker.SetVSize(0);
+    }
+    marker.SetStyle(bsClear);
+    series.SetActive(false);
+}
+
+void PlotWindow::Plot(Tsp_XYLine& series, bool failed) {
+    const Tsp_Color background = FromQColor(host_.backgroundColour());
+    graph->SetColor(background);
+    graph->SetFieldColor(background);
+    lastRunFailed_ = failed;
+    placeOverflowLabel();
+    label1->setVisible(failed);
+    show();
+    series.SetPlot(graph);
+    series.SetActive(true);
+    graph->Invalidate();
+}
+
+void PlotWindow::Manualscal(double yMinimum, double yMaximum, double xMinimum, double xMaximum) {
+    Tsp_Axis& left = graph->LeftAxis();
+    Tsp_Axis& bottom = graph->BottomAxis();
+    left.SetAutoMin(false);
+    left.SetAutoMax(false);
+    bottom.SetAutoMin(false);
+    bottom.SetAutoMax(false);
+    left.SetRange(yMinimum, yMaximum);
+    bottom.SetRange(xMinimum, xMaximum);
+    left.SetNoTicksLabel(false);
+    bottom.SetNoTicksLabel(false);
+}
+
+void PlotWindow::NotManualscal() {
+    Tsp_Axis& left = graph->LeftAxis();
+    Tsp_Axis& bottom = graph->BottomAxis();
+    left.SetAutoMin(true);
+    left.SetAutoMax(true);
+    bottom.SetAutoMin(true);
+    bottom.SetAutoMax(true);
+}
+
+void PlotWindow::ChangeBackgroundColorClick() {
+    if (host_.chooseBackgroundColour(this)) {
+        const Tsp_Color background = FromQColor(host_.backgroundColour());
+        graph->SetColor(background);
+        graph->SetFieldColor(background);
+        graph->Invalidate();
+    }
+}
+
+void PlotWindow::ChangeLineColorClick() {
+    if (data != nullptr && host_.chooseLineColour(this)) {
+        const Tsp_Color colour = FromQColor(host_.lineColour());
+        data->LineAttr().SetColor(colour);
+        data->PointAttr().SetColor(colour);
+    }
+}
+
+void PlotWindow::ShowGridClick() {
+    const bool on = ShowGrid1->isChecked();
+    graph->LeftAxis().GridAttr().SetVisible(on);
+    graph->BottomAxis().GridAttr().SetVisible(on);
+}
+
+std::pair<double, double> PlotWindow::readoutAt(int x, int y) const {
+    const Tsp_ReadoutValues values = WindowReadout(*graph, x, y, readout_);
+    return {values.x, values.y};
+}
+
+void PlotWindow::graphMouseMove(int x, int y) {
+    const auto [valueX, valueY] = readoutAt(x, y);
+    setPanelText(0, QString::fromStdString(FormatGeneral(valueX, 8, 2)));
+    setPanelText(1, QString::fromStdString(FormatGeneral(valueY, 8, 2)));
+}
+
+void PlotWindow::guarded(const std::function<void()>& command) {
+    try {
+        command();
+    } catch (const std::exception& failure) {
+        host_.prompts().error(failure.what());
+    }
+}
+
+bool PlotWindow::saveSeriesAsked(const std::string& title, const Tsp_XYDataSeries& series) {
+    Prompts::FileRequest request;
+    request.title = title;
+    request.folder = workspace().dataFolder;
+    request.filter = "Data file (*.dat)|*.dat";
+    request.defaultExtension = "dat";
+    const std::optional<std::string> fileName = host_.prompts().chooseSaveFile(request);
+    if (!fileName) {
+        return false;
+    }
+    DataFileWriter(*fileName, series);
+    return true;
+}
+
+void PlotWindow::saveSeries(const std::string& title, const Tsp_XYDataSeries& series) {
+    guarded([&] { saveSeriesAsked(title, series); });
+}
+
+QMenu* PlotWindow::createEditGraphMenu(QWidget* parent) {
+    auto* menu = new QMenu(QStringLiteral("&Edit Graph"), parent);
+    menu->setObjectName("EditGraph1");
+    menu->addAction(ChangeBackgroundColor1);
+    menu->addAction(ChangeLineColor1);
+    menu->addAction(ShowGrid1);
+    return menu;
+}
+
+void PlotWindow::styleSeries(Tsp_XYLine& series, Tsp_Color colour) {
+    series.LineAttr().SetColor(colour);
+    series.LineAttr().SetVisible(false);
+    series.PointAttr().SetColor(colour);
+    series.PointAttr().SetKind(ptCross);
+    series.PointAttr().SetHSize(1);
+    series.PointAttr().SetVSize(1);
+    series.PointAttr().SetVisible(true);
+}
+
+void PlotWindow::placeOverflowLabel() {
+    label1->adjustSize();
+    label1->move(std::max(0, graph->width() / 2 - label1->width() / 2),
+                 std::max(0, graph->height() / 2 - label1->height()));
+}
+
+void PlotWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (isVisible() && data != nullptr) {
+        Plot(*data, lastRunFailed_);
+    }
+}
+
+}  // namespace kalvora

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QAction>
+#include <QLabel>
+#include <QList>
+#include <QMainWindow>
+#include <QMenu>
+#include <QStatusBar>
+#include <functional>
+#include <string>
+
+#include "analysis/host/analysis_host.h"
+#include "plot/plot_config.h"
+#include "plot/xy_line.h"
+#include "plot/xy_plot.h"
+
+namespace kalvora {
+
+// The machinery every analysis result window shares: the plot `graph`, the red "Overflow" label,
+// the status bar with the mouse readout, the four plot-window operations (PlotIni, Plot,
+// Manualscal, NotManualscal) and the commands Save Data As (single series), Change BackgroundColor,
+// Change LineColor and Show Grid. Windows with overlay slots build on SlotPlotWindow.
+class PlotWindow : public QMainWindow {
+    Q_OBJECT
+  public:
+    // panelWidths: the status bar's panels; panels 0 and 1 receive the mouse readout.
+    PlotWindow(AnalysisHost& host, const QString& objectName, const QString& caption,
+               const QSize& size, const QList<int>& panelWidths);
+
+    Tsp_XYPlot* graph;
+    QLabel* label1;  // "Overflow"
+    QStatusBar* StatusBar1;
+
+    QAction* SaveDataAs1;
+    QAction* Close1;
+    QAction* ChangeBackgroundColor1;
+    QAction* ChangeLineColor1;
+    QAction* ShowGrid1;
+
+    // The plot's pop-up menu; each window fills it.
+    QMenu* PopupMenu1;
+
+    // The series the next run fills.
+    Tsp_XYLine* data = nullptr;
+
+    QString panelText(int panel) const;
+    void setPanelText(int panel, const QString& text);
+
+    // Empties the series and styles it for a run: line visible when connecting points or for a
+    // continuous model, 5 x 5 squares or one-pixel crosses, no fill; then makes it inactive so the
+    // coming points neither rescale nor repaint the plot one by one.
+    void PlotIni(bool plotSquares, bool connectPoints, Tsp_XYLine& series);
+    // Applies the shared background colour, shows the "Overflow" label exactly when the last run
+    // failed, shows the window, attaches and activates the series (which auto-scales) and repaints.
+    void Plot(Tsp_XYLine& series, bool failed);
+    // Fixed ranges on the left and bottom axes.
+    void Manualscal(double yMinimum, double yMaximum, double xMinimum, double xMaximum);
+    // Both axes automatic again.
+    void NotManualscal();
+
+    void ChangeBackgroundColorClick();
+    void ChangeLineColorClick();
+    void ShowGridClick();
+
+    // The values under a mouse position of the plot, as panels 0 and 1 show them.
+    std::pair<double, double> readoutAt(int x, int y) const;
+
+  protected:
+    AnalysisHost& host() const { return host_; }
+    ModelWorkspace& workspace() const { return host_.workspace(); }
+
+    // Runs a command handler and shows any failure it raises (a number that does not convert, a
+    // file that cannot be written) in an error box; the command ends there.
+    void guarded(const std::function<void()>& command);
+
+    // "Save Data As..." of windows without slots: one dialog with this title for this series.
+    void saveSeries(const std::string& title, const Tsp_XYDataSeries& series);
+    // Asks for a data file with this title and writes the series to it; false when the user
+    // cancels. A failed write raises its error.
+    bool saveSeriesAsked(const std::string& title, const Tsp_XYDataSeries& series);
+
+    // The window's own readout offsets (the time-series window differs).
+    void setReadoutOffsets(const Tsp_ReadoutOffsets& offsets) { readout_ = offsets; }
+
+    // The "&Edit Graph" sub-menu with the colour and grid commands.
+    QMenu* createEditGraphMenu(QWidget* parent);
+
+    // A new series in the colours of the form descriptions: line invisible, one-pixel crosses.
+    static void styleSeries(Tsp_XYLine& series, Tsp_Color colour);
+
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    void placeOverflowLabel();
+    void graphMouseMove(int x, int y);
+
+    AnalysisHost& host_;
+    QList<QLabel*> panels_;
+    Tsp_ReadoutOffsets readout_ = kStandardReadoutOffsets;
+    bool lastRunFailed_ = false;
+};
+
+}  // namespace kalvora

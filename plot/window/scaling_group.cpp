@@ -1,0 +1,74 @@
+#include "plot/window/scaling_group.h"
+
+#include <QGridLayout>
+
+#include "core/numbers.h"
+
+namespace kalvora {
+
+namespace {
+
+QLineEdit* addRow(QGridLayout* layout, QWidget* group, const QString& caption, const char* name,
+                  QList<QWidget*>& parts) {
+    auto* label = new QLabel(caption, group);
+    auto* edit = new QLineEdit(group);
+    edit->setObjectName(name);
+    const int row = layout->rowCount();
+    layout->addWidget(label, row, 0);
+    layout->addWidget(edit, row, 1);
+    parts << label << edit;
+    return edit;
+}
+
+}  // namespace
+
+ScalingGroup::ScalingGroup(QWidget* parent, bool withXAxis) {
+    ManScal = new QCheckBox(QStringLiteral("       Manual Scaling"), parent);
+    ManScal->setObjectName("ManScal");
+    group = new QGroupBox(QStringLiteral("Scaling"), parent);
+    group->setObjectName("Scaling");
+    auto* layout = new QGridLayout(group);
+    if (withXAxis) {
+        scminx = addRow(layout, group, QStringLiteral("Min. variable X-ax"), "scminx", parts_);
+        scmaxx = addRow(layout, group, QStringLiteral("Max. variable X-ax"), "scmaxx", parts_);
+    }
+    scminy = addRow(layout, group, QStringLiteral("Min. variable Y-ax"), "scminy", parts_);
+    scmaxy = addRow(layout, group, QStringLiteral("Max. variable Y-ax"), "scmaxy", parts_);
+    parts_ << group;
+    QObject::connect(ManScal, &QCheckBox::toggled, group, [this] { ManScalClick(); });
+    ManScalClick();
+}
+
+void ScalingGroup::ManScalClick() {
+    const bool on = ManScal->isChecked();
+    for (QWidget* part : parts_) {
+        part->setEnabled(on);
+    }
+}
+
+void ScalingGroup::resetOnClose() {
+    ManScal->setChecked(false);
+    for (QLineEdit* edit : {scminx, scmaxx, scminy, scmaxy}) {
+        if (edit != nullptr) {
+            edit->setText(QStringLiteral(" "));
+        }
+    }
+    ManScalClick();
+}
+
+std::optional<ScalingGroup::Limits> ScalingGroup::read() const {
+    try {
+        Limits limits;
+        if (scmaxx != nullptr) {
+            limits.xMaximum = static_cast<double>(ParseFloat(scmaxx->text().toStdString()));
+            limits.xMinimum = static_cast<double>(ParseFloat(scminx->text().toStdString()));
+        }
+        limits.yMaximum = static_cast<double>(ParseFloat(scmaxy->text().toStdString()));
+        limits.yMinimum = static_cast<double>(ParseFloat(scminy->text().toStdString()));
+        return limits;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+}  // namespace kalvora

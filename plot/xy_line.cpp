@@ -1,0 +1,350 @@
+#include "plot/xy_line.h"
+
+#include <QLine>
+#include <QPainter>
+#include <QPoint>
+#include <QPolygon>
+#include <QRect>
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "plot/axis.h"
+#include "plot/draw_context.h"
+#include "plot/xy_plot.h"
+
+namespace kalvora {
+
+namespace {
+
+// The axis mapping of Tsp_Scale::ValueToPixel, inlined: the series maps millions of values per
+// paint and the call through the scale would dominate.
+struct PixelMap {
+    double originValue;
+    double pixelsPerUnit;
+    double originPixel;
+
+    explicit PixelMap(const Tsp_Scale& scale)
+        : originValue(scale.OriginValue()),
+          pixelsPerUnit(scale.PixelsPerUnit()),
+          originPixel(scale.OriginPixel()) {}
+
+    int operator()(double value) const {
+        const double pixel = std::nearbyint((value - originValue) * pixelsPerUnit + originPixel);
+        if (!(pixel >= -kPixelLimit)) {
+            return std::isnan(pixel) ? kPixelLimit : -kPixelLimit;
+        }
+        return pixel > kPixelLimit ? kPixelLimit : static_cast<int>(pixel);
+    }
+};
+
+bool FarAway(int x, int y) {
+    return x < -kFarAwayPixel || x > kFarAwayPixel || y < -kFarAwayPixel || y > kFarAwayPixel;
+}
+
+// One bit per field pixel: which pixels already carry a marker (or both ends of a one-pixel
+// segment). Drawing the same thing on the same pixel again changes nothing, and dense series put
+// most of their points on pixels that are already drawn.
+class PixelSet {
+  public:
+    PixelSet(int left, int top, int right, int bottom)
+        : left_(left),
+          top_(top),
+          width_(std::max(0, right - left)),
+          height_(std::max(0, bottom - top)),
+          bits_((static_cast<std::size_t>(width_) * height_ + 63) / 64, 0) {}
+
+    // Marks the pixel; returns false if it was marked already or lies outside the field.
+    bool Insert(int x, int y) {
+        const int column = x - left_;
+        const int row = y - top_;
+        if (column < 0 || row < 0 || column >= width_ || row >= height_) {
+            return false;
+        }
+        const std::size_t index = static_cast<std::size_t>(row) * width_ + column;
+        std::uint64_t& word = bits_[index >> 6];
+        const std::uint64_t bit = std::uint64_t(1) << (index & 63);
+        if (word & bit) {
+            return false;
+        }
+        word |= bit;
+        return true;
+    }
+
+  private:
+    int left_;
+    int top_;
+    int width_;
+    int height_;
+    std::vector<std::uint64_t> bits_;
+};
+
+constexpr std::size_t kBatch = 4096;
+
+// Collects primitives and hands them to the painter in arrays, which costs far less per primitive
+// than one painter call each.
+class Batcher {
+  public:
+    explicit Batcher(QPainter& painter) : painter_(painter) {
+        lines_.reserve(kBatch);
+        points_.reserve(kBatch);
+        rects_.reserve(kBatch);
+    }
+    ~Batcher() { Flush(); }
+
+    void Line(int x1, int y1, int x2, int y2) {
+        lines_.emplace_back(x1, y1, x2, y2);
+        if (lines_.size() == kBatch) {
+            FlushLines();
+        }
+    }
+    void Point(int x, int y) {
+        points_.emplace_back(x, y);
+        if (points_.size() == kBatch) {
+            FlushPoints();
+        }
+    }
+    void Rect(const QRect& rect) {
+        rects_.push_back(rect);
+        if (rects_.size() == kBatch) {
+            FlushRects();
+        }
+    }
+    void Flush() {
+        FlushLines();
+        FlushPoints();
+        FlushRects();
+    }
+
+  private:
+    void FlushLines() {
+        if (!lines_.empty()) {
+            painter_.drawLines(lines_.data(), int(lines_.size()));
+            lines_.clear();
+        }
+    }
+    void FlushPoints() {
+        if (!points_.empty()) {
+            painter_.drawPoints(points_.data(), int(points_.size()));
+            points_.clear();
+        }
+    }
+    void FlushRects() {
+        if (!rects_.empty()) {
+            painter_.drawRects(rects_.data(), int(rects_.size()));
+            rects_.clear();
+        }
+    }
+
+    QPainter& painter_;
+    std::vector<QLine> lines_;
+    std::vector<QPoint> points_;
+    std::vector<QRect> rects_;
+};
+
+Qt::PenStyle QtPenStyle(Tsp_PenStyle style) {
+    switch (style) {
+        case psSolid:
+            return Qt::SolidLine;
+        case psDash:
+            return Qt::DashLine;
+        case psDot:
+            return Qt::DotLine;
+        case psDashDot:
+            return Qt::DashDotLine;
+        case psDashDotDot:
+            return Qt::DashDotDotLine;
+        case psClear:
+            return Qt::NoPen;
+    }
+    return Qt::SolidLine;
+}
+
+Qt::BrushStyle QtBrushStyle(Tsp_BrushStyle style) {
+    switch (style) {
+        case bsSolid:
+            return Qt::SolidPattern;
+        case bsClear:
+            return Qt::NoBrush;
+        case bsHorizontal:
+            return Qt::HorPattern;
+        case bsVertical:
+            return Qt::VerPattern;
+        case bsFDiagonal:
+            return Qt::FDiagPattern;
+        case bsBDiagonal:
+            return Qt::BDiagPattern;
+        case bsCross:
+            return Qt::CrossPattern;
+        case bsDiagCross:
+            return Qt::DiagCrossPattern;
+    }
+    return Qt::SolidPattern;
+}
+
+}  // namespace
+
+Tsp_XYLine::Tsp_XYLine() {
+    pointAttr_.OnChange = [this] { AttributeChanged(); };
+}
+
+void Tsp_XYLine::Draw(const Tsp_DrawContext& context) {
+    const int count = Count();
+    if (Plot() == nullptr || count == 0) {
+        return;
+    }
+    const Tsp_Axis& xAxis = context.xAxis;
+    const Tsp_Axis& yAxis = context.yAxis;
+    double xMin = 0, xMax = 0, yMin = 0, yMax = 0;
+    if (!GetXMin(xMin) || !GetXMax(xMax) || !GetYMin(yMin) || !GetYMax(yMax)) {
+        return;
+    }
+    if (xMin > xAxis.Max() || xMax < xAxis.Min() || yMin > yAxis.Max() || yMax < yAxis.Min()) {
+        return;
+    }
+
+    QPainter& painter = context.painter;
+    const Tsp_LineAttr& line = LineAttr();
+    QPen pen(ToQColor(line.Color()));
+    pen.setStyle(QtPenStyle(line.Style()));
+    pen.setWidth(line.Width() <= 1 ? 0 : line.Width());
+    pen.setCapStyle(Qt::SquareCap);
+    painter.setPen(pen);
+    painter.setBrush(QBrush(ToQColor(pointAttr_.Color()), QtBrushStyle(pointAttr_.Style())));
+
+    const PixelMap mapX(xAxis);
+    const PixelMap mapY(yAxis);
+    const int left = context.fieldLeft;
+    const int top = context.fieldTop;
+    const int right = context.fieldRight;
+    const int bottom = context.fieldBottom;
+    auto inside = [&](int x, int y) { return x >= left && x < right && y >= top && y < bottom; };
+
+    const double* xs = XValues().data();
+    const double* ys = YValues().data();
+    const bool markers = pointAttr_.Visible();
+    const bool segments = line.Visible() && count >= 2;
+    // Skipping repeats is exact only for a plain one-pixel pen: dashes and wide pens depend on
+    // where a line starts.
+    const bool plainPen = line.Style() == psSolid && line.Width() <= 1;
+
+    PixelSet markerPixels(left, top, right, bottom);
+    std::vector<QPoint> markerAt;
+    if (markers) {
+        markerAt.reserve(segments ? std::min<std::size_t>(count, 1u << 20) : 0);
+    }
+
+    if (segments) {
+        PixelSet segmentPixels(left, top, right, bottom);
+        Batcher batch(painter);
+        int previousX = mapX(xs[0]);
+        int previousY = mapY(ys[0]);
+        bool previousValid = std::isfinite(xs[0]) && std::isfinite(ys[0]);
+        for (int i = 1; i < count; ++i) {
+            const bool valid = std::isfinite(xs[i]) && std::isfinite(ys[i]);
+            const int x = valid ? mapX(xs[i]) : 0;
+            const int y = valid ? mapY(ys[i]) : 0;
+            if (valid && previousValid && !(FarAway(previousX, previousY) && FarAway(x, y))) {
+                if (markers && inside(previousX, previousY)) {
+                    markerAt.emplace_back(previousX, previousY);
+                }
+                const bool tiny = std::abs(x - previousX) <= 1 && std::abs(y - previousY) <= 1;
+                if (tiny && plainPen && inside(previousX, previousY) && inside(x, y)) {
+                    // A segment between neighbouring pixels covers just its two ends; once both
+                    // are drawn it adds nothing.
+                    const bool newStart = segmentPixels.Insert(previousX, previousY);
+                    const bool newEnd = segmentPixels.Insert(x, y);
+                    if (newStart || newEnd) {
+                        batch.Line(previousX, previousY, x, y);
+                    }
+                } else {
+                    batch.Line(previousX, previousY, x, y);
+                }
+            }
+            previousX = x;
+            previousY = y;
+            previousValid = valid;
+        }
+        if (markers && previousValid && inside(previousX, previousY)) {
+            markerAt.emplace_back(previousX, previousY);
+        }
+        batch.Flush();
+    } else if (markers) {
+        markerAt.reserve(std::min<std::size_t>(count, 1u << 20));
+        for (int i = 0; i < count; ++i) {
+            if (!std::isfinite(xs[i]) || !std::isfinite(ys[i])) {
+                continue;
+            }
+            const int x = mapX(xs[i]);
+            const int y = mapY(ys[i]);
+            if (inside(x, y)) {
+                markerAt.emplace_back(x, y);
+            }
+        }
+    }
+    if (markerAt.empty()) {
+        return;
+    }
+
+    const int l = pointAttr_.LeftExtent();
+    const int t = pointAttr_.TopExtent();
+    const int r = pointAttr_.RightExtent();
+    const int b = pointAttr_.BottomExtent();
+    const TPointKind kind = pointAttr_.Kind();
+    if (kind == ptCustom) {
+        if (OnDrawCustomPoint) {
+            for (const QPoint& p : markerAt) {
+                OnDrawCustomPoint(painter, p.x(), p.y());
+            }
+        }
+        return;
+    }
+    Batcher batch(painter);
+    for (const QPoint& p : markerAt) {
+        const int x = p.x();
+        const int y = p.y();
+        // Every marker of a series looks the same, so a second one on the same pixel is invisible.
+        if (!markerPixels.Insert(x, y)) {
+            continue;
+        }
+        switch (kind) {
+            case ptRectangle: {
+                // Corners (x - l, y - t) and (x + r, y + t + 1), the far ones exclusive.
+                const int width = l + r;
+                const int height = 2 * t + 1;
+                if (width >= 1 && height >= 1) {
+                    batch.Rect(QRect(x - l, y - t, width - 1, height - 1));
+                }
+                break;
+            }
+            case ptEllipse:
+                painter.drawEllipse(
+                    QRect(x - l, y - t, std::max(0, l + r - 1), std::max(0, t + b - 1)));
+                break;
+            case ptDiamond: {
+                const QPoint corners[4] = {QPoint(x, y - t), QPoint(x + l, y), QPoint(x, y + t),
+                                           QPoint(x - l, y)};
+                painter.drawPolygon(corners, 4);
+                break;
+            }
+            case ptCross:
+                // Lines from x - l to x + r and from y - t to y + b, the far ends exclusive.
+                if (l + r <= 1 && t + b <= 1) {
+                    batch.Point(x, y);
+                } else {
+                    if (l + r >= 1) {
+                        batch.Line(x - l, y, x + r - 1, y);
+                    }
+                    if (t + b >= 1) {
+                        batch.Line(x, y - t, x, y + b - 1);
+                    }
+                }
+                break;
+            case ptCustom:
+                break;
+        }
+    }
+}
+
+}  // namespace kalvora

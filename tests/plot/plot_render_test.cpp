@@ -1,0 +1,209 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QMimeData>
+#include <QPainter>
+
+#include "plot/plot_config.h"
+#include "plot/xy_line.h"
+#include "plot/xy_plot.h"
+
+namespace kalvora {
+namespace {
+
+constexpr QRgb kWhite = 0xFFFFFFFF;
+constexpr QRgb kBlack = 0xFF000000;
+constexpr QRgb kGray = 0xFF808080;
+constexpr QRgb kBlue = 0xFF0000FF;
+
+// A standard plot with fixed axes 0..10 and a grid, drawn into a 400 x 300 image.
+class PlotRenderTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ApplyStandardPlotConfiguration(plot);
+        plot.resize(400, 300);
+        plot.LeftAxis().SetAutoMin(false);
+        plot.LeftAxis().SetAutoMax(false);
+        plot.BottomAxis().SetAutoMin(false);
+        plot.BottomAxis().SetAutoMax(false);
+        plot.LeftAxis().SetRange(0, 10);
+        plot.BottomAxis().SetRange(0, 10);
+        plot.LeftAxis().GridAttr().SetVisible(true);
+        plot.BottomAxis().GridAttr().SetVisible(true);
+        series.LineAttr().SetVisible(false);
+        series.LineAttr().SetColor(clBlue);
+        series.PointAttr().SetVisible(true);
+        series.PointAttr().SetKind(ptCross);
+        series.PointAttr().SetHSize(0);
+        series.PointAttr().SetVSize(0);
+        series.SetPlot(&plot);
+    }
+
+    QImage Render(int width = 400, int height = 300) {
+        QImage image(width, height, QImage::Format_RGB32);
+        image.fill(0xFF123456);
+        QPainter painter(&image);
+        plot.DrawTo(painter, width, height);
+        return image;
+    }
+
+    int PixelX(double x) const { return plot.BottomAxis().ValueToPixel(x); }
+    int PixelY(double y) const { return plot.LeftAxis().ValueToPixel(y); }
+
+    Tsp_XYPlot plot;
+    Tsp_XYLine series;
+};
+
+TEST_F(PlotRenderTest, PointAxisLineAndGridLandWhereTheAxesSay) {
+    series.AddPoint(3.3, 6.1);
+    const QImage image = Render();
+    const QRect field = plot.FieldRect();
+    ASSERT_GT(field.width(), 300);
+    ASSERT_GT(field.height(), 200);
+
+    EXPECT_EQ(image.pixel(PixelX(3.3), PixelY(6.1)), kBlue);
+    EXPECT_EQ(image.pixel(PixelX(3.3) + 1, PixelY(6.1)), kWhite);  // a one-pixel marker
+
+    // Left axis line just outside the field, bottom axis line just below it.
+    EXPECT_EQ(image.pixel(field.left() - 1, field.top() + 10), kBlack);
+    EXPECT_EQ(image.pixel(field.left() + 10, field.bottom() + 1), kBlack);
+    EXPECT_EQ(image.pixel(field.left() - 1, field.bottom() + 1), kBlack);  // corner closed
+
+    // Grid lines at the inner ticks 2.5 (vertical) and 5 (horizontal).
+    EXPECT_EQ(image.pixel(PixelX(2.5), field.top() + 5), kGray);
+    EXPECT_EQ(image.pixel(field.left() + 5, PixelY(5)), kGray);
+    EXPECT_EQ(image.pixel(PixelX(2.5) + 1, field.top() + 5), kWhite);
+
+    // Frame: white background, black rectangle round the whole picture.
+    EXPECT_EQ(image.pixel(0, 0), kBlack);
+    EXPECT_EQ(image.pixel(399, 150), kBlack);
+    EXPECT_EQ(image.pixel(2, 2), kWhite);
+}
+
+TEST_F(PlotRenderTest, RenderingElsewhereDoesNotDisturbTheControl) {
+    series.AddPoint(5, 5);
+    plot.UpdateLayout();
+    const QRect own = plot.FieldRect();
+    const QImage big = Render(800, 600);
+    EXPECT_EQ(big.pixel(PixelX(5), PixelY(5)), kBlue);
+    EXPECT_GT(plot.FieldRect().width(), own.width());
+    plot.UpdateLayout();
+    EXPECT_EQ(plot.FieldRect(), own);
+}
+
+TEST_F(PlotRenderTest, TinySurfacesAndInactivePaintersAreIgnored) {
+    const QImage narrow = Render(9, 300);
+    EXPECT_EQ(narrow.pixel(4, 150), 0xFF123456u);
+    const QImage flat = Render(300, 9);
+    EXPECT_EQ(flat.pixel(150, 4), 0xFF123456u);
+    QPainter inactive;
+    plot.DrawTo(inactive, 400, 300);  // must not crash
+    const QImage smallest = Render(10, 10);
+    EXPECT_EQ(smallest.pixel(0, 0), kBlack);
+}
+
+TEST_F(PlotRenderTest, MarkerShapesFollowTheirExtents) {
+    series.AddPoint(6, 6);  // away from the grid lines
+    series.PointAttr().SetHSize(5);
+    series.PointAttr().SetVSize(5);
+    QImage image = Render();
+    const int x = PixelX(6);
+    const int y = PixelY(6);
+    // Cross: x - 2 .. x + 2 and y - 2 .. y + 2.
+    EXPECT_EQ(image.pixel(x - 2, y), kBlue);
+    EXPECT_EQ(image.pixel(x + 2, y), kBlue);
+    EXPECT_EQ(image.pixel(x + 3, y), kWhite);
+    EXPECT_EQ(image.pixel(x, y + 2), kBlue);
+    EXPECT_EQ(image.pixel(x + 1, y + 1), kWhite);
+
+    series.PointAttr().SetKind(ptRectangle);
+    series.PointAttr().SetStyle(bsClear);
+    image = Render();
+    EXPECT_EQ(image.pixel(x - 2, y - 2), kBlue);  // outline
+    EXPECT_EQ(image.pixel(x + 2, y + 2), kBlue);
+    EXPECT_EQ(image.pixel(x, y), kWhite);  // clear fill
+    EXPECT_EQ(image.pixel(x - 3, y), kWhite);
+}
+
+TEST_F(PlotRenderTest, SegmentsJoinPointsAndSkipFarAwayPairs) {
+    series.PointAttr().SetVisible(false);
+    series.LineAttr().SetVisible(true);
+    series.AddPoint(1, 2);
+    series.AddPoint(9, 2);
+    series.AddPoint(-1e9, 8);  // the next segment has one near end: drawn, clipped
+    series.AddPoint(1e9, 8);   // both ends far away: skipped
+    QImage image = Render();
+    EXPECT_EQ(image.pixel(PixelX(6), PixelY(2)), kBlue);
+    EXPECT_EQ(image.pixel(PixelX(6), PixelY(8)), kWhite);
+
+    // Markers on and line visible: a marker at each segment start inside the field and the end.
+    series.ClearPoints();
+    series.AddPoint(2, 6);
+    series.AddPoint(8, 6);
+    series.PointAttr().SetVisible(true);
+    series.PointAttr().SetHSize(5);
+    series.PointAttr().SetVSize(5);
+    image = Render();
+    EXPECT_EQ(image.pixel(PixelX(2), PixelY(6) - 2), kBlue);
+    EXPECT_EQ(image.pixel(PixelX(8), PixelY(6) + 2), kBlue);
+    EXPECT_EQ(image.pixel(PixelX(6), PixelY(6) + 2), kWhite);
+}
+
+TEST_F(PlotRenderTest, SeriesOutsideTheAxesDrawsNothing) {
+    series.AddPoint(-5, 5);
+    series.AddPoint(-3, 6);
+    series.LineAttr().SetVisible(true);
+    const QImage image = Render();
+    const QRect field = plot.FieldRect();
+    for (int x = field.left() + 1; x < field.right(); x += 7) {
+        EXPECT_NE(image.pixel(x, PixelY(5)), kBlue);
+    }
+}
+
+TEST_F(PlotRenderTest, FieldDrawAndDrawEndEventsPaintInOrder) {
+    int order = 0;
+    int fieldAt = 0, endAt = 0;
+    plot.OnFieldDraw = [&](Tsp_XYPlot& p, QPainter& painter) {
+        fieldAt = ++order;
+        painter.fillRect(p.FieldRect(), Qt::red);  // then overdrawn by grid, not by the fill
+    };
+    plot.OnDrawEnd = [&](Tsp_XYPlot&, QPainter&) { endAt = ++order; };
+    const QImage image = Render();
+    EXPECT_EQ(fieldAt, 1);
+    EXPECT_EQ(endAt, 2);
+    EXPECT_EQ(image.pixel(PixelX(1), PixelY(1)), 0xFFFF0000u);
+    EXPECT_EQ(image.pixel(PixelX(2.5), PixelY(1)), kGray);
+}
+
+TEST_F(PlotRenderTest, ClipboardGetsABitmapAndAVectorPicture) {
+    series.AddPoint(5, 5);
+    plot.CopyAsBitmap();
+    const QImage copied = QApplication::clipboard()->image();
+    ASSERT_FALSE(copied.isNull());
+    EXPECT_EQ(copied.size(), QSize(400, 300));
+
+    plot.CopyAsMetafile();
+    const QMimeData* data = QApplication::clipboard()->mimeData();
+    ASSERT_NE(data, nullptr);
+    ASSERT_TRUE(data->hasFormat("image/svg+xml"));
+    EXPECT_TRUE(data->data("image/svg+xml").contains("<svg"));
+}
+
+TEST_F(PlotRenderTest, XCursorInvertsTheColumnOnScreen) {
+    plot.show();
+    plot.SetXCursorVal(6);
+    plot.SetXCursorOn(true);
+    QImage screen = plot.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const int x = PixelX(6);
+    const int y = PixelY(7);                // no grid line there
+    EXPECT_EQ(screen.pixel(x, y), kBlack);  // white field inverted
+    EXPECT_EQ(screen.pixel(x + 1, y), kWhite);
+    plot.SetXCursorOn(false);
+    screen = plot.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(screen.pixel(x, y), kWhite);
+}
+
+}  // namespace
+}  // namespace kalvora
