@@ -1,0 +1,166 @@
+#pragma once
+
+// The shared machinery of kalvora-cli's sub-commands: registration, option parsing, loading the
+// model with the common options, output to a file or standard output, and exit codes. A sub-command
+// is one file in cli/commands/ that defines a static CommandRegistrar.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "core/model_file.h"
+#include "core/model_shell.h"
+#include "core/model_workspace.h"
+#include "core/progress.h"
+#include "core/prompts.h"
+#include "core/text_file.h"
+
+namespace kalvora::cli {
+
+enum ExitCode : int {
+    kExitSuccess = 0,
+    kExitModelFailed = 1,  // the model failed during the run; what was computed is written
+    kExitUsage = 2,        // bad usage, bad numbers, unreadable files
+};
+
+// Bad command-line usage; reported with a hint to --help, exit code 2.
+class UsageError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// A failure whose message has already been printed (a compile message); exit code 2.
+class ReportedError : public std::runtime_error {
+  public:
+    ReportedError() : std::runtime_error("") {}
+};
+
+struct OptionSpec {
+    std::string name;       // "--length", "-o"
+    std::string valueName;  // "N"; empty for a switch without value
+    std::string help;
+    bool repeatable = false;
+};
+
+// The command line of one sub-command: positional arguments and the given options, checked against
+// the sub-command's options and the common ones.
+class Arguments {
+  public:
+    Arguments(const std::vector<std::string>& words, const std::vector<OptionSpec>& specs);
+
+    const std::vector<std::string>& positional() const { return positional_; }
+    bool has(const std::string& name) const { return values_.count(name) != 0; }
+    std::optional<std::string> value(const std::string& name) const;
+    std::vector<std::string> values(const std::string& name) const;
+
+    // The option's integer value (or the fallback when absent), checked against [minimum, maximum].
+    std::int64_t integer(const std::string& name, std::int64_t fallback, std::int64_t minimum,
+                         std::int64_t maximum) const;
+    // The option's number (or the fallback when absent).
+    Extended number(const std::string& name, Extended fallback) const;
+
+    // Exactly `count` positional arguments, named in the message (e.g. "MODEL").
+    void requirePositional(std::size_t count, const std::string& names) const;
+
+  private:
+    std::vector<std::string> positional_;
+    std::map<std::string, std::vector<std::string>> values_;
+};
+
+// --set, --par, --step-size, the noise options, --seed and -o.
+const std::vector<OptionSpec>& CommonOptions();
+
+// Script messages go to standard error, once per run of identical messages in a row (a continuous
+// step may report the same error three times). File dialogs are cancelled and questions refused.
+class CliPrompts : public Prompts {
+  public:
+    void error(const std::string& message) override;
+    void information(const std::string& message) override;
+    bool confirm(const std::string& message) override;
+    std::optional<std::string> chooseOpenFile(const FileRequest& request) override;
+    std::optional<std::string> chooseSaveFile(const FileRequest& request,
+                                              int* chosenFilter = nullptr) override;
+    // Errors reported since the last call (and resets the count).
+    int takeErrorCount();
+
+  private:
+    std::string last_;
+    int errors_ = 0;
+};
+
+// A progress bar on standard error, shown only when standard error is a terminal.
+class StderrProgress : public Progress {
+  public:
+    void start(long long maximum) override;
+    void setPosition(long long position) override;
+    void breathe() override {}
+    void finish() override;
+
+  private:
+    long long maximum_ = 0;
+    int shownPercent_ = -1;
+    bool active_ = false;
+};
+
+// One loaded model with everything a sub-command needs around it.
+struct ModelSession {
+    ModelSession();
+    ModelWorkspace ws;
+    ModelSource source;
+    NullModelShell shell;
+    CliPrompts prompts;
+};
+
+// Loads the model file (the first positional argument) and applies, in this order, --par, --set,
+// --step-size and the noise options with --seed. Throws UsageError, ConversionError, FileError,
+// DefinitionError, ParameterFileError, or ReportedError when the script does not compile.
+void PrepareModel(ModelSession& session, const Arguments& arguments);
+
+// Where the result goes: the file named by -o (replaced only once the output is complete) or
+// standard output.
+class Output {
+  public:
+    explicit Output(const Arguments& arguments);
+    std::ostream& stream();
+    // Finishes the file or flushes standard output; throws FileError on a write failure.
+    void commit();
+    const std::string& name() const { return name_; }
+
+  private:
+    std::unique_ptr<AtomicFileWriter> file_;
+    std::string name_;
+};
+
+// The exit code after a run: 1 when errorFlag is set, printing "Overflow" unless a script message
+// was printed during the run; otherwise 0.
+int RunResult(ModelSession& session);
+
+// Names of the model's variables (then auxiliaries when asked) in order: "x y z".
+std::vector<std::string> VariableNames(const ModelWorkspace& ws, bool withAuxiliaries);
+
+struct Command {
+    std::string name;
+    std::string summary;  // one line for --help
+    std::string usage;    // "MODEL.mod --length N [--start S] [--every K]"
+    std::vector<OptionSpec> options;
+    bool commonOptions = true;  // accepts the model options of CommonOptions()
+    std::function<int(const Arguments&)> run;
+};
+
+void RegisterCommand(Command command);
+const std::map<std::string, Command>& Commands();
+
+struct CommandRegistrar {
+    explicit CommandRegistrar(Command command) { RegisterCommand(std::move(command)); }
+};
+
+// The whole program: dispatch, help, error reporting and exit codes.
+int Main(int argc, char** argv);
+
+}  // namespace kalvora::cli

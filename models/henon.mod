@@ -1,0 +1,8 @@
+x=0.1, y=0.1
+a=1.4, b=0.3
+
+d
+local xnew=1-a*x^2+y
+y=b*x
+x=xnew
+

@@ -1,0 +1,85 @@
+#include "cli/cli_common.h"
+
+#include <gtest/gtest.h>
+
+#include "core/model_definition.h"
+#include "core/numbers.h"
+#include "core/parameter_file.h"
+
+namespace kalvora::cli {
+namespace {
+
+std::vector<OptionSpec> Specs() {
+    std::vector<OptionSpec> specs = {{"--length", "N", "", false}, {"--flag", "", "", false}};
+    specs.insert(specs.end(), CommonOptions().begin(), CommonOptions().end());
+    return specs;
+}
+
+TEST(Arguments, OptionsValuesAndPositionals) {
+    const Arguments arguments(
+        {"m.mod", "--length", "5", "--set", "a=1", "--set=b=-2", "-o", "out.txt", "--flag", "-1.5"},
+        Specs());
+    EXPECT_EQ(arguments.positional(), (std::vector<std::string>{"m.mod", "-1.5"}));
+    EXPECT_EQ(arguments.integer("--length", 0, 1, 10), 5);
+    EXPECT_EQ(arguments.values("--set"), (std::vector<std::string>{"a=1", "b=-2"}));
+    EXPECT_EQ(arguments.value("-o"), "out.txt");
+    EXPECT_TRUE(arguments.has("--flag"));
+    EXPECT_EQ(arguments.number("--step-size", 0.25L), 0.25L);
+}
+
+TEST(Arguments, BadUsage) {
+    EXPECT_THROW(Arguments({"--nope"}, Specs()), UsageError);
+    EXPECT_THROW(Arguments({"--length"}, Specs()), UsageError);
+    EXPECT_THROW(Arguments({"--length", "1", "--length", "2"}, Specs()), UsageError);
+    EXPECT_THROW(Arguments({"--flag=1"}, Specs()), UsageError);
+    const Arguments range({"--length", "0"}, Specs());
+    EXPECT_THROW(range.integer("--length", 1, 1, 10), UsageError);
+    const Arguments number({"--length", "x"}, Specs());
+    EXPECT_THROW(number.integer("--length", 1, 1, 10), ConversionError);
+}
+
+TEST(PrepareModel, AppliesParameterFileThenSetThenStepAndNoise) {
+    const std::string dir = ::testing::TempDir();
+    {
+        ModelWorkspace ws;
+        AcceptModelDefinition(ws, "x=1, y=1, z=1", "sigma=1, r=2, b=3", "");
+        ws.discrete = false;
+        ws.stepSize = 0.002L;
+        WriteParameterFile(ws, dir + "lorenz-test.par");
+    }
+    const Arguments arguments(
+        {KALVORA_MODELS "/lorenz.mod", "--par", dir + "lorenz-test.par", "--set", "r=28.5", "--set",
+         "y=-4", "--noise-level", "0.5", "--noise-variable", "z", "--noise-type", "uniform",
+         "--noise-period", "3", "--seed", "77"},
+        Specs());
+    ModelSession session;
+    PrepareModel(session, arguments);
+    const ModelWorkspace& ws = session.ws;
+    EXPECT_EQ(ws.kind, ModelKind::Continuous);
+    EXPECT_EQ(ws.parameterValues[0], 1);
+    EXPECT_EQ(ws.parameterValues[1], 28.5L);
+    EXPECT_EQ(ws.initialValues[1], -4);
+    EXPECT_EQ(ws.stepSize, 0.002L);
+    EXPECT_TRUE(ws.noise.noiseOn);
+    EXPECT_EQ(ws.noise.noiseVariable, 3);
+    EXPECT_EQ(ws.noise.noiseType, 2);
+    EXPECT_EQ(ws.noise.noisePeriod, 3);
+    EXPECT_EQ(ws.noise.noiseSeed, 77);
+    EXPECT_EQ(ws.random.seed, 77u);
+    EXPECT_TRUE(ws.noise.fixSeedForEachRun);
+}
+
+TEST(PrepareModel, RejectsUnknownNamesAndBadNoise) {
+    for (const std::vector<std::string>& words : std::vector<std::vector<std::string>>{
+             {KALVORA_MODELS "/henon.mod", "--set", "c=1"},
+             {KALVORA_MODELS "/henon.mod", "--set", "=1"},
+             {KALVORA_MODELS "/henon.mod", "--noise-variable", "w"},
+             {KALVORA_MODELS "/henon.mod", "--noise-type", "pink"},
+             {KALVORA_MODELS "/henon.mod", "--noise-period", "0"}}) {
+        ModelSession session;
+        EXPECT_THROW(PrepareModel(session, Arguments(words, Specs())), UsageError) << words[1];
+    }
+}
+
+}  // namespace
+}  // namespace kalvora::cli

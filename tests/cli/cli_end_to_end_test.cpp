@@ -1,0 +1,173 @@
+// Runs the built kalvora-cli on the sample models and checks output, messages and exit codes.
+
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "core/numbers.h"
+#include "core/text_file.h"
+
+namespace kalvora {
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quote(const std::string& word) {
+    std::string quoted = "'";
+    for (char c : word) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+Result Cli(const std::vector<std::string>& words) {
+    const std::string base =
+        ::testing::TempDir() + "kalvora-cli-test-" + std::to_string(::getpid());
+    std::string command = Quote(KALVORA_CLI);
+    for (const std::string& word : words) {
+        command += " " + Quote(word);
+    }
+    command += " >" + Quote(base + ".out") + " 2>" + Quote(base + ".err");
+    const int status = std::system(command.c_str());
+    Result result;
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = ReadTextFile(base + ".out");
+    result.err = ReadTextFile(base + ".err");
+    std::remove((base + ".out").c_str());
+    std::remove((base + ".err").c_str());
+    return result;
+}
+
+std::string Model(const std::string& name) {
+    return std::string(KALVORA_MODELS) + "/" + name;
+}
+
+std::string WriteModel(const std::string& name, const std::string& text) {
+    const std::string path = ::testing::TempDir() + name;
+    WriteTextFile(path, text);
+    return path;
+}
+
+TEST(CliEndToEnd, EverySampleModelLoadsAndRuns) {
+    for (const auto& entry : std::filesystem::directory_iterator(KALVORA_MODELS)) {
+        if (entry.path().extension() != ".mod") {
+            continue;
+        }
+        const Result info = Cli({"info", entry.path().string()});
+        EXPECT_EQ(info.exitCode, 0) << entry.path() << info.err;
+        EXPECT_NE(info.out.find("Model: " + entry.path().stem().string()), std::string::npos);
+        const Result run = Cli({"run", entry.path().string(), "--steps", "200"});
+        EXPECT_EQ(run.exitCode, 0) << entry.path() << run.err;
+        EXPECT_EQ(SplitLines(run.out).size(), 201u) << entry.path();
+        EXPECT_EQ(run.err, "");
+    }
+}
+
+TEST(CliEndToEnd, OrbitMatchesTheOrbitFileFormat) {
+    const Result orbit = Cli({"orbit", Model("newmodel.mod"), "--length", "2"});
+    ASSERT_EQ(orbit.exitCode, 0) << orbit.err;
+    EXPECT_EQ(orbit.out,
+              " 2.25000000000000E-0001  3.50000000000000E-0001  4.50000000000000E-0001  "
+              "2.02500000000000E-0001\r\n"
+              " 3.72500000000000E-0001  4.00000000000000E-0001  5.75000000000000E-0001  "
+              "3.30625000000000E-0001\r\n");
+    const Result sampled = Cli({"orbit", Model("newmodel.mod"), "--length", "1", "--start", "2",
+                                "--every", "1", "--set", "a=0", "--set", "x=1"});
+    // With a = 0 the second iterate's x is the first iterate's y: 0.5 * 0.2 + 1.
+    EXPECT_EQ(sampled.out.substr(0, 23), " 1.10000000000000E+0000");
+}
+
+TEST(CliEndToEnd, InfoShowsValuesAfterOptions) {
+    const Result info = Cli({"info", Model("lorenz.mod"), "--set", "r=20", "--step-size", "0.005"});
+    ASSERT_EQ(info.exitCode, 0) << info.err;
+    EXPECT_NE(info.out.find("Kind: continuous"), std::string::npos);
+    EXPECT_NE(info.out.find("Step size: 0.005"), std::string::npos);
+    EXPECT_NE(info.out.find("Parameters: sigma=10, r=20, b=2.66666666666667"), std::string::npos);
+    const Result aux = Cli({"info", Model("vanderpol.mod")});
+    EXPECT_NE(aux.out.find("Auxiliaries: elapsed=0"), std::string::npos);
+}
+
+TEST(CliEndToEnd, FixedSeedRepeatsNoisyRunsAndOutputFile) {
+    const std::vector<std::string> noisy = {
+        "orbit", Model("logistic.mod"), "--length", "50", "--noise-level", "0.001", "--seed",
+        "1234"};
+    const Result first = Cli(noisy);
+    const Result second = Cli(noisy);
+    ASSERT_EQ(first.exitCode, 0);
+    EXPECT_EQ(first.out, second.out);
+    const Result clean = Cli({"orbit", Model("logistic.mod"), "--length", "50"});
+    EXPECT_NE(first.out, clean.out);
+
+    const std::string path = ::testing::TempDir() + "kalvora-cli-orbit.txt";
+    std::vector<std::string> toFile = noisy;
+    toFile.insert(toFile.end(), {"-o", path});
+    const Result written = Cli(toFile);
+    EXPECT_EQ(written.exitCode, 0);
+    EXPECT_EQ(written.out, "");
+    EXPECT_EQ(ReadTextFile(path), first.out);
+    std::remove(path.c_str());
+}
+
+TEST(CliEndToEnd, ModelFailureKeepsWhatWasComputed) {
+    const std::string overflow =
+        WriteModel("kalvora-overflow.mod", "x=1\r\n\r\n\r\nd\r\nx=x*1e100\r\n");
+    const Result result = Cli({"orbit", overflow, "--length", "10"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(SplitLines(result.out).size(), 3u);  // 1e100, 1e200, 1e300
+    EXPECT_EQ(result.err, "kalvora-cli: Overflow\n");
+
+    const std::string undefined =
+        WriteModel("kalvora-undefined.mod", "x=1\r\n\r\n\r\nc 0.1\r\nx=nosuch(x)\r\n");
+    const Result script = Cli({"run", undefined});
+    EXPECT_EQ(script.exitCode, 1);
+    EXPECT_EQ(script.err, "kalvora-cli: Error in variable/function name\n");
+}
+
+TEST(CliEndToEnd, BadUsageAndBadInputExitWithTwo) {
+    const std::string syntax = WriteModel("kalvora-syntax.mod", "x=1\r\n\r\n\r\nd\r\nx==1\r\n");
+    const std::string badValue = WriteModel("kalvora-badvalue.mod", "x=one\r\n\r\n\r\nd\r\n");
+    struct Case {
+        std::vector<std::string> words;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{"orbit", Model("henon.mod")}, "--length N is required"},
+        {{"orbit", Model("henon.mod"), "--length", "ten"}, "'ten' is not a valid integer value"},
+        {{"run", Model("henon.mod"), "--set", "q=1"}, "no variable or parameter 'q'"},
+        {{"run", Model("henon.mod"), "--step-size", "0,1"},
+         "'0,1' is not a valid floating point value"},
+        {{"run", Model("missing.mod")}, "missing.mod"},
+        {{"run", syntax}, "Error in syntax"},
+        {{"run", badValue}, "'one' is not a valid floating point value"},
+        {{"run"}, "expected"},
+        {{"frobnicate"}, "unknown command"},
+        {{"run", Model("henon.mod"), "-o", "/nonexistent-dir/out.txt"}, "/nonexistent-dir/out.txt"},
+    };
+    for (const Case& c : cases) {
+        const Result result = Cli(c.words);
+        EXPECT_EQ(result.exitCode, 2) << c.words[0] << " " << c.message;
+        EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+    }
+}
+
+TEST(CliEndToEnd, HelpListsTheCommands) {
+    const Result help = Cli({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char* name : {"info", "orbit", "run", "--noise-level", "--seed"}) {
+        EXPECT_NE(help.out.find(name), std::string::npos) << name;
+    }
+    EXPECT_EQ(Cli({"orbit", "--help"}).exitCode, 0);
+}
+
+}  // namespace
+}  // namespace kalvora
