@@ -522,6 +522,10 @@ void TForm1::showParameterWindow(int analysisTag) {
     disableAllWindows();
 }
 
+void TForm1::setAnalysisTag(int analysisTag) {
+    parameters_->setAnalysisTag(analysisTag);
+}
+
 void TForm1::RecomputeAfterAccept() {
     const int tag = parameters_->analysisTag();
     for (int wanted : kRecomputeOrder) {

@@ -69,6 +69,8 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     QColor lineColour() const override { return lineColour_; }
     bool chooseLineColour(QWidget* parent) override;
     void showParameterWindow(int analysisTag) override;
+    // The tag the parameter window remembers, set without opening it.
+    void setAnalysisTag(int analysisTag);
     void disableAllWindows() override;
     void enableAllWindows() override;
 

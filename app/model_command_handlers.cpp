@@ -1,55 +1,108 @@
 // The model commands of the main window and the model editor: each hands the editor's texts to the
 // core's model operations, which reach the windows back through the ModelShell interface.
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
-#include <stdexcept>
 
 #include "app/main_window.h"
 #include "app/model_editor.h"
+#include "core/model_commands.h"
 #include "core/model_definition.h"
+#include "core/parameter_file.h"
 
 namespace kalvora {
+
+// ---------------------------------------------------------------------------------------------
+// The editor's fields as a model source
+
+ModelSource TModelstring::source() const {
+    ModelSource source;
+    source.initialText = inivals->text().toStdString();
+    source.parameterText = params->text().toStdString();
+    source.auxiliaryText = hvars->text().toStdString();
+    // Model files and the script use CR LF; the text box holds plain line feeds.
+    source.equations = StringBox->toPlainText().replace("\n", "\r\n").toStdString();
+    source.discrete = discr->isChecked();
+    source.stepSizeText = rh->text().toStdString();
+    return source;
+}
+
+void TModelstring::setSource(const ModelSource& source) {
+    inivals->setText(QString::fromStdString(source.initialText));
+    params->setText(QString::fromStdString(source.parameterText));
+    hvars->setText(QString::fromStdString(source.auxiliaryText));
+    QString equations = QString::fromStdString(source.equations);
+    equations.replace("\r\n", "\n").replace('\r', '\n');
+    StringBox->setPlainText(equations);
+    rh->setText(QString::fromStdString(source.stepSizeText));
+    discr->setChecked(source.discrete);
+    continuous->setChecked(!source.discrete);
+    Label5->setVisible(!source.discrete);
+    rh->setVisible(!source.discrete);
+}
+
+// OK: the editor closes only when the script compiled; otherwise the user corrects it here.
+void TModelstring::Button2Click() {
+    if (AcceptModelSource(main_.workspace(), source(), main_, main_.prompts()))
+        hide();
+}
+
+void TModelstring::SaveAs1Click() {
+    SaveModelAs(main_.workspace(), source(), main_, main_.prompts());
+}
+
+void TModelstring::SaveToolButton1Click() {
+    SaveModelFromEditor(main_.workspace(), source(), main_, main_.prompts());
+}
+
+// ---------------------------------------------------------------------------------------------
+// The main window's model commands
+
+void TForm1::LoadModel1Click() {
+    Prompts::FileRequest request;
+    request.title = "Load Model";
+    request.folder = loadModelFolder_;
+    request.filter = "*.mod";
+    request.defaultExtension = "mod";
+    const auto path = prompts_->chooseOpenFile(request);
+    if (!path)
+        return;
+    loadModelFile(*path);
+}
+
+void TForm1::loadModelFile(const std::string& path) {
+    ModelSource source = editor_->source();
+    try {
+        LoadModelFromFile(workspace_, source, *this, path);
+    } catch (...) {
+        // The editor shows what was read, so that the user can correct it there.
+        editor_->setSource(source);
+        throw;
+    }
+    editor_->setSource(source);
+}
+
+void TForm1::BuildModel1Click() {
+    ModelSource source = editor_->source();
+    BuildNewModel(workspace_, source, *this);
+    editor_->setSource(source);
+}
+
+void TForm1::SaveModel1Click() {
+    SaveModel(workspace_, editor_->source(), *this, *prompts_);
+}
 
 void TForm1::Close1Click() {
     ResetModel(workspace_, *this);
 }
 
-namespace {
-
-// Until the model file operations are wired in, these commands say so instead of doing nothing.
-[[noreturn]] void NotYet() {
-    throw std::runtime_error("This command is not available yet.");
-}
-
-}  // namespace
-
-void TForm1::LoadModel1Click() {
-    NotYet();
-}
-void TForm1::BuildModel1Click() {
-    NotYet();
-}
-void TForm1::SaveModel1Click() {
-    NotYet();
-}
 void TForm1::Load1Click() {
-    NotYet();
+    LoadParameters(workspace_, *prompts_);
 }
+
 void TForm1::Store1Click() {
-    NotYet();
-}
-void TForm1::loadModelFile(const std::string&) {
-    NotYet();
-}
-void TModelstring::Button2Click() {
-    NotYet();
-}
-void TModelstring::SaveAs1Click() {
-    NotYet();
-}
-void TModelstring::SaveToolButton1Click() {
-    NotYet();
+    StoreParameters(workspace_, *prompts_);
 }
 
 }  // namespace kalvora
