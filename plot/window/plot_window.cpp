@@ -65,11 +65,7 @@ PlotWindow::PlotWindow(AnalysisHost& host, const QString& objectName, const QStr
     connect(ChangeBackgroundColor1, &QAction::triggered, this,
             [this] { ChangeBackgroundColorClick(); });
     connect(ChangeLineColor1, &QAction::triggered, this, [this] { ChangeLineColorClick(); });
-    // The check mark is toggled by the command itself, so that calling it directly behaves alike.
-    connect(ShowGrid1, &QAction::triggered, this, [this] {
-        ShowGrid1->setChecked(!ShowGrid1->isChecked());
-        ShowGridClick();
-    });
+    connect(ShowGrid1, &QAction::triggered, this, [this] { ShowGridClick(); });
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName("PopupMenu1");

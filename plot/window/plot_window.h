@@ -60,6 +60,7 @@ class PlotWindow : public QMainWindow {
 
     void ChangeBackgroundColorClick();
     void ChangeLineColorClick();
+    // Applies the check mark of "Show &Grid" (which the menu toggles) to both grids.
     void ShowGridClick();
 
     // The values under a mouse position of the plot, as panels 0 and 1 show them.

@@ -1,0 +1,170 @@
+// kalvora-cli plot: draws data files into a picture with the result windows' plot and settings.
+
+#include <QApplication>
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+#include <QPainter>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/cli_common.h"
+#include "core/text_file.h"
+#include "plot/data_file_reader.h"
+#include "plot/plot_config.h"
+#include "plot/xy_line.h"
+#include "plot/xy_plot.h"
+
+namespace kalvora::cli {
+namespace {
+
+// The colours of the five series slots of the result windows, in slot order.
+constexpr Tsp_Color kSlotColours[] = {clBlue, clRed, clLime, clFuchsia, clNavy};
+
+struct PictureSize {
+    int width = 640;
+    int height = 480;
+};
+
+PictureSize ParseSize(const std::string& text) {
+    const std::size_t cross = text.find_first_of("xX");
+    auto number = [&](const std::string& part) {
+        if (part.empty() || part.find_first_not_of("0123456789") != std::string::npos ||
+            part.size() > 6) {
+            throw UsageError("--size expects WIDTHxHEIGHT in pixels, such as 800x600, not '" +
+                             text + "'");
+        }
+        return std::stoi(part);
+    };
+    if (cross == std::string::npos) {
+        number("");
+    }
+    PictureSize size{number(text.substr(0, cross)), number(text.substr(cross + 1))};
+    if (size.width < 10 || size.height < 10 || size.width > 20000 || size.height > 20000) {
+        throw UsageError("--size: width and height must lie between 10 and 20000 pixels");
+    }
+    return size;
+}
+
+bool EndsWith(const std::string& text, const std::string& suffix) {
+    if (text.size() < suffix.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < suffix.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(text[text.size() - suffix.size() + i])) !=
+            suffix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Qt's remarks about the desktop session (no runtime folder on a headless machine) mean nothing
+// to a batch run that only draws into memory; real warnings still reach standard error.
+void FilterQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtDebugMsg || type == QtInfoMsg ||
+        message.startsWith(QLatin1String("QStandardPaths:"))) {
+        return;
+    }
+    std::fprintf(stderr, "kalvora-cli: %s\n", message.toLocal8Bit().constData());
+}
+
+// The plot is a widget, so a Qt application must exist; a batch tool never needs a display.
+std::unique_ptr<QApplication> EnsureApplication() {
+    if (QCoreApplication::instance() != nullptr) {
+        return nullptr;
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    qInstallMessageHandler(FilterQtMessages);
+    static int argc = 1;
+    static char name[] = "kalvora-cli";
+    static char* argv[] = {name, nullptr};
+    return std::make_unique<QApplication>(argc, argv);
+}
+
+int RunPlot(const Arguments& arguments) {
+    const std::vector<std::string>& files = arguments.positional();
+    if (files.empty()) {
+        throw UsageError("expected at least one data file FILE.dat");
+    }
+    const std::optional<std::string> target = arguments.value("-o");
+    if (!target || target->empty()) {
+        throw UsageError("the picture needs a file name: -o OUT.png");
+    }
+    if (arguments.has("--points") && arguments.has("--lines")) {
+        throw UsageError("--points and --lines exclude each other");
+    }
+    const bool svg = EndsWith(*target, ".svg");
+    if (!svg && !EndsWith(*target, ".png")) {
+        throw UsageError("the picture file must end in .png or .svg: '" + *target + "'");
+    }
+    const PictureSize size =
+        arguments.has("--size") ? ParseSize(*arguments.value("--size")) : PictureSize{};
+    const bool lines = arguments.has("--lines");
+
+    const std::unique_ptr<QApplication> application = EnsureApplication();
+    Tsp_XYPlot plot;
+    ApplyStandardPlotConfiguration(plot);
+    plot.resize(size.width, size.height);
+    if (arguments.has("--grid")) {
+        plot.LeftAxis().GridAttr().SetVisible(true);
+        plot.BottomAxis().GridAttr().SetVisible(true);
+    }
+
+    std::vector<std::unique_ptr<Tsp_XYLine>> series;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        auto line = std::make_unique<Tsp_XYLine>();
+        const Tsp_Color colour = kSlotColours[i % std::size(kSlotColours)];
+        line->LineAttr().SetColor(colour);
+        line->LineAttr().SetVisible(lines);
+        line->PointAttr().SetColor(colour);
+        line->PointAttr().SetStyle(bsClear);
+        line->PointAttr().SetKind(ptCross);
+        line->PointAttr().SetHSize(0);
+        line->PointAttr().SetVSize(0);
+        line->PointAttr().SetVisible(!lines);
+        // Streamed in locked and scaled once, as the windows do with a finished run.
+        line->SetDrawLocked(true);
+        line->SetPlot(&plot);
+        ReadDataFile(files[i], *line);
+        line->SetDrawLocked(false);
+        series.push_back(std::move(line));
+    }
+
+    QByteArray bytes;
+    if (svg) {
+        bytes = plot.RenderSvg();
+    } else {
+        const QImage picture = plot.RenderBitmap();
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (!picture.save(&buffer, "PNG")) {
+            throw FileError("Cannot encode the picture for \"" + *target + "\"");
+        }
+    }
+    AtomicFileWriter writer(*target);
+    writer.stream().write(bytes.constData(), bytes.size());
+    writer.commit();
+    return kExitSuccess;
+}
+
+const CommandRegistrar registrar(
+    {"plot",
+     "draw two-column data files into a picture with the result windows' plot settings",
+     "FILE.dat [FILE2.dat ...] -o OUT.png [--size WxH] [--points|--lines] [--grid]",
+     {
+         {"-o", "OUT.png", "the picture to write: .png, or .svg for a vector picture"},
+         {"--size", "WxH", "picture size in pixels (default 640x480)"},
+         {"--points", "", "mark each point with one pixel (the default)"},
+         {"--lines", "", "join consecutive points with lines"},
+         {"--grid", "", "show the grid of the left and bottom axes"},
+     },
+     false,
+     RunPlot});
+
+}  // namespace
+}  // namespace kalvora::cli
