@@ -1,10 +1,17 @@
 #include "app/analyses.h"
 
+#include <memory>
+
+#include "analysis/orbit/delayplot/delay_plot_module.h"
+#include "analysis/orbit/phaseplot/phase_plot_module.h"
+#include "analysis/orbit/timeseries/time_series_module.h"
+
 namespace kalvora {
 
 void RegisterAnalyses(AnalysisRegistry& registry, AnalysisHost& host) {
-    (void)registry;
-    (void)host;
+    registry.add("TimeSeries1", std::make_unique<TimeSeriesModule>(host));
+    registry.add("PhasePlot1", std::make_unique<PhasePlotModule>(host));
+    registry.add("DelayPlot1", std::make_unique<DelayPlotModule>(host));
 }
 
 }  // namespace kalvora

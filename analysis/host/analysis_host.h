@@ -10,10 +10,10 @@
 
 namespace kalvora {
 
-// What the main window offers the analysis windows. The analyses sit below the application layer, so
-// they reach the main window's shared services only through this interface.
+// What the main window offers the analysis windows. The analyses sit below the application layer,
+// so they reach the main window's shared services only through this interface.
 class AnalysisHost {
-public:
+  public:
     virtual ~AnalysisHost() = default;
 
     virtual ModelWorkspace& workspace() = 0;
@@ -28,15 +28,19 @@ public:
     virtual QColor lineColour() const = 0;
     virtual bool chooseLineColour(QWidget* parent) = 0;
 
-    // Opens the parameter window on behalf of the analysis with this tag, then disables all windows.
+    // Opens the parameter window on behalf of the analysis with this tag, then disables all
+    // windows.
     virtual void showParameterWindow(int analysisTag) = 0;
+    // Sets the tag the parameter window remembers without opening it (closing the phase-plot window
+    // sets 0, which ends its cycle-capture mode). The default keeps the tag as it is.
+    virtual void setAnalysisTag(int analysisTag) { (void)analysisTag; }
     virtual void disableAllWindows() = 0;
     virtual void enableAllWindows() = 0;
 };
 
 // What each analysis gives the main window, which keeps one of these per analysis.
 class AnalysisModule {
-public:
+  public:
     virtual ~AnalysisModule() = default;
 
     // The main-window command that starts the analysis (reset the slots, open the settings dialog).
@@ -45,8 +49,9 @@ public:
     virtual void closeWindows() = 0;
     // The result windows that DisableAllWindows/EnableAllWindows switch.
     virtual QList<QWidget*> resultWindows() const = 0;
-    // The tag the parameter window remembers for this analysis (0: none), and the recomputation that
-    // Accept in the parameter window runs when this analysis opened it and its window is visible.
+    // The tag the parameter window remembers for this analysis (0: none), and the recomputation
+    // that Accept in the parameter window runs when this analysis opened it and its window is
+    // visible.
     virtual int analysisTag() const = 0;
     virtual void recomputeAfterAccept() = 0;
 };

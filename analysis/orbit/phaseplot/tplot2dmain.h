@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QAction>
+#include <QMenu>
+
+#include "analysis/orbit/phaseplot/parameter_slider.h"
+#include "analysis/orbit/phaseplot/phase_plot_run.h"
+#include "analysis/orbit/phaseplot/tform2dsettings.h"
+#include "plot/window/slot_plot_window.h"
+
+namespace kalvora {
+
+// "Phase Plot": an orbit in the plane of two variables, up to five orbits overlaid, a slider that
+// sweeps one parameter and "&Next Iteration Set", which continues the current orbit.
+class Tplot2Dmain : public SlotPlotWindow {
+    Q_OBJECT
+  public:
+    static constexpr int kAnalysisTag = 2;
+
+    Tplot2Dmain(AnalysisHost& host, Tform2dsettings& settings);
+
+    QAction* Parameters1;
+    QAction* Settings1;
+    QAction* NextIterationSet1;
+    ParameterSlider* ScrollBar1;
+
+    // The main-window command: empty the slots, refill the settings dialog and show it.
+    void open();
+    // "OK" in the settings dialog.
+    void okbuttonClick();
+    // "Cancel" or closing the settings dialog.
+    void settingsCancelled();
+    void SettingsClick();
+    void ParametersClick();
+    void NextIterationSetClick();
+    // A slider move by the user.
+    void ScrollBar1Change();
+    // Accept in the parameter window while this window is visible and opened it (tag 2).
+    void recomputeAfterAccept();
+
+    bool continuation() const { return continuation_; }
+    const PhasePlotOrbit& orbit() const { return orbit_; }
+
+  protected:
+    void startRunIntoSlot() override;
+    void slotRemoved() override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    // PhasePlotRun as the window performs it: the slider's step count, then a fresh run (styled,
+    // scaled, from the initial values) or a continuation of the kept orbit. False when the run
+    // was aborted (bad scaling limits), which leaves the settings dialog shown and this window
+    // disabled.
+    bool run();
+    // The varying parameter's value and name in status panels 2 and 3.
+    void showParameter();
+    Extended& varyingParameter();
+
+    Tform2dsettings& settings_;
+    PhasePlotOrbit orbit_;
+    bool continuation_ = false;
+};
+
+}  // namespace kalvora

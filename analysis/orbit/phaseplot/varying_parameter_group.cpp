@@ -1,0 +1,64 @@
+#include "analysis/orbit/phaseplot/varying_parameter_group.h"
+
+#include <QFormLayout>
+#include <QLabel>
+
+#include "core/numbers.h"
+#include "plot/window/model_lists.h"
+
+namespace kalvora {
+
+VaryingParameterGroup::VaryingParameterGroup(QWidget* parent, const ModelWorkspace& workspace)
+    : workspace_(workspace) {
+    group = new QGroupBox(QStringLiteral("Varying parameter"), parent);
+    group->setObjectName("Varyingparameter");
+    par = new QComboBox(group);
+    par->setObjectName("par");
+    parmin = new QLineEdit(group);
+    parmin->setObjectName("parmin");
+    parmax = new QLineEdit(group);
+    parmax->setObjectName("parmax");
+    Edit1 = new QLineEdit(QStringLiteral("100"), group);
+    Edit1->setObjectName("Edit1");
+    auto* layout = new QFormLayout(group);
+    layout->addRow(QStringLiteral("Parameter"), par);
+    layout->addRow(QStringLiteral("Min value"), parmin);
+    layout->addRow(QStringLiteral("Max value"), parmax);
+    layout->addRow(QStringLiteral("# steps in slidebar"), Edit1);
+    // Only a choice by the user writes the bounds; refilling the list does it once, in fill().
+    QObject::connect(par, &QComboBox::activated, group, [this] { parChange(); });
+}
+
+void VaryingParameterGroup::fill() {
+    FillParameterList(par, workspace_);
+    par->setCurrentIndex(0);
+    parChange();
+}
+
+void VaryingParameterGroup::parChange() {
+    if (workspace_.parameterCount < 1) {
+        return;
+    }
+    const QString value =
+        QString::fromStdString(FormatGeneral(workspace_.parameterValues[parameterIndex()], 15));
+    parmin->setText(value);
+    parmax->setText(value);
+}
+
+int VaryingParameterGroup::parameterIndex() const {
+    return par->currentIndex() < 0 ? 0 : par->currentIndex();
+}
+
+Extended VaryingParameterGroup::minimum() const {
+    return ParseFloat(parmin->text().toStdString());
+}
+
+Extended VaryingParameterGroup::maximum() const {
+    return ParseFloat(parmax->text().toStdString());
+}
+
+int VaryingParameterGroup::steps() const {
+    return ParseInteger(Edit1->text().toStdString());
+}
+
+}  // namespace kalvora

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+
+#include "core/model_workspace.h"
+
+namespace kalvora {
+
+// The group "Varying parameter" of the phase-plot and delay-plot settings: the parameter the slider
+// sweeps, its bounds and the slider's number of steps.
+class VaryingParameterGroup {
+  public:
+    VaryingParameterGroup(QWidget* parent, const ModelWorkspace& workspace);
+
+    QGroupBox* group;
+    QComboBox* par;
+    QLineEdit* parmin;
+    QLineEdit* parmax;
+    QLineEdit* Edit1;  // "# steps in slidebar"
+
+    // Refills the parameter names, selects the first and writes its value into both bounds.
+    void fill();
+    // The chosen parameter's current value into both bounds (general format, 15 digits).
+    void parChange();
+    // 0-based index of the chosen parameter (0 when the list is empty).
+    int parameterIndex() const;
+    // The bounds and the step count; raise the conversion error of a bad text.
+    Extended minimum() const;
+    Extended maximum() const;
+    int steps() const;
+
+  private:
+    const ModelWorkspace& workspace_;
+};
+
+}  // namespace kalvora
