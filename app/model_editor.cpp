@@ -15,6 +15,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTextBlock>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -146,6 +147,17 @@ TModelstring::TModelstring(TForm1& mainWindow, QWidget* parent)
     connect(PrintToolButton1, &QAction::triggered, this, command(&TModelstring::Print1Click));
 
     resize(520, 480);
+}
+
+void TModelstring::showEvent(QShowEvent* event) {
+    // Centred on the screen the first time it appears; afterwards where the user left it.
+    if (!placed_) {
+        placed_ = true;
+        if (const QScreen* screen = this->screen()) {
+            move(screen->availableGeometry().center() - rect().center());
+        }
+    }
+    QMainWindow::showEvent(event);
 }
 
 void TModelstring::selectType(bool discrete) {

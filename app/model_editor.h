@@ -54,11 +54,15 @@ class TModelstring final : public QMainWindow {
     QAction* Print1;
     QAction* Close1;
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+
   private:
     void selectType(bool discrete);
     void limitEquationLength();
 
     TForm1& main_;
+    bool placed_ = false;
 };
 
 }  // namespace kalvora

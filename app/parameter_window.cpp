@@ -49,6 +49,7 @@ TParameters::TParameters(TForm1& mainWindow, QWidget* parent)
     Label1 = new QLabel("Stepsize Runge Kutta : ", this);
     Label1->setObjectName("Label1");
     Edit1 = new QLineEdit("0.01", this);
+    Edit1->setMaximumWidth(160);
     Edit1->setObjectName("Edit1");
 
     showmodel = new QPushButton("Show Model", this);
@@ -118,15 +119,12 @@ void TParameters::ShowParameterWindow() {
     if (!ws.discrete)
         Edit1->setText(main_.modelEditor()->rh->text());
     useDefaults_ = false;
+    // Laid out for the model's type each time it is opened, not each time it regains the focus, so
+    // that a step size being typed survives a look at another window.
+    FormActivate();
     show();
     raise();
     activateWindow();
-    FormActivate();
-}
-
-void TParameters::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    FormActivate();
 }
 
 void TParameters::FormActivate() {

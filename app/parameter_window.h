@@ -49,7 +49,6 @@ class TParameters final : public QDialog {
     QPushButton* par_cancel;
 
   protected:
-    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
 
