@@ -70,7 +70,7 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     bool chooseLineColour(QWidget* parent) override;
     void showParameterWindow(int analysisTag) override;
     // The tag the parameter window remembers, set without opening it.
-    void setAnalysisTag(int analysisTag);
+    void setAnalysisTag(int analysisTag) override;
     void disableAllWindows() override;
     void enableAllWindows() override;
 
