@@ -14,22 +14,49 @@ namespace {
 
 constexpr int kFaultFlags = FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW;
 
+// fetestexcept without the library call: the x87 status word (the Extended arithmetic and the
+// conversions to double) and the SSE status register (Lua's double arithmetic).
+inline int PendingFaults() {
+#if defined(__x86_64__) || defined(__i386__)
+    unsigned short x87 = 0;
+    unsigned int sse = 0;
+    __asm__ volatile("fnstsw %0" : "=am"(x87));
+    __asm__ volatile("stmxcsr %0" : "=m"(sse));
+    return (x87 | sse) & kFaultFlags;
+#else
+    return std::fetestexcept(kFaultFlags);
+#endif
+}
+
 void ShowMessage(ModelWorkspace& ws, const char* message) {
     if (ws.prompts != nullptr && message[0] != '\0') {
         ws.prompts->error(message);
     }
 }
 
-int Count(std::int32_t value) {
+// The registry slot that holds the string "model". Looking the function up through this
+// pre-made key skips hashing and interning the name on every call; the lookup still goes through
+// the globals table by name, so a model that redefines itself is honoured. Scripts cannot reach
+// the registry (no debug library), so the slot cannot be disturbed.
+constexpr int kModelKeySlot = 0x4B4C;
+
+inline int Count(std::int32_t value) {
     return std::clamp<int>(value, 0, kModelListCapacity);
 }
 
-int ResultCount(const ModelWorkspace& ws) {
+inline int ResultCount(const ModelWorkspace& ws) {
     return std::min(Count(ws.variableCount) + Count(ws.auxiliaryCount), kModelListCapacity);
 }
 
-// Returns false when the Lua call failed (out untouched, state already rebuilt).
-bool Evaluate(ModelWorkspace& ws, const StateVector& in, StateVector& out) {
+// One call of model; false when the Lua call failed (out untouched, state already rebuilt). In is
+// the variables' element type (Extended, or double for the Runge-Kutta stages, which go to Lua as
+// doubles anyway); Out likewise (Extended for a state, double for derivatives, which come from Lua
+// as doubles: storing them as double loses nothing and keeps the slow 80-bit memory accesses out
+// of the Runge-Kutta loops).
+// A result that is not finite (math.huge, 0/0 without a trap) clears `finite`; the caller treats it
+// as an arithmetic fault.
+template <typename In, typename Out>
+bool Evaluate(ModelWorkspace& ws, const In* in, Out* out, bool& finite) {
     if (ws.luaState == nullptr) {
         CompileModelScript(ws);
         if (ws.luaState == nullptr) {
@@ -47,7 +74,8 @@ bool Evaluate(ModelWorkspace& ws, const StateVector& in, StateVector& out) {
     if (!lua_checkstack(lua, variables + parameters + results + 1)) {
         ws.scriptStatus = LUA_ERRMEM;
     } else {
-        lua_getfield(lua, LUA_GLOBALSINDEX, "model");
+        lua_rawgeti(lua, LUA_REGISTRYINDEX, kModelKeySlot);
+        lua_gettable(lua, LUA_GLOBALSINDEX);
         for (int i = 0; i < variables; ++i) {
             lua_pushnumber(lua, static_cast<lua_Number>(in[i]));
         }
@@ -63,44 +91,47 @@ bool Evaluate(ModelWorkspace& ws, const StateVector& in, StateVector& out) {
         return false;
     }
     for (int k = 0; k < results; ++k) {
-        out[k] = static_cast<Extended>(lua_tonumber(lua, k + 1));
+        const lua_Number value = lua_tonumber(lua, k + 1);
+        finite = finite && std::isfinite(value);
+        out[k] = static_cast<Out>(value);
     }
     return true;
 }
 
-// The work vectors are filled only up to N + A, which the compiler cannot see.
+// Kutta's third-order step. in and out may be the same vector: in is only read while the stages
+// are evaluated, and the last loop reads each slot before writing it.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-bool RungeKutta(ModelWorkspace& ws, const StateVector& in, StateVector& out) {
-    // Uninitialised on purpose: only the first M slots are used and filling 200 slots would cost
-    // more than the arithmetic.
-    StateVector x;
-    StateVector k1;
-    StateVector k2;
-    StateVector k3;
-    StateVector y;
+bool RungeKutta(ModelWorkspace& ws, const StateVector& in, StateVector& out, bool& finite) {
+    using Stage = std::array<double, kModelListCapacity>;
+    // Uninitialised on purpose: only the first N + A slots are used, and filling 200 slots would
+    // cost more than the step's arithmetic.
+    Stage k1;
+    Stage k2;
+    Stage k3;
+    Stage y;
     const int m = ResultCount(ws);
     const Extended h = ws.stepSize;
-    std::copy_n(in.begin(), m, x.begin());
     bool ok = true;
     // A failed evaluation leaves its output unwritten; zeros keep the remaining arithmetic defined.
-    auto evaluate = [&](const StateVector& at, StateVector& derivative) {
-        if (!Evaluate(ws, at, derivative)) {
-            std::fill_n(derivative.begin(), m, Extended{0});
+    auto evaluate = [&](const auto* at, Stage& derivative) {
+        if (!Evaluate(ws, at, derivative.data(), finite)) {
+            std::fill_n(derivative.begin(), m, 0.0);
             ok = false;
         }
     };
-    evaluate(x, k1);
+    evaluate(in.data(), k1);
+    // Each stage value is rounded once, from Extended to the double that Lua receives.
     for (int i = 0; i < m; ++i) {
-        y[i] = (h * k1[i]) / 2 + x[i];
+        y[i] = static_cast<double>((h * k1[i]) / 2 + in[i]);
     }
-    evaluate(y, k2);
+    evaluate(y.data(), k2);
     for (int i = 0; i < m; ++i) {
-        y[i] = (x[i] - h * k1[i]) + (h * 2) * k2[i];
+        y[i] = static_cast<double>((in[i] - h * k1[i]) + (h * 2) * k2[i]);
     }
-    evaluate(y, k3);
+    evaluate(y.data(), k3);
     for (int i = 0; i < m; ++i) {
-        out[i] = ((k2[i] * 4 + k1[i]) + k3[i]) * h / 6 + x[i];
+        out[i] = ((k2[i] * Extended{4} + k1[i]) + k3[i]) * h / 6 + in[i];
     }
     return ok;
 }
@@ -150,6 +181,8 @@ void CompileModelScript(ModelWorkspace& ws) {
         return;
     }
     ws.luaState = lua;
+    lua_pushstring(lua, "model");
+    lua_rawseti(lua, LUA_REGISTRYINDEX, kModelKeySlot);
     // Only these four: models get no file, operating-system or package access.
     static const luaL_Reg libraries[] = {{"", luaopen_base},
                                          {LUA_TABLIBNAME, luaopen_table},
@@ -175,32 +208,29 @@ void CompileModelScript(ModelWorkspace& ws) {
 }
 
 void EvaluateModel(ModelWorkspace& ws, const StateVector& in, StateVector& out) {
-    Evaluate(ws, in, out);
+    bool finite = true;
+    Evaluate(ws, in.data(), out.data(), finite);
 }
 
 void RungeKuttaStep(ModelWorkspace& ws, const StateVector& in, StateVector& out) {
-    RungeKutta(ws, in, out);
+    bool finite = true;
+    RungeKutta(ws, in, out, finite);
 }
 
 void ModelStep(ModelWorkspace& ws, ModelKind kind, StateVector& state) {
     if (kind != ModelKind::Closed) {
         // Clearing the status flags is slow; reading them is not, so clear only what an earlier
         // computation left behind.
-        if (std::fetestexcept(kFaultFlags) != 0) {
+        if (PendingFaults() != 0) {
             std::feclearexcept(kFaultFlags);
         }
-        const bool evaluated =
-            kind == ModelKind::Discrete ? Evaluate(ws, state, state) : RungeKutta(ws, state, state);
-        bool fault = std::fetestexcept(kFaultFlags) != 0;
-        if (evaluated && !fault) {
-            const int m = ResultCount(ws);
-            for (int i = 0; i < m; ++i) {
-                if (!std::isfinite(state[i])) {
-                    fault = true;
-                    break;
-                }
-            }
-        }
+        // Finite results of the model keep the state finite unless the step's own arithmetic
+        // overflows, which the status flags show.
+        bool finite = true;
+        const bool evaluated = kind == ModelKind::Discrete
+                                   ? Evaluate(ws, state.data(), state.data(), finite)
+                                   : RungeKutta(ws, state, state, finite);
+        const bool fault = PendingFaults() != 0 || !finite;
         if (fault) {
             std::feclearexcept(kFaultFlags);
             // A failed evaluation has already reported and rebuilt the state.
@@ -210,7 +240,9 @@ void ModelStep(ModelWorkspace& ws, ModelKind kind, StateVector& state) {
             }
         }
     }
-    ApplyNoise(ws, state);
+    if (ws.noise.noiseOn) {
+        ApplyNoise(ws, state);
+    }
 }
 
 }  // namespace kalvora

@@ -1,0 +1,145 @@
+// ModelStep against the limit of this design: the interpreter calling model from a plain Lua loop.
+// Time per step is 1e9 / "steps" of BM_ModelStep, time per call 1e9 / "calls" of BM_LuaLoop; a
+// Runge-Kutta step makes three calls.
+
+#include <benchmark/benchmark.h>
+#include <lua.hpp>
+
+#include <string>
+
+#include "core/model_commands.h"
+#include "core/model_shell.h"
+#include "core/model_step.h"
+
+namespace kalvora {
+namespace {
+
+constexpr int kCallsPerIteration = 1000;
+
+struct LoadedModel {
+    ModelWorkspace ws;
+    ModelSource source;
+    explicit LoadedModel(const std::string& name) {
+        NullModelShell shell;
+        LoadModelFromFile(ws, source, shell, std::string(KALVORA_MODELS) + "/" + name);
+    }
+};
+
+void BM_ModelStep(benchmark::State& state, const char* model) {
+    LoadedModel loaded(model);
+    StateVector vector = loaded.ws.initialValues;
+    for (auto _ : state) {
+        // Restarting now and then keeps an unstable model (the built-in one grows by 1.32 per
+        // step) far from overflow; the copy costs little against a thousand steps.
+        vector = loaded.ws.initialValues;
+        for (int i = 0; i < kCallsPerIteration; ++i) {
+            ModelStep(loaded.ws, loaded.ws.kind, vector);
+        }
+        benchmark::DoNotOptimize(vector);
+        if (loaded.ws.errorFlag) {
+            state.SkipWithError("model failed");
+            break;
+        }
+    }
+    state.counters["steps"] =
+        benchmark::Counter(kCallsPerIteration, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+// The same model function called from a loop inside the interpreter: argument passing and the call
+// without any of the program's own work.
+void BM_LuaLoop(benchmark::State& state, const char* model) {
+    LoadedModel loaded(model);
+    ModelWorkspace& ws = loaded.ws;
+    std::string arguments;
+    std::string results;
+    for (int i = 0; i < ws.variableCount; ++i) {
+        arguments += (i ? "," : "") + ws.variableNames[i];
+    }
+    results = arguments;
+    for (int j = 0; j < ws.parameterCount; ++j) {
+        arguments += "," + ws.parameterNames[j];
+    }
+    for (int k = 0; k < ws.auxiliaryCount; ++k) {
+        results += ",aux" + std::to_string(k);
+    }
+    // The loop keeps the state in locals, as ModelStep keeps it in the vector.
+    std::string auxiliaries;
+    for (int k = 0; k < ws.auxiliaryCount; ++k) {
+        auxiliaries += (k ? ",aux" : "local aux") + std::to_string(k);
+    }
+    const std::string loop = "function benchloop(n," + arguments + ") " + auxiliaries +
+                             " for i=1,n do " + results + "=model(" + arguments +
+                             ") end return 0 end";
+    lua_State* lua = ws.luaState;
+    if (luaL_dostring(lua, loop.c_str()) != 0) {
+        state.SkipWithError(lua_tostring(lua, -1));
+        return;
+    }
+    for (auto _ : state) {
+        lua_settop(lua, 0);
+        lua_getfield(lua, LUA_GLOBALSINDEX, "benchloop");
+        lua_pushnumber(lua, kCallsPerIteration);
+        for (int i = 0; i < ws.variableCount; ++i) {
+            lua_pushnumber(lua, static_cast<lua_Number>(ws.initialValues[i]));
+        }
+        for (int j = 0; j < ws.parameterCount; ++j) {
+            lua_pushnumber(lua, static_cast<lua_Number>(ws.parameterValues[j]));
+        }
+        if (lua_pcall(lua, 1 + ws.variableCount + ws.parameterCount, 1, 0) != 0) {
+            state.SkipWithError("benchloop failed");
+            break;
+        }
+    }
+    state.counters["calls"] =
+        benchmark::Counter(kCallsPerIteration, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+// The bare embedding cost of one call from C: settop, look-up, pushes, pcall and reading the
+// results, without fault checks, conversions to Extended or noise.
+void BM_CApiCall(benchmark::State& state, const char* model) {
+    LoadedModel loaded(model);
+    ModelWorkspace& ws = loaded.ws;
+    lua_State* lua = ws.luaState;
+    const int variables = ws.variableCount;
+    const int parameters = ws.parameterCount;
+    const int results = ws.variableCount + ws.auxiliaryCount;
+    double values[kModelListCapacity];
+    for (int i = 0; i < variables; ++i) {
+        values[i] = static_cast<double>(ws.initialValues[i]);
+    }
+    for (auto _ : state) {
+        for (int n = 0; n < kCallsPerIteration; ++n) {
+            lua_settop(lua, 0);
+            lua_getfield(lua, LUA_GLOBALSINDEX, "model");
+            for (int i = 0; i < variables; ++i) {
+                lua_pushnumber(lua, values[i]);
+            }
+            for (int j = 0; j < parameters; ++j) {
+                lua_pushnumber(lua, static_cast<double>(ws.parameterValues[j]));
+            }
+            lua_pcall(lua, variables + parameters, results, 0);
+            for (int k = 0; k < variables; ++k) {
+                values[k] = lua_tonumber(lua, k + 1);
+            }
+        }
+        for (int i = 0; i < variables; ++i) {
+            values[i] = static_cast<double>(ws.initialValues[i]);
+        }
+    }
+    state.counters["calls"] =
+        benchmark::Counter(kCallsPerIteration, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+BENCHMARK_CAPTURE(BM_ModelStep, newmodel, "newmodel.mod");
+BENCHMARK_CAPTURE(BM_LuaLoop, newmodel, "newmodel.mod");
+BENCHMARK_CAPTURE(BM_ModelStep, logistic, "logistic.mod");
+BENCHMARK_CAPTURE(BM_LuaLoop, logistic, "logistic.mod");
+BENCHMARK_CAPTURE(BM_CApiCall, logistic, "logistic.mod");
+BENCHMARK_CAPTURE(BM_ModelStep, lorenz_rk3, "lorenz.mod");
+BENCHMARK_CAPTURE(BM_LuaLoop, lorenz, "lorenz.mod");
+BENCHMARK_CAPTURE(BM_CApiCall, lorenz, "lorenz.mod");
+
+}  // namespace
+}  // namespace kalvora
+
+BENCHMARK_MAIN();
