@@ -238,6 +238,17 @@ void Tsp_XYLine::Draw(const Tsp_DrawContext& context) {
     if (segments) {
         PixelSet segmentPixels(left, top, right, bottom);
         Batcher batch(painter);
+        // Consecutive segments inside one pixel column join into one vertical line from the least
+        // to the greatest y, exactly what they would cover one by one: a dense time series puts
+        // hundreds of points in each column.
+        bool runOpen = false;
+        int runX = 0, runLow = 0, runHigh = 0;
+        auto closeRun = [&] {
+            if (runOpen) {
+                batch.Line(runX, runLow, runX, runHigh);
+                runOpen = false;
+            }
+        };
         int previousX = mapX(xs[0]);
         int previousY = mapY(ys[0]);
         bool previousValid = std::isfinite(xs[0]) && std::isfinite(ys[0]);
@@ -249,23 +260,40 @@ void Tsp_XYLine::Draw(const Tsp_DrawContext& context) {
                 if (markers && inside(previousX, previousY)) {
                     markerAt.emplace_back(previousX, previousY);
                 }
-                const bool tiny = std::abs(x - previousX) <= 1 && std::abs(y - previousY) <= 1;
-                if (tiny && plainPen && inside(previousX, previousY) && inside(x, y)) {
-                    // A segment between neighbouring pixels covers just its two ends; once both
-                    // are drawn it adds nothing.
-                    const bool newStart = segmentPixels.Insert(previousX, previousY);
-                    const bool newEnd = segmentPixels.Insert(x, y);
-                    if (newStart || newEnd) {
-                        batch.Line(previousX, previousY, x, y);
+                if (plainPen && x == previousX) {
+                    if (runOpen && runX == x) {
+                        runLow = std::min(runLow, y);
+                        runHigh = std::max(runHigh, y);
+                    } else {
+                        closeRun();
+                        runOpen = true;
+                        runX = x;
+                        runLow = std::min(previousY, y);
+                        runHigh = std::max(previousY, y);
                     }
                 } else {
-                    batch.Line(previousX, previousY, x, y);
+                    closeRun();
+                    const bool tiny = std::abs(x - previousX) <= 1 && std::abs(y - previousY) <= 1;
+                    if (tiny && plainPen && inside(previousX, previousY) && inside(x, y)) {
+                        // A segment between neighbouring pixels covers just its two ends; once
+                        // both are drawn it adds nothing.
+                        const bool newStart = segmentPixels.Insert(previousX, previousY);
+                        const bool newEnd = segmentPixels.Insert(x, y);
+                        if (newStart || newEnd) {
+                            batch.Line(previousX, previousY, x, y);
+                        }
+                    } else {
+                        batch.Line(previousX, previousY, x, y);
+                    }
                 }
+            } else {
+                closeRun();
             }
             previousX = x;
             previousY = y;
             previousValid = valid;
         }
+        closeRun();
         if (markers && previousValid && inside(previousX, previousY)) {
             markerAt.emplace_back(previousX, previousY);
         }

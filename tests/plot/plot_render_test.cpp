@@ -151,6 +151,27 @@ TEST_F(PlotRenderTest, SegmentsJoinPointsAndSkipFarAwayPairs) {
     EXPECT_EQ(image.pixel(PixelX(6), PixelY(6) + 2), kWhite);
 }
 
+TEST_F(PlotRenderTest, ZigzagInOneColumnCoversItsWholeSpan) {
+    series.PointAttr().SetVisible(false);
+    series.LineAttr().SetVisible(true);
+    // Dense points in one pixel column, then a step to the next column and back down.
+    plot.UpdateLayout();  // the mapping of the 400 x 300 picture, before any point is placed
+    const double column = 6;
+    const double next = plot.BottomAxis().PixelToValue(PixelX(column) + 1);
+    for (double y : {4.0, 8.0, 3.0, 6.0}) {
+        series.AddPoint(column, y);
+    }
+    series.AddPoint(next, 1);
+    const QImage image = Render();
+    const int x = PixelX(column);
+    for (int y = PixelY(8); y <= PixelY(3); ++y) {
+        EXPECT_EQ(image.pixel(x, y), kBlue) << "y " << y;
+    }
+    EXPECT_EQ(image.pixel(x, PixelY(8) - 1), kWhite);
+    EXPECT_EQ(image.pixel(x + 1, PixelY(1)), kBlue);  // the step to the next column
+    EXPECT_EQ(image.pixel(x + 1, PixelY(8.5)), kWhite);
+}
+
 TEST_F(PlotRenderTest, SeriesOutsideTheAxesDrawsNothing) {
     series.AddPoint(-5, 5);
     series.AddPoint(-3, 6);
