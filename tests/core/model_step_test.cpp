@@ -101,6 +101,32 @@ TEST(ModelStep, SyntaxErrorReportedAtCompileAndAgainAfterEachStep) {
               (std::vector<std::string>{"Error in variable/function name", "Error in syntax"}));
 }
 
+TEST(CompileModelScript, OnlyBaseTableStringAndMath) {
+    ModelFixture model(
+        "x=0", "", "",
+        "x = (io == nil and os == nil and debug == nil and require == nil and 1 or 0)"
+        " + (table ~= nil and string.len('ab') == 2 and math.floor(1.5) == 1 and 10 "
+        "or 0)");
+    StateVector state = model.start();
+    model.step(state);
+    EXPECT_EQ(state[0], 11);
+}
+
+TEST(CompileModelScript, RebuildLosesLuaGlobals) {
+    // n counts calls in a Lua global; a failed step rebuilds the state and the count starts over.
+    ModelFixture model("x=0", "", "", "n = (n or 0) + 1\r\nif n == 3 then error('x') end\r\nx = n");
+    StateVector state = model.start();
+    model.step(state);
+    model.step(state);
+    EXPECT_EQ(state[0], 2);
+    model.step(state);
+    EXPECT_TRUE(model.ws.errorFlag);
+    model.ws.errorFlag = false;
+    state = model.start();
+    model.step(state);
+    EXPECT_EQ(state[0], 1);
+}
+
 TEST(ModelStep, ClosedLeavesStateAlone) {
     ModelWorkspace ws;
     StateVector state{};
