@@ -295,6 +295,20 @@ void Tsp_XYPlot::Layout(QPainter& painter, int width, int height) {
     const QFontMetrics metrics(painter.font(), painter.device());
     const int charWidth = metrics.horizontalAdvance(QLatin1Char('0'));
     const int charHeight = metrics.height();
+    // The overhangs depend on the pixel mapping, which the layout itself sets; a second pass
+    // (rarely a third) settles it, so the first picture at a new size equals every later one.
+    for (int pass = 0; pass < 3; ++pass) {
+        const int oldLeft = fieldLeft_, oldTop = fieldTop_;
+        const int oldRight = fieldRight_, oldBottom = fieldBottom_;
+        LayoutPass(charWidth, charHeight, width, height);
+        if (pass > 0 && oldLeft == fieldLeft_ && oldTop == fieldTop_ && oldRight == fieldRight_ &&
+            oldBottom == fieldBottom_) {
+            break;
+        }
+    }
+}
+
+void Tsp_XYPlot::LayoutPass(int charWidth, int charHeight, int width, int height) {
     Tsp_Axis& left = *leftAxis_;
     Tsp_Axis& right = *rightAxis_;
     Tsp_Axis& bottom = *bottomAxis_;

@@ -149,6 +149,7 @@ class Tsp_XYPlot : public QWidget, public Tsp_SeriesHost {
 
   private:
     void Layout(QPainter& painter, int width, int height);
+    void LayoutPass(int charWidth, int charHeight, int width, int height);
     void PaintFrame(QPainter& painter, int width, int height);
     void PaintAxisLines(QPainter& painter);
     void PaintTicksAndLabels(QPainter& painter, const Tsp_Axis& axis);

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QMimeData>
 #include <QPainter>
+#include <vector>
 
 #include "plot/plot_config.h"
 #include "plot/xy_line.h"
@@ -158,7 +159,7 @@ TEST_F(PlotRenderTest, ZigzagInOneColumnCoversItsWholeSpan) {
     plot.UpdateLayout();  // the mapping of the 400 x 300 picture, before any point is placed
     const double column = 6;
     const double next = plot.BottomAxis().PixelToValue(PixelX(column) + 1);
-    for (double y : {4.0, 8.0, 3.0, 6.0}) {
+    for (double y : {8.0, 4.0, 3.0, 6.0}) {
         series.AddPoint(column, y);
     }
     series.AddPoint(next, 1);
@@ -170,6 +171,66 @@ TEST_F(PlotRenderTest, ZigzagInOneColumnCoversItsWholeSpan) {
     EXPECT_EQ(image.pixel(x, PixelY(8) - 1), kWhite);
     EXPECT_EQ(image.pixel(x + 1, PixelY(1)), kBlue);  // the step to the next column
     EXPECT_EQ(image.pixel(x + 1, PixelY(8.5)), kWhite);
+}
+
+// The paint skips repeated pixels and merges runs within a pixel column; the picture must stay
+// exactly that of one painter call per segment or marker.
+TEST_F(PlotRenderTest, FastPaintEqualsOnePainterCallPerSegmentOrMarker) {
+    plot.LeftAxis().GridAttr().SetVisible(false);
+    plot.BottomAxis().GridAttr().SetVisible(false);
+    plot.UpdateLayout();
+    double logistic = 0.3, x = 0.1, y = 0.1;
+    std::vector<QPointF> values;
+    for (int i = 0; i < 20000; ++i) {
+        logistic = 3.9 * logistic * (1 - logistic);
+        values.emplace_back(i * 5.0 / 20000, 10 * logistic);  // a dense time series ...
+    }
+    for (int i = 0; i < 5000; ++i) {
+        const double next = 1 - 1.4 * x * x + y;
+        y = 0.3 * x;
+        x = next;
+        values.emplace_back(6 + 2 * x, 5 + 10 * y);  // ... and an attractor joined point to point
+    }
+    values.emplace_back(11, 12);  // leaves the field
+    for (const QPointF& v : values) {
+        series.AddPoint(v.x(), v.y());
+    }
+
+    for (const bool markers : {false, true}) {
+        series.LineAttr().SetVisible(!markers);
+        series.PointAttr().SetVisible(markers);
+        series.PointAttr().SetHSize(5);
+        series.PointAttr().SetVSize(5);
+        const QImage fast = Render();
+
+        series.SetActive(false);
+        QImage raw = Render();
+        series.SetActive(true);
+        QPainter painter(&raw);
+        painter.setClipRect(plot.FieldRect());
+        painter.setPen(QPen(QColor(0, 0, 255), 0));
+        const QRect field = plot.FieldRect();
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            const int px = PixelX(values[i].x());
+            const int py = PixelY(values[i].y());
+            if (markers) {
+                if (field.contains(px, py)) {
+                    painter.drawLine(px - 2, py, px + 2, py);
+                    painter.drawLine(px, py - 2, px, py + 2);
+                }
+            } else if (i > 0) {
+                painter.drawLine(PixelX(values[i - 1].x()), PixelY(values[i - 1].y()), px, py);
+            }
+        }
+        painter.end();
+        int differing = 0;
+        for (int row = 0; row < raw.height(); ++row) {
+            for (int column = 0; column < raw.width(); ++column) {
+                differing += fast.pixel(column, row) != raw.pixel(column, row);
+            }
+        }
+        EXPECT_EQ(differing, 0) << (markers ? "markers" : "segments");
+    }
 }
 
 TEST_F(PlotRenderTest, SeriesOutsideTheAxesDrawsNothing) {
