@@ -91,9 +91,8 @@ void PlotWindow::setPanelText(int panel, const QString& text) {
     }
 }
 
-void PlotWindow::PlotIni(bool plotSquares, bool connectPoints, Tsp_XYLine& series) {
-    series.ClearPoints();
-    series.LineAttr().SetVisible(connectPoints || !workspace().discrete);
+void StyleRunSeries(Tsp_XYLine& series, bool plotSquares, bool lineVisible) {
+    series.LineAttr().SetVisible(lineVisible);
     Tsp_PointAttr& marker = series.PointAttr();
     if (plotSquares) {
         marker.SetKind(ptRectangle);
@@ -105,6 +104,27 @@ void PlotWindow::PlotIni(bool plotSquares, bool connectPoints, Tsp_XYLine& serie
         marker.SetVSize(0);
     }
     marker.SetStyle(bsClear);
+}
+
+void FrameSettledOrbit(Tsp_XYPlot& plot, const Tsp_XYDataSeries& series, bool xSettled,
+                       bool ySettled) {
+    double low = 0;
+    double high = 0;
+    if (xSettled && series.GetXMin(low) && series.GetXMax(high)) {
+        plot.BottomAxis().SetAutoMin(false);
+        plot.BottomAxis().SetAutoMax(false);
+        plot.BottomAxis().SetRange(low - 0.1, high + 0.1);
+    }
+    if (ySettled && series.GetYMin(low) && series.GetYMax(high)) {
+        plot.LeftAxis().SetAutoMin(false);
+        plot.LeftAxis().SetAutoMax(false);
+        plot.LeftAxis().SetRange(low - 0.1, high + 0.1);
+    }
+}
+
+void PlotWindow::PlotIni(bool plotSquares, bool connectPoints, Tsp_XYLine& series) {
+    series.ClearPoints();
+    StyleRunSeries(series, plotSquares, connectPoints || !workspace().discrete);
     series.SetActive(false);
 }
 
@@ -212,7 +232,7 @@ QMenu* PlotWindow::createEditGraphMenu(QWidget* parent) {
     return menu;
 }
 
-void PlotWindow::styleSeries(Tsp_XYLine& series, Tsp_Color colour) {
+void StyleNewSeries(Tsp_XYLine& series, Tsp_Color colour) {
     series.LineAttr().SetColor(colour);
     series.LineAttr().SetVisible(false);
     series.PointAttr().SetColor(colour);

@@ -16,6 +16,19 @@
 
 namespace kalvora {
 
+// A result window's series as its form creates it: line and markers in one colour, line
+// invisible, one-pixel cross markers.
+void StyleNewSeries(Tsp_XYLine& series, Tsp_Color colour);
+
+// The look PlotIni gives a series for a run: 5 x 5 squares or one-pixel crosses without fill, and
+// a line between the points when lineVisible.
+void StyleRunSeries(Tsp_XYLine& series, bool plotSquares, bool lineVisible);
+
+// An orbit that has settled on a fixed point would get a collapsed automatic range: each settled
+// axis gets the extent of the series' points widened by 0.1 on each side, with auto-scaling off.
+void FrameSettledOrbit(Tsp_XYPlot& plot, const Tsp_XYDataSeries& series, bool xSettled,
+                       bool ySettled);
+
 // The machinery every analysis result window shares: the plot `graph`, the red "Overflow" label,
 // the status bar with the mouse readout, the four plot-window operations (PlotIni, Plot,
 // Manualscal, NotManualscal) and the commands Save Data As (single series), Change BackgroundColor,
@@ -85,9 +98,6 @@ class PlotWindow : public QMainWindow {
 
     // The "&Edit Graph" sub-menu with the colour and grid commands.
     QMenu* createEditGraphMenu(QWidget* parent);
-
-    // A new series in the colours of the form descriptions: line invisible, one-pixel crosses.
-    static void styleSeries(Tsp_XYLine& series, Tsp_Color colour);
 
     void resizeEvent(QResizeEvent* event) override;
 

@@ -22,7 +22,7 @@ SlotPlotWindow::SlotPlotWindow(AnalysisHost& host, const QString& objectName,
     MultiPlot1->setObjectName("MultiPlot1");
     for (int slot = 0; slot < kSlotCount; ++slot) {
         series_[slot] = std::make_unique<Tsp_XYLine>();
-        styleSeries(*series_[slot], kSlotColours[slot]);
+        StyleNewSeries(*series_[slot], kSlotColours[slot]);
         QPixmap swatch(12, 12);
         swatch.fill(ToQColor(kSlotColours[slot]));
         auto* button = new QAction(QIcon(swatch), slot == 0 ? kRemove : kAdd, this);

@@ -16,8 +16,8 @@ Tdelay2Dmain::Tdelay2Dmain(AnalysisHost& host, Tdelay2dsettings& settings)
       settings_(settings),
       plotted_(std::make_unique<Tsp_XYLine>()),
       spare_(std::make_unique<Tsp_XYLine>()) {
-    styleSeries(*plotted_, clBlue);
-    styleSeries(*spare_, clBlue);
+    StyleNewSeries(*plotted_, clBlue);
+    StyleNewSeries(*spare_, clBlue);
     data = plotted_.get();
     label1->setFrameShape(QFrame::Box);
 

@@ -189,19 +189,7 @@ bool Tplot2Dmain::run() {
     }
     const PhasePlotOutcome outcome = PhasePlotRun(ws, settings, orbit_, continuation_, series);
     if (!continuation_ && !settings_.scaling.manual()) {
-        // An orbit settled on a fixed point would get a collapsed range: frame its points instead.
-        double low = 0;
-        double high = 0;
-        if (outcome.xSettled && series.GetXMin(low) && series.GetXMax(high)) {
-            graph->BottomAxis().SetAutoMin(false);
-            graph->BottomAxis().SetAutoMax(false);
-            graph->BottomAxis().SetRange(low - 0.1, high + 0.1);
-        }
-        if (outcome.ySettled && series.GetYMin(low) && series.GetYMax(high)) {
-            graph->LeftAxis().SetAutoMin(false);
-            graph->LeftAxis().SetAutoMax(false);
-            graph->LeftAxis().SetRange(low - 0.1, high + 0.1);
-        }
+        FrameSettledOrbit(*graph, series, outcome.xSettled, outcome.ySettled);
     }
     series.SetDrawLocked(false);
     return true;

@@ -1,5 +1,6 @@
 #include "analysis/orbit/timeseries/orbit_counts.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kalvora {
@@ -23,6 +24,17 @@ long long ContinuousStepCount(Extended span, Extended stepSize) {
         throw OrbitSettingsError("The time interval holds too many steps");
     }
     return RoundHalfEven(steps);
+}
+
+int StateEntryOf(const ModelWorkspace& workspace, const std::string& name) {
+    const int count =
+        std::clamp(workspace.variableCount + workspace.auxiliaryCount, 0, kModelListCapacity);
+    for (int i = 0; i < count; ++i) {
+        if (workspace.variableNames[i] == name) {
+            return i + 1;
+        }
+    }
+    return 0;
 }
 
 void CheckStateEntry(int entry) {

@@ -31,6 +31,10 @@ bool ContinuousIntervalValid(Extended start, Extended end, Extended stepSize);
 // that is not positive, since every count would be meaningless.
 long long ContinuousStepCount(Extended span, Extended stepSize);
 
+// The 1-based StateVector entry of a variable or auxiliary variable named so (variables first, as
+// the settings dialogs list them); 0 when the model has no such name.
+int StateEntryOf(const ModelWorkspace& workspace, const std::string& name);
+
 // Refuses a 1-based StateVector entry outside the vector.
 void CheckStateEntry(int entry);
 

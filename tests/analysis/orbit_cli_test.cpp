@@ -1,0 +1,174 @@
+// Runs kalvora-cli's timeseries, phase and delay sub-commands on the sample models.
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/numbers.h"
+#include "core/text_file.h"
+
+namespace kalvora {
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quote(const std::string& word) {
+    std::string quoted = "'";
+    for (char c : word) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+std::string Scratch(const std::string& name) {
+    return ::testing::TempDir() + "kalvora-orbit-cli-" + std::to_string(::getpid()) + "-" + name;
+}
+
+Result Cli(const std::vector<std::string>& words) {
+    std::string command = Quote(KALVORA_CLI);
+    for (const std::string& word : words) {
+        command += " " + Quote(word);
+    }
+    const std::string out = Scratch("stdout");
+    const std::string err = Scratch("stderr");
+    command += " >" + Quote(out) + " 2>" + Quote(err);
+    const int status = std::system(command.c_str());
+    Result result;
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = ReadTextFile(out);
+    result.err = ReadTextFile(err);
+    std::filesystem::remove(out);
+    std::filesystem::remove(err);
+    return result;
+}
+
+std::string Model(const std::string& name) {
+    return std::string(KALVORA_MODELS) + "/" + name;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    return SplitLines(text);
+}
+
+// Width and height from a PNG header.
+std::pair<int, int> PngSize(const std::string& bytes) {
+    EXPECT_EQ(bytes.substr(1, 3), "PNG");
+    auto word = [&](std::size_t at) {
+        return (static_cast<unsigned char>(bytes[at]) << 24) |
+               (static_cast<unsigned char>(bytes[at + 1]) << 16) |
+               (static_cast<unsigned char>(bytes[at + 2]) << 8) |
+               static_cast<unsigned char>(bytes[at + 3]);
+    };
+    return {word(16), word(20)};
+}
+
+TEST(OrbitCli, TimeSeriesWritesTheSampledIterationsAsDataLines) {
+    const Result result = Cli({"timeseries", Model("logistic.mod"), "--variable", "x", "--points",
+                               "5", "--skip", "10", "--every", "3"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::vector<std::string> lines = Lines(result.out);
+    ASSERT_EQ(lines.size(), 6u);
+    double x = 0.2;
+    for (int step = 0; step <= 45; ++step) {
+        if (step >= 30 && step % 3 == 0) {
+            EXPECT_EQ(lines[(step - 30) / 3], FormatDataValue(step) + " " + FormatDataValue(x));
+        }
+        x = 3.7 * x * (1 - x);
+    }
+    EXPECT_NE(result.out.find("\r\n"), std::string::npos);
+}
+
+TEST(OrbitCli, ContinuousTimeSeriesUsesNominalTimesAndDrawsAPicture) {
+    const std::string picture = Scratch("lorenz.png");
+    const Result result = Cli({"timeseries", Model("lorenz.mod"), "--variable", "z", "--from", "0",
+                               "--to", "1", "--png", picture, "--size", "320x200"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::vector<std::string> lines = Lines(result.out);
+    ASSERT_EQ(lines.size(), 101u);
+    EXPECT_EQ(lines.front(), "0.0000000000 1.0000000000");
+    EXPECT_EQ(lines[37].substr(0, 12), "0.3700000000");
+    EXPECT_EQ(lines.back().substr(0, 12), "1.0000000000");
+    EXPECT_EQ(PngSize(ReadTextFile(picture)), std::make_pair(320, 200));
+    std::filesystem::remove(picture);
+}
+
+TEST(OrbitCli, PhaseWritesTenThousandPointsOfTheHenonAttractor) {
+    const std::string data = Scratch("henon.dat");
+    const Result result = Cli({"phase", Model("henon.mod"), "--x", "x", "--y", "y", "-o", data});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(result.out.empty());
+    const std::vector<std::string> lines = Lines(ReadTextFile(data));
+    ASSERT_EQ(lines.size(), 10000u);
+    // y is b times the previous x, so each line's y follows the line before.
+    std::istringstream previous(lines[0]);
+    std::istringstream next(lines[1]);
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    previous >> x0 >> y0;
+    next >> x1 >> y1;
+    EXPECT_NEAR(y1, 0.3 * x0, 1e-9);
+    EXPECT_NEAR(x1, 1 - 1.4 * x0 * x0 + y0, 1e-9);
+    std::filesystem::remove(data);
+}
+
+TEST(OrbitCli, DelayPairsAnIterateWithTheNext) {
+    const Result result =
+        Cli({"delay", Model("logistic.mod"), "--variable", "x", "--skip", "0", "--points", "2"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, "0.2000000000 0.5920000000\r\n0.5920000000 0.8936832000\r\n");
+}
+
+TEST(OrbitCli, AFailingModelWritesWhatWasComputedAndExitsWithOne) {
+    const std::string model = Scratch("overflow.mod");
+    WriteTextFile(model, "x=10\r\na=1e300\r\n\r\nd\r\nx=x*a\r\n");
+    const std::string picture = Scratch("overflow.png");
+    const Result result =
+        Cli({"timeseries", model, "--variable", "x", "--skip", "0", "--png", picture});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("Overflow"), std::string::npos) << result.err;
+    EXPECT_EQ(Lines(result.out).size(), 2u);  // x0 = 10 and x1 = 1e301
+    EXPECT_TRUE(std::filesystem::exists(picture));
+    std::filesystem::remove(picture);
+    std::filesystem::remove(model);
+}
+
+TEST(OrbitCli, BadUsageIsRefusedBeforeAnythingIsComputed) {
+    const std::string data = Scratch("never.dat");
+    struct Case {
+        std::vector<std::string> words;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{"timeseries", Model("logistic.mod"), "--variable", "q", "-o", data}, "no variable 'q'"},
+        {{"timeseries", Model("logistic.mod"), "-o", data}, "--variable NAME is required"},
+        {{"phase", Model("henon.mod"), "--x", "x", "--y", "y", "--from", "1", "-o", data},
+         "continuous"},
+        {{"timeseries", Model("lorenz.mod"), "--variable", "x", "--from", "2", "--to", "2.02", "-o",
+          data},
+         "more than three steps"},
+        {{"delay", Model("logistic.mod"), "--variable", "x", "--delay", "21", "-o", data},
+         "--delay"},
+        {{"delay", Model("logistic.mod"), "--variable", "x", "--png", Scratch("a.png"), "--size",
+          "5x5", "-o", data},
+         "--size"},
+    };
+    for (const Case& c : cases) {
+        const Result result = Cli(c.words);
+        EXPECT_EQ(result.exitCode, 2) << c.message;
+        EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+        EXPECT_FALSE(std::filesystem::exists(data)) << c.message;
+    }
+}
+
+}  // namespace
+}  // namespace kalvora

@@ -1,0 +1,422 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "analysis/orbit/delayplot/delay_plot_module.h"
+#include "analysis/orbit/phaseplot/phase_plot_module.h"
+#include "analysis/orbit/timeseries/time_series_module.h"
+#include "tests/analysis/test_models.h"
+#include "tests/plot/window/fake_host.h"
+
+namespace kalvora {
+namespace {
+
+using testing::FakeHost;
+using testing::ModelCalls;
+using testing::UseHenon;
+using testing::UseLogistic;
+using testing::UseModel;
+
+// ---- time series ----
+
+class TimeSeriesWindows : public ::testing::Test {
+  protected:
+    TimeSeriesWindows() : module(host) { UseLogistic(host.ws); }
+
+    void openAndAccept() {
+        module.open();
+        dialog().okbutton->click();
+    }
+    Ttimeform2& dialog() { return module.settingsDialog(); }
+    Ttimeform& window() { return module.resultWindow(); }
+
+    FakeHost host;
+    TimeSeriesModule module;
+};
+
+TEST_F(TimeSeriesWindows, CaptionsIdentifiersAndDefaults) {
+    EXPECT_EQ(window().windowTitle(), "Timeseries Plot");
+    EXPECT_EQ(dialog().windowTitle(), "Settings Time Series");
+    EXPECT_FALSE(window().isEnabled());
+    module.open();
+    EXPECT_TRUE(dialog().isVisible());
+    EXPECT_EQ(dialog().vartijd->count(), 1);
+    EXPECT_EQ(dialog().vartijd->currentText(), "x");
+    EXPECT_EQ(dialog().SpinEdit1->value(), 100);
+    EXPECT_EQ(dialog().SpinEdit2->value(), 100);
+    EXPECT_EQ(dialog().SpinEdit3->value(), 1);
+    EXPECT_TRUE(dialog().ConnPoints->isChecked());
+    EXPECT_FALSE(dialog().CheckBox1->isChecked());
+    EXPECT_EQ(dialog().CheckBox1->text(), "       Plot Squares");
+    EXPECT_FALSE(dialog().scaling.scminy->isEnabled());
+    EXPECT_EQ(dialog().Label1->text(), "# Points Plotted :");
+    EXPECT_EQ(window().findChild<QAction*>("NextIterationSet1"), nullptr);
+    EXPECT_EQ(window().statusBar()->objectName(), "StatusBar1");
+}
+
+TEST_F(TimeSeriesWindows, OkPlotsTheRunIntoSlotOneOverExactlyTheRequestedTimes) {
+    openAndAccept();
+    EXPECT_FALSE(dialog().isVisible());
+    EXPECT_TRUE(window().isVisible());
+    EXPECT_TRUE(window().isEnabled());
+    EXPECT_EQ(window().series(0).Count(), 101);
+    EXPECT_EQ(window().slotCaption(0), "Remove");
+    EXPECT_FALSE(window().label1->isVisible());
+    EXPECT_EQ(window().graph->BottomAxis().Min(), 100);
+    EXPECT_EQ(window().graph->BottomAxis().Max(), 200);
+    EXPECT_FALSE(window().graph->BottomAxis().AutoMin());
+    EXPECT_TRUE(window().graph->LeftAxis().AutoMin());
+    EXPECT_TRUE(window().series(0).LineAttr().Visible());  // "Connect Points" is on by default
+}
+
+TEST_F(TimeSeriesWindows, AFailingStepShowsTheOverflowLabelWithThePointsBeforeIt) {
+    UseModel(host.ws, ModelKind::Discrete, {{"x", 0}}, {{"a", 0}}, {},
+             "if x >= 49 then return 1/a end return x + 1");
+    module.open();
+    dialog().SpinEdit2->setValue(10);
+    dialog().okbutton->click();
+    EXPECT_EQ(window().series(0).Count(), 40);
+    EXPECT_TRUE(window().label1->isVisible());
+}
+
+TEST_F(TimeSeriesWindows, BadScalingLimitsBringTheDialogBackAndPlotNothing) {
+    module.open();
+    dialog().scaling.ManScal->setChecked(true);
+    dialog().scaling.scminy->setText("abc");
+    dialog().scaling.scmaxy->setText("1");
+    dialog().okbutton->click();
+    ASSERT_EQ(host.scripted.errors.size(), 1u);
+    EXPECT_EQ(host.scripted.errors[0], "Enter numerical values for manual scaling");
+    EXPECT_TRUE(dialog().isVisible());
+    EXPECT_FALSE(window().isEnabled());
+    EXPECT_EQ(window().series(0).Count(), 0);
+
+    dialog().scaling.scminy->setText("-1");
+    dialog().okbutton->click();
+    EXPECT_EQ(window().graph->LeftAxis().Min(), -1);
+    EXPECT_EQ(window().graph->LeftAxis().Max(), 1);
+    EXPECT_EQ(window().series(0).Count(), 101);
+}
+
+TEST_F(TimeSeriesWindows, ContinuousDialogShowsTimesAndIgnoresOkForAnIntervalTooShort) {
+    UseModel(host.ws, ModelKind::Continuous, {{"x", 0}}, {{"a", 0}}, {"k"}, "return 1, 1");
+    module.open();
+    EXPECT_FALSE(dialog().SpinEdit1->isVisibleTo(&dialog()));
+    EXPECT_TRUE(dialog().timeEdit1->isVisibleTo(&dialog()));
+    EXPECT_EQ(dialog().Label1->text(), "Start plotting at time :");
+    EXPECT_TRUE(dialog().ConnPoints->isChecked());
+    EXPECT_FALSE(dialog().ConnPoints->isEnabled());
+    EXPECT_FALSE(dialog().SpinEdit3->isEnabled());
+    EXPECT_EQ(dialog().vartijd->count(), 2);  // x and the auxiliary k
+
+    dialog().timeEdit1->setText("0");
+    dialog().timeedit2->setText("0.02");
+    dialog().okbutton->click();
+    EXPECT_TRUE(dialog().isVisible());
+    EXPECT_EQ(window().series(0).Count(), 0);
+    EXPECT_TRUE(host.scripted.errors.empty());
+
+    dialog().timeedit2->setText("abc");
+    dialog().okbutton->click();
+    ASSERT_EQ(host.scripted.errors.size(), 1u);
+    EXPECT_EQ(host.scripted.errors[0], "'abc' is not a valid floating point value");
+
+    dialog().timeEdit1->setText("1");
+    dialog().timeedit2->setText("2");
+    dialog().okbutton->click();
+    EXPECT_EQ(window().series(0).Count(), 101);
+}
+
+TEST_F(TimeSeriesWindows, AddSlotRunsIntoItsOwnSeriesAndKeepsTheOthers) {
+    openAndAccept();
+    window().buttons[1]->trigger();
+    EXPECT_TRUE(dialog().isVisible());
+    EXPECT_FALSE(window().isEnabled());
+    dialog().SpinEdit1->setValue(10);
+    dialog().okbutton->click();
+    EXPECT_EQ(window().series(1).Count(), 11);
+    EXPECT_EQ(window().series(0).Count(), 101);
+    EXPECT_EQ(window().slotCaption(1), "Remove");
+
+    // Opening the analysis again frees the slots.
+    module.open();
+    EXPECT_EQ(window().slotCaption(1), "Add");
+    EXPECT_EQ(window().series(0).Count(), 0);
+}
+
+TEST_F(TimeSeriesWindows, AcceptedParametersRecomputeTheCurrentSlot) {
+    openAndAccept();
+    window().Parameters1->trigger();
+    EXPECT_EQ(host.tag, 1);
+    const double before = window().series(0).Y(50);
+    host.ws.parameterValues[0] = 3.2L;
+    module.recomputeAfterAccept();
+    EXPECT_EQ(window().series(0).Count(), 101);
+    EXPECT_NE(window().series(0).Y(50), before);
+
+    // A hidden window is not recomputed.
+    window().hide();
+    host.ws.parameterValues[0] = 3.5L;
+    const double hidden = window().series(0).Y(50);
+    module.recomputeAfterAccept();
+    EXPECT_EQ(window().series(0).Y(50), hidden);
+}
+
+TEST_F(TimeSeriesWindows, ClosingResetsStyleAndVariableAndEnablesTheOtherWindows) {
+    UseModel(host.ws, ModelKind::Discrete, {{"x", 0}}, {{"a", 0}}, {"k"}, "return x, 1");
+    module.open();
+    dialog().CheckBox1->setChecked(true);
+    dialog().vartijd->setCurrentIndex(1);
+    dialog().okbutton->click();
+    const int enables = host.enableCalls;
+    window().Close1->trigger();
+    EXPECT_FALSE(window().isVisible());
+    EXPECT_FALSE(dialog().CheckBox1->isChecked());
+    EXPECT_EQ(dialog().vartijd->currentIndex(), 0);
+    EXPECT_EQ(host.enableCalls, enables + 1);
+    EXPECT_EQ(window().series(0).Count(), 101);  // the points stay until the next opening
+}
+
+// ---- phase plot ----
+
+class PhasePlotWindows : public ::testing::Test {
+  protected:
+    PhasePlotWindows() : module(host) {
+        // x moves by the parameter a each step; y follows x. Any a is harmless.
+        UseModel(host.ws, ModelKind::Discrete, {{"x", 0}, {"y", 0}}, {{"a", 3}, {"b", 1}}, {},
+                 "return 0.5*x + a, x");
+    }
+    Tform2dsettings& dialog() { return module.settingsDialog(); }
+    Tplot2Dmain& window() { return module.resultWindow(); }
+    void accept(const char* minimum, const char* maximum) {
+        module.open();
+        dialog().varying.parmin->setText(minimum);
+        dialog().varying.parmax->setText(maximum);
+        dialog().okbutton->click();
+    }
+
+    FakeHost host;
+    PhasePlotModule module;
+};
+
+TEST_F(PhasePlotWindows, OpeningFillsTheDialogFromTheModel) {
+    EXPECT_EQ(window().windowTitle(), "Phase Plot");
+    EXPECT_EQ(dialog().windowTitle(), "Settings Phase Plot");
+    module.open();
+    EXPECT_EQ(dialog().varp1->currentText(), "x");
+    EXPECT_EQ(dialog().varp2->currentText(), "y");
+    EXPECT_EQ(dialog().varying.par->currentText(), "a");
+    EXPECT_EQ(dialog().varying.parmin->text(), "3");
+    EXPECT_EQ(dialog().varying.parmax->text(), "3");
+    EXPECT_EQ(dialog().varying.Edit1->text(), "100");
+    EXPECT_EQ(dialog().SpinEdit1->value(), 10000);
+    EXPECT_EQ(dialog().SpinEdit2->value(), 1000);
+    dialog().varying.par->setCurrentIndex(1);
+    emit dialog().varying.par->activated(1);
+    EXPECT_EQ(dialog().varying.parmin->text(), "1");
+}
+
+TEST_F(PhasePlotWindows, SliderSweepsTheParameterBetweenTheAcceptedBounds) {
+    accept("2.5", "4");
+    EXPECT_EQ(window().series(0).Count(), 10000);
+    EXPECT_EQ(host.ws.parameterValues[0], 2.5L);
+    EXPECT_EQ(window().panelText(2), "a");
+    EXPECT_EQ(window().panelText(3), "2.5");
+    EXPECT_EQ(window().ScrollBar1->value(), 0);
+
+    window().ScrollBar1->setValue(40);
+    EXPECT_EQ(window().panelText(3), "3.1");
+    EXPECT_NEAR(static_cast<double>(host.ws.parameterValues[0]), 3.1, 1e-15);
+    // The orbit converges to x = 2a.
+    EXPECT_NEAR(window().series(0).X(9999), 6.2, 1e-9);
+}
+
+TEST_F(PhasePlotWindows, AParameterOutsideTheRangeWidensItWithoutASecondRun) {
+    accept("2.5", "4");
+    window().Parameters1->trigger();
+    EXPECT_EQ(host.tag, 2);
+    host.ws.parameterValues[0] = 5;
+    const long long calls = ModelCalls(host.ws);
+    module.recomputeAfterAccept();
+    EXPECT_EQ(ModelCalls(host.ws) - calls, 11001);  // one run only
+    EXPECT_EQ(window().ScrollBar1->value(), 100);
+    EXPECT_EQ(window().ScrollBar1->rangeMinimum(), 2.5);
+    EXPECT_EQ(window().ScrollBar1->rangeMaximum(), 5);
+    EXPECT_EQ(window().panelText(3), "5");
+    EXPECT_NEAR(window().series(0).X(9999), 10, 1e-9);
+
+    // The user's next move is handled normally.
+    window().ScrollBar1->setValue(0);
+    EXPECT_EQ(host.ws.parameterValues[0], 2.5L);
+}
+
+TEST_F(PhasePlotWindows, NextIterationSetAppendsToTheCurrentOrbit) {
+    UseHenon(host.ws);
+    accept("1.4", "1.4");
+    window().NextIterationSet1->trigger();
+    window().NextIterationSet1->trigger();
+    EXPECT_EQ(window().series(0).Count(), 30000);
+    EXPECT_TRUE(window().continuation());
+    // The first slider move after it still continues the orbit, then the flag is cleared.
+    window().ScrollBar1->setValue(10);
+    EXPECT_EQ(window().series(0).Count(), 40000);
+    EXPECT_FALSE(window().continuation());
+    window().ScrollBar1->setValue(20);
+    EXPECT_EQ(window().series(0).Count(), 10000);
+}
+
+TEST_F(PhasePlotWindows, ASettledOrbitIsFramedInsteadOfCollapsed) {
+    accept("3", "3");
+    // x settles at 6 and y at 6: both axes get the points' extent widened by 0.1.
+    double low = 0;
+    double high = 0;
+    window().series(0).GetXMin(low);
+    window().series(0).GetXMax(high);
+    EXPECT_FALSE(window().graph->BottomAxis().AutoMin());
+    EXPECT_DOUBLE_EQ(window().graph->BottomAxis().Min(), low - 0.1);
+    EXPECT_DOUBLE_EQ(window().graph->BottomAxis().Max(), high + 0.1);
+    EXPECT_FALSE(window().graph->LeftAxis().AutoMax());
+}
+
+TEST_F(PhasePlotWindows, AnAddSlotAsksForParametersAndTheRunGoesIntoThatSlot) {
+    accept("3", "3");
+    window().buttons[2]->trigger();
+    EXPECT_EQ(host.parameterWindowOpenings.back(), 2);
+    EXPECT_EQ(window().currentSlot(), 2);
+    host.ws.parameterValues[0] = 1;
+    module.recomputeAfterAccept();
+    EXPECT_EQ(window().slotCaption(2), "Remove");
+    EXPECT_EQ(window().series(2).Count(), 10000);
+    EXPECT_NEAR(window().series(2).X(9999), 2, 1e-9);
+    EXPECT_NEAR(window().series(0).X(9999), 6, 1e-9);
+}
+
+TEST_F(PhasePlotWindows, ContinuousIntervalTooShortResetsTheEdits) {
+    UseModel(host.ws, ModelKind::Continuous, {{"x", 0}, {"y", 0}}, {{"a", 1}}, {}, "return 1, -1");
+    module.open();
+    dialog().timeedit1->setText("2");
+    dialog().timeedit2->setText("2.02");
+    dialog().okbutton->click();
+    EXPECT_EQ(dialog().timeedit1->text(), "0");
+    EXPECT_EQ(dialog().timeedit2->text(), "50");
+    EXPECT_TRUE(dialog().isVisible());
+    EXPECT_EQ(window().series(0).Count(), 0);
+    EXPECT_FALSE(dialog().plotboxes->isChecked());
+    EXPECT_FALSE(dialog().connect->isEnabled());
+}
+
+TEST_F(PhasePlotWindows, ClosingClearsManualScalingAndTheTag) {
+    accept("3", "3");
+    dialog().scaling.ManScal->setChecked(true);
+    window().Parameters1->trigger();
+    window().close();
+    EXPECT_EQ(host.tag, 0);
+    EXPECT_FALSE(dialog().scaling.ManScal->isChecked());
+    EXPECT_EQ(dialog().scaling.scminx->text(), " ");
+    EXPECT_FALSE(dialog().scaling.scminx->isEnabled());
+}
+
+TEST_F(PhasePlotWindows, ASlotStepCountBelowOneIsRefused) {
+    module.open();
+    dialog().varying.Edit1->setText("0");
+    dialog().okbutton->click();
+    ASSERT_EQ(host.scripted.errors.size(), 1u);
+    EXPECT_EQ(host.scripted.errors[0], "Scrollbar property out of range");
+    EXPECT_EQ(window().series(0).Count(), 0);
+}
+
+// ---- delay plot ----
+
+class DelayPlotWindows : public ::testing::Test {
+  protected:
+    DelayPlotWindows() : module(host) { UseLogistic(host.ws, 3.9L, 0.2L); }
+    Tdelay2dsettings& dialog() { return module.settingsDialog(); }
+    Tdelay2Dmain& window() { return module.resultWindow(); }
+
+    FakeHost host;
+    DelayPlotModule module;
+};
+
+TEST_F(DelayPlotWindows, FirstPointsPairConsecutiveIteratesOfOneOrbit) {
+    EXPECT_EQ(window().windowTitle(), "2-Dimensional Delay Plot");
+    EXPECT_EQ(dialog().windowTitle(), "Settings Delay Plot");
+    module.open();
+    dialog().SpinEdit3->setValue(0);
+    dialog().okbutton->click();
+    const Tsp_XYLine& series = window().plotted();
+    ASSERT_EQ(series.Count(), 10000);
+    const double x0 = 0.2;
+    const double x1 = testing::LogisticStep(3.9, x0);
+    const double x2 = testing::LogisticStep(3.9, x1);
+    EXPECT_EQ(series.X(0), x0);
+    EXPECT_EQ(series.Y(0), x1);
+    EXPECT_EQ(series.X(1), x1);
+    EXPECT_EQ(series.Y(1), x2);
+    EXPECT_EQ(window().spare().Count(), 0);
+}
+
+TEST_F(DelayPlotWindows, OkStartsAtTheLowerBoundOfTheParameter) {
+    module.open();
+    dialog().varying.parmin->setText("2");
+    dialog().varying.parmax->setText("4");
+    dialog().okbutton->click();
+    EXPECT_EQ(host.ws.parameterValues[0], 2);
+    EXPECT_EQ(window().panelText(2), "r");
+    EXPECT_EQ(window().panelText(3), "2");
+    // r = 2 settles at 0.5.
+    EXPECT_NEAR(window().plotted().X(9999), 0.5, 1e-12);
+
+    window().ScrollBar1->setValue(100);
+    EXPECT_EQ(window().panelText(3), "4");
+}
+
+TEST_F(DelayPlotWindows, SaveDataAsWritesThePlottedSeries) {
+    module.open();
+    dialog().SpinEdit2->setValue(2);
+    dialog().SpinEdit3->setValue(0);
+    dialog().okbutton->click();
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / ("kalvora-delay-" + std::to_string(getpid()));
+    host.scripted.answerSave(file.string());
+    window().SaveDataAs1->trigger();
+    ASSERT_EQ(host.scripted.saveRequests.size(), 1u);
+    EXPECT_EQ(host.scripted.saveRequests[0].title, "Indicate File to Save Data");
+    std::ifstream in(file, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "0.2000000000 0.6240000000\r\n0.6240000000 0.9150336000\r\n");
+    std::filesystem::remove(file);
+}
+
+TEST_F(DelayPlotWindows, ClosingRestoresTheCountsAndSettingsShowsTheLastDelay) {
+    module.open();
+    dialog().varp2->setValue(3);
+    dialog().SpinEdit2->setValue(50);
+    dialog().okbutton->click();
+    window().close();
+    EXPECT_EQ(dialog().varp2->value(), 1);
+    EXPECT_EQ(dialog().SpinEdit2->value(), 10000);
+    EXPECT_EQ(dialog().SpinEdit3->value(), 1000);
+    window().Settings1->trigger();
+    EXPECT_EQ(dialog().varp2->value(), 3);
+    EXPECT_FALSE(window().isEnabled());
+}
+
+TEST_F(DelayPlotWindows, AcceptedParametersWidenTheSliderAndRecompute) {
+    module.open();
+    dialog().varying.parmin->setText("2");
+    dialog().varying.parmax->setText("3");
+    dialog().okbutton->click();
+    window().Parameters1->trigger();
+    EXPECT_EQ(host.tag, 5);
+    host.ws.parameterValues[0] = 3.5L;
+    module.recomputeAfterAccept();
+    EXPECT_EQ(window().ScrollBar1->rangeMaximum(), 3.5);
+    EXPECT_EQ(window().ScrollBar1->value(), 100);
+    EXPECT_EQ(window().panelText(3), "3.5");
+}
+
+}  // namespace
+}  // namespace kalvora
