@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <sstream>
 
 namespace kalvora {
 namespace {
@@ -18,17 +17,28 @@ std::string Reason(int error) {
 }  // namespace
 
 std::string ReadTextFile(const std::string& path) {
+    // A folder opens like an empty file on some systems; it must not read as an empty model.
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) {
+        throw FileError("Cannot open file \"" + path + "\": " + Reason(EISDIR));
+    }
     errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
         throw FileError("Cannot open file \"" + path + "\": " + Reason(errno));
     }
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad()) {
-        throw FileError("Cannot read file \"" + path + "\": " + Reason(errno));
+    std::string content;
+    char buffer[65536];
+    std::size_t count = 0;
+    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        content.append(buffer, count);
     }
-    return content.str();
+    const int error = std::ferror(file) ? errno : 0;
+    std::fclose(file);
+    if (error != 0) {
+        throw FileError("Cannot read file \"" + path + "\": " + Reason(error));
+    }
+    return content;
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {

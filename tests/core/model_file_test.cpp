@@ -141,6 +141,10 @@ TEST(ModelCommands, LoadModelFailures) {
     EXPECT_NE(prompts.errors[0].find("missing.mod"), std::string::npos);
     EXPECT_EQ(ws.kind, ModelKind::Closed);
 
+    prompts.answerOpen(folder.file(""));  // a folder is not an empty model
+    EXPECT_FALSE(LoadModel(ws, source, shell, prompts));
+    EXPECT_EQ(prompts.errors.size(), 2u);
+
     folder.write("badstep.mod", "x=1\r\n\r\n\r\nc fast\r\nx=1\r\n");
     prompts.answerOpen(folder.file("badstep.mod"));
     EXPECT_FALSE(LoadModel(ws, source, shell, prompts));
