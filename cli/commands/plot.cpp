@@ -4,7 +4,6 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QImage>
-#include <QPainter>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -12,16 +11,10 @@
 
 #include "cli/cli_common.h"
 #include "core/text_file.h"
-#include "plot/data_file_reader.h"
-#include "plot/plot_config.h"
-#include "plot/xy_line.h"
-#include "plot/xy_plot.h"
+#include "plot/data_file_plot.h"
 
 namespace kalvora::cli {
 namespace {
-
-// The colours of the five series slots of the result windows, in slot order.
-constexpr Tsp_Color kSlotColours[] = {clBlue, clRed, clLime, clFuchsia, clNavy};
 
 struct PictureSize {
     int width = 640;
@@ -104,42 +97,20 @@ int RunPlot(const Arguments& arguments) {
     }
     const PictureSize size =
         arguments.has("--size") ? ParseSize(*arguments.value("--size")) : PictureSize{};
-    const bool lines = arguments.has("--lines");
 
     const std::unique_ptr<QApplication> application = EnsureApplication();
-    Tsp_XYPlot plot;
-    ApplyStandardPlotConfiguration(plot);
-    plot.resize(size.width, size.height);
-    if (arguments.has("--grid")) {
-        plot.LeftAxis().GridAttr().SetVisible(true);
-        plot.BottomAxis().GridAttr().SetVisible(true);
-    }
-
-    std::vector<std::unique_ptr<Tsp_XYLine>> series;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        auto line = std::make_unique<Tsp_XYLine>();
-        const Tsp_Color colour = kSlotColours[i % std::size(kSlotColours)];
-        line->LineAttr().SetColor(colour);
-        line->LineAttr().SetVisible(lines);
-        line->PointAttr().SetColor(colour);
-        line->PointAttr().SetStyle(bsClear);
-        line->PointAttr().SetKind(ptCross);
-        line->PointAttr().SetHSize(0);
-        line->PointAttr().SetVSize(0);
-        line->PointAttr().SetVisible(!lines);
-        // Streamed in locked and scaled once, as the windows do with a finished run.
-        line->SetDrawLocked(true);
-        line->SetPlot(&plot);
-        ReadDataFile(files[i], *line);
-        line->SetDrawLocked(false);
-        series.push_back(std::move(line));
-    }
+    DataFilePlotOptions options;
+    options.width = size.width;
+    options.height = size.height;
+    options.lines = arguments.has("--lines");
+    options.grid = arguments.has("--grid");
+    DataFilePlot plot(files, options);
 
     QByteArray bytes;
     if (svg) {
-        bytes = plot.RenderSvg();
+        bytes = plot.Svg();
     } else {
-        const QImage picture = plot.RenderBitmap();
+        const QImage picture = plot.Bitmap();
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
         if (!picture.save(&buffer, "PNG")) {
