@@ -110,7 +110,8 @@ TForm1::~TForm1() = default;
 
 void TForm1::runStartup(const StartupOptions& options) {
     // The scratch folder first: a failure is reported and the program runs on without scratch
-    // files.
+    // files. The windows that write scratch files ("kalvoras1.tmp" ... "kalvoras5.tmp",
+    // "kalvoragp.tmp") name them inside it.
     try {
         scratch_ = std::make_unique<ScratchFolder>(
             options.scratchBases.empty() ? DefaultScratchBases() : options.scratchBases);
@@ -118,12 +119,6 @@ void TForm1::runStartup(const StartupOptions& options) {
     } catch (const std::exception& failure) {
         prompts_->error(failure.what());
         workspace_.tempFolder.clear();
-    }
-    if (!workspace_.tempFolder.empty()) {
-        for (int slot = 1; slot <= 5; ++slot) {
-            seriesScratchFiles_.push_back(SeriesScratchFile(workspace_.tempFolder, slot));
-        }
-        gnuplotScratchFile_ = GnuplotScratchFile(workspace_.tempFolder);
     }
 
     workingFolder_ =

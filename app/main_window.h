@@ -143,8 +143,6 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     std::unique_ptr<ScratchFolder> scratch_;
     std::string workingFolder_;
     std::string loadModelFolder_;
-    std::vector<std::string> seriesScratchFiles_;
-    std::string gnuplotScratchFile_;
     QColor backgroundColour_ = Qt::white;
     QColor lineColour_ = Qt::blue;
     bool allWindowsDisabled_ = false;

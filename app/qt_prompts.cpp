@@ -1,5 +1,6 @@
 #include "app/qt_prompts.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -43,22 +44,30 @@ void Prepare(QFileDialog& dialog, const Prompts::FileRequest& request) {
 
 }  // namespace
 
+QWidget* QtPrompts::owner() const {
+    // The window the user is working in: a box owned by the main window would open behind the
+    // windows that stay on top (the model editor, the parameter window).
+    if (QWidget* active = QApplication::activeWindow())
+        return active;
+    return parent_;
+}
+
 void QtPrompts::error(const std::string& message) {
-    QMessageBox::critical(parent_, "Error", QString::fromStdString(message));
+    QMessageBox::critical(owner(), "Error", QString::fromStdString(message));
 }
 
 void QtPrompts::information(const std::string& message) {
-    QMessageBox::information(parent_, "Kalvora", QString::fromStdString(message));
+    QMessageBox::information(owner(), "Kalvora", QString::fromStdString(message));
 }
 
 bool QtPrompts::confirm(const std::string& message) {
-    return QMessageBox::question(parent_, "Confirm", QString::fromStdString(message),
+    return QMessageBox::question(owner(), "Confirm", QString::fromStdString(message),
                                  QMessageBox::Ok | QMessageBox::Cancel,
                                  QMessageBox::Ok) == QMessageBox::Ok;
 }
 
 std::optional<std::string> QtPrompts::chooseOpenFile(const FileRequest& request) {
-    QFileDialog dialog(parent_);
+    QFileDialog dialog(owner());
     Prepare(dialog, request);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -69,7 +78,7 @@ std::optional<std::string> QtPrompts::chooseOpenFile(const FileRequest& request)
 
 std::optional<std::string> QtPrompts::chooseSaveFile(const FileRequest& request,
                                                      int* chosenFilter) {
-    QFileDialog dialog(parent_);
+    QFileDialog dialog(owner());
     Prepare(dialog, request);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);

@@ -23,6 +23,8 @@ class QtPrompts final : public Prompts {
                                               int* chosenFilter = nullptr) override;
 
   private:
+    QWidget* owner() const;
+
     QWidget* parent_;
 };
 

@@ -61,12 +61,4 @@ std::vector<std::string> DefaultScratchBases() {
             "/TEMP", "/TMP"};
 }
 
-std::string SeriesScratchFile(const std::string& folder, int slot) {
-    return folder + "kalvoras" + std::to_string(slot) + ".tmp";
-}
-
-std::string GnuplotScratchFile(const std::string& folder) {
-    return folder + "kalvoragp.tmp";
-}
-
 }  // namespace kalvora

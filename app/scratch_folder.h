@@ -36,8 +36,4 @@ class ScratchFolder {
 // home folder, then "/TEMP" and "/TMP" at the root of the file system.
 std::vector<std::string> DefaultScratchBases();
 
-// The scratch-file names that the plot windows and the EPS export use inside the scratch folder.
-std::string SeriesScratchFile(const std::string& folder, int slot);  // slot 1..5
-std::string GnuplotScratchFile(const std::string& folder);
-
 }  // namespace kalvora
