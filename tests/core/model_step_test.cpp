@@ -112,6 +112,15 @@ TEST(CompileModelScript, OnlyBaseTableStringAndMath) {
     EXPECT_EQ(state[0], 11);
 }
 
+TEST(CompileModelScript, ChunkIsNamedModelbuffer) {
+    ModelFixture model("x=0", "", "",
+                       "local ok, m = pcall(function() error('e') end)\r\n"
+                       "x = string.find(m, 'modelbuffer', 1, true) and 1 or 0");
+    StateVector state = model.start();
+    model.step(state);
+    EXPECT_EQ(state[0], 1);
+}
+
 TEST(CompileModelScript, RebuildLosesLuaGlobals) {
     // n counts calls in a Lua global; a failed step rebuilds the state and the count starts over.
     ModelFixture model("x=0", "", "", "n = (n or 0) + 1\r\nif n == 3 then error('x') end\r\nx = n");
