@@ -8,10 +8,8 @@
 namespace kalvora {
 namespace {
 
-std::string TooManyEntries(const std::string& what) {
-    return "Too many " + what + ": a model holds at most " + std::to_string(kModelListCapacity) +
-           " variables and auxiliary variables together, and at most " +
-           std::to_string(kModelListCapacity) + " parameters";
+std::string Excerpt(const std::string& text) {
+    return text.size() <= 40 ? text : text.substr(0, 40) + "...";
 }
 
 }  // namespace
@@ -54,7 +52,9 @@ void ParseAssignmentList(const std::string& text, NameList& names, ValueList& va
         entry.value = ParseFloat(valueText);
         entries.push_back(std::move(entry));
         if (entries.size() > static_cast<std::size_t>(kModelListCapacity)) {
-            throw DefinitionError(TooManyEntries("entries in \"" + text + "\""));
+            throw DefinitionError("More than " + std::to_string(kModelListCapacity) +
+                                  " entries in \"" + Excerpt(text) + "\"; a list holds at most " +
+                                  std::to_string(kModelListCapacity));
         }
     }
     for (std::size_t k = 0; k < entries.size(); ++k) {
@@ -81,7 +81,10 @@ void ParseNameList(const std::string& text, NameList& names, int firstIndex, std
     }
     if (firstIndex < 0 ||
         firstIndex + entries.size() > static_cast<std::size_t>(kModelListCapacity)) {
-        throw DefinitionError(TooManyEntries("auxiliary variables"));
+        throw DefinitionError(
+            "Too many auxiliary variables: variables and auxiliary variables "
+            "together are limited to " +
+            std::to_string(kModelListCapacity));
     }
     for (std::size_t k = 0; k < entries.size(); ++k) {
         names[firstIndex + k] = std::move(entries[k]);
