@@ -214,6 +214,42 @@ TEST_F(PlotWidgetTest, TickLabelsCanBeReplaced) {
     EXPECT_EQ(plot.LeftAxis().LabelSpace(6, 8), 1 + 5 * 6 + 5);
 }
 
+TEST_F(PlotWidgetTest, BufferedDisplayRepaintsOnlyWhatIsInvalid) {
+    int fieldPaints = 0, paints = 0;
+    plot.OnFieldDraw = [&](Tsp_XYPlot&, QPainter&) { ++fieldPaints; };
+    plot.OnDrawEnd = [&](Tsp_XYPlot&, QPainter&) { ++paints; };
+    plot.Invalidate();
+    plot.repaint();
+    EXPECT_EQ(fieldPaints, 1);
+    plot.repaint();  // nothing changed: the buffer is shown again
+    EXPECT_EQ(fieldPaints, 1);
+    EXPECT_EQ(paints, 2);
+    plot.SetFieldColor(clYellow);
+    plot.repaint();
+    EXPECT_EQ(fieldPaints, 2);
+
+    plot.SetBufferedDisplay(false);
+    plot.repaint();
+    plot.repaint();
+    EXPECT_EQ(fieldPaints, 4);  // without a buffer every paint rebuilds the picture
+}
+
+TEST_F(PlotWidgetTest, AddPointRepaintsAtOnceUnlessLocked) {
+    int paints = 0;
+    plot.OnDrawEnd = [&](Tsp_XYPlot&, QPainter&) { ++paints; };
+    series.AddPoint(4, 4);
+    EXPECT_EQ(paints, 1);
+    series.SetDrawLocked(true);
+    for (int i = 0; i < 100; ++i) {
+        series.AddPoint(i, -i);
+    }
+    EXPECT_EQ(paints, 1);
+    EXPECT_DOUBLE_EQ(plot.BottomAxis().Max(), 9.225);  // not rescaled while locked
+    series.SetDrawLocked(false);
+    EXPECT_NEAR(plot.BottomAxis().Max(), 99 + 99 * 0.025, 1e-9);
+    EXPECT_NEAR(plot.LeftAxis().Min(), -99 - 108 * 0.025, 1e-9);
+}
+
 TEST(PlotReadout, StandardConstantsMapTheFieldEdges) {
     Tsp_XYPlot plot;
     ApplyStandardPlotConfiguration(plot);

@@ -221,6 +221,21 @@ TEST_F(ScaleTest, PanByKeepsTheStepForSmallMoves) {
     ExpectTicks(scale, {4.8, 7.2, 9.6, 12, 14.4});
 }
 
+TEST_F(ScaleTest, PixelTicksMoveWithTheDragAndWrap) {
+    scale.SetRange(0, 10);
+    scale.SetTicksCount(3);
+    scale.SetNoTicksLabel(true);  // ticks every 200 pixels
+    scale.PanBy(-50);             // drag right by 50 pixels
+    ASSERT_EQ(scale.TicksCount(), 2);
+    EXPECT_EQ(scale.TickPixel(0), 100);
+    EXPECT_EQ(scale.TickPixel(1), 300);
+    EXPECT_DOUBLE_EQ(scale.TickValue(0), scale.PixelToValue(100));
+    scale.PanBy(-150);  // another 150: the ticks wrap back onto the interval grid
+    ASSERT_EQ(scale.TicksCount(), 3);
+    EXPECT_EQ(scale.TickPixel(0), 50);
+    EXPECT_DOUBLE_EQ(scale.Min(), -5);
+}
+
 TEST(NumericPicture, FormatsLikeTheAxisLabels) {
     EXPECT_EQ(FormatNumericPicture(2.5, "###0.##"), "2.5");
     EXPECT_EQ(FormatNumericPicture(0, "###0.##"), "0");
