@@ -343,6 +343,24 @@ std::string FormatNumericPicture(double value, const std::string& picture) {
     if (std::isinf(value)) {
         return value < 0 ? "-INF" : "INF";
     }
+    // Digits beyond 18 integer places carry no information a label could show; such values are
+    // written as mantissa and exponent ("1.5E20") so that the label stays short.
+    if (std::fabs(value) >= 1e18) {
+        char buffer[64];
+        const auto written =
+            std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14);
+        std::string text(buffer, written.ptr);
+        const std::size_t e = text.find('e');
+        std::string mantissa = text.substr(0, e);
+        while (!mantissa.empty() && mantissa.back() == '0') {
+            mantissa.pop_back();
+        }
+        if (!mantissa.empty() && mantissa.back() == '.') {
+            mantissa.pop_back();
+        }
+        const int exponent = std::stoi(text.substr(e + 1));
+        return mantissa + "E" + std::to_string(exponent);
+    }
     // Only the first section of a picture matters here; sections for negative values and zero are
     // not used by any axis.
     const std::string section = picture.substr(0, picture.find(';'));

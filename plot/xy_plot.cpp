@@ -500,7 +500,8 @@ void Tsp_XYPlot::PaintGrid(QPainter& painter, const Tsp_Axis& axis) {
 void Tsp_XYPlot::PaintField(QPainter& painter) {
     painter.save();
     const QRect field = FieldRect();
-    painter.setClipRect(field);
+    // A caller that clips already (a printed page, a preview) keeps its clip.
+    painter.setClipRect(field, painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
     painter.fillRect(field, ToQColor(fieldColor_));
     if (OnFieldDraw) {
         OnFieldDraw(*this, painter);

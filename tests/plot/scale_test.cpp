@@ -247,7 +247,9 @@ TEST(NumericPicture, FormatsLikeTheAxisLabels) {
     EXPECT_EQ(FormatNumericPicture(0.123456789, "#####0.#####"), "0.12346");
     EXPECT_EQ(FormatNumericPicture(0.5, "#.##"), ".5");
     EXPECT_EQ(FormatNumericPicture(3, "000.00"), "003.00");
-    EXPECT_EQ(FormatNumericPicture(1e20, "0"), "100000000000000000000");
+    EXPECT_EQ(FormatNumericPicture(123456789012345678.0, "0"), "123456789012345680");
+    EXPECT_EQ(FormatNumericPicture(1e20, "###0.##"), "1E20");
+    EXPECT_EQ(FormatNumericPicture(-2.5e300, "###0.##"), "-2.5E300");
 }
 
 }  // namespace
