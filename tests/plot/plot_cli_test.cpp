@@ -1,0 +1,136 @@
+// Runs the built "kalvora-cli plot" and checks the picture, the messages and the exit codes.
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace kalvora {
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    std::string err;
+};
+
+std::string Quote(const std::string& word) {
+    std::string quoted = "'";
+    for (char c : word) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+std::string Scratch(const std::string& name) {
+    return ::testing::TempDir() + "plot-cli-" + std::to_string(::getpid()) + "-" + name;
+}
+
+Result Plot(const std::vector<std::string>& words) {
+    const std::string errors = Scratch("stderr");
+    std::string command = Quote(KALVORA_CLI) + " plot";
+    for (const std::string& word : words) {
+        command += " " + Quote(word);
+    }
+    command += " 2>" + Quote(errors);
+    const int status = std::system(command.c_str());
+    Result result;
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream in(errors);
+    std::stringstream text;
+    text << in.rdbuf();
+    result.err = text.str();
+    std::filesystem::remove(errors);
+    return result;
+}
+
+std::string DataFile(const std::string& name, const std::string& text) {
+    const std::string path = Scratch(name);
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+int CountColour(const QImage& image, QRgb colour) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            count += image.pixel(x, y) == colour;
+        }
+    }
+    return count;
+}
+
+TEST(PlotCli, DrawsEachFileInItsSlotColour) {
+    const std::string first = DataFile("a.dat", "0.0 0.0\r\n1.0 1.0\r\n2.0 0.5\r\n");
+    const std::string second = DataFile("b.dat", "0.5 0.5\r\n");
+    const std::string picture = Scratch("out.png");
+    const Result result = Plot({first, second, "-o", picture, "--size", "200x150"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const QImage image(QString::fromStdString(picture));
+    ASSERT_EQ(image.size(), QSize(200, 150));
+    EXPECT_EQ(CountColour(image, 0xFF0000FF), 3);  // one pixel per point
+    EXPECT_EQ(CountColour(image, 0xFFFF0000), 1);
+
+    const Result lines = Plot({first, "-o", picture, "--lines"});
+    ASSERT_EQ(lines.exitCode, 0) << lines.err;
+    EXPECT_GT(CountColour(QImage(QString::fromStdString(picture)), 0xFF0000FF), 100);
+
+    const std::string vector = Scratch("out.svg");
+    ASSERT_EQ(Plot({first, "-o", vector}).exitCode, 0);
+    std::ifstream svg(vector);
+    std::stringstream svgText;
+    svgText << svg.rdbuf();
+    EXPECT_NE(svgText.str().find("<svg"), std::string::npos);
+    for (const std::string& path : {first, second, picture, vector}) {
+        std::filesystem::remove(path);
+    }
+}
+
+TEST(PlotCli, BadInputWritesNothingAndSaysWhy) {
+    const std::string good = DataFile("good.dat", "1 2\r\n");
+    const std::string bad = DataFile("bad.dat", "1 2\r\n3\r\n");
+    const std::string picture = Scratch("never.png");
+
+    Result result = Plot({good, bad, "-o", picture});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find(bad + ": line 2"), std::string::npos) << result.err;
+    EXPECT_FALSE(std::filesystem::exists(picture));
+
+    result = Plot({good, "-o", picture, "--size", "5x400"});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find("--size"), std::string::npos);
+    result = Plot({good, "-o", picture, "--size", "wide"});
+    EXPECT_EQ(result.exitCode, 2);
+    result = Plot({good, "-o", picture, "--points", "--lines"});
+    EXPECT_EQ(result.exitCode, 2);
+    result = Plot({good});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find("-o"), std::string::npos);
+    result = Plot({good, "-o", Scratch("picture.gif")});
+    EXPECT_EQ(result.exitCode, 2);
+    result = Plot({Scratch("missing.dat"), "-o", picture});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find("missing.dat"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(picture));
+
+    // An existing picture survives a failed run untouched.
+    std::ofstream(picture) << "keep";
+    EXPECT_EQ(Plot({bad, "-o", picture}).exitCode, 2);
+    std::ifstream kept(picture);
+    std::string content;
+    kept >> content;
+    EXPECT_EQ(content, "keep");
+    for (const std::string& path : {good, bad, picture}) {
+        std::filesystem::remove(path);
+    }
+}
+
+}  // namespace
+}  // namespace kalvora
