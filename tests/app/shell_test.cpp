@@ -128,6 +128,25 @@ TEST(ScratchFolderStartupTest, AnUnusableTemporaryFolderIsReportedAndTheProgramR
     EXPECT_TRUE(form.findChild<QAction*>("LoadModel1")->isEnabled());
 }
 
+TEST(LoadModelFolderTest, TheModelsFolderOfTheWorkingFolderIsWhereLoadModelStarts) {
+    QTemporaryDir working;
+    ASSERT_TRUE(QDir(working.path()).mkdir("models"));
+    ScriptedPrompts prompts;
+    StartupOptions options;
+    options.scratchBases = {working.path().toStdString()};
+    options.workingFolder = working.path().toStdString();
+    options.prompts = &prompts;
+    options.registerAnalyses = false;
+    TForm1 form(options);
+    form.findChild<QAction*>("ToolLoadModel")->trigger();
+    ASSERT_EQ(prompts.openRequests.size(), 1u);
+    EXPECT_EQ(prompts.openRequests[0].title, "Load Model");
+    EXPECT_EQ(prompts.openRequests[0].folder, working.filePath("models").toStdString() + "/");
+    // Cancel changes nothing.
+    EXPECT_EQ(form.windowTitle(), "Kalvora");
+    EXPECT_TRUE(prompts.errors.empty());
+}
+
 TEST_F(AppTest, ToolBarsAreHiddenAndShownFromBothMenusWithBothCheckMarksFollowing) {
     form->show();
     auto* plotBar = form->findChild<QToolBar*>("plottoolbar");
