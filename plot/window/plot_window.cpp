@@ -37,6 +37,8 @@ PlotWindow::PlotWindow(AnalysisHost& host, const QString& objectName, const QStr
     label1->setPalette(palette);
     label1->adjustSize();
     label1->hide();
+    // The label stays centred over the plot whatever resizes it (first layout, window resizes).
+    graph->installEventFilter(this);
 
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName("StatusBar1");
@@ -246,6 +248,13 @@ void PlotWindow::placeOverflowLabel() {
     label1->adjustSize();
     label1->move(std::max(0, graph->width() / 2 - label1->width() / 2),
                  std::max(0, graph->height() / 2 - label1->height()));
+}
+
+bool PlotWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == graph && event->type() == QEvent::Resize) {
+        placeOverflowLabel();
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void PlotWindow::resizeEvent(QResizeEvent* event) {

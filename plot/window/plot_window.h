@@ -100,6 +100,7 @@ class PlotWindow : public QMainWindow {
     QMenu* createEditGraphMenu(QWidget* parent);
 
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void placeOverflowLabel();
