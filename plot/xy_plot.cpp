@@ -284,15 +284,16 @@ void Tsp_XYPlot::SeriesAppearanceChanged(Tsp_DataSeries&) {
 // Layout and painting
 
 void Tsp_XYPlot::UpdateLayout() {
-    QImage probe(1, 1, QImage::Format_RGB32);
-    QPainter painter(&probe);
-    painter.setFont(font());
-    Layout(painter, width(), height());
+    // Measured on the device the control paints on, so this layout equals the painted one.
+    QPaintDevice* device = buffer_.isNull() ? static_cast<QPaintDevice*>(this) : &buffer_;
+    Layout(QFontMetrics(font(), device), width(), height());
+    if (!layoutValid_) {
+        frameValid_ = fieldValid_ = false;
+    }
     layoutValid_ = true;
 }
 
-void Tsp_XYPlot::Layout(QPainter& painter, int width, int height) {
-    const QFontMetrics metrics(painter.font(), painter.device());
+void Tsp_XYPlot::Layout(const QFontMetrics& metrics, int width, int height) {
     const int charWidth = metrics.horizontalAdvance(QLatin1Char('0'));
     const int charHeight = metrics.height();
     // The overhangs depend on the pixel mapping, which the layout itself sets; a second pass
@@ -523,7 +524,7 @@ void Tsp_XYPlot::PaintField(QPainter& painter) {
 void Tsp_XYPlot::PaintPlot(QPainter& painter, int width, int height, bool useValidity) {
     painter.setFont(font());
     if (!useValidity || !layoutValid_) {
-        Layout(painter, width, height);
+        Layout(QFontMetrics(painter.font(), painter.device()), width, height);
         // A new layout moves the field, so frame and field must follow.
         frameValid_ = fieldValid_ = false;
     }
@@ -618,12 +619,33 @@ void Tsp_XYPlot::DrawTo(QPainter& painter, int width, int height) {
     if (!painter.isActive() || width < 10 || height < 10) {
         return;
     }
+    // The axes carry the pixel mapping of the layout; the control's own is put back afterwards,
+    // so that a zoom right after an export or a print still maps the mouse correctly.
+    struct AxisLine {
+        Tsp_Axis* axis;
+        int x, y, length;
+    };
+    std::vector<AxisLine> saved;
+    for (Tsp_Axis* axis : {leftAxis_.get(), rightAxis_.get(), bottomAxis_.get(), topAxis_.get()}) {
+        saved.push_back({axis, axis->LineX(), axis->LineY(), axis->LineLength()});
+    }
+    const QRect field = FieldRect();
+    const bool layoutValid = layoutValid_, frameValid = frameValid_, fieldValid = fieldValid_;
+
     painter.save();
     PaintPlot(painter, width, height, false);
     painter.restore();
-    // The axes now carry the layout of the other device; the control's own picture is laid out
-    // again before it is next painted.
-    layoutValid_ = frameValid_ = fieldValid_ = false;
+
+    for (const AxisLine& line : saved) {
+        line.axis->SetLinePos(line.x, line.y, line.length);
+    }
+    fieldLeft_ = field.left();
+    fieldTop_ = field.top();
+    fieldRight_ = field.left() + field.width();
+    fieldBottom_ = field.top() + field.height();
+    layoutValid_ = layoutValid;
+    frameValid_ = frameValid;
+    fieldValid_ = fieldValid;
 }
 
 QImage Tsp_XYPlot::RenderBitmap() {
@@ -758,6 +780,10 @@ void Tsp_XYPlot::LeaveMouseState() {
 
 void Tsp_XYPlot::mousePressEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
+    if (!layoutValid_) {
+        // Zoom and pan map mouse pixels through the axes, which must fit the control's size.
+        UpdateLayout();
+    }
     if (event->button() == Qt::LeftButton && mouseState_ == 0) {
         const Tsp_ShiftKeys keys = ShiftKeysOf(event->modifiers());
         if (keys == zoomShiftKeys_ && zoom_ != zpdNone) {

@@ -12,6 +12,7 @@
 #include "plot/data_series.h"
 #include "plot/plot_types.h"
 
+class QFontMetrics;
 class QMouseEvent;
 class QPainter;
 
@@ -94,7 +95,8 @@ class Tsp_XYPlot : public QWidget, public Tsp_SeriesHost {
     bool AutoScaleAxis(Tsp_Axis& axis);
 
     // Renders the whole plot onto another device at the given size (printing, exports). Ignores
-    // inactive painters and sizes below 10 pixels. The control's own picture is not disturbed.
+    // inactive painters and sizes below 10 pixels. The control's own layout and picture are left
+    // as they were.
     void DrawTo(QPainter& painter, int width, int height);
     // The picture the clipboard commands produce, at the control's size.
     QImage RenderBitmap();
@@ -148,7 +150,7 @@ class Tsp_XYPlot : public QWidget, public Tsp_SeriesHost {
     void mouseReleaseEvent(QMouseEvent* event) override;
 
   private:
-    void Layout(QPainter& painter, int width, int height);
+    void Layout(const QFontMetrics& metrics, int width, int height);
     void LayoutPass(int charWidth, int charHeight, int width, int height);
     void PaintFrame(QPainter& painter, int width, int height);
     void PaintAxisLines(QPainter& painter);

@@ -31,6 +31,7 @@ TEST_F(DataFilePlotTest, FilesGetTheSlotColoursAndShareTheAxes) {
     const QImage image = plot.Bitmap();
     ASSERT_EQ(image.size(), QSize(400, 300));
     Tsp_XYPlot& p = plot.Plot();
+    p.UpdateLayout();  // the picture's mapping: same size, same kind of device
     EXPECT_DOUBLE_EQ(p.BottomAxis().Min(), -0.25);
     EXPECT_DOUBLE_EQ(p.BottomAxis().Max(), 10.25);
     auto at = [&](double x, double y) {
@@ -45,6 +46,7 @@ TEST_F(DataFilePlotTest, LinesAndGridOnRequest) {
     DataFilePlot plot({diagonal}, DataFilePlotOptions{400, 300, true, true});
     const QImage image = plot.Bitmap();
     Tsp_XYPlot& p = plot.Plot();
+    p.UpdateLayout();
     EXPECT_EQ(image.pixel(p.BottomAxis().ValueToPixel(3), p.LeftAxis().ValueToPixel(3)),
               0xFF0000FFu);
     const Tsp_Axis& bottom = p.BottomAxis();

@@ -40,6 +40,8 @@ class PlotRenderTest : public ::testing::Test {
         series.PointAttr().SetHSize(0);
         series.PointAttr().SetVSize(0);
         series.SetPlot(&plot);
+        // The control's own layout: the mapping of every 400 x 300 picture below.
+        plot.UpdateLayout();
     }
 
     QImage Render(int width = 400, int height = 300) {
@@ -87,11 +89,16 @@ TEST_F(PlotRenderTest, RenderingElsewhereDoesNotDisturbTheControl) {
     series.AddPoint(5, 5);
     plot.UpdateLayout();
     const QRect own = plot.FieldRect();
-    const QImage big = Render(800, 600);
-    EXPECT_EQ(big.pixel(PixelX(5), PixelY(5)), kBlue);
-    EXPECT_GT(plot.FieldRect().width(), own.width());
-    plot.UpdateLayout();
-    EXPECT_EQ(plot.FieldRect(), own);
+    const int ownPixel = PixelX(5);
+    QImage big(800, 600, QImage::Format_RGB32);
+    QPoint bigPixel;
+    plot.OnDrawEnd = [&](Tsp_XYPlot&, QPainter&) { bigPixel = QPoint(PixelX(5), PixelY(5)); };
+    QPainter painter(&big);
+    plot.DrawTo(painter, 800, 600);
+    EXPECT_GT(bigPixel.x(), ownPixel);
+    EXPECT_EQ(big.pixel(bigPixel), kBlue);
+    EXPECT_EQ(plot.FieldRect(), own);  // the control's mapping is back at once
+    EXPECT_EQ(PixelX(5), ownPixel);
 }
 
 TEST_F(PlotRenderTest, TinySurfacesAndInactivePaintersAreIgnored) {
