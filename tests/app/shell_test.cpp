@@ -206,6 +206,22 @@ TEST_F(AppTest, AnalysisCommandsReachTheirModulesOrSayTheyAreNotAvailable) {
     ASSERT_EQ(prompts.informations.size(), 1u);
     EXPECT_NE(prompts.informations[0].find("not available"), std::string::npos);
     EXPECT_TRUE(prompts.errors.empty());
+
+    // An analysis window opening the parameter window names itself for the recomputation.
+    form->showParameterWindow(5);
+    EXPECT_EQ(form->parameterWindow()->analysisTag(), 5);
+    EXPECT_TRUE(form->parameterWindow()->isVisible());
+    EXPECT_TRUE(form->allWindowsDisabled());
+    // "&Change" keeps the last opener's tag.
+    form->parameterWindow()->par_cancel->click();
+    action("Change1")->trigger();
+    EXPECT_EQ(form->parameterWindow()->analysisTag(), 5);
+    form->parameterWindow()->par_cancel->click();
+
+    // Close Model closes the analyses' windows.
+    log.clear();
+    action("Close1")->trigger();
+    EXPECT_EQ(log, std::vector<std::string>({"time close"}));
 }
 
 TEST_F(AppTest, AcceptRecomputesTheOpenersAnalysisAndThoseThatFollowEveryAccept) {
