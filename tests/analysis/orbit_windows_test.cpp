@@ -319,13 +319,19 @@ TEST_F(PhasePlotWindows, ClosingClearsManualScalingAndTheTag) {
     EXPECT_FALSE(dialog().scaling.scminx->isEnabled());
 }
 
-TEST_F(PhasePlotWindows, ASlotStepCountBelowOneIsRefused) {
+TEST_F(PhasePlotWindows, BadSliderSettingsAreRefusedBeforeAnythingRuns) {
     module.open();
     dialog().varying.Edit1->setText("0");
     dialog().okbutton->click();
-    ASSERT_EQ(host.scripted.errors.size(), 1u);
+    dialog().varying.Edit1->setText("100");
+    dialog().varying.parmax->setText("4,5");
+    dialog().okbutton->click();
+    ASSERT_EQ(host.scripted.errors.size(), 2u);
     EXPECT_EQ(host.scripted.errors[0], "Scrollbar property out of range");
+    EXPECT_EQ(host.scripted.errors[1], "'4,5' is not a valid floating point value");
+    EXPECT_TRUE(dialog().isVisible());
     EXPECT_EQ(window().series(0).Count(), 0);
+    EXPECT_EQ(host.ws.parameterValues[0], 3);
 }
 
 // ---- delay plot ----

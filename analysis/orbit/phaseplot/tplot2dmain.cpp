@@ -80,16 +80,18 @@ void Tplot2Dmain::okbuttonClick() {
                 return;
             }
         }
+        // Bad bounds or step count are reported with the dialog still open and nothing changed.
+        const VaryingParameterGroup::Sweep sweep = settings_.varying.sweep();
         setEnabled(true);
         settings_.hide();
         markCurrentSlotFilled();
-        varyingParameter() = settings_.varying.minimum();
+        varyingParameter() = sweep.minimum;
         if (!run()) {
             return;
         }
         Plot(*data, ws.errorFlag);
-        ScrollBar1->setParameterRange(static_cast<double>(settings_.varying.minimum()),
-                                      static_cast<double>(settings_.varying.maximum()));
+        ScrollBar1->setParameterRange(static_cast<double>(sweep.minimum),
+                                      static_cast<double>(sweep.maximum));
         // Only the first run of the new settings is computed: putting the slider back to its
         // start is not a move of the user's.
         ScrollBar1->moveWithoutRun(0);

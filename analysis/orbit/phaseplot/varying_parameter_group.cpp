@@ -2,6 +2,7 @@
 
 #include <QFormLayout>
 #include <QLabel>
+#include <stdexcept>
 
 #include "core/numbers.h"
 #include "plot/window/model_lists.h"
@@ -59,6 +60,18 @@ Extended VaryingParameterGroup::maximum() const {
 
 int VaryingParameterGroup::steps() const {
     return ParseInteger(Edit1->text().toStdString());
+}
+
+}  // namespace kalvora
+
+namespace kalvora {
+
+VaryingParameterGroup::Sweep VaryingParameterGroup::sweep() const {
+    const Sweep sweep{minimum(), maximum(), steps()};
+    if (sweep.steps < 1) {
+        throw std::runtime_error("Scrollbar property out of range");
+    }
+    return sweep;
 }
 
 }  // namespace kalvora

@@ -31,6 +31,15 @@ class VaryingParameterGroup {
     Extended maximum() const;
     int steps() const;
 
+    struct Sweep {
+        Extended minimum;
+        Extended maximum;
+        int steps;
+    };
+    // All three at once, so that a bad one is reported before anything runs; a step count below 1
+    // is refused as the slider would refuse it.
+    Sweep sweep() const;
+
   private:
     const ModelWorkspace& workspace_;
 };
