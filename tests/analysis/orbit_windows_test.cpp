@@ -334,6 +334,18 @@ TEST_F(PhasePlotWindows, BadSliderSettingsAreRefusedBeforeAnythingRuns) {
     EXPECT_EQ(host.ws.parameterValues[0], 3);
 }
 
+TEST_F(PhasePlotWindows, AModelWithoutParametersPlotsAndSweepsNothing) {
+    UseModel(host.ws, ModelKind::Discrete, {{"x", 1}, {"y", 0}}, {}, {}, "return y, -x");
+    module.open();
+    EXPECT_EQ(dialog().varying.par->count(), 0);
+    dialog().okbutton->click();
+    EXPECT_TRUE(host.scripted.errors.empty());
+    EXPECT_EQ(window().series(0).Count(), 10000);
+    window().ScrollBar1->setValue(30);
+    EXPECT_EQ(window().series(0).Count(), 10000);
+    EXPECT_EQ(host.ws.parameterValues[0], 3);  // left from the fixture's model, not written
+}
+
 // ---- delay plot ----
 
 class DelayPlotWindows : public ::testing::Test {

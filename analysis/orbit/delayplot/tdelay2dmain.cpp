@@ -51,13 +51,10 @@ Tdelay2Dmain::Tdelay2Dmain(AnalysisHost& host, Tdelay2dsettings& settings)
     connect(&settings_, &Tdelay2dsettings::cancelled, this, [this] { settingsCancelled(); });
 }
 
-Extended& Tdelay2Dmain::varyingParameter() {
-    return workspace().parameterValues[settings_.varying.parameterIndex()];
-}
-
 void Tdelay2Dmain::showParameter() {
     setPanelText(2, settings_.varying.par->currentText());
-    setPanelText(3, QString::fromStdString(FormatGeneral(varyingParameter(), 15)));
+    setPanelText(3,
+                 QString::fromStdString(FormatGeneral(settings_.varying.value(workspace()), 15)));
 }
 
 void Tdelay2Dmain::open() {
@@ -83,7 +80,7 @@ void Tdelay2Dmain::okbuttonClick() {
         const VaryingParameterGroup::Sweep sweep = settings_.varying.sweep();
         setEnabled(true);
         settings_.hide();
-        varyingParameter() = sweep.minimum;
+        settings_.varying.store(workspace(), sweep.minimum);
         if (!run()) {
             return;
         }
@@ -93,7 +90,7 @@ void Tdelay2Dmain::okbuttonClick() {
         // Only the first run of the new settings is computed: putting the slider back to its
         // start is not a move of the user's.
         ScrollBar1->moveWithoutRun(0);
-        varyingParameter() = ScrollBar1->currentParameter();
+        settings_.varying.store(workspace(), ScrollBar1->currentParameter());
         showParameter();
     });
 }
@@ -120,7 +117,7 @@ void Tdelay2Dmain::SaveDataAs1Click() {
 
 void Tdelay2Dmain::ScrollBar1Change() {
     guarded([this] {
-        varyingParameter() = ScrollBar1->currentParameter();
+        settings_.varying.store(workspace(), ScrollBar1->currentParameter());
         if (!run()) {
             return;
         }
@@ -135,7 +132,7 @@ void Tdelay2Dmain::recomputeAfterAccept() {
     }
     guarded([this] {
         update();
-        const Extended value = varyingParameter();
+        const Extended value = settings_.varying.value(workspace());
         setPanelText(3, QString::fromStdString(FormatGeneral(value, 15)));
         ScrollBar1->widenTo(value);
         ScrollBar1->showValue(value);

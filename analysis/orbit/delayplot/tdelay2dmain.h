@@ -49,7 +49,6 @@ class Tdelay2Dmain : public PlotWindow {
     // which leaves the settings dialog shown and this window disabled.
     bool run();
     void showParameter();
-    Extended& varyingParameter();
 
     Tdelay2dsettings& settings_;
     std::unique_ptr<Tsp_XYLine> plotted_;

@@ -51,13 +51,10 @@ Tplot2Dmain::Tplot2Dmain(AnalysisHost& host, Tform2dsettings& settings)
     connect(&settings_, &Tform2dsettings::cancelled, this, [this] { settingsCancelled(); });
 }
 
-Extended& Tplot2Dmain::varyingParameter() {
-    return workspace().parameterValues[settings_.varying.parameterIndex()];
-}
-
 void Tplot2Dmain::showParameter() {
     setPanelText(2, settings_.varying.par->currentText());
-    setPanelText(3, QString::fromStdString(FormatGeneral(varyingParameter(), 15)));
+    setPanelText(3,
+                 QString::fromStdString(FormatGeneral(settings_.varying.value(workspace()), 15)));
 }
 
 void Tplot2Dmain::open() {
@@ -85,7 +82,7 @@ void Tplot2Dmain::okbuttonClick() {
         setEnabled(true);
         settings_.hide();
         markCurrentSlotFilled();
-        varyingParameter() = sweep.minimum;
+        settings_.varying.store(workspace(), sweep.minimum);
         if (!run()) {
             return;
         }
@@ -95,7 +92,7 @@ void Tplot2Dmain::okbuttonClick() {
         // Only the first run of the new settings is computed: putting the slider back to its
         // start is not a move of the user's.
         ScrollBar1->moveWithoutRun(0);
-        varyingParameter() = ScrollBar1->currentParameter();
+        settings_.varying.store(workspace(), ScrollBar1->currentParameter());
         showParameter();
         continuation_ = false;
     });
@@ -134,7 +131,7 @@ void Tplot2Dmain::NextIterationSetClick() {
 
 void Tplot2Dmain::ScrollBar1Change() {
     guarded([this] {
-        varyingParameter() = ScrollBar1->currentParameter();
+        settings_.varying.store(workspace(), ScrollBar1->currentParameter());
         if (!run()) {
             return;
         }
@@ -150,7 +147,7 @@ void Tplot2Dmain::recomputeAfterAccept() {
     }
     guarded([this] {
         update();
-        const Extended value = varyingParameter();
+        const Extended value = settings_.varying.value(workspace());
         setPanelText(3, QString::fromStdString(FormatGeneral(value, 15)));
         ScrollBar1->widenTo(value);
         ScrollBar1->showValue(value);

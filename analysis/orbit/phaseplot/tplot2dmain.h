@@ -54,7 +54,6 @@ class Tplot2Dmain : public SlotPlotWindow {
     bool run();
     // The varying parameter's value and name in status panels 2 and 3.
     void showParameter();
-    Extended& varyingParameter();
 
     Tform2dsettings& settings_;
     PhasePlotOrbit orbit_;

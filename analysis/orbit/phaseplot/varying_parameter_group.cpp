@@ -67,11 +67,26 @@ int VaryingParameterGroup::steps() const {
 namespace kalvora {
 
 VaryingParameterGroup::Sweep VaryingParameterGroup::sweep() const {
-    const Sweep sweep{minimum(), maximum(), steps()};
+    const bool parameters = workspace_.parameterCount > 0;
+    const Sweep sweep{parameters ? minimum() : 0, parameters ? maximum() : 0, steps()};
     if (sweep.steps < 1) {
         throw std::runtime_error("Scrollbar property out of range");
     }
     return sweep;
+}
+
+}  // namespace kalvora
+
+namespace kalvora {
+
+Extended VaryingParameterGroup::value(const ModelWorkspace& workspace) const {
+    return workspace.parameterCount > 0 ? workspace.parameterValues[parameterIndex()] : 0;
+}
+
+void VaryingParameterGroup::store(ModelWorkspace& workspace, Extended value) const {
+    if (workspace.parameterCount > 0) {
+        workspace.parameterValues[parameterIndex()] = value;
+    }
 }
 
 }  // namespace kalvora

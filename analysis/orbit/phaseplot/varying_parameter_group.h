@@ -37,8 +37,14 @@ class VaryingParameterGroup {
         int steps;
     };
     // All three at once, so that a bad one is reported before anything runs; a step count below 1
-    // is refused as the slider would refuse it.
+    // is refused as the slider would refuse it. A model without parameters has nothing to sweep:
+    // its bounds are 0 and the empty edits are not read.
     Sweep sweep() const;
+
+    // The chosen parameter's value in the workspace, and storing a new one; a model without
+    // parameters reads 0 and stores nothing.
+    Extended value(const ModelWorkspace& workspace) const;
+    void store(ModelWorkspace& workspace, Extended value) const;
 
   private:
     const ModelWorkspace& workspace_;
