@@ -167,7 +167,10 @@ bool Tplot2Dmain::run() {
     const PhasePlotSettings settings = continuation_ ? PhasePlotSettings{} : settings_.settings();
     if (!continuation_) {
         PlotIni(settings_.plotboxes->isChecked(), settings_.connect->isChecked(), series);
-        PlanPhasePlot(ws, settings, orbit_);
+        // Refuse settings that cannot run before anything is scaled; the kept orbit changes only
+        // when the run really starts.
+        PhasePlotOrbit planned = orbit_;
+        PlanPhasePlot(ws, settings, planned);
         if (settings_.scaling.manual()) {
             const std::optional<ScalingGroup::Limits> limits = settings_.scaling.read();
             if (!limits) {
@@ -180,7 +183,7 @@ bool Tplot2Dmain::run() {
         } else {
             NotManualscal();
         }
-        series.Reserve(static_cast<std::size_t>(orbit_.pointsPlotted));
+        series.Reserve(static_cast<std::size_t>(planned.pointsPlotted));
     } else {
         // The series is on screen: lock it so that it is rescaled and repainted once at the end.
         series.SetDrawLocked(true);
