@@ -128,6 +128,24 @@ TEST(OrbitCli, DelayPairsAnIterateWithTheNext) {
     EXPECT_EQ(result.out, "0.2000000000 0.5920000000\r\n0.5920000000 0.8936832000\r\n");
 }
 
+TEST(OrbitCli, NoisyDelayPlotRepeatsWithTheSeedAndStaysOnOneOrbit) {
+    const std::vector<std::string> words = {
+        "delay", Model("logistic.mod"), "--variable", "x",      "--delay", "2", "--points",
+        "300",   "--noise-level",       "0.01",       "--seed", "77"};
+    const Result first = Cli(words);
+    const Result second = Cli(words);
+    ASSERT_EQ(first.exitCode, 0) << first.err;
+    EXPECT_EQ(first.out, second.out);
+    const std::vector<std::string> lines = Lines(first.out);
+    ASSERT_EQ(lines.size(), 300u);
+    for (std::size_t i = 0; i + 2 < lines.size(); ++i) {
+        // The second value of point i is the first value of point i + 2: x(t + 2) both times.
+        ASSERT_EQ(lines[i].substr(lines[i].find(' ') + 1),
+                  lines[i + 2].substr(0, lines[i + 2].find(' ')))
+            << "point " << i;
+    }
+}
+
 TEST(OrbitCli, AFailingModelWritesWhatWasComputedAndExitsWithOne) {
     const std::string model = Scratch("overflow.mod");
     WriteTextFile(model, "x=10\r\na=1e300\r\n\r\nd\r\nx=x*a\r\n");
