@@ -18,7 +18,7 @@ QStringList QtNameFilters(const std::string& filter) {
     for (int i = 0; i + 1 < parts.size(); i += 2) {
         const QString description = parts[i].trimmed();
         const QString patterns = QString(parts[i + 1]).replace(';', ' ').trimmed();
-        if (description.contains('(')) {
+        if (description.contains('(') || description == patterns) {
             filters << description;
         } else {
             filters << QString("%1 (%2)").arg(description, patterns);

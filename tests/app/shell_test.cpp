@@ -307,6 +307,7 @@ TEST_F(AppTest, ALongComputationLocksTheModelCommandsAndStopEndsIt) {
 
 TEST(QtPromptsTest, FiltersBecomeQtNameFilters) {
     EXPECT_EQ(QtNameFilters("*.mod"), QStringList({"*.mod"}));
+    EXPECT_EQ(QtNameFilters("*.mod|*.mod"), QStringList({"*.mod"}));
     EXPECT_EQ(QtNameFilters("Parameters file (*.par)|*.par"),
               QStringList({"Parameters file (*.par)"}));
     EXPECT_EQ(QtNameFilters("Data file|*.dat|Pictures|*.bmp;*.emf"),
