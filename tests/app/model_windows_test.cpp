@@ -178,6 +178,12 @@ TEST_F(ModelWindowsTest, SaveAsInTheEditorWritesItsTextsAndRemembersTheFile) {
     EXPECT_EQ(editor().windowTitle(), "mine");
     EXPECT_EQ(form->windowTitle(), "Kalvora - Newmodel");
 
+    // The Save tool button writes to the remembered file without asking.
+    editor().hvars->setText("k");
+    editor().SaveToolButton1->trigger();
+    EXPECT_EQ(prompts.saveRequests.size(), 1u);
+    EXPECT_NE(readFile(file).find("\r\nk\r\nd\r\n"), std::string::npos);
+
     // Loading it back gives the editor the very same texts.
     const QString equations = editor().StringBox->toPlainText();
     form->loadModelFile(file);
@@ -303,6 +309,14 @@ TEST_F(ModelWindowsTest, NoiseOkSetsTheStatusTextAndTheSeed) {
     EXPECT_EQ(settings.noisePeriod, 3);
     EXPECT_EQ(settings.noiseSeed, 12345);
     EXPECT_EQ(ws().random.seed, 12345u);
+
+    // Without a seed the generator starts from a random one, which is kept for repeating the run.
+    action("AddNoise1")->trigger();
+    noise().Edit3->clear();
+    noise().okClick();
+    EXPECT_GE(ws().noise.noiseSeed, 0);
+    EXPECT_LT(ws().noise.noiseSeed, 2147483646);
+    EXPECT_EQ(ws().random.seed, static_cast<std::uint32_t>(ws().noise.noiseSeed));
 
     // A model that becomes ready starts without noise, with both boxes cleared.
     noise().fix_rnd->setChecked(true);
