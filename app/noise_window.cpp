@@ -104,7 +104,9 @@ void TNoiseForm::showWindow() {
     for (int i = 0; i < workspace_.variableCount; ++i) {
         Variable->addItem(QString::fromStdString(workspace_.variableNames[i]));
     }
-    Variable->setCurrentIndex(std::max(0, workspace_.noise.noiseVariable - 1));
+    // A choice left from a model with more variables falls back to the first, as one below 0 does.
+    const int variable = workspace_.noise.noiseVariable - 1;
+    Variable->setCurrentIndex(variable >= 0 && variable < Variable->count() ? variable : 0);
     noisetypebox->setCurrentIndex(workspace_.noise.noiseType - 1);
     show();
     raise();

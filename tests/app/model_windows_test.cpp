@@ -326,6 +326,11 @@ TEST_F(ModelWindowsTest, NoiseOkSetsTheStatusTextAndTheSeed) {
     EXPECT_FALSE(noise().CheckBox1->isChecked());
     EXPECT_FALSE(ws().noise.fixSeedForEachRun);
     EXPECT_EQ(form->statusText(), "   Noise Off");
+
+    // The variable list follows the model: one entry for the one-variable model.
+    action("AddNoise1")->trigger();
+    EXPECT_EQ(noise().Variable->count(), 1);
+    EXPECT_EQ(noise().Variable->currentIndex(), 0);
 }
 
 TEST_F(ModelWindowsTest, ABadNoiseFieldKeepsTheWindowOpenAndCancelOnlyReportsTheState) {
