@@ -21,28 +21,28 @@ std::map<std::string, Command>& Registry() {
     return commands;
 }
 
-const OptionSpec* FindSpec(const std::vector<OptionSpec>& specs, const std::string& name) {
-    for (const OptionSpec& spec : specs) {
-        if (spec.name == name) {
-            return &spec;
+const OptionSpec* FindOption(const std::vector<OptionSpec>& allowed, const std::string& name) {
+    for (const OptionSpec& definition : allowed) {
+        if (definition.name == name) {
+            return &definition;
         }
     }
     return nullptr;
 }
 
-std::string OptionLines(const std::vector<OptionSpec>& specs) {
+std::string OptionLines(const std::vector<OptionSpec>& allowed) {
     std::string text;
-    for (const OptionSpec& spec : specs) {
-        std::string left = "  " + spec.name;
-        if (!spec.valueName.empty()) {
-            left += " " + spec.valueName;
+    for (const OptionSpec& definition : allowed) {
+        std::string left = "  " + definition.name;
+        if (!definition.valueName.empty()) {
+            left += " " + definition.valueName;
         }
         if (left.size() < 32) {
             left.append(32 - left.size(), ' ');
         } else {
             left += "\n" + std::string(32, ' ');
         }
-        text += left + spec.help + "\n";
+        text += left + definition.help + "\n";
     }
     return text;
 }
@@ -163,7 +163,8 @@ void ApplyNoiseOptions(ModelWorkspace& ws, const Arguments& arguments) {
 
 }  // namespace
 
-Arguments::Arguments(const std::vector<std::string>& words, const std::vector<OptionSpec>& specs) {
+Arguments::Arguments(const std::vector<std::string>& words,
+                     const std::vector<OptionSpec>& allowed) {
     bool optionsEnded = false;
     for (std::size_t i = 0; i < words.size(); ++i) {
         std::string word = words[i];
@@ -185,24 +186,24 @@ Arguments::Arguments(const std::vector<std::string>& words, const std::vector<Op
             inlineValue = word.substr(equals + 1);
             word.resize(equals);
         }
-        const OptionSpec* spec = FindSpec(specs, word);
-        if (spec == nullptr) {
+        const OptionSpec* definition = FindOption(allowed, word);
+        if (definition == nullptr) {
             throw UsageError("unknown option '" + word + "'");
         }
         std::string value;
-        if (!spec->valueName.empty()) {
+        if (!definition->valueName.empty()) {
             if (inlineValue) {
                 value = *inlineValue;
             } else if (i + 1 < words.size()) {
                 value = words[++i];
             } else {
-                throw UsageError("option " + word + " needs a value " + spec->valueName);
+                throw UsageError("option " + word + " needs a value " + definition->valueName);
             }
         } else if (inlineValue) {
             throw UsageError("option " + word + " takes no value");
         }
         auto& slot = values_[word];
-        if (!slot.empty() && !spec->repeatable) {
+        if (!slot.empty() && !definition->repeatable) {
             throw UsageError("option " + word + " given twice");
         }
         slot.push_back(value);
@@ -416,11 +417,11 @@ int Main(int argc, char** argv) {
         return kExitSuccess;
     }
     try {
-        std::vector<OptionSpec> specs = command.options;
+        std::vector<OptionSpec> allowed = command.options;
         if (command.commonOptions) {
-            specs.insert(specs.end(), CommonOptions().begin(), CommonOptions().end());
+            allowed.insert(allowed.end(), CommonOptions().begin(), CommonOptions().end());
         }
-        const Arguments arguments(rest, specs);
+        const Arguments arguments(rest, allowed);
         return command.run(arguments);
     } catch (const UsageError& error) {
         std::cerr << "kalvora-cli " << command.name << ": " << error.what() << "\nTry 'kalvora-cli "

@@ -52,7 +52,7 @@ struct OptionSpec {
 // the sub-command's options and the common ones.
 class Arguments {
   public:
-    Arguments(const std::vector<std::string>& words, const std::vector<OptionSpec>& specs);
+    Arguments(const std::vector<std::string>& words, const std::vector<OptionSpec>& allowed);
 
     const std::vector<std::string>& positional() const { return positional_; }
     bool has(const std::string& name) const { return values_.count(name) != 0; }

@@ -7,11 +7,12 @@ namespace kalvora {
 // The window effects of the model commands (captions, command enabling, closing windows). The main
 // window implements it; the core calls it so that the model commands run the same without windows.
 class ModelShell {
-public:
+  public:
     virtual ~ModelShell() = default;
     virtual void setMainCaption(const std::string& caption) = 0;
     virtual void setEditorCaption(const std::string& caption) = 0;
-    // Enables the commands that need a model (with the variable-count rules) and switches noise off.
+    // Enables the commands that need a model (with the variable-count rules) and switches noise
+    // off.
     virtual void enableModelCommands() = 0;
     virtual void disableModelCommands() = 0;
     virtual void closeAnalysisWindows() = 0;
@@ -25,7 +26,7 @@ public:
 
 // Does nothing: for the batch tool and tests that do not watch the windows.
 class NullModelShell final : public ModelShell {
-public:
+  public:
     void setMainCaption(const std::string&) override {}
     void setEditorCaption(const std::string&) override {}
     void enableModelCommands() override {}

@@ -40,8 +40,8 @@ struct NoiseSettings {
     bool fixSeedForEachRun = false;
 };
 
-// The one loaded model and the run flags that every analysis shares. One instance lives for the whole
-// run of the program; tests and the batch tool make their own.
+// The one loaded model and the run flags that every analysis shares. One instance lives for the
+// whole run of the program; tests and the batch tool make their own.
 struct ModelWorkspace {
     ModelWorkspace();
     ~ModelWorkspace();

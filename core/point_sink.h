@@ -6,13 +6,13 @@ namespace kalvora {
 
 // Computations hand their points to a sink: a plot series, a data file, or a vector in a test.
 class PointSink {
-public:
+  public:
     virtual ~PointSink() = default;
     virtual void addPoint(double x, double y) = 0;
 };
 
 class VectorPointSink final : public PointSink {
-public:
+  public:
     struct Point {
         double x;
         double y;

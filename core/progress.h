@@ -6,7 +6,7 @@ namespace kalvora {
 // the workspace's stopFlag is set. The desktop shows the computing window, the batch tool a bar on
 // standard error, tests nothing.
 class Progress {
-public:
+  public:
     virtual ~Progress() = default;
     // Shows the progress display with positions 0 .. maximum.
     virtual void start(long long maximum) = 0;
@@ -18,7 +18,7 @@ public:
 };
 
 class NullProgress final : public Progress {
-public:
+  public:
     void start(long long) override {}
     void setPosition(long long) override {}
     void breathe() override {}

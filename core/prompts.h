@@ -8,11 +8,11 @@ namespace kalvora {
 // Every message box, question and file dialog of the program goes through this interface, so that
 // each command can be driven from a test or from the batch tool as well as from the desktop.
 class Prompts {
-public:
+  public:
     struct FileRequest {
-        std::string title;             // dialog caption, e.g. "Indicate File to Save Data"
-        std::string folder;            // initial folder (may be empty)
-        std::string filter;            // "Data file (*.dat)|*.dat|..." pairs of description and pattern
+        std::string title;   // dialog caption, e.g. "Indicate File to Save Data"
+        std::string folder;  // initial folder (may be empty)
+        std::string filter;  // "Data file (*.dat)|*.dat|..." pairs of description and pattern
         std::string defaultExtension;  // without the dot, may be empty
         std::string fileName;          // proposed file name, may be empty
     };
@@ -27,8 +27,8 @@ public:
     virtual bool confirm(const std::string& message) = 0;
     // A file to read; nothing when the user cancels.
     virtual std::optional<std::string> chooseOpenFile(const FileRequest& request) = 0;
-    // A file to write; nothing when the user cancels. The second value of a save request is the index
-    // (from 0) of the filter the user chose, for commands whose format follows the filter.
+    // A file to write; nothing when the user cancels. The second value of a save request is the
+    // index (from 0) of the filter the user chose, for commands whose format follows the filter.
     virtual std::optional<std::string> chooseSaveFile(const FileRequest& request,
                                                       int* chosenFilter = nullptr) = 0;
 };

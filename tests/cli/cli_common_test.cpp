@@ -9,16 +9,16 @@
 namespace kalvora::cli {
 namespace {
 
-std::vector<OptionSpec> Specs() {
-    std::vector<OptionSpec> specs = {{"--length", "N", "", false}, {"--flag", "", "", false}};
-    specs.insert(specs.end(), CommonOptions().begin(), CommonOptions().end());
-    return specs;
+std::vector<OptionSpec> AllowedOptions() {
+    std::vector<OptionSpec> allowed = {{"--length", "N", "", false}, {"--flag", "", "", false}};
+    allowed.insert(allowed.end(), CommonOptions().begin(), CommonOptions().end());
+    return allowed;
 }
 
 TEST(Arguments, OptionsValuesAndPositionals) {
     const Arguments arguments(
         {"m.mod", "--length", "5", "--set", "a=1", "--set=b=-2", "-o", "out.txt", "--flag", "-1.5"},
-        Specs());
+        AllowedOptions());
     EXPECT_EQ(arguments.positional(), (std::vector<std::string>{"m.mod", "-1.5"}));
     EXPECT_EQ(arguments.integer("--length", 0, 1, 10), 5);
     EXPECT_EQ(arguments.values("--set"), (std::vector<std::string>{"a=1", "b=-2"}));
@@ -28,13 +28,13 @@ TEST(Arguments, OptionsValuesAndPositionals) {
 }
 
 TEST(Arguments, BadUsage) {
-    EXPECT_THROW(Arguments({"--nope"}, Specs()), UsageError);
-    EXPECT_THROW(Arguments({"--length"}, Specs()), UsageError);
-    EXPECT_THROW(Arguments({"--length", "1", "--length", "2"}, Specs()), UsageError);
-    EXPECT_THROW(Arguments({"--flag=1"}, Specs()), UsageError);
-    const Arguments range({"--length", "0"}, Specs());
+    EXPECT_THROW(Arguments({"--nope"}, AllowedOptions()), UsageError);
+    EXPECT_THROW(Arguments({"--length"}, AllowedOptions()), UsageError);
+    EXPECT_THROW(Arguments({"--length", "1", "--length", "2"}, AllowedOptions()), UsageError);
+    EXPECT_THROW(Arguments({"--flag=1"}, AllowedOptions()), UsageError);
+    const Arguments range({"--length", "0"}, AllowedOptions());
     EXPECT_THROW(range.integer("--length", 1, 1, 10), UsageError);
-    const Arguments number({"--length", "x"}, Specs());
+    const Arguments number({"--length", "x"}, AllowedOptions());
     EXPECT_THROW(number.integer("--length", 1, 1, 10), ConversionError);
 }
 
@@ -51,7 +51,7 @@ TEST(PrepareModel, AppliesParameterFileThenSetThenStepAndNoise) {
         {KALVORA_MODELS "/lorenz.mod", "--par", dir + "lorenz-test.par", "--set", "r=28.5", "--set",
          "y=-4", "--noise-level", "0.5", "--noise-variable", "z", "--noise-type", "uniform",
          "--noise-period", "3", "--seed", "77"},
-        Specs());
+        AllowedOptions());
     ModelSession session;
     PrepareModel(session, arguments);
     const ModelWorkspace& ws = session.ws;
@@ -77,7 +77,8 @@ TEST(PrepareModel, RejectsUnknownNamesAndBadNoise) {
              {KALVORA_MODELS "/henon.mod", "--noise-type", "pink"},
              {KALVORA_MODELS "/henon.mod", "--noise-period", "0"}}) {
         ModelSession session;
-        EXPECT_THROW(PrepareModel(session, Arguments(words, Specs())), UsageError) << words[1];
+        EXPECT_THROW(PrepareModel(session, Arguments(words, AllowedOptions())), UsageError)
+            << words[1];
     }
 }
 
