@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "app/main_window.h"
+#include "app/termination_signals.h"
 
 namespace {
 
@@ -34,6 +35,14 @@ int main(int argc, char* argv[]) {
 
     kalvora::TForm1 mainWindow;
     mainWindow.show();
+
+    // A termination signal ends the program without the exit question: whoever sent it is not at
+    // the window to answer. A running computation is stopped first so the event loop can return,
+    // and the main window's destruction then removes the scratch folder.
+    kalvora::TerminationSignals terminationSignals([&mainWindow] {
+        mainWindow.workspace().stopFlag = true;
+        QApplication::exit(0);
+    });
 
     // A model named on the command line is loaded as Load Model would, once the window is up.
     const QStringList arguments = application.arguments();
