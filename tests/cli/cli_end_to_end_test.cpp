@@ -52,11 +52,22 @@ std::string Model(const std::string& name) {
     return std::string(KALVORA_MODELS) + "/" + name;
 }
 
-std::string WriteModel(const std::string& name, const std::string& text) {
-    const std::string path = ::testing::TempDir() + name;
-    WriteTextFile(path, text);
-    return path;
-}
+// A model file of the test's own, named after the process so that parallel runs do not share it,
+// and removed when the test ends.
+class TemporaryModel {
+  public:
+    TemporaryModel(const std::string& name, const std::string& text)
+        : path_(::testing::TempDir() + std::to_string(::getpid()) + "-" + name) {
+        WriteTextFile(path_, text);
+    }
+    ~TemporaryModel() { std::remove(path_.c_str()); }
+    TemporaryModel(const TemporaryModel&) = delete;
+    TemporaryModel& operator=(const TemporaryModel&) = delete;
+    operator const std::string&() const { return path_; }
+
+  private:
+    std::string path_;
+};
 
 TEST(CliEndToEnd, EverySampleModelLoadsAndRuns) {
     for (const auto& entry : std::filesystem::directory_iterator(KALVORA_MODELS)) {
@@ -119,23 +130,22 @@ TEST(CliEndToEnd, FixedSeedRepeatsNoisyRunsAndOutputFile) {
 }
 
 TEST(CliEndToEnd, ModelFailureKeepsWhatWasComputed) {
-    const std::string overflow =
-        WriteModel("kalvora-overflow.mod", "x=1\r\n\r\n\r\nd\r\nx=x*1e100\r\n");
+    const TemporaryModel overflow("kalvora-overflow.mod", "x=1\r\n\r\n\r\nd\r\nx=x*1e100\r\n");
     const Result result = Cli({"orbit", overflow, "--length", "10"});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(SplitLines(result.out).size(), 3u);  // 1e100, 1e200, 1e300
     EXPECT_EQ(result.err, "kalvora-cli: Overflow\n");
 
-    const std::string undefined =
-        WriteModel("kalvora-undefined.mod", "x=1\r\n\r\n\r\nc 0.1\r\nx=nosuch(x)\r\n");
+    const TemporaryModel undefined("kalvora-undefined.mod",
+                                   "x=1\r\n\r\n\r\nc 0.1\r\nx=nosuch(x)\r\n");
     const Result script = Cli({"run", undefined});
     EXPECT_EQ(script.exitCode, 1);
     EXPECT_EQ(script.err, "kalvora-cli: Error in variable/function name\n");
 }
 
 TEST(CliEndToEnd, BadUsageAndBadInputExitWithTwo) {
-    const std::string syntax = WriteModel("kalvora-syntax.mod", "x=1\r\n\r\n\r\nd\r\nx==1\r\n");
-    const std::string badValue = WriteModel("kalvora-badvalue.mod", "x=one\r\n\r\n\r\nd\r\n");
+    const TemporaryModel syntax("kalvora-syntax.mod", "x=1\r\n\r\n\r\nd\r\nx==1\r\n");
+    const TemporaryModel badValue("kalvora-badvalue.mod", "x=one\r\n\r\n\r\nd\r\n");
     struct Case {
         std::vector<std::string> words;
         std::string message;
