@@ -1,6 +1,7 @@
 #include "plot/window/plot_window.h"
 
 #include <QFont>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QResizeEvent>
@@ -232,6 +233,68 @@ QMenu* PlotWindow::createEditGraphMenu(QWidget* parent) {
     menu->addAction(ChangeLineColor1);
     menu->addAction(ShowGrid1);
     return menu;
+}
+
+void PlotWindow::attachSettings(SettingsDialog& settings, int analysisTag,
+                                const std::function<void()>& okClick) {
+    settingsDialog_ = &settings;
+    analysisTag_ = analysisTag;
+    Parameters1 = new QAction(QStringLiteral("&Parameters..."), this);
+    Parameters1->setObjectName("Parameters1");
+    Settings1 = new QAction(QStringLiteral("&Settings..."), this);
+    Settings1->setObjectName("Settings1");
+    connect(Parameters1, &QAction::triggered, this, [this] { ParametersClick(); });
+    connect(Settings1, &QAction::triggered, this, [this] { SettingsClick(); });
+
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName("File1");
+    file->addAction(SaveDataAs1);
+    file->addSeparator();
+    file->addAction(Close1);
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    edit->setObjectName("Edit1");
+    edit->addAction(Parameters1);
+    edit->addAction(Settings1);
+
+    PopupMenu1->addAction(Parameters1);
+    PopupMenu1->addAction(Settings1);
+    PopupMenu1->addMenu(createEditGraphMenu(PopupMenu1));
+
+    connect(&settings, &SettingsDialog::okClicked, this, okClick);
+    connect(&settings, &SettingsDialog::cancelled, this, [this] { settingsCancelled(); });
+}
+
+void PlotWindow::ParametersClick() {
+    host_.showParameterWindow(analysisTag_);
+}
+
+void PlotWindow::SettingsClick() {
+    settingsDialog_->show();
+    settingsDialog_->raise();
+    setEnabled(false);
+}
+
+void PlotWindow::settingsCancelled() {
+    setEnabled(true);
+}
+
+PlotWindow::ManualScaling PlotWindow::applyManualScaling(const ScalingGroup& scaling,
+                                                         std::pair<double, double> abscissa) {
+    if (!scaling.manual()) {
+        return ManualScaling::Off;
+    }
+    const std::optional<ScalingGroup::Limits> limits = scaling.read();
+    if (!limits) {
+        host_.prompts().error("Enter numerical values for manual scaling");
+        settingsDialog_->show();
+        setEnabled(false);
+        return ManualScaling::Refused;
+    }
+    if (scaling.scminx != nullptr) {
+        abscissa = {limits->xMinimum, limits->xMaximum};
+    }
+    Manualscal(limits->yMinimum, limits->yMaximum, abscissa.first, abscissa.second);
+    return ManualScaling::Applied;
 }
 
 void StyleNewSeries(Tsp_XYLine& series, Tsp_Color colour) {

@@ -11,6 +11,8 @@
 
 #include "analysis/host/analysis_host.h"
 #include "plot/plot_config.h"
+#include "plot/window/scaling_group.h"
+#include "plot/window/settings_dialog.h"
 #include "plot/xy_line.h"
 #include "plot/xy_plot.h"
 
@@ -53,6 +55,10 @@ class PlotWindow : public QMainWindow {
     // The plot's pop-up menu; each window fills it.
     QMenu* PopupMenu1;
 
+    // The commands of an analysis window, made by attachSettings.
+    QAction* Parameters1 = nullptr;
+    QAction* Settings1 = nullptr;
+
     // The series the next run fills.
     Tsp_XYLine* data = nullptr;
 
@@ -75,6 +81,13 @@ class PlotWindow : public QMainWindow {
     void ChangeLineColorClick();
     // Applies the check mark of "Show &Grid" (which the menu toggles) to both grids.
     void ShowGridClick();
+
+    // Opens the parameter window under the analysis tag given to attachSettings.
+    void ParametersClick();
+    // Shows the settings dialog over this window, which stays disabled until OK or Cancel.
+    virtual void SettingsClick();
+    // "Cancel" or closing the settings dialog.
+    void settingsCancelled();
 
     // The values under a mouse position of the plot, as panels 0 and 1 show them.
     std::pair<double, double> readoutAt(int x, int y) const;
@@ -99,6 +112,21 @@ class PlotWindow : public QMainWindow {
     // The "&Edit Graph" sub-menu with the colour and grid commands.
     QMenu* createEditGraphMenu(QWidget* parent);
 
+    // Makes this the result window of an analysis with this settings dialog: the menus "&File"
+    // (Save Data As, Close) and "&Edit" with "&Parameters..." (the parameter window under
+    // analysisTag) and "&Settings...", the same two commands with "&Edit Graph" in the pop-up menu,
+    // and the dialog's OK running okClick. Further menus follow.
+    void attachSettings(SettingsDialog& settings, int analysisTag,
+                        const std::function<void()>& okClick);
+
+    enum class ManualScaling { Off, Applied, Refused };
+    // Applies the settings dialog's manual scaling: the ordinate from its edits, the abscissa from
+    // its edits or, for a group without them, from abscissa. Off (nothing changed) when the check
+    // box is off. Refused when an edit holds no number: that is reported, the dialog is shown again
+    // and this window disabled, and the run must not start.
+    ManualScaling applyManualScaling(const ScalingGroup& scaling,
+                                     std::pair<double, double> abscissa = {});
+
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -110,6 +138,8 @@ class PlotWindow : public QMainWindow {
     QList<QLabel*> panels_;
     Tsp_ReadoutOffsets readout_ = kStandardReadoutOffsets;
     bool lastRunFailed_ = false;
+    SettingsDialog* settingsDialog_ = nullptr;
+    int analysisTag_ = 0;
 };
 
 }  // namespace kalvora

@@ -3,9 +3,10 @@
 #include <cmath>
 #include <vector>
 
+#include "analysis/orbit/common/orbit_counts.h"
+#include "analysis/orbit/common/slider_positions.h"
 #include "analysis/orbit/delayplot/delay_plot_run.h"
 #include "analysis/orbit/phaseplot/phase_plot_run.h"
-#include "analysis/orbit/timeseries/orbit_counts.h"
 #include "analysis/orbit/timeseries/time_series_run.h"
 #include "core/noise.h"
 #include "tests/analysis/test_models.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/orbit/timeseries/orbit_counts.h"
+#include "analysis/orbit/common/orbit_counts.h"
 #include "core/model_step.h"
 
 namespace kalvora {

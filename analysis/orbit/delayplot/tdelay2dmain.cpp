@@ -4,7 +4,7 @@
 #include <QMenuBar>
 #include <algorithm>
 
-#include "analysis/orbit/timeseries/orbit_counts.h"
+#include "analysis/orbit/common/orbit_counts.h"
 #include "core/noise.h"
 #include "core/numbers.h"
 
@@ -15,46 +15,16 @@ Tdelay2Dmain::Tdelay2Dmain(AnalysisHost& host, Tdelay2dsettings& settings)
                  QSize(481, 432), {100, 100, 30, 40}),
       settings_(settings),
       plotted_(std::make_unique<Tsp_XYLine>()),
-      spare_(std::make_unique<Tsp_XYLine>()) {
+      spare_(std::make_unique<Tsp_XYLine>()),
+      sweep_(*this, settings.varying, [this] { ScrollBar1Change(); }) {
     StyleNewSeries(*plotted_, clBlue);
     StyleNewSeries(*spare_, clBlue);
     data = plotted_.get();
     label1->setFrameShape(QFrame::Box);
 
-    Parameters1 = new QAction(QStringLiteral("&Parameters..."), this);
-    Parameters1->setObjectName("Parameters1");
-    Settings1 = new QAction(QStringLiteral("&Settings..."), this);
-    Settings1->setObjectName("Settings1");
-    connect(Parameters1, &QAction::triggered, this, [this] { ParametersClick(); });
-    connect(Settings1, &QAction::triggered, this, [this] { SettingsClick(); });
     connect(SaveDataAs1, &QAction::triggered, this, [this] { SaveDataAs1Click(); });
-
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->setObjectName("File1");
-    file->addAction(SaveDataAs1);
-    file->addSeparator();
-    file->addAction(Close1);
-    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    edit->setObjectName("Edit1");
-    edit->addAction(Parameters1);
-    edit->addAction(Settings1);
-
-    PopupMenu1->addAction(Parameters1);
-    PopupMenu1->addAction(Settings1);
-    PopupMenu1->addMenu(createEditGraphMenu(PopupMenu1));
-
-    ScrollBar1 = new ParameterSlider(StatusBar1);
-    StatusBar1->addWidget(ScrollBar1, 1);
-    ScrollBar1->onUserMove = [this] { ScrollBar1Change(); };
-
-    connect(&settings_, &Tdelay2dsettings::okClicked, this, [this] { okbuttonClick(); });
-    connect(&settings_, &Tdelay2dsettings::cancelled, this, [this] { settingsCancelled(); });
-}
-
-void Tdelay2Dmain::showParameter() {
-    setPanelText(2, settings_.varying.par->currentText());
-    setPanelText(3,
-                 QString::fromStdString(FormatGeneral(settings_.varying.value(workspace()), 15)));
+    attachSettings(settings_, kAnalysisTag, [this] { okbuttonClick(); });
+    ScrollBar1 = sweep_.slider;
 }
 
 void Tdelay2Dmain::open() {
@@ -80,35 +50,20 @@ void Tdelay2Dmain::okbuttonClick() {
         const VaryingParameterGroup::Sweep sweep = settings_.varying.sweep();
         setEnabled(true);
         settings_.hide();
-        settings_.varying.store(workspace(), sweep.minimum);
+        sweep_.startAccepted(ws, sweep);
         if (!run()) {
             return;
         }
         Plot(*data, ws.errorFlag);
-        ScrollBar1->setParameterRange(static_cast<double>(sweep.minimum),
-                                      static_cast<double>(sweep.maximum));
-        // Only the first run of the new settings is computed: putting the slider back to its
-        // start is not a move of the user's.
-        ScrollBar1->moveWithoutRun(0);
-        settings_.varying.store(workspace(), ScrollBar1->currentParameter());
-        showParameter();
+        sweep_.finishAccepted(ws, sweep);
     });
 }
 
-void Tdelay2Dmain::settingsCancelled() {
-    setEnabled(true);
-}
-
 void Tdelay2Dmain::SettingsClick() {
-    settings_.show();
-    settings_.raise();
+    // The dialog shows the delay in steps of the last run.
     settings_.varp2->setValue(static_cast<int>(std::clamp<long long>(
         lastDelaySteps_, settings_.varp2->minimum(), settings_.varp2->maximum())));
-    setEnabled(false);
-}
-
-void Tdelay2Dmain::ParametersClick() {
-    host().showParameterWindow(kAnalysisTag);
+    PlotWindow::SettingsClick();
 }
 
 void Tdelay2Dmain::SaveDataAs1Click() {
@@ -117,12 +72,12 @@ void Tdelay2Dmain::SaveDataAs1Click() {
 
 void Tdelay2Dmain::ScrollBar1Change() {
     guarded([this] {
-        settings_.varying.store(workspace(), ScrollBar1->currentParameter());
+        sweep_.followSlider(workspace());
         if (!run()) {
             return;
         }
         Plot(*data, workspace().errorFlag);
-        showParameter();
+        sweep_.showParameter(workspace());
     });
 }
 
@@ -132,10 +87,7 @@ void Tdelay2Dmain::recomputeAfterAccept() {
     }
     guarded([this] {
         update();
-        const Extended value = settings_.varying.value(workspace());
-        setPanelText(3, QString::fromStdString(FormatGeneral(value, 15)));
-        ScrollBar1->widenTo(value);
-        ScrollBar1->showValue(value);
+        sweep_.followAcceptedValue(workspace());
         if (run()) {
             Plot(*data, workspace().errorFlag);
         }
@@ -145,20 +97,15 @@ void Tdelay2Dmain::recomputeAfterAccept() {
 bool Tdelay2Dmain::run() {
     ModelWorkspace& ws = workspace();
     Tsp_XYLine& series = *data;
-    ScrollBar1->setLargestPosition(settings_.varying.steps());
+    sweep_.prepareRun();
     PlotIni(settings_.PlotBoxes->isChecked(), settings_.ConnectPoints->isChecked(), series);
     const DelayPlotSettings settings = settings_.settings();
     const DelayPlotPlan plan = PlanDelayPlot(ws, settings);
-    if (settings_.scaling.manual()) {
-        const std::optional<ScalingGroup::Limits> limits = settings_.scaling.read();
-        if (!limits) {
-            host().prompts().error("Enter numerical values for manual scaling");
-            settings_.show();
-            setEnabled(false);
-            return false;
-        }
-        Manualscal(limits->yMinimum, limits->yMaximum, limits->xMinimum, limits->xMaximum);
-    } else {
+    const ManualScaling manual = applyManualScaling(settings_.scaling);
+    if (manual == ManualScaling::Refused) {
+        return false;
+    }
+    if (manual == ManualScaling::Off) {
         NotManualscal();
     }
     series.Reserve(static_cast<std::size_t>(plan.pointsPlotted));

@@ -3,9 +3,9 @@
 #include <QAction>
 #include <memory>
 
+#include "analysis/orbit/common/parameter_sweep.h"
 #include "analysis/orbit/delayplot/delay_plot_run.h"
 #include "analysis/orbit/delayplot/tdelay2dsettings.h"
-#include "analysis/orbit/phaseplot/parameter_slider.h"
 #include "plot/window/plot_window.h"
 
 namespace kalvora {
@@ -19,8 +19,6 @@ class Tdelay2Dmain : public PlotWindow {
 
     Tdelay2Dmain(AnalysisHost& host, Tdelay2dsettings& settings);
 
-    QAction* Parameters1;
-    QAction* Settings1;
     ParameterSlider* ScrollBar1;
 
     // The plotted series, and the spare empty one the picture export passes for the unused slots.
@@ -31,10 +29,7 @@ class Tdelay2Dmain : public PlotWindow {
     void open();
     // "OK" in the settings dialog.
     void okbuttonClick();
-    // "Cancel" or closing the settings dialog.
-    void settingsCancelled();
-    void SettingsClick();
-    void ParametersClick();
+    void SettingsClick() override;
     void SaveDataAs1Click();
     // A slider move by the user.
     void ScrollBar1Change();
@@ -48,11 +43,11 @@ class Tdelay2Dmain : public PlotWindow {
     // DelayPlotRun as the window performs it. False when the run was aborted (bad scaling limits),
     // which leaves the settings dialog shown and this window disabled.
     bool run();
-    void showParameter();
 
     Tdelay2dsettings& settings_;
     std::unique_ptr<Tsp_XYLine> plotted_;
     std::unique_ptr<Tsp_XYLine> spare_;
+    ParameterSweep sweep_;
     long long lastDelaySteps_ = 1;
 };
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "analysis/orbit/timeseries/orbit_counts.h"
+#include "analysis/orbit/common/orbit_counts.h"
 #include "core/model_step.h"
 
 namespace kalvora {
@@ -59,29 +59,6 @@ PhasePlotOutcome PhasePlotRun(ModelWorkspace& workspace, const PhasePlotSettings
         outcome.ySettled = std::fabs(previousY - state[y]) < 1e-13L;
     }
     return outcome;
-}
-
-Extended SliderParameterValue(Extended minimum, Extended maximum, int largestPosition,
-                              int position) {
-    if (largestPosition <= 0) {
-        return minimum;
-    }
-    return minimum + (maximum - minimum) / largestPosition * position;
-}
-
-int SliderPositionForValue(Extended value, Extended minimum, Extended maximum,
-                           int largestPosition) {
-    if (!(maximum > minimum) || largestPosition <= 0) {
-        return 0;
-    }
-    const Extended position = (value - minimum) / (maximum - minimum) * largestPosition;
-    if (!(position > 0)) {
-        return 0;  // also a NaN value
-    }
-    if (position >= largestPosition) {
-        return largestPosition;
-    }
-    return static_cast<int>(RoundHalfEven(position));
 }
 
 }  // namespace kalvora

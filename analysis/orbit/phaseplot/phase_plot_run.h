@@ -46,13 +46,4 @@ void PlanPhasePlot(const ModelWorkspace& workspace, const PhasePlotSettings& set
 PhasePlotOutcome PhasePlotRun(ModelWorkspace& workspace, const PhasePlotSettings& settings,
                               PhasePlotOrbit& orbit, bool continuation, PointSink& sink);
 
-// The varying parameter at a slider position: minimum + (maximum - minimum) / largest * position.
-// A slider without steps (largest 0) stands at the minimum.
-Extended SliderParameterValue(Extended minimum, Extended maximum, int largestPosition,
-                              int position);
-
-// The slider position that shows value within minimum .. maximum, rounded and clamped to
-// 0 .. largest. An empty range puts the slider at 0.
-int SliderPositionForValue(Extended value, Extended minimum, Extended maximum, int largestPosition);
-
 }  // namespace kalvora

@@ -1,48 +1,28 @@
 #include "analysis/orbit/phaseplot/tform2dsettings.h"
 
-#include <QEvent>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QVBoxLayout>
-
 #include "core/numbers.h"
 #include "plot/window/model_lists.h"
 
 namespace kalvora {
 
 Tform2dsettings::Tform2dsettings(const ModelWorkspace& workspace)
-    : varying(this, workspace), scaling(this, true), workspace_(workspace) {
-    setObjectName("Tform2dsettings");
-    setWindowTitle(QStringLiteral("Settings Phase Plot"));
-    setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint);
-
-    auto* settingsGroup = new QGroupBox(QStringLiteral("Settings"), this);
-    settingsGroup->setObjectName("GroupBox1");
-    auto* grid = new QGridLayout(settingsGroup);
+    : SettingsDialog(workspace, "Tform2dsettings", QStringLiteral("Settings Phase Plot")),
+      varying(this, workspace),
+      scaling(this, true) {
     varp1 = new QComboBox(settingsGroup);
     varp1->setObjectName("varp1");
     varp2 = new QComboBox(settingsGroup);
     varp2->setObjectName("varp2");
     Label1 = new QLabel(QStringLiteral("# Points Plotted"), settingsGroup);
     Label2 = new QLabel(QStringLiteral("# Points Not Plotted"), settingsGroup);
-    SpinEdit1 = new QSpinBox(settingsGroup);
-    SpinEdit1->setObjectName("SpinEdit1");
-    SpinEdit1->setRange(2, 10000000);
-    SpinEdit1->setValue(10000);
-    SpinEdit2 = new QSpinBox(settingsGroup);
-    SpinEdit2->setObjectName("SpinEdit2");
-    SpinEdit2->setRange(0, 100000);
-    SpinEdit2->setValue(1000);
-    timeedit1 = new QLineEdit(QStringLiteral("1"), settingsGroup);
-    timeedit1->setObjectName("timeedit1");
-    timeedit2 = new QLineEdit(QStringLiteral("50"), settingsGroup);
-    timeedit2->setObjectName("timeedit2");
-    plotboxes = new QCheckBox(QStringLiteral("       Plot Squares"), settingsGroup);
-    plotboxes->setObjectName("plotboxes");
-    connect = new QCheckBox(QStringLiteral("       Connect Points"), settingsGroup);
-    connect->setObjectName("connect");
+    SpinEdit1 = addSpinEdit("SpinEdit1", 2, 10000000, 10000);
+    SpinEdit2 = addSpinEdit("SpinEdit2", 0, 100000, 1000);
+    timeedit1 = addLineEdit("timeedit1", "1");
+    timeedit2 = addLineEdit("timeedit2", "50");
+    plotboxes = addCheckBox(QStringLiteral("       Plot Squares"), "plotboxes");
+    connect = addCheckBox(QStringLiteral("       Connect Points"), "connect");
 
+    QGridLayout* grid = settingsGrid;
     grid->addWidget(new QLabel(QStringLiteral("Variable X-axis"), settingsGroup), 0, 0);
     grid->addWidget(varp1, 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("Variable Y-axis"), settingsGroup), 1, 0);
@@ -57,27 +37,7 @@ Tform2dsettings::Tform2dsettings(const ModelWorkspace& workspace)
     grid->addWidget(plotboxes, 4, 0, 1, 2);
     grid->addWidget(connect, 5, 0, 1, 2);
 
-    okbutton = new QPushButton(QStringLiteral("OK"), this);
-    okbutton->setObjectName("okbutton");
-    okbutton->setDefault(true);
-    cancelbutton = new QPushButton(QStringLiteral("Cancel"), this);
-    cancelbutton->setObjectName("cancelbutton");
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(okbutton);
-    buttons->addWidget(cancelbutton);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(settingsGroup);
-    layout->addWidget(varying.group);
-    layout->addWidget(scaling.ManScal);
-    layout->addWidget(scaling.group);
-    layout->addLayout(buttons);
-
-    QObject::connect(okbutton, &QPushButton::clicked, this, &Tform2dsettings::okClicked);
-    QObject::connect(cancelbutton, &QPushButton::clicked, this, &Tform2dsettings::reject);
-
-    FormActivate();
-    setFixedSize(sizeHint().expandedTo(QSize(235, 522)));
+    finishLayout({varying.group, scaling.ManScal, scaling.group}, QSize(235, 522));
 }
 
 void Tform2dsettings::fill() {
@@ -89,24 +49,8 @@ void Tform2dsettings::fill() {
 }
 
 void Tform2dsettings::FormActivate() {
-    const bool discrete = workspace_.discrete;
-    SpinEdit1->setVisible(discrete);
-    SpinEdit2->setVisible(discrete);
-    timeedit1->setVisible(!discrete);
-    timeedit2->setVisible(!discrete);
-    Label1->setText(discrete ? QStringLiteral("# Points Plotted :")
-                             : QStringLiteral("Start plotting at time :"));
-    Label2->setText(discrete ? QStringLiteral("# Points Not Plotted :")
-                             : QStringLiteral("End plotting at time :"));
-    if (discrete) {
-        plotboxes->setEnabled(true);
-        connect->setEnabled(true);
-    } else {
-        // A continuous orbit is a curve: its points are always joined.
-        plotboxes->setChecked(false);
-        connect->setChecked(true);
-        connect->setEnabled(false);
-    }
+    showModelKind({SpinEdit1, SpinEdit2}, {timeedit1, timeedit2}, Label1, Label2, plotboxes,
+                  connect);
     scaling.ManScalClick();
 }
 
@@ -123,21 +67,8 @@ PhasePlotSettings Tform2dsettings::settings() const {
     return settings;
 }
 
-void Tform2dsettings::showEvent(QShowEvent* event) {
-    FormActivate();
-    QDialog::showEvent(event);
-}
-
-void Tform2dsettings::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
-        FormActivate();
-    }
-    QDialog::changeEvent(event);
-}
-
-void Tform2dsettings::reject() {
-    hide();
-    emit cancelled();
+void Tform2dsettings::resetOnResultClose() {
+    scaling.resetOnClose();
 }
 
 }  // namespace kalvora

@@ -1,22 +1,17 @@
 #pragma once
 
-#include <QCheckBox>
 #include <QComboBox>
-#include <QDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QSpinBox>
 
+#include "analysis/orbit/common/varying_parameter_group.h"
 #include "analysis/orbit/phaseplot/phase_plot_run.h"
-#include "analysis/orbit/phaseplot/varying_parameter_group.h"
 #include "plot/window/scaling_group.h"
+#include "plot/window/settings_dialog.h"
 
 namespace kalvora {
 
 // "Settings Phase Plot": the two variables, the counts (discrete) or the interval (continuous), the
 // point style, the manual ranges and the parameter the slider sweeps.
-class Tform2dsettings : public QDialog {
+class Tform2dsettings : public SettingsDialog {
     Q_OBJECT
   public:
     explicit Tform2dsettings(const ModelWorkspace& workspace);
@@ -33,29 +28,15 @@ class Tform2dsettings : public QDialog {
     QCheckBox* connect;
     VaryingParameterGroup varying;
     ScalingGroup scaling;
-    QPushButton* okbutton;
-    QPushButton* cancelbutton;
 
     // Refills the three lists, writes the first parameter's value into both bounds and selects the
     // first variable for X and the second for Y.
     void fill();
-    // Shows the controls of the model's kind (run on every activation).
-    void FormActivate();
+    void FormActivate() override;
     // The settings as the controls hold them now; raises the conversion error of a bad S or E.
     PhasePlotSettings settings() const;
-
-  signals:
-    void okClicked();
-    void cancelled();
-
-  protected:
-    void showEvent(QShowEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    // Cancel, Escape and the close box: the result window is enabled again, nothing else.
-    void reject() override;
-
-  private:
-    const ModelWorkspace& workspace_;
+    // The state after closing the result window.
+    void resetOnResultClose();
 };
 
 }  // namespace kalvora

@@ -3,7 +3,7 @@
 #include <QCloseEvent>
 #include <QMenuBar>
 
-#include "analysis/orbit/timeseries/orbit_counts.h"
+#include "analysis/orbit/common/orbit_counts.h"
 #include "core/noise.h"
 #include "core/numbers.h"
 
@@ -12,49 +12,20 @@ namespace kalvora {
 Tplot2Dmain::Tplot2Dmain(AnalysisHost& host, Tform2dsettings& settings)
     : SlotPlotWindow(host, QStringLiteral("Tplot2Dmain"), QStringLiteral("Phase Plot"),
                      QSize(481, 432), {100, 100, 30, 40}),
-      settings_(settings) {
+      settings_(settings),
+      sweep_(*this, settings.varying, [this] { ScrollBar1Change(); }) {
     // Slider moves repaint many points; painting straight to the screen saves a buffer copy.
     graph->SetBufferedDisplay(false);
 
-    Parameters1 = new QAction(QStringLiteral("&Parameters..."), this);
-    Parameters1->setObjectName("Parameters1");
-    Settings1 = new QAction(QStringLiteral("&Settings..."), this);
-    Settings1->setObjectName("Settings1");
     NextIterationSet1 = new QAction(QStringLiteral("&Next Iteration Set"), this);
     NextIterationSet1->setObjectName("NextIterationSet1");
-    connect(Parameters1, &QAction::triggered, this, [this] { ParametersClick(); });
-    connect(Settings1, &QAction::triggered, this, [this] { SettingsClick(); });
     connect(NextIterationSet1, &QAction::triggered, this, [this] { NextIterationSetClick(); });
 
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->setObjectName("File1");
-    file->addAction(SaveDataAs1);
-    file->addSeparator();
-    file->addAction(Close1);
-    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    edit->setObjectName("Edit1");
-    edit->addAction(Parameters1);
-    edit->addAction(Settings1);
+    attachSettings(settings_, kAnalysisTag, [this] { okbuttonClick(); });
     menuBar()->addMenu(MultiPlot1);
     menuBar()->addAction(NextIterationSet1);
 
-    PopupMenu1->addAction(Parameters1);
-    PopupMenu1->addAction(Settings1);
-    PopupMenu1->addMenu(createEditGraphMenu(PopupMenu1));
-
-    // The slider shares the status bar's row, right of the readout and parameter panels.
-    ScrollBar1 = new ParameterSlider(StatusBar1);
-    StatusBar1->addWidget(ScrollBar1, 1);
-    ScrollBar1->onUserMove = [this] { ScrollBar1Change(); };
-
-    connect(&settings_, &Tform2dsettings::okClicked, this, [this] { okbuttonClick(); });
-    connect(&settings_, &Tform2dsettings::cancelled, this, [this] { settingsCancelled(); });
-}
-
-void Tplot2Dmain::showParameter() {
-    setPanelText(2, settings_.varying.par->currentText());
-    setPanelText(3,
-                 QString::fromStdString(FormatGeneral(settings_.varying.value(workspace()), 15)));
+    ScrollBar1 = sweep_.slider;
 }
 
 void Tplot2Dmain::open() {
@@ -82,34 +53,14 @@ void Tplot2Dmain::okbuttonClick() {
         setEnabled(true);
         settings_.hide();
         markCurrentSlotFilled();
-        settings_.varying.store(workspace(), sweep.minimum);
+        sweep_.startAccepted(ws, sweep);
         if (!run()) {
             return;
         }
         Plot(*data, ws.errorFlag);
-        ScrollBar1->setParameterRange(static_cast<double>(sweep.minimum),
-                                      static_cast<double>(sweep.maximum));
-        // Only the first run of the new settings is computed: putting the slider back to its
-        // start is not a move of the user's.
-        ScrollBar1->moveWithoutRun(0);
-        settings_.varying.store(workspace(), ScrollBar1->currentParameter());
-        showParameter();
+        sweep_.finishAccepted(ws, sweep);
         continuation_ = false;
     });
-}
-
-void Tplot2Dmain::settingsCancelled() {
-    setEnabled(true);
-}
-
-void Tplot2Dmain::SettingsClick() {
-    settings_.show();
-    settings_.raise();
-    setEnabled(false);
-}
-
-void Tplot2Dmain::ParametersClick() {
-    host().showParameterWindow(kAnalysisTag);
 }
 
 void Tplot2Dmain::startRunIntoSlot() {
@@ -131,12 +82,12 @@ void Tplot2Dmain::NextIterationSetClick() {
 
 void Tplot2Dmain::ScrollBar1Change() {
     guarded([this] {
-        settings_.varying.store(workspace(), ScrollBar1->currentParameter());
+        sweep_.followSlider(workspace());
         if (!run()) {
             return;
         }
         Plot(*data, workspace().errorFlag);
-        showParameter();
+        sweep_.showParameter(workspace());
         continuation_ = false;
     });
 }
@@ -147,10 +98,7 @@ void Tplot2Dmain::recomputeAfterAccept() {
     }
     guarded([this] {
         update();
-        const Extended value = settings_.varying.value(workspace());
-        setPanelText(3, QString::fromStdString(FormatGeneral(value, 15)));
-        ScrollBar1->widenTo(value);
-        ScrollBar1->showValue(value);
+        sweep_.followAcceptedValue(workspace());
         markCurrentSlotFilled();
         const bool completed = run();
         continuation_ = false;
@@ -163,7 +111,7 @@ void Tplot2Dmain::recomputeAfterAccept() {
 bool Tplot2Dmain::run() {
     ModelWorkspace& ws = workspace();
     Tsp_XYLine& series = *data;
-    ScrollBar1->setLargestPosition(settings_.varying.steps());
+    sweep_.prepareRun();
     const PhasePlotSettings settings = continuation_ ? PhasePlotSettings{} : settings_.settings();
     if (!continuation_) {
         PlotIni(settings_.plotboxes->isChecked(), settings_.connect->isChecked(), series);
@@ -171,16 +119,11 @@ bool Tplot2Dmain::run() {
         // when the run really starts.
         PhasePlotOrbit planned = orbit_;
         PlanPhasePlot(ws, settings, planned);
-        if (settings_.scaling.manual()) {
-            const std::optional<ScalingGroup::Limits> limits = settings_.scaling.read();
-            if (!limits) {
-                host().prompts().error("Enter numerical values for manual scaling");
-                settings_.show();
-                setEnabled(false);
-                return false;
-            }
-            Manualscal(limits->yMinimum, limits->yMaximum, limits->xMinimum, limits->xMaximum);
-        } else {
+        const ManualScaling manual = applyManualScaling(settings_.scaling);
+        if (manual == ManualScaling::Refused) {
+            return false;
+        }
+        if (manual == ManualScaling::Off) {
             NotManualscal();
         }
         series.Reserve(static_cast<std::size_t>(planned.pointsPlotted));
@@ -199,7 +142,7 @@ bool Tplot2Dmain::run() {
 
 void Tplot2Dmain::closeEvent(QCloseEvent* event) {
     SlotPlotWindow::closeEvent(event);
-    settings_.scaling.resetOnClose();
+    settings_.resetOnResultClose();
     host().setAnalysisTag(0);
     host().enableAllWindows();
 }

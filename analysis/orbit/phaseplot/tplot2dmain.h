@@ -1,9 +1,8 @@
 #pragma once
 
 #include <QAction>
-#include <QMenu>
 
-#include "analysis/orbit/phaseplot/parameter_slider.h"
+#include "analysis/orbit/common/parameter_sweep.h"
 #include "analysis/orbit/phaseplot/phase_plot_run.h"
 #include "analysis/orbit/phaseplot/tform2dsettings.h"
 #include "plot/window/slot_plot_window.h"
@@ -19,8 +18,6 @@ class Tplot2Dmain : public SlotPlotWindow {
 
     Tplot2Dmain(AnalysisHost& host, Tform2dsettings& settings);
 
-    QAction* Parameters1;
-    QAction* Settings1;
     QAction* NextIterationSet1;
     ParameterSlider* ScrollBar1;
 
@@ -28,10 +25,6 @@ class Tplot2Dmain : public SlotPlotWindow {
     void open();
     // "OK" in the settings dialog.
     void okbuttonClick();
-    // "Cancel" or closing the settings dialog.
-    void settingsCancelled();
-    void SettingsClick();
-    void ParametersClick();
     void NextIterationSetClick();
     // A slider move by the user.
     void ScrollBar1Change();
@@ -52,10 +45,9 @@ class Tplot2Dmain : public SlotPlotWindow {
     // was aborted (bad scaling limits), which leaves the settings dialog shown and this window
     // disabled.
     bool run();
-    // The varying parameter's value and name in status panels 2 and 3.
-    void showParameter();
 
     Tform2dsettings& settings_;
+    ParameterSweep sweep_;
     PhasePlotOrbit orbit_;
     bool continuation_ = false;
 };

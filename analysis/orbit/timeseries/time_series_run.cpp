@@ -1,6 +1,6 @@
 #include "analysis/orbit/timeseries/time_series_run.h"
 
-#include "analysis/orbit/timeseries/orbit_counts.h"
+#include "analysis/orbit/common/orbit_counts.h"
 #include "core/model_step.h"
 
 namespace kalvora {

@@ -3,17 +3,11 @@
 #include <QCloseEvent>
 #include <QMenuBar>
 
-#include "analysis/orbit/timeseries/orbit_counts.h"
+#include "analysis/orbit/common/orbit_counts.h"
 #include "core/noise.h"
 #include "core/numbers.h"
 
 namespace kalvora {
-
-namespace {
-
-constexpr int kTimeSeriesTag = 1;
-
-}  // namespace
 
 Ttimeform::Ttimeform(AnalysisHost& host, Ttimeform2& settings)
     : SlotPlotWindow(host, QStringLiteral("Ttimeform"), QStringLiteral("Timeseries Plot"),
@@ -22,30 +16,8 @@ Ttimeform::Ttimeform(AnalysisHost& host, Ttimeform2& settings)
     // Time labels are wide: this window's readout frame differs from the other windows'.
     setReadoutOffsets(kTimeSeriesReadoutOffsets);
 
-    Parameters1 = new QAction(QStringLiteral("&Parameters..."), this);
-    Parameters1->setObjectName("Parameters1");
-    Settings1 = new QAction(QStringLiteral("&Settings..."), this);
-    Settings1->setObjectName("Settings1");
-    connect(Parameters1, &QAction::triggered, this, [this] { ParametersClick(); });
-    connect(Settings1, &QAction::triggered, this, [this] { SettingsClick(); });
-
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->setObjectName("File1");
-    file->addAction(SaveDataAs1);
-    file->addSeparator();
-    file->addAction(Close1);
-    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    edit->setObjectName("Edit1");
-    edit->addAction(Parameters1);
-    edit->addAction(Settings1);
+    attachSettings(settings_, kAnalysisTag, [this] { okbuttonClick(); });
     menuBar()->addMenu(MultiPlot1);
-
-    PopupMenu1->addAction(Parameters1);
-    PopupMenu1->addAction(Settings1);
-    PopupMenu1->addMenu(createEditGraphMenu(PopupMenu1));
-
-    connect(&settings_, &Ttimeform2::okClicked, this, [this] { okbuttonClick(); });
-    connect(&settings_, &Ttimeform2::cancelled, this, [this] { settingsCancelled(); });
 }
 
 void Ttimeform::open() {
@@ -76,20 +48,6 @@ void Ttimeform::okbuttonClick() {
     });
 }
 
-void Ttimeform::settingsCancelled() {
-    setEnabled(true);
-}
-
-void Ttimeform::SettingsClick() {
-    settings_.show();
-    settings_.raise();
-    setEnabled(false);
-}
-
-void Ttimeform::ParametersClick() {
-    host().showParameterWindow(kTimeSeriesTag);
-}
-
 void Ttimeform::startRunIntoSlot() {
     SettingsClick();
 }
@@ -115,16 +73,11 @@ bool Ttimeform::run() {
     const TimeSeriesPlan plan = PlanTimeSeries(ws, settings);
     const double start = static_cast<double>(plan.start);
     const double end = static_cast<double>(plan.end);
-    if (settings_.scaling.manual()) {
-        const std::optional<ScalingGroup::Limits> limits = settings_.scaling.read();
-        if (!limits) {
-            host().prompts().error("Enter numerical values for manual scaling");
-            settings_.show();
-            setEnabled(false);
-            return false;
-        }
-        Manualscal(limits->yMinimum, limits->yMaximum, start, end);
-    } else {
+    const ManualScaling manual = applyManualScaling(settings_.scaling, {start, end});
+    if (manual == ManualScaling::Refused) {
+        return false;
+    }
+    if (manual == ManualScaling::Off) {
         // Time is always shown exactly over the requested interval; the values follow the data.
         graph->LeftAxis().SetAutoMin(true);
         graph->LeftAxis().SetAutoMax(true);

@@ -1,8 +1,5 @@
 #pragma once
 
-#include <QAction>
-#include <QMenu>
-
 #include "analysis/orbit/timeseries/ttimeform2.h"
 #include "plot/window/slot_plot_window.h"
 
@@ -12,19 +9,14 @@ namespace kalvora {
 class Ttimeform : public SlotPlotWindow {
     Q_OBJECT
   public:
-    Ttimeform(AnalysisHost& host, Ttimeform2& settings);
+    static constexpr int kAnalysisTag = 1;
 
-    QAction* Parameters1;
-    QAction* Settings1;
+    Ttimeform(AnalysisHost& host, Ttimeform2& settings);
 
     // The main-window command: empty the slots, refill the variables, show the settings.
     void open();
     // "OK" in the settings dialog.
     void okbuttonClick();
-    // "Cancel" or closing the settings dialog.
-    void settingsCancelled();
-    void SettingsClick();
-    void ParametersClick();
     // Accept in the parameter window while this window is visible and opened it (tag 1).
     void recomputeAfterAccept();
 

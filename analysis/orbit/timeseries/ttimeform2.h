@@ -1,20 +1,16 @@
 #pragma once
 
 #include <QComboBox>
-#include <QDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QSpinBox>
 
 #include "analysis/orbit/timeseries/time_series_run.h"
 #include "plot/window/scaling_group.h"
+#include "plot/window/settings_dialog.h"
 
 namespace kalvora {
 
 // "Settings Time Series": the variable, the counts (discrete) or the interval (continuous), the
 // point style and the manual y range. The result window reacts to its OK and Cancel.
-class Ttimeform2 : public QDialog {
+class Ttimeform2 : public SettingsDialog {
     Q_OBJECT
   public:
     explicit Ttimeform2(const ModelWorkspace& workspace);
@@ -31,30 +27,14 @@ class Ttimeform2 : public QDialog {
     QCheckBox* CheckBox1;
     QCheckBox* ConnPoints;
     ScalingGroup scaling;
-    QPushButton* okbutton;
-    QPushButton* cancelbutton;
 
     // The variable list: the model's variables, then its auxiliary variables.
     void fillVariables();
-    // Shows the controls of the model's kind (run on every activation).
-    void FormActivate();
+    void FormActivate() override;
     // The settings as the controls hold them now; raises the conversion error of a bad S or E.
     TimeSeriesSettings settings() const;
     // The state after closing the result window.
     void resetOnResultClose();
-
-  signals:
-    void okClicked();
-    void cancelled();
-
-  protected:
-    void showEvent(QShowEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    // Cancel, Escape and the close box: the result window is enabled again, nothing else.
-    void reject() override;
-
-  private:
-    const ModelWorkspace& workspace_;
 };
 
 }  // namespace kalvora

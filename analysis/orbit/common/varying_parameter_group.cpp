@@ -1,4 +1,4 @@
-#include "analysis/orbit/phaseplot/varying_parameter_group.h"
+#include "analysis/orbit/common/varying_parameter_group.h"
 
 #include <QFormLayout>
 #include <QLabel>

@@ -1,8 +1,8 @@
-#include "analysis/orbit/phaseplot/parameter_slider.h"
+#include "analysis/orbit/common/parameter_slider.h"
 
 #include <stdexcept>
 
-#include "analysis/orbit/phaseplot/phase_plot_run.h"
+#include "analysis/orbit/common/slider_positions.h"
 
 namespace kalvora {
 

@@ -1,4 +1,4 @@
-#include "analysis/orbit/timeseries/orbit_counts.h"
+#include "analysis/orbit/common/orbit_counts.h"
 
 #include <algorithm>
 #include <cmath>

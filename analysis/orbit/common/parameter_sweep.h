@@ -1,0 +1,43 @@
+#pragma once
+
+#include <functional>
+
+#include "analysis/orbit/common/parameter_slider.h"
+#include "analysis/orbit/common/varying_parameter_group.h"
+#include "plot/window/plot_window.h"
+
+namespace kalvora {
+
+// The parameter sweep of an orbit window: the slider beside the status panels, the varying
+// parameter of the settings dialog that it moves, and status panels 2 and 3, which name the
+// parameter and show its value. The window runs the computation; this keeps the parameter, the
+// slider and the panels in step around the runs.
+class ParameterSweep {
+  public:
+    // Puts the slider into the window's status bar; onUserMove runs for every move by the user.
+    ParameterSweep(PlotWindow& window, const VaryingParameterGroup& varying,
+                   std::function<void()> onUserMove);
+
+    ParameterSlider* slider;
+
+    // Before every run: the slider takes the dialog's step count (refusing a count below 1).
+    void prepareRun();
+    // OK in the settings dialog, before the first run: the parameter starts at the lower bound.
+    void startAccepted(ModelWorkspace& workspace, const VaryingParameterGroup::Sweep& sweep);
+    // After that run: the slider spans the bounds and goes back to its start without running
+    // (only the first run of new settings is computed), and the parameter and panels follow it.
+    void finishAccepted(ModelWorkspace& workspace, const VaryingParameterGroup::Sweep& sweep);
+    // A move by the user, before the run: the parameter where the slider stands.
+    void followSlider(ModelWorkspace& workspace);
+    // Accept in the parameter window, before the run: shows the accepted value, widens the range
+    // to hold it and puts the slider there without running.
+    void followAcceptedValue(const ModelWorkspace& workspace);
+    // The parameter's name and value in panels 2 and 3.
+    void showParameter(const ModelWorkspace& workspace);
+
+  private:
+    PlotWindow& window_;
+    const VaryingParameterGroup& varying_;
+};
+
+}  // namespace kalvora

@@ -1,0 +1,109 @@
+#include "plot/window/settings_dialog.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+namespace kalvora {
+
+SettingsDialog::SettingsDialog(const ModelWorkspace& workspace, const char* objectName,
+                               const QString& caption)
+    : workspace_(workspace) {
+    setObjectName(objectName);
+    setWindowTitle(caption);
+    setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint);
+    settingsGroup = new QGroupBox(QStringLiteral("Settings"), this);
+    settingsGroup->setObjectName("GroupBox1");
+    settingsGrid = new QGridLayout(settingsGroup);
+}
+
+QSpinBox* SettingsDialog::addSpinEdit(const char* name, int minimum, int maximum, int value) {
+    auto* spin = new QSpinBox(settingsGroup);
+    spin->setObjectName(name);
+    spin->setRange(minimum, maximum);
+    spin->setValue(value);
+    return spin;
+}
+
+QLineEdit* SettingsDialog::addLineEdit(const char* name, const char* text) {
+    auto* edit = new QLineEdit(QString::fromLatin1(text), settingsGroup);
+    edit->setObjectName(name);
+    return edit;
+}
+
+QCheckBox* SettingsDialog::addCheckBox(const QString& caption, const char* name) {
+    auto* box = new QCheckBox(caption, settingsGroup);
+    box->setObjectName(name);
+    return box;
+}
+
+void SettingsDialog::finishLayout(std::initializer_list<QWidget*> groups,
+                                  const QSize& minimumSize) {
+    // The buttons are made last so that they come last in the tab order as well.
+    okbutton = new QPushButton(QStringLiteral("OK"), this);
+    okbutton->setObjectName("okbutton");
+    okbutton->setDefault(true);
+    cancelbutton = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelbutton->setObjectName("cancelbutton");
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(okbutton);
+    buttons->addWidget(cancelbutton);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(settingsGroup);
+    for (QWidget* group : groups) {
+        layout->addWidget(group);
+    }
+    layout->addLayout(buttons);
+
+    connect(okbutton, &QPushButton::clicked, this, &SettingsDialog::okClicked);
+    connect(cancelbutton, &QPushButton::clicked, this, &SettingsDialog::reject);
+
+    FormActivate();
+    setFixedSize(sizeHint().expandedTo(minimumSize));
+}
+
+bool SettingsDialog::showModelKind(std::initializer_list<QWidget*> discreteOnly,
+                                   std::initializer_list<QWidget*> continuousOnly, QLabel* firstRow,
+                                   QLabel* secondRow, QCheckBox* plotSquares,
+                                   QCheckBox* connectPoints) {
+    const bool discrete = workspace_.discrete;
+    for (QWidget* control : discreteOnly) {
+        control->setVisible(discrete);
+    }
+    for (QWidget* control : continuousOnly) {
+        control->setVisible(!discrete);
+    }
+    firstRow->setText(discrete ? QStringLiteral("# Points Plotted :")
+                               : QStringLiteral("Start plotting at time :"));
+    secondRow->setText(discrete ? QStringLiteral("# Points Not Plotted :")
+                                : QStringLiteral("End plotting at time :"));
+    if (discrete) {
+        connectPoints->setEnabled(true);
+    } else {
+        // A continuous orbit is a curve: its points are always joined.
+        plotSquares->setChecked(false);
+        connectPoints->setChecked(true);
+        connectPoints->setEnabled(false);
+    }
+    return discrete;
+}
+
+void SettingsDialog::showEvent(QShowEvent* event) {
+    FormActivate();
+    QDialog::showEvent(event);
+}
+
+void SettingsDialog::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        FormActivate();
+    }
+    QDialog::changeEvent(event);
+}
+
+void SettingsDialog::reject() {
+    hide();
+    emit cancelled();
+}
+
+}  // namespace kalvora

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <initializer_list>
+
+#include "core/model_workspace.h"
+
+namespace kalvora {
+
+// The frame every settings dialog of an analysis window shares: a fixed-size dialog that stays on
+// top, its group "Settings", OK and Cancel, and the controls of the model's kind shown again on
+// every activation (the model may have changed kind while the dialog was hidden). OK only
+// announces itself: the result window decides whether the settings can run.
+class SettingsDialog : public QDialog {
+    Q_OBJECT
+  public:
+    QPushButton* okbutton = nullptr;
+    QPushButton* cancelbutton = nullptr;
+
+    // Shows the controls of the model's kind (run on every activation).
+    virtual void FormActivate() = 0;
+
+  signals:
+    void okClicked();
+    void cancelled();
+
+  protected:
+    SettingsDialog(const ModelWorkspace& workspace, const char* objectName, const QString& caption);
+
+    // The controls of the group "Settings", named, with their range or text and default.
+    QSpinBox* addSpinEdit(const char* name, int minimum, int maximum, int value);
+    QLineEdit* addLineEdit(const char* name, const char* text);
+    QCheckBox* addCheckBox(const QString& caption, const char* name);
+
+    // Stacks the group "Settings", the given groups and the buttons OK and Cancel, shows the
+    // controls of the model's kind and fixes the size at the layout's size, but at least
+    // minimumSize.
+    void finishLayout(std::initializer_list<QWidget*> groups, const QSize& minimumSize = QSize());
+
+    // The rows shared by the orbit dialogs: the count controls of a discrete model or the time
+    // controls of a continuous one, the two row captions that go with them, and the point style,
+    // which a continuous model always draws as a joined curve. Returns whether the model is
+    // discrete.
+    bool showModelKind(std::initializer_list<QWidget*> discreteOnly,
+                       std::initializer_list<QWidget*> continuousOnly, QLabel* firstRow,
+                       QLabel* secondRow, QCheckBox* plotSquares, QCheckBox* connectPoints);
+
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    // Cancel, Escape and the close box: the result window is enabled again, nothing else.
+    void reject() override;
+
+    QGroupBox* settingsGroup;
+    QGridLayout* settingsGrid;
+    const ModelWorkspace& workspace_;
+};
+
+}  // namespace kalvora
