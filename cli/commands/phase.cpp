@@ -1,35 +1,18 @@
 // kalvora-cli phase: an orbit in the plane of two variables, as the "Phase Plot" window computes
 // it.
 
+#include <tuple>
+
 #include "analysis/orbit/phaseplot/phase_plot_run.h"
-#include "analysis/orbit/timeseries/orbit_counts.h"
-#include "cli/cli_common.h"
+#include "cli/commands/series_command.h"
 #include "core/noise.h"
-#include "plot/window/data_file_writer.h"
-#include "plot/window/plot_picture.h"
 #include "plot/window/plot_window.h"
 
 namespace kalvora::cli {
 namespace {
 
-int StateEntryOption(const ModelWorkspace& ws, const Arguments& arguments,
-                     const std::string& option) {
-    const std::optional<std::string> name = arguments.value(option);
-    if (!name) {
-        throw UsageError(option + " NAME is required");
-    }
-    const int entry = StateEntryOf(ws, *name);
-    if (entry == 0) {
-        throw UsageError(option + ": the model has no variable '" + *name + "'");
-    }
-    return entry;
-}
-
 int RunPhase(const Arguments& arguments) {
-    arguments.requirePositional(1, "one model file MODEL.mod");
-    // Checked before the run, so that a bad size costs no computation.
-    const PictureSize size =
-        arguments.has("--size") ? ParsePictureSize(*arguments.value("--size")) : PictureSize{};
+    const PictureSize size = CheckSeriesCommandLine(arguments);
     ModelSession session;
     PrepareModel(session, arguments);
     ModelWorkspace& ws = session.ws;
@@ -37,47 +20,24 @@ int RunPhase(const Arguments& arguments) {
     PhasePlotSettings settings;
     settings.xVariable = StateEntryOption(ws, arguments, "--x");
     settings.yVariable = StateEntryOption(ws, arguments, "--y");
+    RefuseOtherKindOptions(arguments, ws.discrete, {"--points", "--skip"}, {"--from", "--to"});
     if (ws.discrete) {
-        if (arguments.has("--from") || arguments.has("--to")) {
-            throw UsageError(
-                "--from and --to apply to continuous models; use --points and "
-                "--skip for this discrete model");
-        }
         settings.pointsPlotted = arguments.integer("--points", 10000, 2, 10000000);
         settings.pointsNotPlotted = arguments.integer("--skip", 1000, 0, 100000);
     } else {
-        if (arguments.has("--points") || arguments.has("--skip")) {
-            throw UsageError(
-                "--points and --skip apply to discrete models; use --from and --to "
-                "for this continuous model");
-        }
-        settings.startTime = arguments.number("--from", 1);
-        settings.endTime = arguments.number("--to", 50);
-        if (!ContinuousIntervalValid(settings.startTime, settings.endTime, ws.stepSize)) {
-            throw UsageError(
-                "--from and --to: the interval must start at 0 or later and hold "
-                "more than three steps");
-        }
+        std::tie(settings.startTime, settings.endTime) = IntervalOptions(arguments, ws, 1, 50);
     }
 
     ReseedIfFixed(ws);
     Tsp_XYLine series;
     PhasePlotOrbit orbit;
     const PhasePlotOutcome outcome = PhasePlotRun(ws, settings, orbit, false, series);
-    Output output(arguments);
-    WriteDataLines(output.stream(), series.XValues(), series.YValues());
-    output.commit();
-    if (arguments.has("--png")) {
-        // As the window: single-pixel points (joined for a continuous model), and a visible frame
-        // around an orbit that has settled on a fixed point.
-        StyleNewSeries(series, clBlue);
-        StyleRunSeries(series, false, !ws.discrete);
-        SaveSeriesPicture(*arguments.value("--png"), series, size, outcome.failed,
-                          [&](Tsp_XYPlot& plot) {
-                              FrameSettledOrbit(plot, series, outcome.xSettled, outcome.ySettled);
-                          });
-    }
-    return RunResult(session);
+    // As the window: single-pixel points (joined for a continuous model), and a visible frame
+    // around an orbit that has settled on a fixed point.
+    return WriteSeriesResult(
+        session, arguments, series, size, outcome.failed, !ws.discrete, [&](Tsp_XYPlot& plot) {
+            FrameSettledOrbit(plot, series, outcome.xSettled, outcome.ySettled);
+        });
 }
 
 const CommandRegistrar registrar(

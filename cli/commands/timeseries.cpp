@@ -1,83 +1,43 @@
 // kalvora-cli timeseries: one variable against time, as the "Timeseries Plot" window computes it.
 
-#include "analysis/orbit/timeseries/orbit_counts.h"
+#include <tuple>
+
 #include "analysis/orbit/timeseries/time_series_run.h"
-#include "cli/cli_common.h"
+#include "cli/commands/series_command.h"
 #include "core/noise.h"
-#include "plot/window/data_file_writer.h"
-#include "plot/window/plot_picture.h"
-#include "plot/window/plot_window.h"
 
 namespace kalvora::cli {
 namespace {
 
-int StateEntryOption(const ModelWorkspace& ws, const Arguments& arguments,
-                     const std::string& option) {
-    const std::optional<std::string> name = arguments.value(option);
-    if (!name) {
-        throw UsageError(option + " NAME is required");
-    }
-    const int entry = StateEntryOf(ws, *name);
-    if (entry == 0) {
-        throw UsageError(option + ": the model has no variable '" + *name + "'");
-    }
-    return entry;
-}
-
 int RunTimeSeries(const Arguments& arguments) {
-    arguments.requirePositional(1, "one model file MODEL.mod");
-    // Checked before the run, so that a bad size costs no computation.
-    const PictureSize size =
-        arguments.has("--size") ? ParsePictureSize(*arguments.value("--size")) : PictureSize{};
+    const PictureSize size = CheckSeriesCommandLine(arguments);
     ModelSession session;
     PrepareModel(session, arguments);
     ModelWorkspace& ws = session.ws;
 
     TimeSeriesSettings settings;
     settings.variable = StateEntryOption(ws, arguments, "--variable");
+    RefuseOtherKindOptions(arguments, ws.discrete, {"--points", "--skip", "--every"},
+                           {"--from", "--to"});
     if (ws.discrete) {
-        if (arguments.has("--from") || arguments.has("--to")) {
-            throw UsageError(
-                "--from and --to apply to continuous models; use --points, --skip "
-                "and --every for this discrete model");
-        }
         settings.pointsPlotted = arguments.integer("--points", 100, 2, 1000000);
         settings.pointsNotPlotted = arguments.integer("--skip", 100, 0, 100000);
         settings.timeStep = static_cast<int>(arguments.integer("--every", 1, 1, 1000));
     } else {
-        if (arguments.has("--points") || arguments.has("--skip") || arguments.has("--every")) {
-            throw UsageError(
-                "--points, --skip and --every apply to discrete models; use --from "
-                "and --to for this continuous model");
-        }
-        settings.startTime = arguments.number("--from", 100);
-        settings.endTime = arguments.number("--to", 200);
-        if (!ContinuousIntervalValid(settings.startTime, settings.endTime, ws.stepSize)) {
-            throw UsageError(
-                "--from and --to: the interval must start at 0 or later and hold "
-                "more than three steps");
-        }
+        std::tie(settings.startTime, settings.endTime) = IntervalOptions(arguments, ws, 100, 200);
     }
 
     ReseedIfFixed(ws);
     Tsp_XYLine series;
     const TimeSeriesOutcome outcome = TimeSeriesRun(ws, settings, series);
-    Output output(arguments);
-    WriteDataLines(output.stream(), series.XValues(), series.YValues());
-    output.commit();
-    if (arguments.has("--png")) {
-        // As the window: points joined (its default), time exactly over the requested interval.
-        StyleNewSeries(series, clBlue);
-        StyleRunSeries(series, false, true);
-        SaveSeriesPicture(*arguments.value("--png"), series, size, outcome.failed,
-                          [&](Tsp_XYPlot& plot) {
-                              plot.BottomAxis().SetAutoMin(false);
-                              plot.BottomAxis().SetAutoMax(false);
-                              plot.BottomAxis().SetRange(static_cast<double>(outcome.plan.start),
-                                                         static_cast<double>(outcome.plan.end));
-                          });
-    }
-    return RunResult(session);
+    // As the window: points joined (its default), time exactly over the requested interval.
+    return WriteSeriesResult(session, arguments, series, size, outcome.failed, true,
+                             [&](Tsp_XYPlot& plot) {
+                                 plot.BottomAxis().SetAutoMin(false);
+                                 plot.BottomAxis().SetAutoMax(false);
+                                 plot.BottomAxis().SetRange(static_cast<double>(outcome.plan.start),
+                                                            static_cast<double>(outcome.plan.end));
+                             });
 }
 
 const CommandRegistrar registrar(

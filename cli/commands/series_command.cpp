@@ -1,0 +1,86 @@
+// Not a sub-command: the helpers of the sub-commands that compute one series of points.
+
+#include "cli/commands/series_command.h"
+
+#include "analysis/orbit/common/orbit_counts.h"
+#include "plot/window/data_file_writer.h"
+#include "plot/window/plot_window.h"
+
+namespace kalvora::cli {
+
+namespace {
+
+// "--a", "--a and --b", "--a, --b and --c"
+std::string OptionList(const std::vector<std::string>& options) {
+    std::string list;
+    for (std::size_t i = 0; i < options.size(); ++i) {
+        if (i > 0) {
+            list += i + 1 == options.size() ? " and " : ", ";
+        }
+        list += options[i];
+    }
+    return list;
+}
+
+}  // namespace
+
+PictureSize CheckSeriesCommandLine(const Arguments& arguments) {
+    arguments.requirePositional(1, "one model file MODEL.mod");
+    return arguments.has("--size") ? ParsePictureSize(*arguments.value("--size")) : PictureSize{};
+}
+
+int StateEntryOption(const ModelWorkspace& ws, const Arguments& arguments,
+                     const std::string& option) {
+    const std::optional<std::string> name = arguments.value(option);
+    if (!name) {
+        throw UsageError(option + " NAME is required");
+    }
+    const int entry = StateEntryOf(ws, *name);
+    if (entry == 0) {
+        throw UsageError(option + ": the model has no variable '" + *name + "'");
+    }
+    return entry;
+}
+
+void RefuseOtherKindOptions(const Arguments& arguments, bool discrete,
+                            const std::vector<std::string>& discreteOptions,
+                            const std::vector<std::string>& continuousOptions) {
+    const std::vector<std::string>& refused = discrete ? continuousOptions : discreteOptions;
+    for (const std::string& option : refused) {
+        if (arguments.has(option)) {
+            const std::vector<std::string>& apply = discrete ? discreteOptions : continuousOptions;
+            throw UsageError(OptionList(refused) + " apply to " +
+                             (discrete ? "continuous" : "discrete") + " models; use " +
+                             OptionList(apply) + " for this " +
+                             (discrete ? "discrete" : "continuous") + " model");
+        }
+    }
+}
+
+std::pair<Extended, Extended> IntervalOptions(const Arguments& arguments, const ModelWorkspace& ws,
+                                              Extended from, Extended to) {
+    const Extended start = arguments.number("--from", from);
+    const Extended end = arguments.number("--to", to);
+    if (!ContinuousIntervalValid(start, end, ws.stepSize)) {
+        throw UsageError(
+            "--from and --to: the interval must start at 0 or later and hold more than three "
+            "steps");
+    }
+    return {start, end};
+}
+
+int WriteSeriesResult(ModelSession& session, const Arguments& arguments, Tsp_XYLine& series,
+                      const PictureSize& size, bool failed, bool lineVisible,
+                      const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
+    Output output(arguments);
+    WriteDataLines(output.stream(), series.XValues(), series.YValues());
+    output.commit();
+    if (arguments.has("--png")) {
+        StyleNewSeries(series, clBlue);
+        StyleRunSeries(series, false, lineVisible);
+        SaveSeriesPicture(*arguments.value("--png"), series, size, failed, arrangeAxes);
+    }
+    return RunResult(session);
+}
+
+}  // namespace kalvora::cli

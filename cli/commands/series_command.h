@@ -1,0 +1,44 @@
+#pragma once
+
+// What the sub-commands that compute one series of points share (timeseries, phase, delay and the
+// analyses to come): reading the plotted variables and the extent of the run for the model's kind,
+// and writing the points as data and, with --png, as the window's picture.
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli/cli_common.h"
+#include "plot/window/plot_picture.h"
+#include "plot/xy_line.h"
+
+namespace kalvora::cli {
+
+// The one model file, and the picture size of --size, checked before anything is computed so that
+// a bad size costs no run.
+PictureSize CheckSeriesCommandLine(const Arguments& arguments);
+
+// The 1-based StateVector entry of the variable or auxiliary variable the option names; the option
+// is required.
+int StateEntryOption(const ModelWorkspace& ws, const Arguments& arguments,
+                     const std::string& option);
+
+// Refuses the options of the other model kind, naming the ones that apply to this model.
+void RefuseOtherKindOptions(const Arguments& arguments, bool discrete,
+                            const std::vector<std::string>& discreteOptions,
+                            const std::vector<std::string>& continuousOptions);
+
+// --from and --to of a continuous model (defaults from, to), refused unless the interval starts at
+// 0 or later and holds more than three steps.
+std::pair<Extended, Extended> IntervalOptions(const Arguments& arguments, const ModelWorkspace& ws,
+                                              Extended from, Extended to);
+
+// Writes the run's points as two-column data to -o or standard output and, with --png, draws them
+// as the window shows a fresh run: single-pixel points, joined when lineVisible, the "Overflow"
+// label after a failed run, and arrangeAxes fixing axis ranges. Returns the exit code.
+int WriteSeriesResult(ModelSession& session, const Arguments& arguments, Tsp_XYLine& series,
+                      const PictureSize& size, bool failed, bool lineVisible,
+                      const std::function<void(Tsp_XYPlot&)>& arrangeAxes = {});
+
+}  // namespace kalvora::cli
