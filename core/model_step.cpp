@@ -3,8 +3,12 @@
 #include <lua.hpp>
 
 #include <algorithm>
+#include <bit>
 #include <cfenv>
+#include <cfloat>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "core/noise.h"
 #include "core/prompts.h"
@@ -28,6 +32,52 @@ inline int PendingFaults() {
 #endif
 }
 
+// Stores value into target exactly as the x87 conversion would, but from integer registers. Reading
+// the x87 status word waits until every earlier x87 store has completed, which costs about 20
+// cycles when the store is recent; results stored this way leave nothing for the next read to wait
+// for. The conversion is exact, so only the signalling NaN differs (the x87 would raise invalid),
+// and a NaN result is a fault anyway.
+inline void StoreExtended(Extended* target, double value) {
+#if (defined(__x86_64__) || defined(__i386__)) && LDBL_MANT_DIG == 64
+    const auto bits = std::bit_cast<std::uint64_t>(value);
+    const auto exponent = static_cast<unsigned>(bits >> 52) & 0x7FFu;
+    const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+    constexpr std::uint64_t kIntegerBit = std::uint64_t{1} << 63;
+    std::uint64_t mantissa = kIntegerBit | (fraction << 11);
+    unsigned biased = exponent + (16383 - 1023);
+    if (exponent == 0x7FF) {
+        biased = 0x7FFF;
+        if (fraction != 0) {
+            mantissa |= std::uint64_t{1} << 62;  // quiet
+        }
+    } else if (exponent == 0) {
+        if (fraction == 0) {
+            mantissa = 0;
+            biased = 0;
+        } else {
+            // A subnormal double is a normal Extended: move its leading bit to the integer bit.
+            const int shift = std::countl_zero(fraction);
+            mantissa = fraction << shift;
+            biased = static_cast<unsigned>(16383 - 1022 - 52 + 63 - shift);
+        }
+    }
+    const auto signAndExponent = static_cast<std::uint16_t>(biased | ((bits >> 63) << 15));
+    std::memcpy(target, &mantissa, sizeof mantissa);
+    std::memcpy(reinterpret_cast<unsigned char*>(target) + sizeof mantissa, &signAndExponent,
+                sizeof signAndExponent);
+#else
+    *target = value;
+#endif
+}
+
+inline void StoreResult(Extended* target, double value) {
+    StoreExtended(target, value);
+}
+
+inline void StoreResult(double* target, double value) {
+    *target = value;
+}
+
 void ShowMessage(ModelWorkspace& ws, const char* message) {
     if (ws.prompts != nullptr && message[0] != '\0') {
         ws.prompts->error(message);
@@ -43,6 +93,13 @@ constexpr int kModelKeySlot = 0x4B4C;
 inline int Count(std::int32_t value) {
     return std::clamp<int>(value, 0, kModelListCapacity);
 }
+
+// Stack room every state gets when it is built: the function and the largest possible argument
+// list (the counts are clamped to the capacity), which also holds the longest result list. Lua
+// never takes back room that lua_checkstack granted to the host's frame (the collector shrinks the
+// stack only above the top of every active frame), so an evaluation needs no check of its own,
+// whatever the counts have become since the compile.
+constexpr int kStackRoom = 2 * kModelListCapacity + 1;
 
 inline int ResultCount(const ModelWorkspace& ws) {
     return std::min(Count(ws.variableCount) + Count(ws.auxiliaryCount), kModelListCapacity);
@@ -69,21 +126,15 @@ bool Evaluate(ModelWorkspace& ws, const In* in, Out* out, bool& finite) {
     const int parameters = Count(ws.parameterCount);
     const int results = ResultCount(ws);
     lua_settop(lua, 0);
-    // The counts may have changed since the compile (a new definition not yet compiled); pushing
-    // past the checked stack would corrupt the interpreter.
-    if (!lua_checkstack(lua, variables + parameters + results + 1)) {
-        ws.scriptStatus = LUA_ERRMEM;
-    } else {
-        lua_rawgeti(lua, LUA_REGISTRYINDEX, kModelKeySlot);
-        lua_gettable(lua, LUA_GLOBALSINDEX);
-        for (int i = 0; i < variables; ++i) {
-            lua_pushnumber(lua, static_cast<lua_Number>(in[i]));
-        }
-        for (int j = 0; j < parameters; ++j) {
-            lua_pushnumber(lua, static_cast<lua_Number>(ws.parameterValues[j]));
-        }
-        ws.scriptStatus = lua_pcall(lua, variables + parameters, results, 0);
+    lua_rawgeti(lua, LUA_REGISTRYINDEX, kModelKeySlot);
+    lua_gettable(lua, LUA_GLOBALSINDEX);
+    for (int i = 0; i < variables; ++i) {
+        lua_pushnumber(lua, static_cast<lua_Number>(in[i]));
     }
+    for (int j = 0; j < parameters; ++j) {
+        lua_pushnumber(lua, static_cast<lua_Number>(ws.parameterValues[j]));
+    }
+    ws.scriptStatus = lua_pcall(lua, variables + parameters, results, 0);
     if (ws.scriptStatus != 0) {
         ShowMessage(ws, EvaluationMessage(ws.scriptStatus));
         ws.errorFlag = true;
@@ -93,16 +144,22 @@ bool Evaluate(ModelWorkspace& ws, const In* in, Out* out, bool& finite) {
     for (int k = 0; k < results; ++k) {
         const lua_Number value = lua_tonumber(lua, k + 1);
         finite = finite && std::isfinite(value);
-        out[k] = static_cast<Out>(value);
+        StoreResult(out + k, value);
     }
     return true;
 }
 
 // Kutta's third-order step. in and out may be the same vector: in is only read while the stages
 // are evaluated, and the last loop reads each slot before writing it.
+// With faults given, the status flags are read into it after the last evaluation rather than after
+// the step: the last loop stores its sums with x87 stores, and a status read right behind them
+// would wait for them. That loop cannot raise a flag without making a sum infinite or NaN (the
+// derivatives are doubles, so only h or in[i] can take it out of range), so the flags are read
+// again only when a sum is not finite.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-bool RungeKutta(ModelWorkspace& ws, const StateVector& in, StateVector& out, bool& finite) {
+bool RungeKutta(ModelWorkspace& ws, const StateVector& in, StateVector& out, bool& finite,
+                int* faults = nullptr) {
     using Stage = std::array<double, kModelListCapacity>;
     // Uninitialised on purpose: only the first N + A slots are used, and filling 200 slots would
     // cost more than the step's arithmetic.
@@ -130,8 +187,17 @@ bool RungeKutta(ModelWorkspace& ws, const StateVector& in, StateVector& out, boo
         y[i] = static_cast<double>((in[i] - h * k1[i]) + (h * 2) * k2[i]);
     }
     evaluate(y.data(), k3);
+    if (faults != nullptr) {
+        *faults = PendingFaults();
+    }
+    bool allFinite = true;
     for (int i = 0; i < m; ++i) {
-        out[i] = ((k2[i] * Extended{4} + k1[i]) + k3[i]) * h / 6 + in[i];
+        const Extended sum = ((k2[i] * Extended{4} + k1[i]) + k3[i]) * h / 6 + in[i];
+        allFinite = allFinite && std::isfinite(sum);
+        out[i] = sum;
+    }
+    if (faults != nullptr && !allFinite) {
+        *faults |= PendingFaults();
     }
     return ok;
 }
@@ -175,6 +241,12 @@ void CompileModelScript(ModelWorkspace& ws) {
         ws.luaState = nullptr;
     }
     lua_State* lua = luaL_newstate();
+    // Evaluations rely on this room and do not check it again: a state that cannot have it is
+    // treated like one that could not be built.
+    if (lua != nullptr && !lua_checkstack(lua, kStackRoom)) {
+        lua_close(lua);
+        lua = nullptr;
+    }
     if (lua == nullptr) {
         ws.scriptStatus = LUA_ERRMEM;
         ShowMessage(ws, CompileMessage(ws.scriptStatus));
@@ -227,10 +299,16 @@ void ModelStep(ModelWorkspace& ws, ModelKind kind, StateVector& state) {
         // Finite results of the model keep the state finite unless the step's own arithmetic
         // overflows, which the status flags show.
         bool finite = true;
-        const bool evaluated = kind == ModelKind::Discrete
-                                   ? Evaluate(ws, state.data(), state.data(), finite)
-                                   : RungeKutta(ws, state, state, finite);
-        const bool fault = PendingFaults() != 0 || !finite;
+        int faults = 0;
+        bool evaluated = false;
+        if (kind == ModelKind::Discrete) {
+            // Cheap here: the results were stored without x87 stores for the read to wait on.
+            evaluated = Evaluate(ws, state.data(), state.data(), finite);
+            faults = PendingFaults();
+        } else {
+            evaluated = RungeKutta(ws, state, state, finite, &faults);
+        }
+        const bool fault = faults != 0 || !finite;
         if (fault) {
             std::feclearexcept(kFaultFlags);
             // A failed evaluation has already reported and rebuilt the state.
