@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "analysis/orbit/common/orbit_counts.h"
+#include "analysis/orbit/common/orbit_start.h"
 #include "core/model_step.h"
 
 namespace kalvora {
@@ -41,11 +42,7 @@ DelayPlotOutcome DelayPlotRun(ModelWorkspace& workspace, const DelayPlotSettings
     const int slot = settings.variable - 1;
     const ModelKind kind = workspace.kind;
 
-    StateVector state = workspace.initialValues;
-    workspace.errorFlag = false;
-    for (long long i = 0; i < plan.pointsNotPlotted && !workspace.errorFlag; ++i) {
-        ModelStep(workspace, kind, state);
-    }
+    StateVector state = StartOrbit(workspace, plan.pointsNotPlotted);
 
     // lagged[next] is x(t) when the state holds x(t + d); it is overwritten by x(t + d) right after
     // being read, which makes it x(t + 1) for the next point.

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "analysis/orbit/common/orbit_counts.h"
+#include "analysis/orbit/common/orbit_start.h"
 #include "core/model_step.h"
 
 namespace kalvora {
@@ -30,11 +31,7 @@ PhasePlotOutcome PhasePlotRun(ModelWorkspace& workspace, const PhasePlotSettings
     StateVector& state = orbit.state;
     if (!continuation) {
         PlanPhasePlot(workspace, settings, orbit);
-        state = workspace.initialValues;
-        workspace.errorFlag = false;
-        for (long long i = 0; i < orbit.pointsNotPlotted && !workspace.errorFlag; ++i) {
-            ModelStep(workspace, kind, state);
-        }
+        state = StartOrbit(workspace, orbit.pointsNotPlotted);
     }
 
     PhasePlotOutcome outcome;

@@ -1,6 +1,7 @@
 #include "analysis/orbit/timeseries/time_series_run.h"
 
 #include "analysis/orbit/common/orbit_counts.h"
+#include "analysis/orbit/common/orbit_start.h"
 #include "core/model_step.h"
 
 namespace kalvora {
@@ -36,14 +37,8 @@ TimeSeriesOutcome TimeSeriesRun(ModelWorkspace& workspace, const TimeSeriesSetti
     const int slot = settings.variable - 1;
     const ModelKind kind = workspace.kind;
 
-    StateVector state = workspace.initialValues;
-    workspace.errorFlag = false;
-
     const long long k = workspace.discrete ? settings.timeStep : 1;
-    const long long transient = k * plan.pointsNotPlotted;
-    for (long long i = 0; i < transient && !workspace.errorFlag; ++i) {
-        ModelStep(workspace, kind, state);
-    }
+    StateVector state = StartOrbit(workspace, k * plan.pointsNotPlotted);
 
     if (workspace.discrete) {
         const long long last = plan.pointsNotPlotted + plan.pointsPlotted;
