@@ -160,6 +160,25 @@ TEST(OrbitCli, AFailingModelWritesWhatWasComputedAndExitsWithOne) {
     std::filesystem::remove(model);
 }
 
+TEST(OrbitCli, OptionsOfTheOtherModelKindAreRefusedNamingTheOnesThatApply) {
+    const Result delay =
+        Cli({"delay", Model("lorenz.mod"), "--variable", "x", "--delay", "2", "-o", Scratch("d")});
+    EXPECT_EQ(delay.exitCode, 2);
+    EXPECT_NE(delay.err.find("--points, --skip and --delay apply to discrete models; use --from, "
+                             "--to and --delay-time for this continuous model"),
+              std::string::npos)
+        << delay.err;
+    const Result phase =
+        Cli({"phase", Model("henon.mod"), "--x", "x", "--y", "y", "--to", "5", "-o", Scratch("p")});
+    EXPECT_EQ(phase.exitCode, 2);
+    EXPECT_NE(phase.err.find("--from and --to apply to continuous models; use --points and --skip "
+                             "for this discrete model"),
+              std::string::npos)
+        << phase.err;
+    EXPECT_FALSE(std::filesystem::exists(Scratch("d")));
+    EXPECT_FALSE(std::filesystem::exists(Scratch("p")));
+}
+
 TEST(OrbitCli, BadUsageIsRefusedBeforeAnythingIsComputed) {
     const std::string data = Scratch("never.dat");
     struct Case {

@@ -436,5 +436,51 @@ TEST_F(DelayPlotWindows, AcceptedParametersWidenTheSliderAndRecompute) {
     EXPECT_EQ(window().panelText(3), "3.5");
 }
 
+TEST_F(DelayPlotWindows, ManualScalingTakesBothAxesFromTheDialogAndRefusesAnythingElse) {
+    module.open();
+    dialog().scaling.ManScal->setChecked(true);
+    dialog().scaling.scminx->setText("0");
+    dialog().scaling.scmaxx->setText("2");
+    dialog().scaling.scminy->setText("-1");
+    dialog().scaling.scmaxy->setText("3");
+    dialog().okbutton->click();
+    EXPECT_EQ(window().graph->BottomAxis().Min(), 0);
+    EXPECT_EQ(window().graph->BottomAxis().Max(), 2);
+    EXPECT_EQ(window().graph->LeftAxis().Min(), -1);
+    EXPECT_EQ(window().graph->LeftAxis().Max(), 3);
+    EXPECT_FALSE(window().graph->BottomAxis().AutoMax());
+    EXPECT_TRUE(host.scripted.errors.empty());
+
+    // A slider move with a bad limit stops before the run and brings the dialog back.
+    dialog().hide();
+    dialog().scaling.scmaxx->setText("x");
+    window().ScrollBar1->setValue(50);
+    ASSERT_EQ(host.scripted.errors.size(), 1u);
+    EXPECT_EQ(host.scripted.errors[0], "Enter numerical values for manual scaling");
+    EXPECT_TRUE(dialog().isVisible());
+    EXPECT_FALSE(window().isEnabled());
+    EXPECT_EQ(window().plotted().Count(), 0);
+}
+
+TEST_F(DelayPlotWindows, TheDialogFollowsTheModelKindEachTimeItIsShown) {
+    UseModel(host.ws, ModelKind::Continuous, {{"x", 0}}, {{"a", 1}}, {}, "return 1");
+    module.open();
+    EXPECT_FALSE(dialog().varp2->isVisibleTo(&dialog()));
+    EXPECT_FALSE(dialog().SpinEdit2->isVisibleTo(&dialog()));
+    EXPECT_TRUE(dialog().delayedit->isVisibleTo(&dialog()));
+    EXPECT_TRUE(dialog().timeedit2->isVisibleTo(&dialog()));
+    EXPECT_EQ(dialog().Label2->text(), "End plotting at time :");
+    EXPECT_TRUE(dialog().ConnectPoints->isChecked());
+    EXPECT_FALSE(dialog().ConnectPoints->isEnabled());
+
+    dialog().hide();
+    UseLogistic(host.ws);
+    dialog().show();
+    EXPECT_TRUE(dialog().varp2->isVisibleTo(&dialog()));
+    EXPECT_FALSE(dialog().delayedit->isVisibleTo(&dialog()));
+    EXPECT_EQ(dialog().Label1->text(), "# Points Plotted :");
+    EXPECT_TRUE(dialog().ConnectPoints->isEnabled());
+}
+
 }  // namespace
 }  // namespace kalvora
