@@ -173,5 +173,83 @@ TEST(ModelStep, ArithmeticFaultsSetErrorFlagWithoutMessage) {
     EXPECT_TRUE(infinite.prompts.errors.empty());
 }
 
+// The step stores Lua's doubles into Extended slots without the x87 unit; every kind of double must
+// arrive exactly as a plain conversion gives it: normal, tiny, subnormal, negative zero, huge.
+TEST(ModelStep, ResultsArriveExactlyAsTheDoublesLuaReturned) {
+    const double values[] = {0.1,       -2.5,
+                             1e-300,    4.9e-324,
+                             -4.9e-324, 2.2250738585072009e-308,
+                             -0.0,      1e308,
+                             -1e-310,   123456789.123456789,
+                             3.0e-320};
+    for (const double value : values) {
+        ModelFixture model("x=0, y=0", "v=0", "", "x=v\r\ny=-v");
+        model.ws.parameterValues[0] = value;
+        StateVector state = model.start();
+        model.step(state);
+        EXPECT_FALSE(model.ws.errorFlag) << value;
+        EXPECT_EQ(state[0], static_cast<Extended>(value)) << value;
+        EXPECT_EQ(state[1], static_cast<Extended>(-value)) << value;
+        EXPECT_EQ(std::signbit(state[0]), std::signbit(value)) << value;
+    }
+    // A shrinking orbit passes from normal into subnormal values and on to zero.
+    ModelFixture halving("x=1e-300", "", "", "x=x*1e-5");
+    StateVector state = halving.start();
+    double expected = 1e-300;
+    for (int i = 0; i < 6; ++i) {
+        halving.step(state);
+        expected *= 1e-5;
+        ASSERT_EQ(state[0], static_cast<Extended>(expected)) << "step " << i + 1;
+    }
+    EXPECT_FALSE(halving.ws.errorFlag);
+}
+
+// Faults are found from the status flags, so a fault whose result the model throws away still
+// counts; flags that the caller left set must not fail a healthy step.
+TEST(ModelStep, HiddenFaultsCountAndLeftoverFlagsDoNot) {
+    ModelFixture unused("x=1", "", "", "local z=1/0\r\nx=x+1");
+    StateVector state = unused.start();
+    unused.step(state);
+    EXPECT_TRUE(unused.ws.errorFlag);
+    EXPECT_TRUE(unused.prompts.errors.empty());
+
+    ModelFixture huge("x=1", "p=0", "", "x=x+p", false);
+    huge.ws.parameterValues[0] = 1e400L;  // beyond a double on its way to Lua
+    state = huge.start();
+    huge.step(state);
+    EXPECT_TRUE(huge.ws.errorFlag);
+
+    ModelFixture healthy("x=1", "", "", "x=x/2");
+    state = healthy.start();
+    volatile double zero = 0.0;
+    volatile double leftover = 1.0 / zero;  // leaves the division-by-zero flag set
+    (void)leftover;
+    volatile long double bigger = 1e4000L;
+    bigger = bigger * 1e4000L;  // and the x87 overflow flag
+    healthy.step(state);
+    EXPECT_FALSE(healthy.ws.errorFlag);
+    EXPECT_EQ(state[0], 0.5L);
+}
+
+// Parameter files and the parameter window can change the counts without a new compile; the step
+// must then pass and return up to the full 200 values.
+TEST(ModelStep, CountsGrownWithoutRecompilingStillStep) {
+    ModelFixture model("x=1", "", "", "x=x+1");
+    model.ws.scriptText =
+        "function model (...)\r\nlocal r={}\r\nfor i=1,200 do r[i]=i end\r\nreturn "
+        "unpack(r)\r\nend";
+    CompileModelScript(model.ws);
+    model.ws.variableCount = 150;
+    model.ws.auxiliaryCount = 50;
+    model.ws.parameterCount = 200;
+    StateVector state{};
+    model.step(state);
+    ASSERT_FALSE(model.ws.errorFlag);
+    EXPECT_TRUE(model.prompts.errors.empty());
+    for (int i = 0; i < 200; ++i) {
+        ASSERT_EQ(state[i], i + 1) << "slot " << i;
+    }
+}
+
 }  // namespace
 }  // namespace kalvora
