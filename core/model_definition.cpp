@@ -94,6 +94,25 @@ void ParseNameList(const std::string& text, NameList& names, int firstIndex, std
 
 void AcceptModelDefinition(ModelWorkspace& ws, const std::string& initialText,
                            const std::string& parameterText, const std::string& auxiliaryText) {
+    // Variables and auxiliary variables share one list. Storing the variables first and finding
+    // the overflow only at the auxiliary names would leave N + A beyond the list's end, with the
+    // old auxiliary count read past the last name; so the combined size is checked before anything
+    // is stored.
+    {
+        NameList names{};
+        ValueList values{};
+        std::int32_t variables = 0;
+        ParseAssignmentList(initialText, names, values, variables);
+        std::int32_t auxiliaries = 0;
+        ParseNameList(auxiliaryText, names, 0, auxiliaries);
+        if (variables + auxiliaries > kModelListCapacity) {
+            throw DefinitionError(std::to_string(variables) + " variables and " +
+                                  std::to_string(auxiliaries) +
+                                  " auxiliary variables are too many: together they are limited "
+                                  "to " +
+                                  std::to_string(kModelListCapacity));
+        }
+    }
     ParseAssignmentList(initialText, ws.variableNames, ws.initialValues, ws.variableCount);
     ParseAssignmentList(parameterText, ws.parameterNames, ws.parameterValues, ws.parameterCount);
     ParseNameList(auxiliaryText, ws.variableNames, ws.variableCount, ws.auxiliaryCount);

@@ -35,7 +35,8 @@ void ParseNameList(const std::string& text, NameList& names, int firstIndex, std
 
 // Parses the three definition texts into the workspace (initial values, parameters, auxiliary names
 // after the variables) and takes the default copies. A failure stops at the failing list: the lists
-// parsed before it keep their new contents, the later ones and the default copies their old.
+// parsed before it keep their new contents, the later ones and the default copies their old. More
+// than 200 variables and auxiliary variables together are refused before anything is stored.
 void AcceptModelDefinition(ModelWorkspace& ws, const std::string& initialText,
                            const std::string& parameterText, const std::string& auxiliaryText);
 

@@ -140,8 +140,16 @@ TEST(AcceptModelDefinition, TooManyVariablesAndAuxiliaries) {
         variables += "v" + std::to_string(i) + "=0,";
     }
     ModelWorkspace ws;
-    EXPECT_THROW(AcceptModelDefinition(ws, variables, "", "k,l"), DefinitionError);
-    EXPECT_EQ(ws.auxiliaryCount, 0);
+    AcceptModelDefinition(ws, "x=1, y=2", "a=3", "k,l");
+    // The refusal leaves the model as it was, so N + A still fits the list: storing the 199
+    // variables first would pair them with the old two auxiliary names, one past the end.
+    EXPECT_THROW(AcceptModelDefinition(ws, variables, "b=4", "k,l"), DefinitionError);
+    EXPECT_EQ(ws.variableCount, 2);
+    EXPECT_EQ(ws.auxiliaryCount, 2);
+    EXPECT_EQ(ws.variableNames[0], "x");
+    EXPECT_EQ(ws.variableNames[2], "k");
+    EXPECT_EQ(ws.initialValues[1], 2);
+    EXPECT_EQ(ws.parameterValues[0], 3);
     AcceptModelDefinition(ws, variables, "", "k");
     EXPECT_EQ(ws.variableNames[199], "k");
 }
