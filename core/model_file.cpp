@@ -59,7 +59,13 @@ std::string ModelFileText(const ModelSource& source) {
         source.initialText + "\r\n" + source.parameterText + "\r\n" + source.auxiliaryText + "\r\n";
     text += source.discrete ? "d" : "c " + source.stepSizeText;
     text += "\r\n";
+    // Every equation line ends with its line break, the last one too, even when the editor's text
+    // stops right after it; only then does the final line end leave the empty last line that tells
+    // a written file's end from a foreign one.
     text += WithCrLf(source.equations);
+    if (!source.equations.empty() && source.equations.back() != '\n') {
+        text += "\r\n";
+    }
     text += "\r\n";
     return text;
 }

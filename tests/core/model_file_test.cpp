@@ -25,6 +25,14 @@ TEST(ModelFile, NewModelWrittenByteForByte) {
     EXPECT_EQ(ModelFileText(source), kNewModelFile);
     source.discrete = false;
     EXPECT_EQ(ModelFileText(source).substr(34, 8), "c 0.01\r\n");
+
+    // Equations typed without a line break after the last one still end the file with an empty
+    // line, which reads back as the same equations.
+    source.discrete = true;
+    source.equations = "x1=a*x+y\r\ny1=b*y+x\r\nk=x+y\r\nl=(x+y)^2\r\nx=x1\r\ny=y1";
+    EXPECT_EQ(ModelFileText(source), kNewModelFile);
+    source.equations.clear();
+    EXPECT_EQ(ModelFileText(source), "x=0.25, y=0.2\r\na=0.1, b=0.5\r\nk,l\r\nd\r\n\r\n");
 }
 
 TEST(ModelFile, RepeatedLoadAndSaveLeavesTheFileUnchanged) {
