@@ -341,7 +341,16 @@ void PrepareModel(ModelSession& session, const Arguments& arguments) {
     for (const std::string& assignment : arguments.values("--set")) {
         ApplySet(ws, assignment);
     }
-    ws.stepSize = arguments.number("--step-size", ws.stepSize);
+    if (arguments.has("--step-size")) {
+        const Extended stepSize = arguments.number("--step-size", ws.stepSize);
+        // A discrete model steps by whole iterations; taking the option silently would let the
+        // user believe the run used it.
+        if (ws.discrete) {
+            throw UsageError("--step-size: " + ws.modelName +
+                             " is a discrete model; a step size applies only to continuous models");
+        }
+        ws.stepSize = stepSize;
+    }
     ApplyNoiseOptions(ws, arguments);
     session.prompts.takeErrorCount();
     ws.errorFlag = false;

@@ -156,6 +156,7 @@ TEST(CliEndToEnd, BadUsageAndBadInputExitWithTwo) {
         {{"run", Model("henon.mod"), "--set", "q=1"}, "no variable or parameter 'q'"},
         {{"run", Model("henon.mod"), "--step-size", "0,1"},
          "'0,1' is not a valid floating point value"},
+        {{"run", Model("henon.mod"), "--step-size", "0.1"}, "henon is a discrete model"},
         {{"run", Model("missing.mod")}, "missing.mod"},
         {{"run", syntax}, "Error in syntax"},
         {{"run", badValue}, "'one' is not a valid floating point value"},
