@@ -39,11 +39,18 @@ void EnableModelCommands(ModelWorkspace& ws, ModelShell& shell) {
     shell.enableModelCommands();
 }
 
-void SetKindFromSource(ModelWorkspace& ws, const std::string& stepSizeText) {
+// The step size of a continuous model, read before the model commands are enabled: a step-size
+// text that is no number must stop the command while the analyses are still disabled, since the
+// model's kind does not become ready and they would run a closed model.
+Extended StepSizeFromSource(const ModelWorkspace& ws, const std::string& stepSizeText) {
+    return ws.discrete ? ws.stepSize : ParseFloat(stepSizeText);
+}
+
+void SetKind(ModelWorkspace& ws, Extended stepSize) {
     if (ws.discrete) {
         ws.kind = ModelKind::Discrete;
     } else {
-        ws.stepSize = ParseFloat(stepSizeText);
+        ws.stepSize = stepSize;
         ws.kind = ModelKind::Continuous;
     }
 }
@@ -58,8 +65,9 @@ void LoadModelFromFile(ModelWorkspace& ws, ModelSource& source, ModelShell& shel
     shell.setEditModelEnabled(true);
     AcceptModelDefinition(ws, source.initialText, source.parameterText, source.auxiliaryText);
     BuildModelScript(ws, source.equations);
+    const Extended stepSize = StepSizeFromSource(ws, source.stepSizeText);
     EnableModelCommands(ws, shell);
-    SetKindFromSource(ws, source.stepSizeText);
+    SetKind(ws, stepSize);
     ws.modelFile = path;
     CompileModelScript(ws);
 }
@@ -132,8 +140,9 @@ bool AcceptModelSource(ModelWorkspace& ws, const ModelSource& source, ModelShell
                          ws.discrete = source.discrete;
                          AcceptModelDefinition(ws, source.initialText, source.parameterText,
                                                source.auxiliaryText);
+                         const Extended stepSize = StepSizeFromSource(ws, source.stepSizeText);
                          EnableModelCommands(ws, shell);
-                         SetKindFromSource(ws, source.stepSizeText);
+                         SetKind(ws, stepSize);
                          shell.setMainCaption("Kalvora - " + ws.modelName);
                          shell.setSaveModelEnabled(true);
                          shell.setEditModelEnabled(true);

@@ -1,5 +1,7 @@
 #include "core/model_file.h"
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "core/model_commands.h"
@@ -155,10 +157,15 @@ TEST(ModelCommands, LoadModelFailures) {
 
     folder.write("badstep.mod", "x=1\r\n\r\n\r\nc fast\r\nx=1\r\n");
     prompts.answerOpen(folder.file("badstep.mod"));
-    EXPECT_FALSE(LoadModel(ws, source, shell, prompts));
+    RecordingShell recording;
+    EXPECT_FALSE(LoadModel(ws, source, recording, prompts));
     EXPECT_EQ(prompts.errors.back(), "'fast' is not a valid floating point value");
     EXPECT_EQ(ws.kind, ModelKind::Closed);
     EXPECT_EQ(ws.scriptStatus, 0);
+    // The model did not become ready, so its commands stay disabled: enabled, they would run a
+    // closed model and show a flat orbit as if it were the result.
+    EXPECT_EQ(std::count(recording.calls.begin(), recording.calls.end(), "enable"), 0);
+    EXPECT_EQ(recording.calls.back(), "edit+");
 
     folder.write("syntax.mod", "x=1\r\n\r\n\r\nd\r\nx = = 1\r\n");
     prompts.answerOpen(folder.file("syntax.mod"));
@@ -224,6 +231,16 @@ TEST(ModelCommands, AcceptModelSource) {
     EXPECT_FALSE(AcceptModelSource(ws, source, shell, prompts));
     EXPECT_EQ(prompts.errors.back(), "'0,1' is not a valid floating point value");
     EXPECT_EQ(ws.kind, ModelKind::Discrete);
+
+    // A new model whose step size is no number is not enabled: its kind stays Closed.
+    BuildNewModel(ws, source, shell);
+    source.discrete = false;
+    source.stepSizeText = "fast";
+    shell.calls.clear();
+    EXPECT_FALSE(AcceptModelSource(ws, source, shell, prompts));
+    EXPECT_EQ(prompts.errors.back(), "'fast' is not a valid floating point value");
+    EXPECT_EQ(ws.kind, ModelKind::Closed);
+    EXPECT_TRUE(shell.calls.empty());
     source.stepSizeText = "0.5";
     EXPECT_TRUE(AcceptModelSource(ws, source, shell, prompts));
     EXPECT_EQ(ws.kind, ModelKind::Continuous);
