@@ -151,6 +151,17 @@ void ApplyNoiseOptions(ModelWorkspace& ws, const Arguments& arguments) {
     noise.noisePeriod = static_cast<std::int32_t>(arguments.integer("--noise-period", 1, 1, 1000));
     noise.noiseCounter = 0;
     noise.noiseOn = noise.noiseLevel > 0;
+    // Without a level the other noise options would be dropped without a word, and the output
+    // would look like a noisy run that is none.
+    if (!arguments.has("--noise-level")) {
+        for (const char* option :
+             {"--noise-variable", "--noise-type", "--noise-probability", "--noise-period"}) {
+            if (arguments.has(option)) {
+                throw UsageError(std::string(option) +
+                                 " needs --noise-level L; a positive level switches noise on");
+            }
+        }
+    }
     std::optional<std::int32_t> seed;
     if (const auto text = arguments.value("--seed")) {
         seed = ParseInteger(*text);

@@ -75,11 +75,19 @@ TEST(PrepareModel, RejectsUnknownNamesAndBadNoise) {
              {KALVORA_MODELS "/henon.mod", "--set", "=1"},
              {KALVORA_MODELS "/henon.mod", "--noise-variable", "w"},
              {KALVORA_MODELS "/henon.mod", "--noise-type", "pink"},
-             {KALVORA_MODELS "/henon.mod", "--noise-period", "0"}}) {
+             {KALVORA_MODELS "/henon.mod", "--noise-period", "0"},
+             {KALVORA_MODELS "/henon.mod", "--noise-type", "uniform"},
+             {KALVORA_MODELS "/henon.mod", "--noise-variable", "y", "--noise-period", "2"}}) {
         ModelSession session;
         EXPECT_THROW(PrepareModel(session, Arguments(words, AllowedOptions())), UsageError)
             << words[1];
     }
+    // A level given as 0 switches noise off on purpose; the other options are then accepted.
+    ModelSession session;
+    PrepareModel(session, Arguments({KALVORA_MODELS "/henon.mod", "--noise-level", "0",
+                                     "--noise-type", "uniform"},
+                                    AllowedOptions()));
+    EXPECT_FALSE(session.ws.noise.noiseOn);
 }
 
 }  // namespace
