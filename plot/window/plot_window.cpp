@@ -200,11 +200,13 @@ void PlotWindow::graphMouseMove(int x, int y) {
     setPanelText(1, QString::fromStdString(FormatGeneral(valueY, 8, 2)));
 }
 
-void PlotWindow::guarded(const std::function<void()>& command) {
+bool PlotWindow::guarded(const std::function<void()>& command) {
     try {
         command();
+        return true;
     } catch (const std::exception& failure) {
         host_.prompts().error(failure.what());
+        return false;
     }
 }
 

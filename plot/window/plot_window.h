@@ -99,8 +99,9 @@ class PlotWindow : public QMainWindow {
     ModelWorkspace& workspace() const { return host_.workspace(); }
 
     // Runs a command handler and shows any failure it raises (a number that does not convert, a
-    // file that cannot be written) in an error box; the command ends there.
-    void guarded(const std::function<void()>& command);
+    // file that cannot be written) in an error box; the command ends there. Returns whether the
+    // handler ran to its end.
+    bool guarded(const std::function<void()>& command);
 
     // "Save Data As..." of windows without slots: one dialog with this title for this series.
     void saveSeries(const std::string& title, const Tsp_XYDataSeries& series);

@@ -130,6 +130,33 @@ TEST_F(TimeSeriesWindows, ContinuousDialogShowsTimesAndIgnoresOkForAnIntervalToo
     EXPECT_EQ(window().series(0).Count(), 101);
 }
 
+TEST_F(TimeSeriesWindows, SettingsThatCannotRunLeaveTheLastRunAndTheSlotsAsTheyWere) {
+    UseModel(host.ws, ModelKind::Continuous, {{"x", 1}}, {{"a", 1}}, {}, "return -a*x");
+    openAndAccept();
+    ASSERT_EQ(window().series(0).Count(), 10001);
+
+    // An interval of 10^11 steps is refused before the slot or its series is touched.
+    window().Settings1->trigger();
+    dialog().timeedit2->setText("1e9");
+    dialog().okbutton->click();
+    ASSERT_EQ(host.scripted.errors.size(), 1u);
+    EXPECT_EQ(host.scripted.errors[0],
+              "The run asks for 99999990000 points; at most 10000000 can be plotted");
+    EXPECT_EQ(window().series(0).Count(), 10001);
+    EXPECT_TRUE(window().series(0).Active());
+    EXPECT_TRUE(dialog().isVisible());
+
+    // A free slot stays free when its run is refused, and so does a re-run from the parameter
+    // window with what the edits now hold.
+    window().buttons[1]->trigger();
+    dialog().okbutton->click();
+    EXPECT_EQ(window().slotCaption(1), "Add");
+    dialog().cancelbutton->click();
+    module.recomputeAfterAccept();
+    EXPECT_EQ(host.scripted.errors.size(), 3u);
+    EXPECT_EQ(window().series(0).Count(), 10001);
+}
+
 TEST_F(TimeSeriesWindows, AddSlotRunsIntoItsOwnSeriesAndKeepsTheOthers) {
     openAndAccept();
     window().buttons[1]->trigger();
@@ -334,6 +361,29 @@ TEST_F(PhasePlotWindows, BadSliderSettingsAreRefusedBeforeAnythingRuns) {
     EXPECT_EQ(host.ws.parameterValues[0], 3);
 }
 
+TEST_F(PhasePlotWindows, ASliderMoveThatCannotRunLeavesParameterSliderAndOrbit) {
+    accept("2", "4");
+    window().ScrollBar1->setValue(50);
+    const double shown = window().series(0).X(9999);
+
+    // A bad step count typed and then cancelled is met by the next move.
+    window().Settings1->trigger();
+    dialog().varying.Edit1->setText("abc");
+    dialog().cancelbutton->click();
+    window().ScrollBar1->setValue(80);
+    ASSERT_EQ(host.scripted.errors.size(), 1u);
+    EXPECT_EQ(host.scripted.errors[0], "'abc' is not a valid integer value");
+    EXPECT_EQ(host.ws.parameterValues[0], 3);
+    EXPECT_EQ(window().ScrollBar1->value(), 50);
+    EXPECT_EQ(window().panelText(3), "3");
+    EXPECT_EQ(window().series(0).X(9999), shown);
+    EXPECT_TRUE(window().series(0).Active());
+
+    dialog().varying.Edit1->setText("100");
+    window().ScrollBar1->setValue(100);
+    EXPECT_EQ(host.ws.parameterValues[0], 4);
+}
+
 TEST_F(PhasePlotWindows, AModelWithoutParametersPlotsAndSweepsNothing) {
     UseModel(host.ws, ModelKind::Discrete, {{"x", 1}, {"y", 0}}, {}, {}, "return y, -x");
     module.open();
@@ -460,6 +510,30 @@ TEST_F(DelayPlotWindows, ManualScalingTakesBothAxesFromTheDialogAndRefusesAnythi
     EXPECT_TRUE(dialog().isVisible());
     EXPECT_FALSE(window().isEnabled());
     EXPECT_EQ(window().plotted().Count(), 0);
+}
+
+TEST_F(DelayPlotWindows, ADelayThatCannotRunIsRefusedBeforeAnythingChanges) {
+    UseModel(host.ws, ModelKind::Continuous, {{"x", 1}}, {{"a", 1}}, {}, "return -a*x");
+    host.ws.stepSize = 0.01L;
+    module.open();
+    dialog().okbutton->click();
+    ASSERT_EQ(window().plotted().Count(), 2900);
+
+    window().Settings1->trigger();
+    dialog().delayedit->setText("-1");
+    dialog().okbutton->click();
+    ASSERT_EQ(host.scripted.errors.size(), 1u);
+    EXPECT_EQ(host.scripted.errors[0], "The delay must not be negative");
+    EXPECT_TRUE(dialog().isVisible());
+    EXPECT_EQ(window().plotted().Count(), 2900);
+
+    // Cancelled with the bad delay still typed: a slider move is refused the same way.
+    dialog().cancelbutton->click();
+    window().ScrollBar1->setValue(10);
+    EXPECT_EQ(host.scripted.errors.size(), 2u);
+    EXPECT_EQ(window().ScrollBar1->value(), 0);
+    EXPECT_EQ(window().plotted().Count(), 2900);
+    EXPECT_TRUE(window().plotted().Active());
 }
 
 TEST_F(DelayPlotWindows, TheDialogFollowsTheModelKindEachTimeItIsShown) {

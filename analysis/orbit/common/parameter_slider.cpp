@@ -1,5 +1,6 @@
 #include "analysis/orbit/common/parameter_slider.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "analysis/orbit/common/slider_positions.h"
@@ -40,6 +41,7 @@ void ParameterSlider::setLargestPosition(int steps) {
         programMove_ = true;
         setMaximum(steps);
         programMove_ = false;
+        settled_ = std::min(settled_, steps);
     }
 }
 
@@ -51,6 +53,7 @@ void ParameterSlider::moveWithoutRun(int position) {
     programMove_ = true;
     setValue(position);
     programMove_ = false;
+    settled_ = value();
 }
 
 void ParameterSlider::showValue(Extended value) {

@@ -33,6 +33,11 @@ class ParameterSlider : public QScrollBar {
 
     // Moves the slider without running anything.
     void moveWithoutRun(int position);
+    // The position whose parameter the plot shows: set by moves of the program and by a user's
+    // move that ran; a user's move that could not run goes back there.
+    int settledPosition() const { return settled_; }
+    void settle() { settled_ = value(); }
+    void returnToSettled() { moveWithoutRun(settled_); }
     // Puts the slider where value lies in the range, rounded and clamped, without running anything.
     void showValue(Extended value);
 
@@ -40,6 +45,7 @@ class ParameterSlider : public QScrollBar {
     double minimum_ = 0;
     double maximum_ = 0;
     bool programMove_ = false;
+    int settled_ = 0;
 };
 
 }  // namespace kalvora

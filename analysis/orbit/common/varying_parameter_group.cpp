@@ -68,11 +68,15 @@ namespace kalvora {
 
 VaryingParameterGroup::Sweep VaryingParameterGroup::sweep() const {
     const bool parameters = workspace_.parameterCount > 0;
-    const Sweep sweep{parameters ? minimum() : 0, parameters ? maximum() : 0, steps()};
-    if (sweep.steps < 1) {
+    return Sweep{parameters ? minimum() : 0, parameters ? maximum() : 0, checkedSteps()};
+}
+
+int VaryingParameterGroup::checkedSteps() const {
+    const int count = steps();
+    if (count < 1) {
         throw std::runtime_error("Scrollbar property out of range");
     }
-    return sweep;
+    return count;
 }
 
 }  // namespace kalvora

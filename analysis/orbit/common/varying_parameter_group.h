@@ -30,6 +30,8 @@ class VaryingParameterGroup {
     Extended minimum() const;
     Extended maximum() const;
     int steps() const;
+    // The step count, refusing a count below 1 as the slider would refuse it.
+    int checkedSteps() const;
 
     struct Sweep {
         Extended minimum;

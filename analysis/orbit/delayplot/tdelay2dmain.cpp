@@ -46,8 +46,10 @@ void Tdelay2Dmain::okbuttonClick() {
                 return;
             }
         }
-        // Bad bounds or step count are reported with the dialog still open and nothing changed.
+        // Bad bounds, step count or run settings are reported with the dialog still open and
+        // nothing changed.
         const VaryingParameterGroup::Sweep sweep = settings_.varying.sweep();
+        checkRunnable();
         setEnabled(true);
         settings_.hide();
         sweep_.startAccepted(ws, sweep);
@@ -71,6 +73,12 @@ void Tdelay2Dmain::SaveDataAs1Click() {
 }
 
 void Tdelay2Dmain::ScrollBar1Change() {
+    // Settings that cannot run leave the parameter, the slider and the picture as they were.
+    if (!guarded([this] { checkRunnable(); })) {
+        ScrollBar1->returnToSettled();
+        return;
+    }
+    ScrollBar1->settle();
     guarded([this] {
         sweep_.followSlider(workspace());
         if (!run()) {
@@ -86,6 +94,7 @@ void Tdelay2Dmain::recomputeAfterAccept() {
         return;
     }
     guarded([this] {
+        checkRunnable();
         update();
         sweep_.followAcceptedValue(workspace());
         if (run()) {
@@ -94,13 +103,18 @@ void Tdelay2Dmain::recomputeAfterAccept() {
     });
 }
 
+void Tdelay2Dmain::checkRunnable() const {
+    settings_.varying.checkedSteps();
+    PlanDelayPlot(workspace(), settings_.settings());
+}
+
 bool Tdelay2Dmain::run() {
     ModelWorkspace& ws = workspace();
     Tsp_XYLine& series = *data;
     sweep_.prepareRun();
-    PlotIni(settings_.PlotBoxes->isChecked(), settings_.ConnectPoints->isChecked(), series);
     const DelayPlotSettings settings = settings_.settings();
     const DelayPlotPlan plan = PlanDelayPlot(ws, settings);
+    PlotIni(settings_.PlotBoxes->isChecked(), settings_.ConnectPoints->isChecked(), series);
     const ManualScaling manual = applyManualScaling(settings_.scaling);
     if (manual == ManualScaling::Refused) {
         return false;

@@ -40,6 +40,9 @@ class Tdelay2Dmain : public PlotWindow {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // Raises the error of settings the next run cannot carry out (a slider step count, a delay, a
+    // time or a count that is refused) without changing anything.
+    void checkRunnable() const;
     // DelayPlotRun as the window performs it. False when the run was aborted (bad scaling limits),
     // which leaves the settings dialog shown and this window disabled.
     bool run();

@@ -48,8 +48,10 @@ void Tplot2Dmain::okbuttonClick() {
                 return;
             }
         }
-        // Bad bounds or step count are reported with the dialog still open and nothing changed.
+        // Bad bounds, step count or run settings are reported with the dialog still open and
+        // nothing changed.
         const VaryingParameterGroup::Sweep sweep = settings_.varying.sweep();
+        checkRunnable();
         setEnabled(true);
         settings_.hide();
         markCurrentSlotFilled();
@@ -81,6 +83,12 @@ void Tplot2Dmain::NextIterationSetClick() {
 }
 
 void Tplot2Dmain::ScrollBar1Change() {
+    // Settings that cannot run leave the parameter, the slider and the picture as they were.
+    if (!guarded([this] { checkRunnable(); })) {
+        ScrollBar1->returnToSettled();
+        return;
+    }
+    ScrollBar1->settle();
     guarded([this] {
         sweep_.followSlider(workspace());
         if (!run()) {
@@ -97,6 +105,7 @@ void Tplot2Dmain::recomputeAfterAccept() {
         return;
     }
     guarded([this] {
+        checkRunnable();
         update();
         sweep_.followAcceptedValue(workspace());
         markCurrentSlotFilled();
@@ -108,17 +117,25 @@ void Tplot2Dmain::recomputeAfterAccept() {
     });
 }
 
+void Tplot2Dmain::checkRunnable() const {
+    settings_.varying.checkedSteps();
+    if (!continuation_) {
+        PhasePlotOrbit planned;
+        PlanPhasePlot(workspace(), settings_.settings(), planned);
+    }
+}
+
 bool Tplot2Dmain::run() {
     ModelWorkspace& ws = workspace();
     Tsp_XYLine& series = *data;
     sweep_.prepareRun();
     const PhasePlotSettings settings = continuation_ ? PhasePlotSettings{} : settings_.settings();
     if (!continuation_) {
-        PlotIni(settings_.plotboxes->isChecked(), settings_.connect->isChecked(), series);
-        // Refuse settings that cannot run before anything is scaled; the kept orbit changes only
-        // when the run really starts.
+        // Refuse settings that cannot run before the series is emptied; the kept orbit changes
+        // only when the run really starts.
         PhasePlotOrbit planned = orbit_;
         PlanPhasePlot(ws, settings, planned);
+        PlotIni(settings_.plotboxes->isChecked(), settings_.connect->isChecked(), series);
         const ManualScaling manual = applyManualScaling(settings_.scaling);
         if (manual == ManualScaling::Refused) {
             return false;

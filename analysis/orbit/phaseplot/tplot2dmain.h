@@ -40,6 +40,9 @@ class Tplot2Dmain : public SlotPlotWindow {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // Raises the error of settings the next run cannot carry out (a slider step count, a time or a
+    // count that is refused) without changing anything.
+    void checkRunnable() const;
     // PhasePlotRun as the window performs it: the slider's step count, then a fresh run (styled,
     // scaled, from the initial values) or a continuation of the kept orbit. False when the run
     // was aborted (bad scaling limits), which leaves the settings dialog shown and this window

@@ -37,6 +37,8 @@ void Ttimeform::okbuttonClick() {
                 return;
             }
         }
+        // Refused before the slot is marked or its series emptied: the last run stays in view.
+        checkRunnable();
         ReseedIfFixed(ws);
         setEnabled(true);
         settings_.hide();
@@ -57,6 +59,7 @@ void Ttimeform::recomputeAfterAccept() {
         return;
     }
     guarded([this] {
+        checkRunnable();
         update();
         if (run()) {
             markCurrentSlotFilled();
@@ -65,12 +68,16 @@ void Ttimeform::recomputeAfterAccept() {
     });
 }
 
+void Ttimeform::checkRunnable() const {
+    PlanTimeSeries(workspace(), settings_.settings());
+}
+
 bool Ttimeform::run() {
     ModelWorkspace& ws = workspace();
     Tsp_XYLine& series = *data;
-    PlotIni(settings_.CheckBox1->isChecked(), settings_.ConnPoints->isChecked(), series);
     const TimeSeriesSettings settings = settings_.settings();
     const TimeSeriesPlan plan = PlanTimeSeries(ws, settings);
+    PlotIni(settings_.CheckBox1->isChecked(), settings_.ConnPoints->isChecked(), series);
     const double start = static_cast<double>(plan.start);
     const double end = static_cast<double>(plan.end);
     const ManualScaling manual = applyManualScaling(settings_.scaling, {start, end});

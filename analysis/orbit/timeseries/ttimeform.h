@@ -25,6 +25,9 @@ class Ttimeform : public SlotPlotWindow {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // Raises the error of settings that cannot run (a time that does not convert, an interval
+    // with more points than a run may plot) without changing anything.
+    void checkRunnable() const;
     // Runs into the current series; false when the run was aborted (bad scaling limits), which
     // leaves the settings dialog shown and this window disabled.
     bool run();
