@@ -61,6 +61,10 @@ void PaintOverflowLabel(QImage& picture) {
 
 }  // namespace
 
+QFont ResultWindowFont() {
+    return QFont(QStringLiteral("Times New Roman"));
+}
+
 PictureSize ParsePictureSize(const std::string& text) {
     const auto fail = [&]() {
         return std::invalid_argument(
@@ -90,6 +94,7 @@ void SaveSeriesPicture(const std::string& fileName, Tsp_XYLine& series, const Pi
                        bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
     EnsureApplication();
     Tsp_XYPlot plot;
+    plot.setFont(ResultWindowFont());
     ApplyStandardPlotConfiguration(plot);
     plot.resize(size.width, size.height);
     if (arrangeAxes) {

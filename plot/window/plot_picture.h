@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <functional>
 #include <string>
 
@@ -12,6 +13,10 @@ struct PictureSize {
     int width = 640;
     int height = 480;
 };
+
+// The font of the result windows, which their plots inherit: a picture drawn outside a window
+// must measure and draw its tick labels with it to look as the window does.
+QFont ResultWindowFont();
 
 // "WIDTHxHEIGHT" in pixels, each 10 .. 20000. Raises std::invalid_argument with a message that
 // names the text.

@@ -9,6 +9,7 @@
 
 #include "core/numbers.h"
 #include "plot/window/data_file_writer.h"
+#include "plot/window/plot_picture.h"
 
 namespace kalvora {
 
@@ -18,7 +19,7 @@ PlotWindow::PlotWindow(AnalysisHost& host, const QString& objectName, const QStr
     setObjectName(objectName);
     setWindowTitle(caption);
     setWindowFlag(Qt::WindowStaysOnTopHint);
-    setFont(QFont(QStringLiteral("Times New Roman")));
+    setFont(ResultWindowFont());
 
     graph = new Tsp_XYPlot(this);
     graph->setObjectName("graph");

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QImage>
+#include <QPainter>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -8,6 +10,7 @@
 #include "analysis/orbit/delayplot/delay_plot_module.h"
 #include "analysis/orbit/phaseplot/phase_plot_module.h"
 #include "analysis/orbit/timeseries/time_series_module.h"
+#include "plot/window/plot_picture.h"
 #include "tests/analysis/test_models.h"
 #include "tests/plot/window/fake_host.h"
 
@@ -155,6 +158,29 @@ TEST_F(TimeSeriesWindows, SettingsThatCannotRunLeaveTheLastRunAndTheSlotsAsTheyW
     module.recomputeAfterAccept();
     EXPECT_EQ(host.scripted.errors.size(), 3u);
     EXPECT_EQ(window().series(0).Count(), 10001);
+}
+
+TEST_F(TimeSeriesWindows, APictureDrawnWithoutTheWindowLooksAsTheWindowDoes) {
+    // What kalvora-cli draws for --png: the same series, size and axis ranges, and the tick labels
+    // in the window's font.
+    openAndAccept();
+    Tsp_XYPlot& graph = *window().graph;
+    QImage shown(graph.size(), QImage::Format_RGB32);
+    {
+        QPainter painter(&shown);
+        graph.DrawTo(painter, shown.width(), shown.height());
+    }
+    const std::filesystem::path file = std::filesystem::temp_directory_path() /
+                                       ("kalvora-picture-" + std::to_string(getpid()) + ".png");
+    SaveSeriesPicture(file.string(), window().series(0), {shown.width(), shown.height()}, false,
+                      [](Tsp_XYPlot& plot) {
+                          plot.BottomAxis().SetAutoMin(false);
+                          plot.BottomAxis().SetAutoMax(false);
+                          plot.BottomAxis().SetRange(100, 200);
+                      });
+    const QImage saved(QString::fromStdString(file.string()));
+    std::filesystem::remove(file);
+    EXPECT_TRUE(saved.convertToFormat(QImage::Format_RGB32) == shown);
 }
 
 TEST_F(TimeSeriesWindows, AddSlotRunsIntoItsOwnSeriesAndKeepsTheOthers) {
