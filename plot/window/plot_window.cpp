@@ -136,13 +136,17 @@ void PlotWindow::Plot(Tsp_XYLine& series, bool failed) {
     const Tsp_Color background = FromQColor(host_.backgroundColour());
     graph->SetColor(background);
     graph->SetFieldColor(background);
-    lastRunFailed_ = failed;
-    placeOverflowLabel();
-    label1->setVisible(failed);
+    showOverflowLabel(failed);
     show();
     series.SetPlot(graph);
     series.SetActive(true);
     graph->Invalidate();
+}
+
+void PlotWindow::showOverflowLabel(bool failed) {
+    lastRunFailed_ = failed;
+    placeOverflowLabel();
+    label1->setVisible(failed);
 }
 
 void PlotWindow::Manualscal(double yMinimum, double yMaximum, double xMinimum, double xMaximum) {

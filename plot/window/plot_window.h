@@ -74,6 +74,9 @@ class PlotWindow : public QMainWindow {
     // Applies the shared background colour, shows the "Overflow" label exactly when the last run
     // failed, shows the window, attaches and activates the series (which auto-scales) and repaints.
     void Plot(Tsp_XYLine& series, bool failed);
+    // The red "Overflow" label, shown exactly when the last run failed (Plot does this; a run
+    // that appends without Plot must do it itself).
+    void showOverflowLabel(bool failed);
     // Fixed ranges on the left and bottom axes.
     void Manualscal(double yMinimum, double yMaximum, double xMinimum, double xMaximum);
     // Both axes automatic again.

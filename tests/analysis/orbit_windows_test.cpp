@@ -321,6 +321,18 @@ TEST_F(PhasePlotWindows, NextIterationSetAppendsToTheCurrentOrbit) {
     EXPECT_EQ(window().series(0).Count(), 10000);
 }
 
+TEST_F(PhasePlotWindows, AContinuationThatFailsShowsTheOverflowLabel) {
+    // x counts the steps and fails from 15000 on: the fresh run (11001 steps) is sound, its
+    // continuation adds the points 11001 .. 15000 and fails on the step after the last.
+    UseModel(host.ws, ModelKind::Discrete, {{"x", 0}, {"y", 0}}, {{"a", 0}}, {},
+             "if x >= 15000 then return 1/a, x end return x + 1, x");
+    accept("0", "0");
+    EXPECT_FALSE(window().label1->isVisible());
+    window().NextIterationSet1->trigger();
+    EXPECT_EQ(window().series(0).Count(), 10000 + 4000);
+    EXPECT_TRUE(window().label1->isVisible());
+}
+
 TEST_F(PhasePlotWindows, ASettledOrbitIsFramedInsteadOfCollapsed) {
     accept("3", "3");
     // x settles at 6 and y at 6: both axes get the points' extent widened by 0.1.

@@ -79,6 +79,8 @@ void Tplot2Dmain::NextIterationSetClick() {
     guarded([this] {
         continuation_ = true;
         run();
+        // No Plot follows a continuation, yet a step that failed in it must not pass unseen.
+        showOverflowLabel(workspace().errorFlag);
     });
 }
 
