@@ -1,6 +1,7 @@
 #include "plot/window/scaling_group.h"
 
 #include <QGridLayout>
+#include <cmath>
 
 #include "core/numbers.h"
 
@@ -56,15 +57,29 @@ void ScalingGroup::resetOnClose() {
     ManScalClick();
 }
 
+namespace {
+
+// An axis range is held in doubles: a limit beyond them would become infinite, which no axis can
+// show, so it is no number for the scaling either.
+double ReadLimit(const QLineEdit* edit) {
+    const double limit = static_cast<double>(ParseFloat(edit->text().toStdString()));
+    if (!std::isfinite(limit)) {
+        throw ConversionError("limit out of range");
+    }
+    return limit;
+}
+
+}  // namespace
+
 std::optional<ScalingGroup::Limits> ScalingGroup::read() const {
     try {
         Limits limits;
         if (scmaxx != nullptr) {
-            limits.xMaximum = static_cast<double>(ParseFloat(scmaxx->text().toStdString()));
-            limits.xMinimum = static_cast<double>(ParseFloat(scminx->text().toStdString()));
+            limits.xMaximum = ReadLimit(scmaxx);
+            limits.xMinimum = ReadLimit(scminx);
         }
-        limits.yMaximum = static_cast<double>(ParseFloat(scmaxy->text().toStdString()));
-        limits.yMinimum = static_cast<double>(ParseFloat(scminy->text().toStdString()));
+        limits.yMaximum = ReadLimit(scmaxy);
+        limits.yMinimum = ReadLimit(scminy);
         return limits;
     } catch (const std::exception&) {
         return std::nullopt;

@@ -391,9 +391,13 @@ TEST_F(PhasePlotWindows, BadSliderSettingsAreRefusedBeforeAnythingRuns) {
     dialog().varying.Edit1->setText("100");
     dialog().varying.parmax->setText("4,5");
     dialog().okbutton->click();
-    ASSERT_EQ(host.scripted.errors.size(), 2u);
+    // A bound beyond the doubles the slider keeps would make every parameter infinite or NaN.
+    dialog().varying.parmax->setText("1e400");
+    dialog().okbutton->click();
+    ASSERT_EQ(host.scripted.errors.size(), 3u);
     EXPECT_EQ(host.scripted.errors[0], "Scrollbar property out of range");
     EXPECT_EQ(host.scripted.errors[1], "'4,5' is not a valid floating point value");
+    EXPECT_EQ(host.scripted.errors[2], "'1e400' is not a valid floating point value");
     EXPECT_TRUE(dialog().isVisible());
     EXPECT_EQ(window().series(0).Count(), 0);
     EXPECT_EQ(host.ws.parameterValues[0], 3);
@@ -538,6 +542,16 @@ TEST_F(DelayPlotWindows, ManualScalingTakesBothAxesFromTheDialogAndRefusesAnythi
     EXPECT_EQ(window().graph->LeftAxis().Max(), 3);
     EXPECT_FALSE(window().graph->BottomAxis().AutoMax());
     EXPECT_TRUE(host.scripted.errors.empty());
+
+    // A limit no axis can hold is no number for the scaling.
+    dialog().scaling.scminy->setText("-1e400");
+    dialog().okbutton->click();
+    ASSERT_EQ(host.scripted.errors.size(), 1u);
+    EXPECT_EQ(host.scripted.errors[0], "Enter numerical values for manual scaling");
+    host.scripted.errors.clear();
+    dialog().scaling.scminy->setText("-1");
+    dialog().okbutton->click();
+    EXPECT_EQ(window().graph->LeftAxis().Min(), -1);
 
     // A slider move with a bad limit stops before the run and brings the dialog back.
     dialog().hide();

@@ -2,6 +2,7 @@
 
 #include <QFormLayout>
 #include <QLabel>
+#include <cmath>
 #include <stdexcept>
 
 #include "core/numbers.h"
@@ -50,12 +51,27 @@ int VaryingParameterGroup::parameterIndex() const {
     return par->currentIndex() < 0 ? 0 : par->currentIndex();
 }
 
+namespace {
+
+// The slider keeps its bounds as doubles; a bound beyond them would turn every position's
+// parameter into an infinity or a NaN.
+Extended ReadBound(const QLineEdit* edit) {
+    const std::string text = edit->text().toStdString();
+    const Extended bound = ParseFloat(text);
+    if (!std::isfinite(static_cast<double>(bound))) {
+        throw ConversionError("'" + text + "' is not a valid floating point value");
+    }
+    return bound;
+}
+
+}  // namespace
+
 Extended VaryingParameterGroup::minimum() const {
-    return ParseFloat(parmin->text().toStdString());
+    return ReadBound(parmin);
 }
 
 Extended VaryingParameterGroup::maximum() const {
-    return ParseFloat(parmax->text().toStdString());
+    return ReadBound(parmax);
 }
 
 int VaryingParameterGroup::steps() const {
