@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <tuple>
 
 #include "analysis/orbit/delayplot/delay_plot_module.h"
 #include "analysis/orbit/phaseplot/phase_plot_module.h"
@@ -73,6 +74,22 @@ TEST_F(TimeSeriesWindows, OkPlotsTheRunIntoSlotOneOverExactlyTheRequestedTimes) 
     EXPECT_FALSE(window().graph->BottomAxis().AutoMin());
     EXPECT_TRUE(window().graph->LeftAxis().AutoMin());
     EXPECT_TRUE(window().series(0).LineAttr().Visible());  // "Connect Points" is on by default
+}
+
+TEST_F(TimeSeriesWindows, TheReadoutUsesThisWindowsOwnFrame) {
+    openAndAccept();
+    const Tsp_XYPlot& graph = *window().graph;
+    const Tsp_Axis& left = graph.LeftAxis();
+    const int l = left.LabelSpace(6, 8) + 6;
+    const int r = 14 + 9;
+    const int t = 14 + 6;
+    const int b = graph.BottomAxis().LabelSpace(6, 8) + 6 + 4;
+    auto [x, y] = window().readoutAt(l, t);
+    EXPECT_DOUBLE_EQ(x, 100);
+    EXPECT_DOUBLE_EQ(y, left.Max());
+    std::tie(x, y) = window().readoutAt(graph.width() - r, graph.height() - b);
+    EXPECT_DOUBLE_EQ(x, 200);
+    EXPECT_DOUBLE_EQ(y, left.Min());
 }
 
 TEST_F(TimeSeriesWindows, AFailingStepShowsTheOverflowLabelWithThePointsBeforeIt) {
