@@ -3,6 +3,7 @@
 #include "cli/commands/series_command.h"
 
 #include "analysis/orbit/common/orbit_counts.h"
+#include "core/text_file.h"
 #include "plot/window/data_file_writer.h"
 #include "plot/window/plot_window.h"
 
@@ -26,7 +27,14 @@ std::string OptionList(const std::vector<std::string>& options) {
 
 PictureSize CheckSeriesCommandLine(const Arguments& arguments) {
     arguments.requirePositional(1, "one model file MODEL.mod");
-    return arguments.has("--size") ? ParsePictureSize(*arguments.value("--size")) : PictureSize{};
+    const PictureSize size =
+        arguments.has("--size") ? ParsePictureSize(*arguments.value("--size")) : PictureSize{};
+    if (const std::optional<std::string> picture = arguments.value("--png")) {
+        // A picture that cannot be created is reported now, before the run and before the data is
+        // written: a failing command leaves no data file behind. The trial file is removed again.
+        AtomicFileWriter trial(*picture);
+    }
+    return size;
 }
 
 int StateEntryOption(const ModelWorkspace& ws, const Arguments& arguments,

@@ -15,8 +15,8 @@
 
 namespace kalvora::cli {
 
-// The one model file, and the picture size of --size, checked before anything is computed so that
-// a bad size costs no run.
+// The one model file, the picture size of --size and whether the --png file can be created,
+// checked before anything is computed so that a bad size or picture path costs no run.
 PictureSize CheckSeriesCommandLine(const Arguments& arguments);
 
 // The 1-based StateVector entry of the variable or auxiliary variable the option names; the option

@@ -198,6 +198,9 @@ TEST(OrbitCli, BadUsageIsRefusedBeforeAnythingIsComputed) {
         {{"delay", Model("logistic.mod"), "--variable", "x", "--png", Scratch("a.png"), "--size",
           "5x5", "-o", data},
          "--size"},
+        {{"timeseries", Model("logistic.mod"), "--variable", "x", "--png",
+          Scratch("no-such-folder") + "/a.png", "-o", data},
+         "Cannot create file"},
     };
     for (const Case& c : cases) {
         const Result result = Cli(c.words);
