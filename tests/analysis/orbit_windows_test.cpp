@@ -437,10 +437,16 @@ TEST_F(PhasePlotWindows, ASliderMoveThatCannotRunLeavesParameterSliderAndOrbit) 
     EXPECT_EQ(window().panelText(3), "3");
     EXPECT_EQ(window().series(0).X(9999), shown);
     EXPECT_TRUE(window().series(0).Active());
+    // A continuation is refused the same way and leaves no continuation pending.
+    window().NextIterationSet1->trigger();
+    EXPECT_EQ(host.scripted.errors.size(), 2u);
+    EXPECT_FALSE(window().continuation());
+    EXPECT_EQ(window().series(0).Count(), 10000);
 
     dialog().varying.Edit1->setText("100");
     window().ScrollBar1->setValue(100);
     EXPECT_EQ(host.ws.parameterValues[0], 4);
+    EXPECT_EQ(window().series(0).Count(), 10000);
 }
 
 TEST_F(PhasePlotWindows, AModelWithoutParametersPlotsAndSweepsNothing) {

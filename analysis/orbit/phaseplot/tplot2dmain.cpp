@@ -77,6 +77,8 @@ void Tplot2Dmain::slotRemoved() {
 
 void Tplot2Dmain::NextIterationSetClick() {
     guarded([this] {
+        // A refused continuation must not leave the flag on for the next run.
+        settings_.varying.checkedSteps();
         continuation_ = true;
         run();
         // No Plot follows a continuation, yet a step that failed in it must not pass unseen.
