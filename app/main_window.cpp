@@ -417,6 +417,12 @@ void TForm1::enableModelCommands() {
     workspace_.noise.noiseOn = false;
     noise_->clearCheckBoxes();
     setStatusText("   Noise Off");
+
+    // OK in the editor reached through "Show Model" has replaced every value with the
+    // definition's. Grids left as they were would show the old model's rows, and Accept would
+    // store them by position into the new model's variables and parameters.
+    if (parameters_->isVisible())
+        parameters_->ShowParameterWindow();
 }
 
 void TForm1::disableModelCommands() {

@@ -262,6 +262,30 @@ TEST_F(ModelWindowsTest, DefaultThenAcceptRestoresTheDefinitionsValues) {
     EXPECT_EQ(parameters().ParGrid->item(0, 1)->text(), "1.3");
 }
 
+TEST_F(ModelWindowsTest, OkInTheEditorOpenedFromTheParameterWindowRefillsItsGrids) {
+    load("henon.mod", kHenon);
+    action("Change1")->trigger();
+    parameters().showmodel->click();
+    ASSERT_TRUE(editor().isVisible());
+    editor().inivals->setText("x=0.3");
+    editor().params->setText("r=3.7");
+    editor().StringBox->setPlainText("x=r*x*(1-x)\n");
+    editor().Button2->click();
+    ASSERT_TRUE(prompts.errors.empty()) << prompts.errors[0];
+
+    // The grids show the accepted model, so Accept stores its values, not the old model's rows.
+    ASSERT_TRUE(parameters().isVisible());
+    ASSERT_EQ(parameters().IniGrid->rowCount(), 1);
+    EXPECT_EQ(parameters().IniGrid->item(0, 0)->text(), "x(0)");
+    EXPECT_EQ(parameters().IniGrid->item(0, 1)->text(), "0.3");
+    ASSERT_EQ(parameters().ParGrid->rowCount(), 1);
+    EXPECT_EQ(parameters().ParGrid->item(0, 0)->text(), "r");
+    parameters().accept->click();
+    EXPECT_EQ(ws().initialValues[0], 0.3L);
+    EXPECT_EQ(ws().parameterValues[0], 3.7L);
+    EXPECT_FALSE(form->allWindowsDisabled());
+}
+
 TEST_F(ModelWindowsTest, StoreThenLoadParametersRestoresTheValuesBitForBit) {
     load("henon.mod", kHenon);
     ws().parameterValues[0] = 1.23456789012345L;
