@@ -423,6 +423,9 @@ void TForm1::enableModelCommands() {
     // store them by position into the new model's variables and parameters.
     if (parameters_->isVisible())
         parameters_->ShowParameterWindow();
+    // Likewise the noise window's variable list, which OK would otherwise read by position.
+    if (noise_->isVisible())
+        noise_->showWindow();
 }
 
 void TForm1::disableModelCommands() {

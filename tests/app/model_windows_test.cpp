@@ -284,6 +284,17 @@ TEST_F(ModelWindowsTest, OkInTheEditorOpenedFromTheParameterWindowRefillsItsGrid
     EXPECT_EQ(ws().initialValues[0], 0.3L);
     EXPECT_EQ(ws().parameterValues[0], 3.7L);
     EXPECT_FALSE(form->allWindowsDisabled());
+
+    // The editor stays usable beside the noise window; its OK renews the variable list there too.
+    action("EditModel1")->trigger();
+    action("AddNoise1")->trigger();
+    ASSERT_EQ(noise().Variable->count(), 1);
+    editor().inivals->setText("u=1, w=2");
+    editor().StringBox->setPlainText("u=w\nw=u\n");
+    editor().Button2->click();
+    ASSERT_TRUE(prompts.errors.empty()) << prompts.errors[0];
+    ASSERT_EQ(noise().Variable->count(), 2);
+    EXPECT_EQ(noise().Variable->itemText(1), "w");
 }
 
 TEST_F(ModelWindowsTest, StoreThenLoadParametersRestoresTheValuesBitForBit) {
