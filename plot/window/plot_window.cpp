@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPalette>
 #include <QResizeEvent>
+#include <QScreen>
 #include <exception>
 
 #include "core/numbers.h"
@@ -325,6 +326,20 @@ bool PlotWindow::eventFilter(QObject* watched, QEvent* event) {
         placeOverflowLabel();
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void PlotWindow::showEvent(QShowEvent* event) {
+    // Result windows have no parent to open over, so the first showing puts them in the middle of
+    // the screen; afterwards they stay where the user moved them.
+    if (!placed_) {
+        placed_ = true;
+        if (const QScreen* screen = this->screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+    QMainWindow::showEvent(event);
 }
 
 void PlotWindow::resizeEvent(QResizeEvent* event) {

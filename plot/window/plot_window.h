@@ -134,6 +134,7 @@ class PlotWindow : public QMainWindow {
                                      std::pair<double, double> abscissa = {});
 
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -146,6 +147,7 @@ class PlotWindow : public QMainWindow {
     bool lastRunFailed_ = false;
     SettingsDialog* settingsDialog_ = nullptr;
     int analysisTag_ = 0;
+    bool placed_ = false;
 };
 
 }  // namespace kalvora

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QMouseEvent>
+#include <QScreen>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
@@ -234,6 +235,21 @@ TEST(PlotWindow, PlotShowsTheOverflowLabelOnlyAfterAFailedRun) {
     // A resize repaints with the state of the window's own last run.
     window.resize(500, 400);
     EXPECT_FALSE(window.label1->isVisible());
+}
+
+// A result window opens in the middle of the screen the first time; a window the user has moved
+// stays where it was put when a later run shows it again.
+TEST(PlotWindow, FirstShowingCentresTheWindowAndLaterRunsLeaveItWhereItIs) {
+    FakeHost host;
+    RecordingSlotWindow window(host);
+    FakeRun(window, {{0, 0}, {1, 1}});
+    const QPoint screenCentre = window.screen()->availableGeometry().center();
+    EXPECT_LE((window.frameGeometry().center() - screenCentre).manhattanLength(), 2);
+
+    window.move(10, 20);
+    window.hide();
+    FakeRun(window, {{0, 0}, {2, 2}});
+    EXPECT_EQ(window.pos(), QPoint(10, 20));
 }
 
 TEST(PlotWindow, BackgroundColourChosenInOneWindowHoldsForLaterRunsElsewhere) {
