@@ -418,12 +418,8 @@ void TForm1::enableModelCommands() {
     noise_->clearCheckBoxes();
     setStatusText("   Noise Off");
 
-    // OK in the editor reached through "Show Model" has replaced every value with the
-    // definition's. Grids left as they were would show the old model's rows, and Accept would
-    // store them by position into the new model's variables and parameters.
-    if (parameters_->isVisible())
-        parameters_->ShowParameterWindow();
-    // Likewise the noise window's variable list, which OK would otherwise read by position.
+    // OK in the editor can run beside the noise window; its variable list would otherwise be read
+    // by position against the new model's variables.
     if (noise_->isVisible())
         noise_->showWindow();
 }

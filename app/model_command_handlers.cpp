@@ -7,6 +7,7 @@
 
 #include "app/main_window.h"
 #include "app/model_editor.h"
+#include "app/parameter_window.h"
 #include "core/model_commands.h"
 #include "core/model_definition.h"
 #include "core/parameter_file.h"
@@ -44,7 +45,13 @@ void TModelstring::setSource(const ModelSource& source) {
 
 // OK: the editor closes only when the script compiled; otherwise the user corrects it here.
 void TModelstring::Button2Click() {
-    if (AcceptModelSource(main_.workspace(), source(), main_, main_.prompts()))
+    const bool compiled = AcceptModelSource(main_.workspace(), source(), main_, main_.prompts());
+    // OK reached through the parameter window's "Show Model" has replaced the values with the
+    // definition's (and perhaps the step size). Grids left as they were would show the old
+    // model's rows, and Accept would store them by position into the new model.
+    if (main_.parameterWindow()->isVisible())
+        main_.parameterWindow()->ShowParameterWindow();
+    if (compiled)
         hide();
 }
 

@@ -285,6 +285,19 @@ TEST_F(ModelWindowsTest, OkInTheEditorOpenedFromTheParameterWindowRefillsItsGrid
     EXPECT_EQ(ws().parameterValues[0], 3.7L);
     EXPECT_FALSE(form->allWindowsDisabled());
 
+    // A continuous model's step size typed in the editor reaches the step-size field too.
+    action("Change1")->trigger();
+    parameters().showmodel->click();
+    editor().continuous->click();
+    editor().rh->setText("0.005");
+    editor().Button2->click();
+    ASSERT_TRUE(prompts.errors.empty()) << prompts.errors[0];
+    EXPECT_EQ(parameters().Edit1->text(), "0.005");
+    parameters().accept->click();
+    EXPECT_EQ(ws().stepSize, 0.005L);
+    editor().discr->click();
+    editor().Button2->click();
+
     // The editor stays usable beside the noise window; its OK renews the variable list there too.
     action("EditModel1")->trigger();
     action("AddNoise1")->trigger();
