@@ -143,24 +143,6 @@ class Batcher {
     std::vector<QRect> rects_;
 };
 
-Qt::PenStyle QtPenStyle(Tsp_PenStyle style) {
-    switch (style) {
-        case psSolid:
-            return Qt::SolidLine;
-        case psDash:
-            return Qt::DashLine;
-        case psDot:
-            return Qt::DotLine;
-        case psDashDot:
-            return Qt::DashDotLine;
-        case psDashDotDot:
-            return Qt::DashDotDotLine;
-        case psClear:
-            return Qt::NoPen;
-    }
-    return Qt::SolidLine;
-}
-
 Qt::BrushStyle QtBrushStyle(Tsp_BrushStyle style) {
     switch (style) {
         case bsSolid:
@@ -207,7 +189,7 @@ void Tsp_XYLine::Draw(const Tsp_DrawContext& context) {
     QPainter& painter = context.painter;
     const Tsp_LineAttr& line = LineAttr();
     QPen pen(ToQColor(line.Color()));
-    pen.setStyle(QtPenStyle(line.Style()));
+    pen.setStyle(ToQtPenStyle(line.Style()));
     pen.setWidth(line.Width() <= 1 ? 0 : line.Width());
     pen.setCapStyle(Qt::SquareCap);
     painter.setPen(pen);

@@ -26,8 +26,6 @@ Tsp_Color FromQColor(const QColor& color) {
     return Tsp_Color(color.red(), color.green(), color.blue());
 }
 
-namespace {
-
 Qt::PenStyle ToQtPenStyle(Tsp_PenStyle style) {
     switch (style) {
         case psSolid:
@@ -45,6 +43,8 @@ Qt::PenStyle ToQtPenStyle(Tsp_PenStyle style) {
     }
     return Qt::SolidLine;
 }
+
+namespace {
 
 QPen PenOf(const Tsp_LineAttr& attr) {
     QPen pen(ToQColor(attr.Color()));

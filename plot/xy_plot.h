@@ -20,6 +20,7 @@ namespace kalvora {
 
 QColor ToQColor(Tsp_Color color);
 Tsp_Color FromQColor(const QColor& color);
+Qt::PenStyle ToQtPenStyle(Tsp_PenStyle style);
 
 // The X-Y plot control every result window draws with: a field framed by four axes, any number of
 // attached series, auto-scaling, grid, rubber-band zoom with undo, Ctrl-drag pan, an inverting X
