@@ -13,44 +13,19 @@
 
 #include "core/numbers.h"
 #include "core/text_file.h"
+#include "tests/support/cli_runner.h"
 
 namespace kalvora {
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using Result = testing::CliResult;
 
-std::string Quote(const std::string& word) {
-    std::string quoted = "'";
-    for (char c : word) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
+Result Cli(const std::vector<std::string>& words) {
+    return testing::RunCli(words);
 }
 
 std::string Scratch(const std::string& name) {
     return ::testing::TempDir() + "kalvora-orbit-cli-" + std::to_string(::getpid()) + "-" + name;
-}
-
-Result Cli(const std::vector<std::string>& words) {
-    std::string command = Quote(KALVORA_CLI);
-    for (const std::string& word : words) {
-        command += " " + Quote(word);
-    }
-    const std::string out = Scratch("stdout");
-    const std::string err = Scratch("stderr");
-    command += " >" + Quote(out) + " 2>" + Quote(err);
-    const int status = std::system(command.c_str());
-    Result result;
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = ReadTextFile(out);
-    result.err = ReadTextFile(err);
-    std::filesystem::remove(out);
-    std::filesystem::remove(err);
-    return result;
 }
 
 std::string Model(const std::string& name) {

@@ -12,40 +12,15 @@
 
 #include "core/numbers.h"
 #include "core/text_file.h"
+#include "tests/support/cli_runner.h"
 
 namespace kalvora {
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& word) {
-    std::string quoted = "'";
-    for (char c : word) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
+using Result = testing::CliResult;
 
 Result Cli(const std::vector<std::string>& words) {
-    const std::string base =
-        ::testing::TempDir() + "kalvora-cli-test-" + std::to_string(::getpid());
-    std::string command = Quote(KALVORA_CLI);
-    for (const std::string& word : words) {
-        command += " " + Quote(word);
-    }
-    command += " >" + Quote(base + ".out") + " 2>" + Quote(base + ".err");
-    const int status = std::system(command.c_str());
-    Result result;
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = ReadTextFile(base + ".out");
-    result.err = ReadTextFile(base + ".err");
-    std::remove((base + ".out").c_str());
-    std::remove((base + ".err").c_str());
-    return result;
+    return testing::RunCli(words);
 }
 
 std::string Model(const std::string& name) {

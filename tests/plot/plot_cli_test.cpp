@@ -13,42 +13,20 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/cli_runner.h"
+
 namespace kalvora {
 namespace {
-
-struct Result {
-    int exitCode = -1;
-    std::string err;
-};
-
-std::string Quote(const std::string& word) {
-    std::string quoted = "'";
-    for (char c : word) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
 
 std::string Scratch(const std::string& name) {
     return ::testing::TempDir() + "plot-cli-" + std::to_string(::getpid()) + "-" + name;
 }
 
-Result Plot(const std::vector<std::string>& words) {
-    const std::string errors = Scratch("stderr");
-    std::string command = Quote(KALVORA_CLI) + " plot";
-    for (const std::string& word : words) {
-        command += " " + Quote(word);
-    }
-    command += " 2>" + Quote(errors);
-    const int status = std::system(command.c_str());
-    Result result;
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream in(errors);
-    std::stringstream text;
-    text << in.rdbuf();
-    result.err = text.str();
-    std::filesystem::remove(errors);
-    return result;
+using Result = testing::CliResult;
+
+Result Plot(std::vector<std::string> words) {
+    words.insert(words.begin(), "plot");
+    return testing::RunCli(words);
 }
 
 std::string DataFile(const std::string& name, const std::string& text) {
