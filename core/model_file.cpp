@@ -23,7 +23,7 @@ std::string ModelNameFromPath(const std::string& path) {
 void ReadModelFile(ModelWorkspace& ws, ModelSource& source, ModelShell& shell,
                    const std::string& path) {
     shell.disableModelCommands();
-    const std::string text = ReadTextFile(path);
+    const std::string text = WithoutByteOrderMark(ReadTextFile(path));
     std::vector<std::string> lines = SplitLines(text);
     // A written file ends with one empty line after the equations; reading it back as an equation
     // line would grow the model by a line on every load and save.

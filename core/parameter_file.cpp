@@ -57,7 +57,7 @@ void WriteParameterFile(const ModelWorkspace& ws, const std::string& path) {
 }
 
 void ReadParameterFile(ModelWorkspace& ws, const std::string& path) {
-    const std::vector<std::string> lines = SplitLines(ReadTextFile(path));
+    const std::vector<std::string> lines = SplitLines(WithoutByteOrderMark(ReadTextFile(path)));
     auto line = [&](std::size_t index) {
         return index < lines.size() ? lines[index] : std::string();
     };

@@ -41,6 +41,13 @@ std::string ReadTextFile(const std::string& path) {
     return content;
 }
 
+std::string WithoutByteOrderMark(std::string text) {
+    if (text.rfind("\xEF\xBB\xBF", 0) == 0) {
+        text.erase(0, 3);
+    }
+    return text;
+}
+
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t begin = 0;

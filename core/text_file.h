@@ -17,6 +17,10 @@ class FileError : public std::runtime_error {
 // The whole file as bytes. Throws FileError.
 std::string ReadTextFile(const std::string& path);
 
+// The text without a leading UTF-8 byte-order mark. Editors on other systems put one at the start
+// of files saved as UTF-8; left in place it would become part of the first name of a model.
+std::string WithoutByteOrderMark(std::string text);
+
 // Splits at line ends (CR LF or LF). A line end at the very end of the text does not start another
 // line, so "a\r\nb\r\n" gives two lines and "a\r\n\r\n" gives "a" and "".
 std::vector<std::string> SplitLines(const std::string& text);

@@ -28,7 +28,7 @@ double ParseDataValue(const std::string& text) {
 }  // namespace
 
 int ReadDataFile(const std::string& path, PointSink& sink) {
-    const std::vector<std::string> lines = SplitLines(ReadTextFile(path));
+    const std::vector<std::string> lines = SplitLines(WithoutByteOrderMark(ReadTextFile(path)));
     // Parsed completely before anything reaches the sink, so a bad line adds no half series.
     std::vector<std::pair<double, double>> points;
     points.reserve(lines.size());

@@ -82,6 +82,11 @@ TEST(ModelFile, ReadsForeignLineEndsAndShortFiles) {
     EXPECT_EQ(ws.modelName, "short");
     EXPECT_EQ(shell.mainCaption, "Kalvora - short");
     EXPECT_EQ(shell.editorCaption, "short");
+
+    // A byte-order mark from an editor that saves UTF-8 must not end up in the first name.
+    folder.write("marked.mod", "\xEF\xBB\xBFx=1\r\na=2\r\n\r\nd\r\nx=a*x\r\n");
+    ReadModelFile(ws, source, shell, folder.file("marked.mod"));
+    EXPECT_EQ(source.initialText, "x=1");
 }
 
 TEST(ModelFile, ModelNameDropsFolderAndLastFourCharacters) {

@@ -44,6 +44,13 @@ TEST(ParameterFile, StoreThenLoadRestoresValues) {
     EXPECT_EQ(ws.initialValues[0], ParseFloat("0.123456789012345"));
     EXPECT_EQ(ws.parameterValues[1], ParseFloat("0.3"));
     EXPECT_EQ(ws.stepSize, ParseFloat("0.005"));
+
+    // The same file after a round through an editor that marks UTF-8 loads the same.
+    WriteTextFile(folder.file("marked.par"), "\xEF\xBB\xBF" + ReadTextFile(folder.file("p.par")));
+    ws.parameterValues[1] = 9;
+    prompts.answerOpen(folder.file("marked.par"));
+    ASSERT_TRUE(LoadParameters(ws, prompts));
+    EXPECT_EQ(ws.parameterValues[1], ParseFloat("0.3"));
 }
 
 TEST(ParameterFile, ModelWithoutParametersReadsBackEmpty) {
