@@ -539,11 +539,7 @@ void TForm1::RecomputeAfterAccept() {
 }
 
 void TForm1::runCommand(const std::function<void()>& command) {
-    try {
-        command();
-    } catch (const std::exception& failure) {
-        prompts_->error(failure.what());
-    }
+    ReportingErrors(*prompts_, command);
 }
 
 void TForm1::setMainCaption(const std::string& caption) {

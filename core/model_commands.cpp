@@ -12,18 +12,6 @@
 namespace kalvora {
 namespace {
 
-// Errors reach the user as a message box, as the desktop's default handler would show them.
-template <typename Action>
-bool Reporting(Prompts& prompts, Action action) {
-    try {
-        action();
-        return true;
-    } catch (const std::exception& error) {
-        prompts.error(error.what());
-        return false;
-    }
-}
-
 Prompts::FileRequest ModelSaveRequest(const ModelWorkspace& ws, const std::string& filter) {
     Prompts::FileRequest request;
     request.title = "Save Model As";
@@ -82,18 +70,18 @@ bool LoadModel(ModelWorkspace& ws, ModelSource& source, ModelShell& shell, Promp
     if (!path) {
         return false;
     }
-    return Reporting(prompts, [&] { LoadModelFromFile(ws, source, shell, *path); });
+    return ReportingErrors(prompts, [&] { LoadModelFromFile(ws, source, shell, *path); });
 }
 
 bool SaveModel(ModelWorkspace& ws, const ModelSource& source, ModelShell& shell, Prompts& prompts) {
     if (!ws.modelFile.empty()) {
-        return Reporting(prompts, [&] { WriteModelFile(source, ws.modelFile); });
+        return ReportingErrors(prompts, [&] { WriteModelFile(source, ws.modelFile); });
     }
     const auto path = prompts.chooseSaveFile(ModelSaveRequest(ws, "Model (*.mod)|*.mod"));
     if (!path) {
         return false;
     }
-    return Reporting(prompts, [&] {
+    return ReportingErrors(prompts, [&] {
         WriteModelFile(source, *path);
         ws.modelName = ModelNameFromPath(*path);
         shell.setMainCaption("Kalvora - " + ws.modelName);
@@ -107,7 +95,7 @@ bool SaveModelAs(ModelWorkspace& ws, const ModelSource& source, ModelShell& shel
     if (!path) {
         return false;
     }
-    return Reporting(prompts, [&] {
+    return ReportingErrors(prompts, [&] {
         WriteModelFile(source, *path);
         ws.modelFile = *path;
         ws.modelName = ModelNameFromPath(*path);
@@ -118,7 +106,7 @@ bool SaveModelAs(ModelWorkspace& ws, const ModelSource& source, ModelShell& shel
 bool SaveModelFromEditor(ModelWorkspace& ws, const ModelSource& source, ModelShell& shell,
                          Prompts& prompts) {
     if (!ws.modelFile.empty()) {
-        return Reporting(prompts, [&] { WriteModelFile(source, ws.modelFile); });
+        return ReportingErrors(prompts, [&] { WriteModelFile(source, ws.modelFile); });
     }
     return SaveModelAs(ws, source, shell, prompts);
 }
@@ -135,20 +123,21 @@ void BuildNewModel(ModelWorkspace& ws, ModelSource& source, ModelShell& shell) {
 
 bool AcceptModelSource(ModelWorkspace& ws, const ModelSource& source, ModelShell& shell,
                        Prompts& prompts) {
-    return Reporting(prompts,
-                     [&] {
-                         ws.discrete = source.discrete;
-                         AcceptModelDefinition(ws, source.initialText, source.parameterText,
-                                               source.auxiliaryText);
-                         const Extended stepSize = StepSizeFromSource(ws, source.stepSizeText);
-                         EnableModelCommands(ws, shell);
-                         SetKind(ws, stepSize);
-                         shell.setMainCaption("Kalvora - " + ws.modelName);
-                         shell.setSaveModelEnabled(true);
-                         shell.setEditModelEnabled(true);
-                         BuildModelScript(ws, source.equations);
-                         CompileModelScript(ws);
-                     }) &&
+    return ReportingErrors(prompts,
+                           [&] {
+                               ws.discrete = source.discrete;
+                               AcceptModelDefinition(ws, source.initialText, source.parameterText,
+                                                     source.auxiliaryText);
+                               const Extended stepSize =
+                                   StepSizeFromSource(ws, source.stepSizeText);
+                               EnableModelCommands(ws, shell);
+                               SetKind(ws, stepSize);
+                               shell.setMainCaption("Kalvora - " + ws.modelName);
+                               shell.setSaveModelEnabled(true);
+                               shell.setEditModelEnabled(true);
+                               BuildModelScript(ws, source.equations);
+                               CompileModelScript(ws);
+                           }) &&
            ws.scriptStatus == 0;
 }
 

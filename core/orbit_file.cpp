@@ -73,13 +73,7 @@ bool SaveOrbitFile(ModelWorkspace& ws, const OrbitSampling& sampling, Prompts& p
     if (!path) {
         return false;
     }
-    try {
-        OrbitFileWriter(ws, *path, sampling, progress);
-        return true;
-    } catch (const std::exception& error) {
-        prompts.error(error.what());
-        return false;
-    }
+    return ReportingErrors(prompts, [&] { OrbitFileWriter(ws, *path, sampling, progress); });
 }
 
 }  // namespace kalvora

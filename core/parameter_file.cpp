@@ -96,13 +96,7 @@ bool StoreParameters(const ModelWorkspace& ws, Prompts& prompts) {
     if (!path) {
         return false;
     }
-    try {
-        WriteParameterFile(ws, *path);
-        return true;
-    } catch (const std::exception& error) {
-        prompts.error(error.what());
-        return false;
-    }
+    return ReportingErrors(prompts, [&] { WriteParameterFile(ws, *path); });
 }
 
 bool LoadParameters(ModelWorkspace& ws, Prompts& prompts) {
@@ -115,13 +109,7 @@ bool LoadParameters(ModelWorkspace& ws, Prompts& prompts) {
     if (!path) {
         return false;
     }
-    try {
-        ReadParameterFile(ws, *path);
-        return true;
-    } catch (const std::exception& error) {
-        prompts.error(error.what());
-        return false;
-    }
+    return ReportingErrors(prompts, [&] { ReadParameterFile(ws, *path); });
 }
 
 }  // namespace kalvora

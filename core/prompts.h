@@ -1,5 +1,6 @@
 #pragma once
 
+#include <exception>
 #include <optional>
 #include <string>
 
@@ -32,5 +33,19 @@ class Prompts {
     virtual std::optional<std::string> chooseSaveFile(const FileRequest& request,
                                                       int* chosenFilter = nullptr) = 0;
 };
+
+// Runs a command's action and shows an error it raises (a number that does not convert, a file that
+// cannot be written) in one error box, as the desktop's default handler would; the command ends
+// there. True when the action ran to its end.
+template <typename Action>
+bool ReportingErrors(Prompts& prompts, Action action) {
+    try {
+        action();
+        return true;
+    } catch (const std::exception& error) {
+        prompts.error(error.what());
+        return false;
+    }
+}
 
 }  // namespace kalvora

@@ -207,13 +207,7 @@ void PlotWindow::graphMouseMove(int x, int y) {
 }
 
 bool PlotWindow::guarded(const std::function<void()>& command) {
-    try {
-        command();
-        return true;
-    } catch (const std::exception& failure) {
-        host_.prompts().error(failure.what());
-        return false;
-    }
+    return ReportingErrors(host_.prompts(), command);
 }
 
 bool PlotWindow::saveSeriesAsked(const std::string& title, const Tsp_XYDataSeries& series) {
