@@ -92,8 +92,14 @@ inline void StoreResult(double* target, double value) {
     *target = value;
 }
 
-void ShowMessage(ModelWorkspace& ws, const char* message) {
-    if (ws.prompts != nullptr && message[0] != '\0') {
+void ShowMessage(ModelRuntime& ws, const char* message) {
+    if (message[0] == '\0') {
+        return;
+    }
+    if (ws.recordedMessage.empty()) {
+        ws.recordedMessage = message;
+    }
+    if (ws.prompts != nullptr) {
         ws.prompts->error(message);
     }
 }
@@ -115,7 +121,7 @@ inline int Count(std::int32_t value) {
 // whatever the counts have become since the compile.
 constexpr int kStackRoom = 2 * kModelListCapacity + 1;
 
-inline int ResultCount(const ModelWorkspace& ws) {
+inline int ResultCount(const ModelRuntime& ws) {
     return std::min(Count(ws.variableCount) + Count(ws.auxiliaryCount), kModelListCapacity);
 }
 
@@ -127,7 +133,7 @@ inline int ResultCount(const ModelWorkspace& ws) {
 // A result that is not finite (math.huge, 0/0 without a trap) clears `finite`; the caller treats it
 // as an arithmetic fault.
 template <typename In, typename Out>
-bool Evaluate(ModelWorkspace& ws, const In* in, Out* out, bool& finite) {
+bool Evaluate(ModelRuntime& ws, const In* in, Out* out, bool& finite) {
     if (ws.luaState == nullptr) {
         CompileModelScript(ws);
         if (ws.luaState == nullptr) {
@@ -172,7 +178,7 @@ bool Evaluate(ModelWorkspace& ws, const In* in, Out* out, bool& finite) {
 // again only when a sum is not finite.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-bool RungeKutta(ModelWorkspace& ws, const StateVector& in, StateVector& out, bool& finite,
+bool RungeKutta(ModelRuntime& ws, const StateVector& in, StateVector& out, bool& finite,
                 int* faults = nullptr) {
     using Stage = std::array<double, kModelListCapacity>;
     // Uninitialised on purpose: only the first N + A slots are used, and filling 200 slots would
@@ -249,7 +255,7 @@ const char* EvaluationMessage(int status) {
     }
 }
 
-void CompileModelScript(ModelWorkspace& ws) {
+void CompileModelScript(ModelRuntime& ws) {
     if (ws.luaState != nullptr) {
         lua_close(ws.luaState);
         ws.luaState = nullptr;
@@ -293,17 +299,17 @@ void CompileModelScript(ModelWorkspace& ws) {
                    Count(ws.variableCount) + Count(ws.auxiliaryCount) + Count(ws.parameterCount));
 }
 
-void EvaluateModel(ModelWorkspace& ws, const StateVector& in, StateVector& out) {
+void EvaluateModel(ModelRuntime& ws, const StateVector& in, StateVector& out) {
     bool finite = true;
     Evaluate(ws, in.data(), out.data(), finite);
 }
 
-void RungeKuttaStep(ModelWorkspace& ws, const StateVector& in, StateVector& out) {
+void RungeKuttaStep(ModelRuntime& ws, const StateVector& in, StateVector& out) {
     bool finite = true;
     RungeKutta(ws, in, out, finite);
 }
 
-void ModelStep(ModelWorkspace& ws, ModelKind kind, StateVector& state) {
+void ModelStep(ModelRuntime& ws, ModelKind kind, StateVector& state) {
     if (kind != ModelKind::Closed) {
         // Clearing the status flags is slow; reading them is not, so clear only what an earlier
         // computation left behind.

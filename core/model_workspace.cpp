@@ -30,7 +30,7 @@ ModelWorkspace::ModelWorkspace() {
     cycleColours[101] = 0x000000u;  // divergence: black
 }
 
-ModelWorkspace::~ModelWorkspace() {
+ModelRuntime::~ModelRuntime() {
     if (luaState != nullptr) {
         lua_close(luaState);
     }

@@ -40,44 +40,58 @@ struct NoiseSettings {
     bool fixSeedForEachRun = false;
 };
 
-// The one loaded model and the run flags that every analysis shares. One instance lives for the
-// whole run of the program; tests and the batch tool make their own.
-struct ModelWorkspace {
-    ModelWorkspace();
-    ~ModelWorkspace();
-    ModelWorkspace(const ModelWorkspace&) = delete;
-    ModelWorkspace& operator=(const ModelWorkspace&) = delete;
+// What a model step reads and writes: the counts, the values a run starts from and runs with, the
+// compiled script with its Lua state, the error flag and the noise with its random generator. The
+// workspace is the user-interface thread's runtime; every worker thread has a ModelInstance of its
+// own, because a Lua state (and the flags a step sets) belong to one thread.
+struct ModelRuntime {
+    ModelRuntime() = default;
+    ~ModelRuntime();
+    ModelRuntime(const ModelRuntime&) = delete;
+    ModelRuntime& operator=(const ModelRuntime&) = delete;
 
-    std::string modelName;
-    std::string modelFile;
     std::int32_t variableCount = 1;
     std::int32_t parameterCount = 1;
     std::int32_t auxiliaryCount = 0;
-    std::array<std::string, kModelListCapacity> variableNames{};
-    std::array<std::string, kModelListCapacity> parameterNames{};
     std::array<Extended, kModelListCapacity> parameterValues{};
     std::array<Extended, kModelListCapacity> initialValues{};
-    std::array<Extended, kModelListCapacity> defaultParameterValues{};
-    std::array<Extended, kModelListCapacity> defaultInitialValues{};
-    ModelKind kind = ModelKind::Closed;
-    bool discrete = true;
     Extended stepSize = 0.01L;
     bool errorFlag = false;
-    bool stopFlag = false;
     std::string scriptText;
     std::int32_t scriptStatus = 0;
+    // Owned: closed by the destructor and whenever the script is compiled again.
     lua_State* luaState = nullptr;
     NoiseSettings noise;
-    std::string dataFolder;
-    std::string programFolder;
-    std::string tempFolder;
-    std::array<RgbColour, kCycleColourCount> cycleColours{};
     // The program-wide random generator (noise, random choices of the analyses).
     RandomGenerator random;
 
     // Where script messages go; the desktop's message boxes, a script in tests and the batch tool.
-    // Not owned. When null, messages are dropped.
+    // Not owned. When null (always on a worker thread), messages are only recorded.
     Prompts* prompts = nullptr;
+    // The first script message since it was last cleared, so that a run on a worker can show it on
+    // the user-interface thread once the run has ended.
+    std::string recordedMessage;
+};
+
+// The one loaded model and the run flags that every analysis shares. One instance lives for the
+// whole run of the program; tests and the batch tool make their own. Only the user-interface thread
+// touches it: workers run on ModelInstances made from it.
+struct ModelWorkspace : ModelRuntime {
+    ModelWorkspace();
+
+    std::string modelName;
+    std::string modelFile;
+    std::array<std::string, kModelListCapacity> variableNames{};
+    std::array<std::string, kModelListCapacity> parameterNames{};
+    std::array<Extended, kModelListCapacity> defaultParameterValues{};
+    std::array<Extended, kModelListCapacity> defaultInitialValues{};
+    ModelKind kind = ModelKind::Closed;
+    bool discrete = true;
+    bool stopFlag = false;
+    std::string dataFolder;
+    std::string programFolder;
+    std::string tempFolder;
+    std::array<RgbColour, kCycleColourCount> cycleColours{};
 };
 
 }  // namespace kalvora

@@ -4,7 +4,7 @@
 
 namespace kalvora {
 
-void ApplyNoise(ModelWorkspace& ws, StateVector& state) {
+void ApplyNoise(ModelRuntime& ws, StateVector& state) {
     NoiseSettings& noise = ws.noise;
     if (!noise.noiseOn || !(noise.noiseLevel > 0)) {
         return;
@@ -34,13 +34,13 @@ void ApplyNoise(ModelWorkspace& ws, StateVector& state) {
     noise.noiseCounter = noise.noisePeriod > 1 ? (noise.noiseCounter + 1) % noise.noisePeriod : 0;
 }
 
-void ReseedIfFixed(ModelWorkspace& ws) {
+void ReseedIfFixed(ModelRuntime& ws) {
     if (ws.noise.fixSeedForEachRun) {
         ws.random.seed = static_cast<std::uint32_t>(ws.noise.noiseSeed);
     }
 }
 
-void SeedNoise(ModelWorkspace& ws, std::optional<std::int32_t> seed) {
+void SeedNoise(ModelRuntime& ws, std::optional<std::int32_t> seed) {
     if (seed) {
         ws.noise.noiseSeed = *seed;
     } else {

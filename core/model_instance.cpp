@@ -1,0 +1,26 @@
+#include "core/model_instance.h"
+
+#include "core/model_step.h"
+
+namespace kalvora {
+
+ModelInstance::ModelInstance(const ModelRuntime& source) {
+    variableCount = source.variableCount;
+    parameterCount = source.parameterCount;
+    auxiliaryCount = source.auxiliaryCount;
+    parameterValues = source.parameterValues;
+    initialValues = source.initialValues;
+    stepSize = source.stepSize;
+    scriptText = source.scriptText;
+    noise = source.noise;
+    random = source.random;
+    prompts = nullptr;
+    CompileModelScript(*this);
+}
+
+void AdoptRandomState(ModelRuntime& target, const ModelRuntime& ranOn) {
+    target.random = ranOn.random;
+    target.noise.noiseCounter = ranOn.noise.noiseCounter;
+}
+
+}  // namespace kalvora

@@ -1,0 +1,147 @@
+#include "core/parallel_pieces.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <deque>
+#include <stdexcept>
+#include <vector>
+
+#include "core/model_definition.h"
+#include "core/model_file.h"
+#include "core/model_instance.h"
+#include "core/model_step.h"
+#include "core/scripted_prompts.h"
+
+namespace kalvora {
+namespace {
+
+struct LogisticWorkspace {
+    ModelWorkspace ws;
+    ScriptedPrompts prompts;
+    LogisticWorkspace() {
+        ws.prompts = &prompts;
+        AcceptModelDefinition(ws, "x=0.3", "r=3.7", "");
+        // r above 4 throws the orbit out of [0, 1]; it then diverges and overflows.
+        BuildModelScript(ws, "x1=r*x*(1-x)\r\nx=x1");
+        ws.kind = ModelKind::Discrete;
+        CompileModelScript(ws);
+    }
+};
+
+// One orbit per parameter value, as a sweep computes it: r from 3.5 upwards in steps of 0.01.
+bool Orbit(ModelRuntime& model, long long index, std::vector<Extended>& out) {
+    model.parameterValues[0] = 3.5L + 0.01L * static_cast<Extended>(index);
+    model.errorFlag = false;
+    StateVector state = {};
+    state[0] = model.initialValues[0];
+    for (int step = 0; step < 2000; ++step) {
+        ModelStep(model, ModelKind::Discrete, state);
+        if (model.errorFlag) {
+            return false;
+        }
+        out.push_back(state[0]);
+    }
+    return true;
+}
+
+struct SweepResult {
+    PiecesOutcome outcome;
+    std::vector<std::vector<Extended>> pieces;
+};
+
+SweepResult Sweep(const ModelWorkspace& ws, long long count, int workers) {
+    QuietRunControl control;
+    std::deque<ModelInstance> instances;
+    for (int w = 0; w < WorkerCount(workers, count); ++w) {
+        instances.emplace_back(ws);
+    }
+    SweepResult result;
+    result.pieces.resize(static_cast<std::size_t>(count));
+    result.outcome = RunPieces(count, workers, control, [&](int worker, long long index) {
+        return Orbit(instances[static_cast<std::size_t>(worker)], index,
+                     result.pieces[static_cast<std::size_t>(index)]);
+    });
+    result.pieces.resize(static_cast<std::size_t>(result.outcome.kept));
+    return result;
+}
+
+TEST(ModelInstance, StepsBitForBitAsTheWorkspaceItWasMadeFrom) {
+    LogisticWorkspace model;
+    ModelInstance instance(model.ws);
+    std::vector<Extended> fromWorkspace;
+    std::vector<Extended> fromInstance;
+    ASSERT_TRUE(Orbit(model.ws, 10, fromWorkspace));
+    ASSERT_TRUE(Orbit(instance, 10, fromInstance));
+    EXPECT_EQ(fromWorkspace, fromInstance);
+    EXPECT_EQ(instance.prompts, nullptr);
+}
+
+TEST(ModelInstance, RecordsScriptMessagesInsteadOfShowingThem) {
+    LogisticWorkspace model;
+    BuildModelScript(model.ws, "x1=r*x*(1-x) + undefined_function()\r\nx=x1");
+    ModelInstance instance(model.ws);
+    StateVector state = {};
+    ModelStep(instance, ModelKind::Discrete, state);
+    EXPECT_TRUE(instance.errorFlag);
+    EXPECT_EQ(instance.recordedMessage, "Error in variable/function name");
+    EXPECT_TRUE(model.prompts.errors.empty());
+}
+
+// The parallel run must equal the one-thread run point for point, also when a piece fails: the run
+// ends at the first failing piece (r above 4 diverges), whatever the other workers finished ahead.
+TEST(RunPieces, WorkersGiveTheOneThreadResultIncludingTheFirstFailure) {
+    LogisticWorkspace model;
+    struct Case {
+        long long count;
+        long long kept;
+        bool failed;
+    };
+    for (const Case& c : {Case{40, 40, false}, Case{80, 52, true}}) {
+        const SweepResult one = Sweep(model.ws, c.count, 1);
+        EXPECT_EQ(one.outcome.kept, c.kept);
+        EXPECT_EQ(one.outcome.failed, c.failed);
+        for (int workers : {2, 3, 8}) {
+            const SweepResult many = Sweep(model.ws, c.count, workers);
+            EXPECT_EQ(many.outcome.kept, one.outcome.kept) << workers;
+            EXPECT_EQ(many.outcome.failed, one.outcome.failed) << workers;
+            EXPECT_FALSE(many.outcome.stopped);
+            EXPECT_TRUE(many.pieces == one.pieces) << workers << " workers";
+        }
+    }
+}
+
+TEST(RunPieces, AStopBeforeTheRunKeepsNothingAndAnExceptionReachesTheCaller) {
+    for (int workers : {1, 2}) {
+        QuietRunControl control;
+        control.requestStop();
+        const PiecesOutcome stopped =
+            RunPieces(10, workers, control, [](int, long long) { return true; });
+        EXPECT_EQ(stopped.kept, 0);
+        EXPECT_TRUE(stopped.stopped);
+
+        control.clearStop();
+        EXPECT_THROW(RunPieces(10, workers, control,
+                               [](int, long long index) -> bool {
+                                   if (index == 3) {
+                                       throw std::runtime_error("piece 3");
+                                   }
+                                   return true;
+                               }),
+                     std::runtime_error);
+    }
+}
+
+TEST(RunPieces, ReportsEveryCompletedPrefixInOrder) {
+    QuietRunControl control;
+    std::vector<long long> prefixes;
+    RunPieces(
+        200, 2, control, [](int, long long) { return true; },
+        [&](long long prefix) { prefixes.push_back(prefix); });
+    ASSERT_FALSE(prefixes.empty());
+    EXPECT_EQ(prefixes.back(), 200);
+    EXPECT_TRUE(std::is_sorted(prefixes.begin(), prefixes.end()));
+}
+
+}  // namespace
+}  // namespace kalvora
