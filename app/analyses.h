@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/host/analysis_host.h"
+#include "analysis/window/analysis_host.h"
 
 namespace kalvora {
 

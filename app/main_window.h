@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/host/analysis_host.h"
+#include "analysis/window/analysis_host.h"
 #include "app/analyses.h"
 #include "core/model_shell.h"
 #include "core/model_workspace.h"

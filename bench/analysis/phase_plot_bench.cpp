@@ -13,7 +13,7 @@
 #include "core/model_shell.h"
 #include "core/model_step.h"
 #include "plot/plot_config.h"
-#include "plot/window/plot_window.h"
+#include "analysis/window/plot_window.h"
 #include "plot/xy_line.h"
 #include "plot/xy_plot.h"
 

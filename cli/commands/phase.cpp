@@ -6,7 +6,7 @@
 #include "analysis/orbit/phaseplot/phase_plot_run.h"
 #include "cli/commands/series_command.h"
 #include "core/noise.h"
-#include "plot/window/plot_window.h"
+#include "analysis/window/plot_window.h"
 
 namespace kalvora::cli {
 namespace {

@@ -4,8 +4,8 @@
 
 #include "analysis/orbit/common/orbit_counts.h"
 #include "core/text_file.h"
-#include "plot/window/data_file_writer.h"
-#include "plot/window/plot_window.h"
+#include "analysis/window/data_file_writer.h"
+#include "analysis/window/plot_window.h"
 
 namespace kalvora::cli {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cli/cli_common.h"
-#include "plot/window/plot_picture.h"
+#include "analysis/window/plot_picture.h"
 #include "plot/xy_line.h"
 
 namespace kalvora::cli {

@@ -11,9 +11,9 @@
 #include "analysis/orbit/delayplot/delay_plot_module.h"
 #include "analysis/orbit/phaseplot/phase_plot_module.h"
 #include "analysis/orbit/timeseries/time_series_module.h"
-#include "plot/window/plot_picture.h"
+#include "analysis/window/plot_picture.h"
 #include "tests/analysis/test_models.h"
-#include "tests/plot/window/fake_host.h"
+#include "tests/analysis/window/fake_host.h"
 
 namespace kalvora {
 namespace {

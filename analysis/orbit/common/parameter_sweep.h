@@ -4,7 +4,7 @@
 
 #include "analysis/orbit/common/parameter_slider.h"
 #include "analysis/orbit/common/varying_parameter_group.h"
-#include "plot/window/plot_window.h"
+#include "analysis/window/plot_window.h"
 
 namespace kalvora {
 

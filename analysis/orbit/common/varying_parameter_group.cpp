@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "core/numbers.h"
-#include "plot/window/model_lists.h"
+#include "analysis/window/model_lists.h"
 
 namespace kalvora {
 

@@ -2,7 +2,7 @@
 
 #include "analysis/orbit/delayplot/tdelay2dmain.h"
 #include "analysis/orbit/delayplot/tdelay2dsettings.h"
-#include "plot/window/analysis_windows_module.h"
+#include "analysis/window/analysis_windows_module.h"
 
 namespace kalvora {
 

@@ -6,7 +6,7 @@
 #include "analysis/orbit/common/parameter_sweep.h"
 #include "analysis/orbit/delayplot/delay_plot_run.h"
 #include "analysis/orbit/delayplot/tdelay2dsettings.h"
-#include "plot/window/plot_window.h"
+#include "analysis/window/plot_window.h"
 
 namespace kalvora {
 

@@ -2,7 +2,7 @@
 
 #include "analysis/orbit/phaseplot/tform2dsettings.h"
 #include "analysis/orbit/phaseplot/tplot2dmain.h"
-#include "plot/window/analysis_windows_module.h"
+#include "analysis/window/analysis_windows_module.h"
 
 namespace kalvora {
 

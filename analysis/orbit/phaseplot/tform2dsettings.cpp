@@ -1,7 +1,7 @@
 #include "analysis/orbit/phaseplot/tform2dsettings.h"
 
 #include "core/numbers.h"
-#include "plot/window/model_lists.h"
+#include "analysis/window/model_lists.h"
 
 namespace kalvora {
 

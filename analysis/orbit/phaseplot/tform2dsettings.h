@@ -4,8 +4,8 @@
 
 #include "analysis/orbit/common/varying_parameter_group.h"
 #include "analysis/orbit/phaseplot/phase_plot_run.h"
-#include "plot/window/scaling_group.h"
-#include "plot/window/settings_dialog.h"
+#include "analysis/window/scaling_group.h"
+#include "analysis/window/settings_dialog.h"
 
 namespace kalvora {
 

@@ -5,7 +5,7 @@
 #include "analysis/orbit/common/parameter_sweep.h"
 #include "analysis/orbit/phaseplot/phase_plot_run.h"
 #include "analysis/orbit/phaseplot/tform2dsettings.h"
-#include "plot/window/slot_plot_window.h"
+#include "analysis/window/slot_plot_window.h"
 
 namespace kalvora {
 

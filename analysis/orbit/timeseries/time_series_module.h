@@ -2,7 +2,7 @@
 
 #include "analysis/orbit/timeseries/ttimeform.h"
 #include "analysis/orbit/timeseries/ttimeform2.h"
-#include "plot/window/analysis_windows_module.h"
+#include "analysis/window/analysis_windows_module.h"
 
 namespace kalvora {
 

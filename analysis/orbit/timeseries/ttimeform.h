@@ -1,7 +1,7 @@
 #pragma once
 
 #include "analysis/orbit/timeseries/ttimeform2.h"
-#include "plot/window/slot_plot_window.h"
+#include "analysis/window/slot_plot_window.h"
 
 namespace kalvora {
 

@@ -1,7 +1,7 @@
 #include "analysis/orbit/timeseries/ttimeform2.h"
 
 #include "core/numbers.h"
-#include "plot/window/model_lists.h"
+#include "analysis/window/model_lists.h"
 
 namespace kalvora {
 

@@ -3,8 +3,8 @@
 #include <QComboBox>
 
 #include "analysis/orbit/timeseries/time_series_run.h"
-#include "plot/window/scaling_group.h"
-#include "plot/window/settings_dialog.h"
+#include "analysis/window/scaling_group.h"
+#include "analysis/window/settings_dialog.h"
 
 namespace kalvora {
 

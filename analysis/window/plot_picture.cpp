@@ -1,4 +1,4 @@
-#include "plot/window/plot_picture.h"
+#include "analysis/window/plot_picture.h"
 
 #include <QApplication>
 #include <QBuffer>

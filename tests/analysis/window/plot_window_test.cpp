@@ -9,9 +9,9 @@
 #include <string>
 
 #include "core/numbers.h"
-#include "plot/window/data_file_writer.h"
-#include "plot/window/slot_plot_window.h"
-#include "tests/plot/window/fake_host.h"
+#include "analysis/window/data_file_writer.h"
+#include "analysis/window/slot_plot_window.h"
+#include "tests/analysis/window/fake_host.h"
 
 namespace kalvora {
 namespace {

@@ -1,4 +1,4 @@
-#include "plot/window/scaling_group.h"
+#include "analysis/window/scaling_group.h"
 
 #include <QGridLayout>
 #include <cmath>

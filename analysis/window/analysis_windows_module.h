@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "analysis/host/analysis_host.h"
+#include "analysis/window/analysis_host.h"
 
 namespace kalvora {
 

@@ -1,4 +1,4 @@
-#include "plot/window/plot_window.h"
+#include "analysis/window/plot_window.h"
 
 #include <QFont>
 #include <QMenuBar>
@@ -9,8 +9,8 @@
 #include <exception>
 
 #include "core/numbers.h"
-#include "plot/window/data_file_writer.h"
-#include "plot/window/plot_picture.h"
+#include "analysis/window/data_file_writer.h"
+#include "analysis/window/plot_picture.h"
 
 namespace kalvora {
 

@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <vector>
 
-#include "analysis/host/analysis_host.h"
+#include "analysis/window/analysis_host.h"
 #include "core/model_workspace.h"
 #include "core/progress.h"
 #include "core/scripted_prompts.h"

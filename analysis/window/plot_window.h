@@ -9,10 +9,10 @@
 #include <functional>
 #include <string>
 
-#include "analysis/host/analysis_host.h"
+#include "analysis/window/analysis_host.h"
 #include "plot/plot_config.h"
-#include "plot/window/scaling_group.h"
-#include "plot/window/settings_dialog.h"
+#include "analysis/window/scaling_group.h"
+#include "analysis/window/settings_dialog.h"
 #include "plot/xy_line.h"
 #include "plot/xy_plot.h"
 

@@ -5,7 +5,7 @@
 #include <array>
 #include <memory>
 
-#include "plot/window/plot_window.h"
+#include "analysis/window/plot_window.h"
 
 namespace kalvora {
 

@@ -1,4 +1,4 @@
-#include "plot/window/settings_dialog.h"
+#include "analysis/window/settings_dialog.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

@@ -1,4 +1,4 @@
-#include "plot/window/slot_plot_window.h"
+#include "analysis/window/slot_plot_window.h"
 
 #include <QPixmap>
 

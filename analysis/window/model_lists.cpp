@@ -1,4 +1,4 @@
-#include "plot/window/model_lists.h"
+#include "analysis/window/model_lists.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "plot/window/data_file_writer.h"
+#include "analysis/window/data_file_writer.h"
 
 #include <algorithm>
 
