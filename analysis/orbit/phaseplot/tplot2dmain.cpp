@@ -4,6 +4,7 @@
 #include <QMenuBar>
 
 #include "analysis/orbit/common/orbit_counts.h"
+#include "analysis/window/export/output_commands.h"
 #include "core/noise.h"
 #include "core/numbers.h"
 
@@ -22,6 +23,10 @@ Tplot2Dmain::Tplot2Dmain(AnalysisHost& host, Tform2dsettings& settings)
     connect(NextIterationSet1, &QAction::triggered, this, [this] { NextIterationSetClick(); });
 
     attachSettings(settings_, kAnalysisTag, [this] { okbuttonClick(); });
+    offerSlotOutput(EpsLayout::Points, [this] {
+        return std::pair<std::string, std::string>(settings_.varp1->currentText().toStdString(),
+                                                   settings_.varp2->currentText().toStdString());
+    });
     menuBar()->addMenu(MultiPlot1);
     menuBar()->addAction(NextIterationSet1);
 

@@ -4,6 +4,7 @@
 #include <QMenuBar>
 
 #include "analysis/orbit/common/orbit_counts.h"
+#include "analysis/window/export/output_commands.h"
 #include "core/noise.h"
 #include "core/numbers.h"
 
@@ -18,6 +19,10 @@ Ttimeform::Ttimeform(AnalysisHost& host, Ttimeform2& settings)
 
     attachSettings(settings_, kAnalysisTag, [this] { okbuttonClick(); });
     menuBar()->addMenu(MultiPlot1);
+    offerSlotOutput(EpsLayout::Lines, [this] {
+        return std::pair<std::string, std::string>("time",
+                                                   settings_.vartijd->currentText().toStdString());
+    });
 }
 
 void Ttimeform::open() {
