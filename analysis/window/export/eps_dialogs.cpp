@@ -42,16 +42,31 @@ bool RefuseWhileBusy(AnalysisHost& host, const GnuplotRunner& runner) {
 
 }  // namespace
 
+namespace {
+
+// Without the private scratch folder (it could not be created at start-up) the scratch files
+// would land in whatever folder the program runs in, beside the user's own files.
+const std::string& ScratchFolder(const ModelWorkspace& workspace) {
+    if (workspace.tempFolder.empty()) {
+        throw FileError(
+            "There is no private scratch folder for gnuplot's files; the EPS export is not "
+            "available");
+    }
+    return workspace.tempFolder;
+}
+
+}  // namespace
+
 std::string SeriesScratchFile(const ModelWorkspace& workspace, int slot) {
-    return workspace.tempFolder + "kalvoras" + std::to_string(slot + 1) + ".tmp";
+    return ScratchFolder(workspace) + "kalvoras" + std::to_string(slot + 1) + ".tmp";
 }
 
 std::string ImageScratchFile(const ModelWorkspace& workspace) {
-    return workspace.tempFolder + "kalvoradata.tmp";
+    return ScratchFolder(workspace) + "kalvoradata.tmp";
 }
 
 std::string ScriptScratchFile(const ModelWorkspace& workspace) {
-    return workspace.tempFolder + "kalvoragp.tmp";
+    return ScratchFolder(workspace) + "kalvoragp.tmp";
 }
 
 bool StartGnuplot(AnalysisHost& host, GnuplotRunner& runner, const std::string& scriptPath,
@@ -252,6 +267,9 @@ EpsDialogBase::EpsDialogBase(AnalysisHost& host, GnuplotRunner& runner, QWidget*
     auto edit = [this](const char* name) {
         auto* created = new QLineEdit(this);
         created->setObjectName(name);
+        // Room for a range in 15 significant digits.
+        created->setMinimumWidth(
+            created->fontMetrics().horizontalAdvance(QStringLiteral("-0.000123456789012345")) + 8);
         return created;
     };
     auto check = [this](const QString& caption, const char* name) {

@@ -4,11 +4,14 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QPageSetupDialog>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPrintDialog>
+#include <QScreen>
+#include <QSvgRenderer>
 #include <QVBoxLayout>
 
 namespace kalvora {
@@ -24,15 +27,17 @@ PrinterChooser& PrintDialogSeam() {
 void DrawPrintPage(QPainter& painter, int pageWidth, int pageHeight, int dotsPerInch,
                    const PrintPlacement& placement, const PrintPicture& picture) {
     const QRect target = PrintRectangle(placement, pageWidth, pageHeight);
+    // The picture is laid out for the rectangle as a screen of 96 dots per inch would show it and
+    // kept as vectors (SVG, the clipboard's vector flavour), then stretched onto the page: text
+    // keeps its size relative to the picture, and a one-pixel line becomes 1/96 inch instead of
+    // one printer dot.
     const double scale = std::max(1.0, dotsPerInch / 96.0);
-    const int width = std::max(10, static_cast<int>(target.width() / scale));
-    const int height = std::max(10, static_cast<int>(target.height() / scale));
+    const QSize logical(std::max(10, static_cast<int>(target.width() / scale)),
+                        std::max(10, static_cast<int>(target.height() / scale)));
+    QSvgRenderer vectors(EncodePicture(PictureFormat::Svg, logical, picture.draw));
     painter.save();
     painter.setClipRect(target);
-    painter.translate(target.topLeft());
-    painter.scale(target.width() / static_cast<double>(width),
-                  target.height() / static_cast<double>(height));
-    picture.draw(painter, width, height);
+    vectors.render(&painter, QRectF(target));
     painter.restore();
 }
 
@@ -103,6 +108,9 @@ void PagePreview::paintEvent(QPaintEvent*) {
                              placement.height);
     painter.drawRect(picturePlace);
     if (!picture.isNull()) {
+        // A window's picture shrunk to a few millimetres loses its one-pixel points unless it is
+        // filtered.
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(picturePlace.adjusted(1, 1, -1, -1), picture);
     }
 }
@@ -191,6 +199,17 @@ void Tprintform::prepare(PrintPicture picture) {
     options->Edit2->setText(QString::fromStdString(picture_.xLabel));
     options->Edit1->setText(QString::fromStdString(picture_.yLabel));
     refreshPreview();
+    if (!placed_) {
+        // Like the result windows: centred on the screen the first time, then where the user
+        // leaves it.
+        placed_ = true;
+        adjustSize();
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
     show();
     raise();
     if (!open_) {

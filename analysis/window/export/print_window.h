@@ -111,6 +111,7 @@ class Tprintform : public QWidget {
     PrintPicture picture_;
     std::unique_ptr<QPrinter> printer_;
     bool open_ = false;
+    bool placed_ = false;
 };
 
 }  // namespace kalvora

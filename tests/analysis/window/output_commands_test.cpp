@@ -198,6 +198,16 @@ TEST_F(Fixture, OnlySlotTwoFilledWritesOnlyItsFileAndHidesTheOthers) {
     EXPECT_EQ(dialog.MaxY->text().toStdString(), FormatGeneral(window.graph->LeftAxis().Max(), 15));
 }
 
+TEST_F(Fixture, WithoutAScratchFolderNothingIsWritten) {
+    host.ws.tempFolder.clear();
+    window.fill(0, 10);
+    window.output->CreateEPSClick();
+    ASSERT_EQ(host.scripted.errors.size(), 1u);
+    EXPECT_NE(host.scripted.errors[0].find("no private scratch folder"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists("kalvoras1.tmp"));
+    EXPECT_FALSE(window.output->seriesDialog().isVisible());
+}
+
 TEST_F(Fixture, APhasePlotBecomesAnEpsPictureThroughGnuplot) {
     window.fill(0, 200);
     window.fill(2, 100);
