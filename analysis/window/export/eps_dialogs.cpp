@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QProcess>
+#include <QSignalBlocker>
 #include <QTextBlock>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -130,11 +131,21 @@ Tgpedit::Tgpedit(AnalysisHost& host, GnuplotRunner& runner, QWidget* parent)
     StringBox->setLineWrapMode(QPlainTextEdit::NoWrap);
     StringBox->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     StringBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    // Typing is limited to 1000 characters; a loaded script may be longer.
+    // Typing is limited to 1000 characters; a loaded script may be longer, and shortening it is
+    // always allowed.
     connect(StringBox, &QPlainTextEdit::textChanged, this, [this] {
-        if (StringBox->hasFocus() && StringBox->document()->characterCount() - 1 > 1000) {
-            StringBox->undo();
+        const QString text = StringBox->toPlainText();
+        if (!loading_ && text.size() > 1000 && text.size() > accepted_.size()) {
+            const int position =
+                StringBox->textCursor().position() - (text.size() - accepted_.size());
+            const QSignalBlocker blocker(StringBox);
+            StringBox->setPlainText(accepted_);
+            QTextCursor cursor = StringBox->textCursor();
+            cursor.setPosition(std::clamp(position, 0, static_cast<int>(accepted_.size())));
+            StringBox->setTextCursor(cursor);
+            return;
         }
+        accepted_ = text;
     });
     CreatePlot = new QPushButton(QStringLiteral("Create Plot"), this);
     CreatePlot->setObjectName("CreatePlot");
@@ -170,7 +181,10 @@ Tgpedit::Tgpedit(AnalysisHost& host, GnuplotRunner& runner, QWidget* parent)
 void Tgpedit::open() {
     ReportingErrors(host_.prompts(), [this] {
         const std::string text = ReadTextFile(ScriptScratchFile(host_.workspace()));
+        loading_ = true;
         StringBox->setPlainText(QString::fromStdString(text).remove(QLatin1Char('\r')));
+        loading_ = false;
+        accepted_ = StringBox->toPlainText();
         setEnabled(true);
         show();
         raise();

@@ -52,6 +52,8 @@ class Tgpedit : public QMainWindow {
     void saveScript();
     AnalysisHost& host_;
     GnuplotRunner& runner_;
+    QString accepted_;
+    bool loading_ = false;
 };
 
 // The EPS file named by the last "set output" of a script between single quotes, or "" when there

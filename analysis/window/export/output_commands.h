@@ -25,6 +25,18 @@ class GnuplotRunner;
 // What a result window declares to get the picture, clipboard, print and EPS commands. A plot
 // window fills `size` and `draw` from its plot; it names its EPS layout and series (or, for a
 // coloured picture, the image), and the print options' labels. Everything else is shared.
+//
+// A plot window (PlotWindow::offerOutput fills the picture and the ranges from `graph`):
+//     OutputDeclaration output;
+//     output.layout = EpsLayout::Points;
+//     output.epsSeries = [this] { return std::array<const Tsp_XYLine*, 5>{...}; };
+//     output.printLabels = [this] { return std::pair<std::string, std::string>{"a", "x"}; };
+//     offerOutput(std::move(output));
+// A window with the five overlay slots: offerSlotOutput(EpsLayout::Points, labels).
+// A window showing a coloured picture fills size, draw and epsImage (its raster and domain) and
+// makes the commands itself:
+//     auto* output = new OutputCommands(host, *this, declaration);
+//     output->addToMenus(fileMenu, closeAction, popupMenu);
 struct OutputDeclaration {
     // The picture as the window shows it: its size and how to draw it at any size.
     std::function<QSize()> size;

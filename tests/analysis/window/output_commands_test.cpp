@@ -302,6 +302,9 @@ TEST_F(Fixture, TheEditorRunsWhatTheUserWrote) {
     const QString text = editor.StringBox->toPlainText();
     EXPECT_TRUE(
         text.contains(QString::fromStdString("set output '" + scratch.folder() + "myplot.eps'")));
+    // Typing stops at 1000 characters.
+    editor.StringBox->insertPlainText(QString(1200, QLatin1Char('#')));
+    EXPECT_EQ(editor.StringBox->toPlainText(), text);
     editor.StringBox->setPlainText(text + "\nset label 'edited' at 0,0\n");
     editor.CreatePlotClick();
     waitForGnuplot();
