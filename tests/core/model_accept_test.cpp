@@ -20,7 +20,7 @@ using testing::ScratchFolder;
 const char* const kHenonEquations = "x1=1-a*x*x+y\r\ny=b*x\r\nx=x1\r\n";
 
 // A workspace with the Hénon map accepted through the editor's OK.
-struct HenonFixture : ::testing::Test {
+struct AcceptingAModel : ::testing::Test {
     ModelWorkspace ws;
     ScriptedPrompts prompts;
     RecordingShell shell;
@@ -46,7 +46,7 @@ struct HenonFixture : ::testing::Test {
     }
 };
 
-TEST_F(HenonFixture, ARefusedOkChangesNothing) {
+TEST_F(AcceptingAModel, ARefusedOkChangesNothing) {
     struct Case {
         const char* what;
         void (*edit)(ModelSource&);
@@ -94,7 +94,7 @@ TEST_F(HenonFixture, ARefusedOkChangesNothing) {
     }
 }
 
-TEST_F(HenonFixture, AnAcceptedOkReplacesTheWholeModel) {
+TEST_F(AcceptingAModel, AnAcceptedOkReplacesTheWholeModel) {
     source.initialText = "x=0.5";
     source.parameterText = "r=3.7";
     source.equations = "x=r*x*(1-x)";
