@@ -45,7 +45,6 @@ PlotWindow::PlotWindow(AnalysisHost& host, const QString& objectName, const QStr
             PaintOverflowLabel(painter, plot.FieldRect(), label1->frameShape() != QFrame::NoFrame);
         }
     };
-    graph->installEventFilter(this);
 
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName("StatusBar1");
@@ -325,19 +324,6 @@ void StyleNewSeries(Tsp_XYLine& series, Tsp_Color colour) {
     series.PointAttr().SetHSize(1);
     series.PointAttr().SetVSize(1);
     series.PointAttr().SetVisible(true);
-}
-
-void PlotWindow::placeOverflowLabel() {
-    label1->adjustSize();
-    label1->move(std::max(0, graph->width() / 2 - label1->width() / 2),
-                 std::max(0, graph->height() / 2 - label1->height()));
-}
-
-bool PlotWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == graph && event->type() == QEvent::Resize) {
-        placeOverflowLabel();
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 void PlotWindow::showEvent(QShowEvent* event) {
