@@ -19,6 +19,7 @@
 #include "core/model_workspace.h"
 #include "core/progress.h"
 #include "core/prompts.h"
+#include "core/run_control.h"
 #include "core/text_file.h"
 
 namespace kalvora::cli {
@@ -39,6 +40,13 @@ class UsageError : public std::runtime_error {
 class ReportedError : public std::runtime_error {
   public:
     ReportedError() : std::runtime_error("") {}
+};
+
+// The model failed while its file was loaded (its top level ran away, ran out of memory or failed)
+// and the message has been printed; exit code 1, as for a failure during the run.
+class ReportedModelFailure : public std::runtime_error {
+  public:
+    ReportedModelFailure() : std::runtime_error("") {}
 };
 
 struct OptionSpec {
@@ -108,6 +116,12 @@ class StderrProgress : public Progress {
     bool active_ = false;
 };
 
+// The run control that SIGINT and SIGTERM stop: every model a sub-command runs is registered with
+// it (ModelSession registers its workspace; instances for workers need a RunningModel of their
+// own), so a signal interrupts the interpreter wherever it is, the run keeps what it computed, and
+// the command ends with "the model was stopped" and exit code 1.
+RunControl& CliRunControl();
+
 // One loaded model with everything a sub-command needs around it.
 struct ModelSession {
     ModelSession();
@@ -115,6 +129,7 @@ struct ModelSession {
     ModelSource source;
     NullModelShell shell;
     CliPrompts prompts;
+    RunningModel running{CliRunControl(), ws.interrupt};
 };
 
 // Loads the model file (the first positional argument) and applies, in this order, --par, --set,
@@ -128,6 +143,8 @@ class Output {
   public:
     explicit Output(const Arguments& arguments);
     std::ostream& stream();
+    // Makes the file complete without replacing the target yet (see AtomicFileWriter::finish).
+    void finish();
     // Finishes the file or flushes standard output; throws FileError on a write failure.
     void commit();
     const std::string& name() const { return name_; }
@@ -136,6 +153,11 @@ class Output {
     std::unique_ptr<AtomicFileWriter> file_;
     std::string name_;
 };
+
+// Refuses (UsageError, exit code 2) outputs that would replace an input or each other: -o or the
+// picture naming the model, the parameter file or a data file read, or the picture naming -o.
+void RefuseOutputsOverInputs(const std::vector<std::string>& inputs,
+                             const std::vector<std::string>& outputs);
 
 // The exit code after a run: 1 when errorFlag is set, printing "Overflow" unless a script message
 // was printed during the run; otherwise 0.

@@ -43,6 +43,10 @@ class RunControl {
             model.request();
         }
     }
+    bool hasModels() {
+        std::lock_guard lock(modelsMutex_);
+        return !models_.empty();
+    }
     void removeModel(ModelInterrupt& model) {
         std::lock_guard lock(modelsMutex_);
         models_.erase(std::remove(models_.begin(), models_.end(), &model), models_.end());
