@@ -4,7 +4,11 @@
 #include <unistd.h>
 #include <lua.hpp>
 
+#include <atomic>
+#include <csignal>
+
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <climits>
 #include <cmath>
@@ -22,6 +26,9 @@
 
 namespace kalvora::cli {
 namespace {
+
+// The control of the run under way, which a termination signal stops.
+std::atomic<RunControl*> signalledControl{nullptr};
 
 std::map<std::string, Command>& Registry() {
     static std::map<std::string, Command> commands;
@@ -201,10 +208,9 @@ std::string WhereInFile(const std::string& path, const std::vector<std::size_t>&
             std::int32_t count = 0;
             try {
                 ParseAssignmentList(index < lines.size() ? lines[index] : "", names, values, count);
-            } catch (const ConversionError&) {
+            } catch (const std::exception&) {
                 line = static_cast<int>(index) + 1;
                 break;
-            } catch (const std::exception&) {
             }
         }
     } catch (const FileError&) {
@@ -232,9 +238,13 @@ void HandleTerminationSignals() {
             if (sigwait(&signals, &signal) != 0) {
                 continue;
             }
-            if (!stopRequested && CliRunControl().hasModels()) {
+            RunControl* control = signalledControl.load();
+            if (!stopRequested && (control != nullptr || SignalledModels().hasModels())) {
                 stopRequested = true;
-                CliRunControl().requestStop();
+                if (control != nullptr) {
+                    control->requestStop();
+                }
+                SignalledModels().requestStop();
                 continue;
             }
             RemoveUnfinishedTemporaryFiles();
@@ -415,6 +425,23 @@ void StderrProgress::finish() {
     active_ = false;
 }
 
+namespace {}  // namespace
+
+CliRunControl::CliRunControl() : RunControl(progress_) {
+    signalledControl.store(this);
+}
+
+CliRunControl::~CliRunControl() {
+    signalledControl.store(nullptr);
+}
+
+int StoppedResult(ModelSession& session, Output& output) {
+    output.commit();
+    session.prompts.error(kModelStoppedMessage);
+    session.prompts.takeErrorCount();
+    return kExitModelFailed;
+}
+
 ModelSession::ModelSession() {
     ws.prompts = &prompts;
 }
@@ -443,13 +470,18 @@ void PrepareModel(ModelSession& session, const Arguments& arguments) {
         LoadModelFromFile(ws, session.source, session.shell, modelPath);
     } catch (const ConversionError& error) {
         throw ConversionError(WhereInFile(modelPath, {0, 1}, 4) + error.what());
-    }
-    if (ws.scriptStatus != 0) {
-        // The message has been printed. A script that does not compile is a bad input; one whose
-        // top level failed while it ran (stopped, out of memory) failed as a run does.
-        if (ws.scriptStatus == LUA_ERRSYNTAX) {
-            throw ReportedError();
+    } catch (const ModelRefusedError& refusal) {
+        // A script that does not compile is a bad input, refused like a bad number; one whose top
+        // level failed while it ran (stopped, out of memory, a run-time error) failed as a run
+        // does.
+        if (refusal.scriptStatus == 0) {
+            throw ModelRefusedError(
+                ModelRefusal{WhereInFile(modelPath, {0, 1}, 4) + refusal.what(), 0});
         }
+        if (refusal.scriptStatus == LUA_ERRSYNTAX) {
+            throw;
+        }
+        session.prompts.error(refusal.what());
         throw ReportedModelFailure();
     }
     if (const auto par = arguments.value("--par")) {
@@ -501,7 +533,7 @@ void RefuseOutputsOverInputs(const std::vector<std::string>& inputs,
     }
 }
 
-RunControl& CliRunControl() {
+RunControl& SignalledModels() {
     static NullProgress progress;
     static RunControl control(progress);
     return control;

@@ -28,6 +28,7 @@ enum ExitCode : int {
     kExitSuccess = 0,
     kExitModelFailed = 1,  // the model failed during the run; what was computed is written
     kExitUsage = 2,        // bad usage, bad numbers, unreadable files
+    kExitStopped = 130,    // a second SIGINT ended the program at once
 };
 
 // Bad command-line usage; reported with a hint to --help, exit code 2.
@@ -116,11 +117,25 @@ class StderrProgress : public Progress {
     bool active_ = false;
 };
 
-// The run control that SIGINT and SIGTERM stop: every model a sub-command runs is registered with
-// it (ModelSession registers its workspace; instances for workers need a RunningModel of their
-// own), so a signal interrupts the interpreter wherever it is, the run keeps what it computed, and
-// the command ends with "the model was stopped" and exit code 1.
-RunControl& CliRunControl();
+// The batch tool's run control: the bar above on standard error, and a stop that SIGINT and SIGTERM
+// request while the control exists. A signal also interrupts every model registered with
+// SignalledModels() wherever it is, so a model stuck inside one step stops too.
+class CliRunControl final : public RunControl {
+  public:
+    CliRunControl();
+    ~CliRunControl();
+    CliRunControl(const CliRunControl&) = delete;
+    CliRunControl& operator=(const CliRunControl&) = delete;
+
+  private:
+    StderrProgress progress_;
+};
+
+// The models that SIGINT and SIGTERM stop: ModelSession registers its workspace; instances made
+// for workers need a RunningModel of their own. The run then keeps what it computed and the command
+// ends with "the model was stopped" and exit code 1. Without a model or control to stop, or at a
+// second signal, the program removes its unfinished temporary files and ends at once.
+RunControl& SignalledModels();
 
 // One loaded model with everything a sub-command needs around it.
 struct ModelSession {
@@ -129,12 +144,12 @@ struct ModelSession {
     ModelSource source;
     NullModelShell shell;
     CliPrompts prompts;
-    RunningModel running{CliRunControl(), ws.interrupt};
+    RunningModel running{SignalledModels(), ws.interrupt};
 };
 
 // Loads the model file (the first positional argument) and applies, in this order, --par, --set,
-// --step-size and the noise options with --seed. Throws UsageError, ConversionError, FileError,
-// DefinitionError, ParameterFileError, or ReportedError when the script does not compile.
+// --step-size and the noise options with --seed. Throws UsageError, FileError, ParameterFileError,
+// ConversionError, DefinitionError, or ModelRefusedError when the model is refused.
 void PrepareModel(ModelSession& session, const Arguments& arguments);
 
 // Where the result goes: the file named by -o (replaced only once the output is complete) or
@@ -153,6 +168,10 @@ class Output {
     std::unique_ptr<AtomicFileWriter> file_;
     std::string name_;
 };
+
+// After a run that a signal stopped: writes what was computed, reports "the model was stopped"
+// (once) and returns kExitModelFailed.
+int StoppedResult(ModelSession& session, Output& output);
 
 // Refuses (UsageError, exit code 2) outputs that would replace an input or each other: -o or the
 // picture naming the model, the parameter file or a data file read, or the picture naming -o.

@@ -2,6 +2,7 @@
 
 #include <lua.hpp>
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cmath>
@@ -907,6 +908,9 @@ void ModelInterrupt::request() {
     requested_.store(true, std::memory_order_relaxed);
     std::lock_guard lock(mutex_);
     armLocked();
+    for (ModelInterrupt* follower : followers_) {
+        follower->request();
+    }
 }
 
 void ModelInterrupt::clear() {
@@ -919,18 +923,48 @@ void ModelInterrupt::startBreathing() {
     breathing_.store(true, std::memory_order_relaxed);
     std::lock_guard lock(mutex_);
     armLocked();
+    for (ModelInterrupt* follower : followers_) {
+        follower->startBreathing();
+    }
 }
 
 void ModelInterrupt::stopBreathing() {
     breathing_.store(false, std::memory_order_relaxed);
     std::lock_guard lock(mutex_);
     armLocked();
+    for (ModelInterrupt* follower : followers_) {
+        follower->stopBreathing();
+    }
 }
 
 void ModelInterrupt::breathe() {
-    if (breathing_.load(std::memory_order_relaxed) && breathHandler_) {
-        breathHandler_();
+    if (!breathing_.load(std::memory_order_relaxed)) {
+        return;
     }
+    if (breathHandler_) {
+        breathHandler_();
+    } else if (leader_ != nullptr) {
+        leader_->breathe();
+    }
+}
+
+void ModelInterrupt::addFollower(ModelInterrupt& follower) {
+    std::lock_guard lock(mutex_);
+    followers_.push_back(&follower);
+    follower.leader_ = this;
+    if (requested()) {
+        follower.request();
+    }
+    if (breathing_.load(std::memory_order_relaxed)) {
+        follower.startBreathing();
+    }
+}
+
+void ModelInterrupt::removeFollower(ModelInterrupt& follower) {
+    std::lock_guard lock(mutex_);
+    followers_.erase(std::remove(followers_.begin(), followers_.end(), &follower),
+                     followers_.end());
+    follower.leader_ = nullptr;
 }
 
 void ModelInterrupt::attach(lua_State* state) {
@@ -990,6 +1024,14 @@ lua_State* NewModelState(std::size_t memoryLimit, ModelInterrupt& interrupt) {
     lua_settop(state, 0);
     interrupt.attach(state);
     return state;
+}
+
+void RebindModelState(lua_State* state, ModelInterrupt& interrupt) {
+    if (state == nullptr) {
+        return;
+    }
+    Context(state)->interrupt = &interrupt;
+    interrupt.attach(state);
 }
 
 void CloseModelState(lua_State* state, ModelInterrupt& interrupt) {

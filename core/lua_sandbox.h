@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 struct lua_State;
 
@@ -50,6 +51,12 @@ class ModelInterrupt {
 
     // Called from inside the interpreter on the owner's thread.
     void breathe();
+
+    // Another interrupt (a model compiled in its own runtime on this one's behalf) that every
+    // request and breath of this one reaches too, for as long as it follows; see
+    // FollowingInterrupt.
+    void addFollower(ModelInterrupt& follower);
+    void removeFollower(ModelInterrupt& follower);
     // A coroutine resumed by the model runs on a Lua thread of its own, which the request must
     // reach as well while it runs.
     void enter(lua_State* coroutine);
@@ -66,6 +73,23 @@ class ModelInterrupt {
     std::atomic<bool> requested_{false};
     std::atomic<bool> breathing_{false};
     std::function<void()> breathHandler_;
+    std::vector<ModelInterrupt*> followers_;
+    ModelInterrupt* leader_ = nullptr;
+};
+
+class FollowingInterrupt {
+  public:
+    FollowingInterrupt(ModelInterrupt& follower, ModelInterrupt& leader)
+        : follower_(follower), leader_(leader) {
+        leader_.addFollower(follower_);
+    }
+    ~FollowingInterrupt() { leader_.removeFollower(follower_); }
+    FollowingInterrupt(const FollowingInterrupt&) = delete;
+    FollowingInterrupt& operator=(const FollowingInterrupt&) = delete;
+
+  private:
+    ModelInterrupt& follower_;
+    ModelInterrupt& leader_;
 };
 
 // A fresh state for a model: memory capped at memoryLimit bytes (a failed allocation is Lua's
@@ -76,6 +100,10 @@ lua_State* NewModelState(std::size_t memoryLimit, ModelInterrupt& interrupt);
 
 // Detaches and closes.
 void CloseModelState(lua_State* state, ModelInterrupt& interrupt);
+
+// Hands a state (detached from its old interrupt) to another interrupt, when a runtime takes over
+// the state another one built.
+void RebindModelState(lua_State* state, ModelInterrupt& interrupt);
 
 // The limits the replacements enforce, named in their Lua errors.
 inline constexpr int kPatternDepthLimit = 200;

@@ -319,6 +319,14 @@ void CompileModelScript(ModelRuntime& ws) {
                    Count(ws.variableCount) + Count(ws.auxiliaryCount) + Count(ws.parameterCount));
 }
 
+void SwapModelStates(ModelRuntime& first, ModelRuntime& second) {
+    first.interrupt.detach();
+    second.interrupt.detach();
+    std::swap(first.luaState, second.luaState);
+    RebindModelState(first.luaState, first.interrupt);
+    RebindModelState(second.luaState, second.interrupt);
+}
+
 void EvaluateModel(ModelRuntime& ws, const StateVector& in, StateVector& out) {
     bool finite = true;
     Evaluate(ws, in.data(), out.data(), finite);

@@ -1,6 +1,11 @@
 // Runs the built kalvora-cli on the sample models and checks output, messages and exit codes.
 
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cmath>
+#include <csignal>
 
 #include <gtest/gtest.h>
 
@@ -153,6 +158,95 @@ TEST(CliEndToEnd, HelpListsTheCommands) {
         EXPECT_NE(help.out.find(name), std::string::npos) << name;
     }
     EXPECT_EQ(Cli({"orbit", "--help"}).exitCode, 0);
+}
+
+// The Lorenz system's values, not only its times, against Kutta's third-order method written out
+// here: a changed stage coefficient moves them far beyond the printed digits.
+TEST(CliEndToEnd, LorenzRunFollowsKuttasThirdOrderMethod) {
+    const Result result = Cli({"run", Model("lorenz.mod"), "--steps", "100"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::vector<std::string> lines = SplitLines(result.out);
+    ASSERT_EQ(lines.size(), 101u);
+    using State = std::array<long double, 3>;
+    auto derivative = [](const State& s) {
+        const double x = static_cast<double>(s[0]);
+        const double y = static_cast<double>(s[1]);
+        const double z = static_cast<double>(s[2]);
+        return State{10 * (y - x), x * (28 - z) - y, x * y - 2.66666666666667 * z};
+    };
+    const long double h = 0.01L;
+    State state{1, 1, 1};
+    for (int n = 1; n <= 100; ++n) {
+        const State k1 = derivative(state);
+        State y{};
+        for (int i = 0; i < 3; ++i) {
+            y[i] = h * k1[i] / 2 + state[i];
+        }
+        const State k2 = derivative(y);
+        for (int i = 0; i < 3; ++i) {
+            y[i] = state[i] - h * k1[i] + 2 * h * k2[i];
+        }
+        const State k3 = derivative(y);
+        for (int i = 0; i < 3; ++i) {
+            state[i] += h * (k1[i] + 4 * k2[i] + k3[i]) / 6;
+        }
+        std::istringstream line(lines[n]);
+        double time = 0;
+        State printed{};
+        line >> time >> printed[0] >> printed[1] >> printed[2];
+        ASSERT_NEAR(time, n * 0.01, 1e-12) << n;
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_NEAR(static_cast<double>(printed[i]), static_cast<double>(state[i]),
+                        1e-9 * (1 + std::abs(static_cast<double>(state[i]))))
+                << "step " << n << " variable " << i;
+        }
+    }
+}
+
+// SIGINT stops the run: it keeps what it computed, whole lines only, says so and ends as a failed
+// run; no temporary file stays behind.
+TEST(CliEndToEnd, AnInterruptedRunKeepsWhatItComputed) {
+    const std::string folder =
+        ::testing::TempDir() + "kalvora-stopped-" + std::to_string(::getpid());
+    std::filesystem::create_directories(folder);
+    const std::string output = folder + "/stopped.txt";
+    const std::string errors = folder + ".err";
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::freopen(errors.c_str(), "w", stderr);
+        ::execl(KALVORA_CLI, KALVORA_CLI, "orbit", Model("logistic.mod").c_str(), "--length",
+                "100000000", "-o", output.c_str(), static_cast<char*>(nullptr));
+        std::_Exit(127);
+    }
+    // A temporary file growing beside the target shows that the run is under way.
+    for (int wait = 0; wait < 1000; ++wait) {
+        std::uintmax_t size = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            std::error_code ignored;
+            size += std::filesystem::file_size(entry.path(), ignored);
+        }
+        if (size > 1000) {
+            break;
+        }
+        ::usleep(10 * 1000);
+    }
+    ::kill(child, SIGINT);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const std::string text = ReadTextFile(output);
+    const std::vector<std::string> lines = SplitLines(text);
+    ASSERT_GT(lines.size(), 10u);
+    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+    EXPECT_EQ(lines.back().size(), lines.front().size());
+    EXPECT_EQ(ReadTextFile(errors), "kalvora-cli: the model was stopped\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+                            std::filesystem::directory_iterator()),
+              1);
+    std::filesystem::remove_all(folder);
+    std::filesystem::remove(errors);
 }
 
 }  // namespace
