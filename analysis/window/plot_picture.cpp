@@ -16,6 +16,14 @@ namespace kalvora {
 
 void SaveSeriesPicture(const std::string& fileName, Tsp_XYLine& series, const PictureSize& size,
                        bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
+    AtomicFileWriter file(fileName);
+    WriteSeriesPicture(file, series, size, overflow, arrangeAxes);
+    file.commit();
+}
+
+void WriteSeriesPicture(AtomicFileWriter& file, Tsp_XYLine& series, const PictureSize& size,
+                        bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
+    const std::string& fileName = file.path();
     EnsureApplication();
     Tsp_XYPlot plot;
     plot.setFont(ResultWindowFont());
@@ -39,9 +47,7 @@ void SaveSeriesPicture(const std::string& fileName, Tsp_XYLine& series, const Pi
     if (!picture.save(&buffer, "PNG")) {
         throw FileError("Cannot encode the picture for " + fileName);
     }
-    AtomicFileWriter file(fileName);
     file.stream().write(bytes.constData(), bytes.size());
-    file.commit();
 }
 
 }  // namespace kalvora

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "core/text_file.h"
 #include "plot/picture_support.h"
 #include "plot/xy_line.h"
 #include "plot/xy_plot.h"
@@ -16,5 +17,10 @@ namespace kalvora {
 // application object a plot needs when there is none, without a display. Raises FileError.
 void SaveSeriesPicture(const std::string& fileName, Tsp_XYLine& series, const PictureSize& size,
                        bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes = {});
+
+// The same picture written into a file that the caller commits, so that it can replace its target
+// together with another file or not at all.
+void WriteSeriesPicture(AtomicFileWriter& file, Tsp_XYLine& series, const PictureSize& size,
+                        bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes = {});
 
 }  // namespace kalvora
