@@ -18,6 +18,10 @@ struct PictureSize {
 // must measure and draw its tick labels with it to look as the window does.
 QFont ResultWindowFont();
 
+// Creates the application object that drawing text needs when there is none, without a display;
+// it lives until the program ends.
+void EnsurePictureApplication();
+
 // "WIDTHxHEIGHT" in pixels, each 10 .. 20000. Raises std::invalid_argument with a message that
 // names the text.
 PictureSize ParsePictureSize(const std::string& text);

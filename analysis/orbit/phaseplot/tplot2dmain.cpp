@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QMenuBar>
+#include <tuple>
 
 #include "analysis/orbit/common/orbit_counts.h"
 #include "core/noise.h"
@@ -125,7 +126,7 @@ void Tplot2Dmain::checkRunnable() const {
     settings_.varying.checkedSteps();
     if (!continuation_) {
         PhasePlotOrbit planned;
-        PlanPhasePlot(workspace(), settings_.settings(), planned);
+        PlanPhasePlot(workspace(), runSettings(), planned);
     }
 }
 
@@ -133,7 +134,7 @@ bool Tplot2Dmain::run() {
     ModelWorkspace& ws = workspace();
     Tsp_XYLine& series = *data;
     sweep_.prepareRun();
-    const PhasePlotSettings settings = continuation_ ? PhasePlotSettings{} : settings_.settings();
+    const PhasePlotSettings settings = continuation_ ? PhasePlotSettings{} : runSettings();
     if (!continuation_) {
         // Refuse settings that cannot run before the series is emptied; the kept orbit changes
         // only when the run really starts.
@@ -161,7 +162,56 @@ bool Tplot2Dmain::run() {
     return true;
 }
 
+void Tplot2Dmain::startCycleCapture(int transient, CycleCapture capture) {
+    settings_.SpinEdit1->setValue(100);
+    settings_.SpinEdit2->setValue(transient);
+    settings_.plotboxes->setChecked(true);
+    capture_ = std::move(capture);
+    host().showParameterWindow(kCycleCaptureTag);
+}
+
+void Tplot2Dmain::recomputeCycleCapture() {
+    if (!capture_) {
+        return;
+    }
+    // The capture's variables hold for this run only; the window's own runs keep varp1 and varp2.
+    struct CaptureRun {
+        bool& capturing;
+        ~CaptureRun() { capturing = false; }
+    } captureRun{capturing_ = true};
+    guarded([this] {
+        checkRunnable();
+        setEnabled(true);
+        markCurrentSlotFilled();
+        const bool completed = run();
+        continuation_ = false;
+        if (!completed) {
+            return;
+        }
+        Plot(*data, workspace().errorFlag);
+        raise();
+        activateWindow();
+        capture_->captured(orbit_.state);
+    });
+}
+
+PhasePlotSettings Tplot2Dmain::runSettings() const {
+    PhasePlotSettings settings = settings_.settings();
+    if (capturing_) {
+        std::tie(settings.xVariable, settings.yVariable) = capture_->variables();
+    }
+    return settings;
+}
+
+void Tplot2Dmain::SettingsClick() {
+    if (capture_) {
+        settings_.fill();
+    }
+    SlotPlotWindow::SettingsClick();
+}
+
 void Tplot2Dmain::closeEvent(QCloseEvent* event) {
+    capture_.reset();
     SlotPlotWindow::closeEvent(event);
     settings_.resetOnResultClose();
     host().setAnalysisTag(0);

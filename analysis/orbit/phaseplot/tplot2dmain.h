@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QAction>
+#include <functional>
+#include <optional>
+#include <utility>
 
 #include "analysis/orbit/common/parameter_sweep.h"
 #include "analysis/orbit/phaseplot/phase_plot_run.h"
@@ -31,6 +34,23 @@ class Tplot2Dmain : public SlotPlotWindow {
     // Accept in the parameter window while this window is visible and opened it (tag 2).
     void recomputeAfterAccept();
 
+    // The basins dialog's cycle capture: a short orbit after the basin's transient, drawn with
+    // squares from the dialog's axis variables, whose end state goes into the dialog's cycle
+    // table. The mode lasts until this window closes.
+    struct CycleCapture {
+        std::function<std::pair<int, int>()> variables;  // 1-based StateVector entries
+        std::function<void(const StateVector& endState)> captured;
+    };
+    static constexpr int kCycleCaptureTag = 20;
+    // Sets 100 plotted points after `transient` unplotted ones, squares on, and opens the
+    // parameter window under the capture's tag.
+    void startCycleCapture(int transient, CycleCapture capture);
+    // Accept in the parameter window under the capture's tag: run, bring this window to the front,
+    // plot, hand over the end state.
+    void recomputeCycleCapture();
+    bool inCycleCapture() const { return capture_.has_value(); }
+    void SettingsClick() override;
+
     bool continuation() const { return continuation_; }
     const PhasePlotOrbit& orbit() const { return orbit_; }
 
@@ -48,11 +68,15 @@ class Tplot2Dmain : public SlotPlotWindow {
     // was aborted (bad scaling limits), which leaves the settings dialog shown and this window
     // disabled.
     bool run();
+    // The dialog's settings, with the basins dialog's variables during a cycle capture.
+    PhasePlotSettings runSettings() const;
 
     Tform2dsettings& settings_;
     ParameterSweep sweep_;
     PhasePlotOrbit orbit_;
     bool continuation_ = false;
+    std::optional<CycleCapture> capture_;
+    bool capturing_ = false;
 };
 
 }  // namespace kalvora

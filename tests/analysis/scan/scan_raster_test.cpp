@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "analysis/scan/common/scan_raster.h"
+#include "core/numbers.h"
+#include "scan_test_support.h"
+
+namespace kalvora::testing {
+namespace {
+
+// A 2 x 3 raster over x in [0, 1.4] (H = 1) and y in [-1, 1] (V = 2).
+struct SmallRaster {
+    ScanDomain domain{0, 1.4L, 1, -1, 1, 2};
+    ColourRaster raster{2, 3};
+    SmallRaster() {
+        raster.set(0, 0, kRed);
+        raster.set(0, 1, 0x0A0B0Cu);
+        raster.set(0, 2, kBlue);
+        raster.set(1, 0, kBlue);
+        raster.set(1, 1, kBlack);
+        // (1, 2) stays blank: a stopped scan never reached it.
+    }
+};
+
+TEST(ScanFiles, ThePixelFileListsEveryPixelColumnByColumnTopToBottom) {
+    SmallRaster small;
+    std::ostringstream out;
+    WritePixelLines(out, small.raster, small.domain);
+    EXPECT_EQ(out.str(),
+              " 0.00000000000000E+0000  1.00000000000000E+0000 255 0 0\r\n"
+              " 0.00000000000000E+0000  0.00000000000000E+0000 10 11 12\r\n"
+              " 0.00000000000000E+0000 -1.00000000000000E+0000 0 0 255\r\n"
+              " 1.40000000000000E+0000  1.00000000000000E+0000 0 0 255\r\n"
+              " 1.40000000000000E+0000  0.00000000000000E+0000 0 0 0\r\n"
+              " 1.40000000000000E+0000 -1.00000000000000E+0000 255 255 255\r\n");
+}
+
+TEST(ScanFiles, AClassFileSelectsPixelsByColourOnly) {
+    SmallRaster small;
+    struct Case {
+        RgbColour colour;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {kBlue,
+         " 0.00000000000000E+0000 -1.00000000000000E+0000\r\n"
+         " 1.40000000000000E+0000  1.00000000000000E+0000\r\n"},
+        {kRed, " 0.00000000000000E+0000  1.00000000000000E+0000\r\n"},
+        {kGreen, ""},
+        // White is the colour of non-convergence, never of a blank pixel.
+        {kWhite, ""},
+    };
+    for (const Case& c : cases) {
+        std::ostringstream out;
+        WriteClassLines(out, small.raster, small.domain, c.colour);
+        EXPECT_EQ(out.str(), c.expected) << std::hex << c.colour;
+    }
+}
+
+TEST(ScanFiles, TickLabelsRoundToThreeDigitsThenShowThreeDecimals) {
+    struct Case {
+        Extended value;
+        const char* expected;
+    };
+    const std::vector<Case> cases = {
+        {1.4L, "1.400"},        {0, "0.000"},        {-0.175L, "-0.175"},    {0.08755L, "0.088"},
+        {12.345L, "12.300"},    {-0.0004L, "0.000"}, {1234.5L, "1.23E+003"}, {999.6L, "1.00E+003"},
+        {-25000, "-2.50E+004"}, {0.35L, "0.350"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FormatTickValue(c.value), c.expected) << static_cast<double>(c.value);
+    }
+}
+
+}  // namespace
+}  // namespace kalvora::testing
