@@ -79,8 +79,8 @@ RgbColour ClassifyStart(ModelRuntime& model, ModelKind kind, const BasinSettings
     const Extended radius = settings.maxDistance;
     for (int step = 0; step < settings.transient; ++step) {
         ModelStep(model, kind, state);
-        // A distance that is not a number is divergence too, hence the negated comparison.
-        if (model.errorFlag || !(distance(state, model.initialValues) <= radius)) {
+        // A distance that is not a number is divergence too: within() is false for it.
+        if (model.errorFlag || !distance.within(state, model.initialValues, radius)) {
             return DivergenceColour(colours);
         }
     }

@@ -12,6 +12,14 @@ namespace kalvora {
 
 namespace {
 
+// Narrow columns, so that a table of a few columns shows whole in the dialog. Tab leaves a table
+// for the next control, as in the other dialogs; the arrows move between cells.
+void FitTable(QTableWidget* table) {
+    table->setTabKeyNavigation(false);
+    table->horizontalHeader()->setDefaultSectionSize(84);
+    table->horizontalHeader()->setMinimumSectionSize(40);
+}
+
 QTableWidgetItem* FixedItem(const QString& text) {
     auto* item = new QTableWidgetItem(text);
     item->setFlags(item->flags() & ~Qt::ItemIsEditable);
@@ -26,14 +34,18 @@ TBasins::TBasins(ModelWorkspace& workspace)
     CycleGrid = new QTableWidget(1, 2, this);
     CycleGrid->setObjectName("CycleGrid");
     CycleGrid->verticalHeader()->hide();
-    CycleGrid->setMinimumSize(360, 130);
+    FitTable(CycleGrid);
+    CycleGrid->setMinimumHeight(130);
     DomainGrid = new QTableWidget(2, 4, this);
     DomainGrid->setObjectName("DomainGrid");
     DomainGrid->verticalHeader()->hide();
     DomainGrid->setHorizontalHeaderLabels({QStringLiteral("Domain"), QStringLiteral("Minimum"),
                                            QStringLiteral("Maximum"),
                                            QStringLiteral("Resolution")});
-    DomainGrid->setMinimumSize(360, 90);
+    FitTable(DomainGrid);
+    DomainGrid->setFixedHeight(DomainGrid->horizontalHeader()->sizeHint().height() +
+                               2 * DomainGrid->verticalHeader()->defaultSectionSize() +
+                               2 * DomainGrid->frameWidth());
 
     NumCycles = addSpinEdit("NumCycles", 1, 100, 1);
     Epsilon = addLineEdit("Epsilon", "0.001");
@@ -60,14 +72,14 @@ TBasins::TBasins(ModelWorkspace& workspace)
     settingsGrid->addWidget(OneThread, row++, 1);
 
     colours = new ColourPanels(workspace, "NcPanel", this);
-    finishLayout({CycleGrid, DomainGrid, colours}, QSize(380, 0));
+    finishLayout({CycleGrid, DomainGrid, colours}, QSize(400, 0));
     okbutton->setText(QStringLiteral("Run"));
     // The tables come first, the settings group below them.
     if (auto* stack = qobject_cast<QBoxLayout*>(layout())) {
         stack->removeWidget(settingsGroup);
         stack->insertWidget(2, settingsGroup);
     }
-    setFixedSize(sizeHint().expandedTo(QSize(380, 0)));
+    setFixedSize(sizeHint().expandedTo(QSize(400, 0)));
 
     connect(NumCycles, &QSpinBox::valueChanged, this, [this](int rows) { setCycleRows(rows); });
     connect(VarHorizontal, &QComboBox::currentTextChanged, this,

@@ -1,6 +1,7 @@
 #include "analysis/scan/common/scan_raster.h"
 
 #include <cmath>
+#include <limits>
 #include <new>
 
 #include "core/numbers.h"
@@ -41,14 +42,32 @@ StateDistance StateDistance::AllVariables(int count) {
     return StateDistance(std::move(stateSlots));
 }
 
-Extended StateDistance::operator()(const StateVector& a, const StateVector& b) const {
+Extended StateDistance::squared(const StateVector& a, const StateVector& b) const {
     Extended sum = 0;
     for (const int slot : slots_) {
         const Extended difference =
             a[static_cast<std::size_t>(slot)] - b[static_cast<std::size_t>(slot)];
         sum += difference * difference;
     }
-    return std::sqrt(sum);
+    return sum;
+}
+
+Extended StateDistance::operator()(const StateVector& a, const StateVector& b) const {
+    return std::sqrt(squared(a, b));
+}
+
+bool StateDistance::within(const StateVector& a, const StateVector& b, Extended radius) const {
+    const Extended sum = squared(a, b);
+    const Extended square = radius * radius;
+    // Below the square the rounded root cannot exceed the radius; well above it, it cannot reach
+    // it. Only a sum within a few units in the last place of the square needs the root itself.
+    if (sum <= square) {
+        return true;
+    }
+    if (sum > square * (1 + 8 * std::numeric_limits<Extended>::epsilon())) {
+        return false;
+    }
+    return std::sqrt(sum) <= radius;
 }
 
 void WritePixelLines(std::ostream& out, const ColourRaster& raster, const ScanDomain& domain) {

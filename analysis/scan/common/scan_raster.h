@@ -92,8 +92,13 @@ class StateDistance {
     // Over the model's variables 0 .. count - 1.
     static StateDistance AllVariables(int count);
     Extended operator()(const StateVector& a, const StateVector& b) const;
+    // Whether the distance is at most radius (false when it is not a number). The same answer as
+    // comparing the distance itself, without a square root for all but the closest calls: the
+    // divergence test runs after every transient step.
+    bool within(const StateVector& a, const StateVector& b, Extended radius) const;
 
   private:
+    Extended squared(const StateVector& a, const StateVector& b) const;
     std::vector<int> slots_;
 };
 

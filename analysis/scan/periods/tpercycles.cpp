@@ -10,6 +10,14 @@ namespace kalvora {
 
 namespace {
 
+// Narrow columns, so that a table of a few columns shows whole in the dialog. Tab leaves a table
+// for the next control, as in the other dialogs; the arrows move between cells.
+void FitTable(QTableWidget* table) {
+    table->setTabKeyNavigation(false);
+    table->horizontalHeader()->setDefaultSectionSize(84);
+    table->horizontalHeader()->setMinimumSectionSize(40);
+}
+
 QTableWidgetItem* FixedItem(const QString& text) {
     auto* item = new QTableWidgetItem(text);
     item->setFlags(item->flags() & ~Qt::ItemIsEditable);
@@ -26,7 +34,8 @@ TPerCycles::TPerCycles(ModelWorkspace& workspace)
     CycleGrid->setObjectName("CycleGrid");
     CycleGrid->verticalHeader()->hide();
     CycleGrid->setHorizontalHeaderLabels({QStringLiteral("Nr."), QStringLiteral("Cycle Period")});
-    CycleGrid->setMinimumSize(240, 130);
+    FitTable(CycleGrid);
+    CycleGrid->setMinimumHeight(130);
     for (int r = 0; r < kTableRows; ++r) {
         CycleGrid->setItem(r, 0, FixedItem(QString::number(r + 1)));
     }
@@ -36,7 +45,10 @@ TPerCycles::TPerCycles(ModelWorkspace& workspace)
     DomainGrid->setHorizontalHeaderLabels({QStringLiteral("Domain"), QStringLiteral("Minimum"),
                                            QStringLiteral("Maximum"),
                                            QStringLiteral("Resolution")});
-    DomainGrid->setMinimumSize(360, 90);
+    FitTable(DomainGrid);
+    DomainGrid->setFixedHeight(DomainGrid->horizontalHeader()->sizeHint().height() +
+                               2 * DomainGrid->verticalHeader()->defaultSectionSize() +
+                               2 * DomainGrid->frameWidth());
 
     NumCycles = addSpinEdit("NumCycles", 1, 100, 1);
     Epsilon = addLineEdit("Epsilon", "0.001");
@@ -63,13 +75,13 @@ TPerCycles::TPerCycles(ModelWorkspace& workspace)
     settingsGrid->addWidget(OneThread, row++, 1);
 
     colours = new ColourPanels(workspace, "NonConPanel", this);
-    finishLayout({CycleGrid, DomainGrid, colours}, QSize(380, 0));
+    finishLayout({CycleGrid, DomainGrid, colours}, QSize(400, 0));
     okbutton->setText(QStringLiteral("Run"));
     if (auto* stack = qobject_cast<QBoxLayout*>(layout())) {
         stack->removeWidget(settingsGroup);
         stack->insertWidget(2, settingsGroup);
     }
-    setFixedSize(sizeHint().expandedTo(QSize(380, 0)));
+    setFixedSize(sizeHint().expandedTo(QSize(400, 0)));
 
     connect(NumCycles, &QSpinBox::valueChanged, this, [this](int rows) { showCycleRows(rows); });
     connect(ParHorizontal, &QComboBox::currentTextChanged, this,

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <sstream>
 
 #include "analysis/scan/common/scan_raster.h"
@@ -71,6 +73,30 @@ TEST(ScanFiles, TickLabelsRoundToThreeDigitsThenShowThreeDecimals) {
     for (const Case& c : cases) {
         EXPECT_EQ(FormatTickValue(c.value), c.expected) << static_cast<double>(c.value);
     }
+}
+
+TEST(ScanFiles, TheRadiusTestAgreesWithTheRootItAvoids) {
+    const StateDistance distance({0});
+    StateVector origin{};
+    StateVector state{};
+    for (const Extended radius : {10.0L, 1000.0L, 9999.0L}) {
+        // Sums a few units in the last place around the square, where rounding decides.
+        Extended sum = radius * radius;
+        for (int k = 0; k < 40; ++k) {
+            sum = std::nextafter(sum, std::numeric_limits<Extended>::infinity());
+        }
+        for (int k = 0; k < 80; ++k) {
+            state[0] = std::sqrt(sum);
+            const Extended squared = state[0] * state[0];
+            EXPECT_EQ(distance.within(state, origin, radius), std::sqrt(squared) <= radius)
+                << static_cast<double>(radius) << " " << k;
+            sum = std::nextafter(sum, Extended{0});
+        }
+    }
+    state[0] = std::numeric_limits<Extended>::quiet_NaN();
+    EXPECT_FALSE(distance.within(state, origin, 1000));
+    state[0] = std::numeric_limits<Extended>::infinity();
+    EXPECT_FALSE(distance.within(state, origin, 1000));
 }
 
 }  // namespace
