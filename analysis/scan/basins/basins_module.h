@@ -37,7 +37,7 @@ class CycleCaptureModule final : public AnalysisModule {
     void open() override {}
     void closeWindows() override {}
     QList<QWidget*> resultWindows() const override { return {}; }
-    int analysisTag() const override { return Tplot2Dmain::kCycleCaptureTag; }
+    int analysisTag() const override { return AnalysisTag::PhasePlotCycleCapture; }
     void recomputeAfterAccept() override { phasePlot_.recomputeCycleCapture(); }
 
   private:

@@ -31,7 +31,7 @@ QTableWidgetItem* FixedItem(const QString& text) {
 TBasins::TBasins(ModelWorkspace& workspace)
     : SettingsDialog(workspace, "TBasins", QStringLiteral("Settings Basin of Atraction")),
       model_(workspace) {
-    CycleGrid = new QTableWidget(1, 2, this);
+    CycleGrid = new QTableWidget(kTableRows, 2, this);
     CycleGrid->setObjectName("CycleGrid");
     CycleGrid->verticalHeader()->hide();
     FitTable(CycleGrid);
@@ -133,10 +133,13 @@ void TBasins::fill(const QSize& imageArea) {
 void TBasins::FormActivate() {}
 
 void TBasins::setCycleRows(int rows) {
-    // The storage follows the count: every row the count asks for exists and is numbered.
-    CycleGrid->setRowCount(rows);
-    for (int r = 0; r < rows; ++r) {
-        CycleGrid->setItem(r, 0, FixedItem(QString::number(r + 1)));
+    // Every row the count allows exists and is numbered; rows beyond the count are hidden and
+    // keep their entries for when the count grows again (or a Cancel restores it).
+    for (int r = 0; r < kTableRows; ++r) {
+        if (CycleGrid->item(r, 0) == nullptr) {
+            CycleGrid->setItem(r, 0, FixedItem(QString::number(r + 1)));
+        }
+        CycleGrid->setRowHidden(r, r >= rows);
     }
 }
 
@@ -156,7 +159,7 @@ BasinSettings TBasins::settings() const {
     settings.verticalVariable = VarVerticle->currentIndex();
     settings.transient = StartIterations->value();
     settings.maxDistance = MaxDistance->value();
-    for (int r = 0; r < CycleGrid->rowCount(); ++r) {
+    for (int r = 0; r < NumCycles->value(); ++r) {
         BasinCycle cycle;
         cycle.period = ParseInteger(cell(CycleGrid, r, 1).toStdString());
         for (int v = 0; v < variables; ++v) {
@@ -178,7 +181,7 @@ BasinSettings TBasins::settings() const {
 }
 
 void TBasins::writeCapturedState(const StateVector& state) {
-    const int rows = CycleGrid->rowCount();
+    const int rows = NumCycles->value();
     int target = rows - 1;
     for (int r = 0; r < rows; ++r) {
         if (cell(CycleGrid, r, 2).isEmpty()) {

@@ -18,6 +18,8 @@ namespace kalvora {
 class TBasins : public SettingsDialog {
     Q_OBJECT
   public:
+    static constexpr int kTableRows = 100;
+
     explicit TBasins(ModelWorkspace& workspace);
 
     QTableWidget* CycleGrid;

@@ -11,6 +11,7 @@ TBoA::TBoA(AnalysisHost& host, TBasins& settings)
       settings_(settings) {
     connect(&settings_, &SettingsDialog::okClicked, this, [this] { RunClick(); });
     connect(&settings_, &SettingsDialog::cancelled, this, [this] {
+        settings_.restore(acceptedDialog_);
         if (hasResult()) {
             setEnabled(true);
         }
@@ -22,31 +23,41 @@ TBoA::TBoA(AnalysisHost& host, TBasins& settings)
 
 void TBoA::open() {
     settings_.fill(imageAreaSize());
+    acceptedDialog_ = settings_.snapshot();
     settings_.show();
     settings_.raise();
 }
 
 void TBoA::RunClick() {
-    if (scan()) {
-        settings_.hide();
-        setEnabled(true);
-        show();
-        raise();
+    if (running()) {
+        return;
     }
+    guarded([this] {
+        // Every cell is read, and every refusal reported, before the progress window shows.
+        BasinSettings candidate = settings_.settings();
+        CheckBasinSettings(workspace().variableCount, candidate);
+        accepted_ = std::move(candidate);
+        acceptedDialog_ = settings_.snapshot();
+        ReseedIfFixed(workspace());
+        if (scan(accepted_)) {
+            settings_.hide();
+            setEnabled(true);
+            show();
+            raise();
+        }
+    });
 }
 
 void TBoA::recomputeAfterAccept() {
-    if (isVisible()) {
-        scan();
+    if (isVisible() && !running()) {
+        scan(accepted_);
     }
 }
 
-bool TBoA::scan() {
-    return guarded([this] {
+bool TBoA::scan(const BasinSettings& settings) {
+    return guarded([&] {
         ModelWorkspace& ws = workspace();
-        ReseedIfFixed(ws);
-        // Every cell is read, and every refusal reported, before the progress window shows.
-        const BasinSettings settings = settings_.settings();
+        // The model may have changed since Run.
         CheckBasinSettings(ws.variableCount, settings);
         ScanModels models = MakeScanModels(ws, settings_.requestedThreads(), settings.domain);
         const ScanOutcome outcome = runScan(models, &settings_, [&](RunControl& control) {

@@ -11,7 +11,7 @@ namespace kalvora {
 class TBoA : public ScanResultWindow {
     Q_OBJECT
   public:
-    static constexpr int kAnalysisTag = 6;
+    static constexpr int kAnalysisTag = AnalysisTag::Basins;
 
     TBoA(AnalysisHost& host, TBasins& settings);
 
@@ -24,11 +24,18 @@ class TBoA : public ScanResultWindow {
     void SaveDataAs1Click();
     void SettingsClick();
 
+    // The settings of the last Run: the parameter window's Accept scans again from these, and
+    // Cancel in the dialog returns the dialog to them.
+    const BasinSettings& acceptedSettings() const { return accepted_; }
+
   private:
-    // Reads the settings and scans; false when the settings were refused (reported).
-    bool scan();
+    // Scans with these settings and shows the picture; false when the scan was refused
+    // (reported).
+    bool scan(const BasinSettings& settings);
 
     TBasins& settings_;
+    BasinSettings accepted_;
+    SettingsDialog::Snapshot acceptedDialog_;
     // The colours and the number of cycles of the last scan, which its saved data select by.
     ScanColours scanColours_{};
     int scanCycles_ = 0;

@@ -154,24 +154,27 @@ ScanOutcome ScanResultWindow::runScan(ScanModels& models, QWidget* dialog,
     ScanOutcome outcome;
     const bool dialogEnabled = dialog != nullptr && dialog->isEnabled();
     const bool windowEnabled = isEnabled();
+    // Restores the controls however the scan ends (a stop, an exception from the job).
+    struct Locked {
+        ScanResultWindow& window;
+        QWidget* dialog;
+        bool dialogEnabled;
+        bool windowEnabled;
+        ~Locked() {
+            if (dialog != nullptr) {
+                dialog->setEnabled(dialogEnabled);
+            }
+            window.setEnabled(windowEnabled);
+            window.running_ = false;
+        }
+    } locked{*this, dialog, dialogEnabled, windowEnabled};
+    running_ = true;
     if (dialog != nullptr) {
         dialog->setEnabled(false);
     }
     setEnabled(false);
-    try {
-        RunWithComputingWindow(host_.computingProgress(), workspace(),
-                               [&](RunControl& control) { outcome = job(control); });
-    } catch (...) {
-        if (dialog != nullptr) {
-            dialog->setEnabled(dialogEnabled);
-        }
-        setEnabled(windowEnabled);
-        throw;
-    }
-    if (dialog != nullptr) {
-        dialog->setEnabled(dialogEnabled);
-    }
-    setEnabled(windowEnabled);
+    RunWithComputingWindow(host_.computingProgress(), workspace(),
+                           [&](RunControl& control) { outcome = job(control); });
     if (workspace().noise.noiseOn && models.instances.size() == 1) {
         AdoptRandomState(workspace(), *models.instances.front());
     }

@@ -13,6 +13,7 @@
 
 #include "analysis/scan/common/scan_run.h"
 #include "analysis/window/analysis_host.h"
+#include "analysis/window/analysis_tag.h"
 
 namespace kalvora {
 
@@ -75,6 +76,10 @@ class ScanResultWindow : public QMainWindow {
     // The readout of panels 0 and 1 for a pointer at (x, y) of the image.
     void graphMouseMove(int x, int y);
 
+    // A scan is running: the computing window's event loop must not start another one (a
+    // parameter window accepted meanwhile, a second Run).
+    bool running() const { return running_; }
+
   protected:
     AnalysisHost& host() const { return host_; }
     ModelWorkspace& workspace() const { return host_.workspace(); }
@@ -112,6 +117,7 @@ class ScanResultWindow : public QMainWindow {
     ScanDomain domain_;
     QString horizontalName_;
     QString verticalName_;
+    bool running_ = false;
 };
 
 }  // namespace kalvora

@@ -13,6 +13,7 @@ TBoC::TBoC(AnalysisHost& host, TPerCycles& settings, std::function<void()> scann
       scanned_(std::move(scanned)) {
     connect(&settings_, &SettingsDialog::okClicked, this, [this] { RunClick(); });
     connect(&settings_, &SettingsDialog::cancelled, this, [this] {
+        settings_.restore(acceptedDialog_);
         if (hasResult()) {
             setEnabled(true);
         }
@@ -24,30 +25,39 @@ TBoC::TBoC(AnalysisHost& host, TPerCycles& settings, std::function<void()> scann
 
 void TBoC::open() {
     settings_.fill(imageAreaSize());
+    acceptedDialog_ = settings_.snapshot();
     settings_.show();
     settings_.raise();
 }
 
 void TBoC::RunClick() {
-    if (scan()) {
-        settings_.hide();
-        setEnabled(true);
-        show();
-        raise();
+    if (running()) {
+        return;
     }
+    guarded([this] {
+        PeriodSettings candidate = settings_.settings();
+        CheckPeriodSettings(workspace().parameterCount, candidate);
+        accepted_ = std::move(candidate);
+        acceptedDialog_ = settings_.snapshot();
+        ReseedIfFixed(workspace());
+        if (scan(accepted_)) {
+            settings_.hide();
+            setEnabled(true);
+            show();
+            raise();
+        }
+    });
 }
 
 void TBoC::recomputeAfterAccept() {
-    if (isVisible()) {
-        scan();
+    if (isVisible() && !running()) {
+        scan(accepted_);
     }
 }
 
-bool TBoC::scan() {
-    return guarded([this] {
+bool TBoC::scan(const PeriodSettings& settings) {
+    return guarded([&] {
         ModelWorkspace& ws = workspace();
-        ReseedIfFixed(ws);
-        const PeriodSettings settings = settings_.settings();
         CheckPeriodSettings(ws.parameterCount, settings);
         // The scan sets the two parameters on its own instances only: the workspace keeps its
         // values throughout, also when the scan is stopped.

@@ -11,7 +11,7 @@ namespace kalvora {
 class TBoC : public ScanResultWindow {
     Q_OBJECT
   public:
-    static constexpr int kAnalysisTag = 7;
+    static constexpr int kAnalysisTag = AnalysisTag::CycleBasins;
 
     // scanned: called after every scan (the basins dialog ticks "All dim.").
     TBoC(AnalysisHost& host, TPerCycles& settings, std::function<void()> scanned = {});
@@ -22,10 +22,16 @@ class TBoC : public ScanResultWindow {
     void SaveDataAs1Click();
     void SettingsClick();
 
+    // The settings of the last Run: the parameter window's Accept scans again from these, and
+    // Cancel in the dialog returns the dialog to them.
+    const PeriodSettings& acceptedSettings() const { return accepted_; }
+
   private:
-    bool scan();
+    bool scan(const PeriodSettings& settings);
 
     TPerCycles& settings_;
+    PeriodSettings accepted_;
+    SettingsDialog::Snapshot acceptedDialog_;
     std::function<void()> scanned_;
     ScanColours scanColours_{};
     int scanCycles_ = 0;

@@ -138,8 +138,9 @@ TEST_F(ScanWindows, TextsIdentifiersAndDefaults) {
 TEST_F(ScanWindows, TheCycleTableHasAsManyNumberedRowsAsTheCountAsksFor) {
     basins.open();
     basinsDialog().NumCycles->setValue(12);
-    ASSERT_EQ(basinsDialog().CycleGrid->rowCount(), 12);
     EXPECT_EQ(Cell(basinsDialog().CycleGrid, 11, 0), "12");
+    EXPECT_FALSE(basinsDialog().CycleGrid->isRowHidden(11));
+    EXPECT_TRUE(basinsDialog().CycleGrid->isRowHidden(12));
     for (int r = 0; r < 12; ++r) {
         SetCell(basinsDialog().CycleGrid, r, 1, "1");
         SetCell(basinsDialog().CycleGrid, r, 2, r == 11 ? "0.7071067811865476" : "5");
@@ -190,6 +191,28 @@ TEST_F(ScanWindows, RunScansDrawsTheFramedPictureAndReadsOutThePointer) {
     window.resize(608, 415);
     EXPECT_EQ(window.image().size(), QSize(600, 350));
     EXPECT_EQ(window.image().pixel(600 - 33, 150) & 0xFFFFFFu, testing::kRed);
+}
+
+TEST_F(ScanWindows, ParametersRescanWithTheAcceptedSettingsAndCancelReturnsTheDialogToThem) {
+    prepareCubicBasins();
+    basinsDialog().okbutton->click();
+    const ColourRaster first = basinsWindow().raster();
+    // A change left in the dialog by Cancel reaches neither the dialog nor the next scan.
+    basinsWindow().Settings1->trigger();
+    basinsDialog().StartIterations->setValue(10);
+    basinsDialog().alldim->setChecked(true);
+    basinsDialog().cancelbutton->click();
+    EXPECT_EQ(basinsDialog().StartIterations->value(), 200);
+    EXPECT_FALSE(basinsDialog().alldim->isChecked());
+    EXPECT_TRUE(basinsWindow().isEnabled());
+    basinsWindow().Parameters1->trigger();
+    EXPECT_EQ(host.parameterWindowOpenings, std::vector<int>{6});
+    // Accept after a parameter change: r = 1.2 moves the fixed points to +-sqrt(0.2), which the
+    // accepted cycle table does not hold, so every start now fails to converge.
+    host.ws.parameterValues[0] = 1.2L;
+    basins.recomputeAfterAccept();
+    EXPECT_FALSE(basinsWindow().raster() == first);
+    EXPECT_EQ(testing::CountColour(basinsWindow().raster(), testing::kWhite), 22 * 11);
 }
 
 TEST_F(ScanWindows, RefusedSettingsChangeNothing) {
