@@ -6,10 +6,10 @@
 #include "analysis/scan/basins/basin_scan.h"
 #include "analysis/scan/common/scan_picture.h"
 #include "analysis/scan/periods/period_scan.h"
-#include "analysis/window/plot_picture.h"
 #include "cli/cli_common.h"
 #include "core/noise.h"
 #include "core/numbers.h"
+#include "plot/picture_support.h"
 
 namespace kalvora::cli {
 namespace {
@@ -148,6 +148,10 @@ int WriteScanResult(ModelSession& session, const Arguments& arguments, const Sca
     }
     Output output(arguments);
     WritePixelLines(output.stream(), outcome.raster, domain);
+    if (outcome.stopped) {
+        // What was computed is written, the rest of the pixels blank (white).
+        return StoppedResult(session, output);
+    }
     output.commit();
     // Model failures only colour pixels: the scan itself succeeded.
     return kExitSuccess;
@@ -185,8 +189,7 @@ int RunBasins(const Arguments& arguments) {
 
     ReseedIfFixed(ws);
     ScanModels models = MakeScanModels(ws, ThreadsOption(arguments), settings.domain);
-    StderrProgress progress;
-    RunControl control(progress);
+    CliRunControl control;
     const ScanOutcome outcome = BasinScan(models, settings, control);
 
     std::vector<RgbColour> classes{DivergenceColour(settings.colours)};
@@ -224,8 +227,7 @@ int RunPeriods(const Arguments& arguments) {
 
     ReseedIfFixed(ws);
     ScanModels models = MakeScanModels(ws, ThreadsOption(arguments), settings.domain);
-    StderrProgress progress;
-    RunControl control(progress);
+    CliRunControl control;
     const ScanOutcome outcome = PeriodScan(models, settings, control);
 
     std::vector<RgbColour> classes;

@@ -4,9 +4,9 @@
 #include <QFontMetrics>
 #include <cmath>
 
-#include "analysis/window/plot_picture.h"
 #include "core/numbers.h"
 #include "core/text_file.h"
+#include "plot/picture_support.h"
 
 namespace kalvora {
 
@@ -85,7 +85,7 @@ std::pair<Extended, Extended> ScanReadout(const ScanFrame& frame, const ScanDoma
 void SaveScanPicture(const std::string& fileName, int width, int height, const ColourRaster& raster,
                      const ScanDomain& domain, const QString& horizontalName,
                      const QString& verticalName) {
-    EnsurePictureApplication();
+    EnsureApplication();
     QImage picture(width, height, QImage::Format_RGB32);
     picture.fill(Qt::white);
     {

@@ -27,6 +27,11 @@ ScanOutcome RunScan(ScanModels& models, const ScanDomain& domain, RunControl& co
     ColourRaster& raster = outcome.raster;
     const int rows = domain.rows();
     std::atomic<bool> stoppedInColumn{false};
+    // A stop reaches the models too, so that one stuck inside a step ends with the rest.
+    std::vector<std::unique_ptr<RunningModel>> running;
+    for (const auto& instance : models.instances) {
+        running.push_back(std::make_unique<RunningModel>(control, instance->interrupt));
+    }
     control.progress().start(domain.horizontalResolution);
     const PiecesOutcome pieces = RunPieces(
         domain.columns(), static_cast<int>(models.instances.size()), control,
@@ -38,7 +43,13 @@ ScanOutcome RunScan(ScanModels& models, const ScanDomain& domain, RunControl& co
                     stoppedInColumn.store(true, std::memory_order_relaxed);
                     return true;
                 }
-                raster.set(i, j, classify(model, i, j));
+                const RgbColour colour = classify(model, i, j);
+                // A pixel whose orbit a stop interrupted is not classified: it stays blank.
+                if (control.stopRequested()) {
+                    stoppedInColumn.store(true, std::memory_order_relaxed);
+                    return true;
+                }
+                raster.set(i, j, colour);
             }
             return true;
         },

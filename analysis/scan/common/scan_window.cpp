@@ -8,8 +8,8 @@
 
 #include "analysis/scan/common/scan_picture.h"
 #include "analysis/window/background_run.h"
-#include "analysis/window/plot_picture.h"
 #include "core/numbers.h"
+#include "plot/picture_support.h"
 
 namespace kalvora {
 
