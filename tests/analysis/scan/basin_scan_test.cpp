@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 #include "analysis/scan/basins/basin_scan.h"
 #include "scan_test_support.h"
@@ -202,6 +204,29 @@ TEST(BasinScan, AStopKeepsTheColouredColumnsAndLeavesTheRestBlank) {
         EXPECT_GE(CountColour(outcome.raster, kGreen), 3 * outcome.raster.rows()) << threads;
         EXPECT_GT(CountColour(outcome.raster, kBlankPixel), 0) << threads;
         EXPECT_EQ(outcome.raster.at(outcome.raster.columns() - 1, 0), kBlankPixel) << threads;
+    }
+}
+
+TEST(BasinScan, AStopEndsAScanWhoseModelNeverReturnsFromAStep) {
+    for (const int threads : {1, 2}) {
+        ModelWorkspace ws;
+        UseModel(ws, ModelKind::Discrete, {{"x", 0.5L}, {"y", 0}}, {{"a", 0}}, {},
+                 "while true do end\nreturn x, y");
+        BasinSettings settings = CubicPairSettings(1.5L);
+        ScanModels models = MakeScanModels(ws, threads, settings.domain);
+        QuietRunControl control;
+        std::thread stopper([&control] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            control.requestStop();
+        });
+        const ScanOutcome outcome = BasinScan(models, settings, control);
+        stopper.join();
+        EXPECT_TRUE(outcome.stopped) << threads;
+        // The pixel the stop interrupted is not taken for divergent: it stays blank.
+        EXPECT_GT(CountColour(outcome.raster, kBlankPixel), 0) << threads;
+        EXPECT_EQ(outcome.raster.at(outcome.raster.columns() - 1, outcome.raster.rows() - 1),
+                  kBlankPixel)
+            << threads;
     }
 }
 
