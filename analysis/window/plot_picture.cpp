@@ -26,7 +26,9 @@ void FilterQtMessages(QtMsgType type, const QMessageLogContext&, const QString& 
     std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
 }
 
-void EnsureApplication() {
+}  // namespace
+
+void EnsurePictureApplication() {
     if (QCoreApplication::instance() != nullptr) {
         return;
     }
@@ -42,6 +44,8 @@ void EnsureApplication() {
     static QApplication* application = new QApplication(argc, argv);
     (void)application;
 }
+
+namespace {
 
 // The window's label: red, bold, 16-pixel Times New Roman on white, over the plot's centre.
 void PaintOverflowLabel(QImage& picture) {
@@ -92,7 +96,7 @@ PictureSize ParsePictureSize(const std::string& text) {
 
 void SaveSeriesPicture(const std::string& fileName, Tsp_XYLine& series, const PictureSize& size,
                        bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
-    EnsureApplication();
+    EnsurePictureApplication();
     Tsp_XYPlot plot;
     plot.setFont(ResultWindowFont());
     ApplyStandardPlotConfiguration(plot);
@@ -107,10 +111,14 @@ void SaveSeriesPicture(const std::string& fileName, Tsp_XYLine& series, const Pi
     if (overflow) {
         PaintOverflowLabel(picture);
     }
+    SavePictureFile(fileName, picture, "PNG");
+}
+
+void SavePictureFile(const std::string& fileName, const QImage& picture, const char* format) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    if (!picture.save(&buffer, "PNG")) {
+    if (!picture.save(&buffer, format)) {
         throw FileError("Cannot encode the picture for " + fileName);
     }
     AtomicFileWriter file(fileName);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QImage>
 #include <functional>
 #include <string>
 
@@ -28,5 +29,13 @@ PictureSize ParsePictureSize(const std::string& text);
 // application object a plot needs when there is none, without a display. Raises FileError.
 void SaveSeriesPicture(const std::string& fileName, Tsp_XYLine& series, const PictureSize& size,
                        bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes = {});
+
+// Creates the application object that drawing with fonts needs when there is none (the batch
+// tool), without a display.
+void EnsurePictureApplication();
+
+// Encodes the picture in the format ("PNG", "BMP") and writes it to the file, replaced only when
+// complete. Raises FileError.
+void SavePictureFile(const std::string& fileName, const QImage& picture, const char* format);
 
 }  // namespace kalvora
