@@ -522,6 +522,11 @@ void TForm1::showParameterWindow(int analysisTag) {
     disableAllWindows();
 }
 
+void TForm1::showParameterWindowKeepingTag() {
+    parameters_->ShowParameterWindow();
+    disableAllWindows();
+}
+
 void TForm1::setAnalysisTag(int analysisTag) {
     parameters_->setAnalysisTag(analysisTag);
 }

@@ -217,6 +217,11 @@ TEST_F(AppTest, AnalysisCommandsReachTheirModulesOrSayTheyAreNotAvailable) {
     action("Change1")->trigger();
     EXPECT_EQ(form->parameterWindow()->analysisTag(), 5);
     form->parameterWindow()->par_cancel->click();
+    // So does "Parameters..." of the data tools, which follow every Accept.
+    form->showParameterWindowKeepingTag();
+    EXPECT_EQ(form->parameterWindow()->analysisTag(), 5);
+    EXPECT_TRUE(form->allWindowsDisabled());
+    form->parameterWindow()->par_cancel->click();
 
     // Close Model closes the analyses' windows.
     log.clear();
