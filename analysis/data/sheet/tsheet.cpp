@@ -87,6 +87,9 @@ TSheet::TSheet(AnalysisHost& host) : QMainWindow(nullptr), host_(host), model_(t
     Grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     Grid->verticalHeader()->setDefaultSectionSize(18);
     Grid->horizontalHeader()->setHighlightSections(false);
+    Grid->horizontalHeader()->setDefaultSectionSize(80);
+    // Tab moves on to the buttons, as in the other windows, rather than from cell to cell.
+    Grid->setTabKeyNavigation(false);
 
     Apply = new QPushButton(QStringLiteral("Apply"), central);
     Apply->setObjectName("Apply");

@@ -56,7 +56,8 @@ TVarSet::TVarSet(const ModelWorkspace& workspace) : QDialog(nullptr), workspace_
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
     layout->addLayout(buttons);
-    setFixedSize(sizeHint().expandedTo(QSize(220, 0)));
+    // Wide enough for the caption to show in full.
+    setFixedSize(sizeHint().expandedTo(QSize(280, 0)));
 }
 
 void TVarSet::fill() {
