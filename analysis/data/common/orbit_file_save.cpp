@@ -12,14 +12,16 @@ bool SaveOrbitFileBehindGauge(AnalysisHost& host, const OrbitSampling& sampling)
         return false;
     }
     OrbitWriteOutcome outcome;
-    const bool ran = ReportingErrors(prompts, [&] {
-        RunOnModelInstance(host, [&](ModelInstance& model, ModelKind kind, RunControl& control) {
-            AtomicFileWriter file(*path);
-            outcome = WriteOrbit(model, kind, file.stream(), sampling, control, *path);
-            if (!outcome.stopped) {
-                file.commit();
-            }
-        });
+    bool ran = false;
+    ReportingErrors(prompts, [&] {
+        ran = RunOnModelInstance(
+            host, [&](ModelInstance& model, ModelKind kind, RunControl& control) {
+                AtomicFileWriter file(*path);
+                outcome = WriteOrbit(model, kind, file.stream(), sampling, control, *path);
+                if (!outcome.stopped) {
+                    file.commit();
+                }
+            });
     });
     if (!ran || outcome.stopped) {
         return false;

@@ -6,12 +6,23 @@
 
 namespace kalvora {
 
-void RunOnModelInstance(
+namespace {
+
+// Only the user-interface thread starts runs.
+bool runInProgress = false;
+
+}  // namespace
+
+bool RunOnModelInstance(
     AnalysisHost& host,
     const std::function<void(ModelInstance& model, ModelKind kind, RunControl& control)>& job) {
+    if (runInProgress) {
+        return false;
+    }
     ModelWorkspace& ws = host.workspace();
     ModelInstance instance(ws);
     const ModelKind kind = ws.kind;
+    runInProgress = true;
     std::exception_ptr thrown;
     try {
         RunWithComputingWindow(host.computingProgress(), ws,
@@ -19,6 +30,7 @@ void RunOnModelInstance(
     } catch (...) {
         thrown = std::current_exception();
     }
+    runInProgress = false;
     AdoptRandomState(ws, instance);
     ws.errorFlag = instance.errorFlag;
     if (!instance.recordedMessage.empty()) {
@@ -27,6 +39,7 @@ void RunOnModelInstance(
     if (thrown) {
         std::rethrow_exception(thrown);
     }
+    return true;
 }
 
 }  // namespace kalvora

@@ -172,10 +172,13 @@ void TSheet::SheetFillInWindow() {
     RunLock lock(*this, running_);
     SheetTable table;
     ReportingErrors(host_.prompts(), [&] {
-        RunOnModelInstance(host_, [&](ModelInstance& model, ModelKind kind, RunControl& control) {
-            table = SheetFill(model, kind, std::move(header), sheet, control);
-        });
-        model_.setTable(std::move(table));
+        const bool ran = RunOnModelInstance(
+            host_, [&](ModelInstance& model, ModelKind kind, RunControl& control) {
+                table = SheetFill(model, kind, std::move(header), sheet, control);
+            });
+        if (ran) {
+            model_.setTable(std::move(table));
+        }
     });
 }
 

@@ -151,11 +151,15 @@ void TSeriesinfo::run() {
     const StatisticsSettings settings = settings_.settings();
     ModelWorkspace& ws = host_.workspace();
     running_ = true;
-    const bool ran = ReportingErrors(host_.prompts(), [&] {
-        RunOnModelInstance(host_, [&](ModelInstance& model, ModelKind kind, RunControl& control) {
-            StatisticsRun(model, kind, settings, control, working_);
-        });
+    menuBar()->setEnabled(false);
+    bool ran = false;
+    ReportingErrors(host_.prompts(), [&] {
+        ran = RunOnModelInstance(host_,
+                                 [&](ModelInstance& model, ModelKind kind, RunControl& control) {
+                                     StatisticsRun(model, kind, settings, control, working_);
+                                 });
     });
+    menuBar()->setEnabled(true);
     running_ = false;
     if (!ran) {
         return;

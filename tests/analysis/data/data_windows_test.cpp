@@ -6,11 +6,16 @@
 #include <QColor>
 #include <QImage>
 #include <QMenuBar>
+#include <QTimer>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "analysis/data/common/worker_run.h"
 #include "analysis/data/series/data_series_module.h"
 #include "analysis/data/sheet/spreadsheet_module.h"
 #include "analysis/data/statistics/statistics_module.h"
@@ -53,6 +58,36 @@ std::vector<std::string> FirstFields(const std::string& path) {
         fields.push_back(line.substr(0, 23));
     }
     return fields;
+}
+
+// ---- runs behind the computing window ----
+
+TEST(DataToolRuns, ASecondRunStartedWhileOneIsInProgressDoesNothing) {
+    FakeHost host;
+    UseCounter(host.ws);
+    std::atomic<bool> asked{false};
+    bool secondRan = true;
+    bool secondJobRan = false;
+    QTimer::singleShot(0, [&] {
+        secondRan = RunOnModelInstance(
+            host, [&](ModelInstance&, ModelKind, RunControl&) { secondJobRan = true; });
+        asked = true;
+    });
+    const bool firstRan =
+        RunOnModelInstance(host, [&](ModelInstance& model, ModelKind kind, RunControl&) {
+            // Keeps the run going until the interface has tried to start the second one.
+            for (int i = 0; i < 5000 && !asked; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            StateVector state = model.initialValues;
+            ModelStep(model, kind, state);
+        });
+    EXPECT_TRUE(firstRan);
+    EXPECT_TRUE(asked);
+    EXPECT_FALSE(secondRan);
+    EXPECT_FALSE(secondJobRan);
+    // Afterwards runs start again.
+    EXPECT_TRUE(RunOnModelInstance(host, [](ModelInstance&, ModelKind, RunControl&) {}));
 }
 
 // ---- spreadsheet ----
