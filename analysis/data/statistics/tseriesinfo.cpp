@@ -166,7 +166,6 @@ void TSeriesinfo::run() {
     }
     std::swap(shown_, working_);
     seriesName_ = ws.variableNames[static_cast<std::size_t>(shown_.variable - 1)];
-    hasResult_ = true;
     showFigures();
     show();
     raise();

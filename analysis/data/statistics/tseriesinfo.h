@@ -66,7 +66,6 @@ class TSeriesinfo : public QMainWindow {
     StatisticsRecord working_;
     std::string seriesName_;
     HistogramLayout layout_;
-    bool hasResult_ = false;
     bool running_ = false;
 };
 
