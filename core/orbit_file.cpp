@@ -34,6 +34,10 @@ OrbitWriteOutcome WriteOrbit(ModelRuntime& model, ModelKind kind, std::ostream& 
     // Iterates before the first sampled one. A failure here would leave an undefined state to be
     // written as if it were the orbit, so it ends the run like any other failure.
     for (std::int64_t i = 1; i < sampling.start && !model.errorFlag; ++i) {
+        if (control.stopRequested()) {
+            progress.finish();
+            return {0, false, true};
+        }
         ModelStep(model, kind, state);
     }
     progress.start(sampling.count);
@@ -65,6 +69,11 @@ OrbitWriteOutcome WriteOrbit(ModelRuntime& model, ModelKind kind, std::ostream& 
 std::int64_t WriteOrbit(ModelWorkspace& ws, std::ostream& out, const OrbitSampling& sampling,
                         Progress& progress, const std::string& name) {
     RunControl control(progress);
+    return WriteOrbit(ws, ws.kind, out, sampling, control, name).lines;
+}
+
+std::int64_t WriteOrbit(ModelWorkspace& ws, std::ostream& out, const OrbitSampling& sampling,
+                        RunControl& control, const std::string& name) {
     return WriteOrbit(ws, ws.kind, out, sampling, control, name).lines;
 }
 

@@ -44,6 +44,10 @@ OrbitWriteOutcome WriteOrbit(ModelRuntime& model, ModelKind kind, std::ostream& 
 std::int64_t WriteOrbit(ModelWorkspace& ws, std::ostream& out, const OrbitSampling& sampling,
                         Progress& progress, const std::string& name = "output");
 
+// The same under a run control: a stop request ends the output after the last complete line.
+std::int64_t WriteOrbit(ModelWorkspace& ws, std::ostream& out, const OrbitSampling& sampling,
+                        RunControl& control, const std::string& name = "output");
+
 // WriteOrbit into a file, replaced only when the writing succeeded. Throws FileError.
 std::int64_t OrbitFileWriter(ModelWorkspace& ws, const std::string& path,
                              const OrbitSampling& sampling, Progress& progress);
