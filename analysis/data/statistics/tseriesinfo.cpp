@@ -112,6 +112,7 @@ TSeriesinfo::TSeriesinfo(AnalysisHost& host, TVarSet& settings)
     connect(CopytoClipboardasBMP1, &QAction::triggered, this,
             [this] { CopytoClipboardasBMP1Click(); });
     connect(&settings_, &TVarSet::okClicked, this, [this] { okbuttonClick(); });
+    connect(&settings_, &TVarSet::cancelled, this, [this] { settings_.restore(dialogSnapshot_); });
 
     adjustSize();
     setFixedSize(size());
@@ -119,6 +120,7 @@ TSeriesinfo::TSeriesinfo(AnalysisHost& host, TVarSet& settings)
 
 void TSeriesinfo::open() {
     settings_.fill();
+    dialogSnapshot_ = settings_.settings();
     Settings1Click();
 }
 
@@ -134,6 +136,8 @@ void TSeriesinfo::Settings1Click() {
 }
 
 void TSeriesinfo::okbuttonClick() {
+    accepted_ = settings_.settings();
+    dialogSnapshot_ = accepted_;
     settings_.hide();
     run();
 }
@@ -148,7 +152,7 @@ void TSeriesinfo::run() {
     if (running_) {
         return;
     }
-    const StatisticsSettings settings = settings_.settings();
+    const StatisticsSettings settings = accepted_;
     ModelWorkspace& ws = host_.workspace();
     running_ = true;
     menuBar()->setEnabled(false);

@@ -36,16 +36,18 @@ class TSeriesinfo : public QMainWindow {
 
     // The main-window command "S&tatistics": fills the variable list and shows the settings.
     void open();
-    // "Ok" in the settings dialog.
+    // "Ok" in the settings dialog: its settings become the accepted ones and run.
     void okbuttonClick();
     void Saveas1Click();
     void CopytoClipboardasBMP1Click();
     void Parameters1Click();
     void Settings1Click();
-    // Accept in the parameter window: runs again while the window is visible.
+    // Accept in the parameter window: runs the accepted settings again while the window is
+    // visible, whatever the dialog's controls hold meanwhile.
     void recomputeAfterAccept();
 
     const StatisticsRecord& record() const { return shown_; }
+    const StatisticsSettings& acceptedSettings() const { return accepted_; }
     // The window's client area as "&Save as..." and the clipboard copy take it.
     QImage clientPicture();
 
@@ -54,12 +56,15 @@ class TSeriesinfo : public QMainWindow {
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
-    // StatisticsRun with the dialog's settings, then the display.
+    // StatisticsRun with the accepted settings, then the display.
     void run();
     void showFigures();
 
     AnalysisHost& host_;
     TVarSet& settings_;
+    StatisticsSettings accepted_;
+    // What Cancel returns the dialog to: the accepted settings, or the freshly filled dialog.
+    StatisticsSettings dialogSnapshot_;
     // The run fills `working_` on its worker while the window may repaint from `shown_`; the two
     // are swapped when it ends, so both buffers are allocated once, at creation.
     StatisticsRecord shown_;

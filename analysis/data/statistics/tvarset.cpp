@@ -47,7 +47,7 @@ TVarSet::TVarSet(const ModelWorkspace& workspace) : QDialog(nullptr), workspace_
     CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
     CancelButton->setObjectName("CancelButton");
     connect(OkButton, &QPushButton::clicked, this, [this] { emit okClicked(); });
-    connect(CancelButton, &QPushButton::clicked, this, [this] { hide(); });
+    connect(CancelButton, &QPushButton::clicked, this, [this] { reject(); });
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -74,6 +74,17 @@ StatisticsSettings TVarSet::settings() const {
     settings.transient = SpinEdit2->value();
     settings.points = SpinEdit1->value();
     return settings;
+}
+
+void TVarSet::restore(const StatisticsSettings& settings) {
+    Variable->setCurrentIndex(std::clamp(settings.variable - 1, 0, Variable->count() - 1));
+    SpinEdit2->setValue(static_cast<int>(settings.transient));
+    SpinEdit1->setValue(static_cast<int>(settings.points));
+}
+
+void TVarSet::reject() {
+    hide();
+    emit cancelled();
 }
 
 }  // namespace kalvora

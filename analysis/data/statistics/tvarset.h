@@ -27,9 +27,16 @@ class TVarSet : public QDialog {
     // The settings as "Ok" reads them: the selected entry (1-based, clamped to the model's
     // entries), T and N.
     StatisticsSettings settings() const;
+    // Puts settings back into the controls (Cancel returns to what was accepted).
+    void restore(const StatisticsSettings& settings);
 
   signals:
     void okClicked();
+    // "Cancel", Escape or the close box.
+    void cancelled();
+
+  protected:
+    void reject() override;
 
   private:
     const ModelWorkspace& workspace_;

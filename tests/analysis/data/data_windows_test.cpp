@@ -326,6 +326,22 @@ TEST_F(StatisticsWindows, SaveAsWritesTheClientAreaAsBitmapOrPngByExtension) {
     EXPECT_EQ(QApplication::clipboard()->image().size(), area);
 }
 
+TEST_F(StatisticsWindows, AcceptRunsTheAcceptedSettingsAndCancelRestoresThem) {
+    run(0, 0, 4);
+    window().Settings1->trigger();
+    dialog().Variable->setCurrentIndex(1);
+    dialog().SpinEdit1->setValue(50);
+    dialog().CancelButton->click();
+    EXPECT_EQ(dialog().Variable->currentIndex(), 0);
+    EXPECT_EQ(dialog().SpinEdit1->value(), 4);
+
+    window().Settings1->trigger();
+    dialog().SpinEdit1->setValue(50);  // changed, but neither accepted nor cancelled yet
+    module.recomputeAfterAccept();
+    EXPECT_EQ(figures()[1], "4");
+    EXPECT_EQ(window().acceptedSettings().points, 4);
+}
+
 TEST_F(StatisticsWindows, AcceptRunsAgainOnlyWhileVisibleAndCloseEnablesAllWindows) {
     EXPECT_EQ(module.analysisTag(), kRecomputeOnEveryAccept);
     run(0, 0, 4);
