@@ -44,10 +44,7 @@ void PaintHistogram(QPainter& painter, const HistogramLayout& layout, bool overf
     }
     if (overflow) {
         // Above the tallest bar, which reaches only four fifths of the frame.
-        QFont bold = font;
-        bold.setPixelSize(16);
-        bold.setBold(true);
-        painter.setFont(bold);
+        painter.setFont(OverflowLabelFont());
         painter.setPen(Qt::red);
         painter.drawText(
             QRect(kHistogramLeft, kHistogramTop + 4, kHistogramRight - kHistogramLeft, 40),
@@ -57,7 +54,7 @@ void PaintHistogram(QPainter& painter, const HistogramLayout& layout, bool overf
 }
 
 void SaveHistogramPicture(const std::string& fileName, const StatisticsRecord& record) {
-    EnsurePictureApplication();
+    EnsureApplication();
     QImage picture(kHistogramPictureWidth, kHistogramPictureHeight, QImage::Format_RGB32);
     picture.fill(QApplication::palette().color(QPalette::Window));
     {
