@@ -16,6 +16,13 @@ namespace kalvora {
 
 void SaveSeriesPicture(const std::string& fileName, Tsp_XYLine& series, const PictureSize& size,
                        bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
+    AtomicFileWriter file(fileName);
+    WriteSeriesPicture(file, series, size, overflow, arrangeAxes);
+    file.commit();
+}
+
+void WriteSeriesPicture(AtomicFileWriter& file, Tsp_XYLine& series, const PictureSize& size,
+                        bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
     EnsureApplication();
     Tsp_XYPlot plot;
     plot.setFont(ResultWindowFont());
@@ -33,18 +40,22 @@ void SaveSeriesPicture(const std::string& fileName, Tsp_XYLine& series, const Pi
     series.SetPlot(&plot);
     const QImage picture = plot.RenderBitmap();
     series.SetPlot(nullptr);
-    SavePictureFile(fileName, picture, "PNG");
+    WritePicture(file, picture, "PNG");
 }
 
-void SavePictureFile(const std::string& fileName, const QImage& picture, const char* format) {
+void WritePicture(AtomicFileWriter& file, const QImage& picture, const char* format) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     if (!picture.save(&buffer, format)) {
-        throw FileError("Cannot encode the picture for " + fileName);
+        throw FileError("Cannot encode the picture for " + file.path());
     }
-    AtomicFileWriter file(fileName);
     file.stream().write(bytes.constData(), bytes.size());
+}
+
+void SavePictureFile(const std::string& fileName, const QImage& picture, const char* format) {
+    AtomicFileWriter file(fileName);
+    WritePicture(file, picture, format);
     file.commit();
 }
 

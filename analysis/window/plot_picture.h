@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "core/text_file.h"
 #include "plot/picture_support.h"
 #include "plot/xy_line.h"
 #include "plot/xy_plot.h"
@@ -18,8 +19,16 @@ namespace kalvora {
 void SaveSeriesPicture(const std::string& fileName, Tsp_XYLine& series, const PictureSize& size,
                        bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes = {});
 
-// Encodes the picture in the format ("PNG", "BMP") and writes it to the file, replaced only when
-// complete. Raises FileError.
+// The same picture written into a file that the caller commits, so that it can replace its target
+// together with another file or not at all.
+void WriteSeriesPicture(AtomicFileWriter& file, Tsp_XYLine& series, const PictureSize& size,
+                        bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes = {});
+
+// Encodes a picture in the format ("PNG", "BMP") into a file that the caller commits. Raises
+// FileError.
+void WritePicture(AtomicFileWriter& file, const QImage& picture, const char* format);
+
+// The same into a file that is replaced only when complete.
 void SavePictureFile(const std::string& fileName, const QImage& picture, const char* format);
 
 }  // namespace kalvora

@@ -3,7 +3,6 @@
 
 #include "analysis/data/sheet/sheet_fill.h"
 #include "cli/cli_common.h"
-#include "core/run_control.h"
 
 namespace kalvora::cli {
 namespace {
@@ -17,8 +16,7 @@ int RunSheet(const Arguments& arguments) {
     ModelSession session;
     PrepareModel(session, arguments);
 
-    StderrProgress progress;
-    RunControl control(progress);
+    CliRunControl control;
     const SheetTable table = SheetFill(session.ws, settings, control);
 
     Output output(arguments);
@@ -37,6 +35,9 @@ int RunSheet(const Arguments& arguments) {
         }
         line += "\r\n";
         out << line;
+    }
+    if (table.stopped) {
+        return StoppedResult(session, output);
     }
     output.commit();
     return RunResult(session);

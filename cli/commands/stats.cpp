@@ -1,12 +1,12 @@
 // kalvora-cli stats: the figures of the "Series Information" window for one variable's orbit, and
 // with --png its histogram.
 
+#include <memory>
 #include <optional>
 
 #include "analysis/data/statistics/histogram_painter.h"
 #include "analysis/data/statistics/statistics_run.h"
 #include "cli/commands/series_command.h"
-#include "core/run_control.h"
 
 namespace kalvora::cli {
 namespace {
@@ -25,19 +25,33 @@ int RunStats(const Arguments& arguments) {
     ModelWorkspace& ws = session.ws;
     settings.variable = StateEntryOption(ws, arguments, "--variable");
 
-    StderrProgress progress;
-    RunControl control(progress);
+    CliRunControl control;
     StatisticsRecord record;
     StatisticsRun(ws, ws.kind, settings, control, record);
 
+    // The figures and the picture replace their targets together or not at all.
     Output output(arguments);
     for (const StatisticsFigure& figure : StatisticsFigures(
              record, ws.variableNames[static_cast<std::size_t>(record.variable - 1)])) {
         output.stream() << figure.label << ": " << figure.value << "\n";
     }
+    std::unique_ptr<AtomicFileWriter> picture;
+    if (const std::optional<std::string> name = arguments.value("--png")) {
+        picture = std::make_unique<AtomicFileWriter>(*name);
+        WriteHistogramPicture(*picture, record);
+        picture->finish();
+    }
+    if (record.stopped) {
+        const int result = StoppedResult(session, output);
+        if (picture) {
+            picture->commit();
+        }
+        return result;
+    }
+    output.finish();
     output.commit();
-    if (const std::optional<std::string> picture = arguments.value("--png")) {
-        SaveHistogramPicture(*picture, record);
+    if (picture) {
+        picture->commit();
     }
     return RunResult(session);
 }

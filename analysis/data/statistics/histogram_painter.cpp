@@ -53,7 +53,7 @@ void PaintHistogram(QPainter& painter, const HistogramLayout& layout, bool overf
     painter.restore();
 }
 
-void SaveHistogramPicture(const std::string& fileName, const StatisticsRecord& record) {
+void WriteHistogramPicture(AtomicFileWriter& file, const StatisticsRecord& record) {
     EnsureApplication();
     QImage picture(kHistogramPictureWidth, kHistogramPictureHeight, QImage::Format_RGB32);
     picture.fill(QApplication::palette().color(QPalette::Window));
@@ -62,7 +62,7 @@ void SaveHistogramPicture(const std::string& fileName, const StatisticsRecord& r
         painter.setFont(QApplication::font());
         PaintHistogram(painter, LayOutHistogram(record), record.failed);
     }
-    SavePictureFile(fileName, picture, "PNG");
+    WritePicture(file, picture, "PNG");
 }
 
 }  // namespace kalvora

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "analysis/data/statistics/statistics_run.h"
+#include "core/text_file.h"
 
 namespace kalvora {
 
@@ -17,8 +18,8 @@ void PaintHistogram(QPainter& painter, const HistogramLayout& layout, bool overf
 inline constexpr int kHistogramPictureWidth = 300;
 inline constexpr int kHistogramPictureHeight = 316;
 
-// The histogram of a record on the window's background, as a PNG file written only when complete.
-// Raises FileError.
-void SaveHistogramPicture(const std::string& fileName, const StatisticsRecord& record);
+// The histogram of a record on the window's background, as a PNG image in a file that the caller
+// commits (so that it can replace its target together with another output). Raises FileError.
+void WriteHistogramPicture(AtomicFileWriter& file, const StatisticsRecord& record);
 
 }  // namespace kalvora
