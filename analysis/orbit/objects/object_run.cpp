@@ -36,13 +36,17 @@ class PointStepper {
 
 }  // namespace
 
-void CheckObjectSettings(const ModelRuntime& model, const ObjectSettings& settings) {
-    const int variables = model.variableCount;
-    if (variables < 2) {
+void CheckObjectModel(const ModelRuntime& model) {
+    if (model.variableCount < 2) {
         throw ObjectSettingsError(
             "Iterating objects needs a model with at least two variables: the object lies in the "
             "plane of two of them");
     }
+}
+
+void CheckObjectSettings(const ModelRuntime& model, const ObjectSettings& settings) {
+    CheckObjectModel(model);
+    const int variables = model.variableCount;
     auto checkVariable = [&](int variable) {
         if (variable < 1 || variable > variables) {
             throw ObjectSettingsError("There is no model variable " + std::to_string(variable));

@@ -56,6 +56,10 @@ struct IteratedObject {
     }
 };
 
+// Raises ObjectSettingsError for a model with a single variable: there is no plane to place an
+// object in.
+void CheckObjectModel(const ModelRuntime& model);
+
 // Raises ObjectSettingsError for settings ObjectStart would refuse.
 void CheckObjectSettings(const ModelRuntime& model, const ObjectSettings& settings);
 
