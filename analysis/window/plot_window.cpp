@@ -237,6 +237,15 @@ QMenu* PlotWindow::createEditGraphMenu(QWidget* parent) {
     return menu;
 }
 
+void PlotWindow::addCopyCommands(QMenu* menu) {
+    QAction* bitmap = menu->addAction(QStringLiteral("Copy to Clipboard as &BMP"));
+    bitmap->setObjectName("CopytoClipboardasBMP1");
+    connect(bitmap, &QAction::triggered, this, [this] { graph->CopyAsBitmap(); });
+    QAction* metafile = menu->addAction(QStringLiteral("Copy to Clipboard as &WMF"));
+    metafile->setObjectName("CopytoClipboardasWMF1");
+    connect(metafile, &QAction::triggered, this, [this] { graph->CopyAsMetafile(); });
+}
+
 void PlotWindow::attachSettings(SettingsDialog& settings, int analysisTag,
                                 const std::function<void()>& okClick) {
     settingsDialog_ = &settings;

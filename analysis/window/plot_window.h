@@ -117,6 +117,9 @@ class PlotWindow : public QMainWindow {
 
     // The "&Edit Graph" sub-menu with the colour and grid commands.
     QMenu* createEditGraphMenu(QWidget* parent);
+    // "Copy to Clipboard as &BMP" and "Copy to Clipboard as &WMF" at the end of the menu: the plot
+    // as a bitmap or as a vector picture.
+    void addCopyCommands(QMenu* menu);
 
     // Makes this the result window of an analysis with this settings dialog: the menus "&File"
     // (Save Data As, Close) and "&Edit" with "&Parameters..." (the parameter window under

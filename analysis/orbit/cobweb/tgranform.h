@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QAction>
+#include <memory>
+
+#include "analysis/orbit/cobweb/cobweb_run.h"
+#include "analysis/orbit/cobweb/tgranform2.h"
+#include "analysis/window/plot_window.h"
+#include "analysis/window/time_steps_window.h"
+
+namespace kalvora {
+
+// "Graphical Analysis": the graph of the n-th iterate of a one-variable map over an interval, the
+// diagonal, and a staircase that "&Next Iteration(s)" grows by the steps set in the "# time steps"
+// window. The window's current series (`data` of the base, the one the line colour and a resize
+// apply to) is the curve.
+class Tgranform : public PlotWindow {
+    Q_OBJECT
+  public:
+    static constexpr int kAnalysisTag = 8;
+
+    Tgranform(AnalysisHost& host, Tgranform2& settings);
+
+    QAction* ClearForm1;
+    QAction* NextIterations1;
+    QAction* TimeSteps1;   // "# &Time steps..." (menu)
+    QAction* Iterations1;  // "# &Iterations..." (pop-up menu)
+    TimeStepsWindow* Tgrafanit;
+
+    // The curve, the diagonal, the staircase, and the series that stays empty (it only fills the
+    // picture export's unused places).
+    Tsp_XYLine& map() { return *map_; }
+    Tsp_XYLine& yequalx() { return *yequalx_; }
+    Tsp_XYLine& staircase() { return *staircase_; }
+    Tsp_XYLine& data1() { return *data1_; }
+    const CobwebConstruction& construction() const { return construction_; }
+
+    // The main-window command: show the settings dialog.
+    void open();
+    // "OK" in the settings dialog.
+    void okbuttonClick();
+    void ClearFormClick();
+    void NextIterationsClick();
+    void SaveDataAs1Click();
+    // Accept in the parameter window while this window is visible and opened it (tag 8).
+    void recomputeAfterAccept();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    // CobwebStart into the three series with the settings, the axes fixed to the interval, then
+    // Plot.
+    void start(const CobwebSettings& settings);
+
+    Tgranform2& settings_;
+    std::unique_ptr<Tsp_XYLine> map_;
+    std::unique_ptr<Tsp_XYLine> yequalx_;
+    std::unique_ptr<Tsp_XYLine> staircase_;
+    std::unique_ptr<Tsp_XYLine> data1_;
+    CobwebConstruction construction_;
+};
+
+}  // namespace kalvora
