@@ -424,5 +424,20 @@ TEST_F(ObjectWindows, ALargeMoveOnAWorkerGivesThePointsOfTheDirectRun) {
     EXPECT_FALSE(host.ws.errorFlag);
 }
 
+TEST_F(ObjectWindows, TimeStepsThatWouldOverfillThePictureAreRefused) {
+    openSquare("10000");
+    dialog().okbutton->click();
+    window().Tmanifit->SpinEdit1->setValue(300);  // 300 x 40000 points
+    window().NextIterations1->trigger();
+    ASSERT_EQ(host.scripted.errors.size(), 1u);
+    EXPECT_NE(host.scripted.errors[0].find("more than 10000000 points"), std::string::npos);
+    EXPECT_EQ(window().object().Count(), 40000);
+    EXPECT_EQ(window().iterated().coordinate(100, 0), 0.01L);  // not moved
+
+    window().Tmanifit->SpinEdit1->setValue(2);
+    window().NextIterations1->trigger();
+    EXPECT_EQ(window().object().Count(), 120000);
+}
+
 }  // namespace
 }  // namespace kalvora

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "analysis/orbit/common/orbit_counts.h"
 #include "core/model_step.h"
 
 namespace kalvora {
@@ -125,6 +126,16 @@ IteratedObject BuildObject(const ModelRuntime& model, const ObjectSettings& sett
         }
     }
     return object;
+}
+
+void CheckObjectImages(const IteratedObject& object, long long plottedSoFar, long long count) {
+    const long long points = object.pointCount();
+    if (count > 0 && points > 0 && (kMaximumPlottedPoints - plottedSoFar) / points < count) {
+        throw ObjectSettingsError(
+            "The picture would hold more than " + std::to_string(kMaximumPlottedPoints) +
+            " points after " + std::to_string(count) +
+            " more time steps; choose fewer time steps, a lower resolution or Clear Form");
+    }
 }
 
 void AddObjectPoints(const IteratedObject& object, PointSink& sink) {

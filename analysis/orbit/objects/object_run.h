@@ -68,6 +68,10 @@ void CheckObjectSettings(const ModelRuntime& model, const ObjectSettings& settin
 // from angle 0 in the plane of the two plotted variables.
 IteratedObject BuildObject(const ModelRuntime& model, const ObjectSettings& settings);
 
+// Refuses (ObjectSettingsError) `count` time steps that would take a picture already holding
+// `plottedSoFar` points past kMaximumPlottedPoints: every time step adds all object points.
+void CheckObjectImages(const IteratedObject& object, long long plottedSoFar, long long count);
+
 // Hands every object point (horizontal, vertical) to the sink, in index order.
 void AddObjectPoints(const IteratedObject& object, PointSink& sink);
 

@@ -111,6 +111,7 @@ void Tmanifform1::NextIterationsClick() {
 }
 
 void Tmanifform1::step(int unplotted, long long count) {
+    CheckObjectImages(iterated_, object_->Count(), count);
     ModelWorkspace& ws = workspace();
     const ModelKind kind = ws.kind;
     const long long work = iterated_.pointCount() * (unplotted + 1) * count;
