@@ -92,12 +92,12 @@ PictureSize ParsePictureSize(const std::string& text) {
 
 void SaveSeriesPicture(const std::string& fileName, Tsp_XYLine& series, const PictureSize& size,
                        bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
-    SavePlotPicture(fileName, {&series}, size, overflow, arrangeAxes);
+    SaveSeriesPicture(fileName, std::vector<Tsp_XYLine*>{&series}, size, overflow, arrangeAxes);
 }
 
-void SavePlotPicture(const std::string& fileName, const std::vector<Tsp_XYLine*>& series,
-                     const PictureSize& size, bool overflow,
-                     const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
+void SaveSeriesPicture(const std::string& fileName, const std::vector<Tsp_XYLine*>& series,
+                       const PictureSize& size, bool overflow,
+                       const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
     EnsureApplication();
     Tsp_XYPlot plot;
     plot.setFont(ResultWindowFont());

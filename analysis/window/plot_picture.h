@@ -29,11 +29,9 @@ PictureSize ParsePictureSize(const std::string& text);
 // application object a plot needs when there is none, without a display. Raises FileError.
 void SaveSeriesPicture(const std::string& fileName, Tsp_XYLine& series, const PictureSize& size,
                        bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes = {});
-
-// The same for a window that shows several series at once (curve, diagonal and staircase; attractor
-// and object): drawn in the given order, each with the look its caller gave it.
-void SavePlotPicture(const std::string& fileName, const std::vector<Tsp_XYLine*>& series,
-                     const PictureSize& size, bool overflow,
-                     const std::function<void(Tsp_XYPlot&)>& arrangeAxes = {});
+// The same for a window that shows several series at once, drawn in the order given.
+void SaveSeriesPicture(const std::string& fileName, const std::vector<Tsp_XYLine*>& series,
+                       const PictureSize& size, bool overflow,
+                       const std::function<void(Tsp_XYPlot&)>& arrangeAxes = {});
 
 }  // namespace kalvora

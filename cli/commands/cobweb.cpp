@@ -61,8 +61,8 @@ int RunCobweb(const Arguments& arguments) {
         StyleCobwebStaircase(staircase);
         const double low = static_cast<double>(construction.minimum);
         const double high = static_cast<double>(construction.maximum);
-        SavePlotPicture(*picture, {&diagonal, &curve, &staircase}, size, failed,
-                        [&](Tsp_XYPlot& plot) { FixCobwebAxes(plot, low, high); });
+        SaveSeriesPicture(*picture, std::vector<Tsp_XYLine*>{&diagonal, &curve, &staircase}, size,
+                          failed, [&](Tsp_XYPlot& plot) { FixCobwebAxes(plot, low, high); });
     }
     return RunResult(session);
 }

@@ -145,7 +145,7 @@ int RunObjects(const Arguments& arguments) {
     if (const std::optional<std::string> picture = arguments.value("--png")) {
         StyleObjectSeries(attractor);
         StyleObjectSeries(object);
-        SavePlotPicture(*picture, {&attractor, &object}, size, failed);
+        SaveSeriesPicture(*picture, std::vector<Tsp_XYLine*>{&attractor, &object}, size, failed);
     }
     return RunResult(session);
 }
