@@ -1,16 +1,15 @@
 #include "analysis/orbit/cobweb/tgranform.h"
 
-#include <QCloseEvent>
 #include <QMenuBar>
 
 #include "analysis/orbit/cobweb/cobweb_series.h"
-#include "core/noise.h"
 
 namespace kalvora {
 
 Tgranform::Tgranform(AnalysisHost& host, Tgranform2& settings)
-    : PlotWindow(host, QStringLiteral("Tgranform"), QStringLiteral("Graphical Analysis"),
-                 QSize(481, 432), {100, 100, 50}),
+    : AnalysisWindow(host, settings, AnalysisTag::GraphicalAnalysis, QStringLiteral("Tgranform"),
+                     QStringLiteral("Graphical Analysis"), QSize(481, 432),
+                     QList<int>{100, 100, 50}),
       settings_(settings),
       map_(std::make_unique<Tsp_XYLine>()),
       yequalx_(std::make_unique<Tsp_XYLine>()),
@@ -27,25 +26,21 @@ Tgranform::Tgranform(AnalysisHost& host, Tgranform2& settings)
     data = map_.get();
 
     Tgrafanit = new TimeStepsWindow("Tgrafanit", this);
-    auto action = [this](const QString& text, const char* name, void (Tgranform::*handler)()) {
-        auto* created = new QAction(text, this);
-        created->setObjectName(name);
-        connect(created, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
-        return created;
-    };
-    ClearForm1 = action(QStringLiteral("&Clear Form"), "ClearForm1", &Tgranform::ClearFormClick);
-    NextIterations1 = action(QStringLiteral("&Next Iteration(s)"), "NextIterations1",
-                             &Tgranform::NextIterationsClick);
+    ClearForm1 = new QAction(QStringLiteral("&Clear Form"), this);
+    ClearForm1->setObjectName("ClearForm1");
+    NextIterations1 = new QAction(QStringLiteral("&Next Iteration(s)"), this);
+    NextIterations1->setObjectName("NextIterations1");
     TimeSteps1 = new QAction(QStringLiteral("# &Time steps..."), this);
     TimeSteps1->setObjectName("TimeSteps1");
     Iterations1 = new QAction(QStringLiteral("# &Iterations..."), this);
     Iterations1->setObjectName("Iterations1");
+    connect(ClearForm1, &QAction::triggered, this, [this] { ClearFormClick(); });
+    connect(NextIterations1, &QAction::triggered, this, [this] { NextIterationsClick(); });
     for (QAction* show : {TimeSteps1, Iterations1}) {
         connect(show, &QAction::triggered, Tgrafanit, &TimeStepsWindow::showWindow);
     }
     connect(SaveDataAs1, &QAction::triggered, this, [this] { SaveDataAs1Click(); });
 
-    attachSettings(settings_, kAnalysisTag, [this] { okbuttonClick(); });
     menuBar()->findChild<QMenu*>("Edit1")->addAction(TimeSteps1);
     menuBar()->addAction(ClearForm1);
     menuBar()->addAction(NextIterations1);
@@ -55,28 +50,46 @@ Tgranform::Tgranform(AnalysisHost& host, Tgranform2& settings)
 }
 
 void Tgranform::open() {
+    takeDialogAsAccepted();
     settings_.show();
     settings_.raise();
 }
 
-void Tgranform::okbuttonClick() {
-    guarded([this] {
-        // A field without a number is reported with the dialog still open and nothing changed.
-        const CobwebSettings settings = settings_.settings();
-        CheckCobwebSettings(settings);
-        ReseedIfFixed(workspace());
-        setEnabled(true);
-        start(settings);
-        settings_.hide();
-    });
+CobwebSettings Tgranform::readDialog() const {
+    return settings_.settings();
+}
+
+void Tgranform::validate(const CobwebSettings& settings) const {
+    CheckCobwebSettings(settings);
+}
+
+bool Tgranform::prepareSeries(const CobwebSettings&) {
+    PlotIni(false, true, *map_);
+    yequalx_->ClearPoints();
+    staircase_->ClearPoints();
+    return true;
+}
+
+bool Tgranform::compute(const CobwebSettings& settings) {
+    ModelWorkspace& ws = workspace();
+    yequalx_->SetDrawLocked(true);
+    staircase_->SetDrawLocked(true);
+    const bool failed =
+        CobwebStart(ws, ws.kind, settings, construction_, *map_, *yequalx_, *staircase_);
+    const double low = static_cast<double>(construction_.minimum);
+    const double high = static_cast<double>(construction_.maximum);
+    Manualscal(low, high, low, high);
+    yequalx_->SetDrawLocked(false);
+    staircase_->SetDrawLocked(false);
+    return failed;
 }
 
 void Tgranform::ClearFormClick() {
-    guarded([this] { start(settings_.settings()); });
+    rerunAccepted([] {}, [] {});
 }
 
 void Tgranform::NextIterationsClick() {
-    guarded([this] {
+    appendRun([this] {
         ModelWorkspace& ws = workspace();
         staircase_->SetDrawLocked(true);
         CobwebStep(ws, ws.kind, construction_, Tgrafanit->steps(), *staircase_);
@@ -91,37 +104,7 @@ void Tgranform::SaveDataAs1Click() {
     saveSeries("Indicate File to Save Data", *staircase_);
 }
 
-void Tgranform::recomputeAfterAccept() {
-    if (!isVisible()) {
-        return;
-    }
-    guarded([this] {
-        const CobwebSettings settings = settings_.settings();
-        update();
-        start(settings);
-    });
-}
-
-void Tgranform::start(const CobwebSettings& settings) {
-    CheckCobwebSettings(settings);
-    ModelWorkspace& ws = workspace();
-    PlotIni(false, true, *map_);
-    yequalx_->ClearPoints();
-    staircase_->ClearPoints();
-    yequalx_->SetDrawLocked(true);
-    staircase_->SetDrawLocked(true);
-    const bool failed =
-        CobwebStart(ws, ws.kind, settings, construction_, *map_, *yequalx_, *staircase_);
-    const double low = static_cast<double>(construction_.minimum);
-    const double high = static_cast<double>(construction_.maximum);
-    Manualscal(low, high, low, high);
-    yequalx_->SetDrawLocked(false);
-    staircase_->SetDrawLocked(false);
-    Plot(*map_, failed);
-}
-
-void Tgranform::closeEvent(QCloseEvent* event) {
-    PlotWindow::closeEvent(event);
+void Tgranform::resultClosed() {
     settings_.SpinEdit1->setValue(1);
     Tgrafanit->hide();
 }

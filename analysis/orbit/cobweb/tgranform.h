@@ -5,6 +5,7 @@
 
 #include "analysis/orbit/cobweb/cobweb_run.h"
 #include "analysis/orbit/cobweb/tgranform2.h"
+#include "analysis/window/analysis_window.h"
 #include "analysis/window/plot_window.h"
 #include "analysis/window/time_steps_window.h"
 
@@ -13,11 +14,12 @@ namespace kalvora {
 // "Graphical Analysis": the graph of the n-th iterate of a one-variable map over an interval, the
 // diagonal, and a staircase that "&Next Iteration(s)" grows by the steps set in the "# time steps"
 // window. The window's current series (`data` of the base, the one the line colour and a resize
-// apply to) is the curve.
-class Tgranform : public PlotWindow {
+// apply to) is the curve. OK accepts the dialog's settings; "&Clear Form" and Accept in the
+// parameter window start the construction again from them.
+class Tgranform : public AnalysisWindow<PlotWindow, CobwebSettings> {
     Q_OBJECT
   public:
-    static constexpr int kAnalysisTag = 8;
+    static constexpr int kAnalysisTag = AnalysisTag::GraphicalAnalysis;
 
     Tgranform(AnalysisHost& host, Tgranform2& settings);
 
@@ -37,22 +39,19 @@ class Tgranform : public PlotWindow {
 
     // The main-window command: show the settings dialog.
     void open();
-    // "OK" in the settings dialog.
-    void okbuttonClick();
     void ClearFormClick();
     void NextIterationsClick();
     void SaveDataAs1Click();
-    // Accept in the parameter window while this window is visible and opened it (tag 8).
-    void recomputeAfterAccept();
 
   protected:
-    void closeEvent(QCloseEvent* event) override;
+    CobwebSettings readDialog() const override;
+    void validate(const CobwebSettings& settings) const override;
+    bool prepareSeries(const CobwebSettings& settings) override;
+    // CobwebStart into the three series, the axes fixed to the interval.
+    bool compute(const CobwebSettings& settings) override;
+    void resultClosed() override;
 
   private:
-    // CobwebStart into the three series with the settings, the axes fixed to the interval, then
-    // Plot.
-    void start(const CobwebSettings& settings);
-
     Tgranform2& settings_;
     std::unique_ptr<Tsp_XYLine> map_;
     std::unique_ptr<Tsp_XYLine> yequalx_;

@@ -6,10 +6,11 @@ namespace kalvora {
 
 Tgranform2::Tgranform2(const ModelWorkspace& workspace)
     : SettingsDialog(workspace, "Tgranform2", QStringLiteral("Settings Graphical Analysis")) {
-    Edit2 = addLineEdit("Edit2", "1");
-    Edit1 = addLineEdit("Edit1", "0");
-    SpinEdit1 = addSpinEdit("SpinEdit1", 1, kMaximumIteratedMap, 1);
-    Edit3 = addLineEdit("Edit3", "0.34");
+    const CobwebSettings defaults;
+    Edit2 = addNumberEdit("Edit2", defaults.maximum);
+    Edit1 = addNumberEdit("Edit1", defaults.minimum);
+    SpinEdit1 = addSpinEdit("SpinEdit1", 1, kMaximumIteratedMap, defaults.iteratedMap);
+    Edit3 = addNumberEdit("Edit3", defaults.initialValue);
     const std::pair<const char*, QWidget*> rows[] = {{"Max Value", Edit2},
                                                      {"Min Value", Edit1},
                                                      {"Iterated Map", SpinEdit1},

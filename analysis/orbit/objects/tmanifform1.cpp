@@ -1,18 +1,17 @@
 #include "analysis/orbit/objects/tmanifform1.h"
 
-#include <QCloseEvent>
 #include <QMenuBar>
 
 #include "analysis/orbit/objects/object_series.h"
 #include "analysis/window/background_run.h"
 #include "core/model_instance.h"
-#include "core/noise.h"
 
 namespace kalvora {
 
 Tmanifform1::Tmanifform1(AnalysisHost& host, Tmanifsettings& settings)
-    : PlotWindow(host, QStringLiteral("Tmanifform1"), QStringLiteral("Manifold Analysis"),
-                 QSize(548, 484), {100, 100, 50}),
+    : AnalysisWindow(host, settings, AnalysisTag::IteratingObjects, QStringLiteral("Tmanifform1"),
+                     QStringLiteral("Manifold Analysis"), QSize(548, 484),
+                     QList<int>{100, 100, 50}),
       settings_(settings),
       attractor_(std::make_unique<Tsp_XYLine>()),
       object_(std::make_unique<Tsp_XYLine>()) {
@@ -39,7 +38,6 @@ Tmanifform1::Tmanifform1(AnalysisHost& host, Tmanifsettings& settings)
     }
     connect(SaveDataAs1, &QAction::triggered, this, [this] { SaveDataAs1Click(); });
 
-    attachSettings(settings_, kAnalysisTag, [this] { okbuttonClick(); });
     menuBar()->findChild<QMenu*>("Edit1")->addAction(TimeSteps1);
     menuBar()->addAction(ClearForm1);
     menuBar()->addAction(NextIterations1);
@@ -53,57 +51,55 @@ void Tmanifform1::open() {
         // Refused before the dialog opens: no object can be placed in a line.
         CheckObjectModel(workspace());
         settings_.fill();
+        takeDialogAsAccepted();
         settings_.show();
         settings_.raise();
     });
 }
 
-void Tmanifform1::okbuttonClick() {
-    guarded([this] {
-        // Bad entries are reported with the dialog still open and nothing changed.
-        CheckObjectModel(workspace());
-        const ObjectSettings settings = settings_.settings();
-        CheckObjectSettings(workspace(), settings);
-        ReseedIfFixed(workspace());
-        setEnabled(true);
-        settings_.hide();
-        start(settings);
-    });
+ObjectWindowSettings Tmanifform1::readDialog() const {
+    // The model may have lost its second variable since the dialog was filled.
+    CheckObjectModel(workspace());
+    ObjectWindowSettings settings;
+    settings.run = settings_.settings();
+    settings.unplotted = settings_.interiter->value();
+    settings.manualScaling = settings_.scaling.acceptedLimits();
+    return settings;
 }
 
-void Tmanifform1::ClearFormClick() {
-    guarded([this] {
-        const ObjectSettings settings = settings_.settings();
-        CheckObjectSettings(workspace(), settings);
-        start(settings);
-    });
+void Tmanifform1::validate(const ObjectWindowSettings& settings) const {
+    CheckObjectSettings(workspace(), settings.run);
 }
 
-void Tmanifform1::start(const ObjectSettings& settings) {
-    const ManualScaling manual = applyManualScaling(settings_.scaling);
-    if (manual == ManualScaling::Refused) {
-        return;
-    }
-    if (manual == ManualScaling::Off) {
+bool Tmanifform1::prepareSeries(const ObjectWindowSettings& settings) {
+    if (!applyManualLimits(settings.manualScaling)) {
         // An unchecked box means automatic ranges, also after a run with fixed ones.
         NotManualscal();
     }
-    ModelWorkspace& ws = workspace();
     object_->ClearPoints();
     attractor_->ClearPoints();
+    return true;
+}
+
+bool Tmanifform1::compute(const ObjectWindowSettings& settings) {
+    ModelWorkspace& ws = workspace();
     object_->SetDrawLocked(true);
     attractor_->SetDrawLocked(true);
     QuietRunControl control;
     const bool failed =
-        ObjectStart(ws, ws.kind, settings, iterated_, *attractor_, *object_, control);
+        ObjectStart(ws, ws.kind, settings.run, iterated_, *attractor_, *object_, control);
     attractor_->SetDrawLocked(false);
     object_->SetDrawLocked(false);
-    Plot(*object_, failed);
+    return failed;
+}
+
+void Tmanifform1::ClearFormClick() {
+    rerunAccepted([] {}, [] {});
 }
 
 void Tmanifform1::NextIterationsClick() {
-    guarded([this] {
-        step(settings_.interiter->value(), Tmanifit->steps());
+    appendRun([this] {
+        step(accepted_.unplotted, Tmanifit->steps());
         // No Plot follows a step, yet a step that failed must not pass unseen.
         showOverflowLabel(iterated_.failed);
         graph->Invalidate();
@@ -153,15 +149,14 @@ void Tmanifform1::step(int unplotted, long long count) {
 
 void Tmanifform1::SaveDataAs1Click() {
     guarded([this] {
-        if (settings_.CheckBox1->isChecked()) {
+        if (accepted_.run.showAttractor) {
             saveSeriesAsked("Indicate File to Save Attractor", *attractor_);
         }
         saveSeriesAsked("Indicate File to Save Moving object Coordinates", *object_);
     });
 }
 
-void Tmanifform1::closeEvent(QCloseEvent* event) {
-    PlotWindow::closeEvent(event);
+void Tmanifform1::resultClosed() {
     settings_.resetOnResultClose();
     Tmanifit->hide();
 }

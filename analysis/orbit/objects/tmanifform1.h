@@ -2,21 +2,31 @@
 
 #include <QAction>
 #include <memory>
+#include <optional>
 
 #include "analysis/orbit/objects/object_run.h"
 #include "analysis/orbit/objects/tmanifsettings.h"
+#include "analysis/window/analysis_window.h"
 #include "analysis/window/plot_window.h"
 #include "analysis/window/time_steps_window.h"
 
 namespace kalvora {
 
+// What OK accepts in "Settings Manifold analysis": every placing and every move of the object comes
+// from this value.
+struct ObjectWindowSettings {
+    ObjectSettings run;
+    int unplotted = 0;  // "# unplotted iter"
+    std::optional<ScalingGroup::Limits> manualScaling;
+};
+
 // "Manifold Analysis": a polygon or a circle in the plane of two variables and all its images so
 // far, optionally over the model's attractor. "&Next Iteration(s)" moves the object on by the steps
 // set in the "# time steps" window.
-class Tmanifform1 : public PlotWindow {
+class Tmanifform1 : public AnalysisWindow<PlotWindow, ObjectWindowSettings> {
     Q_OBJECT
   public:
-    static constexpr int kAnalysisTag = 9;
+    static constexpr int kAnalysisTag = AnalysisTag::IteratingObjects;
     // Moves of more model steps than this run on a worker behind the computing window, where Stop
     // can end them; smaller ones are over before a window could appear.
     static constexpr long long kBackgroundSteps = 200'000;
@@ -36,8 +46,6 @@ class Tmanifform1 : public PlotWindow {
 
     // The main-window command: refill the settings dialog and show it.
     void open();
-    // "OK" in the settings dialog.
-    void okbuttonClick();
     void ClearFormClick();
     void NextIterationsClick();
     void SaveDataAs1Click();
@@ -45,12 +53,14 @@ class Tmanifform1 : public PlotWindow {
     void recomputeAfterAccept() {}
 
   protected:
-    void closeEvent(QCloseEvent* event) override;
+    ObjectWindowSettings readDialog() const override;
+    void validate(const ObjectWindowSettings& settings) const override;
+    bool prepareSeries(const ObjectWindowSettings& settings) override;
+    // ObjectStart into the attractor's and the object's series.
+    bool compute(const ObjectWindowSettings& settings) override;
+    void resultClosed() override;
 
   private:
-    // ObjectStart into the two series with the settings, then Plot. Does nothing when the manual
-    // ranges hold no numbers (the settings dialog is shown again).
-    void start(const ObjectSettings& settings);
     // ObjectStep into the object's series, on a worker when the move is large.
     void step(int unplotted, long long count);
 

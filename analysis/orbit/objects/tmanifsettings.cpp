@@ -35,15 +35,18 @@ Tmanifsettings::Tmanifsettings(const ModelWorkspace& workspace)
     NumVertLabel = new QLabel(QStringLiteral("Number of Vertices"), settingsGroup);
     NumVert = addSpinEdit("NumVert", 1, kMaximumVertices, 4);
     radiusLabel = new QLabel(QStringLiteral("Radius of the circle"), settingsGroup);
-    radius = addLineEdit("radius", "0.5");
-    resol = addLineEdit("resol", "100");
+    const ObjectSettings defaults;
+    radius = addNumberEdit("radius", defaults.radius);
+    resol = addLineEdit("resol", "");
+    resol->setText(QString::number(defaults.resolution));
     interiter = addSpinEdit("interiter", 0, kMaximumUnplottedIterations, 0);
     CheckBox1 = addCheckBox(QStringLiteral("Show attractor"), "CheckBox1");
     CheckBox1->setChecked(true);
     Label1 = new QLabel(QStringLiteral("# Points Plotted :"), settingsGroup);
     Label2 = new QLabel(QStringLiteral("# Points Not Plotted :"), settingsGroup);
-    SpinEdit1 = addSpinEdit("SpinEdit1", 2, 1000000, 1000);
-    SpinEdit2 = addSpinEdit("SpinEdit2", 2, 1000000, 1000);
+    SpinEdit1 = addSpinEdit("SpinEdit1", 2, 1000000, static_cast<int>(defaults.attractorPlotted));
+    SpinEdit2 =
+        addSpinEdit("SpinEdit2", 2, 1000000, static_cast<int>(defaults.attractorNotPlotted));
 
     QGridLayout* grid = settingsGrid;
     int row = 0;
