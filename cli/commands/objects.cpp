@@ -128,12 +128,15 @@ int RunObjects(const Arguments& arguments) {
     Tsp_XYLine attractor;
     Tsp_XYLine object;
     IteratedObject iterated;
-    StderrProgress progress;
-    RunControl control(progress);
+    CliRunControl control;
     bool failed = ObjectStart(ws, ws.kind, settings, iterated, attractor, object, control);
-    // One "Next Iteration(s)" of one time step after another, as a user would press it.
-    for (long long i = 0; i < steps && !failed; ++i) {
-        failed = ObjectStep(ws, ws.kind, iterated, unplotted, 1, object, control);
+    // K time steps in one call: the same points as K "Next Iteration(s)" of one step each, and a
+    // signal cannot slip in between two of them.
+    if (!failed && !control.stopRequested() && steps > 0) {
+        failed = ObjectStep(ws, ws.kind, iterated, unplotted, steps, object, control);
+    }
+    if (control.stopRequested()) {
+        return StoppedResult();
     }
 
     Output output(arguments);
