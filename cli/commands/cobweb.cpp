@@ -30,12 +30,14 @@ int RunCobweb(const Arguments& arguments) {
                          std::to_string(ws.variableCount));
     }
 
+    // The window's defaults: the dialog starts from the same struct.
+    const CobwebSettings defaults;
     CobwebSettings settings;
-    settings.minimum = arguments.number("--min", 0);
-    settings.maximum = arguments.number("--max", 1);
-    settings.iteratedMap =
-        static_cast<int>(arguments.integer("--iterate", 1, 1, kMaximumIteratedMap));
-    settings.initialValue = arguments.number("--initial", 0.34L);
+    settings.minimum = arguments.number("--min", defaults.minimum);
+    settings.maximum = arguments.number("--max", defaults.maximum);
+    settings.iteratedMap = static_cast<int>(
+        arguments.integer("--iterate", defaults.iteratedMap, 1, kMaximumIteratedMap));
+    settings.initialValue = arguments.number("--initial", defaults.initialValue);
     const long long steps = arguments.integer("--steps", 10, 0, 1'000'000);
 
     ReseedIfFixed(ws);

@@ -95,13 +95,14 @@ int RunObjects(const Arguments& arguments) {
     if (circle) {
         settings.shape = ObjectShape::Circle;
         settings.vertices = {PointOption(ws, "--circle", *arguments.value("--circle"))};
-        settings.radius = arguments.number("--radius", 0.5L);
+        settings.radius = arguments.number("--radius", settings.radius);
     } else {
         for (const std::string& vertex : arguments.values("--vertex")) {
             settings.vertices.push_back(PointOption(ws, "--vertex", vertex));
         }
     }
-    settings.resolution = arguments.integer("--resolution", 100, 1, kMaximumObjectPoints);
+    settings.resolution =
+        arguments.integer("--resolution", settings.resolution, 1, kMaximumObjectPoints);
     const long long steps = arguments.integer("--steps", 1, 0, 1'000'000);
     const int unplotted =
         static_cast<int>(arguments.integer("--unplotted", 0, 0, kMaximumUnplottedIterations));
