@@ -22,6 +22,20 @@ void SaveSeriesPicture(const std::string& fileName, Tsp_XYLine& series, const Pi
 void SaveSeriesPicture(const std::string& fileName, const std::vector<Tsp_XYLine*>& series,
                        const PictureSize& size, bool overflow,
                        const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
+    AtomicFileWriter file(fileName);
+    WriteSeriesPicture(file, series, size, overflow, arrangeAxes);
+    file.commit();
+}
+
+void WriteSeriesPicture(AtomicFileWriter& file, Tsp_XYLine& series, const PictureSize& size,
+                        bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
+    WriteSeriesPicture(file, std::vector<Tsp_XYLine*>{&series}, size, overflow, arrangeAxes);
+}
+
+void WriteSeriesPicture(AtomicFileWriter& file, const std::vector<Tsp_XYLine*>& series,
+                        const PictureSize& size, bool overflow,
+                        const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
+    const std::string& fileName = file.path();
     EnsureApplication();
     Tsp_XYPlot plot;
     plot.setFont(ResultWindowFont());
@@ -49,9 +63,7 @@ void SaveSeriesPicture(const std::string& fileName, const std::vector<Tsp_XYLine
     if (!picture.save(&buffer, "PNG")) {
         throw FileError("Cannot encode the picture for " + fileName);
     }
-    AtomicFileWriter file(fileName);
     file.stream().write(bytes.constData(), bytes.size());
-    file.commit();
 }
 
 }  // namespace kalvora

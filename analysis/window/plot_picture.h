@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/text_file.h"
 #include "plot/picture_support.h"
 #include "plot/xy_line.h"
 #include "plot/xy_plot.h"
@@ -21,5 +22,13 @@ void SaveSeriesPicture(const std::string& fileName, Tsp_XYLine& series, const Pi
 void SaveSeriesPicture(const std::string& fileName, const std::vector<Tsp_XYLine*>& series,
                        const PictureSize& size, bool overflow,
                        const std::function<void(Tsp_XYPlot&)>& arrangeAxes = {});
+
+// The same picture written into a file that the caller commits, so that it can replace its target
+// together with another file or not at all.
+void WriteSeriesPicture(AtomicFileWriter& file, Tsp_XYLine& series, const PictureSize& size,
+                        bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes = {});
+void WriteSeriesPicture(AtomicFileWriter& file, const std::vector<Tsp_XYLine*>& series,
+                        const PictureSize& size, bool overflow,
+                        const std::function<void(Tsp_XYPlot&)>& arrangeAxes = {});
 
 }  // namespace kalvora

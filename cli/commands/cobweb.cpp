@@ -1,6 +1,7 @@
 // kalvora-cli cobweb: the graphical analysis of a one-variable map, as the "Graphical Analysis"
 // window builds it: the staircase after a number of "Next Iteration(s)" of one step each.
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -19,6 +20,7 @@ int RunCobweb(const Arguments& arguments) {
     const PictureSize size = CheckSeriesCommandLine(arguments);
     const std::optional<std::string> curveFile = arguments.value("--curve");
     if (curveFile) {
+        RefuseExtraOutput(arguments, *curveFile);
         // Reported before the run, like the picture: a failing command leaves no file behind.
         AtomicFileWriter trial(*curveFile);
     }
@@ -51,20 +53,33 @@ int RunCobweb(const Arguments& arguments) {
         failed = CobwebStep(ws, ws.kind, construction, 1, staircase);
     }
 
+    // Staircase, curve and picture replace their targets together or not at all.
     Output output(arguments);
     WriteDataLines(output.stream(), staircase.XValues(), staircase.YValues());
-    output.commit();
+    std::unique_ptr<AtomicFileWriter> curvePoints;
     if (curveFile) {
-        DataFileWriter(*curveFile, curve);
+        curvePoints = std::make_unique<AtomicFileWriter>(*curveFile);
+        WriteDataLines(curvePoints->stream(), curve.XValues(), curve.YValues());
+        curvePoints->finish();
     }
-    if (const std::optional<std::string> picture = arguments.value("--png")) {
+    std::unique_ptr<AtomicFileWriter> picture;
+    if (arguments.has("--png")) {
+        picture = std::make_unique<AtomicFileWriter>(*arguments.value("--png"));
         StyleCobwebCurve(curve);
         StyleCobwebDiagonal(diagonal);
         StyleCobwebStaircase(staircase);
         const double low = static_cast<double>(construction.minimum);
         const double high = static_cast<double>(construction.maximum);
-        SaveSeriesPicture(*picture, std::vector<Tsp_XYLine*>{&diagonal, &curve, &staircase}, size,
-                          failed, [&](Tsp_XYPlot& plot) { FixCobwebAxes(plot, low, high); });
+        WriteSeriesPicture(*picture, std::vector<Tsp_XYLine*>{&diagonal, &curve, &staircase}, size,
+                           failed, [&](Tsp_XYPlot& plot) { FixCobwebAxes(plot, low, high); });
+        picture->finish();
+    }
+    output.finish();
+    output.commit();
+    for (AtomicFileWriter* file : {curvePoints.get(), picture.get()}) {
+        if (file != nullptr) {
+            file->commit();
+        }
     }
     return RunResult(session);
 }

@@ -1,6 +1,7 @@
 // kalvora-cli objects: a polygon or a circle in the plane of two variables and its images under
 // the model, as the "Manifold Analysis" window iterates them.
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -72,6 +73,8 @@ int RunObjects(const Arguments& arguments) {
     const PictureSize size = CheckSeriesCommandLine(arguments);
     const std::optional<std::string> attractorFile = arguments.value("--attractor-file");
     if (attractorFile) {
+        RefuseExtraOutput(arguments, *attractorFile);
+        // Reported before the run, like the picture: a failing command leaves no file behind.
         AtomicFileWriter trial(*attractorFile);
     }
     ModelSession session;
@@ -137,19 +140,35 @@ int RunObjects(const Arguments& arguments) {
         failed = ObjectStep(ws, ws.kind, iterated, unplotted, steps, object, control);
     }
     if (control.stopRequested()) {
-        return StoppedResult();
+        // What was computed is written, as for a failing model.
+        Output output(arguments);
+        WriteDataLines(output.stream(), object.XValues(), object.YValues());
+        return StoppedResult(session, output);
     }
 
+    // Object, attractor and picture replace their targets together or not at all.
     Output output(arguments);
     WriteDataLines(output.stream(), object.XValues(), object.YValues());
-    output.commit();
+    std::unique_ptr<AtomicFileWriter> attractorPoints;
     if (attractorFile) {
-        DataFileWriter(*attractorFile, attractor);
+        attractorPoints = std::make_unique<AtomicFileWriter>(*attractorFile);
+        WriteDataLines(attractorPoints->stream(), attractor.XValues(), attractor.YValues());
+        attractorPoints->finish();
     }
-    if (const std::optional<std::string> picture = arguments.value("--png")) {
+    std::unique_ptr<AtomicFileWriter> picture;
+    if (arguments.has("--png")) {
+        picture = std::make_unique<AtomicFileWriter>(*arguments.value("--png"));
         StyleObjectSeries(attractor);
         StyleObjectSeries(object);
-        SaveSeriesPicture(*picture, std::vector<Tsp_XYLine*>{&attractor, &object}, size, failed);
+        WriteSeriesPicture(*picture, std::vector<Tsp_XYLine*>{&attractor, &object}, size, failed);
+        picture->finish();
+    }
+    output.finish();
+    output.commit();
+    for (AtomicFileWriter* file : {attractorPoints.get(), picture.get()}) {
+        if (file != nullptr) {
+            file->commit();
+        }
     }
     return RunResult(session);
 }

@@ -34,10 +34,16 @@ int RunPlot(const Arguments& arguments) {
     if (files.empty()) {
         throw UsageError("expected at least one data file FILE.dat");
     }
+    // A result window holds five series; the picture shows what a window would.
+    if (files.size() > 5) {
+        throw UsageError("at most five data files, one per series slot, not " +
+                         std::to_string(files.size()));
+    }
     const std::optional<std::string> target = arguments.value("-o");
     if (!target || target->empty()) {
         throw UsageError("the picture needs a file name: -o OUT.png");
     }
+    RefuseOutputsOverInputs(files, {*target});
     if (arguments.has("--points") && arguments.has("--lines")) {
         throw UsageError("--points and --lines exclude each other");
     }

@@ -2,10 +2,12 @@
 
 #include "cli/commands/series_command.h"
 
+#include <memory>
+
 #include "analysis/orbit/common/orbit_counts.h"
-#include "core/text_file.h"
 #include "analysis/window/data_file_writer.h"
 #include "analysis/window/plot_window.h"
+#include "core/text_file.h"
 
 namespace kalvora::cli {
 
@@ -35,6 +37,22 @@ PictureSize CheckSeriesCommandLine(const Arguments& arguments) {
         AtomicFileWriter trial(*picture);
     }
     return size;
+}
+
+void RefuseExtraOutput(const Arguments& arguments, const std::string& file) {
+    std::vector<std::string> inputs(arguments.positional().begin(), arguments.positional().end());
+    if (const std::optional<std::string> parameters = arguments.value("--par")) {
+        inputs.push_back(*parameters);
+    }
+    std::vector<std::string> outputs;
+    for (const char* option : {"-o", "--png"}) {
+        if (const std::optional<std::string> output = arguments.value(option);
+            output && *output != "-") {
+            outputs.push_back(*output);
+        }
+    }
+    outputs.push_back(file);
+    RefuseOutputsOverInputs(inputs, outputs);
 }
 
 int StateEntryOption(const ModelWorkspace& ws, const Arguments& arguments,
@@ -80,13 +98,22 @@ std::pair<Extended, Extended> IntervalOptions(const Arguments& arguments, const 
 int WriteSeriesResult(ModelSession& session, const Arguments& arguments, Tsp_XYLine& series,
                       const PictureSize& size, bool failed, bool lineVisible,
                       const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
+    // Data and picture replace their targets together or not at all: both are complete before
+    // either is renamed over its target.
     Output output(arguments);
     WriteDataLines(output.stream(), series.XValues(), series.YValues());
-    output.commit();
+    std::unique_ptr<AtomicFileWriter> picture;
     if (arguments.has("--png")) {
+        picture = std::make_unique<AtomicFileWriter>(*arguments.value("--png"));
         StyleNewSeries(series, clBlue);
         StyleRunSeries(series, false, lineVisible);
-        SaveSeriesPicture(*arguments.value("--png"), series, size, failed, arrangeAxes);
+        WriteSeriesPicture(*picture, series, size, failed, arrangeAxes);
+        picture->finish();
+    }
+    output.finish();
+    output.commit();
+    if (picture) {
+        picture->commit();
     }
     return RunResult(session);
 }
