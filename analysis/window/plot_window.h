@@ -19,6 +19,9 @@
 
 namespace kalvora {
 
+class OutputCommands;
+struct OutputDeclaration;
+
 // A result window's series as its form creates it: line and markers in one colour, line
 // invisible, one-pixel cross markers.
 void StyleNewSeries(Tsp_XYLine& series, Tsp_Color colour);
@@ -95,6 +98,12 @@ class PlotWindow : public QMainWindow {
     // "Cancel" or closing the settings dialog.
     void settingsCancelled();
 
+    // "&Save As...", the two copy commands, "&Print..." and "Create &EPS...", for the EPS series
+    // (or image) and print labels the window declares; the picture is the plot's unless the
+    // declaration draws another. Made once, after the menus of attachSettings.
+    OutputCommands* offerOutput(OutputDeclaration declaration);
+    OutputCommands* output = nullptr;
+
     // The values under a mouse position of the plot, as panels 0 and 1 show them.
     std::pair<double, double> readoutAt(int x, int y) const;
 
@@ -118,9 +127,6 @@ class PlotWindow : public QMainWindow {
 
     // The "&Edit Graph" sub-menu with the colour and grid commands.
     QMenu* createEditGraphMenu(QWidget* parent);
-    // "Copy to Clipboard as &BMP" and "Copy to Clipboard as &WMF" at the end of the menu: the plot
-    // as a bitmap or as a vector picture.
-    void addCopyCommands(QMenu* menu);
 
     // Makes this the result window of an analysis with this settings dialog: the menus "&File"
     // (Save Data As, Close) and "&Edit" with "&Parameters..." (the parameter window under

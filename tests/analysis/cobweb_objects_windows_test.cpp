@@ -78,7 +78,8 @@ TEST_F(CobwebWindows, TextsAndDefaults) {
     EXPECT_EQ(Captions(bar),
               (std::vector<QString>{"&File", "&Edit", "&Clear Form", "&Next Iteration(s)"}));
     EXPECT_EQ(Captions(bar[0]->menu()->actions()),
-              (std::vector<QString>{"Save &Data As...", "-", "&Close"}));
+              (std::vector<QString>{"Save &Data As...", "&Save As...", "Create EPS...",
+                                    "&Print Image...", "-", "&Close"}));
     EXPECT_EQ(Captions(bar[1]->menu()->actions()),
               (std::vector<QString>{"&Parameters...", "&Settings...", "# &Time steps..."}));
     EXPECT_EQ(

@@ -1,8 +1,12 @@
 #include "analysis/orbit/cobweb/tgranform.h"
 
 #include <QMenuBar>
+#include <array>
+#include <string>
+#include <utility>
 
 #include "analysis/orbit/cobweb/cobweb_series.h"
+#include "analysis/window/export/output_commands.h"
 
 namespace kalvora {
 
@@ -46,7 +50,22 @@ Tgranform::Tgranform(AnalysisHost& host, Tgranform2& settings)
     menuBar()->addAction(NextIterations1);
     // Pop-up: "&Parameters...", "&Settings...", then "# &Iterations..." before "&Edit Graph".
     PopupMenu1->insertAction(PopupMenu1->actions().at(2), Iterations1);
-    addCopyCommands(PopupMenu1);
+
+    OutputDeclaration output;
+    output.layout = EpsLayout::Cobweb;
+    output.epsSeries = [this] {
+        const Tsp_XYLine* spare = data1_.get();
+        return std::array<const Tsp_XYLine*, 5>{staircase_.get(), map_.get(), yequalx_.get(), spare,
+                                                spare};
+    };
+    output.printLabels = [this] {
+        const std::string x = workspace().variableNames[0];
+        return std::pair<std::string, std::string>(
+            x + "(t)", x + "(t+" + std::to_string(accepted_.iteratedMap) + ")");
+    };
+    output.printCaption = QStringLiteral("&Print Image...");
+    output.epsCaption = QStringLiteral("Create EPS...");
+    offerOutput(std::move(output));
 }
 
 void Tgranform::open() {

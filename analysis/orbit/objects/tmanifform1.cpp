@@ -1,9 +1,13 @@
 #include "analysis/orbit/objects/tmanifform1.h"
 
 #include <QMenuBar>
+#include <array>
+#include <string>
+#include <utility>
 
 #include "analysis/orbit/objects/object_series.h"
 #include "analysis/window/background_run.h"
+#include "analysis/window/export/output_commands.h"
 #include "core/model_instance.h"
 
 namespace kalvora {
@@ -43,7 +47,20 @@ Tmanifform1::Tmanifform1(AnalysisHost& host, Tmanifsettings& settings)
     menuBar()->addAction(NextIterations1);
     // Pop-up: "&Parameters...", "&Settings...", then "# &Iterations..." before "&Edit Graph".
     PopupMenu1->insertAction(PopupMenu1->actions().at(2), Iterations1);
-    addCopyCommands(PopupMenu1);
+
+    OutputDeclaration output;
+    output.layout = EpsLayout::Points;
+    output.epsSeries = [this] {
+        return std::array<const Tsp_XYLine*, 5>{attractor_.get(), object_.get(), nullptr, nullptr,
+                                                nullptr};
+    };
+    output.printLabels = [this] {
+        return std::pair<std::string, std::string>(workspace().variableNames[iterated_.horizontal],
+                                                   workspace().variableNames[iterated_.vertical]);
+    };
+    output.printCaption = QStringLiteral("&Print Image...");
+    output.epsCaption = QStringLiteral("Create EPS...");
+    offerOutput(std::move(output));
 }
 
 void Tmanifform1::open() {
