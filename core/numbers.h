@@ -42,4 +42,9 @@ std::string FormatDataValue(double value);
 // "Nan", "+Inf" or "-Inf" right-aligned in the field.
 std::string FormatOrbitValue(Extended value);
 
+// A tick label of the basin pictures: rounded to 3 significant digits, then written with 3
+// decimals ("1.400", "-0.175"); from 1000 on in magnitude in scientific notation with 3
+// significant digits and a signed exponent of at least three digits ("1.23E+003").
+std::string FormatTickValue(Extended value);
+
 }  // namespace kalvora
