@@ -5,7 +5,9 @@
 #include "analysis/data/series/data_series_module.h"
 #include "analysis/data/sheet/spreadsheet_module.h"
 #include "analysis/data/statistics/statistics_module.h"
+#include "analysis/orbit/cobweb/cobweb_module.h"
 #include "analysis/orbit/delayplot/delay_plot_module.h"
+#include "analysis/orbit/objects/objects_module.h"
 #include "analysis/orbit/phaseplot/phase_plot_module.h"
 #include "analysis/orbit/timeseries/time_series_module.h"
 #include "analysis/scan/basins/basins_module.h"
@@ -19,6 +21,8 @@ void RegisterAnalyses(AnalysisRegistry& registry, AnalysisHost& host) {
     Tplot2Dmain& phasePlotWindow = phasePlot->resultWindow();
     registry.add("PhasePlot1", std::move(phasePlot));
     registry.add("DelayPlot1", std::make_unique<DelayPlotModule>(host));
+    registry.add("GraphicalAnalysis1", std::make_unique<CobwebModule>(host));
+    registry.add("Manifold1", std::make_unique<ObjectsModule>(host));
     auto basins = std::make_unique<BasinsModule>(host, phasePlotWindow);
     TBasins& basinsDialog = basins->settingsDialog();
     registry.add("BasinofAttraction1", std::move(basins));
