@@ -92,6 +92,12 @@ PictureSize ParsePictureSize(const std::string& text) {
 
 void SaveSeriesPicture(const std::string& fileName, Tsp_XYLine& series, const PictureSize& size,
                        bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
+    SaveSeriesPicture(fileName, std::vector<Tsp_XYLine*>{&series}, size, overflow, arrangeAxes);
+}
+
+void SaveSeriesPicture(const std::string& fileName, const std::vector<Tsp_XYLine*>& series,
+                       const PictureSize& size, bool overflow,
+                       const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
     EnsureApplication();
     Tsp_XYPlot plot;
     plot.setFont(ResultWindowFont());
@@ -100,10 +106,14 @@ void SaveSeriesPicture(const std::string& fileName, Tsp_XYLine& series, const Pi
     if (arrangeAxes) {
         arrangeAxes(plot);
     }
-    series.SetActive(true);
-    series.SetPlot(&plot);
+    for (Tsp_XYLine* line : series) {
+        line->SetActive(true);
+        line->SetPlot(&plot);
+    }
     QImage picture = plot.RenderBitmap();
-    series.SetPlot(nullptr);
+    for (Tsp_XYLine* line : series) {
+        line->SetPlot(nullptr);
+    }
     if (overflow) {
         PaintOverflowLabel(picture);
     }

@@ -3,6 +3,7 @@
 #include <QFont>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "plot/xy_line.h"
 #include "plot/xy_plot.h"
@@ -28,5 +29,9 @@ PictureSize ParsePictureSize(const std::string& text);
 // application object a plot needs when there is none, without a display. Raises FileError.
 void SaveSeriesPicture(const std::string& fileName, Tsp_XYLine& series, const PictureSize& size,
                        bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes = {});
+// The same for a window that shows several series at once, drawn in the order given.
+void SaveSeriesPicture(const std::string& fileName, const std::vector<Tsp_XYLine*>& series,
+                       const PictureSize& size, bool overflow,
+                       const std::function<void(Tsp_XYPlot&)>& arrangeAxes = {});
 
 }  // namespace kalvora
