@@ -8,14 +8,15 @@ namespace kalvora {
 Tbifsettings::Tbifsettings(const ModelWorkspace& workspace)
     : SettingsDialog(workspace, "Tbifsettings", QStringLiteral("Settings Bifurcation Diagram")),
       scaling(this, false) {
+    // Created in the order of the rows, which is the order Tab follows.
     partext = new QComboBox(settingsGroup);
     partext->setObjectName("partext");
-    vartext = new QComboBox(settingsGroup);
-    vartext->setObjectName("vartext");
     minLabel = new QLabel(settingsGroup);
     maxLabel = new QLabel(settingsGroup);
     bmintext = addLineEdit("bmintext", "0");
     bmaxtext = addLineEdit("bmaxtext", "1.4");
+    vartext = new QComboBox(settingsGroup);
+    vartext->setObjectName("vartext");
     NumPP = addSpinEdit("NumPP", 1, 100000, 100);
     NumNPP = addSpinEdit("NumNPP", 0, 100000, 300);
     inicheck = addCheckBox(QStringLiteral("     Initialize on previous value"), "inicheck");
