@@ -59,7 +59,16 @@ std::string FindModelsFolder(const std::string& workingFolder) {
 }
 
 // The order in which Accept recomputes the analysis windows, by their tags.
-const int kRecomputeOrder[] = {3, 5, 1, 2, 4, kRecomputeOnEveryAccept, 6, 7, 8, 20};
+const int kRecomputeOrder[] = {AnalysisTag::Bifurcation,
+                               AnalysisTag::DelayPlot,
+                               AnalysisTag::TimeSeries,
+                               AnalysisTag::PhasePlot,
+                               AnalysisTag::Lyapunov,
+                               kRecomputeOnEveryAccept,
+                               AnalysisTag::Basins,
+                               AnalysisTag::CycleBasins,
+                               AnalysisTag::GraphicalAnalysis,
+                               AnalysisTag::PhasePlotCycleCapture};
 
 }  // namespace
 

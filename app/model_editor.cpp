@@ -165,7 +165,6 @@ void TModelstring::selectType(bool discrete) {
     continuous->setChecked(!discrete);
     Label5->setVisible(!discrete);
     rh->setVisible(!discrete);
-    main_.workspace().discrete = discrete;
 }
 
 void TModelstring::limitEquationLength() {

@@ -58,6 +58,7 @@ class TModelstring final : public QMainWindow {
     void showEvent(QShowEvent* event) override;
 
   private:
+    // The type buttons change the editor only: the model in force keeps its kind until OK.
     void selectType(bool discrete);
     void limitEquationLength();
 

@@ -11,7 +11,9 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <cstdint>
 #include <exception>
+#include <optional>
 
 #include "core/model_workspace.h"
 #include "core/noise.h"
@@ -119,22 +121,24 @@ void TNoiseForm::clearCheckBoxes() {
 }
 
 void TNoiseForm::okClick() {
+    // The numbers are read before anything is stored, so a bad field changes nothing.
+    const Extended level = ParseFloat(Edit1->text().toStdString());
+    const Extended probability = ParseFloat(Edit2->text().toStdString());
+    const QString seedText = Edit3->text();
+    const std::optional<std::int32_t> seed =
+        seedText.isEmpty() ? std::nullopt
+                           : std::optional<std::int32_t>(ParseInteger(seedText.toStdString()));
     NoiseSettings& noise = workspace_.noise;
     noise.noiseOn = CheckBox1->isChecked();
     // A model without variables offers no entry; the first slot is the only safe place then.
     noise.noiseVariable = std::max(0, Variable->currentIndex()) + 1;
     noise.noiseCounter = 0;
     noise.noisePeriod = Noiseincredit->value();
-    noise.noiseLevel = ParseFloat(Edit1->text().toStdString());
-    noise.noiseProbability = ParseFloat(Edit2->text().toStdString());
+    noise.noiseLevel = level;
+    noise.noiseProbability = probability;
     noise.noiseType = noisetypebox->currentIndex() + 1;
     reportStatus();
-    const QString seedText = Edit3->text();
-    if (seedText.isEmpty()) {
-        SeedNoise(workspace_, std::nullopt);
-    } else {
-        SeedNoise(workspace_, ParseInteger(seedText.toStdString()));
-    }
+    SeedNoise(workspace_, seed);
     finish();
 }
 

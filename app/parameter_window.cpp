@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <vector>
 
 #include "app/main_window.h"
 #include "app/model_editor.h"
@@ -157,26 +159,34 @@ Extended TParameters::cellValue(QTableWidget* grid, int row, const std::vector<S
 
 void TParameters::acceptClick() {
     ModelWorkspace& ws = workspace_;
-    ReseedIfFixed(ws);
+    // Every field is read before anything is stored: a bad cell leaves the model exactly as it was,
+    // so Cancel after it keeps a consistent set of values rather than half of the new one.
+    std::vector<Extended> parameters;
     for (int i = 0; i < ParGrid->rowCount(); ++i) {
-        ws.parameterValues[i] = cellValue(ParGrid, i, shownParameters_);
+        parameters.push_back(cellValue(ParGrid, i, shownParameters_));
     }
+    std::vector<Extended> initial;
     for (int i = 0; i < IniGrid->rowCount(); ++i) {
-        ws.initialValues[i] = cellValue(IniGrid, i, shownInitial_);
+        initial.push_back(cellValue(IniGrid, i, shownInitial_));
     }
+    Extended stepSize = ws.stepSize;
     if (!ws.discrete) {
         const QString text = Edit1->text();
         if (text == shownStep_.text) {
-            ws.stepSize = shownStep_.value;
+            stepSize = shownStep_.value;
         } else {
             try {
-                ws.stepSize = ParseFloat(text.toStdString());
+                stepSize = ParseFloat(text.toStdString());
             } catch (...) {
                 Edit1->setFocus();
                 throw;
             }
         }
     }
+    ReseedIfFixed(ws);
+    std::copy(parameters.begin(), parameters.end(), ws.parameterValues.begin());
+    std::copy(initial.begin(), initial.end(), ws.initialValues.begin());
+    ws.stepSize = stepSize;
     main_.enableAllWindows();
     hide();
     main_.RecomputeAfterAccept();

@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <atomic>
+#include <csignal>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -333,6 +336,48 @@ void StderrProgress::finish() {
     active_ = false;
 }
 
+namespace {
+
+// The control that a termination signal stops. Setting its request is one lock-free atomic store,
+// which a signal handler may do.
+std::atomic<RunControl*> signalledControl{nullptr};
+
+void RequestStopOnSignal(int) {
+    if (RunControl* control = signalledControl.load()) {
+        control->requestStop();
+    }
+}
+
+constexpr int kStopSignals[] = {SIGINT, SIGTERM};
+
+}  // namespace
+
+CliRunControl::CliRunControl() : RunControl(progress_) {
+    signalledControl.store(this);
+    struct sigaction action {};
+    action.sa_handler = RequestStopOnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    for (const int signalNumber : kStopSignals) {
+        ::sigaction(signalNumber, &action, nullptr);
+    }
+}
+
+CliRunControl::~CliRunControl() {
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    for (const int signalNumber : kStopSignals) {
+        ::sigaction(signalNumber, &action, nullptr);
+    }
+    signalledControl.store(nullptr);
+}
+
+int StoppedResult() {
+    std::cerr << "kalvora-cli: stopped" << std::endl;
+    return kExitStopped;
+}
+
 ModelSession::ModelSession() {
     ws.prompts = &prompts;
 }
@@ -342,10 +387,8 @@ void PrepareModel(ModelSession& session, const Arguments& arguments) {
         throw UsageError("expected a model file MODEL.mod");
     }
     ModelWorkspace& ws = session.ws;
+    // A script that does not compile is refused with its message, like a bad number.
     LoadModelFromFile(ws, session.source, session.shell, arguments.positional()[0]);
-    if (ws.scriptStatus != 0) {
-        throw ReportedError();  // the compile message has been printed
-    }
     if (const auto par = arguments.value("--par")) {
         ReadParameterFile(ws, *par);
     }

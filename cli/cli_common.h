@@ -19,6 +19,7 @@
 #include "core/model_workspace.h"
 #include "core/progress.h"
 #include "core/prompts.h"
+#include "core/run_control.h"
 #include "core/text_file.h"
 
 namespace kalvora::cli {
@@ -27,6 +28,7 @@ enum ExitCode : int {
     kExitSuccess = 0,
     kExitModelFailed = 1,  // the model failed during the run; what was computed is written
     kExitUsage = 2,        // bad usage, bad numbers, unreadable files
+    kExitStopped = 130,    // stopped by SIGINT or SIGTERM; no output file is written
 };
 
 // Bad command-line usage; reported with a hint to --help, exit code 2.
@@ -108,6 +110,25 @@ class StderrProgress : public Progress {
     bool active_ = false;
 };
 
+// The batch tool's run control: the bar above on standard error, and a stop that SIGINT and SIGTERM
+// request while the control exists, so that an interrupted run ends at its next poll instead of
+// leaving a half-written file. The handlers reset themselves: a second signal ends the program at
+// once, as it would without them.
+class CliRunControl final : public RunControl {
+  public:
+    CliRunControl();
+    ~CliRunControl();
+    CliRunControl(const CliRunControl&) = delete;
+    CliRunControl& operator=(const CliRunControl&) = delete;
+
+  private:
+    StderrProgress progress_;
+};
+
+// After a run the control stopped: reports it on standard error and returns kExitStopped. The
+// caller writes no output file.
+int StoppedResult();
+
 // One loaded model with everything a sub-command needs around it.
 struct ModelSession {
     ModelSession();
@@ -118,8 +139,8 @@ struct ModelSession {
 };
 
 // Loads the model file (the first positional argument) and applies, in this order, --par, --set,
-// --step-size and the noise options with --seed. Throws UsageError, ConversionError, FileError,
-// DefinitionError, ParameterFileError, or ReportedError when the script does not compile.
+// --step-size and the noise options with --seed. Throws UsageError, FileError, ParameterFileError,
+// ConversionError, DefinitionError, or ModelRefusedError when the model is refused.
 void PrepareModel(ModelSession& session, const Arguments& arguments);
 
 // Where the result goes: the file named by -o (replaced only once the output is complete) or

@@ -27,23 +27,36 @@ void EnableModelCommands(ModelWorkspace& ws, ModelShell& shell) {
     shell.enableModelCommands();
 }
 
-// The step size of a continuous model, read before the model commands are enabled: a step-size
-// text that is no number must stop the command while the analyses are still disabled, since the
-// model's kind does not become ready and they would run a closed model.
-Extended StepSizeFromSource(const ModelWorkspace& ws, const std::string& stepSizeText) {
-    return ws.discrete ? ws.stepSize : ParseFloat(stepSizeText);
-}
-
-void SetKind(ModelWorkspace& ws, Extended stepSize) {
-    if (ws.discrete) {
-        ws.kind = ModelKind::Discrete;
-    } else {
-        ws.stepSize = stepSize;
-        ws.kind = ModelKind::Continuous;
-    }
-}
-
 }  // namespace
+
+std::optional<ModelRefusal> AcceptModel(ModelWorkspace& ws, const ModelSource& source) {
+    ModelDefinition definition;
+    try {
+        definition = DefinitionFromSource(source, ws.stepSize);
+    } catch (const ConversionError& error) {
+        return ModelRefusal{error.what(), 0};
+    } catch (const DefinitionError& error) {
+        return ModelRefusal{error.what(), 0};
+    }
+    // Compiled apart from the workspace, which keeps running its own model until this succeeded.
+    ModelRuntime candidate;
+    candidate.variableCount = definition.variableCount;
+    candidate.parameterCount = definition.parameterCount;
+    candidate.auxiliaryCount = definition.auxiliaryCount;
+    candidate.scriptText = definition.scriptText;
+    CompileModelScript(candidate);
+    if (candidate.scriptStatus != 0) {
+        return ModelRefusal{CompileMessage(candidate.scriptStatus), candidate.scriptStatus};
+    }
+    StoreDefinitionValues(ws, definition);
+    ws.stepSize = definition.stepSize;
+    SetModelKind(ws, definition.kind);
+    ws.scriptText = std::move(definition.scriptText);
+    ws.scriptStatus = 0;
+    // The candidate closes the old state when it goes.
+    std::swap(ws.luaState, candidate.luaState);
+    return std::nullopt;
+}
 
 void LoadModelFromFile(ModelWorkspace& ws, ModelSource& source, ModelShell& shell,
                        const std::string& path) {
@@ -51,13 +64,11 @@ void LoadModelFromFile(ModelWorkspace& ws, ModelSource& source, ModelShell& shel
     ws.dataFolder = FolderOf(path);
     ReadModelFile(ws, source, shell, path);
     shell.setEditModelEnabled(true);
-    AcceptModelDefinition(ws, source.initialText, source.parameterText, source.auxiliaryText);
-    BuildModelScript(ws, source.equations);
-    const Extended stepSize = StepSizeFromSource(ws, source.stepSizeText);
+    if (const std::optional<ModelRefusal> refusal = AcceptModel(ws, source)) {
+        throw ModelRefusedError(*refusal);
+    }
     EnableModelCommands(ws, shell);
-    SetKind(ws, stepSize);
     ws.modelFile = path;
-    CompileModelScript(ws);
 }
 
 bool LoadModel(ModelWorkspace& ws, ModelSource& source, ModelShell& shell, Prompts& prompts) {
@@ -115,7 +126,6 @@ void BuildNewModel(ModelWorkspace& ws, ModelSource& source, ModelShell& shell) {
     ResetModel(ws, shell);
     ws.modelName = "Newmodel";
     SetNewModelSource(source);
-    ws.discrete = true;
     shell.showEditor();
     shell.setMainCaption("Kalvora - Newmodel");
     shell.setEditorCaption("Newmodel");
@@ -123,22 +133,15 @@ void BuildNewModel(ModelWorkspace& ws, ModelSource& source, ModelShell& shell) {
 
 bool AcceptModelSource(ModelWorkspace& ws, const ModelSource& source, ModelShell& shell,
                        Prompts& prompts) {
-    return ReportingErrors(prompts,
-                           [&] {
-                               ws.discrete = source.discrete;
-                               AcceptModelDefinition(ws, source.initialText, source.parameterText,
-                                                     source.auxiliaryText);
-                               const Extended stepSize =
-                                   StepSizeFromSource(ws, source.stepSizeText);
-                               EnableModelCommands(ws, shell);
-                               SetKind(ws, stepSize);
-                               shell.setMainCaption("Kalvora - " + ws.modelName);
-                               shell.setSaveModelEnabled(true);
-                               shell.setEditModelEnabled(true);
-                               BuildModelScript(ws, source.equations);
-                               CompileModelScript(ws);
-                           }) &&
-           ws.scriptStatus == 0;
+    if (const std::optional<ModelRefusal> refusal = AcceptModel(ws, source)) {
+        prompts.error(refusal->message);
+        return false;
+    }
+    EnableModelCommands(ws, shell);
+    shell.setMainCaption("Kalvora - " + ws.modelName);
+    shell.setSaveModelEnabled(true);
+    shell.setEditModelEnabled(true);
+    return true;
 }
 
 }  // namespace kalvora

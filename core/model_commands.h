@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "core/model_file.h"
@@ -15,11 +17,34 @@ class Prompts;
 // to ws.prompts. Each returns false when it was cancelled or stopped by an error (already
 // reported).
 
+// Why a model was not accepted: the message the user sees and, for a script that does not compile,
+// its Lua status (0 when a text did not parse).
+struct ModelRefusal {
+    std::string message;
+    int scriptStatus = 0;
+};
+
+// A refusal as an error, for the commands that end by throwing.
+class ModelRefusedError : public std::runtime_error {
+  public:
+    explicit ModelRefusedError(const ModelRefusal& refusal)
+        : std::runtime_error(refusal.message), scriptStatus(refusal.scriptStatus) {}
+    int scriptStatus;
+};
+
+// All of a model or none of it: parses the source into a definition, compiles its script into a
+// Lua state of its own, and only when both succeeded swaps them into the workspace (names, counts,
+// values and default copies, auxiliary slots at 0, kind, step size, script, Lua state, status 0).
+// A refusal leaves the workspace exactly as it was and is returned, not shown: the caller reports
+// it. No window is touched.
+std::optional<ModelRefusal> AcceptModel(ModelWorkspace& ws, const ModelSource& source);
+
 // Load Model: asks for a file ("Load Model", starting in the models folder) and loads it.
 bool LoadModel(ModelWorkspace& ws, ModelSource& source, ModelShell& shell, Prompts& prompts);
 
-// Load Model from a known path: reset, read, parse, build and compile the script. Throws the
-// conversion, definition and file errors instead of reporting them; the batch tool uses it.
+// Load Model from a known path: reset, read the file into the source, then AcceptModel. Throws the
+// file errors and a refusal (ModelRefusedError) instead of reporting them; the batch tool uses it.
+// After a refusal the model stays closed and the source holds the file's texts for correcting.
 void LoadModelFromFile(ModelWorkspace& ws, ModelSource& source, ModelShell& shell,
                        const std::string& path);
 
@@ -37,8 +62,8 @@ bool SaveModelFromEditor(ModelWorkspace& ws, const ModelSource& source, ModelShe
 // Build New Model: closes the model, puts the built-in model into the source and shows the editor.
 void BuildNewModel(ModelWorkspace& ws, ModelSource& source, ModelShell& shell);
 
-// The editor's OK: parse, kind and step size, captions and commands, script and compile. Returns
-// true when the editor should close (the script compiled).
+// The editor's OK: AcceptModel, then the commands and captions. A refusal is shown through the
+// prompts and changes nothing. Returns true when the model was accepted (the editor closes).
 bool AcceptModelSource(ModelWorkspace& ws, const ModelSource& source, ModelShell& shell,
                        Prompts& prompts);
 

@@ -92,40 +92,67 @@ void ParseNameList(const std::string& text, NameList& names, int firstIndex, std
     count = static_cast<std::int32_t>(entries.size());
 }
 
-void AcceptModelDefinition(ModelWorkspace& ws, const std::string& initialText,
-                           const std::string& parameterText, const std::string& auxiliaryText) {
-    // Variables and auxiliary variables share one list. Storing the variables first and finding
-    // the overflow only at the auxiliary names would leave N + A beyond the list's end, with the
-    // old auxiliary count read past the last name; so the combined size is checked before anything
-    // is stored.
-    {
-        NameList names{};
-        ValueList values{};
-        std::int32_t variables = 0;
-        ParseAssignmentList(initialText, names, values, variables);
-        std::int32_t auxiliaries = 0;
-        ParseNameList(auxiliaryText, names, 0, auxiliaries);
-        if (variables + auxiliaries > kModelListCapacity) {
-            throw DefinitionError(std::to_string(variables) + " variables and " +
-                                  std::to_string(auxiliaries) +
-                                  " auxiliary variables are too many: together they are limited "
-                                  "to " +
-                                  std::to_string(kModelListCapacity));
-        }
+ModelDefinition ParseModelDefinition(const std::string& initialText,
+                                     const std::string& parameterText,
+                                     const std::string& auxiliaryText) {
+    ModelDefinition definition;
+    ParseAssignmentList(initialText, definition.variableNames, definition.initialValues,
+                        definition.variableCount);
+    ParseAssignmentList(parameterText, definition.parameterNames, definition.parameterValues,
+                        definition.parameterCount);
+    // Variables and auxiliary variables share one list; the combined size is checked on its own
+    // so that the message names both counts.
+    NameList auxiliaryNames{};
+    std::int32_t auxiliaries = 0;
+    ParseNameList(auxiliaryText, auxiliaryNames, 0, auxiliaries);
+    if (definition.variableCount + auxiliaries > kModelListCapacity) {
+        throw DefinitionError(std::to_string(definition.variableCount) + " variables and " +
+                              std::to_string(auxiliaries) +
+                              " auxiliary variables are too many: together they are limited "
+                              "to " +
+                              std::to_string(kModelListCapacity));
     }
-    ParseAssignmentList(initialText, ws.variableNames, ws.initialValues, ws.variableCount);
-    ParseAssignmentList(parameterText, ws.parameterNames, ws.parameterValues, ws.parameterCount);
-    ParseNameList(auxiliaryText, ws.variableNames, ws.variableCount, ws.auxiliaryCount);
-    for (int i = 0; i < ws.variableCount; ++i) {
-        ws.defaultInitialValues[i] = ws.initialValues[i];
+    for (int j = 0; j < auxiliaries; ++j) {
+        definition.variableNames[definition.variableCount + j] = std::move(auxiliaryNames[j]);
     }
-    for (int i = 0; i < ws.parameterCount; ++i) {
-        ws.defaultParameterValues[i] = ws.parameterValues[i];
+    definition.auxiliaryCount = auxiliaries;
+    return definition;
+}
+
+void StoreDefinitionValues(ModelWorkspace& ws, const ModelDefinition& definition) {
+    ws.variableCount = definition.variableCount;
+    ws.parameterCount = definition.parameterCount;
+    ws.auxiliaryCount = definition.auxiliaryCount;
+    const int names = definition.variableCount + definition.auxiliaryCount;
+    for (int i = 0; i < names; ++i) {
+        ws.variableNames[i] = definition.variableNames[i];
+    }
+    for (int j = 0; j < definition.parameterCount; ++j) {
+        ws.parameterNames[j] = definition.parameterNames[j];
+        ws.parameterValues[j] = definition.parameterValues[j];
+        ws.defaultParameterValues[j] = definition.parameterValues[j];
+    }
+    for (int i = 0; i < definition.variableCount; ++i) {
+        ws.initialValues[i] = definition.initialValues[i];
+        ws.defaultInitialValues[i] = definition.initialValues[i];
+    }
+    for (int i = definition.variableCount; i < kModelListCapacity; ++i) {
+        ws.initialValues[i] = 0;
     }
 }
 
+void AcceptModelDefinition(ModelWorkspace& ws, const std::string& initialText,
+                           const std::string& parameterText, const std::string& auxiliaryText) {
+    StoreDefinitionValues(ws, ParseModelDefinition(initialText, parameterText, auxiliaryText));
+}
+
+void SetModelKind(ModelWorkspace& ws, ModelKind kind) {
+    ws.kind = kind;
+    ws.discrete = kind != ModelKind::Continuous;
+}
+
 void ResetModel(ModelWorkspace& ws, ModelShell& shell) {
-    ws.kind = ModelKind::Closed;
+    SetModelKind(ws, ModelKind::Closed);
     ws.modelFile.clear();
     shell.setMainCaption("Kalvora");
     ws.variableCount = 0;

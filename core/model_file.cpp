@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "core/model_shell.h"
+#include "core/numbers.h"
 #include "core/text_file.h"
 
 namespace kalvora {
@@ -36,14 +37,13 @@ void ReadModelFile(ModelWorkspace& ws, ModelSource& source, ModelShell& shell,
     source.initialText = line(0);
     source.parameterText = line(1);
     source.auxiliaryText = line(2);
+    // The type belongs to the source until the model is accepted; the kind in force changes only
+    // then.
     const std::string type = line(3);
-    if (!type.empty() && type[0] == 'c') {
-        ws.discrete = false;
+    source.discrete = type.empty() || type[0] != 'c';
+    if (!source.discrete) {
         source.stepSizeText = type.size() > 2 ? type.substr(2) : std::string();
-    } else {
-        ws.discrete = true;
     }
-    source.discrete = ws.discrete;
     source.equations.clear();
     for (std::size_t i = 4; i < lines.size(); ++i) {
         source.equations += lines[i];
@@ -74,9 +74,12 @@ void WriteModelFile(const ModelSource& source, const std::string& path) {
     WriteTextFile(path, ModelFileText(source));
 }
 
-void BuildModelScript(ModelWorkspace& ws, const std::string& equations) {
-    std::string& script = ws.scriptText;
-    script = "function model (";
+namespace {
+
+std::string ScriptText(const NameList& variableNames, int variableCount, int auxiliaryCount,
+                       const NameList& parameterNames, int parameterCount,
+                       const std::string& equations) {
+    std::string script = "function model (";
     bool first = true;
     auto append = [&](const std::string& name) {
         if (!first) {
@@ -85,20 +88,44 @@ void BuildModelScript(ModelWorkspace& ws, const std::string& equations) {
         script += name;
         first = false;
     };
-    for (int i = 0; i < ws.variableCount; ++i) {
-        append(ws.variableNames[i]);
+    for (int i = 0; i < variableCount; ++i) {
+        append(variableNames[i]);
     }
-    for (int j = 0; j < ws.parameterCount; ++j) {
-        append(ws.parameterNames[j]);
+    for (int j = 0; j < parameterCount; ++j) {
+        append(parameterNames[j]);
     }
     script += ")\r\n";
     script += WithCrLf(equations);
     script += "\r\nreturn ";
     first = true;
-    for (int i = 0; i < ws.variableCount + ws.auxiliaryCount && i < kModelListCapacity; ++i) {
-        append(ws.variableNames[i]);
+    for (int i = 0; i < variableCount + auxiliaryCount && i < kModelListCapacity; ++i) {
+        append(variableNames[i]);
     }
     script += "\r\nend";
+    return script;
+}
+
+}  // namespace
+
+void BuildModelScript(ModelWorkspace& ws, const std::string& equations) {
+    ws.scriptText = ScriptText(ws.variableNames, ws.variableCount, ws.auxiliaryCount,
+                               ws.parameterNames, ws.parameterCount, equations);
+}
+
+ModelDefinition DefinitionFromSource(const ModelSource& source, Extended discreteStepSize) {
+    ModelDefinition definition =
+        ParseModelDefinition(source.initialText, source.parameterText, source.auxiliaryText);
+    if (source.discrete) {
+        definition.kind = ModelKind::Discrete;
+        definition.stepSize = discreteStepSize;
+    } else {
+        definition.kind = ModelKind::Continuous;
+        definition.stepSize = ParseFloat(source.stepSizeText);
+    }
+    definition.scriptText =
+        ScriptText(definition.variableNames, definition.variableCount, definition.auxiliaryCount,
+                   definition.parameterNames, definition.parameterCount, source.equations);
+    return definition;
 }
 
 }  // namespace kalvora

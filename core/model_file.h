@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "core/model_definition.h"
 #include "core/model_workspace.h"
 
 namespace kalvora {
@@ -26,8 +27,8 @@ void SetNewModelSource(ModelSource& source);
 std::string ModelNameFromPath(const std::string& path);
 
 // Fills source from a model file: three definition lines, the type line ("d", or "c" and the
-// step-size text after two characters), then the equations. Sets ws.discrete, and once the file is
-// open the model name and both captions, even when reading fails. The empty line that closes a file
+// step-size text after two characters), then the equations. Sets the model name and, once the file
+// is open, both captions, even when reading fails. The empty line that closes a file
 // written by WriteModelFile is not read back as an equation line. Throws FileError.
 void ReadModelFile(ModelWorkspace& ws, ModelSource& source, ModelShell& shell,
                    const std::string& path);
@@ -40,5 +41,10 @@ void WriteModelFile(const ModelSource& source, const std::string& path);
 
 // scriptText := the Lua function model built from the workspace's names and the equations.
 void BuildModelScript(ModelWorkspace& ws, const std::string& equations);
+
+// The whole definition of a source: the three texts parsed, the kind, the step size (the step-size
+// text for a continuous model; discreteStepSize, the one in force, for a discrete one) and the
+// script. Throws ConversionError or DefinitionError.
+ModelDefinition DefinitionFromSource(const ModelSource& source, Extended discreteStepSize);
 
 }  // namespace kalvora

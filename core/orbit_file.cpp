@@ -6,6 +6,7 @@
 #include "core/numbers.h"
 #include "core/progress.h"
 #include "core/prompts.h"
+#include "core/run_control.h"
 #include "core/text_file.h"
 
 namespace kalvora {
@@ -26,16 +27,24 @@ std::string OrbitLine(const ModelWorkspace& ws, const StateVector& state) {
 
 std::int64_t WriteOrbit(ModelWorkspace& ws, std::ostream& out, const OrbitSampling& sampling,
                         Progress& progress, const std::string& name) {
+    RunControl control(progress);
+    return WriteOrbit(ws, out, sampling, control, name);
+}
+
+std::int64_t WriteOrbit(ModelWorkspace& ws, std::ostream& out, const OrbitSampling& sampling,
+                        RunControl& control, const std::string& name) {
+    Progress& progress = control.progress();
     StateVector state = ws.initialValues;
     ws.errorFlag = false;
     // Iterates before the first sampled one. A failure here would leave an undefined state to be
     // written as if it were the orbit, so it ends the run like any other failure.
-    for (std::int64_t i = 1; i < sampling.start && !ws.errorFlag; ++i) {
+    for (std::int64_t i = 1; i < sampling.start && !ws.errorFlag && !control.stopRequested(); ++i) {
         ModelStep(ws, ws.kind, state);
     }
     progress.start(sampling.count);
     std::int64_t lines = 0;
-    for (std::int64_t i = 1; i <= sampling.count && !ws.errorFlag; ++i) {
+    for (std::int64_t i = 1; i <= sampling.count && !ws.errorFlag && !control.stopRequested();
+         ++i) {
         progress.setPosition(i);
         for (std::int64_t k = 0; k < sampling.step && !ws.errorFlag; ++k) {
             ModelStep(ws, ws.kind, state);

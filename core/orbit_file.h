@@ -10,6 +10,7 @@ namespace kalvora {
 
 class Progress;
 class Prompts;
+class RunControl;
 
 // Which iterates an orbit file holds: count lines, the iterates start - 1 + step, start - 1 + 2
 // step,
@@ -30,6 +31,10 @@ std::string OrbitLine(const ModelWorkspace& ws, const StateVector& state);
 // lines written. Throws FileError (naming `name`) when the stream fails.
 std::int64_t WriteOrbit(ModelWorkspace& ws, std::ostream& out, const OrbitSampling& sampling,
                         Progress& progress, const std::string& name = "output");
+
+// The same under a run control: a stop request ends the output after the last complete line.
+std::int64_t WriteOrbit(ModelWorkspace& ws, std::ostream& out, const OrbitSampling& sampling,
+                        RunControl& control, const std::string& name = "output");
 
 // WriteOrbit into a file, replaced only when the writing succeeded. Throws FileError.
 std::int64_t OrbitFileWriter(ModelWorkspace& ws, const std::string& path,

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QWidget>
 
+#include "analysis/window/analysis_tag.h"
 #include "core/model_workspace.h"
 #include "core/progress.h"
 #include "core/prompts.h"

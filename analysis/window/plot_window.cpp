@@ -8,9 +8,9 @@
 #include <QScreen>
 #include <exception>
 
-#include "core/numbers.h"
 #include "analysis/window/data_file_writer.h"
 #include "analysis/window/plot_picture.h"
+#include "core/numbers.h"
 
 namespace kalvora {
 
@@ -297,6 +297,18 @@ PlotWindow::ManualScaling PlotWindow::applyManualScaling(const ScalingGroup& sca
     }
     Manualscal(limits->yMinimum, limits->yMaximum, abscissa.first, abscissa.second);
     return ManualScaling::Applied;
+}
+
+bool PlotWindow::applyManualLimits(const std::optional<ScalingGroup::Limits>& limits,
+                                   std::pair<double, double> abscissa) {
+    if (!limits) {
+        return false;
+    }
+    if (limits->withXAxis) {
+        abscissa = {limits->xMinimum, limits->xMaximum};
+    }
+    Manualscal(limits->yMinimum, limits->yMaximum, abscissa.first, abscissa.second);
+    return true;
 }
 
 void StyleNewSeries(Tsp_XYLine& series, Tsp_Color colour) {

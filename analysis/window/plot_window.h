@@ -7,12 +7,13 @@
 #include <QMenu>
 #include <QStatusBar>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "analysis/window/analysis_host.h"
-#include "plot/plot_config.h"
 #include "analysis/window/scaling_group.h"
 #include "analysis/window/settings_dialog.h"
+#include "plot/plot_config.h"
 #include "plot/xy_line.h"
 #include "plot/xy_plot.h"
 
@@ -132,6 +133,12 @@ class PlotWindow : public QMainWindow {
     // and this window disabled, and the run must not start.
     ManualScaling applyManualScaling(const ScalingGroup& scaling,
                                      std::pair<double, double> abscissa = {});
+
+    // Accepted manual limits (ScalingGroup::acceptedLimits) onto the axes: the ordinate from them,
+    // the abscissa from them or, for a group without abscissa edits, from abscissa. False, with
+    // nothing changed, when there are none.
+    bool applyManualLimits(const std::optional<ScalingGroup::Limits>& limits,
+                           std::pair<double, double> abscissa = {});
 
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;

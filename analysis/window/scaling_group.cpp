@@ -2,6 +2,7 @@
 
 #include <QGridLayout>
 #include <cmath>
+#include <stdexcept>
 
 #include "core/numbers.h"
 
@@ -75,6 +76,7 @@ std::optional<ScalingGroup::Limits> ScalingGroup::read() const {
     try {
         Limits limits;
         if (scmaxx != nullptr) {
+            limits.withXAxis = true;
             limits.xMaximum = ReadLimit(scmaxx);
             limits.xMinimum = ReadLimit(scminx);
         }
@@ -84,6 +86,17 @@ std::optional<ScalingGroup::Limits> ScalingGroup::read() const {
     } catch (const std::exception&) {
         return std::nullopt;
     }
+}
+
+std::optional<ScalingGroup::Limits> ScalingGroup::acceptedLimits() const {
+    if (!manual()) {
+        return std::nullopt;
+    }
+    std::optional<Limits> limits = read();
+    if (!limits) {
+        throw std::runtime_error("Enter numerical values for manual scaling");
+    }
+    return limits;
 }
 
 }  // namespace kalvora

@@ -19,6 +19,7 @@ class ScalingGroup {
         double xMaximum = 0;
         double yMinimum = 0;
         double yMaximum = 0;
+        bool withXAxis = false;  // the group has abscissa edits, and the x limits come from them
     };
 
     // Creates the check box (ManScal) and the group with scminy/scmaxy, and scminx/scmaxx when
@@ -39,6 +40,9 @@ class ScalingGroup {
     void resetOnClose();
     // The numbers in the edits (maxima read before minima); nothing when one is not a number.
     std::optional<Limits> read() const;
+    // The limits a run is to use: nothing when the check box is off; raises "Enter numerical
+    // values for manual scaling" when it is on and an edit holds no number.
+    std::optional<Limits> acceptedLimits() const;
 
   private:
     QList<QWidget*> parts_;

@@ -1,8 +1,12 @@
 #include "analysis/window/settings_dialog.h"
 
+#include <QAbstractSpinBox>
+#include <QComboBox>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+
+#include "core/numbers.h"
 
 namespace kalvora {
 
@@ -28,6 +32,12 @@ QSpinBox* SettingsDialog::addSpinEdit(const char* name, int minimum, int maximum
 QLineEdit* SettingsDialog::addLineEdit(const char* name, const char* text) {
     auto* edit = new QLineEdit(QString::fromLatin1(text), settingsGroup);
     edit->setObjectName(name);
+    return edit;
+}
+
+QLineEdit* SettingsDialog::addNumberEdit(const char* name, Extended value) {
+    QLineEdit* edit = addLineEdit(name, "");
+    edit->setText(QString::fromStdString(FormatGeneral(value, 15)));
     return edit;
 }
 
@@ -104,6 +114,42 @@ void SettingsDialog::changeEvent(QEvent* event) {
 void SettingsDialog::reject() {
     hide();
     emit cancelled();
+}
+
+SettingsDialog::Snapshot SettingsDialog::snapshot() const {
+    Snapshot values;
+    for (QWidget* widget : findChildren<QWidget*>()) {
+        if (auto* spin = qobject_cast<QSpinBox*>(widget)) {
+            values.emplace_back(spin, spin->value());
+        } else if (auto* box = qobject_cast<QCheckBox*>(widget)) {
+            values.emplace_back(box, box->isChecked());
+        } else if (auto* list = qobject_cast<QComboBox*>(widget)) {
+            values.emplace_back(list, list->currentIndex());
+        } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+            // The text part of a spin box is restored through its value.
+            if (qobject_cast<QAbstractSpinBox*>(edit->parent()) == nullptr) {
+                values.emplace_back(edit, edit->text());
+            }
+        }
+    }
+    return values;
+}
+
+void SettingsDialog::restore(const Snapshot& snapshot) {
+    for (const auto& [widget, value] : snapshot) {
+        if (auto* spin = qobject_cast<QSpinBox*>(widget)) {
+            spin->setValue(value.toInt());
+        } else if (auto* box = qobject_cast<QCheckBox*>(widget)) {
+            box->setChecked(value.toBool());
+        } else if (auto* list = qobject_cast<QComboBox*>(widget)) {
+            // The list may have been refilled with fewer entries since.
+            if (value.toInt() < list->count()) {
+                list->setCurrentIndex(value.toInt());
+            }
+        } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+            edit->setText(value.toString());
+        }
+    }
 }
 
 }  // namespace kalvora

@@ -8,7 +8,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QVariant>
 #include <initializer_list>
+#include <utility>
+#include <vector>
 
 #include "core/model_workspace.h"
 
@@ -27,6 +30,13 @@ class SettingsDialog : public QDialog {
     // Shows the controls of the model's kind (run on every activation).
     virtual void FormActivate() = 0;
 
+    // What every edit, spin box, check box and list of the dialog holds. A result window keeps the
+    // snapshot of its accepted settings and restores it on Cancel, so a cancelled change never
+    // stays in the dialog to be read by a later OK or run.
+    using Snapshot = std::vector<std::pair<QWidget*, QVariant>>;
+    Snapshot snapshot() const;
+    void restore(const Snapshot& snapshot);
+
   signals:
     void okClicked();
     void cancelled();
@@ -37,6 +47,8 @@ class SettingsDialog : public QDialog {
     // The controls of the group "Settings", named, with their range or text and default.
     QSpinBox* addSpinEdit(const char* name, int minimum, int maximum, int value);
     QLineEdit* addLineEdit(const char* name, const char* text);
+    // An edit that starts with a number (general format, 15 digits): a default of the settings.
+    QLineEdit* addNumberEdit(const char* name, Extended value);
     QCheckBox* addCheckBox(const QString& caption, const char* name);
 
     // Stacks the group "Settings", the given groups and the buttons OK and Cancel, shows the

@@ -18,8 +18,11 @@ int RunOrbit(const Arguments& arguments) {
     ModelSession session;
     PrepareModel(session, arguments);
     Output output(arguments);
-    StderrProgress progress;
-    WriteOrbit(session.ws, output.stream(), sampling, progress, output.name());
+    CliRunControl control;
+    WriteOrbit(session.ws, output.stream(), sampling, control, output.name());
+    if (control.stopRequested()) {
+        return StoppedResult();
+    }
     output.commit();
     return RunResult(session);
 }

@@ -27,7 +27,9 @@ int RunSteps(const Arguments& arguments) {
     ReseedIfFixed(ws);
     ws.errorFlag = false;
     StateVector state = ws.initialValues;
-    for (std::int64_t n = 1; n <= steps; ++n) {
+    // No bar: the table itself shows how far the run is.
+    CliRunControl control;
+    for (std::int64_t n = 1; n <= steps && !control.stopRequested(); ++n) {
         ModelStep(ws, ws.kind, state);
         if (ws.errorFlag) {
             break;
@@ -37,6 +39,9 @@ int RunSteps(const Arguments& arguments) {
             out << ' ' << FormatGeneral(state[i], 15);
         }
         out << '\n';
+    }
+    if (control.stopRequested()) {
+        return StoppedResult();
     }
     output.commit();
     return RunResult(session);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <vector>
 
 #include "analysis/orbit/common/orbit_counts.h"
@@ -9,6 +10,7 @@
 #include "analysis/orbit/phaseplot/phase_plot_run.h"
 #include "analysis/orbit/timeseries/time_series_run.h"
 #include "core/noise.h"
+#include "core/scripted_prompts.h"
 #include "tests/analysis/test_models.h"
 
 namespace kalvora {
@@ -47,8 +49,8 @@ TEST(TimeSeriesRun, DiscreteDefaultsPlotIterations100To200AfterTheTransient) {
         EXPECT_EQ(sink.points[i].x, 100 + i);
         EXPECT_EQ(sink.points[i].y, orbit[100 + i]) << "point " << i;
     }
-    // The step after the last point is taken and discarded.
-    EXPECT_EQ(ModelCalls(ws), 201);
+    // No step is taken after the last point.
+    EXPECT_EQ(ModelCalls(ws), 200);
 }
 
 TEST(TimeSeriesRun, TimeStepSpacesPointsAndScalesTheTransient) {
@@ -69,7 +71,7 @@ TEST(TimeSeriesRun, TimeStepSpacesPointsAndScalesTheTransient) {
         EXPECT_EQ(sink.points[i].x, 30 + 3 * i);
         EXPECT_EQ(sink.points[i].y, orbit[30 + 3 * i]);
     }
-    EXPECT_EQ(ModelCalls(ws), 30 + 6 * 3);
+    EXPECT_EQ(ModelCalls(ws), 30 + 5 * 3);
 }
 
 TEST(TimeSeriesRun, WithoutTransientTheFirstPointIsTheInitialValue) {
@@ -84,7 +86,7 @@ TEST(TimeSeriesRun, WithoutTransientTheFirstPointIsTheInitialValue) {
     EXPECT_EQ(sink.points[0].y, 0.25);
 }
 
-TEST(TimeSeriesRun, ContinuousRunPlotsNominalTimesOfTheInterval) {
+TEST(TimeSeriesRun, ContinuousRunPlotsTheTimesReachedOverTheInterval) {
     ModelWorkspace ws;
     // dx/dt = 1 with an auxiliary that integrates 1 as well: both grow by h per step.
     UseModel(ws, ModelKind::Continuous, {{"x", 0}}, {{"a", 0}}, {"k"}, "return 1, 1");
@@ -98,12 +100,12 @@ TEST(TimeSeriesRun, ContinuousRunPlotsNominalTimesOfTheInterval) {
     EXPECT_EQ(sink.points.front().x, 100.0);
     EXPECT_EQ(sink.points.back().x, 200.0);
     for (long long g : {1LL, 1234LL, 9999LL}) {
-        EXPECT_EQ(sink.points[g].x, static_cast<double>(100.0L + g * 100.0L / 10000));
+        EXPECT_EQ(sink.points[g].x, static_cast<double>((10000 + g) * 0.01L));
     }
     // The value is x after NP + g steps of 0.01 (accumulated, so only close to the time).
     EXPECT_NEAR(sink.points[5000].y, 150.0, 1e-9);
-    // Three evaluations per Runge-Kutta step: 10000 transient steps and 10001 sampling steps.
-    EXPECT_EQ(ModelCalls(ws), 3 * 20001);
+    // Three evaluations per Runge-Kutta step: 10000 transient steps and 10000 between the points.
+    EXPECT_EQ(ModelCalls(ws), 3 * 20000);
 }
 
 TEST(TimeSeriesRun, AuxiliaryVariablesArePlottedFromTheirSlot) {
@@ -189,9 +191,66 @@ TEST(OrbitCounts, TheIntervalMustHoldMoreThanThreeStepsFromTimeZeroOn) {
     EXPECT_FALSE(ContinuousIntervalValid(5, 4, 0.01L));
 }
 
+TEST(OrbitCounts, NegativeCountsAreRefusedBeforeAnyStepWithAMessage) {
+    // An end before the start (E below S in a dialog that was not checked, or a CLI caller) and
+    // negative counts used to reach the series' reserve as huge sizes.
+    struct Case {
+        const char* what;
+        ModelKind kind;
+        std::function<void(ModelWorkspace&, VectorPointSink&)> run;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"phase plot, E below S", ModelKind::Continuous,
+         [](ModelWorkspace& ws, VectorPointSink& sink) {
+             PhasePlotSettings settings;
+             settings.startTime = 5;
+             settings.endTime = 4;
+             PhasePlotOrbit orbit;
+             PhasePlotRun(ws, settings, orbit, false, sink);
+         },
+         "The run asks for -100 points; the end must not lie before the start"},
+        {"time series, negative count", ModelKind::Discrete,
+         [](ModelWorkspace& ws, VectorPointSink& sink) {
+             TimeSeriesSettings settings;
+             settings.pointsPlotted = -3;
+             TimeSeriesRun(ws, settings, sink);
+         },
+         "The run asks for -3 points; the end must not lie before the start"},
+        {"delay plot, negative transient", ModelKind::Discrete,
+         [](ModelWorkspace& ws, VectorPointSink& sink) {
+             DelayPlotSettings settings;
+             settings.pointsNotPlotted = -1;
+             DelayPlotRun(ws, settings, sink);
+         },
+         "The run asks for -1 transient steps; the start must not lie before time 0"},
+        {"time series, start before 0", ModelKind::Continuous,
+         [](ModelWorkspace& ws, VectorPointSink& sink) {
+             TimeSeriesSettings settings;
+             settings.startTime = -1;
+             TimeSeriesRun(ws, settings, sink);
+         },
+         "The run asks for -100 transient steps; the start must not lie before time 0"},
+    };
+    for (const Case& c : cases) {
+        ModelWorkspace ws;
+        UseModel(ws, c.kind, {{"x", 0}, {"y", 0}}, {{"a", 0}}, {}, "return 1, 1");
+        ws.stepSize = 0.01L;
+        VectorPointSink sink;
+        try {
+            c.run(ws, sink);
+            ADD_FAILURE() << c.what << ": not refused";
+        } catch (const OrbitSettingsError& error) {
+            EXPECT_STREQ(error.what(), c.message) << c.what;
+        }
+        EXPECT_TRUE(sink.points.empty()) << c.what;
+        EXPECT_EQ(ModelCalls(ws), 0) << c.what;
+    }
+}
+
 // ---- phase plot ----
 
-TEST(PhasePlotRun, DefaultsStepTheTransientThePointsAndOneMore) {
+TEST(PhasePlotRun, DefaultsStepTheTransientAndBetweenThePoints) {
     ModelWorkspace ws;
     UseHenon(ws);
     PhasePlotOrbit orbit;
@@ -200,7 +259,7 @@ TEST(PhasePlotRun, DefaultsStepTheTransientThePointsAndOneMore) {
 
     EXPECT_EQ(outcome.pointsAdded, 10000);
     ASSERT_EQ(sink.points.size(), 10000u);
-    EXPECT_EQ(ModelCalls(ws), 1000 + 10000 + 1);
+    EXPECT_EQ(ModelCalls(ws), 1000 + 9999);
     EXPECT_FALSE(outcome.xSettled);
     EXPECT_FALSE(outcome.ySettled);
     // The first point is the state after the transient.
@@ -246,12 +305,12 @@ TEST(PhasePlotRun, NextIterationSetsContinueTheSameOrbit) {
     PhasePlotRun(ws, settings, orbit, true, sink);
 
     ASSERT_EQ(sink.points.size(), 30000u);
-    EXPECT_EQ(ModelCalls(ws), 3 * 10001);
-    // Each run ends with one step beyond its last point, so the next set starts one iterate later.
-    const std::vector<double> orbitValues = LogisticOrbit(3.7, 0.3, 30003);
+    EXPECT_EQ(ModelCalls(ws), 30000 - 1);
+    // Each set starts with the iterate after the last point of the one before: none is skipped.
+    const std::vector<double> orbitValues = LogisticOrbit(3.7, 0.3, 30000);
     for (int set = 0; set < 3; ++set) {
         for (int i : {0, 1, 9999}) {
-            EXPECT_EQ(sink.points[set * 10000 + i].x, orbitValues[set * 10001 + i])
+            EXPECT_EQ(sink.points[set * 10000 + i].x, orbitValues[set * 10000 + i])
                 << "set " << set << " point " << i;
         }
     }
@@ -332,7 +391,7 @@ TEST(DelayPlotRun, DefaultsTakeOneModelStepPerPoint) {
     VectorPointSink sink;
     DelayPlotRun(ws, DelayPlotSettings{}, sink);
     EXPECT_EQ(sink.points.size(), 10000u);
-    EXPECT_EQ(ModelCalls(ws), 1000 + 1 + 10000);
+    EXPECT_EQ(ModelCalls(ws), 1000 + 1 + 9999);
 }
 
 TEST(DelayPlotRun, WithNoiseBothCoordinatesComeFromOneOrbit) {
@@ -398,6 +457,117 @@ TEST(DelayPlotRun, RefusesNegativeAndOverlongDelays) {
     settings.delayTime = 1e6L;
     EXPECT_THROW(DelayPlotRun(ws, settings, sink), OrbitSettingsError);
     EXPECT_EQ(ModelCalls(ws), 0);
+}
+
+// ---- the end of a run ----
+
+TEST(OrbitRunEnd, AStepThatWouldFailOnlyAfterTheLastPointIsNotTaken) {
+    // x counts the steps from 0; the step from x = 15 divides by zero. Every run below has its
+    // last point at x = 15, so it is complete and must not be reported as failed.
+    struct Case {
+        const char* run;
+        std::function<bool(ModelWorkspace&, VectorPointSink&)> start;
+        std::size_t points;
+    };
+    const std::vector<Case> cases = {
+        {"time series",
+         [](ModelWorkspace& ws, VectorPointSink& sink) {
+             TimeSeriesSettings settings;
+             settings.pointsNotPlotted = 10;
+             settings.pointsPlotted = 5;
+             return TimeSeriesRun(ws, settings, sink).failed;
+         },
+         6},
+        {"time series, time step 5",
+         [](ModelWorkspace& ws, VectorPointSink& sink) {
+             TimeSeriesSettings settings;
+             settings.pointsNotPlotted = 1;
+             settings.pointsPlotted = 2;
+             settings.timeStep = 5;
+             return TimeSeriesRun(ws, settings, sink).failed;
+         },
+         3},
+        {"phase plot",
+         [](ModelWorkspace& ws, VectorPointSink& sink) {
+             PhasePlotSettings settings;
+             settings.yVariable = 1;
+             settings.pointsNotPlotted = 10;
+             settings.pointsPlotted = 6;
+             PhasePlotOrbit orbit;
+             return PhasePlotRun(ws, settings, orbit, false, sink).failed;
+         },
+         6},
+        {"delay plot",
+         [](ModelWorkspace& ws, VectorPointSink& sink) {
+             DelayPlotSettings settings;
+             settings.pointsNotPlotted = 9;
+             settings.delaySteps = 1;
+             settings.pointsPlotted = 6;
+             return DelayPlotRun(ws, settings, sink).failed;
+         },
+         6},
+    };
+    for (const Case& c : cases) {
+        ModelWorkspace ws;
+        UseModel(ws, ModelKind::Discrete, {{"x", 0}}, {{"a", 0}}, {},
+                 "if x >= 15 then return 1/a end return x + 1");
+        VectorPointSink sink;
+        EXPECT_FALSE(c.start(ws, sink)) << c.run;
+        EXPECT_FALSE(ws.errorFlag) << c.run;
+        ASSERT_EQ(sink.points.size(), c.points) << c.run;
+        EXPECT_EQ(sink.points.back().y, 15) << c.run;
+        EXPECT_EQ(ModelCalls(ws), 15) << c.run;
+    }
+}
+
+TEST(OrbitRunEnd, NoStepFollowsAFailure) {
+    // The 21st step raises a script error: another call would show its message a second time.
+    ModelWorkspace ws;
+    ScriptedPrompts prompts;
+    ws.prompts = &prompts;
+    UseModel(ws, ModelKind::Discrete, {{"x", 0}, {"y", 0}}, {{"a", 0}}, {},
+             "if x >= 20 then error('stop') end return x + 1, y");
+    PhasePlotSettings settings;
+    settings.pointsNotPlotted = 0;
+    PhasePlotOrbit orbit;
+    VectorPointSink sink;
+    EXPECT_TRUE(PhasePlotRun(ws, settings, orbit, false, sink).failed);
+    EXPECT_EQ(sink.points.size(), 21u);
+    EXPECT_EQ(prompts.errors.size(), 1u);
+}
+
+TEST(TimeSeriesRun, ContinuousAbscissaeAreTheTimesReachedByTheRoundedCounts) {
+    // dx/dt = 1 from 0: x is the time reached, so each abscissa must equal its value (up to the
+    // accumulation of h), and the span is NP * h .. (NP + P) * h.
+    struct Case {
+        Extended stepSize, from, to;
+        double first, last;
+        std::size_t points;
+    };
+    const Case cases[] = {
+        {0.07L, 1, 2, 0.98, 1.96, 15},  // 1 / 0.07 = 14.3 steps: both ends rounded
+        {0.3L, 0, 1.9L, 0, 1.8, 7},     // 6.33 steps
+        {0.25L, 0.5L, 2, 0.5, 2, 7},    // whole multiples: the requested times
+        {0.01L, 100, 200, 100, 200, 10001},
+    };
+    for (const Case& c : cases) {
+        ModelWorkspace ws;
+        UseModel(ws, ModelKind::Continuous, {{"x", 0}}, {{"a", 0}}, {}, "return 1");
+        ws.stepSize = c.stepSize;
+        TimeSeriesSettings settings;
+        settings.startTime = c.from;
+        settings.endTime = c.to;
+        VectorPointSink sink;
+        const TimeSeriesOutcome outcome = TimeSeriesRun(ws, settings, sink);
+        ASSERT_EQ(sink.points.size(), c.points) << "h = " << static_cast<double>(c.stepSize);
+        EXPECT_NEAR(sink.points.front().x, c.first, 1e-12);
+        EXPECT_NEAR(sink.points.back().x, c.last, 1e-12);
+        EXPECT_NEAR(static_cast<double>(outcome.plan.start), c.first, 1e-12);
+        EXPECT_NEAR(static_cast<double>(outcome.plan.end), c.last, 1e-12);
+        for (const auto& point : sink.points) {
+            EXPECT_NEAR(point.x, point.y, 1e-9);
+        }
+    }
 }
 
 }  // namespace

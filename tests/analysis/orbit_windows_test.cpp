@@ -5,8 +5,10 @@
 #include <QPainter>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <tuple>
+#include <vector>
 
 #include "analysis/orbit/delayplot/delay_plot_module.h"
 #include "analysis/orbit/phaseplot/phase_plot_module.h"
@@ -23,6 +25,9 @@ using testing::ModelCalls;
 using testing::UseHenon;
 using testing::UseLogistic;
 using testing::UseModel;
+
+const char* const kIntervalTooShort =
+    "The interval must start at time 0 or later and hold more than three steps";
 
 // ---- time series ----
 
@@ -121,7 +126,7 @@ TEST_F(TimeSeriesWindows, BadScalingLimitsBringTheDialogBackAndPlotNothing) {
     EXPECT_EQ(window().series(0).Count(), 101);
 }
 
-TEST_F(TimeSeriesWindows, ContinuousDialogShowsTimesAndIgnoresOkForAnIntervalTooShort) {
+TEST_F(TimeSeriesWindows, ContinuousDialogShowsTimesAndRefusesAnIntervalTooShort) {
     UseModel(host.ws, ModelKind::Continuous, {{"x", 0}}, {{"a", 0}}, {"k"}, "return 1, 1");
     module.open();
     EXPECT_FALSE(dialog().SpinEdit1->isVisibleTo(&dialog()));
@@ -137,12 +142,14 @@ TEST_F(TimeSeriesWindows, ContinuousDialogShowsTimesAndIgnoresOkForAnIntervalToo
     dialog().okbutton->click();
     EXPECT_TRUE(dialog().isVisible());
     EXPECT_EQ(window().series(0).Count(), 0);
-    EXPECT_TRUE(host.scripted.errors.empty());
+    ASSERT_EQ(host.scripted.errors.size(), 1u);
+    EXPECT_EQ(host.scripted.errors[0], kIntervalTooShort);
+    EXPECT_EQ(dialog().timeedit2->text(), "0.02");
 
     dialog().timeedit2->setText("abc");
     dialog().okbutton->click();
-    ASSERT_EQ(host.scripted.errors.size(), 1u);
-    EXPECT_EQ(host.scripted.errors[0], "'abc' is not a valid floating point value");
+    ASSERT_EQ(host.scripted.errors.size(), 2u);
+    EXPECT_EQ(host.scripted.errors[1], "'abc' is not a valid floating point value");
 
     dialog().timeEdit1->setText("1");
     dialog().timeedit2->setText("2");
@@ -166,14 +173,15 @@ TEST_F(TimeSeriesWindows, SettingsThatCannotRunLeaveTheLastRunAndTheSlotsAsTheyW
     EXPECT_TRUE(window().series(0).Active());
     EXPECT_TRUE(dialog().isVisible());
 
-    // A free slot stays free when its run is refused, and so does a re-run from the parameter
-    // window with what the edits now hold.
+    // A free slot stays free when its run is refused; Cancel returns the dialog to the accepted
+    // settings, from which a re-run after the parameter window computes.
     window().buttons[1]->trigger();
     dialog().okbutton->click();
     EXPECT_EQ(window().slotCaption(1), "Add");
     dialog().cancelbutton->click();
+    EXPECT_EQ(dialog().timeedit2->text(), "200");
     module.recomputeAfterAccept();
-    EXPECT_EQ(host.scripted.errors.size(), 3u);
+    EXPECT_EQ(host.scripted.errors.size(), 2u);
     EXPECT_EQ(window().series(0).Count(), 10001);
 }
 
@@ -233,6 +241,35 @@ TEST_F(TimeSeriesWindows, AcceptedParametersRecomputeTheCurrentSlot) {
     const double hidden = window().series(0).Y(50);
     module.recomputeAfterAccept();
     EXPECT_EQ(window().series(0).Y(50), hidden);
+}
+
+TEST_F(TimeSeriesWindows, AVariableChosenAndCancelledIsNotPlottedByTheNextAccept) {
+    // x stays 0; the auxiliary k is 1 after every step.
+    UseModel(host.ws, ModelKind::Discrete, {{"x", 0}}, {{"a", 0}}, {"k"}, "return x, 1");
+    openAndAccept();
+    ASSERT_EQ(window().series(0).Y(50), 0);
+    const int pointSize = window().series(0).PointAttr().HSize();
+    window().Settings1->trigger();
+    dialog().vartijd->setCurrentIndex(1);
+    dialog().SpinEdit1->setValue(10);
+    dialog().CheckBox1->setChecked(true);
+    dialog().cancelbutton->click();
+    EXPECT_EQ(dialog().vartijd->currentIndex(), 0);
+    EXPECT_EQ(dialog().SpinEdit1->value(), 100);
+    EXPECT_FALSE(dialog().CheckBox1->isChecked());
+
+    window().Parameters1->trigger();
+    module.recomputeAfterAccept();
+    EXPECT_TRUE(host.scripted.errors.empty());
+    ASSERT_EQ(window().series(0).Count(), 101);
+    EXPECT_EQ(window().series(0).Y(50), 0);
+    EXPECT_EQ(window().series(0).PointAttr().HSize(), pointSize);  // no squares
+
+    // The same holds before any OK: Cancel returns to the freshly filled dialog.
+    module.open();
+    dialog().vartijd->setCurrentIndex(1);
+    dialog().cancelbutton->click();
+    EXPECT_EQ(dialog().vartijd->currentIndex(), 0);
 }
 
 TEST_F(TimeSeriesWindows, ClosingResetsStyleAndVariableAndEnablesTheOtherWindows) {
@@ -311,7 +348,7 @@ TEST_F(PhasePlotWindows, AParameterOutsideTheRangeWidensItWithoutASecondRun) {
     host.ws.parameterValues[0] = 5;
     const long long calls = ModelCalls(host.ws);
     module.recomputeAfterAccept();
-    EXPECT_EQ(ModelCalls(host.ws) - calls, 11001);  // one run only
+    EXPECT_EQ(ModelCalls(host.ws) - calls, 1000 + 9999);  // one run only
     EXPECT_EQ(window().ScrollBar1->value(), 100);
     EXPECT_EQ(window().ScrollBar1->rangeMinimum(), 2.5);
     EXPECT_EQ(window().ScrollBar1->rangeMaximum(), 5);
@@ -339,14 +376,14 @@ TEST_F(PhasePlotWindows, NextIterationSetAppendsToTheCurrentOrbit) {
 }
 
 TEST_F(PhasePlotWindows, AContinuationThatFailsShowsTheOverflowLabel) {
-    // x counts the steps and fails from 15000 on: the fresh run (11001 steps) is sound, its
-    // continuation adds the points 11001 .. 15000 and fails on the step after the last.
+    // x counts the steps and fails from 15000 on: the fresh run (points 1000 .. 10999) is sound,
+    // its continuation adds the points 11000 .. 15000 and fails on the step after the last.
     UseModel(host.ws, ModelKind::Discrete, {{"x", 0}, {"y", 0}}, {{"a", 0}}, {},
              "if x >= 15000 then return 1/a, x end return x + 1, x");
     accept("0", "0");
     EXPECT_FALSE(window().label1->isVisible());
     window().NextIterationSet1->trigger();
-    EXPECT_EQ(window().series(0).Count(), 10000 + 4000);
+    EXPECT_EQ(window().series(0).Count(), 10000 + 4001);
     EXPECT_TRUE(window().label1->isVisible());
 }
 
@@ -376,14 +413,16 @@ TEST_F(PhasePlotWindows, AnAddSlotAsksForParametersAndTheRunGoesIntoThatSlot) {
     EXPECT_NEAR(window().series(0).X(9999), 6, 1e-9);
 }
 
-TEST_F(PhasePlotWindows, ContinuousIntervalTooShortResetsTheEdits) {
+TEST_F(PhasePlotWindows, ContinuousIntervalTooShortIsRefusedWithItsReason) {
     UseModel(host.ws, ModelKind::Continuous, {{"x", 0}, {"y", 0}}, {{"a", 1}}, {}, "return 1, -1");
     module.open();
     dialog().timeedit1->setText("2");
     dialog().timeedit2->setText("2.02");
     dialog().okbutton->click();
-    EXPECT_EQ(dialog().timeedit1->text(), "0");
-    EXPECT_EQ(dialog().timeedit2->text(), "50");
+    ASSERT_EQ(host.scripted.errors.size(), 1u);
+    EXPECT_EQ(host.scripted.errors[0], kIntervalTooShort);
+    EXPECT_EQ(dialog().timeedit1->text(), "2");
+    EXPECT_EQ(dialog().timeedit2->text(), "2.02");
     EXPECT_TRUE(dialog().isVisible());
     EXPECT_EQ(window().series(0).Count(), 0);
     EXPECT_FALSE(dialog().plotboxes->isChecked());
@@ -425,28 +464,74 @@ TEST_F(PhasePlotWindows, ASliderMoveThatCannotRunLeavesParameterSliderAndOrbit) 
     window().ScrollBar1->setValue(50);
     const double shown = window().series(0).X(9999);
 
-    // A bad step count typed and then cancelled is met by the next move.
-    window().Settings1->trigger();
-    dialog().varying.Edit1->setText("abc");
-    dialog().cancelbutton->click();
+    // The model changed since OK (as loading a model file does): a continuous kind with a step
+    // size of 0 cannot run the accepted settings.
+    host.ws.kind = ModelKind::Continuous;
+    host.ws.discrete = false;
+    host.ws.stepSize = 0;
     window().ScrollBar1->setValue(80);
     ASSERT_EQ(host.scripted.errors.size(), 1u);
-    EXPECT_EQ(host.scripted.errors[0], "'abc' is not a valid integer value");
+    EXPECT_EQ(host.scripted.errors[0], "The Runge-Kutta step size must be greater than 0");
     EXPECT_EQ(host.ws.parameterValues[0], 3);
     EXPECT_EQ(window().ScrollBar1->value(), 50);
     EXPECT_EQ(window().panelText(3), "3");
     EXPECT_EQ(window().series(0).X(9999), shown);
     EXPECT_TRUE(window().series(0).Active());
-    // A continuation is refused the same way and leaves no continuation pending.
-    window().NextIterationSet1->trigger();
-    EXPECT_EQ(host.scripted.errors.size(), 2u);
-    EXPECT_FALSE(window().continuation());
-    EXPECT_EQ(window().series(0).Count(), 10000);
 
-    dialog().varying.Edit1->setText("100");
+    host.ws.kind = ModelKind::Discrete;
+    host.ws.discrete = true;
     window().ScrollBar1->setValue(100);
     EXPECT_EQ(host.ws.parameterValues[0], 4);
     EXPECT_EQ(window().series(0).Count(), 10000);
+}
+
+TEST_F(PhasePlotWindows, CancelRevertsTheDialogAndRunsKeepTheAcceptedSettings) {
+    // Each case edits the dialog, cancels, and then re-runs in one of the ways that do not pass
+    // through OK. The run must come from what OK accepted, with no error.
+    struct Case {
+        const char* edit;
+        std::function<void(Tform2dsettings&)> change;
+        std::function<void()> rerun;
+    };
+    const std::vector<Case> cases = {
+        {"end before start, then the slider",
+         [](Tform2dsettings& d) { d.timeedit2->setText("0.5"); },
+         [this] { window().ScrollBar1->setValue(30); }},
+        {"bad step count, then the slider",
+         [](Tform2dsettings& d) { d.varying.Edit1->setText("abc"); },
+         [this] { window().ScrollBar1->setValue(60); }},
+        {"other variables and manual scaling, then Accept",
+         [](Tform2dsettings& d) {
+             d.varp1->setCurrentIndex(1);
+             d.scaling.ManScal->setChecked(true);
+         },
+         [this] { module.recomputeAfterAccept(); }},
+    };
+    for (const Case& c : cases) {
+        UseModel(host.ws, ModelKind::Continuous, {{"x", 0}, {"y", 0}}, {{"a", 1}}, {},
+                 "return a, -1");
+        host.ws.stepSize = 0.01L;
+        host.scripted.errors.clear();
+        accept("1", "2");
+        ASSERT_EQ(window().series(0).Count(), 4900) << c.edit;
+        window().Parameters1->trigger();
+        window().Settings1->trigger();
+        c.change(dialog());
+        dialog().cancelbutton->click();
+        EXPECT_TRUE(window().isEnabled()) << c.edit;
+        EXPECT_EQ(dialog().timeedit2->text(), "50") << c.edit;
+        EXPECT_EQ(dialog().varying.Edit1->text(), "100") << c.edit;
+        EXPECT_EQ(dialog().varp1->currentIndex(), 0) << c.edit;
+        EXPECT_FALSE(dialog().scaling.ManScal->isChecked()) << c.edit;
+        c.rerun();
+        EXPECT_TRUE(host.scripted.errors.empty()) << c.edit << ": " << host.scripted.errors[0];
+        ASSERT_EQ(window().series(0).Count(), 4900) << c.edit;
+        // x' = a > 0 and y' = -1: x is still the abscissa.
+        EXPECT_GT(window().series(0).X(4899), 0) << c.edit;
+        EXPECT_LT(window().series(0).Y(4899), 0) << c.edit;
+        EXPECT_TRUE(window().graph->BottomAxis().AutoMin()) << c.edit;
+        window().close();
+    }
 }
 
 TEST_F(PhasePlotWindows, AModelWithoutParametersPlotsAndSweepsNothing) {
@@ -576,15 +661,14 @@ TEST_F(DelayPlotWindows, ManualScalingTakesBothAxesFromTheDialogAndRefusesAnythi
     dialog().okbutton->click();
     EXPECT_EQ(window().graph->LeftAxis().Min(), -1);
 
-    // A slider move with a bad limit stops before the run and brings the dialog back.
+    // A limit typed but never accepted does not reach a slider move: it runs from the accepted
+    // limits.
     dialog().hide();
     dialog().scaling.scmaxx->setText("x");
     window().ScrollBar1->setValue(50);
-    ASSERT_EQ(host.scripted.errors.size(), 1u);
-    EXPECT_EQ(host.scripted.errors[0], "Enter numerical values for manual scaling");
-    EXPECT_TRUE(dialog().isVisible());
-    EXPECT_FALSE(window().isEnabled());
-    EXPECT_EQ(window().plotted().Count(), 0);
+    EXPECT_TRUE(host.scripted.errors.empty());
+    EXPECT_EQ(window().graph->BottomAxis().Max(), 2);
+    EXPECT_EQ(window().plotted().Count(), 10000);
 }
 
 TEST_F(DelayPlotWindows, ADelayThatCannotRunIsRefusedBeforeAnythingChanges) {
@@ -602,11 +686,12 @@ TEST_F(DelayPlotWindows, ADelayThatCannotRunIsRefusedBeforeAnythingChanges) {
     EXPECT_TRUE(dialog().isVisible());
     EXPECT_EQ(window().plotted().Count(), 2900);
 
-    // Cancelled with the bad delay still typed: a slider move is refused the same way.
+    // Cancel brings back the accepted delay, and a slider move runs from it.
     dialog().cancelbutton->click();
+    EXPECT_EQ(dialog().delayedit->text(), "1");
     window().ScrollBar1->setValue(10);
-    EXPECT_EQ(host.scripted.errors.size(), 2u);
-    EXPECT_EQ(window().ScrollBar1->value(), 0);
+    EXPECT_EQ(host.scripted.errors.size(), 1u);
+    EXPECT_EQ(window().ScrollBar1->value(), 10);
     EXPECT_EQ(window().plotted().Count(), 2900);
     EXPECT_TRUE(window().plotted().Active());
 }

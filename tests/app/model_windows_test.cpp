@@ -134,17 +134,49 @@ TEST_F(ModelWindowsTest, ABadNumberInTheEditorStopsOkAndKeepsTheTexts) {
     EXPECT_EQ(editor().params->text(), "a=0.1, b=zz");
 }
 
-TEST_F(ModelWindowsTest, TheTypeButtonsReachTheWorkspaceAtOnceAndCancelUndoesNothing) {
+TEST_F(ModelWindowsTest, TheTypeButtonsChangeTheEditorOnlyUntilOk) {
     load("henon.mod", kHenon);
     action("EditModel1")->trigger();
     EXPECT_FALSE(editor().rh->isVisibleTo(&editor()));
     editor().continuous->click();
-    EXPECT_FALSE(ws().discrete);
     EXPECT_TRUE(editor().rh->isVisibleTo(&editor()));
+    EXPECT_EQ(ws().kind, ModelKind::Discrete);
+    EXPECT_TRUE(ws().discrete);
     editor().Button3->click();
     EXPECT_FALSE(editor().isVisible());
     EXPECT_EQ(ws().kind, ModelKind::Discrete);
+    EXPECT_TRUE(ws().discrete);
+    // The parameter window follows the model in force, not the unaccepted choice.
+    action("Change1")->trigger();
+    EXPECT_FALSE(parameters().Edit1->isVisibleTo(&parameters()));
+    parameters().par_cancel->click();
+
+    // OK applies the choice, kind and time axis together.
+    action("EditModel1")->trigger();
+    ASSERT_TRUE(editor().continuous->isChecked());
+    editor().rh->setText("0.02");
+    editor().Button2->click();
+    ASSERT_TRUE(prompts.errors.empty()) << prompts.errors[0];
+    EXPECT_EQ(ws().kind, ModelKind::Continuous);
     EXPECT_FALSE(ws().discrete);
+    EXPECT_EQ(ws().stepSize, 0.02L);
+}
+
+TEST_F(ModelWindowsTest, ARefusedOkLeavesTheLoadedModelRunning) {
+    load("henon.mod", kHenon);
+    action("EditModel1")->trigger();
+    editor().inivals->setText("x=0.1, y=0.1, z=5");
+    editor().params->setText("a=1.4, b=0.3x");
+    editor().Button2->click();
+    EXPECT_EQ(prompts.errors,
+              std::vector<std::string>({"'0.3x' is not a valid floating point value"}));
+    EXPECT_TRUE(editor().isVisible());
+    EXPECT_EQ(ws().variableCount, 2);
+    StateVector state = ws().initialValues;
+    ModelStep(ws(), ws().kind, state);
+    EXPECT_FALSE(ws().errorFlag);
+    EXPECT_DOUBLE_EQ(static_cast<double>(state[0]), 1 - 1.4 * 0.01 + 0.1);
+    EXPECT_DOUBLE_EQ(static_cast<double>(state[1]), 0.03);
 }
 
 TEST_F(ModelWindowsTest, AModelOnTheCommandLineLoadsAsLoadModelDoesAndABadFileIsShownInTheEditor) {
@@ -210,8 +242,11 @@ TEST_F(ModelWindowsTest, TheParameterWindowShowsSevenDigitsAndStoresUntouchedCel
     EXPECT_EQ(ws().defaultInitialValues[0], 0.1L);
 }
 
-TEST_F(ModelWindowsTest, ABadCellStopsAcceptAtThatCellWithTheValuesBeforeItStored) {
+TEST_F(ModelWindowsTest, ABadCellStopsAcceptAndStoresNothing) {
     load("henon.mod", kHenon);
+    ws().noise.fixSeedForEachRun = true;
+    ws().noise.noiseSeed = 7;
+    ws().random.seed = 99;
     action("Change1")->trigger();
     setCell(parameters().ParGrid, 0, "1.2");
     setCell(parameters().ParGrid, 1, "0.3x");
@@ -220,12 +255,18 @@ TEST_F(ModelWindowsTest, ABadCellStopsAcceptAtThatCellWithTheValuesBeforeItStore
 
     EXPECT_EQ(prompts.errors,
               std::vector<std::string>({"'0.3x' is not a valid floating point value"}));
-    EXPECT_EQ(ws().parameterValues[0], 1.2L);
+    EXPECT_EQ(ws().parameterValues[0], 1.4L);
     EXPECT_EQ(ws().parameterValues[1], 0.3L);
     EXPECT_EQ(ws().initialValues[0], 0.1L);
+    EXPECT_EQ(ws().random.seed, 99u);  // not reseeded either
     EXPECT_TRUE(parameters().isVisible());
     EXPECT_TRUE(form->allWindowsDisabled());
     EXPECT_EQ(parameters().ParGrid->currentRow(), 1);
+
+    // Cancel keeps the model's values as they were before the window opened.
+    parameters().par_cancel->click();
+    EXPECT_EQ(ws().parameterValues[0], 1.4L);
+    EXPECT_FALSE(form->allWindowsDisabled());
 }
 
 TEST_F(ModelWindowsTest, TheStepSizeFieldBelongsToContinuousModels) {
@@ -390,12 +431,16 @@ TEST_F(ModelWindowsTest, ABadNoiseFieldKeepsTheWindowOpenAndCancelOnlyReportsThe
     EXPECT_EQ(prompts.errors,
               std::vector<std::string>({"'half' is not a valid floating point value"}));
     EXPECT_TRUE(noise().isVisible());
-    EXPECT_TRUE(ws().noise.noiseOn);  // stored before the bad field
+    EXPECT_FALSE(ws().noise.noiseOn);  // nothing stored
 
+    noise().Edit1->setText("0.25");
     noise().Edit2->setText("1");
     noise().Edit3->setText("1.5");
     noise().findChild<QPushButton*>("OKButton")->click();
     EXPECT_EQ(prompts.errors.back(), "'1.5' is not a valid integer value");
+    EXPECT_FALSE(ws().noise.noiseOn);
+    EXPECT_EQ(ws().noise.noiseLevel, 0);
+    EXPECT_EQ(ws().noise.noiseProbability, 0);
 
     ws().noise.noiseOn = false;
     noise().findChild<QPushButton*>("CancelButton")->click();

@@ -1,6 +1,11 @@
 // Runs the built kalvora-cli on the sample models and checks output, messages and exit codes.
 
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cmath>
+#include <csignal>
 
 #include <gtest/gtest.h>
 
@@ -153,6 +158,80 @@ TEST(CliEndToEnd, HelpListsTheCommands) {
         EXPECT_NE(help.out.find(name), std::string::npos) << name;
     }
     EXPECT_EQ(Cli({"orbit", "--help"}).exitCode, 0);
+}
+
+// The Lorenz system's values, not only its times, against Kutta's third-order method written out
+// here: a changed stage coefficient moves them far beyond the printed digits.
+TEST(CliEndToEnd, LorenzRunFollowsKuttasThirdOrderMethod) {
+    const Result result = Cli({"run", Model("lorenz.mod"), "--steps", "100"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::vector<std::string> lines = SplitLines(result.out);
+    ASSERT_EQ(lines.size(), 101u);
+    using State = std::array<long double, 3>;
+    auto derivative = [](const State& s) {
+        const double x = static_cast<double>(s[0]);
+        const double y = static_cast<double>(s[1]);
+        const double z = static_cast<double>(s[2]);
+        return State{10 * (y - x), x * (28 - z) - y, x * y - 2.66666666666667 * z};
+    };
+    const long double h = 0.01L;
+    State state{1, 1, 1};
+    for (int n = 1; n <= 100; ++n) {
+        const State k1 = derivative(state);
+        State y{};
+        for (int i = 0; i < 3; ++i) {
+            y[i] = h * k1[i] / 2 + state[i];
+        }
+        const State k2 = derivative(y);
+        for (int i = 0; i < 3; ++i) {
+            y[i] = state[i] - h * k1[i] + 2 * h * k2[i];
+        }
+        const State k3 = derivative(y);
+        for (int i = 0; i < 3; ++i) {
+            state[i] += h * (k1[i] + 4 * k2[i] + k3[i]) / 6;
+        }
+        std::istringstream line(lines[n]);
+        double time = 0;
+        State printed{};
+        line >> time >> printed[0] >> printed[1] >> printed[2];
+        ASSERT_NEAR(time, n * 0.01, 1e-12) << n;
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_NEAR(static_cast<double>(printed[i]), static_cast<double>(state[i]),
+                        1e-9 * (1 + std::abs(static_cast<double>(state[i]))))
+                << "step " << n << " variable " << i;
+        }
+    }
+}
+
+// SIGINT asks the run to stop: it ends with its own exit code and leaves no output file behind.
+TEST(CliEndToEnd, AnInterruptedRunWritesNoFile) {
+    const std::string output = ::testing::TempDir() + std::to_string(::getpid()) + "-stopped.txt";
+    const std::string errors = output + ".err";
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::freopen(errors.c_str(), "w", stderr);
+        ::execl(KALVORA_CLI, KALVORA_CLI, "orbit", Model("logistic.mod").c_str(), "--length",
+                "100000000", "-o", output.c_str(), static_cast<char*>(nullptr));
+        std::_Exit(127);
+    }
+    // Lines in the file being written show that the run is under way.
+    const std::string temporary = output + ".kalvora-" + std::to_string(child) + ".tmp";
+    for (int wait = 0; wait < 1000; ++wait) {
+        std::error_code ignored;
+        if (std::filesystem::file_size(temporary, ignored) > 1000 && !ignored) {
+            break;
+        }
+        ::usleep(10 * 1000);
+    }
+    ::kill(child, SIGINT);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_FALSE(std::filesystem::exists(output));
+    EXPECT_NE(ReadTextFile(errors).find("stopped"), std::string::npos);
+    std::filesystem::remove(errors);
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "core/model_shell.h"
 #include "core/numbers.h"
 #include "tests/core/test_support.h"
@@ -111,27 +114,68 @@ TEST(ParseNameList, EntriesAfterTheVariables) {
     EXPECT_EQ(count, 1);
 }
 
-TEST(AcceptModelDefinition, FillsWorkspaceAndDefaults) {
+TEST(AcceptModelDefinition, FillsWorkspaceAndEveryDefault) {
     ModelWorkspace ws;
-    AcceptModelDefinition(ws, "x=0.25, y=0.2", "a=0.1, b=0.5", "k,l");
-    EXPECT_EQ(ws.variableCount, 2);
-    EXPECT_EQ(ws.parameterCount, 2);
+    AcceptModelDefinition(ws, "x=0.25, y=0.2, z=-3", "a=0.1, b=0.5, c=7", "k,l");
+    EXPECT_EQ(ws.variableCount, 3);
+    EXPECT_EQ(ws.parameterCount, 3);
     EXPECT_EQ(ws.auxiliaryCount, 2);
-    EXPECT_EQ(ws.variableNames[2], "k");
-    EXPECT_EQ(ws.defaultInitialValues[1], 0.2L);
-    EXPECT_EQ(ws.defaultParameterValues[0], 0.1L);
+    EXPECT_EQ(ws.variableNames[3], "k");
+    EXPECT_EQ(ws.parameterNames[2], "c");
+    // Every default, not only the first: Default in the parameter window restores from them.
+    const std::vector<Extended> initial = {0.25L, 0.2L, -3};
+    const std::vector<Extended> parameters = {0.1L, 0.5L, 7};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(ws.defaultInitialValues[i], initial[i]) << i;
+        EXPECT_EQ(ws.defaultParameterValues[i], parameters[i]) << i;
+    }
 }
 
-TEST(AcceptModelDefinition, FailureStopsAtTheFailingList) {
+TEST(AcceptModelDefinition, AFailureAnywhereStoresNothing) {
+    struct Case {
+        const char* initial;
+        const char* parameters;
+        const char* auxiliaries;
+    };
+    const std::vector<Case> cases = {
+        {"x=3, y=4, z=5", "a=1.4, b=0.3x", "k"},  // the parameters fail after the variables
+        {"x=3, y", "a=1", ""},                    // an entry without a value
+        {"x=oops", "a=1", "k"},
+    };
+    for (const Case& c : cases) {
+        ModelWorkspace ws;
+        AcceptModelDefinition(ws, "x=1", "a=2", "");
+        EXPECT_ANY_THROW(AcceptModelDefinition(ws, c.initial, c.parameters, c.auxiliaries));
+        EXPECT_EQ(ws.variableCount, 1) << c.initial;
+        EXPECT_EQ(ws.initialValues[0], 1) << c.initial;
+        EXPECT_EQ(ws.parameterCount, 1) << c.initial;
+        EXPECT_EQ(ws.parameterValues[0], 2) << c.initial;
+        EXPECT_EQ(ws.auxiliaryCount, 0) << c.initial;
+        EXPECT_EQ(ws.defaultInitialValues[0], 1) << c.initial;
+    }
+}
+
+TEST(AcceptModelDefinition, StateSlotsBeyondTheVariablesStartAtZero) {
     ModelWorkspace ws;
-    AcceptModelDefinition(ws, "x=1", "a=2", "");
-    EXPECT_THROW(AcceptModelDefinition(ws, "x=3, y=4", "a=oops", "k"), ConversionError);
-    EXPECT_EQ(ws.variableCount, 2);  // parsed before the failure
-    EXPECT_EQ(ws.initialValues[0], 3);
-    EXPECT_EQ(ws.parameterCount, 1);
-    EXPECT_EQ(ws.parameterValues[0], 2);
-    EXPECT_EQ(ws.auxiliaryCount, 0);
-    EXPECT_EQ(ws.defaultInitialValues[0], 1);
+    AcceptModelDefinition(ws, "x=1, y=1, z=1", "s=10", "");
+    ws.initialValues[3] = 9;
+    AcceptModelDefinition(ws, "x=2, y=0", "mu=1", "elapsed");
+    for (int i = 2; i < kModelListCapacity; ++i) {
+        ASSERT_EQ(ws.initialValues[i], 0) << i;
+    }
+}
+
+TEST(SetModelKind, DiscreteFollowsTheKind) {
+    ModelWorkspace ws;
+    for (const auto& [kind, discrete] :
+         std::vector<std::pair<ModelKind, bool>>{{ModelKind::Continuous, false},
+                                                 {ModelKind::Discrete, true},
+                                                 {ModelKind::Continuous, false},
+                                                 {ModelKind::Closed, true}}) {
+        SetModelKind(ws, kind);
+        EXPECT_EQ(ws.kind, kind);
+        EXPECT_EQ(ws.discrete, discrete);
+    }
 }
 
 TEST(AcceptModelDefinition, TooManyVariablesAndAuxiliaries) {

@@ -62,8 +62,8 @@ TEST(ModelFile, ReadsForeignLineEndsAndShortFiles) {
     folder.write("lf.mod", "x=1\na=2\n\nc0.01\nx=a\ny=2");
     ReadModelFile(ws, source, shell, folder.file("lf.mod"));
     EXPECT_EQ(source.initialText, "x=1");
-    EXPECT_FALSE(ws.discrete);
     EXPECT_FALSE(source.discrete);
+    EXPECT_TRUE(ws.discrete);  // the type read belongs to the source until it is accepted
     EXPECT_EQ(source.stepSizeText, ".01");  // the first two characters go, whatever they are
     EXPECT_EQ(ParseFloat(source.stepSizeText), 0.01L);
     EXPECT_EQ(source.equations, "x=a\r\ny=2\r\n");
@@ -71,7 +71,7 @@ TEST(ModelFile, ReadsForeignLineEndsAndShortFiles) {
     folder.write("upper.mod", "x=1\r\na=1\r\n\r\nC 0.5\r\n");
     source.stepSizeText = "0.2";
     ReadModelFile(ws, source, shell, folder.file("upper.mod"));
-    EXPECT_TRUE(ws.discrete);
+    EXPECT_TRUE(source.discrete);
     EXPECT_EQ(source.stepSizeText, "0.2");
     EXPECT_EQ(source.equations, "");
 
@@ -174,9 +174,9 @@ TEST(ModelCommands, LoadModelFailures) {
 
     folder.write("syntax.mod", "x=1\r\n\r\n\r\nd\r\nx = = 1\r\n");
     prompts.answerOpen(folder.file("syntax.mod"));
-    EXPECT_TRUE(LoadModel(ws, source, shell, prompts));
+    EXPECT_FALSE(LoadModel(ws, source, shell, prompts));
     EXPECT_EQ(prompts.errors.back(), "Error in syntax");
-    EXPECT_EQ(ws.kind, ModelKind::Discrete);  // ready but unusable
+    EXPECT_EQ(ws.kind, ModelKind::Closed);  // refused: the editor holds the texts to correct
 }
 
 TEST(ModelCommands, SaveCommandsAndCaptions) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "core/model_definition.h"
 #include "core/scripted_prompts.h"
@@ -249,6 +250,83 @@ TEST(ModelStep, CountsGrownWithoutRecompilingStillStep) {
     for (int i = 0; i < 200; ++i) {
         ASSERT_EQ(state[i], i + 1) << "slot " << i;
     }
+}
+
+// One step of x' = x from 1 is the cubic Taylor polynomial of e^h: every stage's coefficient shows.
+TEST(RungeKuttaStep, OneStepOfGrowthIsTheCubicTaylorPolynomial) {
+    for (const Extended h : {0.1L, 0.02L}) {
+        ModelFixture model("x=1", "", "", "x=x", false);
+        model.ws.stepSize = h;
+        StateVector state = model.start();
+        model.step(state);
+        const double expected = static_cast<double>(1 + h + h * h / 2 + h * h * h / 6);
+        EXPECT_NEAR(static_cast<double>(state[0]), expected, 1e-15) << static_cast<double>(h);
+    }
+}
+
+// Third order: halving the step divides the global error by about 2^3 against the exact solution.
+TEST(RungeKuttaStep, GlobalErrorFallsEightfoldPerHalvedStep) {
+    struct Case {
+        const char* what;
+        const char* initial;
+        const char* equations;
+        double (*error)(const StateVector& state, double t);
+    };
+    const std::vector<Case> cases = {
+        {"exponential decay", "x=1", "x=-x",
+         [](const StateVector& s, double t) {
+             return std::abs(static_cast<double>(s[0]) - std::exp(-t));
+         }},
+        {"harmonic oscillator", "x=1, v=0", "local dx=v\r\nv=-x\r\nx=dx",
+         [](const StateVector& s, double t) {
+             return std::hypot(static_cast<double>(s[0]) - std::cos(t),
+                               static_cast<double>(s[1]) + std::sin(t));
+         }},
+    };
+    for (const Case& c : cases) {
+        std::vector<double> errors;
+        for (const int steps : {10, 20, 40, 80}) {
+            ModelFixture model(c.initial, "", "", c.equations, false);
+            model.ws.stepSize = Extended{2} / steps;
+            StateVector state = model.start();
+            for (int n = 0; n < steps; ++n) {
+                model.step(state);
+            }
+            ASSERT_FALSE(model.ws.errorFlag) << c.what;
+            errors.push_back(c.error(state, 2.0));
+        }
+        for (std::size_t i = 1; i < errors.size(); ++i) {
+            const double ratio = errors[i - 1] / errors[i];
+            EXPECT_GT(ratio, 7.0) << c.what << " step " << i;
+            EXPECT_LT(ratio, 9.0) << c.what << " step " << i;
+        }
+    }
+}
+
+// Noise acts on the stepped state: x -> 2x from 1 ends at 2 plus the noise, where noise before the
+// step would double it. The same seed on a closed model (no step) shows the noise alone.
+TEST(ModelStep, NoiseIsAddedAfterTheStep) {
+    auto noisy = [](ModelWorkspace& ws) {
+        ws.noise.noiseOn = true;
+        ws.noise.noiseType = 2;  // uniform
+        ws.noise.noiseLevel = 0.5L;
+        ws.noise.noiseProbability = 1;
+        ws.noise.noisePeriod = 1;
+        ws.random.seed = 4242;
+    };
+    ModelFixture model("x=1", "", "", "x=2*x");
+    noisy(model.ws);
+    StateVector state = model.start();
+    model.step(state);
+
+    ModelWorkspace closed;
+    noisy(closed);
+    StateVector alone{};
+    alone[0] = 1;
+    ModelStep(closed, ModelKind::Closed, alone);
+    const Extended noise = alone[0] - 1;
+    ASSERT_NE(noise, 0);
+    EXPECT_NEAR(static_cast<double>(state[0]), static_cast<double>(2 + noise), 1e-15);
 }
 
 }  // namespace

@@ -101,6 +101,7 @@ TEST(FormatOrbitValue, TwentyThreeCharacterScientific) {
     EXPECT_EQ(FormatOrbitValue(-0.125L), "-1.25000000000000E-0001");
     EXPECT_EQ(FormatOrbitValue(1), " 1.00000000000000E+0000");
     EXPECT_EQ(FormatOrbitValue(0), " 0.00000000000000E+0000");
+    EXPECT_EQ(FormatOrbitValue(-0.0L), " 0.00000000000000E+0000");
     EXPECT_EQ(FormatOrbitValue(1e-4000L), " 1.00000000000000E-4000");
     EXPECT_EQ(FormatOrbitValue(std::numeric_limits<Extended>::infinity()),
               "                   +Inf");

@@ -71,8 +71,10 @@ TEST(ParameterFile, ForeignNamesAreRefusedAndChangeNothing) {
     AcceptModelDefinition(ws, "x=1, y=2", "a=3", "");
     folder.write("swapped.par", "y=5, x=6\r\na=7\r\n0.5\r\n");
     folder.write("fewer.par", "x=5\r\na=7\r\n");
+    folder.write("more.par", "x=5, y=6, z=7\r\na=7\r\n");
+    folder.write("moreparameters.par", "x=5, y=6\r\na=7, b=8\r\n");
     folder.write("bad.par", "x=5, y=6\r\na=seven\r\n");
-    for (const char* name : {"swapped.par", "fewer.par"}) {
+    for (const char* name : {"swapped.par", "fewer.par", "more.par", "moreparameters.par"}) {
         try {
             ReadParameterFile(ws, folder.file(name));
             ADD_FAILURE() << name;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <fstream>
 #include <string>
 
@@ -10,8 +13,12 @@
 namespace kalvora {
 namespace {
 
+// Files named after the process and the running test: ctest runs the cases as separate processes
+// at the same time, and a case must never read a file another one is rewriting.
 std::string WriteScratch(const std::string& name, const std::string& text) {
-    const std::string path = ::testing::TempDir() + name;
+    const std::string path = ::testing::TempDir() + "kalvora-" + std::to_string(::getpid()) + "-" +
+                             ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
+                             name;
     std::ofstream(path, std::ios::binary) << text;
     return path;
 }
@@ -21,6 +28,10 @@ class DataFilePlotTest : public ::testing::Test {
     void SetUp() override {
         diagonal = WriteScratch("plot_diagonal.dat", "0.0 0.0\r\n6.0 6.0\r\n10.0 10.0\r\n");
         centre = WriteScratch("plot_centre.dat", "7.0 3.0\r\n");
+    }
+    void TearDown() override {
+        std::remove(diagonal.c_str());
+        std::remove(centre.c_str());
     }
     std::string diagonal;
     std::string centre;
@@ -61,6 +72,7 @@ TEST_F(DataFilePlotTest, ABadFileIsReportedWithItsName) {
     } catch (const DataFileError& error) {
         EXPECT_NE(std::string(error.what()).find(bad + ": line 2"), std::string::npos);
     }
+    std::remove(bad.c_str());
 }
 
 }  // namespace

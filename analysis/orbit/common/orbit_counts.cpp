@@ -14,6 +14,13 @@ bool ContinuousIntervalValid(Extended start, Extended end, Extended stepSize) {
     return !(end - start <= 3 * stepSize || start < 0);
 }
 
+void CheckContinuousInterval(Extended start, Extended end, Extended stepSize) {
+    if (!ContinuousIntervalValid(start, end, stepSize)) {
+        throw OrbitSettingsError(
+            "The interval must start at time 0 or later and hold more than three steps");
+    }
+}
+
 long long ContinuousStepCount(Extended span, Extended stepSize) {
     if (!(stepSize > 0)) {
         throw OrbitSettingsError("The Runge-Kutta step size must be greater than 0");
@@ -44,6 +51,14 @@ void CheckStateEntry(int entry) {
 }
 
 void CheckOrbitRunSize(long long plottedPoints, long long transientSteps) {
+    if (plottedPoints < 0) {
+        throw OrbitSettingsError("The run asks for " + std::to_string(plottedPoints) +
+                                 " points; the end must not lie before the start");
+    }
+    if (transientSteps < 0) {
+        throw OrbitSettingsError("The run asks for " + std::to_string(transientSteps) +
+                                 " transient steps; the start must not lie before time 0");
+    }
     if (plottedPoints > kMaximumPlottedPoints) {
         throw OrbitSettingsError("The run asks for " + std::to_string(plottedPoints) +
                                  " points; at most " + std::to_string(kMaximumPlottedPoints) +

@@ -26,6 +26,8 @@ long long RoundHalfEven(Extended value);
 // The start check of the continuous settings dialogs: the interval must hold more than three steps
 // and must not start before time 0.
 bool ContinuousIntervalValid(Extended start, Extended end, Extended stepSize);
+// The same check for the settings dialogs' OK: raises OrbitSettingsError with the message.
+void CheckContinuousInterval(Extended start, Extended end, Extended stepSize);
 
 // Steps of size stepSize in a continuous time span (rounded, halves to even). Refuses a step size
 // that is not positive, since every count would be meaningless.
@@ -38,7 +40,8 @@ int StateEntryOf(const ModelWorkspace& workspace, const std::string& name);
 // Refuses a 1-based StateVector entry outside the vector.
 void CheckStateEntry(int entry);
 
-// Refuses runs that exceed the limits above, naming what was asked for.
+// Refuses runs that exceed the limits above, or that ask for a negative count (an end time before
+// the start), naming what was asked for.
 void CheckOrbitRunSize(long long plottedPoints, long long transientSteps);
 
 }  // namespace kalvora

@@ -25,6 +25,10 @@ void ParameterSweep::prepareRun() {
     slider->setLargestPosition(varying_.steps());
 }
 
+void ParameterSweep::prepareRun(int steps) {
+    slider->setLargestPosition(steps);
+}
+
 void ParameterSweep::startAccepted(ModelWorkspace& workspace,
                                    const VaryingParameterGroup::Sweep& sweep) {
     varying_.store(workspace, sweep.minimum);

@@ -22,6 +22,8 @@ class ParameterSweep {
 
     // Before every run: the slider takes the dialog's step count (refusing a count below 1).
     void prepareRun();
+    // The same with the step count of accepted settings.
+    void prepareRun(int steps);
     // OK in the settings dialog, before the first run: the parameter starts at the lower bound.
     void startAccepted(ModelWorkspace& workspace, const VaryingParameterGroup::Sweep& sweep);
     // After that run: the slider spans the bounds and goes back to its start without running

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "core/numbers.h"
 #include "analysis/window/model_lists.h"
+#include "core/numbers.h"
 
 namespace kalvora {
 

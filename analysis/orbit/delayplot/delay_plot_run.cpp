@@ -66,7 +66,10 @@ DelayPlotOutcome DelayPlotRun(ModelWorkspace& workspace, const DelayPlotSettings
             next = next + 1 == lagged.size() ? 0 : next + 1;
         }
         ++outcome.pointsAdded;
-        ModelStep(workspace, kind, state);
+        // No step after the last point: its failure would mark a complete run as failed.
+        if (i + 1 < plan.pointsPlotted) {
+            ModelStep(workspace, kind, state);
+        }
     }
     outcome.failed = workspace.errorFlag;
     return outcome;

@@ -1,18 +1,15 @@
 #include "analysis/orbit/delayplot/tdelay2dmain.h"
 
-#include <QCloseEvent>
-#include <QMenuBar>
 #include <algorithm>
 
 #include "analysis/orbit/common/orbit_counts.h"
-#include "core/noise.h"
-#include "core/numbers.h"
 
 namespace kalvora {
 
 Tdelay2Dmain::Tdelay2Dmain(AnalysisHost& host, Tdelay2dsettings& settings)
-    : PlotWindow(host, QStringLiteral("Tdelay2Dmain"), QStringLiteral("2-Dimensional Delay Plot"),
-                 QSize(481, 432), {100, 100, 30, 40}),
+    : AnalysisWindow(host, settings, AnalysisTag::DelayPlot, QStringLiteral("Tdelay2Dmain"),
+                     QStringLiteral("2-Dimensional Delay Plot"), QSize(481, 432),
+                     QList<int>{100, 100, 30, 40}),
       settings_(settings),
       plotted_(std::make_unique<Tsp_XYLine>()),
       spare_(std::make_unique<Tsp_XYLine>()),
@@ -23,42 +20,62 @@ Tdelay2Dmain::Tdelay2Dmain(AnalysisHost& host, Tdelay2dsettings& settings)
     label1->setFrameShape(QFrame::Box);
 
     connect(SaveDataAs1, &QAction::triggered, this, [this] { SaveDataAs1Click(); });
-    attachSettings(settings_, kAnalysisTag, [this] { okbuttonClick(); });
     ScrollBar1 = sweep_.slider;
 }
 
 void Tdelay2Dmain::open() {
     settings_.fill();
+    takeDialogAsAccepted();
     settings_.show();
     settings_.raise();
 }
 
-void Tdelay2Dmain::okbuttonClick() {
-    guarded([this] {
-        ModelWorkspace& ws = workspace();
-        ReseedIfFixed(ws);
-        if (!ws.discrete) {
-            const Extended start = ParseFloat(settings_.timeedit1->text().toStdString());
-            const Extended end = ParseFloat(settings_.timeedit2->text().toStdString());
-            if (!ContinuousIntervalValid(start, end, ws.stepSize)) {
-                settings_.timeedit1->setText(QStringLiteral("0"));
-                settings_.timeedit2->setText(QStringLiteral("50"));
-                return;
-            }
-        }
-        // Bad bounds, step count or run settings are reported with the dialog still open and
-        // nothing changed.
-        const VaryingParameterGroup::Sweep sweep = settings_.varying.sweep();
-        checkRunnable();
-        setEnabled(true);
-        settings_.hide();
-        sweep_.startAccepted(ws, sweep);
-        if (!run()) {
-            return;
-        }
-        Plot(*data, ws.errorFlag);
-        sweep_.finishAccepted(ws, sweep);
-    });
+DelayPlotWindowSettings Tdelay2Dmain::readDialog() const {
+    DelayPlotWindowSettings settings;
+    settings.run = settings_.settings();
+    if (!workspace().discrete) {
+        CheckContinuousInterval(settings.run.startTime, settings.run.endTime, workspace().stepSize);
+    }
+    // Bad bounds or a bad step count are reported with the dialog still open.
+    settings.sweep = settings_.varying.sweep();
+    settings.plotSquares = settings_.PlotBoxes->isChecked();
+    settings.connectPoints = settings_.ConnectPoints->isChecked();
+    settings.manualScaling = settings_.scaling.acceptedLimits();
+    return settings;
+}
+
+void Tdelay2Dmain::validate(const DelayPlotWindowSettings& settings) const {
+    PlanDelayPlot(workspace(), settings.run);
+}
+
+bool Tdelay2Dmain::prepareSeries(const DelayPlotWindowSettings& settings) {
+    Tsp_XYLine& series = *data;
+    sweep_.prepareRun(settings.sweep.steps);
+    const DelayPlotPlan plan = PlanDelayPlot(workspace(), settings.run);
+    PlotIni(settings.plotSquares, settings.connectPoints, series);
+    if (!applyManualLimits(settings.manualScaling)) {
+        NotManualscal();
+    }
+    series.Reserve(static_cast<std::size_t>(plan.pointsPlotted));
+    return true;
+}
+
+bool Tdelay2Dmain::compute(const DelayPlotWindowSettings& settings) {
+    const DelayPlotOutcome outcome = DelayPlotRun(workspace(), settings.run, *data);
+    lastDelaySteps_ = outcome.plan.delaySteps;
+    return outcome.failed;
+}
+
+void Tdelay2Dmain::acceptedRunStarting() {
+    sweep_.startAccepted(workspace(), accepted_.sweep);
+}
+
+void Tdelay2Dmain::acceptedRunFinished() {
+    sweep_.finishAccepted(workspace(), accepted_.sweep);
+}
+
+void Tdelay2Dmain::recomputeStarting() {
+    sweep_.followAcceptedValue(workspace());
 }
 
 void Tdelay2Dmain::SettingsClick() {
@@ -74,63 +91,17 @@ void Tdelay2Dmain::SaveDataAs1Click() {
 
 void Tdelay2Dmain::ScrollBar1Change() {
     // Settings that cannot run leave the parameter, the slider and the picture as they were.
-    if (!guarded([this] { checkRunnable(); })) {
+    if (!acceptedRunnable()) {
         ScrollBar1->returnToSettled();
         return;
     }
     ScrollBar1->settle();
-    guarded([this] {
-        sweep_.followSlider(workspace());
-        if (!run()) {
-            return;
-        }
-        Plot(*data, workspace().errorFlag);
-        sweep_.showParameter(workspace());
-    });
+    rerunAccepted([this] { sweep_.followSlider(workspace()); },
+                  [this] { sweep_.showParameter(workspace()); });
 }
 
-void Tdelay2Dmain::recomputeAfterAccept() {
-    if (!isVisible()) {
-        return;
-    }
-    guarded([this] {
-        checkRunnable();
-        update();
-        sweep_.followAcceptedValue(workspace());
-        if (run()) {
-            Plot(*data, workspace().errorFlag);
-        }
-    });
-}
-
-void Tdelay2Dmain::checkRunnable() const {
-    settings_.varying.checkedSteps();
-    PlanDelayPlot(workspace(), settings_.settings());
-}
-
-bool Tdelay2Dmain::run() {
-    ModelWorkspace& ws = workspace();
-    Tsp_XYLine& series = *data;
-    sweep_.prepareRun();
-    const DelayPlotSettings settings = settings_.settings();
-    const DelayPlotPlan plan = PlanDelayPlot(ws, settings);
-    PlotIni(settings_.PlotBoxes->isChecked(), settings_.ConnectPoints->isChecked(), series);
-    const ManualScaling manual = applyManualScaling(settings_.scaling);
-    if (manual == ManualScaling::Refused) {
-        return false;
-    }
-    if (manual == ManualScaling::Off) {
-        NotManualscal();
-    }
-    series.Reserve(static_cast<std::size_t>(plan.pointsPlotted));
-    lastDelaySteps_ = DelayPlotRun(ws, settings, series).plan.delaySteps;
-    return true;
-}
-
-void Tdelay2Dmain::closeEvent(QCloseEvent* event) {
-    PlotWindow::closeEvent(event);
+void Tdelay2Dmain::resultClosed() {
     settings_.resetOnResultClose();
-    host().enableAllWindows();
 }
 
 }  // namespace kalvora

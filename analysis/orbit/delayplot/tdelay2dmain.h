@@ -2,20 +2,31 @@
 
 #include <QAction>
 #include <memory>
+#include <optional>
 
 #include "analysis/orbit/common/parameter_sweep.h"
 #include "analysis/orbit/delayplot/delay_plot_run.h"
 #include "analysis/orbit/delayplot/tdelay2dsettings.h"
+#include "analysis/window/analysis_window.h"
 #include "analysis/window/plot_window.h"
 
 namespace kalvora {
 
+// What OK accepts in "Settings Delay Plot": every run of the window comes from this value.
+struct DelayPlotWindowSettings {
+    DelayPlotSettings run;
+    bool plotSquares = false;
+    bool connectPoints = false;
+    std::optional<ScalingGroup::Limits> manualScaling;
+    VaryingParameterGroup::Sweep sweep{};
+};
+
 // "2-Dimensional Delay Plot": one variable against itself d steps later, with a slider that sweeps
 // one parameter. Each run replaces the single plotted series.
-class Tdelay2Dmain : public PlotWindow {
+class Tdelay2Dmain : public AnalysisWindow<PlotWindow, DelayPlotWindowSettings> {
     Q_OBJECT
   public:
-    static constexpr int kAnalysisTag = 5;
+    static constexpr int kAnalysisTag = AnalysisTag::DelayPlot;
 
     Tdelay2Dmain(AnalysisHost& host, Tdelay2dsettings& settings);
 
@@ -27,26 +38,22 @@ class Tdelay2Dmain : public PlotWindow {
 
     // The main-window command: refill the settings dialog and show it.
     void open();
-    // "OK" in the settings dialog.
-    void okbuttonClick();
     void SettingsClick() override;
     void SaveDataAs1Click();
     // A slider move by the user.
     void ScrollBar1Change();
-    // Accept in the parameter window while this window is visible and opened it (tag 5).
-    void recomputeAfterAccept();
 
   protected:
-    void closeEvent(QCloseEvent* event) override;
+    DelayPlotWindowSettings readDialog() const override;
+    void validate(const DelayPlotWindowSettings& settings) const override;
+    bool prepareSeries(const DelayPlotWindowSettings& settings) override;
+    bool compute(const DelayPlotWindowSettings& settings) override;
+    void acceptedRunStarting() override;
+    void acceptedRunFinished() override;
+    void recomputeStarting() override;
+    void resultClosed() override;
 
   private:
-    // Raises the error of settings the next run cannot carry out (a slider step count, a delay, a
-    // time or a count that is refused) without changing anything.
-    void checkRunnable() const;
-    // DelayPlotRun as the window performs it. False when the run was aborted (bad scaling limits),
-    // which leaves the settings dialog shown and this window disabled.
-    bool run();
-
     Tdelay2dsettings& settings_;
     std::unique_ptr<Tsp_XYLine> plotted_;
     std::unique_ptr<Tsp_XYLine> spare_;

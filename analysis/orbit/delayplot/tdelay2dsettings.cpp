@@ -1,7 +1,7 @@
 #include "analysis/orbit/delayplot/tdelay2dsettings.h"
 
-#include "core/numbers.h"
 #include "analysis/window/model_lists.h"
+#include "core/numbers.h"
 
 namespace kalvora {
 
@@ -11,14 +11,15 @@ Tdelay2dsettings::Tdelay2dsettings(const ModelWorkspace& workspace)
       scaling(this, true) {
     varp1 = new QComboBox(settingsGroup);
     varp1->setObjectName("varp1");
-    varp2 = addSpinEdit("varp2", 1, 20, 1);
-    delayedit = addLineEdit("delayedit", "1");
+    const DelayPlotSettings defaults;
+    varp2 = addSpinEdit("varp2", 1, 20, defaults.delaySteps);
+    delayedit = addNumberEdit("delayedit", defaults.delayTime);
     Label1 = new QLabel(QStringLiteral("# Points Plotted"), settingsGroup);
     Label2 = new QLabel(QStringLiteral("# Points Not Plotted"), settingsGroup);
-    SpinEdit2 = addSpinEdit("SpinEdit2", 2, 10000000, 10000);
-    SpinEdit3 = addSpinEdit("SpinEdit3", 0, 100000, 1000);
-    timeedit1 = addLineEdit("timeedit1", "1");
-    timeedit2 = addLineEdit("timeedit2", "30");
+    SpinEdit2 = addSpinEdit("SpinEdit2", 2, 10000000, static_cast<int>(defaults.pointsPlotted));
+    SpinEdit3 = addSpinEdit("SpinEdit3", 0, 100000, static_cast<int>(defaults.pointsNotPlotted));
+    timeedit1 = addNumberEdit("timeedit1", defaults.startTime);
+    timeedit2 = addNumberEdit("timeedit2", defaults.endTime);
     PlotBoxes = addCheckBox(QStringLiteral("       Plot Squares"), "PlotBoxes");
     ConnectPoints = addCheckBox(QStringLiteral("       Connect Points"), "ConnectPoints");
 
@@ -69,9 +70,10 @@ DelayPlotSettings Tdelay2dsettings::settings() const {
 
 void Tdelay2dsettings::resetOnResultClose() {
     scaling.resetOnClose();
-    varp2->setValue(1);
-    SpinEdit2->setValue(10000);
-    SpinEdit3->setValue(1000);
+    const DelayPlotSettings defaults;
+    varp2->setValue(defaults.delaySteps);
+    SpinEdit2->setValue(static_cast<int>(defaults.pointsPlotted));
+    SpinEdit3->setValue(static_cast<int>(defaults.pointsNotPlotted));
 }
 
 }  // namespace kalvora

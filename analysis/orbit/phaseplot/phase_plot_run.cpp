@@ -37,20 +37,26 @@ PhasePlotOutcome PhasePlotRun(ModelWorkspace& workspace, const PhasePlotSettings
     PhasePlotOutcome outcome;
     const int x = orbit.xVariable - 1;
     const int y = orbit.yVariable - 1;
-    for (long long i = 0; i < orbit.pointsPlotted; ++i) {
-        if (workspace.errorFlag) {
-            break;
+    // The kept state is always the last plotted point: a fresh run plots the state after the
+    // transient as it is, a continuation steps first, so it joins its orbit without skipping an
+    // iterate, and no step is taken after the last point (nor after a failure).
+    Extended previousX = state[x];
+    Extended previousY = state[y];
+    for (long long i = 0; i < orbit.pointsPlotted && !workspace.errorFlag; ++i) {
+        if (i > 0 || continuation) {
+            previousX = state[x];
+            previousY = state[y];
+            ModelStep(workspace, kind, state);
+            if (workspace.errorFlag) {
+                break;
+            }
         }
         sink.addPoint(static_cast<double>(state[x]), static_cast<double>(state[y]));
         ++outcome.pointsAdded;
-        ModelStep(workspace, kind, state);
     }
 
-    // One step beyond the last point tells whether the orbit still moves.
-    const Extended previousX = state[x];
-    const Extended previousY = state[y];
-    ModelStep(workspace, kind, state);
     outcome.failed = workspace.errorFlag;
+    // The last step tells whether the orbit still moves.
     if (!continuation && !outcome.failed) {
         outcome.xSettled = std::fabs(previousX - state[x]) < 1e-13L;
         outcome.ySettled = std::fabs(previousY - state[y]) < 1e-13L;

@@ -41,8 +41,10 @@ void PlanPhasePlot(const ModelWorkspace& workspace, const PhasePlotSettings& set
                    PhasePlotOrbit& orbit);
 
 // A fresh run (continuation false): plans the run, restarts the orbit from the initial values,
-// clears errorFlag and steps the transient. Then, in both cases, hands P points (x, y) to the sink,
-// one model step after each, and takes one step more. A continuation after a failure adds nothing.
+// clears errorFlag and steps the transient. Then hands P points (x, y) to the sink: a fresh run
+// starts with the state after the transient, a continuation with the step after the kept state,
+// one model step between two points and none after the last, so the kept state is the last point.
+// A continuation after a failure adds nothing.
 PhasePlotOutcome PhasePlotRun(ModelWorkspace& workspace, const PhasePlotSettings& settings,
                               PhasePlotOrbit& orbit, bool continuation, PointSink& sink);
 

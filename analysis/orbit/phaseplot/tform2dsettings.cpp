@@ -1,7 +1,7 @@
 #include "analysis/orbit/phaseplot/tform2dsettings.h"
 
-#include "core/numbers.h"
 #include "analysis/window/model_lists.h"
+#include "core/numbers.h"
 
 namespace kalvora {
 
@@ -15,10 +15,11 @@ Tform2dsettings::Tform2dsettings(const ModelWorkspace& workspace)
     varp2->setObjectName("varp2");
     Label1 = new QLabel(QStringLiteral("# Points Plotted"), settingsGroup);
     Label2 = new QLabel(QStringLiteral("# Points Not Plotted"), settingsGroup);
-    SpinEdit1 = addSpinEdit("SpinEdit1", 2, 10000000, 10000);
-    SpinEdit2 = addSpinEdit("SpinEdit2", 0, 100000, 1000);
-    timeedit1 = addLineEdit("timeedit1", "1");
-    timeedit2 = addLineEdit("timeedit2", "50");
+    const PhasePlotSettings defaults;
+    SpinEdit1 = addSpinEdit("SpinEdit1", 2, 10000000, static_cast<int>(defaults.pointsPlotted));
+    SpinEdit2 = addSpinEdit("SpinEdit2", 0, 100000, static_cast<int>(defaults.pointsNotPlotted));
+    timeedit1 = addNumberEdit("timeedit1", defaults.startTime);
+    timeedit2 = addNumberEdit("timeedit2", defaults.endTime);
     plotboxes = addCheckBox(QStringLiteral("       Plot Squares"), "plotboxes");
     connect = addCheckBox(QStringLiteral("       Connect Points"), "connect");
 

@@ -1,17 +1,14 @@
 #include "analysis/orbit/phaseplot/tplot2dmain.h"
 
-#include <QCloseEvent>
 #include <QMenuBar>
 
 #include "analysis/orbit/common/orbit_counts.h"
-#include "core/noise.h"
-#include "core/numbers.h"
 
 namespace kalvora {
 
 Tplot2Dmain::Tplot2Dmain(AnalysisHost& host, Tform2dsettings& settings)
-    : SlotPlotWindow(host, QStringLiteral("Tplot2Dmain"), QStringLiteral("Phase Plot"),
-                     QSize(481, 432), {100, 100, 30, 40}),
+    : AnalysisWindow(host, settings, AnalysisTag::PhasePlot, QStringLiteral("Tplot2Dmain"),
+                     QStringLiteral("Phase Plot"), QSize(481, 432), QList<int>{100, 100, 30, 40}),
       settings_(settings),
       sweep_(*this, settings.varying, [this] { ScrollBar1Change(); }) {
     // Slider moves repaint many points; painting straight to the screen saves a buffer copy.
@@ -21,7 +18,6 @@ Tplot2Dmain::Tplot2Dmain(AnalysisHost& host, Tform2dsettings& settings)
     NextIterationSet1->setObjectName("NextIterationSet1");
     connect(NextIterationSet1, &QAction::triggered, this, [this] { NextIterationSetClick(); });
 
-    attachSettings(settings_, kAnalysisTag, [this] { okbuttonClick(); });
     menuBar()->addMenu(MultiPlot1);
     menuBar()->addAction(NextIterationSet1);
 
@@ -31,38 +27,82 @@ Tplot2Dmain::Tplot2Dmain(AnalysisHost& host, Tform2dsettings& settings)
 void Tplot2Dmain::open() {
     resetSlots();
     settings_.fill();
+    takeDialogAsAccepted();
     settings_.show();
     settings_.raise();
 }
 
-void Tplot2Dmain::okbuttonClick() {
-    guarded([this] {
-        ModelWorkspace& ws = workspace();
-        ReseedIfFixed(ws);
-        if (!ws.discrete) {
-            const Extended end = ParseFloat(settings_.timeedit2->text().toStdString());
-            const Extended start = ParseFloat(settings_.timeedit1->text().toStdString());
-            if (!ContinuousIntervalValid(start, end, ws.stepSize)) {
-                settings_.timeedit1->setText(QStringLiteral("0"));
-                settings_.timeedit2->setText(QStringLiteral("50"));
-                return;
-            }
-        }
-        // Bad bounds, step count or run settings are reported with the dialog still open and
-        // nothing changed.
-        const VaryingParameterGroup::Sweep sweep = settings_.varying.sweep();
-        checkRunnable();
-        setEnabled(true);
-        settings_.hide();
-        markCurrentSlotFilled();
-        sweep_.startAccepted(ws, sweep);
-        if (!run()) {
-            return;
-        }
-        Plot(*data, ws.errorFlag);
-        sweep_.finishAccepted(ws, sweep);
-        continuation_ = false;
-    });
+PhasePlotWindowSettings Tplot2Dmain::readDialog() const {
+    PhasePlotWindowSettings settings;
+    settings.run = settings_.settings();
+    if (!workspace().discrete) {
+        CheckContinuousInterval(settings.run.startTime, settings.run.endTime, workspace().stepSize);
+    }
+    // Bad bounds or a bad step count are reported with the dialog still open.
+    settings.sweep = settings_.varying.sweep();
+    settings.plotSquares = settings_.plotboxes->isChecked();
+    settings.connectPoints = settings_.connect->isChecked();
+    settings.manualScaling = settings_.scaling.acceptedLimits();
+    return settings;
+}
+
+void Tplot2Dmain::validate(const PhasePlotWindowSettings& settings) const {
+    if (!continuation_) {
+        PhasePlotOrbit planned;
+        PlanPhasePlot(workspace(), settings.run, planned);
+    }
+}
+
+bool Tplot2Dmain::prepareSeries(const PhasePlotWindowSettings& settings) {
+    Tsp_XYLine& series = *data;
+    sweep_.prepareRun(settings.sweep.steps);
+    if (continuation_) {
+        // The series is on screen: lock it so that it is rescaled and repainted once at the end.
+        series.SetDrawLocked(true);
+        series.Reserve(static_cast<std::size_t>(series.Count() + orbit_.pointsPlotted));
+        return true;
+    }
+    // Refuse settings that cannot run before the series is emptied; the kept orbit changes only
+    // when the run really starts.
+    PhasePlotOrbit planned = orbit_;
+    PlanPhasePlot(workspace(), settings.run, planned);
+    PlotIni(settings.plotSquares, settings.connectPoints, series);
+    if (!applyManualLimits(settings.manualScaling)) {
+        NotManualscal();
+    }
+    series.Reserve(static_cast<std::size_t>(planned.pointsPlotted));
+    return true;
+}
+
+bool Tplot2Dmain::compute(const PhasePlotWindowSettings& settings) {
+    Tsp_XYLine& series = *data;
+    const PhasePlotOutcome outcome =
+        PhasePlotRun(workspace(), continuation_ ? PhasePlotSettings{} : settings.run, orbit_,
+                     continuation_, series);
+    if (!continuation_ && !settings.manualScaling) {
+        FrameSettledOrbit(*graph, series, outcome.xSettled, outcome.ySettled);
+    }
+    series.SetDrawLocked(false);
+    return outcome.failed;
+}
+
+void Tplot2Dmain::acceptedRunStarting() {
+    markCurrentSlotFilled();
+    sweep_.startAccepted(workspace(), accepted_.sweep);
+}
+
+void Tplot2Dmain::acceptedRunFinished() {
+    sweep_.finishAccepted(workspace(), accepted_.sweep);
+    continuation_ = false;
+}
+
+void Tplot2Dmain::recomputeStarting() {
+    sweep_.followAcceptedValue(workspace());
+    markCurrentSlotFilled();
+}
+
+void Tplot2Dmain::recomputeFinished() {
+    continuation_ = false;
 }
 
 void Tplot2Dmain::startRunIntoSlot() {
@@ -70,102 +110,38 @@ void Tplot2Dmain::startRunIntoSlot() {
 }
 
 void Tplot2Dmain::slotRemoved() {
-    if (!settings_.scaling.manual()) {
+    if (!accepted_.manualScaling) {
         NotManualscal();
     }
 }
 
 void Tplot2Dmain::NextIterationSetClick() {
-    guarded([this] {
-        // A refused continuation must not leave the flag on for the next run.
-        settings_.varying.checkedSteps();
+    appendRun([this] {
         continuation_ = true;
-        run();
+        prepareSeries(accepted_);
+        const bool failed = compute(accepted_);
         // No Plot follows a continuation, yet a step that failed in it must not pass unseen.
-        showOverflowLabel(workspace().errorFlag);
+        showOverflowLabel(failed);
     });
 }
 
 void Tplot2Dmain::ScrollBar1Change() {
     // Settings that cannot run leave the parameter, the slider and the picture as they were.
-    if (!guarded([this] { checkRunnable(); })) {
+    if (!acceptedRunnable()) {
         ScrollBar1->returnToSettled();
         return;
     }
     ScrollBar1->settle();
-    guarded([this] {
-        sweep_.followSlider(workspace());
-        if (!run()) {
-            return;
-        }
-        Plot(*data, workspace().errorFlag);
-        sweep_.showParameter(workspace());
-        continuation_ = false;
-    });
+    rerunAccepted([this] { sweep_.followSlider(workspace()); },
+                  [this] {
+                      sweep_.showParameter(workspace());
+                      continuation_ = false;
+                  });
 }
 
-void Tplot2Dmain::recomputeAfterAccept() {
-    if (!isVisible()) {
-        return;
-    }
-    guarded([this] {
-        checkRunnable();
-        update();
-        sweep_.followAcceptedValue(workspace());
-        markCurrentSlotFilled();
-        const bool completed = run();
-        continuation_ = false;
-        if (completed) {
-            Plot(*data, workspace().errorFlag);
-        }
-    });
-}
-
-void Tplot2Dmain::checkRunnable() const {
-    settings_.varying.checkedSteps();
-    if (!continuation_) {
-        PhasePlotOrbit planned;
-        PlanPhasePlot(workspace(), settings_.settings(), planned);
-    }
-}
-
-bool Tplot2Dmain::run() {
-    ModelWorkspace& ws = workspace();
-    Tsp_XYLine& series = *data;
-    sweep_.prepareRun();
-    const PhasePlotSettings settings = continuation_ ? PhasePlotSettings{} : settings_.settings();
-    if (!continuation_) {
-        // Refuse settings that cannot run before the series is emptied; the kept orbit changes
-        // only when the run really starts.
-        PhasePlotOrbit planned = orbit_;
-        PlanPhasePlot(ws, settings, planned);
-        PlotIni(settings_.plotboxes->isChecked(), settings_.connect->isChecked(), series);
-        const ManualScaling manual = applyManualScaling(settings_.scaling);
-        if (manual == ManualScaling::Refused) {
-            return false;
-        }
-        if (manual == ManualScaling::Off) {
-            NotManualscal();
-        }
-        series.Reserve(static_cast<std::size_t>(planned.pointsPlotted));
-    } else {
-        // The series is on screen: lock it so that it is rescaled and repainted once at the end.
-        series.SetDrawLocked(true);
-        series.Reserve(static_cast<std::size_t>(series.Count() + orbit_.pointsPlotted));
-    }
-    const PhasePlotOutcome outcome = PhasePlotRun(ws, settings, orbit_, continuation_, series);
-    if (!continuation_ && !settings_.scaling.manual()) {
-        FrameSettledOrbit(*graph, series, outcome.xSettled, outcome.ySettled);
-    }
-    series.SetDrawLocked(false);
-    return true;
-}
-
-void Tplot2Dmain::closeEvent(QCloseEvent* event) {
-    SlotPlotWindow::closeEvent(event);
+void Tplot2Dmain::resultClosed() {
     settings_.resetOnResultClose();
-    host().setAnalysisTag(0);
-    host().enableAllWindows();
+    host().setAnalysisTag(AnalysisTag::None);
 }
 
 }  // namespace kalvora

@@ -1,20 +1,31 @@
 #pragma once
 
 #include <QAction>
+#include <optional>
 
 #include "analysis/orbit/common/parameter_sweep.h"
 #include "analysis/orbit/phaseplot/phase_plot_run.h"
 #include "analysis/orbit/phaseplot/tform2dsettings.h"
+#include "analysis/window/analysis_window.h"
 #include "analysis/window/slot_plot_window.h"
 
 namespace kalvora {
 
+// What OK accepts in "Settings Phase Plot": every run of the window comes from this value.
+struct PhasePlotWindowSettings {
+    PhasePlotSettings run;
+    bool plotSquares = false;
+    bool connectPoints = false;
+    std::optional<ScalingGroup::Limits> manualScaling;
+    VaryingParameterGroup::Sweep sweep{};
+};
+
 // "Phase Plot": an orbit in the plane of two variables, up to five orbits overlaid, a slider that
 // sweeps one parameter and "&Next Iteration Set", which continues the current orbit.
-class Tplot2Dmain : public SlotPlotWindow {
+class Tplot2Dmain : public AnalysisWindow<SlotPlotWindow, PhasePlotWindowSettings> {
     Q_OBJECT
   public:
-    static constexpr int kAnalysisTag = 2;
+    static constexpr int kAnalysisTag = AnalysisTag::PhasePlot;
 
     Tplot2Dmain(AnalysisHost& host, Tform2dsettings& settings);
 
@@ -23,13 +34,9 @@ class Tplot2Dmain : public SlotPlotWindow {
 
     // The main-window command: empty the slots, refill the settings dialog and show it.
     void open();
-    // "OK" in the settings dialog.
-    void okbuttonClick();
     void NextIterationSetClick();
     // A slider move by the user.
     void ScrollBar1Change();
-    // Accept in the parameter window while this window is visible and opened it (tag 2).
-    void recomputeAfterAccept();
 
     bool continuation() const { return continuation_; }
     const PhasePlotOrbit& orbit() const { return orbit_; }
@@ -37,18 +44,18 @@ class Tplot2Dmain : public SlotPlotWindow {
   protected:
     void startRunIntoSlot() override;
     void slotRemoved() override;
-    void closeEvent(QCloseEvent* event) override;
+
+    PhasePlotWindowSettings readDialog() const override;
+    void validate(const PhasePlotWindowSettings& settings) const override;
+    bool prepareSeries(const PhasePlotWindowSettings& settings) override;
+    bool compute(const PhasePlotWindowSettings& settings) override;
+    void acceptedRunStarting() override;
+    void acceptedRunFinished() override;
+    void recomputeStarting() override;
+    void recomputeFinished() override;
+    void resultClosed() override;
 
   private:
-    // Raises the error of settings the next run cannot carry out (a slider step count, a time or a
-    // count that is refused) without changing anything.
-    void checkRunnable() const;
-    // PhasePlotRun as the window performs it: the slider's step count, then a fresh run (styled,
-    // scaled, from the initial values) or a continuation of the kept orbit. False when the run
-    // was aborted (bad scaling limits), which leaves the settings dialog shown and this window
-    // disabled.
-    bool run();
-
     Tform2dsettings& settings_;
     ParameterSweep sweep_;
     PhasePlotOrbit orbit_;

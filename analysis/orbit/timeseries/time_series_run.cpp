@@ -6,6 +6,14 @@
 
 namespace kalvora {
 
+namespace {
+
+Extended ReachedTime(long long steps, Extended stepSize) {
+    return static_cast<Extended>(steps) * stepSize;
+}
+
+}  // namespace
+
 TimeSeriesPlan PlanTimeSeries(const ModelWorkspace& workspace, const TimeSeriesSettings& settings) {
     CheckStateEntry(settings.variable);
     if (workspace.discrete && settings.timeStep < 1) {
@@ -20,11 +28,14 @@ TimeSeriesPlan PlanTimeSeries(const ModelWorkspace& workspace, const TimeSeriesS
         plan.end = static_cast<Extended>(k * (plan.pointsNotPlotted + plan.pointsPlotted));
         CheckOrbitRunSize(plan.pointsPlotted, k * plan.pointsNotPlotted);
     } else {
-        plan.start = settings.startTime;
-        plan.end = settings.endTime;
-        plan.pointsPlotted = ContinuousStepCount(plan.end - plan.start, workspace.stepSize);
-        plan.pointsNotPlotted = ContinuousStepCount(plan.start, workspace.stepSize);
+        plan.pointsPlotted =
+            ContinuousStepCount(settings.endTime - settings.startTime, workspace.stepSize);
+        plan.pointsNotPlotted = ContinuousStepCount(settings.startTime, workspace.stepSize);
         CheckOrbitRunSize(plan.pointsPlotted, plan.pointsNotPlotted);
+        // The counts are rounded, so the run spans the times it really reaches, which are S and E
+        // themselves when they are whole multiples of the step size.
+        plan.start = ReachedTime(plan.pointsNotPlotted, workspace.stepSize);
+        plan.end = ReachedTime(plan.pointsNotPlotted + plan.pointsPlotted, workspace.stepSize);
     }
     return plan;
 }
@@ -49,6 +60,10 @@ TimeSeriesOutcome TimeSeriesRun(ModelWorkspace& workspace, const TimeSeriesSetti
             // The abscissa is counted in integers so that long runs keep exact iteration numbers.
             sink.addPoint(static_cast<double>(g * k), static_cast<double>(state[slot]));
             ++outcome.pointsAdded;
+            // No steps after the last point: their failure would mark a complete run as failed.
+            if (g == last) {
+                break;
+            }
             for (long long i = 0; i < k; ++i) {
                 ModelStep(workspace, kind, state);
                 if (workspace.errorFlag) {
@@ -57,17 +72,18 @@ TimeSeriesOutcome TimeSeriesRun(ModelWorkspace& workspace, const TimeSeriesSetti
             }
         }
     } else {
-        const Extended span = plan.end - plan.start;
         for (long long g = 0; g <= plan.pointsPlotted; ++g) {
             if (workspace.errorFlag) {
                 break;
             }
-            // Nominal times of the interval: accumulating h would drift away from round times.
-            const Extended time =
-                plan.pointsPlotted > 0 ? plan.start + g * span / plan.pointsPlotted : plan.start;
+            // The time the orbit has reached, (NP + g) * h, from the step count: accumulating h
+            // would drift away from round times.
+            const Extended time = ReachedTime(plan.pointsNotPlotted + g, workspace.stepSize);
             sink.addPoint(static_cast<double>(time), static_cast<double>(state[slot]));
             ++outcome.pointsAdded;
-            ModelStep(workspace, kind, state);
+            if (g < plan.pointsPlotted) {
+                ModelStep(workspace, kind, state);
+            }
         }
     }
     outcome.failed = workspace.errorFlag;

@@ -15,7 +15,8 @@ struct TimeSeriesSettings {
     int timeStep = 1;                  // k: iterations between two plotted points
 };
 
-// The run's extent, fixed before the first step: the abscissa always spans start .. end.
+// The run's extent, fixed before the first step: the abscissa always spans start .. end. For a
+// continuous model these are the times the rounded step counts reach, NP * h and (NP + P) * h.
 struct TimeSeriesPlan {
     long long pointsPlotted = 0;     // P (the run plots P + 1 points)
     long long pointsNotPlotted = 0;  // NP
@@ -34,8 +35,8 @@ struct TimeSeriesOutcome {
 TimeSeriesPlan PlanTimeSeries(const ModelWorkspace& workspace, const TimeSeriesSettings& settings);
 
 // Steps the model from its initial values and hands (time, value) points to the sink: for a
-// discrete model at t = k * NP, k * (NP + 1), ..., k * (NP + P); for a continuous one at the
-// nominal times S + g * (E - S) / P. Stops at the first failing step.
+// discrete model at t = k * NP, k * (NP + 1), ..., k * (NP + P); for a continuous one at the times
+// reached, (NP + g) * h. Stops at the first failing step and takes none after the last point.
 TimeSeriesOutcome TimeSeriesRun(ModelWorkspace& workspace, const TimeSeriesSettings& settings,
                                 PointSink& sink);
 

@@ -1,90 +1,55 @@
 #include "analysis/orbit/timeseries/ttimeform.h"
 
-#include <QCloseEvent>
 #include <QMenuBar>
 
 #include "analysis/orbit/common/orbit_counts.h"
-#include "core/noise.h"
-#include "core/numbers.h"
 
 namespace kalvora {
 
 Ttimeform::Ttimeform(AnalysisHost& host, Ttimeform2& settings)
-    : SlotPlotWindow(host, QStringLiteral("Ttimeform"), QStringLiteral("Timeseries Plot"),
-                     QSize(566, 310), {100, 100, 50}),
+    : AnalysisWindow(host, settings, AnalysisTag::TimeSeries, QStringLiteral("Ttimeform"),
+                     QStringLiteral("Timeseries Plot"), QSize(566, 310), QList<int>{100, 100, 50}),
       settings_(settings) {
     // Time labels are wide: this window's readout frame differs from the other windows'.
     setReadoutOffsets(kTimeSeriesReadoutOffsets);
-
-    attachSettings(settings_, kAnalysisTag, [this] { okbuttonClick(); });
     menuBar()->addMenu(MultiPlot1);
 }
 
 void Ttimeform::open() {
     resetSlots();
     settings_.fillVariables();
+    takeDialogAsAccepted();
     settings_.show();
     settings_.raise();
-}
-
-void Ttimeform::okbuttonClick() {
-    guarded([this] {
-        ModelWorkspace& ws = workspace();
-        if (!ws.discrete) {
-            const Extended start = ParseFloat(settings_.timeEdit1->text().toStdString());
-            const Extended end = ParseFloat(settings_.timeedit2->text().toStdString());
-            if (!ContinuousIntervalValid(start, end, ws.stepSize)) {
-                return;
-            }
-        }
-        // Refused before the slot is marked or its series emptied: the last run stays in view.
-        checkRunnable();
-        ReseedIfFixed(ws);
-        setEnabled(true);
-        settings_.hide();
-        markCurrentSlotFilled();
-        if (run()) {
-            Plot(*data, ws.errorFlag);
-            show();
-        }
-    });
 }
 
 void Ttimeform::startRunIntoSlot() {
     SettingsClick();
 }
 
-void Ttimeform::recomputeAfterAccept() {
-    if (!isVisible()) {
-        return;
+TimeSeriesWindowSettings Ttimeform::readDialog() const {
+    TimeSeriesWindowSettings settings;
+    settings.run = settings_.settings();
+    if (!workspace().discrete) {
+        CheckContinuousInterval(settings.run.startTime, settings.run.endTime, workspace().stepSize);
     }
-    guarded([this] {
-        checkRunnable();
-        update();
-        if (run()) {
-            markCurrentSlotFilled();
-            Plot(*data, workspace().errorFlag);
-        }
-    });
+    settings.plotSquares = settings_.CheckBox1->isChecked();
+    settings.connectPoints = settings_.ConnPoints->isChecked();
+    settings.manualScaling = settings_.scaling.acceptedLimits();
+    return settings;
 }
 
-void Ttimeform::checkRunnable() const {
-    PlanTimeSeries(workspace(), settings_.settings());
+void Ttimeform::validate(const TimeSeriesWindowSettings& settings) const {
+    PlanTimeSeries(workspace(), settings.run);
 }
 
-bool Ttimeform::run() {
-    ModelWorkspace& ws = workspace();
+bool Ttimeform::prepareSeries(const TimeSeriesWindowSettings& settings) {
+    const TimeSeriesPlan plan = PlanTimeSeries(workspace(), settings.run);
     Tsp_XYLine& series = *data;
-    const TimeSeriesSettings settings = settings_.settings();
-    const TimeSeriesPlan plan = PlanTimeSeries(ws, settings);
-    PlotIni(settings_.CheckBox1->isChecked(), settings_.ConnPoints->isChecked(), series);
+    PlotIni(settings.plotSquares, settings.connectPoints, series);
     const double start = static_cast<double>(plan.start);
     const double end = static_cast<double>(plan.end);
-    const ManualScaling manual = applyManualScaling(settings_.scaling, {start, end});
-    if (manual == ManualScaling::Refused) {
-        return false;
-    }
-    if (manual == ManualScaling::Off) {
+    if (!applyManualLimits(settings.manualScaling, {start, end})) {
         // Time is always shown exactly over the requested interval; the values follow the data.
         graph->LeftAxis().SetAutoMin(true);
         graph->LeftAxis().SetAutoMax(true);
@@ -93,14 +58,27 @@ bool Ttimeform::run() {
         graph->BottomAxis().SetRange(start, end);
     }
     series.Reserve(static_cast<std::size_t>(plan.pointsPlotted + 1));
-    TimeSeriesRun(ws, settings, series);
     return true;
 }
 
-void Ttimeform::closeEvent(QCloseEvent* event) {
-    SlotPlotWindow::closeEvent(event);
+bool Ttimeform::compute(const TimeSeriesWindowSettings& settings) {
+    return TimeSeriesRun(workspace(), settings.run, *data).failed;
+}
+
+void Ttimeform::acceptedRunStarting() {
+    markCurrentSlotFilled();
+}
+
+void Ttimeform::acceptedRunFinished() {
+    show();
+}
+
+void Ttimeform::recomputeFinished() {
+    markCurrentSlotFilled();
+}
+
+void Ttimeform::resultClosed() {
     settings_.resetOnResultClose();
-    host().enableAllWindows();
 }
 
 }  // namespace kalvora

@@ -1,7 +1,7 @@
 #include "analysis/orbit/timeseries/ttimeform2.h"
 
-#include "core/numbers.h"
 #include "analysis/window/model_lists.h"
+#include "core/numbers.h"
 
 namespace kalvora {
 
@@ -13,11 +13,12 @@ Ttimeform2::Ttimeform2(const ModelWorkspace& workspace)
     Label1 = new QLabel(settingsGroup);
     Label2 = new QLabel(settingsGroup);
     Label3 = new QLabel(QStringLiteral("Time step"), settingsGroup);
-    SpinEdit1 = addSpinEdit("SpinEdit1", 2, 1000000, 100);
-    SpinEdit2 = addSpinEdit("SpinEdit2", 0, 100000, 100);
-    SpinEdit3 = addSpinEdit("SpinEdit3", 1, 1000, 1);
-    timeEdit1 = addLineEdit("timeEdit1", "100");
-    timeedit2 = addLineEdit("timeedit2", "200");
+    const TimeSeriesSettings defaults;
+    SpinEdit1 = addSpinEdit("SpinEdit1", 2, 1000000, static_cast<int>(defaults.pointsPlotted));
+    SpinEdit2 = addSpinEdit("SpinEdit2", 0, 100000, static_cast<int>(defaults.pointsNotPlotted));
+    SpinEdit3 = addSpinEdit("SpinEdit3", 1, 1000, defaults.timeStep);
+    timeEdit1 = addNumberEdit("timeEdit1", defaults.startTime);
+    timeedit2 = addNumberEdit("timeedit2", defaults.endTime);
     CheckBox1 = addCheckBox(QStringLiteral("       Plot Squares"), "CheckBox1");
     ConnPoints = addCheckBox(QStringLiteral("       Connect Points"), "ConnPoints");
     ConnPoints->setChecked(true);
