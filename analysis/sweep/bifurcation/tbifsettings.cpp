@@ -13,12 +13,13 @@ Tbifsettings::Tbifsettings(const ModelWorkspace& workspace)
     partext->setObjectName("partext");
     minLabel = new QLabel(settingsGroup);
     maxLabel = new QLabel(settingsGroup);
-    bmintext = addLineEdit("bmintext", "0");
-    bmaxtext = addLineEdit("bmaxtext", "1.4");
+    const BifurcationSettings defaults;
+    bmintext = addNumberEdit("bmintext", defaults.minimum);
+    bmaxtext = addNumberEdit("bmaxtext", defaults.maximum);
     vartext = new QComboBox(settingsGroup);
     vartext->setObjectName("vartext");
-    NumPP = addSpinEdit("NumPP", 1, 100000, 100);
-    NumNPP = addSpinEdit("NumNPP", 0, 100000, 300);
+    NumPP = addSpinEdit("NumPP", 1, 100000, static_cast<int>(defaults.plottedPoints));
+    NumNPP = addSpinEdit("NumNPP", 0, 100000, static_cast<int>(defaults.transientSteps));
     inicheck = addCheckBox(QStringLiteral("     Initialize on previous value"), "inicheck");
     CheckBox2 = addCheckBox(QStringLiteral("     Compute from right to left"), "CheckBox2");
     CheckBox1 = addCheckBox(QStringLiteral("     Manual Resolution"), "CheckBox1");
@@ -75,7 +76,7 @@ void Tbifsettings::FormActivate() {
     scaling.ManScalClick();
 }
 
-BifurcationSettings Tbifsettings::settings(long long windowResolution) const {
+BifurcationSettings Tbifsettings::settings() const {
     BifurcationSettings settings;
     settings.parameter = partext->currentIndex() + 1;
     settings.plotVariable = vartext->currentIndex() + 1;
@@ -85,8 +86,9 @@ BifurcationSettings Tbifsettings::settings(long long windowResolution) const {
     settings.maximum = ParseFloat(bmaxtext->text().toStdString());
     settings.carryState = inicheck->isChecked();
     settings.rightToLeft = CheckBox2->isChecked();
-    settings.resolution =
-        CheckBox1->isChecked() ? ParseInteger(resol->text().toStdString()) : windowResolution;
+    if (CheckBox1->isChecked()) {
+        settings.resolution = ParseInteger(resol->text().toStdString());
+    }
     return settings;
 }
 

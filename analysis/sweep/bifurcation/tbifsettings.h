@@ -36,10 +36,10 @@ class Tbifsettings : public SettingsDialog {
     void FormActivate() override;
     // The interval labels for the parameter selected now.
     void rebuildIntervalLabels();
-    // The settings as the controls hold them now; the resolution from resol when "Manual
-    // Resolution" is ticked, else `windowResolution`. Raises the conversion error of a min, max or
-    // resolution that is not a number.
-    BifurcationSettings settings(long long windowResolution) const;
+    // The settings as the controls hold them now, the resolution from resol when "Manual
+    // Resolution" is ticked (else the window's data area decides at each run). Raises the
+    // conversion error of a min, max or resolution that is not a number.
+    BifurcationSettings settings() const;
 };
 
 }  // namespace kalvora

@@ -55,12 +55,10 @@ class LockedWindow {
     explicit LockedWindow(PlotWindow& window) : window_(window) {
         window_.menuBar()->setEnabled(false);
         window_.graph->setContextMenuPolicy(Qt::PreventContextMenu);
-        window_.setProperty("kalvoraSweepRunning", true);
     }
     ~LockedWindow() {
         window_.menuBar()->setEnabled(true);
         window_.graph->setContextMenuPolicy(Qt::CustomContextMenu);
-        window_.setProperty("kalvoraSweepRunning", false);
     }
     LockedWindow(const LockedWindow&) = delete;
     LockedWindow& operator=(const LockedWindow&) = delete;
@@ -71,7 +69,7 @@ class LockedWindow {
 
 }  // namespace
 
-long long DefaultResolution(PlotWindow& window) {
+long long DefaultResolution(const PlotWindow& window) {
     // A window that has never been shown has not laid out its plot yet.
     if (!window.isVisible() && window.layout() != nullptr) {
         window.layout()->activate();

@@ -3,14 +3,13 @@
 #include <QCloseEvent>
 
 #include "analysis/sweep/common/sweep_window_run.h"
-#include "core/noise.h"
 
 namespace kalvora {
 
 TLuyapunovPlot::TLuyapunovPlot(AnalysisHost& host, TLuyapunovSet& settings)
-    : PlotWindow(host, QStringLiteral("TLuyapunovPlot"),
-                 QStringLiteral("Largest Lyapunov Exponent Diagram"), QSize(640, 440),
-                 {100, 100, 50}),
+    : AnalysisWindow(host, settings, AnalysisTag::Lyapunov, QStringLiteral("TLuyapunovPlot"),
+                     QStringLiteral("Largest Lyapunov Exponent Diagram"), QSize(640, 440),
+                     QList<int>{100, 100, 50}),
       settings_(settings) {
     StyleNewSeries(curve_, clBlue);
     StyleRunSeries(curve_, false, true);
@@ -20,58 +19,55 @@ TLuyapunovPlot::TLuyapunovPlot(AnalysisHost& host, TLuyapunovSet& settings)
     StyleNewSeries(spare_, clBlue);
     nullLine_.SetPlot(graph);
     data = &curve_;
-    attachSettings(settings_, kAnalysisTag, [this] { okbuttonClick(); });
     connect(SaveDataAs1, &QAction::triggered, this,
             [this] { saveSeries("Indicate File to Save Data", curve_); });
 }
 
 void TLuyapunovPlot::open() {
     settings_.fillLists(DefaultResolution(*this));
+    takeDialogAsAccepted();
     settings_.show();
     settings_.raise();
 }
 
-void TLuyapunovPlot::okbuttonClick() {
-    guarded([this] {
-        const LyapunovSettings settings = settings_.settings(DefaultResolution(*this));
-        // Refused before anything changes: the last curve stays in view.
-        PlanLyapunov(workspace(), settings);
-        ReseedIfFixed(workspace());
-        settings_.hide();
-        setEnabled(true);
-        run(settings);
-    });
-}
-
-void TLuyapunovPlot::recomputeAfterAccept() {
-    if (!isVisible()) {
-        return;
+LyapunovSettings TLuyapunovPlot::sweepOf(const LyapunovWindowSettings& settings) const {
+    LyapunovSettings sweep = settings.sweep;
+    if (!settings.manualResolution) {
+        sweep.resolution = DefaultResolution(*this);
     }
-    guarded([this] {
-        const LyapunovSettings settings = settings_.settings(DefaultResolution(*this));
-        PlanLyapunov(workspace(), settings);
-        update();
-        run(settings);
-    });
+    return sweep;
 }
 
-bool TLuyapunovPlot::run(const LyapunovSettings& settings) {
-    ModelWorkspace& ws = workspace();
+LyapunovWindowSettings TLuyapunovPlot::readDialog() const {
+    LyapunovWindowSettings settings;
+    settings.sweep = settings_.settings();
+    settings.manualResolution = settings_.CheckBox1->isChecked();
+    settings.manualScaling = settings_.scaling.acceptedLimits();
+    return settings;
+}
+
+void TLuyapunovPlot::validate(const LyapunovWindowSettings& settings) const {
+    PlanLyapunov(workspace(), sweepOf(settings));
+}
+
+bool TLuyapunovPlot::prepareSeries(const LyapunovWindowSettings& settings) {
+    const LyapunovSettings sweep = sweepOf(settings);
+    const SweptValues values = PlanLyapunov(workspace(), sweep);
     PlotIni(false, true, curve_);
-    const SweptValues values = PlanLyapunov(ws, settings);
-    const double lower = static_cast<double>(values.lower());
-    const double upper = static_cast<double>(values.upper());
-    const ManualScaling manual = applyManualScaling(settings_.scaling, {lower, upper});
-    if (manual == ManualScaling::Refused) {
-        return false;
-    }
-    if (manual == ManualScaling::Off) {
+    if (!applyManualLimits(settings.manualScaling, {static_cast<double>(values.lower()),
+                                                    static_cast<double>(values.upper())})) {
         NotManualscal();
     }
     nullLine_.ClearPoints();
-    nullLine_.AddPoint(static_cast<double>(settings.minimum), 0);
-    nullLine_.AddPoint(static_cast<double>(settings.maximum), 0);
+    nullLine_.AddPoint(static_cast<double>(sweep.minimum), 0);
+    nullLine_.AddPoint(static_cast<double>(sweep.maximum), 0);
+    return true;
+}
 
+bool TLuyapunovPlot::compute(const LyapunovWindowSettings& settings) {
+    ModelWorkspace& ws = workspace();
+    const LyapunovSettings sweep = sweepOf(settings);
+    const SweptValues values = PlanLyapunov(ws, sweep);
     const ModelKind kind = ws.kind;
     const int threads = ws.computationThreads;
     // The curve is inactive while its points arrive: it is drawn, and the axes scaled to it,
@@ -80,24 +76,23 @@ bool TLuyapunovPlot::run(const LyapunovSettings& settings) {
         RunSweepInWindow(*this, host(), curve_,
                          [&](ModelRuntime& model, RunControl& control, PointSink& sink,
                              const std::function<void()>&) {
-                             return LyapunovSweep(model, kind, settings, threads, control, sink);
+                             return LyapunovSweep(model, kind, sweep, threads, control, sink);
                          });
-
     graph->BottomAxis().SetAutoMin(false);
     graph->BottomAxis().SetAutoMax(false);
-    graph->BottomAxis().SetRange(lower, upper);
+    graph->BottomAxis().SetRange(static_cast<double>(values.lower()),
+                                 static_cast<double>(values.upper()));
     curve_.SetDrawLocked(false);
     raise();
-    Plot(curve_, ws.errorFlag);
-    return true;
+    return ws.errorFlag;
 }
 
 void TLuyapunovPlot::closeEvent(QCloseEvent* event) {
-    if (property("kalvoraSweepRunning").toBool()) {
+    if (running()) {
         event->ignore();
         return;
     }
-    PlotWindow::closeEvent(event);
+    AnalysisWindow::closeEvent(event);
 }
 
 }  // namespace kalvora

@@ -12,11 +12,12 @@ TLuyapunovSet::TLuyapunovSet(const ModelWorkspace& workspace)
     partext->setObjectName("partext");
     minLabel = new QLabel(QStringLiteral("Min Value  :"), settingsGroup);
     maxLabel = new QLabel(QStringLiteral("Max Value  :"), settingsGroup);
-    bmintext = addLineEdit("bmintext", "0");
-    bmaxtext = addLineEdit("bmaxtext", "1.4");
-    NumIt = addSpinEdit("NumIt", 1, 100000, 100);
-    Initialit = addSpinEdit("Initialit", 0, 100000, 300);
-    Epsilon = addLineEdit("Epsilon", "0.001");
+    const LyapunovSettings defaults;
+    bmintext = addNumberEdit("bmintext", defaults.minimum);
+    bmaxtext = addNumberEdit("bmaxtext", defaults.maximum);
+    NumIt = addSpinEdit("NumIt", 1, 100000, static_cast<int>(defaults.iterations));
+    Initialit = addSpinEdit("Initialit", 0, 100000, static_cast<int>(defaults.transientSteps));
+    Epsilon = addNumberEdit("Epsilon", defaults.epsilon);
     CheckBox1 = addCheckBox(QStringLiteral("Manual Resolution"), "CheckBox1");
     resol = addLineEdit("resol", "");
     scaling.ManScal->setText(QStringLiteral("Manual Scaling"));
@@ -60,7 +61,7 @@ void TLuyapunovSet::FormActivate() {
     scaling.ManScalClick();
 }
 
-LyapunovSettings TLuyapunovSet::settings(long long windowResolution) const {
+LyapunovSettings TLuyapunovSet::settings() const {
     LyapunovSettings settings;
     settings.parameter = partext->currentIndex() + 1;
     settings.iterations = NumIt->value();
@@ -68,8 +69,9 @@ LyapunovSettings TLuyapunovSet::settings(long long windowResolution) const {
     settings.minimum = ParseFloat(bmintext->text().toStdString());
     settings.maximum = ParseFloat(bmaxtext->text().toStdString());
     settings.epsilon = ParseFloat(Epsilon->text().toStdString());
-    settings.resolution =
-        CheckBox1->isChecked() ? ParseInteger(resol->text().toStdString()) : windowResolution;
+    if (CheckBox1->isChecked()) {
+        settings.resolution = ParseInteger(resol->text().toStdString());
+    }
     return settings;
 }
 

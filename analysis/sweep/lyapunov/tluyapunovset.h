@@ -31,10 +31,10 @@ class TLuyapunovSet : public SettingsDialog {
     // filled with the default when it is empty, the interval labels set.
     void fillLists(long long defaultResolution);
     void FormActivate() override;
-    // The settings as the controls hold them now; the resolution from resol when "Manual
-    // Resolution" is ticked, else `windowResolution`. Raises the conversion error of a min, max,
-    // perturbation or resolution that is not a number.
-    LyapunovSettings settings(long long windowResolution) const;
+    // The settings as the controls hold them now, the resolution from resol when "Manual
+    // Resolution" is ticked (else the window's data area decides at each run). Raises the
+    // conversion error of a min, max, perturbation or resolution that is not a number.
+    LyapunovSettings settings() const;
 };
 
 }  // namespace kalvora

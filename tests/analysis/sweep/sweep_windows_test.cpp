@@ -184,9 +184,20 @@ TEST_F(BifurcationWindows, AddSweepsWithTheNewParametersIntoTheNextSlot) {
 TEST_F(BifurcationWindows, StopEndsTheSweepWithThePointsSoFar) {
     host.ws.computationThreads = 1;
     dialog().NumNPP->setValue(5000);
-    // Pressed while the sweep runs: the computing window's poll passes it on.
-    QTimer::singleShot(50, [this] { host.ws.stopFlag = true; });
+    // Pressed while the sweep runs: the computing window's poll passes it on. The window cannot
+    // be closed meanwhile, nor its menus used.
+    bool closedWhileRunning = true;
+    bool menusWhileRunning = true;
+    QTimer::singleShot(50, [&] {
+        window().close();
+        closedWhileRunning = !window().isVisible();
+        menusWhileRunning = window().menuBar()->isEnabled();
+        host.ws.stopFlag = true;
+    });
     sweep("2.8", "4", 20000, 1);
+    EXPECT_FALSE(closedWhileRunning);
+    EXPECT_FALSE(menusWhileRunning);
+    EXPECT_TRUE(window().menuBar()->isEnabled());
     host.ws.stopFlag = false;
     EXPECT_TRUE(window().lastOutcome().stopped);
     EXPECT_GT(window().series(0).Count(), 0);
@@ -307,7 +318,8 @@ TEST_F(LyapunovWindows, AcceptedParametersRecomputeTheVisibleWindow) {
     sweep("3", "4", 4);
     window().Parameters1->trigger();
     ASSERT_EQ(host.parameterWindowOpenings.back(), TLuyapunovPlot::kAnalysisTag);
-    dialog().Initialit->setValue(0);  // settings last entered are used
+    // A change in the dialog without OK is no accepted setting: the recomputation ignores it.
+    dialog().resol->setText("2");
     module.recomputeAfterAccept();
     EXPECT_EQ(window().curve().Count(), 5);
 }
