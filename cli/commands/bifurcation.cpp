@@ -29,11 +29,13 @@ int RunBifurcation(const Arguments& arguments) {
     // Refused here, before the run, with the sweep's own message.
     const SweptValues values = PlanBifurcation(ws, settings);
 
-    StderrProgress progress;
-    RunControl control(progress);
+    CliRunControl control;
     Tsp_XYLine series;
     series.Reserve(static_cast<std::size_t>(values.count() * settings.plottedPoints));
     BifurcationSweep(ws, ws.kind, settings, threads, control, series);
+    if (control.stopRequested()) {
+        return StoppedResult();
+    }
 
     Output output(arguments);
     WriteDataLines(output.stream(), series.XValues(), series.YValues());

@@ -28,10 +28,12 @@ int RunLyapunov(const Arguments& arguments) {
     const SweptValues values = PlanLyapunov(ws, settings);
 
     ReseedIfFixed(ws);
-    StderrProgress progress;
-    RunControl control(progress);
+    CliRunControl control;
     Tsp_XYLine curve;
     LyapunovSweep(ws, ws.kind, settings, threads, control, curve);
+    if (control.stopRequested()) {
+        return StoppedResult();
+    }
 
     Output output(arguments);
     WriteDataLines(output.stream(), curve.XValues(), curve.YValues());

@@ -4,9 +4,9 @@
 #include <tuple>
 
 #include "analysis/orbit/phaseplot/phase_plot_run.h"
+#include "analysis/window/plot_window.h"
 #include "cli/commands/series_command.h"
 #include "core/noise.h"
-#include "analysis/window/plot_window.h"
 
 namespace kalvora::cli {
 namespace {

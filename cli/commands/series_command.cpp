@@ -3,9 +3,9 @@
 #include "cli/commands/series_command.h"
 
 #include "analysis/orbit/common/orbit_counts.h"
-#include "core/text_file.h"
 #include "analysis/window/data_file_writer.h"
 #include "analysis/window/plot_window.h"
+#include "core/text_file.h"
 
 namespace kalvora::cli {
 
