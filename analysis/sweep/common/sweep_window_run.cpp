@@ -89,12 +89,15 @@ SweepOutcome RunSweepInWindow(PlotWindow& window, AnalysisHost& host, Tsp_XYLine
     Tsp_XYLine* drawn = &series;
     series.SetDrawLocked(true);
 
-    auto refresh = [handOver, target, drawn] {
+    // A refresh still queued when the sweep has ended finds nothing to do: the points are in the
+    // series and the window has been laid out for good.
+    auto live = std::make_shared<bool>(true);
+    auto refresh = [handOver, target, drawn, live] {
         handOver->publish();
         QMetaObject::invokeMethod(
             target.data(),
-            [handOver, target, drawn] {
-                if (target.isNull()) {
+            [handOver, target, drawn, live] {
+                if (target.isNull() || !*live) {
                     return;
                 }
                 handOver->moveInto(*drawn);
@@ -119,11 +122,13 @@ SweepOutcome RunSweepInWindow(PlotWindow& window, AnalysisHost& host, Tsp_XYLine
                 handOver->publish();
             });
         } catch (...) {
+            *live = false;
             handOver->moveInto(series);
             ws.errorFlag = instance.errorFlag;
             throw;
         }
     }
+    *live = false;
     handOver->moveInto(series);
     ws.errorFlag = instance.errorFlag;
     AdoptRandomState(ws, instance);
