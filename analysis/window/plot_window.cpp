@@ -29,19 +29,22 @@ PlotWindow::PlotWindow(AnalysisHost& host, const QString& objectName, const QStr
 
     label1 = new QLabel(QStringLiteral("Overflow"), graph);
     label1->setObjectName("label1");
-    QFont labelFont(QStringLiteral("Times New Roman"));
-    labelFont.setPixelSize(16);
-    labelFont.setBold(true);
-    label1->setFont(labelFont);
+    label1->setFont(OverflowLabelFont());
     label1->setAutoFillBackground(true);
     QPalette palette = label1->palette();
     palette.setColor(QPalette::Window, Qt::white);
     palette.setColor(QPalette::WindowText, Qt::red);
     label1->setPalette(palette);
-    label1->adjustSize();
     label1->hide();
-    // The label stays centred over the plot whatever resizes it (first layout, window resizes).
-    graph->installEventFilter(this);
+    // The plot paints the label itself, so that its pictures, copies and prints show it too;
+    // label1 stays as the switch (shown exactly after a failed run) and as the setting of the
+    // label's box, and takes no room of its own.
+    label1->setFixedSize(0, 0);
+    graph->OnDrawEnd = [this](Tsp_XYPlot& plot, QPainter& painter) {
+        if (lastRunFailed_) {
+            PaintOverflowLabel(painter, plot.FieldRect(), label1->frameShape() != QFrame::NoFrame);
+        }
+    };
 
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName("StatusBar1");
@@ -145,8 +148,10 @@ void PlotWindow::Plot(Tsp_XYLine& series, bool failed) {
 }
 
 void PlotWindow::showOverflowLabel(bool failed) {
+    if (failed != lastRunFailed_) {
+        graph->Invalidate();
+    }
     lastRunFailed_ = failed;
-    placeOverflowLabel();
     label1->setVisible(failed);
 }
 
@@ -319,19 +324,6 @@ void StyleNewSeries(Tsp_XYLine& series, Tsp_Color colour) {
     series.PointAttr().SetHSize(1);
     series.PointAttr().SetVSize(1);
     series.PointAttr().SetVisible(true);
-}
-
-void PlotWindow::placeOverflowLabel() {
-    label1->adjustSize();
-    label1->move(std::max(0, graph->width() / 2 - label1->width() / 2),
-                 std::max(0, graph->height() / 2 - label1->height()));
-}
-
-bool PlotWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == graph && event->type() == QEvent::Resize) {
-        placeOverflowLabel();
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 void PlotWindow::showEvent(QShowEvent* event) {

@@ -142,10 +142,8 @@ class PlotWindow : public QMainWindow {
 
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void placeOverflowLabel();
     void graphMouseMove(int x, int y);
 
     AnalysisHost& host_;

@@ -1,13 +1,13 @@
 #include "analysis/window/slot_plot_window.h"
 
 #include <QPixmap>
+#include <iterator>
 
 namespace kalvora {
 
 namespace {
 
-constexpr std::array<Tsp_Color, SlotPlotWindow::kSlotCount> kSlotColours = {clBlue, clRed, clLime,
-                                                                            clFuchsia, clNavy};
+static_assert(std::size(kSlotColours) == SlotPlotWindow::kSlotCount);
 
 const QString kAdd = QStringLiteral("Add");
 const QString kRemove = QStringLiteral("Remove");

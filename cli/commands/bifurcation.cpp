@@ -3,7 +3,6 @@
 
 #include "analysis/sweep/bifurcation/bifurcation_sweep.h"
 #include "analysis/window/data_file_writer.h"
-#include "analysis/window/plot_window.h"
 #include "cli/commands/sweep_command.h"
 
 namespace kalvora::cli {
@@ -34,25 +33,20 @@ int RunBifurcation(const Arguments& arguments) {
     series.Reserve(static_cast<std::size_t>(values.count() * settings.plottedPoints));
     BifurcationSweep(ws, ws.kind, settings, threads, control, series);
     if (control.stopRequested()) {
-        return StoppedResult();
+        Output output(arguments);
+        WriteDataLines(output.stream(), series.XValues(), series.YValues());
+        return StoppedResult(session, output);
     }
 
-    Output output(arguments);
-    WriteDataLines(output.stream(), series.XValues(), series.YValues());
-    output.commit();
-    if (const std::optional<std::string> picture = arguments.value("--png")) {
-        // As the window: crosses (joined for a continuous model), the parameter axis fixed to the
-        // interval whichever way it was swept.
-        StyleNewSeries(series, clBlue);
-        StyleRunSeries(series, false, !ws.discrete);
-        SaveSeriesPicture(*picture, series, size, ws.errorFlag, [&](Tsp_XYPlot& plot) {
-            plot.BottomAxis().SetAutoMin(false);
-            plot.BottomAxis().SetAutoMax(false);
-            plot.BottomAxis().SetRange(static_cast<double>(values.lower()),
-                                       static_cast<double>(values.upper()));
-        });
-    }
-    return RunResult(session);
+    // As the window: crosses (joined for a continuous model), the parameter axis fixed to the
+    // interval whichever way it was swept.
+    return WriteSeriesResult(session, arguments, series, size, ws.errorFlag, !ws.discrete,
+                             [&](Tsp_XYPlot& plot) {
+                                 plot.BottomAxis().SetAutoMin(false);
+                                 plot.BottomAxis().SetAutoMax(false);
+                                 plot.BottomAxis().SetRange(static_cast<double>(values.lower()),
+                                                            static_cast<double>(values.upper()));
+                             });
 }
 
 const CommandRegistrar registrar(

@@ -32,31 +32,27 @@ int RunLyapunov(const Arguments& arguments) {
     Tsp_XYLine curve;
     LyapunovSweep(ws, ws.kind, settings, threads, control, curve);
     if (control.stopRequested()) {
-        return StoppedResult();
+        Output output(arguments);
+        WriteDataLines(output.stream(), curve.XValues(), curve.YValues());
+        return StoppedResult(session, output);
     }
 
-    Output output(arguments);
-    WriteDataLines(output.stream(), curve.XValues(), curve.YValues());
-    output.commit();
-    if (const std::optional<std::string> picture = arguments.value("--png")) {
-        // As the window: the blue curve of joined crosses over the red zero line, the parameter
-        // axis fixed to the interval.
-        StyleNewSeries(curve, clBlue);
-        StyleRunSeries(curve, false, true);
-        Tsp_XYLine zero;
-        StyleNewSeries(zero, clRed);
-        zero.LineAttr().SetVisible(true);
-        zero.PointAttr().SetVisible(false);
-        zero.AddPoint(static_cast<double>(settings.minimum), 0);
-        zero.AddPoint(static_cast<double>(settings.maximum), 0);
-        SaveSeriesPicture(*picture, {&curve, &zero}, size, ws.errorFlag, [&](Tsp_XYPlot& plot) {
-            plot.BottomAxis().SetAutoMin(false);
-            plot.BottomAxis().SetAutoMax(false);
-            plot.BottomAxis().SetRange(static_cast<double>(values.lower()),
-                                       static_cast<double>(values.upper()));
-        });
-    }
-    return RunResult(session);
+    // As the window: the blue curve of joined crosses over the red zero line, the parameter axis
+    // fixed to the interval.
+    Tsp_XYLine zero;
+    StyleNewSeries(zero, clRed);
+    zero.LineAttr().SetVisible(true);
+    zero.PointAttr().SetVisible(false);
+    zero.AddPoint(static_cast<double>(settings.minimum), 0);
+    zero.AddPoint(static_cast<double>(settings.maximum), 0);
+    return WriteSeriesResult(session, arguments, curve, size, ws.errorFlag, true,
+                             [&](Tsp_XYPlot& plot) {
+                                 plot.BottomAxis().SetAutoMin(false);
+                                 plot.BottomAxis().SetAutoMax(false);
+                                 plot.BottomAxis().SetRange(static_cast<double>(values.lower()),
+                                                            static_cast<double>(values.upper()));
+                             },
+                             {&zero});
 }
 
 const CommandRegistrar registrar(

@@ -33,9 +33,7 @@ void Tdelay2Dmain::open() {
 DelayPlotWindowSettings Tdelay2Dmain::readDialog() const {
     DelayPlotWindowSettings settings;
     settings.run = settings_.settings();
-    if (!workspace().discrete) {
-        CheckContinuousInterval(settings.run.startTime, settings.run.endTime, workspace().stepSize);
-    }
+    CheckContinuousInterval(workspace(), settings.run.startTime, settings.run.endTime);
     // Bad bounds or a bad step count are reported with the dialog still open.
     settings.sweep = settings_.varying.sweep();
     settings.plotSquares = settings_.PlotBoxes->isChecked();

@@ -35,9 +35,7 @@ void Tplot2Dmain::open() {
 PhasePlotWindowSettings Tplot2Dmain::readDialog() const {
     PhasePlotWindowSettings settings;
     settings.run = settings_.settings();
-    if (!workspace().discrete) {
-        CheckContinuousInterval(settings.run.startTime, settings.run.endTime, workspace().stepSize);
-    }
+    CheckContinuousInterval(workspace(), settings.run.startTime, settings.run.endTime);
     // Bad bounds or a bad step count are reported with the dialog still open.
     settings.sweep = settings_.varying.sweep();
     settings.plotSquares = settings_.plotboxes->isChecked();

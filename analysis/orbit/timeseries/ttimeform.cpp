@@ -30,9 +30,7 @@ void Ttimeform::startRunIntoSlot() {
 TimeSeriesWindowSettings Ttimeform::readDialog() const {
     TimeSeriesWindowSettings settings;
     settings.run = settings_.settings();
-    if (!workspace().discrete) {
-        CheckContinuousInterval(settings.run.startTime, settings.run.endTime, workspace().stepSize);
-    }
+    CheckContinuousInterval(workspace(), settings.run.startTime, settings.run.endTime);
     settings.plotSquares = settings_.CheckBox1->isChecked();
     settings.connectPoints = settings_.ConnPoints->isChecked();
     settings.manualScaling = settings_.scaling.acceptedLimits();

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string>
 
+#include "core/lua_sandbox.h"
 #include "core/model_instance.h"
 #include "core/parallel_pieces.h"
 #include "core/prompts.h"
@@ -42,19 +43,44 @@ void ReportMessage(ModelRuntime& model, const std::string& message) {
     }
 }
 
+// A value cut short by Stop (its model interrupted inside a step) ends the sweep as a stop, not as
+// a failure of the model: its points so far stay, no "Overflow".
+bool Interrupted(const PiecesOutcome& pieces, RunControl& control, const std::string& message) {
+    return pieces.failed && control.stopRequested() && message == kModelStoppedMessage;
+}
+
 SweepOutcome RunOnOneThread(ModelRuntime& model, const SweptValues& values, RunControl& control,
                             SweepEmitter& emitter, const SweepValue& value) {
+    // Stop reaches the model even inside a step that never ends.
+    const RunningModel running(control, model.interrupt);
+    std::string message;
     const PiecesOutcome pieces = RunPieces(values.count(), 1, control, [&](int, long long index) {
         ValuePoints points(emitter, index);
-        return value(model, index, points);
+        const std::string before = model.recordedMessage;
+        model.recordedMessage.clear();
+        const bool ok = value(model, index, points);
+        message = model.recordedMessage;
+        if (model.recordedMessage.empty()) {
+            model.recordedMessage = before;
+        }
+        return ok;
     });
+    if (Interrupted(pieces, control, message)) {
+        model.errorFlag = false;
+        return {pieces.kept, false, true, 1};
+    }
     return {pieces.kept, pieces.failed, pieces.stopped, 1};
 }
 
 SweepOutcome RunOnWorkers(ModelRuntime& model, const SweptValues& values, int workers,
                           RunControl& control, SweepEmitter& emitter, const SweepValue& value) {
     using Buffer = std::vector<ValuePoints::Point>;
-    std::vector<std::unique_ptr<ModelInstance>> instances(static_cast<std::size_t>(workers));
+    struct Worker {
+        std::unique_ptr<ModelInstance> instance;
+        // Declared after the instance, so that it is let go of first.
+        std::unique_ptr<RunningModel> running;
+    };
+    std::vector<Worker> workersData(static_cast<std::size_t>(workers));
     std::mutex mutex;
     // Values finished but not yet handed on (a later value may finish before an earlier one).
     std::map<long long, Buffer> finished;
@@ -62,11 +88,14 @@ SweepOutcome RunOnWorkers(ModelRuntime& model, const SweptValues& values, int wo
     long long handedOn = 0;
 
     auto piece = [&](int worker, long long index) {
-        std::unique_ptr<ModelInstance>& instance = instances[static_cast<std::size_t>(worker)];
-        if (!instance) {
-            // Made on the worker, so that compiling the instances runs in parallel as well.
-            instance = std::make_unique<ModelInstance>(model);
+        Worker& own = workersData[static_cast<std::size_t>(worker)];
+        if (!own.instance) {
+            // Made on the worker, so that compiling the instances runs in parallel as well; Stop
+            // reaches it even inside a step that never ends.
+            own.instance = std::make_unique<ModelInstance>(model);
+            own.running = std::make_unique<RunningModel>(control, own.instance->interrupt);
         }
+        std::unique_ptr<ModelInstance>& instance = own.instance;
         instance->errorFlag = false;
         instance->recordedMessage.clear();
         Buffer buffer;
@@ -95,9 +124,14 @@ SweepOutcome RunOnWorkers(ModelRuntime& model, const SweptValues& values, int wo
     };
     const PiecesOutcome pieces = RunPieces(values.count(), workers, control, piece, handOn);
     handOn(pieces.kept);
+    const std::string message = pieces.failed ? messages[pieces.kept - 1] : std::string();
+    if (Interrupted(pieces, control, message)) {
+        model.errorFlag = false;
+        return {pieces.kept, false, true, workers};
+    }
     model.errorFlag = pieces.failed;
     if (pieces.failed) {
-        ReportMessage(model, messages[pieces.kept - 1]);
+        ReportMessage(model, message);
     }
     return {pieces.kept, pieces.failed, pieces.stopped, workers};
 }

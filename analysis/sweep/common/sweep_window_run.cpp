@@ -132,7 +132,8 @@ SweepOutcome RunSweepInWindow(PlotWindow& window, AnalysisHost& host, Tsp_XYLine
     handOver->moveInto(series);
     ws.errorFlag = instance.errorFlag;
     AdoptRandomState(ws, instance);
-    if (!instance.recordedMessage.empty()) {
+    // A stop that cut a step short is no failure to report.
+    if (!instance.recordedMessage.empty() && !outcome.stopped) {
         host.prompts().error(instance.recordedMessage);
     }
     return outcome;
