@@ -12,6 +12,8 @@
 #include "analysis/orbit/timeseries/time_series_module.h"
 #include "analysis/scan/basins/basins_module.h"
 #include "analysis/scan/periods/periods_module.h"
+#include "analysis/sweep/bifurcation/bifurcation_module.h"
+#include "analysis/sweep/lyapunov/lyapunov_module.h"
 
 namespace kalvora {
 
@@ -32,6 +34,8 @@ void RegisterAnalyses(AnalysisRegistry& registry, AnalysisHost& host) {
     registry.add("Spreadsheet1", std::make_unique<SpreadsheetModule>(host));
     registry.add("Statistics1", std::make_unique<StatisticsModule>(host));
     registry.add("DataSeries1", std::make_unique<DataSeriesModule>(host));
+    registry.add("BifurcationDiagram1", std::make_unique<BifurcationModule>(host));
+    registry.add("LargestLuyapunovExponent1", std::make_unique<LyapunovModule>(host));
 }
 
 }  // namespace kalvora

@@ -97,7 +97,8 @@ std::pair<Extended, Extended> IntervalOptions(const Arguments& arguments, const 
 
 int WriteSeriesResult(ModelSession& session, const Arguments& arguments, Tsp_XYLine& series,
                       const PictureSize& size, bool failed, bool lineVisible,
-                      const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
+                      const std::function<void(Tsp_XYPlot&)>& arrangeAxes,
+                      const std::vector<Tsp_XYLine*>& overlays) {
     // Data and picture replace their targets together or not at all: both are complete before
     // either is renamed over its target.
     Output output(arguments);
@@ -107,7 +108,9 @@ int WriteSeriesResult(ModelSession& session, const Arguments& arguments, Tsp_XYL
         picture = std::make_unique<AtomicFileWriter>(*arguments.value("--png"));
         StyleNewSeries(series, clBlue);
         StyleRunSeries(series, false, lineVisible);
-        WriteSeriesPicture(*picture, series, size, failed, arrangeAxes);
+        std::vector<Tsp_XYLine*> drawn = {&series};
+        drawn.insert(drawn.end(), overlays.begin(), overlays.end());
+        WriteSeriesPicture(*picture, drawn, size, failed, arrangeAxes);
         picture->finish();
     }
     output.finish();
