@@ -38,8 +38,12 @@ std::int64_t WriteOrbit(ModelWorkspace& ws, std::ostream& out, const OrbitSampli
     ws.errorFlag = false;
     // Iterates before the first sampled one. A failure here would leave an undefined state to be
     // written as if it were the orbit, so it ends the run like any other failure.
-    for (std::int64_t i = 1; i < sampling.start && !ws.errorFlag && !control.stopRequested(); ++i) {
-        ModelStep(ws, ws.kind, state);
+    // Nothing looks at them, so they run as a transient, in pieces short enough to keep a stop
+    // request prompt.
+    constexpr std::int64_t kPiece = 1 << 14;
+    for (std::int64_t left = sampling.start - 1;
+         left > 0 && !ws.errorFlag && !control.stopRequested(); left -= kPiece) {
+        ModelTransient(ws, ws.kind, state, std::min(left, kPiece));
     }
     progress.start(sampling.count);
     std::int64_t lines = 0;

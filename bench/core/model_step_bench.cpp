@@ -123,8 +123,9 @@ struct ThreadCpuClock {
 
 // ModelStep and the interpreter's loop making the same number of calls of model (three per step
 // of a continuous model), timed in turn within each iteration so that load from other processes
-// falls on both alike; CPU time of the thread, not wall time. "ratio" is the time of the steps over the time of the loop: the figure the
-// targets are stated in (2.0 for the logistic map, 1.3 for Lorenz).
+// falls on both alike; CPU time of the thread, not wall time. "ratio" is the time of the steps over
+// the time of the loop: the figure the targets are stated in (2.0 for the logistic map, 1.3 for
+// Lorenz).
 void BM_StepOverLuaLoop(benchmark::State& state, const char* model) {
     using Clock = ThreadCpuClock;
     LoadedModel loaded(model);
