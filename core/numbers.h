@@ -42,4 +42,11 @@ std::string FormatDataValue(double value);
 // "Nan", "+Inf" or "-Inf" right-aligned in the field.
 std::string FormatOrbitValue(Extended value);
 
+// The same texts written into a buffer, for files of many values: the orbit value takes exactly
+// kOrbitValueWidth characters, the data value at most kDataValueMaxWidth. Both return the end.
+inline constexpr int kOrbitValueWidth = 23;
+inline constexpr int kDataValueMaxWidth = 64;
+char* WriteOrbitValue(Extended value, char* out);
+char* WriteDataValue(double value, char* out);
+
 }  // namespace kalvora

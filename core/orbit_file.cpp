@@ -13,14 +13,13 @@ namespace kalvora {
 
 std::string OrbitLine(const ModelWorkspace& ws, const StateVector& state) {
     const int values = std::clamp(ws.variableCount + ws.auxiliaryCount, 0, kModelListCapacity);
-    std::string line;
-    line.reserve(static_cast<std::size_t>(values) * 24 + 2);
+    std::string line(static_cast<std::size_t>(values) * (kOrbitValueWidth + 1) + 1, ' ');
+    char* out = line.data();
     for (int i = 0; i < values; ++i) {
-        if (i > 0) {
-            line += ' ';
-        }
-        line += FormatOrbitValue(state[i]);
+        out = WriteOrbitValue(state[i], out) + 1;  // the blank between values is there already
     }
+    // The blank after the last value becomes the line's end.
+    line.resize(static_cast<std::size_t>(values > 0 ? out - line.data() - 1 : 0));
     line += "\r\n";
     return line;
 }
