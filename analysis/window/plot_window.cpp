@@ -9,6 +9,7 @@
 #include <exception>
 
 #include "analysis/window/data_file_writer.h"
+#include "analysis/window/export/output_commands.h"
 #include "analysis/window/plot_picture.h"
 #include "core/numbers.h"
 
@@ -269,6 +270,26 @@ void PlotWindow::attachSettings(SettingsDialog& settings, int analysisTag,
 
     connect(&settings, &SettingsDialog::okClicked, this, okClick);
     connect(&settings, &SettingsDialog::cancelled, this, [this] { settingsCancelled(); });
+}
+
+OutputCommands* PlotWindow::offerOutput(OutputDeclaration declaration) {
+    if (!declaration.size) {
+        declaration.size = [this] { return graph->size(); };
+    }
+    if (!declaration.draw) {
+        declaration.draw = [this](QPainter& painter, int width, int height) {
+            graph->DrawTo(painter, width, height);
+        };
+    }
+    if (!declaration.epsRanges) {
+        declaration.epsRanges = [this] {
+            return std::array<double, 4>{graph->BottomAxis().Min(), graph->BottomAxis().Max(),
+                                         graph->LeftAxis().Min(), graph->LeftAxis().Max()};
+        };
+    }
+    output = new OutputCommands(host_, *this, std::move(declaration));
+    output->addToMenus(findChild<QMenu*>(QStringLiteral("File1")), Close1, PopupMenu1);
+    return output;
 }
 
 void PlotWindow::ParametersClick() {

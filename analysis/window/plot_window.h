@@ -19,6 +19,9 @@
 
 namespace kalvora {
 
+class OutputCommands;
+struct OutputDeclaration;
+
 // A result window's series as its form creates it: line and markers in one colour, line
 // invisible, one-pixel cross markers.
 void StyleNewSeries(Tsp_XYLine& series, Tsp_Color colour);
@@ -94,6 +97,12 @@ class PlotWindow : public QMainWindow {
     virtual void SettingsClick();
     // "Cancel" or closing the settings dialog.
     void settingsCancelled();
+
+    // "&Save As...", the two copy commands, "&Print..." and "Create &EPS...", for the EPS series
+    // (or image) and print labels the window declares; the picture is the plot's unless the
+    // declaration draws another. Made once, after the menus of attachSettings.
+    OutputCommands* offerOutput(OutputDeclaration declaration);
+    OutputCommands* output = nullptr;
 
     // The values under a mouse position of the plot, as panels 0 and 1 show them.
     std::pair<double, double> readoutAt(int x, int y) const;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/window/export/picture_export.h"
 #include "cli/cli_common.h"
 #include "core/text_file.h"
 #include "plot/data_file_plot.h"
@@ -48,8 +49,9 @@ int RunPlot(const Arguments& arguments) {
         throw UsageError("--points and --lines exclude each other");
     }
     const bool svg = EndsWith(*target, ".svg");
-    if (!svg && !EndsWith(*target, ".png")) {
-        throw UsageError("the picture file must end in .png or .svg: '" + *target + "'");
+    const bool pdf = EndsWith(*target, ".pdf");
+    if (!svg && !pdf && !EndsWith(*target, ".png")) {
+        throw UsageError("the picture file must end in .png, .svg or .pdf: '" + *target + "'");
     }
     const PictureSize size =
         arguments.has("--size") ? ParsePictureSize(*arguments.value("--size")) : PictureSize{};
@@ -65,6 +67,11 @@ int RunPlot(const Arguments& arguments) {
     QByteArray bytes;
     if (svg) {
         bytes = plot.Svg();
+    } else if (pdf) {
+        bytes = EncodePicture(PictureFormat::Pdf, QSize(size.width, size.height),
+                              [&plot](QPainter& painter, int width, int height) {
+                                  plot.Plot().DrawTo(painter, width, height);
+                              });
     } else {
         const QImage picture = plot.Bitmap();
         QBuffer buffer(&bytes);
@@ -82,9 +89,9 @@ int RunPlot(const Arguments& arguments) {
 const CommandRegistrar registrar(
     {"plot",
      "draw two-column data files into a picture with the result windows' plot settings",
-     "FILE.dat [FILE2.dat ...] -o OUT.png [--size WxH] [--points|--lines] [--grid]",
+     "FILE.dat [FILE2.dat ...] -o OUT.png|OUT.svg|OUT.pdf [--size WxH] [--points|--lines] [--grid]",
      {
-         {"-o", "OUT.png", "the picture to write: .png, or .svg for a vector picture"},
+         {"-o", "OUT.png", "the picture to write: .png, or .svg or .pdf for a vector picture"},
          {"--size", "WxH", "picture size in pixels (default 640x480)"},
          {"--points", "", "mark each point with one pixel (the default)"},
          {"--lines", "", "join consecutive points with lines"},

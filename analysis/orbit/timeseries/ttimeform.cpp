@@ -3,6 +3,7 @@
 #include <QMenuBar>
 
 #include "analysis/orbit/common/orbit_counts.h"
+#include "analysis/window/export/output_commands.h"
 
 namespace kalvora {
 
@@ -13,6 +14,10 @@ Ttimeform::Ttimeform(AnalysisHost& host, Ttimeform2& settings)
     // Time labels are wide: this window's readout frame differs from the other windows'.
     setReadoutOffsets(kTimeSeriesReadoutOffsets);
     menuBar()->addMenu(MultiPlot1);
+    offerSlotOutput(EpsLayout::Lines, [this] {
+        return std::pair<std::string, std::string>("time",
+                                                   settings_.vartijd->currentText().toStdString());
+    });
 }
 
 void Ttimeform::open() {
