@@ -129,6 +129,7 @@ constexpr int kModelKeySlot = 0x4B4C;
 
 // The registry slot of the batch loop compiled for the state (nil until a batch first runs).
 constexpr int kBatchLoopSlot = 0x4B4D;
+constexpr int kBatchCountsSlot = 0x4B4E;
 
 inline int Count(std::int32_t value) {
     return std::clamp<int>(value, 0, kModelListCapacity);
@@ -423,13 +424,21 @@ std::string BatchLoopSource(int variables, int parameters, int results) {
            outputs + "\nend";
 }
 
-// Pushes the batch loop of the state; false when it cannot be built.
+// Pushes the batch loop of the state; false when it cannot be built. The loop is kept in the
+// registry with the counts it was made for: counts may change without a new state.
 bool PushBatchLoop(lua_State* lua, const Shape& shape) {
-    lua_rawgeti(lua, LUA_REGISTRYINDEX, kBatchLoopSlot);
-    if (lua_isfunction(lua, -1)) {
-        return true;
-    }
+    const lua_Number counts =
+        shape.variables + 1000.0 * shape.parameters + 1000000.0 * shape.results;
+    lua_rawgeti(lua, LUA_REGISTRYINDEX, kBatchCountsSlot);
+    const bool same = lua_tonumber(lua, -1) == counts;
     lua_pop(lua, 1);
+    if (same) {
+        lua_rawgeti(lua, LUA_REGISTRYINDEX, kBatchLoopSlot);
+        if (lua_isfunction(lua, -1)) {
+            return true;
+        }
+        lua_pop(lua, 1);
+    }
     const std::string source = BatchLoopSource(shape.variables, shape.parameters, shape.results);
     if (luaL_loadbuffer(lua, source.data(), source.size(), "batch") != 0 ||
         lua_pcall(lua, 0, 1, 0) != 0 || !lua_isfunction(lua, -1)) {
@@ -438,6 +447,8 @@ bool PushBatchLoop(lua_State* lua, const Shape& shape) {
     }
     lua_pushvalue(lua, -1);
     lua_rawseti(lua, LUA_REGISTRYINDEX, kBatchLoopSlot);
+    lua_pushnumber(lua, counts);
+    lua_rawseti(lua, LUA_REGISTRYINDEX, kBatchCountsSlot);
     return true;
 }
 
@@ -491,6 +502,7 @@ BatchOutcome RunBatch(ModelRuntime& ws, const Shape& shape, StateVector& state, 
         StoreExtended(&state[k], lua_tonumber(lua, k + 2));
     }
     lua_settop(lua, 0);
+    ws.scriptStatus = 0;
     return BatchOutcome::Done;
 }
 

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <lua.hpp>
 
 #include <chrono>
 #include <cstring>
@@ -150,6 +151,25 @@ TEST(ModelTransient, FaultsAndGlobalsAsStepByStep) {
         ExpectSame(StepByStep(one, 5000), Transient(batch, 5000), 1,
                    std::string(c.name) + " again");
     }
+}
+
+// The batch loop made for one set of counts is not used for another when the counts change without
+// a new Lua state.
+TEST(ModelTransient, CountsChangedWithoutRecompiling) {
+    Twin one;
+    Twin batch;
+    for (Twin* twin : {&one, &batch}) {
+        UseScript(*twin, "x=0.2", "r=3.7", "x=r*x*(1-x)");
+    }
+    ExpectSame(StepByStep(one, 5000), Transient(batch, 5000), 1, "one parameter");
+    for (Twin* twin : {&one, &batch}) {
+        twin->ws.scriptText = "function model (x,r,s)\r\nx=r*x*(1-x)*s\r\nreturn x\r\nend";
+        twin->ws.parameterCount = 2;
+        twin->ws.parameterValues[1] = 0.999L;
+        // The same state: the script is run again in it, as an edited model's would not be.
+        luaL_dostring(twin->ws.luaState, twin->ws.scriptText.c_str());
+    }
+    ExpectSame(StepByStep(one, 5000), Transient(batch, 5000), 1, "two parameters");
 }
 
 TEST(ModelTransient, NoiseAsStepByStep) {
