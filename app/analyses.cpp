@@ -5,13 +5,23 @@
 #include "analysis/orbit/delayplot/delay_plot_module.h"
 #include "analysis/orbit/phaseplot/phase_plot_module.h"
 #include "analysis/orbit/timeseries/time_series_module.h"
+#include "analysis/scan/basins/basins_module.h"
+#include "analysis/scan/periods/periods_module.h"
 
 namespace kalvora {
 
 void RegisterAnalyses(AnalysisRegistry& registry, AnalysisHost& host) {
     registry.add("TimeSeries1", std::make_unique<TimeSeriesModule>(host));
-    registry.add("PhasePlot1", std::make_unique<PhasePlotModule>(host));
+    auto phasePlot = std::make_unique<PhasePlotModule>(host);
+    Tplot2Dmain& phasePlotWindow = phasePlot->resultWindow();
+    registry.add("PhasePlot1", std::move(phasePlot));
     registry.add("DelayPlot1", std::make_unique<DelayPlotModule>(host));
+    auto basins = std::make_unique<BasinsModule>(host, phasePlotWindow);
+    TBasins& basinsDialog = basins->settingsDialog();
+    registry.add("BasinofAttraction1", std::move(basins));
+    registry.add("ParameterBasinsforPeriodicCycles1",
+                 std::make_unique<PeriodsModule>(host, basinsDialog));
+    registry.add("", std::make_unique<CycleCaptureModule>(phasePlotWindow));
 }
 
 }  // namespace kalvora

@@ -23,6 +23,7 @@
 #include "app/background_picture.h"
 #include "app/computing_window.h"
 #include "app/model_editor.h"
+#include "app/model_watchdog.h"
 #include "app/noise_window.h"
 #include "app/parameter_window.h"
 #include "app/qt_prompts.h"
@@ -93,6 +94,7 @@ TForm1::TForm1(const StartupOptions& options) {
     // The other windows, created once and afterwards only shown and hidden.
     computing_ = new TComputing(workspace_, this);
     computing_->setRunningObserver([this](bool running) { setComputing(running); });
+    watchdog_ = std::make_unique<ModelWatchdog>(workspace_, *computing_);
     parameters_ = new TParameters(*this, this);
     noise_ = new TNoiseForm(workspace_, this);
     noise_->setStatusSink([this](const QString& text) { setStatusText(text); });
@@ -608,8 +610,10 @@ void TForm1::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    // A long computation still running ends at its next check instead of going on unseen.
+    // A long computation still running ends at its next check instead of going on unseen, and a
+    // model evaluation wherever it is.
     workspace_.stopFlag = true;
+    workspace_.interrupt.request();
     if (scratch_)
         scratch_->remove();
     event->accept();

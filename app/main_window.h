@@ -24,6 +24,7 @@ namespace kalvora {
 class QtPrompts;
 class ScratchFolder;
 class TComputing;
+class ModelWatchdog;
 class TParameters;
 class TNoiseForm;
 class TModelstring;
@@ -156,6 +157,8 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     QLabel* statusPanel2_ = nullptr;
 
     TComputing* computing_ = nullptr;
+    // After the workspace, so that it stops watching before the workspace goes.
+    std::unique_ptr<ModelWatchdog> watchdog_;
     TParameters* parameters_ = nullptr;
     TNoiseForm* noise_ = nullptr;
     TAboutBox* about_ = nullptr;

@@ -293,4 +293,29 @@ std::string FormatOrbitValue(Extended value) {
     return std::string(buffer, WriteOrbitValue(value, buffer));
 }
 
+std::string FormatTickValue(Extended value) {
+    if (!std::isfinite(value)) {
+        return std::isnan(value) ? "Nan" : (value > 0 ? "+Inf" : "-Inf");
+    }
+    char buffer[128];
+    // Rounding to 3 significant digits first, then to 3 decimals, is what the labels show: 0.08755
+    // becomes 0.0876 and then "0.088".
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value),
+                                std::chars_format::scientific, 2);
+    const std::string rounded(buffer, result.ptr);
+    const double significant = std::strtod(rounded.c_str(), nullptr);
+    if (std::fabs(significant) >= 1000) {
+        const std::size_t e = rounded.find('e');
+        const int exponent = std::atoi(rounded.c_str() + e + 1);
+        return rounded.substr(0, e) + "E" + (exponent < 0 ? "-" : "+") + PadExponent(exponent, 3);
+    }
+    result = std::to_chars(buffer, buffer + sizeof buffer, significant == 0 ? 0.0 : significant,
+                           std::chars_format::fixed, 3);
+    std::string text(buffer, result.ptr);
+    if (text == "-0.000") {
+        text = "0.000";
+    }
+    return text;
+}
+
 }  // namespace kalvora

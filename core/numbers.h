@@ -49,4 +49,9 @@ inline constexpr int kDataValueMaxWidth = 64;
 char* WriteOrbitValue(Extended value, char* out);
 char* WriteDataValue(double value, char* out);
 
+// A tick label of the basin pictures: rounded to 3 significant digits, then written with 3
+// decimals ("1.400", "-0.175"); from 1000 on in magnitude in scientific notation with 3
+// significant digits and a signed exponent of at least three digits ("1.23E+003").
+std::string FormatTickValue(Extended value);
+
 }  // namespace kalvora
