@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "core/model_capacity.h"
+#include "core/model_purity.h"
 #include "core/noise.h"
 #include "core/prompts.h"
 
@@ -125,6 +126,10 @@ void ReportNotANumber(ModelRuntime& ws, int result) {
 // the globals table by name, so a model that redefines itself is honoured. Scripts cannot reach
 // the registry (no debug library), so the slot cannot be disturbed.
 constexpr int kModelKeySlot = 0x4B4C;
+
+// The registry slot of the batch loop compiled for the state (nil until a batch first runs).
+constexpr int kBatchLoopSlot = 0x4B4D;
+constexpr int kBatchCountsSlot = 0x4B4E;
 
 inline int Count(std::int32_t value) {
     return std::clamp<int>(value, 0, kModelListCapacity);
@@ -369,6 +374,176 @@ void ModelStep(ModelRuntime& ws, ModelKind kind, StateVector& state) {
     if (ws.noise.noiseOn) {
         ApplyNoise(ws, state);
     }
+}
+
+namespace {
+
+// Steps per batch: a batch that ends with a fault is replayed step by step from its start, so the
+// replay never costs more than this many steps, while the call into the interpreter is shared by
+// enough steps to cost nothing.
+constexpr std::int64_t kBatchSteps = 4096;
+
+// The clamped counts of a step.
+struct Shape {
+    int variables = 0;
+    int parameters = 0;
+    int results = 0;
+};
+
+Shape ShapeOf(const ModelRuntime& ws) {
+    return {Count(ws.variableCount), Count(ws.parameterCount), ResultCount(ws)};
+}
+
+// Arguments of the loop function besides the model's: the function, the count and the bound.
+// Lua allows a function 200 locals; the loop's own are its arguments, the results and the counter.
+constexpr int kBatchLocalLimit = 150;
+
+// batch(model, n, huge, v1..vN, p1..pP) calls model n times, each time with the variables the last
+// call returned, as the steps one by one do, and checks every result as they do: a result that is
+// not a number stops it with an error (comparing it fails) and one that is not finite makes it
+// return the calls that went well. It returns n and the last results when all went well.
+std::string BatchLoopSource(int variables, int parameters, int results) {
+    const auto list = [](const char* prefix, int count) {
+        std::string text;
+        for (int i = 1; i <= count; ++i) {
+            text += (i > 1 ? "," : "") + std::string(prefix) + std::to_string(i);
+        }
+        return text;
+    };
+    const std::string values = list("v", variables);
+    const std::string arguments = parameters > 0 ? values + "," + list("p", parameters) : values;
+    const std::string outputs = list("r", results);
+    std::string checks;
+    for (int k = 1; k <= results; ++k) {
+        const std::string r = "r" + std::to_string(k);
+        checks += (k > 1 ? " and " : "") + r + "<huge and " + r + ">low";
+    }
+    return "return function(model,n,huge," + arguments + ")\nlocal low=-huge\nlocal " + outputs +
+           "\nfor i=1,n do\n" + outputs + "=model(" + arguments + ")\nif not(" + checks +
+           ") then return i-1 end\n" + values + "=" + list("r", variables) + "\nend\nreturn n," +
+           outputs + "\nend";
+}
+
+// Pushes the batch loop of the state; false when it cannot be built. The loop is kept in the
+// registry with the counts it was made for: counts may change without a new state.
+bool PushBatchLoop(lua_State* lua, const Shape& shape) {
+    const lua_Number counts =
+        shape.variables + 1000.0 * shape.parameters + 1000000.0 * shape.results;
+    lua_rawgeti(lua, LUA_REGISTRYINDEX, kBatchCountsSlot);
+    const bool same = lua_tonumber(lua, -1) == counts;
+    lua_pop(lua, 1);
+    if (same) {
+        lua_rawgeti(lua, LUA_REGISTRYINDEX, kBatchLoopSlot);
+        if (lua_isfunction(lua, -1)) {
+            return true;
+        }
+        lua_pop(lua, 1);
+    }
+    const std::string source = BatchLoopSource(shape.variables, shape.parameters, shape.results);
+    if (luaL_loadbuffer(lua, source.data(), source.size(), "batch") != 0 ||
+        lua_pcall(lua, 0, 1, 0) != 0 || !lua_isfunction(lua, -1)) {
+        lua_settop(lua, 0);
+        return false;
+    }
+    lua_pushvalue(lua, -1);
+    lua_rawseti(lua, LUA_REGISTRYINDEX, kBatchLoopSlot);
+    lua_pushnumber(lua, counts);
+    lua_rawseti(lua, LUA_REGISTRYINDEX, kBatchCountsSlot);
+    return true;
+}
+
+enum class BatchOutcome { Done, Replay, Stopped };
+
+// n steps of a stateless map inside the interpreter. Done: state holds the result of the n steps.
+// Replay: something went wrong somewhere in them (a fault, an error, a result that is no finite
+// number), state is untouched and nothing was shown; the steps one by one find where and say what.
+BatchOutcome RunBatch(ModelRuntime& ws, const Shape& shape, StateVector& state, std::int64_t n) {
+    lua_State* lua = ws.luaState;
+    if (lua == nullptr) {
+        return BatchOutcome::Replay;
+    }
+    lua_settop(lua, 0);
+    if (!PushBatchLoop(lua, shape)) {
+        return BatchOutcome::Replay;
+    }
+    if (PendingFaults() != 0) {
+        std::feclearexcept(kFaultFlags);
+    }
+    lua_rawgeti(lua, LUA_REGISTRYINDEX, kModelKeySlot);
+    lua_gettable(lua, LUA_GLOBALSINDEX);
+    lua_pushnumber(lua, static_cast<lua_Number>(n));
+    lua_pushnumber(lua, HUGE_VAL);
+    for (int i = 0; i < shape.variables; ++i) {
+        lua_pushnumber(lua, static_cast<lua_Number>(state[i]));
+    }
+    for (int j = 0; j < shape.parameters; ++j) {
+        lua_pushnumber(lua, static_cast<lua_Number>(ws.parameterValues[j]));
+    }
+    const int status = lua_pcall(lua, 3 + shape.variables + shape.parameters, LUA_MULTRET, 0);
+    if (status != 0) {
+        if (ws.interrupt.requested()) {
+            ws.errorFlag = true;
+            ws.scriptStatus = status;
+            ReportStop(ws);
+            return BatchOutcome::Stopped;
+        }
+        lua_settop(lua, 0);
+        std::feclearexcept(kFaultFlags);
+        return BatchOutcome::Replay;
+    }
+    const bool complete =
+        lua_gettop(lua) == 1 + shape.results && lua_tonumber(lua, 1) == static_cast<lua_Number>(n);
+    if (PendingFaults() != 0 || !complete) {
+        lua_settop(lua, 0);
+        std::feclearexcept(kFaultFlags);
+        return BatchOutcome::Replay;
+    }
+    for (int k = 0; k < shape.results; ++k) {
+        StoreExtended(&state[k], lua_tonumber(lua, k + 2));
+    }
+    lua_settop(lua, 0);
+    ws.scriptStatus = 0;
+    return BatchOutcome::Done;
+}
+
+bool Batchable(const ModelRuntime& ws, ModelKind kind, const Shape& shape) {
+    return kind == ModelKind::Discrete && !ws.noise.noiseOn && shape.variables > 0 &&
+           shape.variables + shape.parameters + shape.results <= kBatchLocalLimit &&
+           ModelIsStateless(ws.scriptText);
+}
+
+}  // namespace
+
+std::int64_t ModelTransient(ModelRuntime& ws, ModelKind kind, StateVector& state,
+                            std::int64_t steps) {
+    std::int64_t done = 0;
+    const Shape shape = ShapeOf(ws);
+    if (!ws.errorFlag && steps > 1 && Batchable(ws, kind, shape)) {
+        while (done < steps && !ws.errorFlag) {
+            const std::int64_t n = std::min(kBatchSteps, steps - done);
+            const StateVector start = state;
+            const BatchOutcome outcome = RunBatch(ws, shape, state, n);
+            if (outcome == BatchOutcome::Stopped) {
+                return done + 1;
+            }
+            if (outcome == BatchOutcome::Done) {
+                done += n;
+                continue;
+            }
+            state = start;
+            const std::int64_t end = done + n;
+            while (done < end && !ws.errorFlag) {
+                ModelStep(ws, kind, state);
+                ++done;
+            }
+        }
+        return done;
+    }
+    while (done < steps && !ws.errorFlag) {
+        ModelStep(ws, kind, state);
+        ++done;
+    }
+    return done;
 }
 
 }  // namespace kalvora

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "core/model_workspace.h"
 
 namespace kalvora {
@@ -30,5 +32,15 @@ void RungeKuttaStep(ModelRuntime& ws, const StateVector& in, StateVector& out);
 // then noise. An arithmetic fault in the step sets errorFlag silently and rebuilds the Lua state.
 // Only slots 0 .. N+A-1 are meaningful afterwards.
 void ModelStep(ModelRuntime& ws, ModelKind kind, StateVector& state);
+
+// steps model steps, as many calls of ModelStep would make them, ending early after a step that
+// sets errorFlag (or at once when it is set already). Returns the steps made, the failed one
+// included. Runs that nothing observes step by step (the transients of the analyses, the skipped
+// start of an orbit file) call this: for a map without noise whose statements keep no state (see
+// ModelIsStateless) the steps run as batches inside the interpreter, with the same numbers, the
+// same failing step and the same messages as the steps one by one; other models take the steps one
+// by one.
+std::int64_t ModelTransient(ModelRuntime& ws, ModelKind kind, StateVector& state,
+                            std::int64_t steps);
 
 }  // namespace kalvora

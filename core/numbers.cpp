@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 namespace kalvora {
@@ -116,20 +117,52 @@ std::string PadExponent(int exponent, int minimumDigits) {
     return digits;
 }
 
-// "d.ddd" and "E+eeee": the scientific fields shared by the data and orbit formats.
-std::string FixedWidthScientific(Extended value, int decimals) {
+// The decimal texts of a value that is exactly a double are the same whichever type carries it;
+// the double's conversion is several times faster than the long double's, which goes through the
+// printf machinery.
+bool HoldsDouble(Extended value, double& exact) {
+    if (!(std::fabs(value) <= std::numeric_limits<double>::max())) {
+        return false;
+    }
+    exact = static_cast<double>(value);
+    return static_cast<Extended>(exact) == value;
+}
+
+// Copies text (no longer than 4 characters) right-aligned into a field of width characters.
+char* RightAligned(const char* text, int width, char* out) {
+    const auto length = static_cast<int>(std::strlen(text));
+    std::memset(out, ' ', static_cast<std::size_t>(width - length));
+    std::memcpy(out + width - length, text, static_cast<std::size_t>(length));
+    return out + width;
+}
+
+// " d.ddd" or "-d.ddd", then "E", the exponent's sign and at least four digits: the scientific
+// fields shared by the data and orbit formats.
+char* WriteScientific(Extended value, int decimals, char* out) {
     char buffer[128];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
-                                      std::chars_format::scientific, decimals);
-    const std::string text(buffer, result.ptr);
-    const std::size_t e = text.find('e');
-    const int exponent = std::atoi(text.c_str() + e + 1);
-    std::string out = (std::signbit(value) && value != 0) ? "-" : " ";
-    out += text.substr(0, e);
-    out += 'E';
-    out += exponent < 0 ? '-' : '+';
-    out += PadExponent(exponent, 4);
-    return out;
+    double exact = 0;
+    const auto result = HoldsDouble(value, exact)
+                            ? std::to_chars(buffer, buffer + sizeof buffer, std::fabs(exact),
+                                            std::chars_format::scientific, decimals)
+                            : std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+                                            std::chars_format::scientific, decimals);
+    const char* e = std::find(buffer, result.ptr, 'e');
+    *out++ = (std::signbit(value) && value != 0) ? '-' : ' ';
+    const auto mantissa = static_cast<std::size_t>(e - buffer);
+    std::memcpy(out, buffer, mantissa);
+    out += mantissa;
+    *out++ = 'E';
+    const char* digits = e + 1;
+    *out++ = *digits == '-' ? '-' : '+';
+    if (*digits == '-' || *digits == '+') {
+        ++digits;
+    }
+    const auto count = static_cast<int>(result.ptr - digits);
+    for (int pad = count; pad < 4; ++pad) {
+        *out++ = '0';
+    }
+    std::memcpy(out, digits, static_cast<std::size_t>(count));
+    return out + count;
 }
 
 }  // namespace
@@ -256,37 +289,40 @@ std::string FormatFixed(Extended value, int significantDigits, int decimals) {
     return out;
 }
 
-std::string FormatDataValue(double value) {
+char* WriteDataValue(double value, char* out) {
     if (std::isnan(value)) {
-        return "Nan";
+        return RightAligned("Nan", 3, out);
     }
     if (std::isinf(value)) {
-        return value > 0 ? "+Inf" : "-Inf";
+        return RightAligned(value > 0 ? "+Inf" : "-Inf", 4, out);
     }
     if (std::fabs(value) >= 1e36) {
-        return FixedWidthScientific(value, 1);
+        return WriteScientific(value, 1, out);
     }
     if (value == 0) {
         value = 0;  // no "-0.0000000000"
     }
-    char buffer[64];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 10);
-    return std::string(buffer, result.ptr);
+    return std::to_chars(out, out + kDataValueMaxWidth, value, std::chars_format::fixed, 10).ptr;
+}
+
+std::string FormatDataValue(double value) {
+    char buffer[kDataValueMaxWidth];
+    return std::string(buffer, WriteDataValue(value, buffer));
+}
+
+char* WriteOrbitValue(Extended value, char* out) {
+    if (std::isnan(value)) {
+        return RightAligned("Nan", kOrbitValueWidth, out);
+    }
+    if (std::isinf(value)) {
+        return RightAligned(value > 0 ? "+Inf" : "-Inf", kOrbitValueWidth, out);
+    }
+    return WriteScientific(value, 14, out);
 }
 
 std::string FormatOrbitValue(Extended value) {
-    constexpr std::size_t kWidth = 23;
-    std::string special;
-    if (std::isnan(value)) {
-        special = "Nan";
-    } else if (std::isinf(value)) {
-        special = value > 0 ? "+Inf" : "-Inf";
-    }
-    if (!special.empty()) {
-        return std::string(kWidth - special.size(), ' ') + special;
-    }
-    return FixedWidthScientific(value, 14);
+    char buffer[kOrbitValueWidth];
+    return std::string(buffer, WriteOrbitValue(value, buffer));
 }
 
 std::string FormatTickValue(Extended value) {

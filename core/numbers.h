@@ -48,6 +48,13 @@ std::string FormatDataValue(double value);
 // "Nan", "+Inf" or "-Inf" right-aligned in the field.
 std::string FormatOrbitValue(Extended value);
 
+// The same texts written into a buffer, for files of many values: the orbit value takes exactly
+// kOrbitValueWidth characters, the data value at most kDataValueMaxWidth. Both return the end.
+inline constexpr int kOrbitValueWidth = 23;
+inline constexpr int kDataValueMaxWidth = 64;
+char* WriteOrbitValue(Extended value, char* out);
+char* WriteDataValue(double value, char* out);
+
 // A tick label of the basin pictures: rounded to 3 significant digits, then written with 3
 // decimals ("1.400", "-0.175"); from 1000 on in magnitude in scientific notation with 3
 // significant digits and a signed exponent of at least three digits ("1.23E+003").

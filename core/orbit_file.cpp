@@ -13,14 +13,13 @@ namespace kalvora {
 
 std::string OrbitLine(const ModelRuntime& ws, const StateVector& state) {
     const int values = std::clamp(ws.variableCount + ws.auxiliaryCount, 0, kModelListCapacity);
-    std::string line;
-    line.reserve(static_cast<std::size_t>(values) * 24 + 2);
+    std::string line(static_cast<std::size_t>(values) * (kOrbitValueWidth + 1) + 1, ' ');
+    char* out = line.data();
     for (int i = 0; i < values; ++i) {
-        if (i > 0) {
-            line += ' ';
-        }
-        line += FormatOrbitValue(state[i]);
+        out = WriteOrbitValue(state[i], out) + 1;  // the blank between values is there already
     }
+    // The blank after the last value becomes the line's end.
+    line.resize(static_cast<std::size_t>(values > 0 ? out - line.data() - 1 : 0));
     line += "\r\n";
     return line;
 }
@@ -33,12 +32,15 @@ OrbitWriteOutcome WriteOrbit(ModelRuntime& model, ModelKind kind, std::ostream& 
     model.errorFlag = false;
     // Iterates before the first sampled one. A failure here would leave an undefined state to be
     // written as if it were the orbit, so it ends the run like any other failure.
-    for (std::int64_t i = 1; i < sampling.start && !model.errorFlag; ++i) {
+    // Nothing looks at them, so they run as a transient, in pieces short enough to keep a stop
+    // request prompt.
+    constexpr std::int64_t kPiece = 1 << 14;
+    for (std::int64_t left = sampling.start - 1; left > 0 && !model.errorFlag; left -= kPiece) {
         if (control.stopRequested()) {
             progress.finish();
             return {0, false, true};
         }
-        ModelStep(model, kind, state);
+        ModelTransient(model, kind, state, std::min(left, kPiece));
     }
     progress.start(sampling.count);
     OrbitWriteOutcome outcome;

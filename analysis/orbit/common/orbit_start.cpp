@@ -8,9 +8,7 @@ StateVector StartOrbit(ModelWorkspace& workspace, long long transientSteps) {
     const ModelKind kind = workspace.kind;
     StateVector state = workspace.initialValues;
     workspace.errorFlag = false;
-    for (long long i = 0; i < transientSteps && !workspace.errorFlag; ++i) {
-        ModelStep(workspace, kind, state);
-    }
+    ModelTransient(workspace, kind, state, transientSteps);
     return state;
 }
 

@@ -1,0 +1,101 @@
+// Transients: ModelTransient (batches inside the interpreter for stateless maps) against the same
+// steps one by one and against the map written in C. Each benchmark reports ns per step.
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "core/model_commands.h"
+#include "core/model_shell.h"
+#include "core/model_step.h"
+
+namespace kalvora {
+namespace {
+
+constexpr std::int64_t kSteps = 100000;
+
+struct LoadedModel {
+    ModelWorkspace ws;
+    ModelSource source;
+    explicit LoadedModel(const std::string& name) {
+        NullModelShell shell;
+        LoadModelFromFile(ws, source, shell, std::string(KALVORA_MODELS) + "/" + name);
+    }
+};
+
+void Report(benchmark::State& state) {
+    state.counters["ns_per_step"] = benchmark::Counter(
+        static_cast<double>(kSteps) * 1e-9,
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void BM_Transient(benchmark::State& state, const char* model) {
+    LoadedModel loaded(model);
+    for (auto _ : state) {
+        StateVector vector = loaded.ws.initialValues;
+        ModelTransient(loaded.ws, loaded.ws.kind, vector, kSteps);
+        benchmark::DoNotOptimize(vector);
+        if (loaded.ws.errorFlag) {
+            state.SkipWithError("model failed");
+            break;
+        }
+    }
+    Report(state);
+}
+
+void BM_StepByStep(benchmark::State& state, const char* model) {
+    LoadedModel loaded(model);
+    for (auto _ : state) {
+        StateVector vector = loaded.ws.initialValues;
+        for (std::int64_t i = 0; i < kSteps; ++i) {
+            ModelStep(loaded.ws, loaded.ws.kind, vector);
+        }
+        benchmark::DoNotOptimize(vector);
+    }
+    Report(state);
+}
+
+// The maps as a C program would iterate them, in double.
+void BM_NativeLogistic(benchmark::State& state) {
+    double r = 3.7;
+    benchmark::DoNotOptimize(r);
+    for (auto _ : state) {
+        double x = 0.2;
+        for (std::int64_t i = 0; i < kSteps; ++i) {
+            x = r * x * (1 - x);
+        }
+        benchmark::DoNotOptimize(x);
+    }
+    Report(state);
+}
+
+void BM_NativeHenon(benchmark::State& state) {
+    double a = 1.4;
+    double b = 0.3;
+    benchmark::DoNotOptimize(a);
+    benchmark::DoNotOptimize(b);
+    for (auto _ : state) {
+        double x = 0.1;
+        double y = 0.1;
+        for (std::int64_t i = 0; i < kSteps; ++i) {
+            const double xn = 1 - a * x * x + y;
+            y = b * x;
+            x = xn;
+        }
+        benchmark::DoNotOptimize(x);
+        benchmark::DoNotOptimize(y);
+    }
+    Report(state);
+}
+
+BENCHMARK_CAPTURE(BM_Transient, logistic, "logistic.mod");
+BENCHMARK_CAPTURE(BM_StepByStep, logistic, "logistic.mod");
+BENCHMARK(BM_NativeLogistic);
+BENCHMARK_CAPTURE(BM_Transient, henon, "henon.mod");
+BENCHMARK_CAPTURE(BM_StepByStep, henon, "henon.mod");
+BENCHMARK(BM_NativeHenon);
+
+}  // namespace
+}  // namespace kalvora
+
+BENCHMARK_MAIN();

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+
+namespace kalvora {
+
+// True when the model's statements certainly keep nothing from one call to the next and touch
+// nothing outside the call: they assign only the function's arguments and their own locals, call
+// only the math library's functions (not its random generator), and hold no loop, no function, no
+// string and no table. Such a model gives the same results for the same arguments whenever it is
+// called, so a run of its steps can be repeated from a saved start. Any doubt gives false: the
+// check reads the script's text, it does not run it.
+bool ModelIsStateless(const std::string& scriptText);
+
+}  // namespace kalvora
