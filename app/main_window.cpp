@@ -111,8 +111,30 @@ TForm1::TForm1(const StartupOptions& options) {
         move(screen->availableGeometry().center() - rect().center());
     }
 
-    if (options.registerAnalyses)
+    if (options.registerAnalyses) {
+        const QWidgetList before = QApplication::topLevelWidgets();
         RegisterAnalyses(analyses_, *this);
+        adoptWindows(before);
+    }
+}
+
+void TForm1::adoptWindows(const QWidgetList& existing) {
+    // The analyses build their windows without a parent. Owned by the main window, they stay
+    // above it (the window manager keeps a transient window over its owner) without being lifted
+    // above other programs, and the program's dialogs can come in front of them.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window == this || existing.contains(window) || window->parentWidget() != nullptr)
+            continue;
+        Qt::WindowFlags flags = window->windowFlags() & ~Qt::WindowStaysOnTopHint;
+        // A plain window is not transient for its owner on X11 and would fall behind the main
+        // window; a tool window stays above it, as dialogs do.
+        if (window->windowType() == Qt::Window)
+            flags = (flags & ~Qt::WindowType_Mask) | Qt::Tool;
+        const bool visible = window->isVisible();
+        window->setParent(this, flags);
+        if (visible)
+            window->show();
+    }
 }
 
 TForm1::~TForm1() = default;

@@ -124,6 +124,8 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     void openAnalysis(const QString& commandId, const QString& name);
     void openDocument(const QString& fileName);
     QList<QWidget*> allResultWindows() const;
+    // Makes the top-level windows created since `existing` was taken owned windows of this one.
+    void adoptWindows(const QList<QWidget*>& existing);
 
     // Command handlers.
     void LoadModel1Click();

@@ -38,7 +38,7 @@ QFont EquationFont() {
 }  // namespace
 
 TModelstring::TModelstring(TForm1& mainWindow, QWidget* parent)
-    : QMainWindow(parent, Qt::Window | Qt::WindowStaysOnTopHint), main_(mainWindow) {
+    : QMainWindow(parent, Qt::Tool), main_(mainWindow) {
     setObjectName("Modelstring");
     setWindowTitle("Model");
     const QFont serif = EquationFont();

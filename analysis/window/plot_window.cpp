@@ -19,7 +19,6 @@ PlotWindow::PlotWindow(AnalysisHost& host, const QString& objectName, const QStr
     : host_(host) {
     setObjectName(objectName);
     setWindowTitle(caption);
-    setWindowFlag(Qt::WindowStaysOnTopHint);
     setFont(ResultWindowFont());
 
     graph = new Tsp_XYPlot(this);
