@@ -420,8 +420,9 @@ void TForm1::setAllowed(const QString& commandId, bool allowed) {
 void TForm1::applyEnabling() {
     for (auto entry = commands_.cbegin(); entry != commands_.cend(); ++entry) {
         const Command& command = entry.value();
+        const bool refused = modelRefused_ && command.needsModel && entry.key() != "Close1";
         const bool enabled =
-            command.allowed && !(computingRunning_ && command.lockedWhileComputing);
+            command.allowed && !(computingRunning_ && command.lockedWhileComputing) && !refused;
         for (QAction* action : command.actions)
             action->setEnabled(enabled);
     }
@@ -434,7 +435,13 @@ void TForm1::setComputing(bool computing) {
     applyEnabling();
 }
 
+void TForm1::setModelRefused(bool refused) {
+    modelRefused_ = refused;
+    applyEnabling();
+}
+
 void TForm1::enableModelCommands() {
+    modelRefused_ = false;
     for (auto entry = commands_.begin(); entry != commands_.end(); ++entry) {
         if (entry.value().needsModel)
             entry.value().allowed = true;
@@ -456,6 +463,7 @@ void TForm1::enableModelCommands() {
 }
 
 void TForm1::disableModelCommands() {
+    modelRefused_ = false;
     for (auto entry = commands_.begin(); entry != commands_.end(); ++entry) {
         if (entry.value().needsModel)
             entry.value().allowed = false;

@@ -75,6 +75,12 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     void enableAllWindows() override;
 
     AnalysisRegistry& analyses() { return analyses_; }
+    // After the editor's OK was refused, the model in force is no longer the one the user sees in
+    // the editor: the commands that run or change it stay off until an OK is accepted (or the
+    // model is closed or another one loaded). Close Model and the editor stay available.
+    void setModelRefused(bool refused);
+    bool modelRefused() const { return modelRefused_; }
+
     // Accept's recomputation: the modules registered for the tag in force.
     void RecomputeAfterAccept();
 
@@ -149,6 +155,7 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     QColor lineColour_ = Qt::blue;
     bool allWindowsDisabled_ = false;
     bool computingRunning_ = false;
+    bool modelRefused_ = false;
 
     QHash<QString, Command> commands_;
     QList<QToolBar*> toolBars_;

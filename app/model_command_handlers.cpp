@@ -53,6 +53,8 @@ void TModelstring::Button2Click() {
         main_.parameterWindow()->ShowParameterWindow();
     if (compiled)
         hide();
+    else
+        main_.setModelRefused(true);
 }
 
 void TModelstring::SaveAs1Click() {

@@ -1,15 +1,33 @@
 // The program as a desktop citizen: its windows stay above their owner only, never above other
 // programs.
 #include <QApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QWidget>
 
+#include "app/model_editor.h"
 #include "app_fixture.h"
 
 namespace kalvora::testing {
 namespace {
 
+const char* const kHenon =
+    "x=0.1, y=0.1\r\na=1.4, b=0.3\r\n\r\nd\r\nx1=1-a*x*x+y\r\ny=b*x\r\nx=x1\r\n";
+
+// The commands that run or change the model in force.
+const char* const kRunningCommands[] = {
+    "TimeSeries1", "ToolTimeSeries", "PhasePlot1", "BifurcationDiagram1", "Spreadsheet1",
+    "Statistics2", "Change1",        "Load1",      "AddNoise1",           "DataSeries1"};
+
 class DesktopTest : public AppTest {
   protected:
+    TModelstring& editor() { return *form->modelEditor(); }
+    void load(const std::string& name, const char* content) {
+        prompts.answerOpen(writeFile(name, content));
+        action("LoadModel1")->trigger();
+    }
+
     // A main window with every analysis registered, as the program starts.
     std::unique_ptr<TForm1> fullProgram() {
         StartupOptions options;
@@ -44,6 +62,53 @@ TEST_F(DesktopTest, EveryWindowIsOwnedByTheMainWindowAndNoneStaysAboveOtherProgr
     // analysis's dialog and result window.
     EXPECT_GE(owned, 7);
     EXPECT_FALSE(program->windowFlags() & Qt::WindowStaysOnTopHint);
+}
+
+TEST_F(DesktopTest, ARefusedModelCannotBeRunUntilAnOkIsAccepted) {
+    struct Case {
+        const char* what;
+        const char* initialValues;
+        const char* equations;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"syntax", "x=0.1, y=0.1", "x1=1-a*x*x+y\ny=b*(x\nx=x1\n", "Error in syntax"},
+        {"number", "x=0.1, y=zero", "x1=1-a*x*x+y\ny=b*x\nx=x1\n",
+         "'zero' is not a valid floating point value"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        load("henon.mod", kHenon);
+        prompts.clear();
+        editor().inivals->setText(c.initialValues);
+        editor().StringBox->setPlainText(c.equations);
+        editor().Button2->click();
+        ASSERT_EQ(prompts.errors.size(), 1u);
+        EXPECT_EQ(prompts.errors[0], c.message);
+        for (const char* id : kRunningCommands)
+            EXPECT_FALSE(enabled(id)) << id;
+        // The way out stays open: correct the model, or close it.
+        for (const char* id : {"EditModel1", "Close1", "LoadModel1", "BuildModel1", "Exit1"})
+            EXPECT_TRUE(enabled(id)) << id;
+
+        editor().inivals->setText("x=0.1, y=0.1");
+        editor().StringBox->setPlainText("x1=1-a*x*x+y\ny=b*x\nx=x1\n");
+        editor().Button2->click();
+        EXPECT_EQ(prompts.errors.size(), 1u);
+        for (const char* id : kRunningCommands)
+            EXPECT_TRUE(enabled(id)) << id;
+    }
+}
+
+TEST_F(DesktopTest, ClosingOrLoadingAfterARefusalFollowsTheUsualRules) {
+    load("henon.mod", kHenon);
+    editor().StringBox->setPlainText("y=b*(x\n");
+    editor().Button2->click();
+    action("Close1")->trigger();
+    EXPECT_FALSE(enabled("TimeSeries1"));
+    load("henon.mod", kHenon);
+    EXPECT_TRUE(enabled("TimeSeries1"));
+    EXPECT_FALSE(form->modelRefused());
 }
 
 }  // namespace
