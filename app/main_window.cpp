@@ -100,6 +100,7 @@ TForm1::TForm1(const StartupOptions& options) {
     about_ = new TAboutBox(this);
     connect(about_, &QDialog::finished, this, [this] { enableAllWindows(); });
     editor_ = new TModelstring(*this, this);
+    editor_->setModifiedObserver([this](bool) { showCaption(); });
 
     createCommands();
     createToolBars();
@@ -137,7 +138,9 @@ void TForm1::adoptWindows(const QWidgetList& existing) {
     }
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    editor_->setModifiedObserver(nullptr);
+}
 
 void TForm1::runStartup(const StartupOptions& options) {
     // The scratch folder first: a failure is reported and the program runs on without scratch
@@ -582,11 +585,17 @@ void TForm1::runCommand(const std::function<void()>& command) {
 }
 
 void TForm1::setMainCaption(const std::string& caption) {
-    setWindowTitle(QString::fromStdString(caption));
+    mainCaption_ = QString::fromStdString(caption);
+    showCaption();
+}
+
+void TForm1::showCaption() {
+    // The asterisk of unsaved edits, as desktop programs show it.
+    setWindowTitle(mainCaption_ + (editor_ != nullptr && editor_->isModified() ? "*" : ""));
 }
 
 void TForm1::setEditorCaption(const std::string& caption) {
-    editor_->setWindowTitle(QString::fromStdString(caption));
+    editor_->setCaption(QString::fromStdString(caption));
 }
 
 void TForm1::showEditor() {
@@ -634,7 +643,10 @@ void TForm1::About1Click() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    if (!prompts_->confirm("Exit Kalvora?")) {
+    // With unsaved edits the save question is the exit question: its Cancel keeps the program
+    // running, Save or Discard end it.
+    const bool leave = editor_->isModified() ? mayDropEdits() : prompts_->confirm("Exit Kalvora?");
+    if (!leave) {
         event->ignore();
         return;
     }

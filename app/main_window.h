@@ -133,6 +133,12 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     // Makes the top-level windows created since `existing` was taken owned windows of this one.
     void adoptWindows(const QList<QWidget*>& existing);
 
+    // Before edits would be lost: true when there are none, or the user saved them or chose to
+    // discard them; false for Cancel (or a save that did not happen).
+    bool mayDropEdits();
+    bool saveModel();
+    void showCaption();
+
     // Command handlers.
     void LoadModel1Click();
     void BuildModel1Click();
@@ -156,6 +162,7 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     bool allWindowsDisabled_ = false;
     bool computingRunning_ = false;
     bool modelRefused_ = false;
+    QString mainCaption_ = "Kalvora";
 
     QHash<QString, Command> commands_;
     QList<QToolBar*> toolBars_;

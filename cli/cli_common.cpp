@@ -387,8 +387,18 @@ void PrepareModel(ModelSession& session, const Arguments& arguments) {
         throw UsageError("expected a model file MODEL.mod");
     }
     ModelWorkspace& ws = session.ws;
-    // A script that does not compile is refused with its message, like a bad number.
-    LoadModelFromFile(ws, session.source, session.shell, arguments.positional()[0]);
+    // A script that does not compile is refused with its message, like a bad number, and with the
+    // file and the equation line it failed on: the user may have named several models.
+    const std::string& modelPath = arguments.positional()[0];
+    try {
+        LoadModelFromFile(ws, session.source, session.shell, modelPath);
+    } catch (const ModelRefusedError& refusal) {
+        std::string message = modelPath + ": " + refusal.what();
+        if (!refusal.details.empty()) {
+            message += ": " + refusal.details;
+        }
+        throw std::runtime_error(message);
+    }
     if (const auto par = arguments.value("--par")) {
         ReadParameterFile(ws, *par);
     }

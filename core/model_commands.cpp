@@ -7,6 +7,7 @@
 #include "core/model_step.h"
 #include "core/numbers.h"
 #include "core/prompts.h"
+#include "core/script_lines.h"
 #include "core/text_file.h"
 
 namespace kalvora {
@@ -34,9 +35,9 @@ std::optional<ModelRefusal> AcceptModel(ModelWorkspace& ws, const ModelSource& s
     try {
         definition = DefinitionFromSource(source, ws.stepSize);
     } catch (const ConversionError& error) {
-        return ModelRefusal{error.what(), 0};
+        return ModelRefusal{error.what(), 0, {}, 0};
     } catch (const DefinitionError& error) {
-        return ModelRefusal{error.what(), 0};
+        return ModelRefusal{error.what(), 0, {}, 0};
     }
     // Compiled apart from the workspace, which keeps running its own model until this succeeded.
     ModelRuntime candidate;
@@ -46,7 +47,10 @@ std::optional<ModelRefusal> AcceptModel(ModelWorkspace& ws, const ModelSource& s
     candidate.scriptText = definition.scriptText;
     CompileModelScript(candidate);
     if (candidate.scriptStatus != 0) {
-        return ModelRefusal{CompileMessage(candidate.scriptStatus), candidate.scriptStatus};
+        ModelRefusal refusal{CompileMessage(candidate.scriptStatus), candidate.scriptStatus, {}, 0};
+        refusal.details = ScriptErrorDetail(candidate.luaState, candidate.scriptText);
+        refusal.line = EquationLineOf(refusal.details);
+        return refusal;
     }
     StoreDefinitionValues(ws, definition);
     ws.stepSize = definition.stepSize;
@@ -132,9 +136,15 @@ void BuildNewModel(ModelWorkspace& ws, ModelSource& source, ModelShell& shell) {
 }
 
 bool AcceptModelSource(ModelWorkspace& ws, const ModelSource& source, ModelShell& shell,
-                       Prompts& prompts) {
+                       Prompts& prompts, int* refusedLine) {
+    if (refusedLine != nullptr) {
+        *refusedLine = 0;
+    }
     if (const std::optional<ModelRefusal> refusal = AcceptModel(ws, source)) {
-        prompts.error(refusal->message);
+        if (refusedLine != nullptr) {
+            *refusedLine = refusal->line;
+        }
+        prompts.detailedError(refusal->message, refusal->details);
         return false;
     }
     EnableModelCommands(ws, shell);

@@ -12,6 +12,7 @@
 
 #include "core/noise.h"
 #include "core/prompts.h"
+#include "core/script_lines.h"
 
 // The Lua calls of an evaluation go through the global offset table directly rather than through
 // a PLT stub each: an evaluation makes a dozen of them, and the stubs' extra jumps cost several
@@ -92,15 +93,16 @@ inline void StoreResult(double* target, double value) {
     *target = value;
 }
 
-void ShowMessage(ModelRuntime& ws, const char* message) {
+void ShowMessage(ModelRuntime& ws, const char* message, const std::string& details = {}) {
     if (message[0] == '\0') {
         return;
     }
     if (ws.recordedMessage.empty()) {
         ws.recordedMessage = message;
+        ws.recordedDetails = details;
     }
     if (ws.prompts != nullptr) {
-        ws.prompts->error(message);
+        ws.prompts->detailedError(message, details);
     }
 }
 
@@ -156,7 +158,7 @@ bool Evaluate(ModelRuntime& ws, const In* in, Out* out, bool& finite) {
     }
     ws.scriptStatus = lua_pcall(lua, variables + parameters, results, 0);
     if (ws.scriptStatus != 0) {
-        ShowMessage(ws, EvaluationMessage(ws.scriptStatus));
+        ShowMessage(ws, EvaluationMessage(ws.scriptStatus), ScriptErrorDetail(lua, ws.scriptText));
         ws.errorFlag = true;
         CompileModelScript(ws);
         return false;
@@ -288,11 +290,11 @@ void CompileModelScript(ModelRuntime& ws) {
     ws.scriptStatus =
         luaL_loadbuffer(lua, ws.scriptText.data(), ws.scriptText.size(), "modelbuffer");
     if (ws.scriptStatus != 0) {
-        ShowMessage(ws, CompileMessage(ws.scriptStatus));
+        ShowMessage(ws, CompileMessage(ws.scriptStatus), ScriptErrorDetail(lua, ws.scriptText));
     } else {
         ws.scriptStatus = lua_pcall(lua, 0, 0, 0);
         if (ws.scriptStatus != 0) {
-            ShowMessage(ws, CompileMessage(ws.scriptStatus));
+            ShowMessage(ws, CompileMessage(ws.scriptStatus), ScriptErrorDetail(lua, ws.scriptText));
         }
     }
     lua_checkstack(lua,

@@ -4,7 +4,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QWidget>
+#include <functional>
 
 #include "app/model_editor.h"
 #include "app_fixture.h"
@@ -100,15 +102,99 @@ TEST_F(DesktopTest, ARefusedModelCannotBeRunUntilAnOkIsAccepted) {
     }
 }
 
+TEST_F(DesktopTest, TheEditorPutsItsCursorOnTheLineOfAScriptError) {
+    load("henon.mod", kHenon);
+    prompts.clear();
+    editor().StringBox->setPlainText("x1=1-a*x*x+y\ny=b*x\nx=(x1\nz=1\n");
+    editor().Button2->click();
+    EXPECT_EQ(prompts.errors, std::vector<std::string>{"Error in syntax"});
+    EXPECT_EQ(prompts.errorDetails,
+              std::vector<std::string>{"line 4: ')' expected (to close '(' at line 3) near 'z'"});
+    EXPECT_EQ(editor().cursorLine(), 4);
+}
+
 TEST_F(DesktopTest, ClosingOrLoadingAfterARefusalFollowsTheUsualRules) {
     load("henon.mod", kHenon);
     editor().StringBox->setPlainText("y=b*(x\n");
     editor().Button2->click();
+    prompts.answerSaveChanges(Prompts::SaveAnswer::Discard);
     action("Close1")->trigger();
     EXPECT_FALSE(enabled("TimeSeries1"));
     load("henon.mod", kHenon);
     EXPECT_TRUE(enabled("TimeSeries1"));
     EXPECT_FALSE(form->modelRefused());
+}
+
+TEST_F(DesktopTest, EditsMarkTheModelAsModifiedAndSavingClearsTheMark) {
+    load("henon.mod", kHenon);
+    EXPECT_EQ(form->windowTitle(), "Kalvora - henon");
+    EXPECT_FALSE(editor().isModified());
+    QTest::keyClicks(editor().params, "1");
+    EXPECT_TRUE(editor().isModified());
+    EXPECT_EQ(form->windowTitle(), "Kalvora - henon*");
+    EXPECT_EQ(editor().windowTitle(), "henon*");
+    editor().SaveToolButton1->trigger();
+    EXPECT_FALSE(editor().isModified());
+    EXPECT_EQ(form->windowTitle(), "Kalvora - henon");
+    EXPECT_NE(readFile(path("henon.mod")).find("a=1.4, b=0.31"), std::string::npos);
+}
+
+// Load Model, Build New Model, Close Model and Exit with unsaved edits: Cancel keeps everything,
+// Discard goes on without saving, Save writes the edits first.
+TEST_F(DesktopTest, UnsavedEditsAreSavedDiscardedOrKept) {
+    struct Command {
+        const char* name;
+        std::function<bool()> run;  // true when the command went ahead
+    };
+    const Command commands[] = {
+        {"Load Model",
+         [this] {
+             prompts.answerOpen(
+                 writeFile("logistic.mod", "x=0.5\r\nr=3.7\r\n\r\nd\r\nx=r*x*(1-x)\r\n"));
+             action("LoadModel1")->trigger();
+             // A cancelled command never reached the file dialog.
+             prompts.openAnswers.clear();
+             return form->workspace().modelName == "logistic";
+         }},
+        {"Build New Model",
+         [this] {
+             action("BuildModel1")->trigger();
+             return form->workspace().modelName == "Newmodel";
+         }},
+        {"Close Model",
+         [this] {
+             action("Close1")->trigger();
+             return form->workspace().kind == ModelKind::Closed;
+         }},
+        {"Exit", [this] { return form->close(); }},
+    };
+    using Answer = Prompts::SaveAnswer;
+    for (const Command& command : commands) {
+        for (const Answer answer : {Answer::Cancel, Answer::Discard, Answer::Save}) {
+            SCOPED_TRACE(std::string(command.name) + " " + std::to_string(int(answer)));
+            form->show();
+            editor().setModified(false);
+            load("henon.mod", kHenon);
+            editor().params->setText("a=1.2, b=0.3");
+            editor().setModified(true);
+            prompts.clear();
+            prompts.answerSaveChanges(answer);
+            const bool went = command.run();
+            ASSERT_EQ(prompts.saveQuestions.size(), 1u);
+            EXPECT_NE(prompts.saveQuestions[0].find("henon"), std::string::npos);
+            const bool saved = readFile(path("henon.mod")).find("a=1.2") != std::string::npos;
+            EXPECT_EQ(saved, answer == Answer::Save);
+            EXPECT_EQ(went, answer != Answer::Cancel);
+            EXPECT_TRUE(prompts.confirmations.empty());
+            if (answer == Answer::Cancel) {
+                EXPECT_EQ(form->workspace().modelName, "henon");
+                EXPECT_EQ(form->workspace().kind, ModelKind::Discrete);
+                EXPECT_EQ(editor().params->text(), "a=1.2, b=0.3");
+                EXPECT_EQ(form->windowTitle(), "Kalvora - henon*");
+            }
+            writeFile("henon.mod", kHenon);
+        }
+    }
 }
 
 }  // namespace
