@@ -6,6 +6,7 @@
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
@@ -13,6 +14,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTextBrowser>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
@@ -27,6 +29,7 @@
 #include "app/parameter_window.h"
 #include "app/qt_prompts.h"
 #include "app/scratch_folder.h"
+#include "core/model_commands.h"
 
 // The icons are compiled into this static library; Qt only finds them once they are registered.
 static void InitialiseIconResources() {
@@ -226,6 +229,16 @@ void TForm1::createCommands() {
     addCommand(file, "Close1", "&Close Model", true, true, [this] { Close1Click(); });
     file->addSeparator();
     addCommand(file, "Exit1", "&Exit", false, false, [this] { close(); });
+    // The desktop's usual keys, shown in the menu beside the captions.
+    const std::pair<const char*, QKeySequence> keys[] = {
+        {"LoadModel1", QKeySequence(Qt::CTRL | Qt::Key_O)},
+        {"BuildModel1", QKeySequence(Qt::CTRL | Qt::Key_N)},
+        {"EditModel1", QKeySequence(Qt::CTRL | Qt::Key_E)},
+        {"SaveModel1", QKeySequence(Qt::CTRL | Qt::Key_S)},
+        {"Exit1", QKeySequence(Qt::CTRL | Qt::Key_Q)},
+    };
+    for (const auto& [id, key] : keys)
+        commands_[id].actions.first()->setShortcut(key);
     // Edit and Save follow their own rules (setEditModelEnabled, setSaveModelEnabled).
     commands_["EditModel1"].allowed = false;
     commands_["SaveModel1"].allowed = false;
@@ -288,8 +301,9 @@ void TForm1::createCommands() {
     QMenu* help = bar->addMenu("&Help");
     help->setObjectName("Help1");
     addCommand(help, "About1", "&About", false, false, [this] { About1Click(); });
-    addCommand(help, "UserManual1", "&User Manual", false, false,
-               [this] { openDocument("KalvoraManual.pdf"); });
+    addCommand(help, "UserManual1", "&User Manual", false, false, [this] {
+        openManual();
+    })->setShortcut(QKeySequence(Qt::Key_F1));
     addCommand(help, "AdvancedPaperpleasecite1", "&Kalvora Article", false, false,
                [this] { openDocument("KalvoraArticle.pdf"); });
 
@@ -581,7 +595,14 @@ void TForm1::RecomputeAfterAccept() {
 }
 
 void TForm1::runCommand(const std::function<void()>& command) {
-    ReportingErrors(*prompts_, command);
+    ReportingErrors(*prompts_, [this, &command] {
+        try {
+            command();
+        } catch (const ModelRefusedError& refusal) {
+            // A refused model file: its script error keeps its place and Lua's words.
+            prompts_->detailedError(refusal.what(), refusal.details);
+        }
+    });
 }
 
 void TForm1::setMainCaption(const std::string& caption) {
@@ -617,9 +638,72 @@ void TForm1::openAnalysis(const QString& commandId, const QString& name) {
 }
 
 void TForm1::openDocument(const QString& fileName) {
-    // A missing document or viewer is not reported.
-    QDesktopServices::openUrl(
-        QUrl::fromLocalFile(QDir(QString::fromStdString(workingFolder_)).filePath(fileName)));
+    // A document that is missing, or that no viewer takes, is said so: silence looked like a
+    // command that did nothing.
+    const QString path = QDir(QString::fromStdString(workingFolder_)).filePath(fileName);
+    if (!QFileInfo::exists(path)) {
+        prompts_->error(("The document \"" + path + "\" cannot be opened: there is no such file.")
+                            .toStdString());
+        return;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+        prompts_->error(
+            ("The document \"" + path + "\" cannot be opened: no program to show it was found.")
+                .toStdString());
+    }
+}
+
+QString TForm1::manualPath() const {
+    // Beside the working folder, the installed copy, then the source tree the program was built
+    // from (build/kalvora in a checkout).
+    const QString program = QCoreApplication::applicationDirPath();
+    const QStringList candidates = {
+        QDir(QString::fromStdString(workingFolder_)).filePath("docs/manual.md"),
+        QDir(program).filePath("../share/kalvora/manual.md"),
+        QDir(program).filePath("../docs/manual.md"),
+        QDir(program).filePath("../../docs/manual.md"),
+    };
+    for (const QString& candidate : candidates) {
+        if (QFileInfo(candidate).isFile())
+            return QDir::cleanPath(candidate);
+    }
+    return {};
+}
+
+void TForm1::openManual() {
+    const QString path = manualPath();
+    if (path.isEmpty()) {
+        prompts_->error(
+            "The user manual cannot be opened: manual.md was found neither in the "
+            "docs folder nor where Kalvora is installed.");
+        return;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        prompts_->error(("The user manual \"" + path + "\" cannot be opened: " + file.errorString())
+                            .toStdString());
+        return;
+    }
+    if (manual_ == nullptr) {
+        // A window of the program's own, above the main window like its other windows.
+        manual_ = new QTextBrowser(this);
+        manual_->setWindowFlags(Qt::Tool);
+        manual_->setObjectName("ManualBrowser");
+        manual_->setWindowTitle("Kalvora User Manual");
+        manual_->setOpenExternalLinks(true);
+        manual_->resize(760, 640);
+        auto* close = new QAction(manual_);
+        close->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence(Qt::Key_Escape)});
+        connect(close, &QAction::triggered, manual_, &QWidget::close);
+        manual_->addAction(close);
+    }
+    // The pictures are named relative to the manual.
+    manual_->setSearchPaths({QFileInfo(path).absolutePath()});
+    manual_->document()->setBaseUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath() + "/"));
+    manual_->setMarkdown(QString::fromUtf8(file.readAll()));
+    manual_->show();
+    manual_->raise();
+    manual_->activateWindow();
 }
 
 void TForm1::EditModel1Click() {

@@ -17,6 +17,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QTextBrowser;
 class QToolBar;
 
 namespace kalvora {
@@ -94,6 +95,8 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     TNoiseForm* noiseWindow() const { return noise_; }
     TModelstring* modelEditor() const { return editor_; }
     TAboutBox* aboutBox() const { return about_; }
+    // The manual's window once "User Manual" opened it, else null.
+    QTextBrowser* manualWindow() const { return manual_; }
     QMenu* windowContextMenu() const { return PopupMenu1; }
     // The first status panel ("   Noise On", "   Noise Off" or empty).
     QString statusText() const;
@@ -129,7 +132,10 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     void setComputing(bool computing);
     void openAnalysis(const QString& commandId, const QString& name);
     void openDocument(const QString& fileName);
+    void openManual();
     QList<QWidget*> allResultWindows() const;
+    // Where docs/manual.md is found; empty when nowhere.
+    QString manualPath() const;
     // Makes the top-level windows created since `existing` was taken owned windows of this one.
     void adoptWindows(const QList<QWidget*>& existing);
 
@@ -176,6 +182,7 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     TNoiseForm* noise_ = nullptr;
     TAboutBox* about_ = nullptr;
     TModelstring* editor_ = nullptr;
+    QTextBrowser* manual_ = nullptr;
     AnalysisRegistry analyses_;
 };
 

@@ -11,6 +11,7 @@
 #include "core/model_commands.h"
 #include "core/model_definition.h"
 #include "core/parameter_file.h"
+#include "core/script_lines.h"
 
 namespace kalvora {
 
@@ -119,6 +120,14 @@ void TForm1::loadModelFile(const std::string& path) {
     ModelSource source = editor_->source();
     try {
         LoadModelFromFile(workspace_, source, *this, path);
+    } catch (const ModelRefusedError& refusal) {
+        // The editor opens on the line Lua named, and the box says what is wrong there.
+        editor_->setSource(source);
+        if (const int line = EquationLineOf(refusal.details); line > 0) {
+            showEditor();
+            editor_->showEquationLine(line);
+        }
+        throw;
     } catch (...) {
         // The editor shows what was read, so that the user can correct it there.
         editor_->setSource(source);

@@ -240,9 +240,9 @@ TModelstring::TModelstring(TForm1& mainWindow, QWidget* parent)
 TModelstring::~TModelstring() {
     // The fields are destroyed after this part of the window: emptying them must not mark it.
     observer_ = nullptr;
-    for (QObject* field : {static_cast<QObject*>(StringBox), static_cast<QObject*>(inivals),
-                           static_cast<QObject*>(params), static_cast<QObject*>(hvars),
-                           static_cast<QObject*>(rh)})
+    for (QObject* field :
+         {static_cast<QObject*>(StringBox), static_cast<QObject*>(inivals),
+          static_cast<QObject*>(params), static_cast<QObject*>(hvars), static_cast<QObject*>(rh)})
         disconnect(field, nullptr, this, nullptr);
 }
 

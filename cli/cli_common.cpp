@@ -1,14 +1,22 @@
 #include "cli/cli_common.h"
 
+#include <pthread.h>
 #include <unistd.h>
+#include <lua.hpp>
 
 #include <atomic>
 #include <csignal>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <climits>
+#include <cmath>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
+#include <thread>
 
 #include "core/model_commands.h"
 #include "core/model_definition.h"
@@ -18,6 +26,9 @@
 
 namespace kalvora::cli {
 namespace {
+
+// The control of the run under way, which a termination signal stops.
+std::atomic<RunControl*> signalledControl{nullptr};
 
 std::map<std::string, Command>& Registry() {
     static std::map<std::string, Command> commands;
@@ -106,7 +117,12 @@ void ApplySet(ModelWorkspace& ws, const std::string& assignment) {
         throw UsageError("--set needs NAME=VALUE, not '" + assignment + "'");
     }
     const std::string name = assignment.substr(0, equals);
-    const Extended value = ParseFloat(assignment.substr(equals + 1));
+    Extended value = 0;
+    try {
+        value = ParseFloat(assignment.substr(equals + 1));
+    } catch (const ConversionError& error) {
+        throw UsageError("--set " + name + ": " + error.what());
+    }
     bool found = false;
     for (int i = 0; i < ws.variableCount; ++i) {
         if (ws.variableNames[i] == name) {
@@ -151,6 +167,10 @@ void ApplyNoiseOptions(ModelWorkspace& ws, const Arguments& arguments) {
     }
     noise.noiseLevel = arguments.number("--noise-level", 0);
     noise.noiseProbability = arguments.number("--noise-probability", 1);
+    if (!(noise.noiseProbability >= 0 && noise.noiseProbability <= 1)) {
+        throw UsageError("--noise-probability must lie between 0 and 1, not " +
+                         arguments.value("--noise-probability").value_or(""));
+    }
     noise.noisePeriod = static_cast<std::int32_t>(arguments.integer("--noise-period", 1, 1, 1000));
     noise.noiseCounter = 0;
     noise.noiseOn = noise.noiseLevel > 0;
@@ -166,13 +186,71 @@ void ApplyNoiseOptions(ModelWorkspace& ws, const Arguments& arguments) {
         }
     }
     std::optional<std::int32_t> seed;
-    if (const auto text = arguments.value("--seed")) {
-        seed = ParseInteger(*text);
+    if (arguments.has("--seed")) {
+        seed = static_cast<std::int32_t>(arguments.integer("--seed", 0, INT32_MIN, INT32_MAX));
     }
     noise.fixSeedForEachRun = seed.has_value();
     if (noise.noiseOn || seed) {
         SeedNoise(ws, seed);
     }
+}
+
+// "FILE, line N: " for a conversion error in a model or parameter file: the first of the
+// assignment lines (0-based) that does not parse, else the line holding the step size.
+std::string WhereInFile(const std::string& path, const std::vector<std::size_t>& assignmentLines,
+                        int stepSizeLine) {
+    int line = stepSizeLine;
+    try {
+        const std::vector<std::string> lines = SplitLines(WithoutByteOrderMark(ReadTextFile(path)));
+        for (const std::size_t index : assignmentLines) {
+            kalvora::NameList names{};
+            ValueList values{};
+            std::int32_t count = 0;
+            try {
+                ParseAssignmentList(index < lines.size() ? lines[index] : "", names, values, count);
+            } catch (const std::exception&) {
+                line = static_cast<int>(index) + 1;
+                break;
+            }
+        }
+    } catch (const FileError&) {
+    }
+    return path + ", line " + std::to_string(line) + ": ";
+}
+
+// SIGINT and SIGTERM are taken by a thread of their own (a signal handler could do nothing of
+// this safely). The first stops the running models, which end the command as a failed run that
+// keeps what it computed; without a model running, or at a second signal, the temporary files are
+// removed and the program ends at once.
+void HandleTerminationSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaddset(&signals, signal);
+    }
+    if (pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0) {
+        return;
+    }
+    std::thread([signals] {
+        bool stopRequested = false;
+        for (;;) {
+            int signal = 0;
+            if (sigwait(&signals, &signal) != 0) {
+                continue;
+            }
+            RunControl* control = signalledControl.load();
+            if (!stopRequested && (control != nullptr || SignalledModels().hasModels())) {
+                stopRequested = true;
+                if (control != nullptr) {
+                    control->requestStop();
+                }
+                SignalledModels().requestStop();
+                continue;
+            }
+            RemoveUnfinishedTemporaryFiles();
+            std::_Exit(128 + signal);
+        }
+    }).detach();
 }
 
 }  // namespace
@@ -243,7 +321,12 @@ std::int64_t Arguments::integer(const std::string& name, std::int64_t fallback,
     if (!text) {
         return fallback;
     }
-    const std::int64_t number = ParseInteger(*text);
+    std::int64_t number = 0;
+    try {
+        number = ParseInteger(*text);
+    } catch (const ConversionError& error) {
+        throw UsageError(name + ": " + error.what());
+    }
     if (number < minimum || number > maximum) {
         throw UsageError("option " + name + " must lie between " + std::to_string(minimum) +
                          " and " + std::to_string(maximum) + ", not " + *text);
@@ -253,7 +336,11 @@ std::int64_t Arguments::integer(const std::string& name, std::int64_t fallback,
 
 Extended Arguments::number(const std::string& name, Extended fallback) const {
     const auto text = value(name);
-    return text ? ParseFloat(*text) : fallback;
+    try {
+        return text ? ParseFloat(*text) : fallback;
+    } catch (const ConversionError& error) {
+        throw UsageError(name + ": " + error.what());
+    }
 }
 
 void Arguments::requirePositional(std::size_t count, const std::string& names) const {
@@ -275,6 +362,8 @@ const std::vector<OptionSpec>& CommonOptions() {
         {"--noise-period", "K", "noise is eligible every K-th step, 1 to 1000 (default 1)"},
         {"--seed", "S", "seed the random generator with S: identical output on every run"},
         {"-o", "FILE", "write the output to FILE instead of standard output"},
+        {"--memory-limit", "MIB",
+         "most memory the model may use, in MiB (default 1024); beyond it the model fails"},
     };
     return options;
 }
@@ -336,46 +425,21 @@ void StderrProgress::finish() {
     active_ = false;
 }
 
-namespace {
-
-// The control that a termination signal stops. Setting its request is one lock-free atomic store,
-// which a signal handler may do.
-std::atomic<RunControl*> signalledControl{nullptr};
-
-void RequestStopOnSignal(int) {
-    if (RunControl* control = signalledControl.load()) {
-        control->requestStop();
-    }
-}
-
-constexpr int kStopSignals[] = {SIGINT, SIGTERM};
-
-}  // namespace
+namespace {}  // namespace
 
 CliRunControl::CliRunControl() : RunControl(progress_) {
     signalledControl.store(this);
-    struct sigaction action {};
-    action.sa_handler = RequestStopOnSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART | SA_RESETHAND;
-    for (const int signalNumber : kStopSignals) {
-        ::sigaction(signalNumber, &action, nullptr);
-    }
 }
 
 CliRunControl::~CliRunControl() {
-    struct sigaction action {};
-    action.sa_handler = SIG_DFL;
-    sigemptyset(&action.sa_mask);
-    for (const int signalNumber : kStopSignals) {
-        ::sigaction(signalNumber, &action, nullptr);
-    }
     signalledControl.store(nullptr);
 }
 
-int StoppedResult() {
-    std::cerr << "kalvora-cli: stopped" << std::endl;
-    return kExitStopped;
+int StoppedResult(ModelSession& session, Output& output) {
+    output.commit();
+    session.prompts.error(kModelStoppedMessage);
+    session.prompts.takeErrorCount();
+    return kExitModelFailed;
 }
 
 ModelSession::ModelSession() {
@@ -386,21 +450,51 @@ void PrepareModel(ModelSession& session, const Arguments& arguments) {
     if (arguments.positional().empty()) {
         throw UsageError("expected a model file MODEL.mod");
     }
-    ModelWorkspace& ws = session.ws;
-    // A script that does not compile is refused with its message, like a bad number, and with the
-    // file and the equation line it failed on: the user may have named several models.
     const std::string& modelPath = arguments.positional()[0];
+    std::vector<std::string> inputs = {modelPath};
+    if (const auto par = arguments.value("--par")) {
+        inputs.push_back(*par);
+    }
+    std::vector<std::string> outputs;
+    if (const auto target = arguments.value("-o"); target && *target != "-") {
+        outputs.push_back(*target);
+    }
+    if (const auto picture = arguments.value("--png")) {
+        outputs.push_back(*picture);
+    }
+    RefuseOutputsOverInputs(inputs, outputs);
+    ModelWorkspace& ws = session.ws;
+    ws.memoryLimit = static_cast<std::size_t>(arguments.integer("--memory-limit", 1024, 1, 1 << 20))
+                     << 20;
     try {
         LoadModelFromFile(ws, session.source, session.shell, modelPath);
+    } catch (const ConversionError& error) {
+        throw ConversionError(WhereInFile(modelPath, {0, 1}, 4) + error.what());
     } catch (const ModelRefusedError& refusal) {
-        std::string message = modelPath + ": " + refusal.what();
-        if (!refusal.details.empty()) {
-            message += ": " + refusal.details;
+        // A script that does not compile is a bad input, refused like a bad number; one whose top
+        // level failed while it ran (stopped, out of memory, a run-time error) failed as a run
+        // does.
+        if (refusal.scriptStatus == 0) {
+            throw ModelRefusedError(
+                ModelRefusal{WhereInFile(modelPath, {0, 1}, 4) + refusal.what(), 0, {}, 0});
         }
-        throw std::runtime_error(message);
+        if (refusal.scriptStatus == LUA_ERRSYNTAX) {
+            // The file, and Lua's words on the equation line it failed on.
+            std::string message = modelPath + ": " + refusal.what();
+            if (!refusal.details.empty()) {
+                message += ": " + refusal.details;
+            }
+            throw ModelRefusedError(ModelRefusal{message, refusal.scriptStatus, {}, 0});
+        }
+        session.prompts.error(refusal.what());
+        throw ReportedModelFailure();
     }
     if (const auto par = arguments.value("--par")) {
-        ReadParameterFile(ws, *par);
+        try {
+            ReadParameterFile(ws, *par);
+        } catch (const ConversionError& error) {
+            throw ConversionError(WhereInFile(*par, {0, 1}, 3) + error.what());
+        }
     }
     for (const std::string& assignment : arguments.values("--set")) {
         ApplySet(ws, assignment);
@@ -415,9 +509,39 @@ void PrepareModel(ModelSession& session, const Arguments& arguments) {
         }
         ws.stepSize = stepSize;
     }
+    // From the model file, the parameter file or the option alike: a step that does not advance
+    // time would never end a run.
+    if (!ws.discrete && !(ws.stepSize > 0 && std::isfinite(ws.stepSize))) {
+        throw UsageError("the step size must be a positive number, not " +
+                         FormatGeneral(ws.stepSize, 15));
+    }
     ApplyNoiseOptions(ws, arguments);
     session.prompts.takeErrorCount();
     ws.errorFlag = false;
+}
+
+void RefuseOutputsOverInputs(const std::vector<std::string>& inputs,
+                             const std::vector<std::string>& outputs) {
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        for (const std::string& input : inputs) {
+            if (SameFile(outputs[i], input)) {
+                throw UsageError("the output '" + outputs[i] + "' would replace the input '" +
+                                 input + "'");
+            }
+        }
+        for (std::size_t j = 0; j < i; ++j) {
+            if (SameFile(outputs[i], outputs[j])) {
+                throw UsageError("the outputs '" + outputs[j] + "' and '" + outputs[i] +
+                                 "' are the same file");
+            }
+        }
+    }
+}
+
+RunControl& SignalledModels() {
+    static NullProgress progress;
+    static RunControl control(progress);
+    return control;
 }
 
 Output::Output(const Arguments& arguments) {
@@ -426,6 +550,12 @@ Output::Output(const Arguments& arguments) {
         name_ = *path;
     } else {
         name_ = "standard output";
+    }
+}
+
+void Output::finish() {
+    if (file_) {
+        file_->finish();
     }
 }
 
@@ -472,6 +602,7 @@ const std::map<std::string, Command>& Commands() {
 
 int Main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
+    HandleTerminationSignals();
     const std::vector<std::string> words(argv + 1, argv + argc);
     if (words.empty() || words[0] == "--help" || words[0] == "-h" || words[0] == "help") {
         std::cout << GeneralHelp();
@@ -500,6 +631,8 @@ int Main(int argc, char** argv) {
         std::cerr << "kalvora-cli " << command.name << ": " << error.what() << "\nTry 'kalvora-cli "
                   << command.name << " --help'.\n";
     } catch (const ReportedError&) {
+    } catch (const ReportedModelFailure&) {
+        return kExitModelFailed;
     } catch (const std::exception& error) {
         std::cerr << "kalvora-cli: " << error.what() << "\n";
     }

@@ -28,7 +28,7 @@ enum ExitCode : int {
     kExitSuccess = 0,
     kExitModelFailed = 1,  // the model failed during the run; what was computed is written
     kExitUsage = 2,        // bad usage, bad numbers, unreadable files
-    kExitStopped = 130,    // stopped by SIGINT or SIGTERM; no output file is written
+    kExitStopped = 130,    // a second SIGINT ended the program at once
 };
 
 // Bad command-line usage; reported with a hint to --help, exit code 2.
@@ -41,6 +41,13 @@ class UsageError : public std::runtime_error {
 class ReportedError : public std::runtime_error {
   public:
     ReportedError() : std::runtime_error("") {}
+};
+
+// The model failed while its file was loaded (its top level ran away, ran out of memory or failed)
+// and the message has been printed; exit code 1, as for a failure during the run.
+class ReportedModelFailure : public std::runtime_error {
+  public:
+    ReportedModelFailure() : std::runtime_error("") {}
 };
 
 struct OptionSpec {
@@ -111,9 +118,8 @@ class StderrProgress : public Progress {
 };
 
 // The batch tool's run control: the bar above on standard error, and a stop that SIGINT and SIGTERM
-// request while the control exists, so that an interrupted run ends at its next poll instead of
-// leaving a half-written file. The handlers reset themselves: a second signal ends the program at
-// once, as it would without them.
+// request while the control exists. A signal also interrupts every model registered with
+// SignalledModels() wherever it is, so a model stuck inside one step stops too.
 class CliRunControl final : public RunControl {
   public:
     CliRunControl();
@@ -125,9 +131,11 @@ class CliRunControl final : public RunControl {
     StderrProgress progress_;
 };
 
-// After a run the control stopped: reports it on standard error and returns kExitStopped. The
-// caller writes no output file.
-int StoppedResult();
+// The models that SIGINT and SIGTERM stop: ModelSession registers its workspace; instances made
+// for workers need a RunningModel of their own. The run then keeps what it computed and the command
+// ends with "the model was stopped" and exit code 1. Without a model or control to stop, or at a
+// second signal, the program removes its unfinished temporary files and ends at once.
+RunControl& SignalledModels();
 
 // One loaded model with everything a sub-command needs around it.
 struct ModelSession {
@@ -136,6 +144,7 @@ struct ModelSession {
     ModelSource source;
     NullModelShell shell;
     CliPrompts prompts;
+    RunningModel running{SignalledModels(), ws.interrupt};
 };
 
 // Loads the model file (the first positional argument) and applies, in this order, --par, --set,
@@ -149,6 +158,8 @@ class Output {
   public:
     explicit Output(const Arguments& arguments);
     std::ostream& stream();
+    // Makes the file complete without replacing the target yet (see AtomicFileWriter::finish).
+    void finish();
     // Finishes the file or flushes standard output; throws FileError on a write failure.
     void commit();
     const std::string& name() const { return name_; }
@@ -157,6 +168,15 @@ class Output {
     std::unique_ptr<AtomicFileWriter> file_;
     std::string name_;
 };
+
+// After a run that a signal stopped: writes what was computed, reports "the model was stopped"
+// (once) and returns kExitModelFailed.
+int StoppedResult(ModelSession& session, Output& output);
+
+// Refuses (UsageError, exit code 2) outputs that would replace an input or each other: -o or the
+// picture naming the model, the parameter file or a data file read, or the picture naming -o.
+void RefuseOutputsOverInputs(const std::vector<std::string>& inputs,
+                             const std::vector<std::string>& outputs);
 
 // The exit code after a run: 1 when errorFlag is set, printing "Overflow" unless a script message
 // was printed during the run; otherwise 0.

@@ -41,14 +41,26 @@ std::optional<ModelRefusal> AcceptModel(ModelWorkspace& ws, const ModelSource& s
     }
     // Compiled apart from the workspace, which keeps running its own model until this succeeded.
     ModelRuntime candidate;
+    candidate.memoryLimit = ws.memoryLimit;
+    // A stop of the workspace's model reaches the candidate's top level too.
+    const FollowingInterrupt following(candidate.interrupt, ws.interrupt);
     candidate.variableCount = definition.variableCount;
     candidate.parameterCount = definition.parameterCount;
     candidate.auxiliaryCount = definition.auxiliaryCount;
     candidate.scriptText = definition.scriptText;
     CompileModelScript(candidate);
     if (candidate.scriptStatus != 0) {
-        ModelRefusal refusal{CompileMessage(candidate.scriptStatus), candidate.scriptStatus, {}, 0};
-        refusal.details = ScriptErrorDetail(candidate.luaState, candidate.scriptText);
+        // The recorded message says more than the status (a stop, a limit of the interpreter).
+        ModelRefusal refusal{candidate.recordedMessage.empty()
+                                 ? CompileMessage(candidate.scriptStatus)
+                                 : candidate.recordedMessage,
+                             candidate.scriptStatus,
+                             {},
+                             0};
+        refusal.details = candidate.recordedDetails;
+        if (refusal.details.empty()) {
+            refusal.details = ScriptErrorDetail(candidate.luaState, candidate.scriptText);
+        }
         refusal.line = EquationLineOf(refusal.details);
         return refusal;
     }
@@ -58,7 +70,7 @@ std::optional<ModelRefusal> AcceptModel(ModelWorkspace& ws, const ModelSource& s
     ws.scriptText = std::move(definition.scriptText);
     ws.scriptStatus = 0;
     // The candidate closes the old state when it goes.
-    std::swap(ws.luaState, candidate.luaState);
+    SwapModelStates(ws, candidate);
     return std::nullopt;
 }
 

@@ -12,6 +12,7 @@ ModelInstance::ModelInstance(const ModelRuntime& source) {
     initialValues = source.initialValues;
     stepSize = source.stepSize;
     scriptText = source.scriptText;
+    memoryLimit = source.memoryLimit;
     noise = source.noise;
     random = source.random;
     prompts = nullptr;

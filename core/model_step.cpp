@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/model_capacity.h"
 #include "core/noise.h"
 #include "core/prompts.h"
 #include "core/script_lines.h"
@@ -106,6 +107,21 @@ void ShowMessage(ModelRuntime& ws, const char* message, const std::string& detai
     }
 }
 
+// A stopped evaluation keeps no state: the next run builds a fresh one.
+void ReportStop(ModelRuntime& ws) {
+    ShowMessage(ws, kModelStoppedMessage);
+    CloseModelState(ws.luaState, ws.interrupt);
+    ws.luaState = nullptr;
+}
+
+void ReportNotANumber(ModelRuntime& ws, int result) {
+    lua_State* lua = ws.luaState;
+    const std::string message = "The model gives " + ModelResultName(ws.scriptText, result) +
+                                " no number (" + lua_typename(lua, lua_type(lua, result + 1)) + ")";
+    ws.errorFlag = true;
+    ShowMessage(ws, message.c_str());
+}
+
 // The registry slot that holds the string "model". Looking the function up through this
 // pre-made key skips hashing and interning the name on every call; the lookup still goes through
 // the globals table by name, so a model that redefines itself is honoured. Scripts cannot reach
@@ -137,6 +153,12 @@ inline int ResultCount(const ModelRuntime& ws) {
 template <typename In, typename Out>
 bool Evaluate(ModelRuntime& ws, const In* in, Out* out, bool& finite) {
     if (ws.luaState == nullptr) {
+        // A stopped model is not rebuilt (its top level may be what ran away) until the stop is
+        // cleared.
+        if (ws.interrupt.requested()) {
+            ws.errorFlag = true;
+            return false;
+        }
         CompileModelScript(ws);
         if (ws.luaState == nullptr) {
             ws.errorFlag = true;
@@ -158,13 +180,22 @@ bool Evaluate(ModelRuntime& ws, const In* in, Out* out, bool& finite) {
     }
     ws.scriptStatus = lua_pcall(lua, variables + parameters, results, 0);
     if (ws.scriptStatus != 0) {
-        ShowMessage(ws, EvaluationMessage(ws.scriptStatus), ScriptErrorDetail(lua, ws.scriptText));
         ws.errorFlag = true;
+        if (ws.interrupt.requested()) {
+            ReportStop(ws);
+            return false;
+        }
+        ShowMessage(ws, EvaluationMessage(ws.scriptStatus), ScriptErrorDetail(lua, ws.scriptText));
         CompileModelScript(ws);
         return false;
     }
     for (int k = 0; k < results; ++k) {
         const lua_Number value = lua_tonumber(lua, k + 1);
+        // Only a zero can be a result that is no number at all, so the check costs one compare.
+        if (value == 0 && !lua_isnumber(lua, k + 1)) [[unlikely]] {
+            ReportNotANumber(ws, k);
+            return false;
+        }
         finite = finite && std::isfinite(value);
         StoreResult(out + k, value);
     }
@@ -258,15 +289,13 @@ const char* EvaluationMessage(int status) {
 }
 
 void CompileModelScript(ModelRuntime& ws) {
-    if (ws.luaState != nullptr) {
-        lua_close(ws.luaState);
-        ws.luaState = nullptr;
-    }
-    lua_State* lua = luaL_newstate();
+    CloseModelState(ws.luaState, ws.interrupt);
+    ws.luaState = nullptr;
+    lua_State* lua = NewModelState(ws.memoryLimit, ws.interrupt);
     // Evaluations rely on this room and do not check it again: a state that cannot have it is
     // treated like one that could not be built.
     if (lua != nullptr && !lua_checkstack(lua, kStackRoom)) {
-        lua_close(lua);
+        CloseModelState(lua, ws.interrupt);
         lua = nullptr;
     }
     if (lua == nullptr) {
@@ -277,28 +306,29 @@ void CompileModelScript(ModelRuntime& ws) {
     ws.luaState = lua;
     lua_pushstring(lua, "model");
     lua_rawseti(lua, LUA_REGISTRYINDEX, kModelKeySlot);
-    // Only these four: models get no file, operating-system or package access.
-    static const luaL_Reg libraries[] = {{"", luaopen_base},
-                                         {LUA_TABLIBNAME, luaopen_table},
-                                         {LUA_STRLIBNAME, luaopen_string},
-                                         {LUA_MATHLIBNAME, luaopen_math}};
-    for (const luaL_Reg& library : libraries) {
-        lua_pushcfunction(lua, library.func);
-        lua_pushstring(lua, library.name);
-        lua_pcall(lua, 1, 0, 0);
-    }
     ws.scriptStatus =
         luaL_loadbuffer(lua, ws.scriptText.data(), ws.scriptText.size(), "modelbuffer");
     if (ws.scriptStatus != 0) {
-        ShowMessage(ws, CompileMessage(ws.scriptStatus), ScriptErrorDetail(lua, ws.scriptText));
+        ShowMessage(ws, CompileFailureMessage(ws).c_str(), ScriptErrorDetail(lua, ws.scriptText));
     } else {
         ws.scriptStatus = lua_pcall(lua, 0, 0, 0);
         if (ws.scriptStatus != 0) {
-            ShowMessage(ws, CompileMessage(ws.scriptStatus), ScriptErrorDetail(lua, ws.scriptText));
+            ShowMessage(
+                ws,
+                ws.interrupt.requested() ? kModelStoppedMessage : CompileMessage(ws.scriptStatus),
+                ScriptErrorDetail(lua, ws.scriptText));
         }
     }
     lua_checkstack(lua,
                    Count(ws.variableCount) + Count(ws.auxiliaryCount) + Count(ws.parameterCount));
+}
+
+void SwapModelStates(ModelRuntime& first, ModelRuntime& second) {
+    first.interrupt.detach();
+    second.interrupt.detach();
+    std::swap(first.luaState, second.luaState);
+    RebindModelState(first.luaState, first.interrupt);
+    RebindModelState(second.luaState, second.interrupt);
 }
 
 void EvaluateModel(ModelRuntime& ws, const StateVector& in, StateVector& out) {

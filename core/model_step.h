@@ -14,6 +14,10 @@ const char* EvaluationMessage(int status);
 // ws.prompts and leave the code in scriptStatus.
 void CompileModelScript(ModelRuntime& ws);
 
+// Exchanges the two runtimes' Lua states, each then reached by its new owner's interrupt: a model
+// compiled in a runtime of its own becomes the workspace's.
+void SwapModelStates(ModelRuntime& first, ModelRuntime& second);
+
 // One call of model: variables from in, parameters from parameterValues; the N + A results go to
 // slots 0 .. N+A-1 of out. in and out may be the same vector. On a Lua error the evaluation message
 // is shown, errorFlag set, the state rebuilt, and out is not written.

@@ -1,7 +1,5 @@
 #include "core/model_workspace.h"
 
-#include <lua.hpp>
-
 #include <filesystem>
 #include <system_error>
 
@@ -31,9 +29,7 @@ ModelWorkspace::ModelWorkspace() {
 }
 
 ModelRuntime::~ModelRuntime() {
-    if (luaState != nullptr) {
-        lua_close(luaState);
-    }
+    CloseModelState(luaState, interrupt);
 }
 
 }  // namespace kalvora

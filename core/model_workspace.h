@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/lua_sandbox.h"
 #include "core/random_generator.h"
 
 struct lua_State;
@@ -61,6 +62,11 @@ struct ModelRuntime {
     std::int32_t scriptStatus = 0;
     // Owned: closed by the destructor and whenever the script is compiled again.
     lua_State* luaState = nullptr;
+    // The most memory the model's Lua state may hold; beyond it the model fails with the memory
+    // message instead of exhausting the machine.
+    std::size_t memoryLimit = kDefaultModelMemoryLimit;
+    // Stops the model wherever it is, from any thread (Stop, Exit, a signal).
+    ModelInterrupt interrupt;
     NoiseSettings noise;
     // The program-wide random generator (noise, random choices of the analyses).
     RandomGenerator random;

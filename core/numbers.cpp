@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 
@@ -146,7 +147,22 @@ Extended ParseFloat(const std::string& text) {
             return value;
         }
     }
-    throw ConversionError("'" + text + "' is not a valid floating point value");
+    throw ConversionError("'" + EscapedForMessage(text) + "' is not a valid floating point value");
+}
+
+std::string EscapedForMessage(const std::string& text) {
+    std::string escaped;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            char code[8];
+            std::snprintf(code, sizeof code, "\\x%02X", byte);
+            escaped += code;
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
 }
 
 std::int32_t ParseInteger(const std::string& text) {
@@ -162,7 +178,7 @@ std::int32_t ParseInteger(const std::string& text) {
     std::int32_t value = 0;
     const auto result = std::from_chars(first, last, value);
     if (first == last || result.ec != std::errc() || result.ptr != last) {
-        throw ConversionError("'" + text + "' is not a valid integer value");
+        throw ConversionError("'" + EscapedForMessage(text) + "' is not a valid integer value");
     }
     return value;
 }

@@ -14,6 +14,10 @@ class ConversionError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The text with control bytes written as \xNN: a file's bytes quoted in a message must not move
+// the cursor, end the line or ring the terminal.
+std::string EscapedForMessage(const std::string& text);
+
 // Reads a decimal number with "." as the decimal point whatever the locale: optional blanks, an
 // optional sign, digits with an optional point, an optional exponent. Throws ConversionError with
 // "'<text>' is not a valid floating point value".

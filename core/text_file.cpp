@@ -1,11 +1,15 @@
 #include "core/text_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <set>
 
 namespace kalvora {
 namespace {
@@ -52,16 +56,13 @@ std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t begin = 0;
     while (begin < text.size()) {
-        std::size_t end = text.find('\n', begin);
-        const std::size_t next = end == std::string::npos ? text.size() : end + 1;
+        std::size_t end = text.find_first_of("\r\n", begin);
         if (end == std::string::npos) {
-            end = text.size();
-        }
-        if (end > begin && text[end - 1] == '\r') {
-            --end;
+            lines.push_back(text.substr(begin));
+            break;
         }
         lines.push_back(text.substr(begin, end - begin));
-        begin = next;
+        begin = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
     }
     return lines;
 }
@@ -89,52 +90,224 @@ std::string FolderOf(const std::string& path) {
     return folder;
 }
 
-AtomicFileWriter::AtomicFileWriter(std::string path) : path_(std::move(path)) {
-    // A device or pipe ("/dev/null", a fifo) is written in place: renaming over it would replace
-    // it.
-    std::error_code error;
-    const auto status = std::filesystem::status(path_, error);
-    const bool special =
-        !error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status);
-    temporaryPath_ = special ? path_ : path_ + ".kalvora-" + std::to_string(::getpid()) + ".tmp";
-    errno = 0;
-    stream_.open(temporaryPath_, std::ios::binary | std::ios::trunc);
-    if (!stream_) {
-        throw FileError("Cannot create file \"" + path_ + "\": " + Reason(errno));
+class AtomicFileWriter::Buffer final : public std::streambuf {
+  public:
+    explicit Buffer(int descriptor) : descriptor_(descriptor) { setp(data_, data_ + sizeof data_); }
+    ~Buffer() override {
+        if (descriptor_ >= 0) {
+            ::close(descriptor_);
+        }
     }
+    Buffer(const Buffer&) = delete;
+    Buffer& operator=(const Buffer&) = delete;
+
+    // The first write error (an errno value), or 0.
+    int error() const { return error_; }
+
+    // Writes what is pending and closes the file; the first error, or 0.
+    int close() {
+        writePending();
+        if (descriptor_ >= 0) {
+            // Some file systems report a full disk only here.
+            if (::close(descriptor_) != 0 && error_ == 0) {
+                error_ = errno;
+            }
+            descriptor_ = -1;
+        }
+        return error_;
+    }
+
+  protected:
+    int_type overflow(int_type c) override {
+        if (!writePending()) {
+            return traits_type::eof();
+        }
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+    int sync() override { return writePending() ? 0 : -1; }
+
+  private:
+    bool writePending() {
+        const char* next = pbase();
+        while (error_ == 0 && next < pptr()) {
+            const ssize_t written =
+                ::write(descriptor_, next, static_cast<std::size_t>(pptr() - next));
+            if (written < 0) {
+                if (errno != EINTR) {
+                    error_ = errno;
+                }
+                continue;
+            }
+            next += written;
+        }
+        setp(data_, data_ + sizeof data_);
+        return error_ == 0;
+    }
+
+    int descriptor_;
+    int error_ = 0;
+    char data_[65536];
+};
+
+namespace {
+
+// The temporary files not yet committed or removed, so that a termination signal can remove them.
+std::mutex& TemporaryFilesMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::set<std::string>& TemporaryFiles() {
+    static std::set<std::string> files;
+    return files;
+}
+
+// The mode a new file gets: what the process's file-creation mask leaves of rw-rw-rw-. The mask
+// is read without changing it, since other threads may be creating files.
+mode_t NewFileMode() {
+    mode_t mask = 022;
+    if (std::FILE* status = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, status) != nullptr) {
+            unsigned value = 0;
+            if (std::sscanf(line, "Umask: %o", &value) == 1) {
+                mask = static_cast<mode_t>(value);
+                break;
+            }
+        }
+        std::fclose(status);
+    }
+    return 0666 & ~mask;
+}
+
+}  // namespace
+
+AtomicFileWriter::AtomicFileWriter(std::string path) : path_(std::move(path)), stream_(nullptr) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    writtenPath_ = path_;
+    // A symbolic link stays a link: the file it points to is the one replaced.
+    if (fs::is_symlink(fs::symlink_status(path_, error))) {
+        const fs::path resolved = fs::weakly_canonical(path_, error);
+        if (!error) {
+            writtenPath_ = resolved.string();
+        }
+    }
+    struct stat target {};
+    const bool exists = ::stat(writtenPath_.c_str(), &target) == 0;
+    int descriptor = -1;
+    if (exists && !S_ISREG(target.st_mode)) {
+        if (S_ISDIR(target.st_mode)) {
+            throw FileError("Cannot create file \"" + path_ + "\": " + Reason(EISDIR));
+        }
+        // A device or pipe ("/dev/null", a fifo) is written in place: renaming over it would
+        // replace it.
+        temporaryPath_ = writtenPath_;
+        descriptor = ::open(writtenPath_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        if (descriptor < 0) {
+            throw FileError("Cannot create file \"" + path_ + "\": " + Reason(errno));
+        }
+    } else {
+        // A file nobody may write is the user's way of protecting it; replacing it by rename
+        // would pass over that.
+        if (exists && ((target.st_mode & 0222) == 0 || ::access(writtenPath_.c_str(), W_OK) != 0)) {
+            throw FileError("Cannot write file \"" + path_ + "\": " + Reason(EACCES));
+        }
+        std::string name = FolderOf(writtenPath_) + ".kalvora-XXXXXX";
+        {
+            std::lock_guard lock(TemporaryFilesMutex());
+            descriptor = ::mkostemp(name.data(), O_CLOEXEC);
+            if (descriptor >= 0) {
+                TemporaryFiles().insert(name);
+            }
+        }
+        if (descriptor < 0) {
+            throw FileError("Cannot create file \"" + path_ + "\": " + Reason(errno));
+        }
+        temporaryPath_ = name;
+        ::fchmod(descriptor, exists ? (target.st_mode & 07777) : NewFileMode());
+    }
+    buffer_ = std::make_unique<Buffer>(descriptor);
+    stream_.rdbuf(buffer_.get());
 }
 
 AtomicFileWriter::~AtomicFileWriter() {
-    if (!committed_ && temporaryPath_ != path_) {
-        stream_.close();
-        std::remove(temporaryPath_.c_str());
+    stream_.rdbuf(nullptr);
+    buffer_.reset();
+    if (!committed_) {
+        removeTemporary();
+    }
+}
+
+void AtomicFileWriter::removeTemporary() {
+    if (temporaryPath_ == writtenPath_) {
+        return;
+    }
+    std::lock_guard lock(TemporaryFilesMutex());
+    if (TemporaryFiles().erase(temporaryPath_) != 0) {
+        ::unlink(temporaryPath_.c_str());
+    }
+}
+
+void AtomicFileWriter::finish() {
+    if (finished_) {
+        return;
+    }
+    stream_.flush();
+    const int error = buffer_->close();
+    finished_ = true;
+    if (error != 0 || !stream_) {
+        committed_ = true;
+        removeTemporary();
+        throw FileError("Cannot write file \"" + path_ + "\": " + Reason(error));
     }
 }
 
 void AtomicFileWriter::commit() {
-    errno = 0;
-    stream_.flush();
-    const bool written = static_cast<bool>(stream_);
-    stream_.close();
-    if (!written || stream_.fail()) {
-        const int error = errno;
-        if (temporaryPath_ != path_) {
-            std::remove(temporaryPath_.c_str());
-        }
-        committed_ = true;
-        throw FileError("Cannot write file \"" + path_ + "\": " + Reason(error));
+    if (committed_) {
+        throw FileError("Cannot write file \"" + path_ + "\": " + Reason(EIO));
     }
-    if (temporaryPath_ == path_) {
+    finish();
+    if (temporaryPath_ == writtenPath_) {
         committed_ = true;
         return;
     }
-    if (std::rename(temporaryPath_.c_str(), path_.c_str()) != 0) {
+    std::lock_guard lock(TemporaryFilesMutex());
+    committed_ = true;
+    if (TemporaryFiles().erase(temporaryPath_) == 0) {
+        // A termination signal has removed the file meanwhile.
+        throw FileError("Cannot write file \"" + path_ + "\": " + Reason(EINTR));
+    }
+    if (std::rename(temporaryPath_.c_str(), writtenPath_.c_str()) != 0) {
         const int error = errno;
-        std::remove(temporaryPath_.c_str());
-        committed_ = true;
+        ::unlink(temporaryPath_.c_str());
         throw FileError("Cannot write file \"" + path_ + "\": " + Reason(error));
     }
-    committed_ = true;
+}
+
+void RemoveUnfinishedTemporaryFiles() {
+    std::lock_guard lock(TemporaryFilesMutex());
+    for (const std::string& name : TemporaryFiles()) {
+        ::unlink(name.c_str());
+    }
+    TemporaryFiles().clear();
+}
+
+bool SameFile(const std::string& first, const std::string& second) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    if (fs::exists(first, error) && fs::exists(second, error)) {
+        return fs::equivalent(first, second, error) && !error;
+    }
+    std::error_code firstError;
+    std::error_code secondError;
+    const fs::path a = fs::weakly_canonical(first, firstError);
+    const fs::path b = fs::weakly_canonical(second, secondError);
+    return !firstError && !secondError && a == b;
 }
 
 void WriteTextFile(const std::string& path, const std::string& text) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <fstream>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -21,8 +22,9 @@ std::string ReadTextFile(const std::string& path);
 // of files saved as UTF-8; left in place it would become part of the first name of a model.
 std::string WithoutByteOrderMark(std::string text);
 
-// Splits at line ends (CR LF or LF). A line end at the very end of the text does not start another
-// line, so "a\r\nb\r\n" gives two lines and "a\r\n\r\n" gives "a" and "".
+// Splits at line ends (CR LF, LF, or a CR alone as older systems end lines). A line end at the very
+// end of the text does not start another line, so "a\r\nb\r\n" gives two lines and "a\r\n\r\n"
+// gives "a" and "".
 std::vector<std::string> SplitLines(const std::string& text);
 
 // Every lone LF becomes CR LF; existing CR LF pairs stay.
@@ -34,6 +36,12 @@ std::string FolderOf(const std::string& path);
 // Writes into a temporary file beside the target and renames it over the target on commit(), so a
 // failed write never leaves the target half-written. Destroying it without commit() removes the
 // temporary file and leaves the target as it was.
+//
+// The temporary file is created exclusively under a random name (a planted file or symbolic link
+// of a predictable name cannot redirect the write) that stays short whatever the target's name.
+// A target that is a symbolic link is written through: the file it points to is replaced and the
+// link stays. The replaced file keeps its permission bits; a target that nobody may write is
+// refused. A device or pipe ("/dev/null") is written in place.
 class AtomicFileWriter {
   public:
     explicit AtomicFileWriter(
@@ -43,16 +51,34 @@ class AtomicFileWriter {
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
     std::ostream& stream() { return stream_; }
-    // Throws FileError when a write failed; the target is then unchanged.
+    // Writes everything out and closes the temporary file; throws FileError (with the system's
+    // reason) when a write failed, the target then unchanged. Lets several files be made complete
+    // before any of them replaces its target.
+    void finish();
+    // finish(), then replaces the target. Throws FileError; the target is then unchanged.
     void commit();
     const std::string& path() const { return path_; }
 
   private:
+    class Buffer;
+    void removeTemporary();
+
     std::string path_;
+    std::string writtenPath_;  // the target, or the file a symbolic link target points to
     std::string temporaryPath_;
-    std::ofstream stream_;
+    std::unique_ptr<Buffer> buffer_;
+    std::ostream stream_;
+    bool finished_ = false;
     bool committed_ = false;
 };
+
+// Removes every temporary file of an AtomicFileWriter that has not been committed. Safe to call
+// from a thread that handles a termination signal; the writers' destructors then find nothing left.
+void RemoveUnfinishedTemporaryFiles();
+
+// True when the two paths name the same existing file (through links, relative parts or hard links)
+// or, when the first does not exist yet, the same path once resolved.
+bool SameFile(const std::string& first, const std::string& second);
 
 // Writes the whole text atomically. Throws FileError.
 void WriteTextFile(const std::string& path, const std::string& text);

@@ -7,12 +7,6 @@
 
 namespace kalvora {
 
-namespace {
-
-constexpr Tsp_Color kSlotColours[] = {clBlue, clRed, clLime, clFuchsia, clNavy};
-
-}  // namespace
-
 DataFilePlot::DataFilePlot(const std::vector<std::string>& files,
                            const DataFilePlotOptions& options) {
     ApplyStandardPlotConfiguration(plot_);

@@ -43,6 +43,8 @@ inline constexpr Tsp_Color clFuchsia{255, 0, 255};
 inline constexpr Tsp_Color clNavy{0, 0, 128};
 inline constexpr Tsp_Color clMaroon{128, 0, 0};
 inline constexpr Tsp_Color clYellow{255, 255, 0};
+// The colours of the overlaid series, slot by slot, in the windows and in drawn data files.
+inline constexpr Tsp_Color kSlotColours[] = {clBlue, clRed, clLime, clFuchsia, clNavy};
 // The button-face colour a new plot uses as its background.
 inline constexpr Tsp_Color clBtnFace{240, 240, 240};
 

@@ -190,7 +190,9 @@ void Tsp_XYLine::Draw(const Tsp_DrawContext& context) {
     const Tsp_LineAttr& line = LineAttr();
     QPen pen(ToQColor(line.Color()));
     pen.setStyle(ToQtPenStyle(line.Style()));
-    pen.setWidth(line.Width() <= 1 ? 0 : line.Width());
+    // Width 1, not the cosmetic width 0: on the screen both are one pixel (and take the same fast
+    // path), but a cosmetic pen stays one device dot on a 600-dpi printer page, hair-thin.
+    pen.setWidth(std::max<int>(1, line.Width()));
     pen.setCapStyle(Qt::SquareCap);
     painter.setPen(pen);
     painter.setBrush(QBrush(ToQColor(pointAttr_.Color()), QtBrushStyle(pointAttr_.Style())));

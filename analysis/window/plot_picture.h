@@ -4,23 +4,12 @@
 #include <functional>
 #include <string>
 
+#include "core/text_file.h"
+#include "plot/picture_support.h"
 #include "plot/xy_line.h"
 #include "plot/xy_plot.h"
 
 namespace kalvora {
-
-struct PictureSize {
-    int width = 640;
-    int height = 480;
-};
-
-// The font of the result windows, which their plots inherit: a picture drawn outside a window
-// must measure and draw its tick labels with it to look as the window does.
-QFont ResultWindowFont();
-
-// "WIDTHxHEIGHT" in pixels, each 10 .. 20000. Raises std::invalid_argument with a message that
-// names the text.
-PictureSize ParsePictureSize(const std::string& text);
 
 // Draws one run's series as its result window shows it (the standard plot configuration, a white
 // background, the red "Overflow" label after a failed run) into a PNG file, written only when
@@ -28,5 +17,10 @@ PictureSize ParsePictureSize(const std::string& text);
 // application object a plot needs when there is none, without a display. Raises FileError.
 void SaveSeriesPicture(const std::string& fileName, Tsp_XYLine& series, const PictureSize& size,
                        bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes = {});
+
+// The same picture written into a file that the caller commits, so that it can replace its target
+// together with another file or not at all.
+void WriteSeriesPicture(AtomicFileWriter& file, Tsp_XYLine& series, const PictureSize& size,
+                        bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes = {});
 
 }  // namespace kalvora

@@ -9,6 +9,7 @@
 #include <exception>
 
 #include "analysis/window/data_file_writer.h"
+#include "analysis/window/export/output_commands.h"
 #include "analysis/window/plot_picture.h"
 #include "core/numbers.h"
 
@@ -28,19 +29,22 @@ PlotWindow::PlotWindow(AnalysisHost& host, const QString& objectName, const QStr
 
     label1 = new QLabel(QStringLiteral("Overflow"), graph);
     label1->setObjectName("label1");
-    QFont labelFont(QStringLiteral("Times New Roman"));
-    labelFont.setPixelSize(16);
-    labelFont.setBold(true);
-    label1->setFont(labelFont);
+    label1->setFont(OverflowLabelFont());
     label1->setAutoFillBackground(true);
     QPalette palette = label1->palette();
     palette.setColor(QPalette::Window, Qt::white);
     palette.setColor(QPalette::WindowText, Qt::red);
     label1->setPalette(palette);
-    label1->adjustSize();
     label1->hide();
-    // The label stays centred over the plot whatever resizes it (first layout, window resizes).
-    graph->installEventFilter(this);
+    // The plot paints the label itself, so that its pictures, copies and prints show it too;
+    // label1 stays as the switch (shown exactly after a failed run) and as the setting of the
+    // label's box, and takes no room of its own.
+    label1->setFixedSize(0, 0);
+    graph->OnDrawEnd = [this](Tsp_XYPlot& plot, QPainter& painter) {
+        if (lastRunFailed_) {
+            PaintOverflowLabel(painter, plot.FieldRect(), label1->frameShape() != QFrame::NoFrame);
+        }
+    };
 
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName("StatusBar1");
@@ -66,6 +70,9 @@ PlotWindow::PlotWindow(AnalysisHost& host, const QString& objectName, const QStr
     ShowGrid1 = action(QStringLiteral("Show &Grid"), "ShowGrid1");
     ShowGrid1->setCheckable(true);
     connect(Close1, &QAction::triggered, this, &QWidget::close);
+    // The desktop's keys for closing a window; the menu shows the first.
+    Close1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence(Qt::Key_Escape)});
+    Close1->setShortcutContext(Qt::WindowShortcut);
     connect(ChangeBackgroundColor1, &QAction::triggered, this,
             [this] { ChangeBackgroundColorClick(); });
     connect(ChangeLineColor1, &QAction::triggered, this, [this] { ChangeLineColorClick(); });
@@ -144,8 +151,10 @@ void PlotWindow::Plot(Tsp_XYLine& series, bool failed) {
 }
 
 void PlotWindow::showOverflowLabel(bool failed) {
+    if (failed != lastRunFailed_) {
+        graph->Invalidate();
+    }
     lastRunFailed_ = failed;
-    placeOverflowLabel();
     label1->setVisible(failed);
 }
 
@@ -265,6 +274,26 @@ void PlotWindow::attachSettings(SettingsDialog& settings, int analysisTag,
     connect(&settings, &SettingsDialog::cancelled, this, [this] { settingsCancelled(); });
 }
 
+OutputCommands* PlotWindow::offerOutput(OutputDeclaration declaration) {
+    if (!declaration.size) {
+        declaration.size = [this] { return graph->size(); };
+    }
+    if (!declaration.draw) {
+        declaration.draw = [this](QPainter& painter, int width, int height) {
+            graph->DrawTo(painter, width, height);
+        };
+    }
+    if (!declaration.epsRanges) {
+        declaration.epsRanges = [this] {
+            return std::array<double, 4>{graph->BottomAxis().Min(), graph->BottomAxis().Max(),
+                                         graph->LeftAxis().Min(), graph->LeftAxis().Max()};
+        };
+    }
+    output = new OutputCommands(host_, *this, std::move(declaration));
+    output->addToMenus(findChild<QMenu*>(QStringLiteral("File1")), Close1, PopupMenu1);
+    return output;
+}
+
 void PlotWindow::ParametersClick() {
     host_.showParameterWindow(analysisTag_);
 }
@@ -318,19 +347,6 @@ void StyleNewSeries(Tsp_XYLine& series, Tsp_Color colour) {
     series.PointAttr().SetHSize(1);
     series.PointAttr().SetVSize(1);
     series.PointAttr().SetVisible(true);
-}
-
-void PlotWindow::placeOverflowLabel() {
-    label1->adjustSize();
-    label1->move(std::max(0, graph->width() / 2 - label1->width() / 2),
-                 std::max(0, graph->height() / 2 - label1->height()));
-}
-
-bool PlotWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == graph && event->type() == QEvent::Resize) {
-        placeOverflowLabel();
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 void PlotWindow::showEvent(QShowEvent* event) {

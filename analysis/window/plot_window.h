@@ -19,6 +19,9 @@
 
 namespace kalvora {
 
+class OutputCommands;
+struct OutputDeclaration;
+
 // A result window's series as its form creates it: line and markers in one colour, line
 // invisible, one-pixel cross markers.
 void StyleNewSeries(Tsp_XYLine& series, Tsp_Color colour);
@@ -95,6 +98,12 @@ class PlotWindow : public QMainWindow {
     // "Cancel" or closing the settings dialog.
     void settingsCancelled();
 
+    // "&Save As...", the two copy commands, "&Print..." and "Create &EPS...", for the EPS series
+    // (or image) and print labels the window declares; the picture is the plot's unless the
+    // declaration draws another. Made once, after the menus of attachSettings.
+    OutputCommands* offerOutput(OutputDeclaration declaration);
+    OutputCommands* output = nullptr;
+
     // The values under a mouse position of the plot, as panels 0 and 1 show them.
     std::pair<double, double> readoutAt(int x, int y) const;
 
@@ -142,10 +151,8 @@ class PlotWindow : public QMainWindow {
 
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void placeOverflowLabel();
     void graphMouseMove(int x, int y);
 
     AnalysisHost& host_;

@@ -1,13 +1,15 @@
 #include "analysis/window/slot_plot_window.h"
 
 #include <QPixmap>
+#include <iterator>
+
+#include "analysis/window/export/output_commands.h"
 
 namespace kalvora {
 
 namespace {
 
-constexpr std::array<Tsp_Color, SlotPlotWindow::kSlotCount> kSlotColours = {clBlue, clRed, clLime,
-                                                                            clFuchsia, clNavy};
+static_assert(std::size(kSlotColours) == SlotPlotWindow::kSlotCount);
 
 const QString kAdd = QStringLiteral("Add");
 const QString kRemove = QStringLiteral("Remove");
@@ -84,6 +86,21 @@ void SlotPlotWindow::SaveDataAs1Click() {
             }
         }
     });
+}
+
+OutputCommands* SlotPlotWindow::offerSlotOutput(
+    EpsLayout layout, std::function<std::pair<std::string, std::string>()> labels) {
+    OutputDeclaration declaration;
+    declaration.layout = layout;
+    declaration.epsSeries = [this] {
+        std::array<const Tsp_XYLine*, 5> lines{};
+        for (int slot = 0; slot < kSlotCount; ++slot) {
+            lines[slot] = series_[slot].get();
+        }
+        return lines;
+    };
+    declaration.printLabels = std::move(labels);
+    return offerOutput(std::move(declaration));
 }
 
 }  // namespace kalvora

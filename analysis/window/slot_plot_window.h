@@ -5,6 +5,7 @@
 #include <array>
 #include <memory>
 
+#include "analysis/window/export/gnuplot_script.h"
 #include "analysis/window/plot_window.h"
 
 namespace kalvora {
@@ -39,6 +40,10 @@ class SlotPlotWindow : public PlotWindow {
     void markCurrentSlotFilled();
     // "Save Data As...": one dialog per filled slot, titled with the slot's number.
     void SaveDataAs1Click();
+
+    // The output commands with the five slots as the EPS series in this layout.
+    OutputCommands* offerSlotOutput(EpsLayout layout,
+                                    std::function<std::pair<std::string, std::string>()> labels);
 
   protected:
     // A free slot was clicked and made current: start this analysis's way of running into it.

@@ -21,12 +21,15 @@ int RunDelay(const Arguments& arguments) {
     RefuseOtherKindOptions(arguments, ws.discrete, {"--points", "--skip", "--delay"},
                            {"--from", "--to", "--delay-time"});
     if (ws.discrete) {
-        settings.delaySteps = static_cast<int>(arguments.integer("--delay", 1, 1, 20));
-        settings.pointsPlotted = arguments.integer("--points", 10000, 2, 10000000);
-        settings.pointsNotPlotted = arguments.integer("--skip", 1000, 0, 100000);
+        settings.delaySteps =
+            static_cast<int>(arguments.integer("--delay", settings.delaySteps, 1, 20));
+        settings.pointsPlotted = arguments.integer("--points", settings.pointsPlotted, 2, 10000000);
+        settings.pointsNotPlotted =
+            arguments.integer("--skip", settings.pointsNotPlotted, 0, 100000);
     } else {
-        settings.delayTime = arguments.number("--delay-time", 1);
-        std::tie(settings.startTime, settings.endTime) = IntervalOptions(arguments, ws, 1, 30);
+        settings.delayTime = arguments.number("--delay-time", settings.delayTime);
+        std::tie(settings.startTime, settings.endTime) =
+            IntervalOptions(arguments, ws, settings.startTime, settings.endTime);
     }
 
     ReseedIfFixed(ws);

@@ -21,7 +21,7 @@ int RunOrbit(const Arguments& arguments) {
     CliRunControl control;
     WriteOrbit(session.ws, output.stream(), sampling, control, output.name());
     if (control.stopRequested()) {
-        return StoppedResult();
+        return StoppedResult(session, output);
     }
     output.commit();
     return RunResult(session);

@@ -4,9 +4,9 @@
 #include <tuple>
 
 #include "analysis/orbit/phaseplot/phase_plot_run.h"
+#include "analysis/window/plot_window.h"
 #include "cli/commands/series_command.h"
 #include "core/noise.h"
-#include "analysis/window/plot_window.h"
 
 namespace kalvora::cli {
 namespace {
@@ -22,10 +22,12 @@ int RunPhase(const Arguments& arguments) {
     settings.yVariable = StateEntryOption(ws, arguments, "--y");
     RefuseOtherKindOptions(arguments, ws.discrete, {"--points", "--skip"}, {"--from", "--to"});
     if (ws.discrete) {
-        settings.pointsPlotted = arguments.integer("--points", 10000, 2, 10000000);
-        settings.pointsNotPlotted = arguments.integer("--skip", 1000, 0, 100000);
+        settings.pointsPlotted = arguments.integer("--points", settings.pointsPlotted, 2, 10000000);
+        settings.pointsNotPlotted =
+            arguments.integer("--skip", settings.pointsNotPlotted, 0, 100000);
     } else {
-        std::tie(settings.startTime, settings.endTime) = IntervalOptions(arguments, ws, 1, 50);
+        std::tie(settings.startTime, settings.endTime) =
+            IntervalOptions(arguments, ws, settings.startTime, settings.endTime);
     }
 
     ReseedIfFixed(ws);

@@ -1,6 +1,5 @@
 // kalvora-cli plot: draws data files into a picture with the result windows' plot and settings.
 
-#include <QApplication>
 #include <QBuffer>
 #include <QByteArray>
 #include <QImage>
@@ -9,37 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "analysis/window/export/picture_export.h"
 #include "cli/cli_common.h"
 #include "core/text_file.h"
 #include "plot/data_file_plot.h"
+#include "plot/picture_support.h"
 
 namespace kalvora::cli {
 namespace {
-
-struct PictureSize {
-    int width = 640;
-    int height = 480;
-};
-
-PictureSize ParseSize(const std::string& text) {
-    const std::size_t cross = text.find_first_of("xX");
-    auto number = [&](const std::string& part) {
-        if (part.empty() || part.find_first_not_of("0123456789") != std::string::npos ||
-            part.size() > 6) {
-            throw UsageError("--size expects WIDTHxHEIGHT in pixels, such as 800x600, not '" +
-                             text + "'");
-        }
-        return std::stoi(part);
-    };
-    if (cross == std::string::npos) {
-        number("");
-    }
-    PictureSize size{number(text.substr(0, cross)), number(text.substr(cross + 1))};
-    if (size.width < 10 || size.height < 10 || size.width > 20000 || size.height > 20000) {
-        throw UsageError("--size: width and height must lie between 10 and 20000 pixels");
-    }
-    return size;
-}
 
 bool EndsWith(const std::string& text, const std::string& suffix) {
     if (text.size() < suffix.size()) {
@@ -54,51 +30,33 @@ bool EndsWith(const std::string& text, const std::string& suffix) {
     return true;
 }
 
-// Qt's remarks about the desktop session (no runtime folder on a headless machine) mean nothing
-// to a batch run that only draws into memory; real warnings still reach standard error.
-void FilterQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtDebugMsg || type == QtInfoMsg ||
-        message.startsWith(QLatin1String("QStandardPaths:"))) {
-        return;
-    }
-    std::fprintf(stderr, "kalvora-cli: %s\n", message.toLocal8Bit().constData());
-}
-
-// The plot is a widget, so a Qt application must exist; a batch tool never needs a display.
-std::unique_ptr<QApplication> EnsureApplication() {
-    if (QCoreApplication::instance() != nullptr) {
-        return nullptr;
-    }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    qInstallMessageHandler(FilterQtMessages);
-    static int argc = 1;
-    static char name[] = "kalvora-cli";
-    static char* argv[] = {name, nullptr};
-    return std::make_unique<QApplication>(argc, argv);
-}
-
 int RunPlot(const Arguments& arguments) {
     const std::vector<std::string>& files = arguments.positional();
     if (files.empty()) {
         throw UsageError("expected at least one data file FILE.dat");
     }
+    // A result window holds five series; the picture shows what a window would.
+    if (files.size() > 5) {
+        throw UsageError("at most five data files, one per series slot, not " +
+                         std::to_string(files.size()));
+    }
     const std::optional<std::string> target = arguments.value("-o");
     if (!target || target->empty()) {
         throw UsageError("the picture needs a file name: -o OUT.png");
     }
+    RefuseOutputsOverInputs(files, {*target});
     if (arguments.has("--points") && arguments.has("--lines")) {
         throw UsageError("--points and --lines exclude each other");
     }
     const bool svg = EndsWith(*target, ".svg");
-    if (!svg && !EndsWith(*target, ".png")) {
-        throw UsageError("the picture file must end in .png or .svg: '" + *target + "'");
+    const bool pdf = EndsWith(*target, ".pdf");
+    if (!svg && !pdf && !EndsWith(*target, ".png")) {
+        throw UsageError("the picture file must end in .png, .svg or .pdf: '" + *target + "'");
     }
     const PictureSize size =
-        arguments.has("--size") ? ParseSize(*arguments.value("--size")) : PictureSize{};
+        arguments.has("--size") ? ParsePictureSize(*arguments.value("--size")) : PictureSize{};
 
-    const std::unique_ptr<QApplication> application = EnsureApplication();
+    EnsureApplication();
     DataFilePlotOptions options;
     options.width = size.width;
     options.height = size.height;
@@ -109,6 +67,11 @@ int RunPlot(const Arguments& arguments) {
     QByteArray bytes;
     if (svg) {
         bytes = plot.Svg();
+    } else if (pdf) {
+        bytes = EncodePicture(PictureFormat::Pdf, QSize(size.width, size.height),
+                              [&plot](QPainter& painter, int width, int height) {
+                                  plot.Plot().DrawTo(painter, width, height);
+                              });
     } else {
         const QImage picture = plot.Bitmap();
         QBuffer buffer(&bytes);
@@ -126,9 +89,9 @@ int RunPlot(const Arguments& arguments) {
 const CommandRegistrar registrar(
     {"plot",
      "draw two-column data files into a picture with the result windows' plot settings",
-     "FILE.dat [FILE2.dat ...] -o OUT.png [--size WxH] [--points|--lines] [--grid]",
+     "FILE.dat [FILE2.dat ...] -o OUT.png|OUT.svg|OUT.pdf [--size WxH] [--points|--lines] [--grid]",
      {
-         {"-o", "OUT.png", "the picture to write: .png, or .svg for a vector picture"},
+         {"-o", "OUT.png", "the picture to write: .png, or .svg or .pdf for a vector picture"},
          {"--size", "WxH", "picture size in pixels (default 640x480)"},
          {"--points", "", "mark each point with one pixel (the default)"},
          {"--lines", "", "join consecutive points with lines"},

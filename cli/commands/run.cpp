@@ -41,7 +41,7 @@ int RunSteps(const Arguments& arguments) {
         out << '\n';
     }
     if (control.stopRequested()) {
-        return StoppedResult();
+        return StoppedResult(session, output);
     }
     output.commit();
     return RunResult(session);

@@ -2,10 +2,12 @@
 
 #include "cli/commands/series_command.h"
 
+#include <memory>
+
 #include "analysis/orbit/common/orbit_counts.h"
-#include "core/text_file.h"
 #include "analysis/window/data_file_writer.h"
 #include "analysis/window/plot_window.h"
+#include "core/text_file.h"
 
 namespace kalvora::cli {
 
@@ -80,13 +82,22 @@ std::pair<Extended, Extended> IntervalOptions(const Arguments& arguments, const 
 int WriteSeriesResult(ModelSession& session, const Arguments& arguments, Tsp_XYLine& series,
                       const PictureSize& size, bool failed, bool lineVisible,
                       const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
+    // Data and picture replace their targets together or not at all: both are complete before
+    // either is renamed over its target.
     Output output(arguments);
     WriteDataLines(output.stream(), series.XValues(), series.YValues());
-    output.commit();
+    std::unique_ptr<AtomicFileWriter> picture;
     if (arguments.has("--png")) {
+        picture = std::make_unique<AtomicFileWriter>(*arguments.value("--png"));
         StyleNewSeries(series, clBlue);
         StyleRunSeries(series, false, lineVisible);
-        SaveSeriesPicture(*arguments.value("--png"), series, size, failed, arrangeAxes);
+        WriteSeriesPicture(*picture, series, size, failed, arrangeAxes);
+        picture->finish();
+    }
+    output.finish();
+    output.commit();
+    if (picture) {
+        picture->commit();
     }
     return RunResult(session);
 }

@@ -20,11 +20,14 @@ int RunTimeSeries(const Arguments& arguments) {
     RefuseOtherKindOptions(arguments, ws.discrete, {"--points", "--skip", "--every"},
                            {"--from", "--to"});
     if (ws.discrete) {
-        settings.pointsPlotted = arguments.integer("--points", 100, 2, 1000000);
-        settings.pointsNotPlotted = arguments.integer("--skip", 100, 0, 100000);
-        settings.timeStep = static_cast<int>(arguments.integer("--every", 1, 1, 1000));
+        settings.pointsPlotted = arguments.integer("--points", settings.pointsPlotted, 2, 1000000);
+        settings.pointsNotPlotted =
+            arguments.integer("--skip", settings.pointsNotPlotted, 0, 100000);
+        settings.timeStep =
+            static_cast<int>(arguments.integer("--every", settings.timeStep, 1, 1000));
     } else {
-        std::tie(settings.startTime, settings.endTime) = IntervalOptions(arguments, ws, 100, 200);
+        std::tie(settings.startTime, settings.endTime) =
+            IntervalOptions(arguments, ws, settings.startTime, settings.endTime);
     }
 
     ReseedIfFixed(ws);

@@ -20,6 +20,7 @@
 namespace kalvora {
 namespace {
 
+using kalvora::ScriptedPrompts;
 using testing::FakeHost;
 using testing::ModelCalls;
 using testing::UseHenon;
@@ -487,6 +488,40 @@ TEST_F(PhasePlotWindows, ASliderMoveThatCannotRunLeavesParameterSliderAndOrbit) 
     window().ScrollBar1->setValue(100);
     EXPECT_EQ(host.ws.parameterValues[0], 4);
     EXPECT_EQ(window().series(0).Count(), 10000);
+}
+
+TEST_F(PhasePlotWindows, NothingEntersARunThatIsGoing) {
+    // A script error shows its message box, whose event loop lets the user act meanwhile: a
+    // slider move, "Next Iteration Set" or Accept in the parameter window must not start a second
+    // run inside the first.
+    struct ActingDuringTheBox : ScriptedPrompts {
+        std::function<void()> during;
+        void error(const std::string& message) override {
+            ScriptedPrompts::error(message);
+            if (during) {
+                const std::function<void()> act = std::move(during);
+                during = nullptr;
+                act();
+            }
+        }
+    } prompts;
+    UseModel(host.ws, ModelKind::Discrete, {{"x", 0}, {"y", 0}}, {{"a", 3}, {"b", 1}}, {},
+             "if x > 100 then error('stop') end return x + 1, a");
+    host.ws.prompts = &prompts;
+    accept("3", "4");
+    ASSERT_EQ(prompts.errors.size(), 1u);
+
+    prompts.during = [this] {
+        window().ScrollBar1->setValue(50);
+        window().NextIterationSet1->trigger();
+        module.recomputeAfterAccept();
+    };
+    window().ScrollBar1->setValue(20);
+    EXPECT_EQ(prompts.errors.size(), 2u);  // the one run's error, no other run's
+    EXPECT_EQ(window().ScrollBar1->value(), 20);
+    EXPECT_NEAR(static_cast<double>(host.ws.parameterValues[0]), 3.2, 1e-15);
+    EXPECT_FALSE(window().continuation());
+    EXPECT_TRUE(host.scripted.errors.empty());
 }
 
 TEST_F(PhasePlotWindows, CancelRevertsTheDialogAndRunsKeepTheAcceptedSettings) {

@@ -1,10 +1,12 @@
 // The program as a desktop citizen: its windows stay above their owner only, never above other
 // programs.
 #include <QApplication>
+#include <QDir>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTextBrowser>
 #include <QWidget>
 #include <functional>
 
@@ -195,6 +197,60 @@ TEST_F(DesktopTest, UnsavedEditsAreSavedDiscardedOrKept) {
             writeFile("henon.mod", kHenon);
         }
     }
+}
+
+TEST_F(DesktopTest, TheDesktopsKeysAreOnTheCommandsAndTheCaptionsStay) {
+    struct Case {
+        const char* id;
+        const char* caption;
+        QKeySequence key;
+    };
+    const Case cases[] = {
+        {"LoadModel1", "&Load Model...", QKeySequence("Ctrl+O")},
+        {"SaveModel1", "&Save Model...", QKeySequence("Ctrl+S")},
+        {"BuildModel1", "&Build New Model...", QKeySequence("Ctrl+N")},
+        {"EditModel1", "&Edit Model...", QKeySequence("Ctrl+E")},
+        {"Exit1", "&Exit", QKeySequence("Ctrl+Q")},
+        {"UserManual1", "&User Manual", QKeySequence("F1")},
+    };
+    for (const Case& c : cases) {
+        ASSERT_NE(action(c.id), nullptr);
+        EXPECT_EQ(action(c.id)->text(), c.caption) << c.id;
+        EXPECT_EQ(action(c.id)->shortcut(), c.key) << c.id;
+    }
+}
+
+TEST_F(DesktopTest, ResultWindowsCloseWithCtrlWAndEscape) {
+    std::unique_ptr<TForm1> program = fullProgram();
+    int windows = 0;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->parentWidget() != program.get() || window->objectName() == "Modelstring")
+            continue;
+        auto* close = window->findChild<QAction*>("Close1", Qt::FindDirectChildrenOnly);
+        if (close == nullptr || !window->inherits("QMainWindow"))
+            continue;
+        ++windows;
+        EXPECT_EQ(close->shortcuts(),
+                  QList<QKeySequence>({QKeySequence("Ctrl+W"), QKeySequence(Qt::Key_Escape)}))
+            << window->objectName().toStdString();
+    }
+    EXPECT_GE(windows, 3);
+}
+
+TEST_F(DesktopTest, HelpDocumentsOpenOrSayWhyNot) {
+    // A manual in the working folder's docs is found before any other.
+    ASSERT_TRUE(QDir(base.path()).mkpath("docs"));
+    writeFile("docs/manual.md", "# Manual\n\nThe **text**.\n");
+    action("UserManual1")->trigger();
+    ASSERT_TRUE(prompts.errors.empty()) << prompts.errors[0];
+    ASSERT_NE(form->manualWindow(), nullptr);
+    EXPECT_TRUE(form->manualWindow()->isVisible());
+    EXPECT_TRUE(form->manualWindow()->toPlainText().contains("The text."));
+
+    action("AdvancedPaperpleasecite1")->trigger();
+    ASSERT_EQ(prompts.errors.size(), 1u);
+    EXPECT_NE(prompts.errors[0].find("KalvoraArticle.pdf\" cannot be opened"), std::string::npos)
+        << prompts.errors[0];
 }
 
 }  // namespace

@@ -35,7 +35,13 @@ TEST(Arguments, BadUsage) {
     const Arguments range({"--length", "0"}, AllowedOptions());
     EXPECT_THROW(range.integer("--length", 1, 1, 10), UsageError);
     const Arguments number({"--length", "x"}, AllowedOptions());
-    EXPECT_THROW(number.integer("--length", 1, 1, 10), ConversionError);
+    // A bad number names the option it came from.
+    try {
+        number.integer("--length", 1, 1, 10);
+        ADD_FAILURE() << "no error";
+    } catch (const UsageError& error) {
+        EXPECT_STREQ(error.what(), "--length: 'x' is not a valid integer value");
+    }
 }
 
 TEST(PrepareModel, AppliesParameterFileThenSetThenStepAndNoise) {

@@ -205,10 +205,14 @@ TEST(CliEndToEnd, LorenzRunFollowsKuttasThirdOrderMethod) {
     }
 }
 
-// SIGINT asks the run to stop: it ends with its own exit code and leaves no output file behind.
-TEST(CliEndToEnd, AnInterruptedRunWritesNoFile) {
-    const std::string output = ::testing::TempDir() + std::to_string(::getpid()) + "-stopped.txt";
-    const std::string errors = output + ".err";
+// SIGINT stops the run: it keeps what it computed, whole lines only, says so and ends as a failed
+// run; no temporary file stays behind.
+TEST(CliEndToEnd, AnInterruptedRunKeepsWhatItComputed) {
+    const std::string folder =
+        ::testing::TempDir() + "kalvora-stopped-" + std::to_string(::getpid());
+    std::filesystem::create_directories(folder);
+    const std::string output = folder + "/stopped.txt";
+    const std::string errors = folder + ".err";
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -217,11 +221,14 @@ TEST(CliEndToEnd, AnInterruptedRunWritesNoFile) {
                 "100000000", "-o", output.c_str(), static_cast<char*>(nullptr));
         std::_Exit(127);
     }
-    // Lines in the file being written show that the run is under way.
-    const std::string temporary = output + ".kalvora-" + std::to_string(child) + ".tmp";
+    // A temporary file growing beside the target shows that the run is under way.
     for (int wait = 0; wait < 1000; ++wait) {
-        std::error_code ignored;
-        if (std::filesystem::file_size(temporary, ignored) > 1000 && !ignored) {
+        std::uintmax_t size = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            std::error_code ignored;
+            size += std::filesystem::file_size(entry.path(), ignored);
+        }
+        if (size > 1000) {
             break;
         }
         ::usleep(10 * 1000);
@@ -230,9 +237,17 @@ TEST(CliEndToEnd, AnInterruptedRunWritesNoFile) {
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), 130);
-    EXPECT_FALSE(std::filesystem::exists(output));
-    EXPECT_NE(ReadTextFile(errors).find("stopped"), std::string::npos);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const std::string text = ReadTextFile(output);
+    const std::vector<std::string> lines = SplitLines(text);
+    ASSERT_GT(lines.size(), 10u);
+    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+    EXPECT_EQ(lines.back().size(), lines.front().size());
+    EXPECT_EQ(ReadTextFile(errors), "kalvora-cli: the model was stopped\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+                            std::filesystem::directory_iterator()),
+              1);
+    std::filesystem::remove_all(folder);
     std::filesystem::remove(errors);
 }
 

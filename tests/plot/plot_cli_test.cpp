@@ -71,6 +71,20 @@ TEST(PlotCli, DrawsEachFileInItsSlotColour) {
     }
 }
 
+TEST(PlotCli, APdfIsOnePageOfThePicturesSize) {
+    const std::string data = DataFile("pdf.dat", "0 0\r\n1 1\r\n");
+    const std::string pdf = Scratch("out.pdf");
+    const Result result = Plot({data, "-o", pdf, "--size", "300x200"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    std::ifstream in(pdf, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str().substr(0, 5), "%PDF-");
+    EXPECT_NE(text.str().find("/MediaBox [0 0 300"), std::string::npos);
+    std::filesystem::remove(data);
+    std::filesystem::remove(pdf);
+}
+
 TEST(PlotCli, BadInputWritesNothingAndSaysWhy) {
     const std::string good = DataFile("good.dat", "1 2\r\n");
     const std::string bad = DataFile("bad.dat", "1 2\r\n3\r\n");

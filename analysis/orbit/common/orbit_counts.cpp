@@ -14,8 +14,8 @@ bool ContinuousIntervalValid(Extended start, Extended end, Extended stepSize) {
     return !(end - start <= 3 * stepSize || start < 0);
 }
 
-void CheckContinuousInterval(Extended start, Extended end, Extended stepSize) {
-    if (!ContinuousIntervalValid(start, end, stepSize)) {
+void CheckContinuousInterval(const ModelWorkspace& workspace, Extended start, Extended end) {
+    if (!workspace.discrete && !ContinuousIntervalValid(start, end, workspace.stepSize)) {
         throw OrbitSettingsError(
             "The interval must start at time 0 or later and hold more than three steps");
     }

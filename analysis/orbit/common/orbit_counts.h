@@ -26,8 +26,9 @@ long long RoundHalfEven(Extended value);
 // The start check of the continuous settings dialogs: the interval must hold more than three steps
 // and must not start before time 0.
 bool ContinuousIntervalValid(Extended start, Extended end, Extended stepSize);
-// The same check for the settings dialogs' OK: raises OrbitSettingsError with the message.
-void CheckContinuousInterval(Extended start, Extended end, Extended stepSize);
+// The same check for the settings dialogs' OK, for the workspace's model (a discrete model has no
+// interval): raises OrbitSettingsError with the message.
+void CheckContinuousInterval(const ModelWorkspace& workspace, Extended start, Extended end);
 
 // Steps of size stepSize in a continuous time span (rounded, halves to even). Refuses a step size
 // that is not positive, since every count would be meaningless.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "analysis/orbit/common/orbit_counts.h"
+#include "analysis/window/export/output_commands.h"
 
 namespace kalvora {
 
@@ -20,6 +21,18 @@ Tdelay2Dmain::Tdelay2Dmain(AnalysisHost& host, Tdelay2dsettings& settings)
     label1->setFrameShape(QFrame::Box);
 
     connect(SaveDataAs1, &QAction::triggered, this, [this] { SaveDataAs1Click(); });
+    OutputDeclaration output;
+    output.layout = EpsLayout::Points;
+    output.epsSeries = [this] {
+        const Tsp_XYLine* spare = spare_.get();
+        return std::array<const Tsp_XYLine*, 5>{plotted_.get(), spare, spare, spare, spare};
+    };
+    output.printLabels = [this] {
+        const std::string v = settings_.varp1->currentText().toStdString();
+        return std::pair<std::string, std::string>(
+            v + "(t)", v + "(t+" + std::to_string(lastDelaySteps_) + ")");
+    };
+    offerOutput(std::move(output));
     ScrollBar1 = sweep_.slider;
 }
 
@@ -33,9 +46,7 @@ void Tdelay2Dmain::open() {
 DelayPlotWindowSettings Tdelay2Dmain::readDialog() const {
     DelayPlotWindowSettings settings;
     settings.run = settings_.settings();
-    if (!workspace().discrete) {
-        CheckContinuousInterval(settings.run.startTime, settings.run.endTime, workspace().stepSize);
-    }
+    CheckContinuousInterval(workspace(), settings.run.startTime, settings.run.endTime);
     // Bad bounds or a bad step count are reported with the dialog still open.
     settings.sweep = settings_.varying.sweep();
     settings.plotSquares = settings_.PlotBoxes->isChecked();

@@ -3,6 +3,7 @@
 #include <QMenuBar>
 
 #include "analysis/orbit/common/orbit_counts.h"
+#include "analysis/window/export/output_commands.h"
 
 namespace kalvora {
 
@@ -18,6 +19,10 @@ Tplot2Dmain::Tplot2Dmain(AnalysisHost& host, Tform2dsettings& settings)
     NextIterationSet1->setObjectName("NextIterationSet1");
     connect(NextIterationSet1, &QAction::triggered, this, [this] { NextIterationSetClick(); });
 
+    offerSlotOutput(EpsLayout::Points, [this] {
+        return std::pair<std::string, std::string>(settings_.varp1->currentText().toStdString(),
+                                                   settings_.varp2->currentText().toStdString());
+    });
     menuBar()->addMenu(MultiPlot1);
     menuBar()->addAction(NextIterationSet1);
 
@@ -35,9 +40,7 @@ void Tplot2Dmain::open() {
 PhasePlotWindowSettings Tplot2Dmain::readDialog() const {
     PhasePlotWindowSettings settings;
     settings.run = settings_.settings();
-    if (!workspace().discrete) {
-        CheckContinuousInterval(settings.run.startTime, settings.run.endTime, workspace().stepSize);
-    }
+    CheckContinuousInterval(workspace(), settings.run.startTime, settings.run.endTime);
     // Bad bounds or a bad step count are reported with the dialog still open.
     settings.sweep = settings_.varying.sweep();
     settings.plotSquares = settings_.plotboxes->isChecked();

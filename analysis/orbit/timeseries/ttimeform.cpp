@@ -3,6 +3,7 @@
 #include <QMenuBar>
 
 #include "analysis/orbit/common/orbit_counts.h"
+#include "analysis/window/export/output_commands.h"
 
 namespace kalvora {
 
@@ -13,6 +14,10 @@ Ttimeform::Ttimeform(AnalysisHost& host, Ttimeform2& settings)
     // Time labels are wide: this window's readout frame differs from the other windows'.
     setReadoutOffsets(kTimeSeriesReadoutOffsets);
     menuBar()->addMenu(MultiPlot1);
+    offerSlotOutput(EpsLayout::Lines, [this] {
+        return std::pair<std::string, std::string>("time",
+                                                   settings_.vartijd->currentText().toStdString());
+    });
 }
 
 void Ttimeform::open() {
@@ -30,9 +35,7 @@ void Ttimeform::startRunIntoSlot() {
 TimeSeriesWindowSettings Ttimeform::readDialog() const {
     TimeSeriesWindowSettings settings;
     settings.run = settings_.settings();
-    if (!workspace().discrete) {
-        CheckContinuousInterval(settings.run.startTime, settings.run.endTime, workspace().stepSize);
-    }
+    CheckContinuousInterval(workspace(), settings.run.startTime, settings.run.endTime);
     settings.plotSquares = settings_.CheckBox1->isChecked();
     settings.connectPoints = settings_.ConnPoints->isChecked();
     settings.manualScaling = settings_.scaling.acceptedLimits();

@@ -8,9 +8,9 @@
 #include <iterator>
 #include <string>
 
-#include "core/numbers.h"
 #include "analysis/window/data_file_writer.h"
 #include "analysis/window/slot_plot_window.h"
+#include "core/numbers.h"
 #include "tests/analysis/window/fake_host.h"
 
 namespace kalvora {
@@ -235,6 +235,34 @@ TEST(PlotWindow, PlotShowsTheOverflowLabelOnlyAfterAFailedRun) {
     // A resize repaints with the state of the window's own last run.
     window.resize(500, 400);
     EXPECT_FALSE(window.label1->isVisible());
+}
+
+TEST(PlotWindow, EveryPictureOfTheWindowShowsTheOverflowLabel) {
+    // The label is part of the plot's one paint path: the bitmap and SVG copies and any other
+    // DrawTo show it exactly when the screen does.
+    FakeHost host;
+    RecordingSlotWindow window(host);
+    window.resize(400, 300);
+    const auto redPixels = [&] {
+        const QImage picture = window.graph->RenderBitmap();
+        int red = 0;
+        for (int y = 0; y < picture.height(); ++y) {
+            for (int x = 0; x < picture.width(); ++x) {
+                red += picture.pixelColor(x, y) == QColor(Qt::red) ? 1 : 0;
+            }
+        }
+        return red;
+    };
+    struct Case {
+        bool failed;
+        bool shown;
+    };
+    for (const Case c : {Case{true, true}, Case{false, false}, Case{true, true}}) {
+        FakeRun(window, {{0, 0}, {1, 10}}, c.failed);
+        EXPECT_EQ(redPixels() > 20, c.shown) << "failed " << c.failed;
+        EXPECT_EQ(window.graph->RenderSvg().contains("Overflow"), c.shown) << "failed " << c.failed;
+        EXPECT_EQ(window.label1->isVisible(), c.shown);
+    }
 }
 
 // A result window opens in the middle of the screen the first time; a window the user has moved

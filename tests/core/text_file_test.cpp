@@ -1,0 +1,150 @@
+#include "core/text_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "tests/core/test_support.h"
+
+namespace kalvora {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ScratchFolder;
+
+mode_t ModeOf(const std::string& path) {
+    struct stat status {};
+    ::stat(path.c_str(), &status);
+    return status.st_mode & 07777;
+}
+
+std::string ErrorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const FileError& error) {
+        return error.what();
+    }
+    return "";
+}
+
+TEST(SplitLines, EveryKindOfLineEndEndsALine) {
+    struct Case {
+        std::string text;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {"a\r\nb\r\n", {"a", "b"}},
+        {"a\nb", {"a", "b"}},
+        {"a\rb\r", {"a", "b"}},
+        {"a\r\rb", {"a", "", "b"}},
+        {"a\r\n\r\n", {"a", ""}},
+        {"a\n\rb", {"a", "", "b"}},
+        {"", {}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(SplitLines(c.text), c.lines) << c.text;
+    }
+}
+
+TEST(AtomicFileWriter, TemporaryFilesAreExclusiveRandomAndShort) {
+    ScratchFolder folder;
+    const std::string longName = folder.file(std::string(250, 'n') + ".dat");
+    // The name a predictable scheme would use, planted as a link to a file of the user's.
+    folder.write("victim", "keep");
+    fs::create_symlink(folder.file("victim"),
+                       longName.substr(0, 100) + ".kalvora-" + std::to_string(::getpid()) + ".tmp");
+    AtomicFileWriter first(longName);
+    AtomicFileWriter second(longName);
+    first.stream() << "one";
+    second.stream() << "two";
+    first.commit();
+    EXPECT_EQ(ReadTextFile(longName), "one");
+    second.commit();
+    EXPECT_EQ(ReadTextFile(longName), "two");
+    EXPECT_EQ(folder.read("victim"), "keep");
+    EXPECT_EQ(folder.entries(), 3u);  // the target, the victim and the planted link
+}
+
+TEST(AtomicFileWriter, ReplacedTargetsKeepPermissionsAndLinksAndReadOnlyOnesAreRefused) {
+    ScratchFolder folder;
+    folder.write("private.dat", "old");
+    ::chmod(folder.file("private.dat").c_str(), 0640);
+    WriteTextFile(folder.file("private.dat"), "new");
+    EXPECT_EQ(ModeOf(folder.file("private.dat")), 0640u);
+    EXPECT_EQ(folder.read("private.dat"), "new");
+
+    folder.write("real.dat", "old");
+    fs::create_symlink("real.dat", folder.file("link.dat"));
+    WriteTextFile(folder.file("link.dat"), "through");
+    EXPECT_TRUE(fs::is_symlink(folder.file("link.dat")));
+    EXPECT_EQ(folder.read("real.dat"), "through");
+
+    folder.write("locked.dat", "old");
+    ::chmod(folder.file("locked.dat").c_str(), 0444);
+    const std::string message = ErrorOf([&] { WriteTextFile(folder.file("locked.dat"), "new"); });
+    EXPECT_NE(message.find("Permission denied"), std::string::npos) << message;
+    EXPECT_EQ(folder.read("locked.dat"), "old");
+    EXPECT_EQ(folder.entries(), 4u);
+}
+
+TEST(AtomicFileWriter, FailuresGiveTheSystemsReason) {
+    ScratchFolder folder;
+    struct Case {
+        std::string path;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"/dev/full", "No space left on device"},
+        {folder.file("missing/x.dat"), "No such file or directory"},
+        {folder.file(""), "Is a directory"},
+    };
+    for (const Case& c : cases) {
+        const std::string message = ErrorOf([&] {
+            AtomicFileWriter writer(c.path);
+            writer.stream() << std::string(200000, 'x');
+            writer.commit();
+        });
+        EXPECT_NE(message.find(c.reason), std::string::npos) << c.path << ": " << message;
+    }
+}
+
+TEST(AtomicFileWriter, AnInterruptionRemovesTheTemporaryFilesAndCommitsNothing) {
+    ScratchFolder folder;
+    folder.write("target.dat", "old");
+    AtomicFileWriter writer(folder.file("target.dat"));
+    writer.stream() << "new";
+    EXPECT_EQ(folder.entries(), 2u);
+    RemoveUnfinishedTemporaryFiles();
+    EXPECT_EQ(folder.entries(), 1u);
+    EXPECT_FALSE(ErrorOf([&] { writer.commit(); }).empty());
+    EXPECT_EQ(folder.read("target.dat"), "old");
+}
+
+TEST(SameFile, NamesOfOneFileAreTheSame) {
+    ScratchFolder folder;
+    folder.write("a.mod", "x");
+    fs::create_symlink(folder.file("a.mod"), folder.file("link.mod"));
+    fs::create_hard_link(folder.file("a.mod"), folder.file("hard.mod"));
+    struct Case {
+        std::string first;
+        std::string second;
+        bool same;
+    };
+    const Case cases[] = {
+        {folder.file("a.mod"), folder.file("a.mod"), true},
+        {folder.file("a.mod"), folder.file("./a.mod"), true},
+        {folder.file("link.mod"), folder.file("a.mod"), true},
+        {folder.file("hard.mod"), folder.file("a.mod"), true},
+        {folder.file("new.dat"), folder.file("./new.dat"), true},
+        {folder.file("new.dat"), folder.file("a.mod"), false},
+        {folder.file("new.dat"), folder.file("new.png"), false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(SameFile(c.first, c.second), c.same) << c.first << " " << c.second;
+    }
+}
+
+}  // namespace
+}  // namespace kalvora
