@@ -29,6 +29,7 @@
 #include "app/parameter_window.h"
 #include "app/qt_prompts.h"
 #include "app/scratch_folder.h"
+#include "app/window_placement.h"
 #include "core/model_commands.h"
 
 // The icons are compiled into this static library; Qt only finds them once they are registered.
@@ -122,6 +123,28 @@ TForm1::TForm1(const StartupOptions& options) {
     }
 }
 
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Show && watched->isWidgetType()) {
+        auto* window = static_cast<QWidget*>(watched);
+        if (const QScreen* screen = window->screen()) {
+            const QRect available = screen->availableGeometry();
+            if (!placedWindows_.contains(window)) {
+                // A new result window: offset from the last one opened, never exactly over it.
+                placedWindows_.insert(window);
+                const QRect last = lastPlaced_.isNull() ? geometry() : lastPlaced_;
+                window->move(CascadePosition(last, window->frameGeometry().size(), available));
+            } else {
+                // Where the user left it, but on the screen.
+                const QRect onScreen = OnScreen(window->frameGeometry(), available);
+                if (onScreen != window->frameGeometry())
+                    window->setGeometry(OnScreen(window->geometry(), available));
+            }
+            lastPlaced_ = window->frameGeometry();
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void TForm1::adoptWindows(const QWidgetList& existing) {
     // The analyses build their windows without a parent. Owned by the main window, they stay
     // above it (the window manager keeps a transient window over its owner) without being lifted
@@ -136,6 +159,8 @@ void TForm1::adoptWindows(const QWidgetList& existing) {
             flags = (flags & ~Qt::WindowType_Mask) | Qt::Tool;
         const bool visible = window->isVisible();
         window->setParent(this, flags);
+        if (window->inherits("QMainWindow"))
+            window->installEventFilter(this);
         if (visible)
             window->show();
     }

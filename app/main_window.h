@@ -4,6 +4,8 @@
 #include <QHash>
 #include <QList>
 #include <QMainWindow>
+#include <QRect>
+#include <QSet>
 #include <functional>
 #include <memory>
 #include <string>
@@ -109,6 +111,8 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    // Places the result windows when they are shown (cascade, kept on the screen).
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     struct Command {
@@ -183,6 +187,8 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     TAboutBox* about_ = nullptr;
     TModelstring* editor_ = nullptr;
     QTextBrowser* manual_ = nullptr;
+    QSet<QWidget*> placedWindows_;
+    QRect lastPlaced_;
     AnalysisRegistry analyses_;
 };
 

@@ -350,9 +350,9 @@ void StyleNewSeries(Tsp_XYLine& series, Tsp_Color colour) {
 }
 
 void PlotWindow::showEvent(QShowEvent* event) {
-    // Result windows have no parent to open over, so the first showing puts them in the middle of
-    // the screen; afterwards they stay where the user moved them.
-    if (!placed_) {
+    // A window without an owner to place it opens in the middle of the screen the first time;
+    // afterwards it stays where the user moved it. An owned window is placed by its owner.
+    if (!placed_ && parentWidget() == nullptr) {
         placed_ = true;
         if (const QScreen* screen = this->screen()) {
             QRect frame = frameGeometry();
