@@ -41,6 +41,7 @@ int main(int argc, char* argv[]) {
     // and the main window's destruction then removes the scratch folder.
     kalvora::TerminationSignals terminationSignals([&mainWindow] {
         mainWindow.workspace().stopFlag = true;
+        mainWindow.workspace().interrupt.request();
         QApplication::exit(0);
     });
 

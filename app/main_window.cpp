@@ -25,6 +25,7 @@
 #include "app/background_picture.h"
 #include "app/computing_window.h"
 #include "app/model_editor.h"
+#include "app/model_watchdog.h"
 #include "app/noise_window.h"
 #include "app/parameter_window.h"
 #include "app/qt_prompts.h"
@@ -97,6 +98,7 @@ TForm1::TForm1(const StartupOptions& options) {
     // The other windows, created once and afterwards only shown and hidden.
     computing_ = new TComputing(workspace_, this);
     computing_->setRunningObserver([this](bool running) { setComputing(running); });
+    watchdog_ = std::make_unique<ModelWatchdog>(workspace_, *computing_);
     parameters_ = new TParameters(*this, this);
     noise_ = new TNoiseForm(workspace_, this);
     noise_->setStatusSink([this](const QString& text) { setStatusText(text); });
@@ -309,19 +311,26 @@ void TForm1::createCommands() {
 
     QMenu* basics = bar->addMenu("&Basics");
     basics->setObjectName("Basics1");
-    addCommand(basics, "Spreadsheet1", "&SpreadSheet", true, false,
+    addCommand(basics, "Spreadsheet1", "&SpreadSheet", true, true,
                [this] { openAnalysis("Spreadsheet1", "Spreadsheet"); });
-    addCommand(basics, "Statistics1", "S&tatistics", true, false,
+    addCommand(basics, "Statistics1", "S&tatistics", true, true,
                [this] { openAnalysis("Statistics1", "Statistics"); });
 
     QMenu* build = bar->addMenu("B&uild");
     build->setObjectName("Build1");
-    addCommand(build, "DataSeries1", "&Data Series", true, false,
+    addCommand(build, "DataSeries1", "&Data Series", true, true,
                [this] { openAnalysis("DataSeries1", "Build data series"); });
 
     QMenu* extra = bar->addMenu("E&xtra");
     extra->setObjectName("Extra1");
     addCommand(extra, "AddNoise1", "&Noise", true, false, [this] { AddNoise1Click(); });
+    // Sweeps use every core unless this is checked, with the same numbers either way; one thread
+    // leaves the other cores free.
+    QAction* oneThread = extra->addAction(QStringLiteral("Compute on &One Thread"));
+    oneThread->setObjectName("OneThread1");
+    oneThread->setCheckable(true);
+    connect(oneThread, &QAction::toggled, this,
+            [this](bool on) { workspace_.computationThreads = on ? 1 : 0; });
 
     QMenu* help = bar->addMenu("&Help");
     help->setObjectName("Help1");
@@ -603,6 +612,11 @@ void TForm1::showParameterWindow(int analysisTag) {
     disableAllWindows();
 }
 
+void TForm1::showParameterWindowKeepingTag() {
+    parameters_->ShowParameterWindow();
+    disableAllWindows();
+}
+
 void TForm1::setAnalysisTag(int analysisTag) {
     parameters_->setAnalysisTag(analysisTag);
 }
@@ -759,8 +773,10 @@ void TForm1::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    // A long computation still running ends at its next check instead of going on unseen.
+    // A long computation still running ends at its next check instead of going on unseen, and a
+    // model evaluation wherever it is.
     workspace_.stopFlag = true;
+    workspace_.interrupt.request();
     if (scratch_)
         scratch_->remove();
     event->accept();

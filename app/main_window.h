@@ -27,6 +27,7 @@ namespace kalvora {
 class QtPrompts;
 class ScratchFolder;
 class TComputing;
+class ModelWatchdog;
 class TParameters;
 class TNoiseForm;
 class TModelstring;
@@ -74,6 +75,7 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     void showParameterWindow(int analysisTag) override;
     // The tag the parameter window remembers, set without opening it.
     void setAnalysisTag(int analysisTag) override;
+    void showParameterWindowKeepingTag() override;
     void disableAllWindows() override;
     void enableAllWindows() override;
 
@@ -182,6 +184,8 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     QLabel* statusPanel2_ = nullptr;
 
     TComputing* computing_ = nullptr;
+    // After the workspace, so that it stops watching before the workspace goes.
+    std::unique_ptr<ModelWatchdog> watchdog_;
     TParameters* parameters_ = nullptr;
     TNoiseForm* noise_ = nullptr;
     TAboutBox* about_ = nullptr;

@@ -92,6 +92,23 @@ void ParseNameList(const std::string& text, NameList& names, int firstIndex, std
     count = static_cast<std::int32_t>(entries.size());
 }
 
+namespace {
+
+// A name given twice in one list would be one Lua variable for two entries: the later silently
+// wins, and the earlier entry reads the later's value.
+void RefuseDuplicateNames(const NameList& names, int first, int count, const char* list) {
+    for (int i = first; i < first + count; ++i) {
+        for (int j = first; j < i; ++j) {
+            if (!names[i].empty() && names[i] == names[j]) {
+                throw DefinitionError("The name '" + Excerpt(names[i]) + "' appears twice in the " +
+                                      list);
+            }
+        }
+    }
+}
+
+}  // namespace
+
 ModelDefinition ParseModelDefinition(const std::string& initialText,
                                      const std::string& parameterText,
                                      const std::string& auxiliaryText) {
@@ -116,6 +133,10 @@ ModelDefinition ParseModelDefinition(const std::string& initialText,
         definition.variableNames[definition.variableCount + j] = std::move(auxiliaryNames[j]);
     }
     definition.auxiliaryCount = auxiliaries;
+    RefuseDuplicateNames(definition.variableNames, 0, definition.variableCount, "initial values");
+    RefuseDuplicateNames(definition.parameterNames, 0, definition.parameterCount, "parameters");
+    RefuseDuplicateNames(definition.variableNames, definition.variableCount, auxiliaries,
+                         "auxiliary variables");
     return definition;
 }
 

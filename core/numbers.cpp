@@ -224,6 +224,38 @@ std::string FormatGeneral(Extended value, int significantDigits, int minimumExpo
     return out;
 }
 
+std::string FormatFixed(Extended value, int significantDigits, int decimals) {
+    const int precision = std::clamp(significantDigits, 1, 18);
+    if (!std::isfinite(value)) {
+        return FormatGeneral(value, precision);
+    }
+    decimals = std::clamp(decimals, 0, 30);
+    // The exponent after rounding to the significant digits decides the form, so 9999999.6 with 7
+    // digits, which rounds to 1E7, takes the exponent form as 10000000 does.
+    const int integerDigits = value == 0 ? 1 : Decompose(value, precision).exponent + 1;
+    if (integerDigits > precision) {
+        return FormatGeneral(value, precision);
+    }
+    // Rounding once at the last kept digit; rounding to the significant digits first and to the
+    // decimals afterwards would round some halves twice.
+    const int kept = std::min(decimals, precision - integerDigits);
+    char buffer[96];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, kept);
+    std::string out(buffer, result.ptr);
+    if (kept < decimals) {
+        if (kept == 0) {
+            out += '.';
+        }
+        out.append(static_cast<std::size_t>(decimals - kept), '0');
+    }
+    // A value that rounds to zero is written without a sign.
+    if (out[0] == '-' && out.find_first_not_of("-0.") == std::string::npos) {
+        out.erase(0, 1);
+    }
+    return out;
+}
+
 std::string FormatDataValue(double value) {
     if (std::isnan(value)) {
         return "Nan";
@@ -255,6 +287,31 @@ std::string FormatOrbitValue(Extended value) {
         return std::string(kWidth - special.size(), ' ') + special;
     }
     return FixedWidthScientific(value, 14);
+}
+
+std::string FormatTickValue(Extended value) {
+    if (!std::isfinite(value)) {
+        return std::isnan(value) ? "Nan" : (value > 0 ? "+Inf" : "-Inf");
+    }
+    char buffer[128];
+    // Rounding to 3 significant digits first, then to 3 decimals, is what the labels show: 0.08755
+    // becomes 0.0876 and then "0.088".
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value),
+                                std::chars_format::scientific, 2);
+    const std::string rounded(buffer, result.ptr);
+    const double significant = std::strtod(rounded.c_str(), nullptr);
+    if (std::fabs(significant) >= 1000) {
+        const std::size_t e = rounded.find('e');
+        const int exponent = std::atoi(rounded.c_str() + e + 1);
+        return rounded.substr(0, e) + "E" + (exponent < 0 ? "-" : "+") + PadExponent(exponent, 3);
+    }
+    result = std::to_chars(buffer, buffer + sizeof buffer, significant == 0 ? 0.0 : significant,
+                           std::chars_format::fixed, 3);
+    std::string text(buffer, result.ptr);
+    if (text == "-0.000") {
+        text = "0.000";
+    }
+    return text;
 }
 
 }  // namespace kalvora

@@ -33,6 +33,12 @@ std::int32_t ParseInteger(const std::string& text);
 // 0.00005 "5E-5".
 std::string FormatGeneral(Extended value, int significantDigits, int minimumExponentDigits = 0);
 
+// Rounded once, to significantDigits significant digits or to `decimals` decimals, whichever keeps
+// fewer digits, and written in fixed notation with exactly `decimals` decimals (zeros appended):
+// 0.123456789 with (7, 6) gives "0.123457", 123.456789 "123.456800". A value that needs more than
+// significantDigits integer digits is written as FormatGeneral does (12345678 gives "1.234568E7").
+std::string FormatFixed(Extended value, int significantDigits, int decimals);
+
 // One value of a two-column data file: 10 decimals ("0.2500000000", "-1.0000000000"); from 1e36 on
 // two significant digits with a four-digit exponent (" 1.5E+0040"); "Nan", "+Inf", "-Inf".
 std::string FormatDataValue(double value);
@@ -41,5 +47,10 @@ std::string FormatDataValue(double value);
 // "E", the exponent's sign and four digits (" 2.50000000000000E-0001"). Non-finite values are
 // "Nan", "+Inf" or "-Inf" right-aligned in the field.
 std::string FormatOrbitValue(Extended value);
+
+// A tick label of the basin pictures: rounded to 3 significant digits, then written with 3
+// decimals ("1.400", "-0.175"); from 1000 on in magnitude in scientific notation with 3
+// significant digits and a signed exponent of at least three digits ("1.23E+003").
+std::string FormatTickValue(Extended value);
 
 }  // namespace kalvora

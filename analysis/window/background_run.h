@@ -17,7 +17,8 @@ struct ModelWorkspace;
 // ended; an exception it threw is thrown again here.
 //
 // The job must not touch the workspace or any widget: it runs on model instances made before the
-// call and hands its results back by value. While it runs the caller's window must not start
+// call and hands its results back by value. Each instance registered with the job's control
+// (RunningModel) is interrupted by Stop wherever its interpreter is, even inside one endless step. While it runs the caller's window must not start
 // another run (lock the controls that would).
 void RunWithComputingWindow(Progress& display, ModelWorkspace& workspace,
                             const std::function<void(RunControl& control)>& job);

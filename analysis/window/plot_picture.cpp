@@ -16,6 +16,12 @@ namespace kalvora {
 
 void SaveSeriesPicture(const std::string& fileName, Tsp_XYLine& series, const PictureSize& size,
                        bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
+    SaveSeriesPicture(fileName, std::vector<Tsp_XYLine*>{&series}, size, overflow, arrangeAxes);
+}
+
+void SaveSeriesPicture(const std::string& fileName, const std::vector<Tsp_XYLine*>& series,
+                       const PictureSize& size, bool overflow,
+                       const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
     AtomicFileWriter file(fileName);
     WriteSeriesPicture(file, series, size, overflow, arrangeAxes);
     file.commit();
@@ -23,7 +29,12 @@ void SaveSeriesPicture(const std::string& fileName, Tsp_XYLine& series, const Pi
 
 void WriteSeriesPicture(AtomicFileWriter& file, Tsp_XYLine& series, const PictureSize& size,
                         bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
-    const std::string& fileName = file.path();
+    WriteSeriesPicture(file, std::vector<Tsp_XYLine*>{&series}, size, overflow, arrangeAxes);
+}
+
+void WriteSeriesPicture(AtomicFileWriter& file, const std::vector<Tsp_XYLine*>& series,
+                        const PictureSize& size, bool overflow,
+                        const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
     EnsureApplication();
     Tsp_XYPlot plot;
     plot.setFont(ResultWindowFont());
@@ -37,17 +48,31 @@ void WriteSeriesPicture(AtomicFileWriter& file, Tsp_XYLine& series, const Pictur
             PaintOverflowLabel(painter, drawn.FieldRect(), false);
         };
     }
-    series.SetActive(true);
-    series.SetPlot(&plot);
+    for (Tsp_XYLine* line : series) {
+        line->SetActive(true);
+        line->SetPlot(&plot);
+    }
     const QImage picture = plot.RenderBitmap();
-    series.SetPlot(nullptr);
+    for (Tsp_XYLine* line : series) {
+        line->SetPlot(nullptr);
+    }
+    WritePicture(file, picture, "PNG");
+}
+
+void WritePicture(AtomicFileWriter& file, const QImage& picture, const char* format) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    if (!picture.save(&buffer, "PNG")) {
-        throw FileError("Cannot encode the picture for " + fileName);
+    if (!picture.save(&buffer, format)) {
+        throw FileError("Cannot encode the picture for " + file.path());
     }
     file.stream().write(bytes.constData(), bytes.size());
+}
+
+void SavePictureFile(const std::string& fileName, const QImage& picture, const char* format) {
+    AtomicFileWriter file(fileName);
+    WritePicture(file, picture, format);
+    file.commit();
 }
 
 }  // namespace kalvora

@@ -339,6 +339,32 @@ TEST(ModelCapacity, ModelsBeyondTheInterpretersLimitsSaySo) {
     }
 }
 
+TEST(ModelCapacity, DuplicateNamesInAListAreRefused) {
+    struct Case {
+        const char* initial;
+        const char* parameters;
+        const char* auxiliaries;
+        const char* message;  // empty when accepted
+    };
+    const Case cases[] = {
+        {"x=1, x=2", "a=1", "", "The name 'x' appears twice in the initial values"},
+        {"x=1", "a=1, b=2, a=3", "", "The name 'a' appears twice in the parameters"},
+        {"x=1", "a=1", "k, l, k", "The name 'k' appears twice in the auxiliary variables"},
+        {"x=1, y=2", "a=1", "k,,", ""},  // empty names are the script's business
+        {"x=1", "x=2", "", ""},          // across lists a parameter shadows a variable, as ever
+    };
+    for (const Case& c : cases) {
+        ModelWorkspace ws;
+        std::string message;
+        try {
+            AcceptModelDefinition(ws, c.initial, c.parameters, c.auxiliaries);
+        } catch (const DefinitionError& error) {
+            message = error.what();
+        }
+        EXPECT_EQ(message, c.message) << c.initial << " / " << c.parameters;
+    }
+}
+
 TEST(ModelCapacity, ResultNamesComeFromTheReturnList) {
     const std::string script = "function model (x,y,a)\r\nk=1\r\nreturn x,y,k\r\nend";
     EXPECT_EQ(ModelResultName(script, 0), "x");

@@ -1,6 +1,7 @@
 #include "analysis/orbit/phaseplot/tplot2dmain.h"
 
 #include <QMenuBar>
+#include <tuple>
 
 #include "analysis/orbit/common/orbit_counts.h"
 #include "analysis/window/export/output_commands.h"
@@ -52,7 +53,7 @@ PhasePlotWindowSettings Tplot2Dmain::readDialog() const {
 void Tplot2Dmain::validate(const PhasePlotWindowSettings& settings) const {
     if (!continuation_) {
         PhasePlotOrbit planned;
-        PlanPhasePlot(workspace(), settings.run, planned);
+        PlanPhasePlot(workspace(), runSettings(settings), planned);
     }
 }
 
@@ -68,7 +69,7 @@ bool Tplot2Dmain::prepareSeries(const PhasePlotWindowSettings& settings) {
     // Refuse settings that cannot run before the series is emptied; the kept orbit changes only
     // when the run really starts.
     PhasePlotOrbit planned = orbit_;
-    PlanPhasePlot(workspace(), settings.run, planned);
+    PlanPhasePlot(workspace(), runSettings(settings), planned);
     PlotIni(settings.plotSquares, settings.connectPoints, series);
     if (!applyManualLimits(settings.manualScaling)) {
         NotManualscal();
@@ -80,8 +81,8 @@ bool Tplot2Dmain::prepareSeries(const PhasePlotWindowSettings& settings) {
 bool Tplot2Dmain::compute(const PhasePlotWindowSettings& settings) {
     Tsp_XYLine& series = *data;
     const PhasePlotOutcome outcome =
-        PhasePlotRun(workspace(), continuation_ ? PhasePlotSettings{} : settings.run, orbit_,
-                     continuation_, series);
+        PhasePlotRun(workspace(), continuation_ ? PhasePlotSettings{} : runSettings(settings),
+                     orbit_, continuation_, series);
     if (!continuation_ && !settings.manualScaling) {
         FrameSettledOrbit(*graph, series, outcome.xSettled, outcome.ySettled);
     }
@@ -142,7 +143,63 @@ void Tplot2Dmain::ScrollBar1Change() {
                   });
 }
 
+PhasePlotSettings Tplot2Dmain::runSettings(const PhasePlotWindowSettings& settings) const {
+    PhasePlotSettings run = settings.run;
+    if (capturing_) {
+        std::tie(run.xVariable, run.yVariable) = capture_->variables();
+    }
+    return run;
+}
+
+void Tplot2Dmain::startCycleCapture(int transient, CycleCapture capture) {
+    settings_.SpinEdit1->setValue(100);
+    settings_.SpinEdit2->setValue(transient);
+    settings_.plotboxes->setChecked(true);
+    // The capture runs from the accepted settings like every run; Cancel in the dialog returns
+    // to these.
+    accepted_.run.pointsPlotted = 100;
+    accepted_.run.pointsNotPlotted = transient;
+    accepted_.plotSquares = true;
+    if (accepted_.sweep.steps < 1) {
+        accepted_.sweep.steps = 100;  // the slider's default, before any OK
+    }
+    takeDialogAsAccepted();
+    capture_ = std::move(capture);
+    host().showParameterWindow(AnalysisTag::PhasePlotCycleCapture);
+}
+
+void Tplot2Dmain::recomputeCycleCapture() {
+    if (!capture_ || running()) {
+        return;
+    }
+    struct CaptureRun {
+        bool& capturing;
+        ~CaptureRun() { capturing = false; }
+    } captureRun{capturing_ = true};
+    continuation_ = false;
+    const bool completed = rerunAccepted(
+        [this] {
+            validate(accepted_);
+            setEnabled(true);
+            markCurrentSlotFilled();
+        },
+        [this] { continuation_ = false; });
+    if (completed) {
+        raise();
+        activateWindow();
+        capture_->captured(orbit_.state);
+    }
+}
+
+void Tplot2Dmain::SettingsClick() {
+    if (capture_) {
+        settings_.fill();
+    }
+    AnalysisWindow::SettingsClick();
+}
+
 void Tplot2Dmain::resultClosed() {
+    capture_.reset();
     settings_.resetOnResultClose();
     host().setAnalysisTag(AnalysisTag::None);
 }

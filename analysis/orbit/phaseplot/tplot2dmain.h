@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QAction>
+#include <functional>
 #include <optional>
+#include <utility>
 
 #include "analysis/orbit/common/parameter_sweep.h"
 #include "analysis/orbit/phaseplot/phase_plot_run.h"
@@ -38,6 +40,22 @@ class Tplot2Dmain : public AnalysisWindow<SlotPlotWindow, PhasePlotWindowSetting
     // A slider move by the user.
     void ScrollBar1Change();
 
+    // The basins dialog's cycle capture: a short orbit after the basin's transient, drawn with
+    // squares from the dialog's axis variables, whose end state goes into the dialog's cycle
+    // table. The mode lasts until this window closes.
+    struct CycleCapture {
+        std::function<std::pair<int, int>()> variables;  // 1-based StateVector entries
+        std::function<void(const StateVector& endState)> captured;
+    };
+    // Sets 100 plotted points after `transient` unplotted ones and squares on, and opens the
+    // parameter window under the capture's tag.
+    void startCycleCapture(int transient, CycleCapture capture);
+    // Accept in the parameter window under the capture's tag: run, plot, bring this window to the
+    // front, hand over the end state.
+    void recomputeCycleCapture();
+    bool inCycleCapture() const { return capture_.has_value(); }
+    void SettingsClick() override;
+
     bool continuation() const { return continuation_; }
     const PhasePlotOrbit& orbit() const { return orbit_; }
 
@@ -60,6 +78,11 @@ class Tplot2Dmain : public AnalysisWindow<SlotPlotWindow, PhasePlotWindowSetting
     ParameterSweep sweep_;
     PhasePlotOrbit orbit_;
     bool continuation_ = false;
+    std::optional<CycleCapture> capture_;
+    bool capturing_ = false;
+
+    // The run's settings, with the basins dialog's variables during a cycle capture.
+    PhasePlotSettings runSettings(const PhasePlotWindowSettings& settings) const;
 };
 
 }  // namespace kalvora

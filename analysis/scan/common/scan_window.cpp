@@ -1,0 +1,225 @@
+#include "analysis/scan/common/scan_window.h"
+
+#include <QCloseEvent>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QResizeEvent>
+
+#include "analysis/scan/common/scan_picture.h"
+#include "analysis/window/background_run.h"
+#include "core/numbers.h"
+#include "plot/picture_support.h"
+
+namespace kalvora {
+
+ScanImageView::ScanImageView(QWidget* parent) : QWidget(parent) {
+    setObjectName("Image1");
+    setMouseTracking(true);
+}
+
+void ScanImageView::setImage(const QImage* image) {
+    image_ = image;
+    update();
+}
+
+void ScanImageView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().window());
+    if (image_ != nullptr && !image_->isNull()) {
+        painter.drawImage(0, 0, *image_);
+    }
+}
+
+void ScanImageView::mouseMoveEvent(QMouseEvent* event) {
+    if (OnMouseMove) {
+        const QPoint at = event->position().toPoint();
+        OnMouseMove(at.x(), at.y());
+    }
+    QWidget::mouseMoveEvent(event);
+}
+
+ScanResultWindow::ScanResultWindow(AnalysisHost& host, const QString& objectName,
+                                   const QString& caption, const Captions& captions)
+    : host_(host) {
+    setObjectName(objectName);
+    setWindowTitle(caption);
+    setWindowFlag(Qt::WindowStaysOnTopHint);
+    setFont(ResultWindowFont());
+
+    Image1 = new ScanImageView(this);
+    Image1->setImage(&image_);
+    Image1->OnMouseMove = [this](int x, int y) { graphMouseMove(x, y); };
+    setCentralWidget(Image1);
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName("StatusBar1");
+    StatusBar1->setSizeGripEnabled(false);
+    for (const int width : {100, 100}) {
+        auto* panel = new QLabel(StatusBar1);
+        panel->setFixedWidth(width);
+        StatusBar1->addWidget(panel);
+        panels_ << panel;
+    }
+    setStatusBar(StatusBar1);
+
+    auto action = [this](const QString& text, const char* name) {
+        auto* created = new QAction(text, this);
+        created->setObjectName(name);
+        return created;
+    };
+    SaveDataAs1 = action(QStringLiteral("Save &Data As..."), "SaveDataAs1");
+    SaveAs1 = action(captions.saveAs, "SaveAs1");
+    CreateEPS1 = action(QStringLiteral("Create &EPS..."), "CreateEPS1");
+    Print1 = action(captions.print, "Print1");
+    Close1 = action(captions.close, "Close1");
+    Parameters1 = action(captions.parameters, "Parameters1");
+    Settings1 = action(QStringLiteral("Settings..."), "Settings1");
+    // The picture, EPS and print commands come with the output commands of all windows.
+    for (QAction* later : {SaveAs1, CreateEPS1, Print1}) {
+        later->setEnabled(false);
+    }
+    connect(Close1, &QAction::triggered, this, &QWidget::close);
+
+    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+    file->setObjectName("File1");
+    file->addActions({SaveDataAs1, SaveAs1, CreateEPS1, Print1, Close1});
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("Edit"));
+    edit->setObjectName("Edit1");
+    edit->addActions({Parameters1, Settings1});
+
+    // An image area of about 450 x 450 pixels, the default resolution.
+    resize(458, 515);
+    setEnabled(false);
+}
+
+QSize ScanResultWindow::imageAreaSize() const {
+    return QSize(std::max(1, width() - 8), std::max(1, height() - 65));
+}
+
+QString ScanResultWindow::panelText(int panel) const {
+    return panels_.value(panel) != nullptr ? panels_[panel]->text() : QString();
+}
+
+void ScanResultWindow::writePixelFile(const std::string& fileName) const {
+    WritePixelFile(fileName, raster_, domain_);
+}
+
+void ScanResultWindow::graphMouseMove(int x, int y) {
+    if (image_.isNull()) {
+        return;
+    }
+    const ScanFrame frame = FrameFor(QRect(QPoint(0, 0), image_.size()));
+    if (frame.right == frame.left || frame.bottom == frame.top) {
+        return;
+    }
+    const auto [horizontal, vertical] = ScanReadout(frame, domain_, x, y);
+    panels_[0]->setText(QString::fromStdString(FormatGeneral(horizontal, 8)));
+    panels_[1]->setText(QString::fromStdString(FormatGeneral(vertical, 8)));
+}
+
+bool ScanResultWindow::guarded(const std::function<void()>& command) {
+    return ReportingErrors(host_.prompts(), command);
+}
+
+void ScanResultWindow::showResult(ColourRaster raster, const ScanDomain& domain,
+                                  const QString& horizontalName, const QString& verticalName) {
+    raster_ = std::move(raster);
+    domain_ = domain;
+    horizontalName_ = horizontalName;
+    verticalName_ = verticalName;
+    rasterImage_ = RasterImage(raster_);
+    if (image_.size() != imageAreaSize()) {
+        image_ = QImage(imageAreaSize(), QImage::Format_RGB32);
+        image_.fill(Qt::white);
+    }
+    redraw();
+}
+
+void ScanResultWindow::redraw() {
+    if (image_.isNull()) {
+        return;
+    }
+    if (!raster_.empty()) {
+        QPainter painter(&image_);
+        painter.setFont(font());
+        DrawScanPicture(painter, QRect(QPoint(0, 0), image_.size()), rasterImage_, domain_,
+                        horizontalName_, verticalName_);
+    }
+    Image1->update();
+}
+
+ScanOutcome ScanResultWindow::runScan(ScanModels& models, QWidget* dialog,
+                                      const std::function<ScanOutcome(RunControl&)>& job) {
+    ScanOutcome outcome;
+    const bool dialogEnabled = dialog != nullptr && dialog->isEnabled();
+    const bool windowEnabled = isEnabled();
+    // Restores the controls however the scan ends (a stop, an exception from the job).
+    struct Locked {
+        ScanResultWindow& window;
+        QWidget* dialog;
+        bool dialogEnabled;
+        bool windowEnabled;
+        ~Locked() {
+            if (dialog != nullptr) {
+                dialog->setEnabled(dialogEnabled);
+            }
+            window.setEnabled(windowEnabled);
+            window.running_ = false;
+        }
+    } locked{*this, dialog, dialogEnabled, windowEnabled};
+    running_ = true;
+    if (dialog != nullptr) {
+        dialog->setEnabled(false);
+    }
+    setEnabled(false);
+    RunWithComputingWindow(host_.computingProgress(), workspace(),
+                           [&](RunControl& control) { outcome = job(control); });
+    if (workspace().noise.noiseOn && models.instances.size() == 1) {
+        AdoptRandomState(workspace(), *models.instances.front());
+    }
+    if (!outcome.message.empty()) {
+        host_.prompts().error(outcome.message);
+    }
+    return outcome;
+}
+
+void ScanResultWindow::saveClassFiles(const std::vector<std::pair<int, RgbColour>>& classes) {
+    guarded([&] {
+        for (const auto& [number, colour] : classes) {
+            Prompts::FileRequest request;
+            request.title = "Indicate File to Save Cycle# " + std::to_string(number);
+            request.folder = workspace().dataFolder;
+            request.filter = "Data file (*.dat)|*.dat";
+            request.defaultExtension = "dat";
+            const std::optional<std::string> fileName = host_.prompts().chooseSaveFile(request);
+            if (!fileName) {
+                return;
+            }
+            WriteClassFile(*fileName, raster_, domain_, colour);
+        }
+    });
+}
+
+void ScanResultWindow::ParametersClick(int analysisTag) {
+    host_.showParameterWindow(analysisTag);
+}
+
+void ScanResultWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    // A resize starts from a blank image of the new size, then draws the same raster into the new
+    // frame.
+    image_ = QImage(imageAreaSize(), QImage::Format_RGB32);
+    image_.fill(Qt::white);
+    redraw();
+}
+
+void ScanResultWindow::closeEvent(QCloseEvent* event) {
+    // Closing releases the raster; the next scan makes a new one.
+    raster_ = ColourRaster();
+    rasterImage_ = QImage();
+    image_.fill(Qt::white);
+    QMainWindow::closeEvent(event);
+}
+
+}  // namespace kalvora

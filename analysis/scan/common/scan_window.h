@@ -1,0 +1,123 @@
+#pragma once
+
+#include <QAction>
+#include <QImage>
+#include <QLabel>
+#include <QList>
+#include <QMainWindow>
+#include <QStatusBar>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "analysis/scan/common/scan_run.h"
+#include "analysis/window/analysis_host.h"
+#include "analysis/window/analysis_tag.h"
+
+namespace kalvora {
+
+// The image area of a scan window: it shows the window's image and reports the pointer over it.
+class ScanImageView : public QWidget {
+    Q_OBJECT
+  public:
+    explicit ScanImageView(QWidget* parent);
+    void setImage(const QImage* image);
+    std::function<void(int x, int y)> OnMouseMove;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+  private:
+    const QImage* image_ = nullptr;
+};
+
+// What the two plane-scan result windows share: the framed picture of the last scan, redrawn
+// stretched on every resize, the pointer readout in the first two status-bar panels, "Save &Data
+// As..." per class, the commands of the "File" and "Edit" menus, and running a scan on a worker
+// behind the computing window. The window keeps the domain, the raster and the axis names of its
+// own last scan, whatever other analyses have run since.
+class ScanResultWindow : public QMainWindow {
+    Q_OBJECT
+  public:
+    struct Captions {
+        QString saveAs;      // "&Save As..." or "Save As..."
+        QString print;       // "&Print..." or "Print..."
+        QString close;       // "&Close" or "Close"
+        QString parameters;  // "Parameters..." or "Parameters"
+    };
+
+    ScanResultWindow(AnalysisHost& host, const QString& objectName, const QString& caption,
+                     const Captions& captions);
+
+    ScanImageView* Image1;
+    QStatusBar* StatusBar1;
+    QAction* SaveDataAs1;
+    QAction* SaveAs1;
+    QAction* CreateEPS1;
+    QAction* Print1;
+    QAction* Close1;
+    QAction* Parameters1;
+    QAction* Settings1;
+
+    // The image area: the window's width less 8 and height less 65 pixels, at its top left.
+    QSize imageAreaSize() const;
+    // The window's image as shown: frame, ticks, labels and the stretched raster.
+    const QImage& image() const { return image_; }
+    const ColourRaster& raster() const { return raster_; }
+    const ScanDomain& domain() const { return domain_; }
+    bool hasResult() const { return !raster_.empty(); }
+    QString panelText(int panel) const;
+
+    // The pixel file of "Create &EPS..." for this window's raster and domain.
+    void writePixelFile(const std::string& fileName) const;
+
+    // The readout of panels 0 and 1 for a pointer at (x, y) of the image.
+    void graphMouseMove(int x, int y);
+
+    // A scan is running: the computing window's event loop must not start another one (a
+    // parameter window accepted meanwhile, a second Run).
+    bool running() const { return running_; }
+
+  protected:
+    AnalysisHost& host() const { return host_; }
+    ModelWorkspace& workspace() const { return host_.workspace(); }
+    bool guarded(const std::function<void()>& command);
+
+    // Keeps the scan's result and draws it.
+    void showResult(ColourRaster raster, const ScanDomain& domain, const QString& horizontalName,
+                    const QString& verticalName);
+
+    // Runs the scan on a worker behind the computing window while the user interface goes on;
+    // this window and `dialog` take no commands meanwhile. Script messages recorded by the
+    // scan's instances are shown afterwards, and a noisy scan hands its random sequence back to
+    // the workspace.
+    ScanOutcome runScan(ScanModels& models, QWidget* dialog,
+                        const std::function<ScanOutcome(RunControl& control)>& job);
+
+    // "Save &Data As...": one save dialog per class, "Indicate File to Save Cycle# " and the
+    // class's number, each file listing the pixels of the class's colour. Cancelling ends it.
+    void saveClassFiles(const std::vector<std::pair<int, RgbColour>>& classes);
+
+    // Opens the parameter window for this analysis's tag.
+    void ParametersClick(int analysisTag);
+
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void redraw();
+
+    AnalysisHost& host_;
+    QList<QLabel*> panels_;
+    QImage image_;
+    QImage rasterImage_;
+    ColourRaster raster_;
+    ScanDomain domain_;
+    QString horizontalName_;
+    QString verticalName_;
+    bool running_ = false;
+};
+
+}  // namespace kalvora

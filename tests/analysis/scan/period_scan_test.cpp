@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include "analysis/scan/periods/period_scan.h"
+#include "scan_test_support.h"
+#include "test_models.h"
+
+namespace kalvora::testing {
+namespace {
+
+// The logistic map with a second parameter that plays no part.
+void UseLogisticPlane(ModelWorkspace& ws) {
+    UseModel(ws, ModelKind::Discrete, {{"x", 0.3L}}, {{"r", 3.7L}, {"s", 0.25L}}, {},
+             "return r*x*(1-x)");
+}
+
+ScanOutcome Scan(ModelWorkspace& ws, const PeriodSettings& settings, int threads,
+                 RunControl& control) {
+    ScanModels models = MakeScanModels(ws, threads, settings.domain);
+    return PeriodScan(models, settings, control);
+}
+
+ScanOutcome Scan(ModelWorkspace& ws, const PeriodSettings& settings, int threads = 1) {
+    QuietRunControl control;
+    return Scan(ws, settings, threads, control);
+}
+
+TEST(PeriodScan, TheLogisticBandsOfPeriodOneTwoAndFourStartWhereTheyShould) {
+    ModelWorkspace ws;
+    UseLogisticPlane(ws);
+    PeriodSettings settings;
+    settings.periods = {1, 2, 4};
+    settings.domain = {2.8L, 3.5L, 140, 0, 1, 2};
+    settings.transient = 3000;
+    settings.epsilon = 1e-4L;
+    settings.colours = TestColours();
+    const ScanOutcome outcome = Scan(ws, settings);
+    // Near a period doubling the orbit settles slowly, so a band's edge is allowed a few pixels.
+    const Extended slack = 0.02L;
+    for (int i = 0; i < outcome.raster.columns(); ++i) {
+        const Extended r = settings.domain.horizontalAt(i);
+        RgbColour expected = 0;
+        if (r < 3 - slack) {
+            expected = kRed;
+        } else if (r > 3 + slack && r < 3.449490L - slack) {
+            expected = kGreen;
+        } else if (r > 3.449490L + slack) {
+            expected = kYellow;
+        } else {
+            continue;
+        }
+        for (int j = 0; j < outcome.raster.rows(); ++j) {
+            ASSERT_EQ(outcome.raster.at(i, j), expected)
+                << "r " << static_cast<double>(r) << " row " << j;
+        }
+    }
+}
+
+TEST(PeriodScan, SinglePairsAreClassifiedAsTheAlgorithmSays) {
+    struct Case {
+        const char* what;
+        const char* body;
+        std::vector<int> periods;
+        int confirmations;
+        RgbColour expected;
+    };
+    // The pixel in column 0 and the bottom row sets (a, b) = (0.5, 0).
+    const std::vector<Case> cases = {
+        {"a fixed point with the default list", "return x/2 + a, y", {1, 2, 3}, 1, kRed},
+        {"list 2, 1: a fixed point returns after 2 steps too",
+         "return x/2 + a, y",
+         {2, 1},
+         1,
+         kRed},
+        {"list 2, 1: a 2-cycle", "return 1 - x, y", {2, 1}, 1, kRed},
+        {"a 2-cycle with the default list", "return 1 - x, y", {1, 2, 3}, 1, kGreen},
+        {"a period not listed", "return 1 - x, y", {1, 3}, 1, kWhite},
+        {"a failing transient diverges", "return math.sqrt(-1 - x), y", {1}, 1, kBlack},
+        {"a failure while testing diverges",
+         "if x > 70 then return math.sqrt(-1), y else return x + 1, y end",
+         {50},
+         1,
+         kBlack},
+    };
+    for (const Case& c : cases) {
+        ModelWorkspace ws;
+        UseModel(ws, ModelKind::Discrete, {{"x", 0.2L}, {"y", 0}}, {{"a", 0}, {"b", 0}}, {},
+                 c.body);
+        PeriodSettings settings;
+        settings.periods = c.periods;
+        settings.confirmations = c.confirmations;
+        settings.domain = {0.5L, 1.5L, 1, 0, 1, 1};
+        settings.transient = 60;
+        settings.colours = TestColours();
+        EXPECT_EQ(PeriodPixel(ws, ws.kind, settings, 0, 1), c.expected) << c.what;
+    }
+}
+
+TEST(PeriodScan, EveryConfirmationMustComeBackWithinEpsilon) {
+    // x -> x + a b creeps 0.0003 a step: within 0.001 of where it was for three steps, not four.
+    struct Case {
+        int confirmations;
+        RgbColour expected;
+    };
+    for (const Case c : std::vector<Case>{{1, kRed}, {2, kRed}, {3, kWhite}, {5, kWhite}}) {
+        ModelWorkspace ws;
+        UseModel(ws, ModelKind::Discrete, {{"x", 0}}, {{"a", 0}, {"b", 0}}, {}, "return x + a*b");
+        PeriodSettings settings;
+        settings.confirmations = c.confirmations;
+        settings.domain = {0.0003L, 1, 1, 0, 1, 1};
+        settings.colours = TestColours();
+        settings.transient = 10;
+        // Column 0, top row: a = 0.0003, b = 1.
+        EXPECT_EQ(PeriodPixel(ws, ws.kind, settings, 0, 0), c.expected) << c.confirmations;
+    }
+}
+
+TEST(PeriodScan, TheWorkspaceKeepsItsParametersAfterAScanAndAfterAStop) {
+    for (const int threads : {1, 2}) {
+        ModelWorkspace ws;
+        UseLogisticPlane(ws);
+        PeriodSettings settings;
+        settings.periods = {1, 2, 4, 8};
+        settings.domain = {2.8L, 3.6L, 40, 0, 1, 200};
+        settings.colours = TestColours();
+        Scan(ws, settings, threads);
+        EXPECT_EQ(ws.parameterValues[0], 3.7L);
+        EXPECT_EQ(ws.parameterValues[1], 0.25L);
+
+        StopAfterColumns progress(2);
+        RunControl control(progress);
+        progress.control = &control;
+        const ScanOutcome stopped = Scan(ws, settings, threads, control);
+        EXPECT_TRUE(stopped.stopped);
+        EXPECT_GT(CountColour(stopped.raster, kBlankPixel), 0);
+        EXPECT_EQ(ws.parameterValues[0], 3.7L);
+        EXPECT_EQ(ws.parameterValues[1], 0.25L);
+    }
+}
+
+TEST(PeriodScan, EveryWorkerCountGivesTheOneThreadPicture) {
+    // The Henon map over (a, b): periods, chaos and escape side by side.
+    ModelWorkspace ws;
+    UseHenon(ws);
+    PeriodSettings settings;
+    settings.periods = {1, 2, 4, 8, 3, 7};
+    settings.confirmations = 2;
+    settings.domain = {0, 1.4L, 45, -0.3L, 0.4L, 30};
+    settings.colours = TestColours();
+    const ScanOutcome single = Scan(ws, settings, 1);
+    EXPECT_GT(CountColour(single.raster, kRed), 0);
+    EXPECT_GT(CountColour(single.raster, kGreen), 0);
+    for (const int threads : {2, 5}) {
+        EXPECT_TRUE(Scan(ws, settings, threads).raster == single.raster) << threads;
+    }
+}
+
+TEST(PeriodScan, RefusesWhatItCannotScan) {
+    struct Case {
+        const char* what;
+        int parameters;
+        std::function<void(PeriodSettings&)> change;
+    };
+    const std::vector<Case> cases = {
+        {"one parameter", 1, [](PeriodSettings&) {}},
+        {"no period", 2, [](PeriodSettings& s) { s.periods.clear(); }},
+        {"period 0", 2,
+         [](PeriodSettings& s) {
+             s.periods = {1, 0};
+         }},
+        {"no confirmation", 2, [](PeriodSettings& s) { s.confirmations = 0; }},
+        {"axis beyond the parameters", 2, [](PeriodSettings& s) { s.horizontalParameter = 2; }},
+        {"resolution 0", 2, [](PeriodSettings& s) { s.domain.verticalResolution = 0; }},
+    };
+    for (const Case& c : cases) {
+        PeriodSettings settings;
+        c.change(settings);
+        EXPECT_THROW(CheckPeriodSettings(c.parameters, settings), ScanSettingsError) << c.what;
+    }
+    PeriodSettings sound;
+    sound.periods.assign(40, 3);
+    EXPECT_NO_THROW(CheckPeriodSettings(2, sound));
+}
+
+}  // namespace
+}  // namespace kalvora::testing

@@ -1,0 +1,122 @@
+// libFuzzer entry: the first byte of an input picks the reader, the rest is the text it reads.
+// Every reader must either read the text or refuse it with its own error; anything else (a crash,
+// a sanitizer report, another exception) is a finding.
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "core/model_definition.h"
+#include "core/model_file.h"
+#include "core/model_shell.h"
+#include "core/numbers.h"
+#include "core/parameter_file.h"
+#include "core/text_file.h"
+#include "plot/data_file_reader.h"
+
+namespace {
+
+using namespace kalvora;
+
+// The readers take paths; one scratch file per fuzzing process.
+std::string WriteScratch(const std::string& text) {
+    static const std::string path = "/tmp/kalvora-fuzz-" + std::to_string(::getpid()) + ".txt";
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file != nullptr) {
+        std::fwrite(text.data(), 1, text.size(), file);
+        std::fclose(file);
+    }
+    return path;
+}
+
+void Numbers(const std::string& text) {
+    try {
+        const Extended value = ParseFloat(text);
+        (void)FormatGeneral(value, 15);
+        (void)FormatGeneral(value, 8);
+    } catch (const ConversionError&) {
+    }
+    try {
+        (void)ParseInteger(text);
+    } catch (const ConversionError&) {
+    }
+}
+
+void ModelFile(const std::string& text) {
+    ModelWorkspace ws;
+    ModelSource source;
+    NullModelShell shell;
+    try {
+        ReadModelFile(ws, source, shell, WriteScratch(text));
+        const ModelDefinition definition = DefinitionFromSource(source, 0.01L);
+        (void)definition;
+    } catch (const FileError&) {
+    } catch (const ConversionError&) {
+    } catch (const DefinitionError&) {
+    }
+}
+
+void ParameterFile(const std::string& text) {
+    ModelWorkspace ws;
+    try {
+        AcceptModelDefinition(ws, "x=1, y=2", "a=1, b=2", "k");
+        ReadParameterFile(ws, WriteScratch(text));
+    } catch (const FileError&) {
+    } catch (const ConversionError&) {
+    } catch (const DefinitionError&) {
+    } catch (const ParameterFileError&) {
+    }
+}
+
+void DataFile(const std::string& text) {
+    VectorPointSink sink;
+    try {
+        ReadDataFile(WriteScratch(text), sink);
+    } catch (const FileError&) {
+    } catch (const DataFileError&) {
+    }
+}
+
+void DefinitionTexts(const std::string& text) {
+    NameList names{};
+    ValueList values{};
+    std::int32_t count = 0;
+    try {
+        ParseAssignmentList(text, names, values, count);
+    } catch (const ConversionError&) {
+    } catch (const DefinitionError&) {
+    }
+    try {
+        ParseNameList(text, names, 3, count);
+    } catch (const DefinitionError&) {
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) {
+        return 0;
+    }
+    const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
+    switch (data[0] % 5) {
+        case 0:
+            Numbers(text);
+            break;
+        case 1:
+            ModelFile(text);
+            break;
+        case 2:
+            ParameterFile(text);
+            break;
+        case 3:
+            DataFile(text);
+            break;
+        default:
+            DefinitionTexts(text);
+            break;
+    }
+    return 0;
+}
