@@ -8,7 +8,7 @@
 
 namespace kalvora {
 
-TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint) {
+TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent, Qt::Dialog) {
     setObjectName("AboutBox");
     setWindowTitle("About Kalvora");
     setModal(false);

@@ -6,6 +6,7 @@
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
@@ -13,6 +14,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTextBrowser>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
@@ -28,6 +30,8 @@
 #include "app/parameter_window.h"
 #include "app/qt_prompts.h"
 #include "app/scratch_folder.h"
+#include "app/window_placement.h"
+#include "core/model_commands.h"
 
 // The icons are compiled into this static library; Qt only finds them once they are registered.
 static void InitialiseIconResources() {
@@ -102,6 +106,7 @@ TForm1::TForm1(const StartupOptions& options) {
     about_ = new TAboutBox(this);
     connect(about_, &QDialog::finished, this, [this] { enableAllWindows(); });
     editor_ = new TModelstring(*this, this);
+    editor_->setModifiedObserver([this](bool) { showCaption(); });
 
     createCommands();
     createToolBars();
@@ -113,11 +118,59 @@ TForm1::TForm1(const StartupOptions& options) {
         move(screen->availableGeometry().center() - rect().center());
     }
 
-    if (options.registerAnalyses)
+    if (options.registerAnalyses) {
+        const QWidgetList before = QApplication::topLevelWidgets();
         RegisterAnalyses(analyses_, *this);
+        adoptWindows(before);
+    }
 }
 
-TForm1::~TForm1() = default;
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Show && watched->isWidgetType()) {
+        auto* window = static_cast<QWidget*>(watched);
+        if (const QScreen* screen = window->screen()) {
+            const QRect available = screen->availableGeometry();
+            if (!placedWindows_.contains(window)) {
+                // A new result window: offset from the last one opened, never exactly over it.
+                placedWindows_.insert(window);
+                const QRect last = lastPlaced_.isNull() ? geometry() : lastPlaced_;
+                window->move(CascadePosition(last, window->frameGeometry().size(), available));
+            } else {
+                // Where the user left it, but on the screen.
+                const QRect onScreen = OnScreen(window->frameGeometry(), available);
+                if (onScreen != window->frameGeometry())
+                    window->setGeometry(OnScreen(window->geometry(), available));
+            }
+            lastPlaced_ = window->frameGeometry();
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::adoptWindows(const QWidgetList& existing) {
+    // The analyses build their windows without a parent. Owned by the main window, they stay
+    // above it (the window manager keeps a transient window over its owner) without being lifted
+    // above other programs, and the program's dialogs can come in front of them.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window == this || existing.contains(window) || window->parentWidget() != nullptr)
+            continue;
+        Qt::WindowFlags flags = window->windowFlags() & ~Qt::WindowStaysOnTopHint;
+        // A plain window is not transient for its owner on X11 and would fall behind the main
+        // window; a tool window stays above it, as dialogs do.
+        if (window->windowType() == Qt::Window)
+            flags = (flags & ~Qt::WindowType_Mask) | Qt::Tool;
+        const bool visible = window->isVisible();
+        window->setParent(this, flags);
+        if (window->inherits("QMainWindow"))
+            window->installEventFilter(this);
+        if (visible)
+            window->show();
+    }
+}
+
+TForm1::~TForm1() {
+    editor_->setModifiedObserver(nullptr);
+}
 
 void TForm1::runStartup(const StartupOptions& options) {
     // The scratch folder first: a failure is reported and the program runs on without scratch
@@ -203,6 +256,16 @@ void TForm1::createCommands() {
     addCommand(file, "Close1", "&Close Model", true, true, [this] { Close1Click(); });
     file->addSeparator();
     addCommand(file, "Exit1", "&Exit", false, false, [this] { close(); });
+    // The desktop's usual keys, shown in the menu beside the captions.
+    const std::pair<const char*, QKeySequence> keys[] = {
+        {"LoadModel1", QKeySequence(Qt::CTRL | Qt::Key_O)},
+        {"BuildModel1", QKeySequence(Qt::CTRL | Qt::Key_N)},
+        {"EditModel1", QKeySequence(Qt::CTRL | Qt::Key_E)},
+        {"SaveModel1", QKeySequence(Qt::CTRL | Qt::Key_S)},
+        {"Exit1", QKeySequence(Qt::CTRL | Qt::Key_Q)},
+    };
+    for (const auto& [id, key] : keys)
+        commands_[id].actions.first()->setShortcut(key);
     // Edit and Save follow their own rules (setEditModelEnabled, setSaveModelEnabled).
     commands_["EditModel1"].allowed = false;
     commands_["SaveModel1"].allowed = false;
@@ -272,8 +335,9 @@ void TForm1::createCommands() {
     QMenu* help = bar->addMenu("&Help");
     help->setObjectName("Help1");
     addCommand(help, "About1", "&About", false, false, [this] { About1Click(); });
-    addCommand(help, "UserManual1", "&User Manual", false, false,
-               [this] { openDocument("KalvoraManual.pdf"); });
+    addCommand(help, "UserManual1", "&User Manual", false, false, [this] {
+        openManual();
+    })->setShortcut(QKeySequence(Qt::Key_F1));
     addCommand(help, "AdvancedPaperpleasecite1", "&Kalvora Article", false, false,
                [this] { openDocument("KalvoraArticle.pdf"); });
 
@@ -407,8 +471,9 @@ void TForm1::setAllowed(const QString& commandId, bool allowed) {
 void TForm1::applyEnabling() {
     for (auto entry = commands_.cbegin(); entry != commands_.cend(); ++entry) {
         const Command& command = entry.value();
+        const bool refused = modelRefused_ && command.needsModel && entry.key() != "Close1";
         const bool enabled =
-            command.allowed && !(computingRunning_ && command.lockedWhileComputing);
+            command.allowed && !(computingRunning_ && command.lockedWhileComputing) && !refused;
         for (QAction* action : command.actions)
             action->setEnabled(enabled);
     }
@@ -421,7 +486,13 @@ void TForm1::setComputing(bool computing) {
     applyEnabling();
 }
 
+void TForm1::setModelRefused(bool refused) {
+    modelRefused_ = refused;
+    applyEnabling();
+}
+
 void TForm1::enableModelCommands() {
+    modelRefused_ = false;
     for (auto entry = commands_.begin(); entry != commands_.end(); ++entry) {
         if (entry.value().needsModel)
             entry.value().allowed = true;
@@ -443,6 +514,7 @@ void TForm1::enableModelCommands() {
 }
 
 void TForm1::disableModelCommands() {
+    modelRefused_ = false;
     for (auto entry = commands_.begin(); entry != commands_.end(); ++entry) {
         if (entry.value().needsModel)
             entry.value().allowed = false;
@@ -562,15 +634,28 @@ void TForm1::RecomputeAfterAccept() {
 }
 
 void TForm1::runCommand(const std::function<void()>& command) {
-    ReportingErrors(*prompts_, command);
+    ReportingErrors(*prompts_, [this, &command] {
+        try {
+            command();
+        } catch (const ModelRefusedError& refusal) {
+            // A refused model file: its script error keeps its place and Lua's words.
+            prompts_->detailedError(refusal.what(), refusal.details);
+        }
+    });
 }
 
 void TForm1::setMainCaption(const std::string& caption) {
-    setWindowTitle(QString::fromStdString(caption));
+    mainCaption_ = QString::fromStdString(caption);
+    showCaption();
+}
+
+void TForm1::showCaption() {
+    // The asterisk of unsaved edits, as desktop programs show it.
+    setWindowTitle(mainCaption_ + (editor_ != nullptr && editor_->isModified() ? "*" : ""));
 }
 
 void TForm1::setEditorCaption(const std::string& caption) {
-    editor_->setWindowTitle(QString::fromStdString(caption));
+    editor_->setCaption(QString::fromStdString(caption));
 }
 
 void TForm1::showEditor() {
@@ -592,9 +677,72 @@ void TForm1::openAnalysis(const QString& commandId, const QString& name) {
 }
 
 void TForm1::openDocument(const QString& fileName) {
-    // A missing document or viewer is not reported.
-    QDesktopServices::openUrl(
-        QUrl::fromLocalFile(QDir(QString::fromStdString(workingFolder_)).filePath(fileName)));
+    // A document that is missing, or that no viewer takes, is said so: silence looked like a
+    // command that did nothing.
+    const QString path = QDir(QString::fromStdString(workingFolder_)).filePath(fileName);
+    if (!QFileInfo::exists(path)) {
+        prompts_->error(("The document \"" + path + "\" cannot be opened: there is no such file.")
+                            .toStdString());
+        return;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+        prompts_->error(
+            ("The document \"" + path + "\" cannot be opened: no program to show it was found.")
+                .toStdString());
+    }
+}
+
+QString TForm1::manualPath() const {
+    // Beside the working folder, the installed copy, then the source tree the program was built
+    // from (build/kalvora in a checkout).
+    const QString program = QCoreApplication::applicationDirPath();
+    const QStringList candidates = {
+        QDir(QString::fromStdString(workingFolder_)).filePath("docs/manual.md"),
+        QDir(program).filePath("../share/kalvora/manual.md"),
+        QDir(program).filePath("../docs/manual.md"),
+        QDir(program).filePath("../../docs/manual.md"),
+    };
+    for (const QString& candidate : candidates) {
+        if (QFileInfo(candidate).isFile())
+            return QDir::cleanPath(candidate);
+    }
+    return {};
+}
+
+void TForm1::openManual() {
+    const QString path = manualPath();
+    if (path.isEmpty()) {
+        prompts_->error(
+            "The user manual cannot be opened: manual.md was found neither in the "
+            "docs folder nor where Kalvora is installed.");
+        return;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        prompts_->error(("The user manual \"" + path + "\" cannot be opened: " + file.errorString())
+                            .toStdString());
+        return;
+    }
+    if (manual_ == nullptr) {
+        // A window of the program's own, above the main window like its other windows.
+        manual_ = new QTextBrowser(this);
+        manual_->setWindowFlags(Qt::Tool);
+        manual_->setObjectName("ManualBrowser");
+        manual_->setWindowTitle("Kalvora User Manual");
+        manual_->setOpenExternalLinks(true);
+        manual_->resize(760, 640);
+        auto* close = new QAction(manual_);
+        close->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence(Qt::Key_Escape)});
+        connect(close, &QAction::triggered, manual_, &QWidget::close);
+        manual_->addAction(close);
+    }
+    // The pictures are named relative to the manual.
+    manual_->setSearchPaths({QFileInfo(path).absolutePath()});
+    manual_->document()->setBaseUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath() + "/"));
+    manual_->setMarkdown(QString::fromUtf8(file.readAll()));
+    manual_->show();
+    manual_->raise();
+    manual_->activateWindow();
 }
 
 void TForm1::EditModel1Click() {
@@ -618,7 +766,10 @@ void TForm1::About1Click() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    if (!prompts_->confirm("Exit Kalvora?")) {
+    // With unsaved edits the save question is the exit question: its Cancel keeps the program
+    // running, Save or Discard end it.
+    const bool leave = editor_->isModified() ? mayDropEdits() : prompts_->confirm("Exit Kalvora?");
+    if (!leave) {
         event->ignore();
         return;
     }

@@ -4,6 +4,8 @@
 #include <QHash>
 #include <QList>
 #include <QMainWindow>
+#include <QRect>
+#include <QSet>
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,6 +19,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QTextBrowser;
 class QToolBar;
 
 namespace kalvora {
@@ -77,6 +80,12 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     void enableAllWindows() override;
 
     AnalysisRegistry& analyses() { return analyses_; }
+    // After the editor's OK was refused, the model in force is no longer the one the user sees in
+    // the editor: the commands that run or change it stay off until an OK is accepted (or the
+    // model is closed or another one loaded). Close Model and the editor stay available.
+    void setModelRefused(bool refused);
+    bool modelRefused() const { return modelRefused_; }
+
     // Accept's recomputation: the modules registered for the tag in force.
     void RecomputeAfterAccept();
 
@@ -90,6 +99,8 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     TNoiseForm* noiseWindow() const { return noise_; }
     TModelstring* modelEditor() const { return editor_; }
     TAboutBox* aboutBox() const { return about_; }
+    // The manual's window once "User Manual" opened it, else null.
+    QTextBrowser* manualWindow() const { return manual_; }
     QMenu* windowContextMenu() const { return PopupMenu1; }
     // The first status panel ("   Noise On", "   Noise Off" or empty).
     QString statusText() const;
@@ -102,6 +113,8 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    // Places the result windows when they are shown (cascade, kept on the screen).
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     struct Command {
@@ -125,7 +138,18 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     void setComputing(bool computing);
     void openAnalysis(const QString& commandId, const QString& name);
     void openDocument(const QString& fileName);
+    void openManual();
     QList<QWidget*> allResultWindows() const;
+    // Where docs/manual.md is found; empty when nowhere.
+    QString manualPath() const;
+    // Makes the top-level windows created since `existing` was taken owned windows of this one.
+    void adoptWindows(const QList<QWidget*>& existing);
+
+    // Before edits would be lost: true when there are none, or the user saved them or chose to
+    // discard them; false for Cancel (or a save that did not happen).
+    bool mayDropEdits();
+    bool saveModel();
+    void showCaption();
 
     // Command handlers.
     void LoadModel1Click();
@@ -149,6 +173,8 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     QColor lineColour_ = Qt::blue;
     bool allWindowsDisabled_ = false;
     bool computingRunning_ = false;
+    bool modelRefused_ = false;
+    QString mainCaption_ = "Kalvora";
 
     QHash<QString, Command> commands_;
     QList<QToolBar*> toolBars_;
@@ -164,6 +190,9 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     TNoiseForm* noise_ = nullptr;
     TAboutBox* about_ = nullptr;
     TModelstring* editor_ = nullptr;
+    QTextBrowser* manual_ = nullptr;
+    QSet<QWidget*> placedWindows_;
+    QRect lastPlaced_;
     AnalysisRegistry analyses_;
 };
 

@@ -11,6 +11,7 @@
 #include "core/model_commands.h"
 #include "core/model_definition.h"
 #include "core/parameter_file.h"
+#include "core/script_lines.h"
 
 namespace kalvora {
 
@@ -41,32 +42,69 @@ void TModelstring::setSource(const ModelSource& source) {
     continuous->setChecked(!source.discrete);
     Label5->setVisible(!source.discrete);
     rh->setVisible(!source.discrete);
+    // What the fields now hold is a file's or the built-in model: nothing to lose yet.
+    setModified(false);
 }
 
 // OK: the editor closes only when the script compiled; otherwise the user corrects it here.
 void TModelstring::Button2Click() {
-    const bool compiled = AcceptModelSource(main_.workspace(), source(), main_, main_.prompts());
+    int refusedLine = 0;
+    const bool compiled =
+        AcceptModelSource(main_.workspace(), source(), main_, main_.prompts(), &refusedLine);
     // OK reached through the parameter window's "Show Model" has replaced the values with the
     // definition's (and perhaps the step size). Grids left as they were would show the old
     // model's rows, and Accept would store them by position into the new model.
     if (main_.parameterWindow()->isVisible())
         main_.parameterWindow()->ShowParameterWindow();
-    if (compiled)
+    if (compiled) {
         hide();
+        return;
+    }
+    main_.setModelRefused(true);
+    if (refusedLine > 0)
+        showEquationLine(refusedLine);
 }
 
 void TModelstring::SaveAs1Click() {
-    SaveModelAs(main_.workspace(), source(), main_, main_.prompts());
+    if (SaveModelAs(main_.workspace(), source(), main_, main_.prompts()))
+        setModified(false);
 }
 
 void TModelstring::SaveToolButton1Click() {
-    SaveModelFromEditor(main_.workspace(), source(), main_, main_.prompts());
+    if (SaveModelFromEditor(main_.workspace(), source(), main_, main_.prompts()))
+        setModified(false);
 }
 
 // ---------------------------------------------------------------------------------------------
 // The main window's model commands
 
+bool TForm1::mayDropEdits() {
+    if (!editor_->isModified())
+        return true;
+    const std::string name = workspace_.modelName.empty() ? "Newmodel" : workspace_.modelName;
+    switch (prompts_->askSaveChanges("The model \"" + name +
+                                     "\" has been modified. Save the changes?")) {
+        case Prompts::SaveAnswer::Save:
+            return saveModel();
+        case Prompts::SaveAnswer::Discard:
+            return true;
+        case Prompts::SaveAnswer::Cancel:
+            break;
+    }
+    return false;
+}
+
+bool TForm1::saveModel() {
+    // Through the editor's Save, which asks for a file when the model has none and remembers it.
+    const bool saved = SaveModelFromEditor(workspace_, editor_->source(), *this, *prompts_);
+    if (saved)
+        editor_->setModified(false);
+    return saved;
+}
+
 void TForm1::LoadModel1Click() {
+    if (!mayDropEdits())
+        return;
     Prompts::FileRequest request;
     request.title = "Load Model";
     request.folder = loadModelFolder_;
@@ -82,6 +120,14 @@ void TForm1::loadModelFile(const std::string& path) {
     ModelSource source = editor_->source();
     try {
         LoadModelFromFile(workspace_, source, *this, path);
+    } catch (const ModelRefusedError& refusal) {
+        // The editor opens on the line Lua named, and the box says what is wrong there.
+        editor_->setSource(source);
+        if (const int line = EquationLineOf(refusal.details); line > 0) {
+            showEditor();
+            editor_->showEquationLine(line);
+        }
+        throw;
     } catch (...) {
         // The editor shows what was read, so that the user can correct it there.
         editor_->setSource(source);
@@ -91,17 +137,24 @@ void TForm1::loadModelFile(const std::string& path) {
 }
 
 void TForm1::BuildModel1Click() {
+    if (!mayDropEdits())
+        return;
     ModelSource source = editor_->source();
     BuildNewModel(workspace_, source, *this);
     editor_->setSource(source);
 }
 
 void TForm1::SaveModel1Click() {
-    SaveModel(workspace_, editor_->source(), *this, *prompts_);
+    if (SaveModel(workspace_, editor_->source(), *this, *prompts_))
+        editor_->setModified(false);
 }
 
 void TForm1::Close1Click() {
+    if (!mayDropEdits())
+        return;
     ResetModel(workspace_, *this);
+    // The editor's texts stay for a later OK, but nothing of a closed model waits to be saved.
+    editor_->setModified(false);
 }
 
 void TForm1::Load1Click() {

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QFont>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
@@ -28,6 +30,84 @@ namespace {
 
 constexpr int kEquationCapacity = 100000;
 
+// The equations with their line numbers in a margin, so that a line named in a script error can be
+// found. The numbers use a fixed-width font, the equations keep theirs.
+class EquationEdit;
+
+class LineNumberArea final : public QWidget {
+  public:
+    explicit LineNumberArea(EquationEdit* edit);
+    QSize sizeHint() const override;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    EquationEdit* edit_;
+};
+
+class EquationEdit final : public QPlainTextEdit {
+  public:
+    explicit EquationEdit(QWidget* parent)
+        : QPlainTextEdit(parent), area_(new LineNumberArea(this)) {
+        area_->setObjectName("LineNumbers");
+        area_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        connect(this, &QPlainTextEdit::blockCountChanged, this, [this] { updateMargin(); });
+        connect(this, &QPlainTextEdit::updateRequest, this, [this](const QRect& rect, int dy) {
+            if (dy != 0)
+                area_->scroll(0, dy);
+            else
+                area_->update(0, rect.y(), area_->width(), rect.height());
+        });
+        updateMargin();
+    }
+
+    int numberWidth() const {
+        const int digits = QString::number(std::max(1, blockCount())).size();
+        return 8 + area_->fontMetrics().horizontalAdvance(QLatin1Char('9')) * std::max(2, digits);
+    }
+
+    void paintNumbers(QPaintEvent* event) {
+        QPainter painter(area_);
+        painter.fillRect(event->rect(), palette().color(QPalette::Window));
+        painter.setPen(palette().color(QPalette::PlaceholderText));
+        QTextBlock block = firstVisibleBlock();
+        int top = qRound(blockBoundingGeometry(block).translated(contentOffset()).top());
+        while (block.isValid() && top <= event->rect().bottom()) {
+            const int height = qRound(blockBoundingRect(block).height());
+            if (block.isVisible() && top + height >= event->rect().top()) {
+                painter.drawText(0, top, area_->width() - 4, height,
+                                 Qt::AlignRight | Qt::AlignVCenter,
+                                 QString::number(block.blockNumber() + 1));
+            }
+            top += height;
+            block = block.next();
+        }
+    }
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QPlainTextEdit::resizeEvent(event);
+        const QRect contents = contentsRect();
+        area_->setGeometry(contents.left(), contents.top(), numberWidth(), contents.height());
+    }
+
+  private:
+    void updateMargin() { setViewportMargins(numberWidth(), 0, 0, 0); }
+
+    LineNumberArea* area_;
+};
+
+LineNumberArea::LineNumberArea(EquationEdit* edit) : QWidget(edit), edit_(edit) {}
+
+QSize LineNumberArea::sizeHint() const {
+    return {edit_->numberWidth(), 0};
+}
+
+void LineNumberArea::paintEvent(QPaintEvent* event) {
+    edit_->paintNumbers(event);
+}
+
 QFont EquationFont() {
     QFont font("Times New Roman");
     font.setStyleHint(QFont::Serif);
@@ -38,7 +118,7 @@ QFont EquationFont() {
 }  // namespace
 
 TModelstring::TModelstring(TForm1& mainWindow, QWidget* parent)
-    : QMainWindow(parent, Qt::Window | Qt::WindowStaysOnTopHint), main_(mainWindow) {
+    : QMainWindow(parent, Qt::Tool), main_(mainWindow) {
     setObjectName("Modelstring");
     setWindowTitle("Model");
     const QFont serif = EquationFont();
@@ -86,7 +166,7 @@ TModelstring::TModelstring(TForm1& mainWindow, QWidget* parent)
     hvars = addField(2, "Auxil. plot vars:", "hvars");
     fields->setColumnStretch(1, 1);
 
-    StringBox = new QPlainTextEdit(central);
+    StringBox = new EquationEdit(central);
     StringBox->setObjectName("StringBox");
     StringBox->setFont(serif);
     StringBox->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -146,7 +226,37 @@ TModelstring::TModelstring(TForm1& mainWindow, QWidget* parent)
     connect(Print1, &QAction::triggered, this, command(&TModelstring::Print1Click));
     connect(PrintToolButton1, &QAction::triggered, this, command(&TModelstring::Print1Click));
 
+    // Any edit by the user marks the model as modified; setSource clears it again.
+    const auto markModified = [this] { setModified(true); };
+    for (QLineEdit* field : {inivals, params, hvars, rh})
+        connect(field, &QLineEdit::textEdited, this, markModified);
+    connect(StringBox, &QPlainTextEdit::textChanged, this, markModified);
+    connect(discr, &QRadioButton::clicked, this, markModified);
+    connect(continuous, &QRadioButton::clicked, this, markModified);
+
     resize(520, 480);
+}
+
+TModelstring::~TModelstring() {
+    // The fields are destroyed after this part of the window: emptying them must not mark it.
+    observer_ = nullptr;
+    for (QObject* field :
+         {static_cast<QObject*>(StringBox), static_cast<QObject*>(inivals),
+          static_cast<QObject*>(params), static_cast<QObject*>(hvars), static_cast<QObject*>(rh)})
+        disconnect(field, nullptr, this, nullptr);
+}
+
+void TModelstring::setModified(bool modified) {
+    const bool changed = modified != modified_;
+    modified_ = modified;
+    setWindowTitle(caption_ + (modified_ ? "*" : ""));
+    if (changed && observer_)
+        observer_(modified_);
+}
+
+void TModelstring::setCaption(const QString& caption) {
+    caption_ = caption;
+    setWindowTitle(caption_ + (modified_ ? "*" : ""));
 }
 
 void TModelstring::showEvent(QShowEvent* event) {
@@ -174,6 +284,20 @@ void TModelstring::limitEquationLength() {
     const QSignalBlocker blocker(StringBox);
     StringBox->setPlainText(text);
     StringBox->moveCursor(QTextCursor::End);
+}
+
+void TModelstring::showEquationLine(int line) {
+    const QTextBlock block = StringBox->document()->findBlockByNumber(line - 1);
+    if (!block.isValid())
+        return;
+    QTextCursor cursor(block);
+    StringBox->setTextCursor(cursor);
+    StringBox->centerCursor();
+    StringBox->setFocus();
+}
+
+int TModelstring::cursorLine() const {
+    return StringBox->textCursor().blockNumber() + 1;
 }
 
 void TModelstring::setAcceptEnabled(bool enabled) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <functional>
 
 class QAction;
 class QLabel;
@@ -21,10 +22,24 @@ class TModelstring final : public QMainWindow {
     Q_OBJECT
   public:
     TModelstring(TForm1& mainWindow, QWidget* parent = nullptr);
+    ~TModelstring() override;
 
     // The fields as the model file commands read and write them.
     ModelSource source() const;
     void setSource(const ModelSource& source);
+
+    // Edits not yet saved to a model file: typing in a field or switching the type sets it; filling
+    // the fields from a file or the built-in model, and saving, clear it. The caption then ends in
+    // an asterisk, the main window's too.
+    bool isModified() const { return modified_; }
+    void setModified(bool modified);
+    // The caption without the asterisk ("Model" or the model name).
+    void setCaption(const QString& caption);
+    const QString& caption() const { return caption_; }
+    // Called whenever the modified state changes.
+    void setModifiedObserver(std::function<void(bool)> observer) {
+        observer_ = std::move(observer);
+    }
 
     // OK, locked while a long computation runs.
     void setAcceptEnabled(bool enabled);
@@ -35,6 +50,10 @@ class TModelstring final : public QMainWindow {
     void SaveAs1Click();
     void SaveToolButton1Click();
     void Print1Click();
+    // Puts the cursor at the start of an equation line (from 1) and shows it.
+    void showEquationLine(int line);
+    // The equation line the cursor is on, from 1.
+    int cursorLine() const;
     // Prints the equation text, one printed line per line, in the equations' font.
     void printEquations(QPrinter& printer) const;
 
@@ -64,6 +83,9 @@ class TModelstring final : public QMainWindow {
 
     TForm1& main_;
     bool placed_ = false;
+    bool modified_ = false;
+    QString caption_ = "Model";
+    std::function<void(bool)> observer_;
 };
 
 }  // namespace kalvora

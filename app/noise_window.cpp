@@ -23,7 +23,7 @@
 namespace kalvora {
 
 TNoiseForm::TNoiseForm(ModelWorkspace& workspace, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint), workspace_(workspace) {
+    : QDialog(parent, Qt::Dialog), workspace_(workspace) {
     setObjectName("NoiseForm");
     setWindowTitle("Noise");
     setModal(false);

@@ -39,9 +39,7 @@ QTableWidget* MakeGrid(const QString& id, const QString& nameHeader, QWidget* pa
 }  // namespace
 
 TParameters::TParameters(TForm1& mainWindow, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint),
-      main_(mainWindow),
-      workspace_(mainWindow.workspace()) {
+    : QDialog(parent, Qt::Dialog), main_(mainWindow), workspace_(mainWindow.workspace()) {
     setObjectName("Parameters");
     setWindowTitle("Change Parameter Values");
     setModal(false);

@@ -56,6 +56,26 @@ void QtPrompts::error(const std::string& message) {
     QMessageBox::critical(owner(), "Error", QString::fromStdString(message));
 }
 
+void QtPrompts::detailedError(const std::string& message, const std::string& details) {
+    QMessageBox box(QMessageBox::Critical, "Error", QString::fromStdString(message),
+                    QMessageBox::Ok, owner());
+    // The box's text stays the fixed message; the place and Lua's words are one click away (and
+    // the editor puts its cursor on the line).
+    box.setDetailedText(QString::fromStdString(details));
+    box.exec();
+}
+
+Prompts::SaveAnswer QtPrompts::askSaveChanges(const std::string& message) {
+    const QMessageBox::StandardButton answer = QMessageBox::warning(
+        owner(), "Kalvora", QString::fromStdString(message),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    if (answer == QMessageBox::Save)
+        return SaveAnswer::Save;
+    if (answer == QMessageBox::Discard)
+        return SaveAnswer::Discard;
+    return SaveAnswer::Cancel;
+}
+
 void QtPrompts::information(const std::string& message) {
     QMessageBox::information(owner(), "Kalvora", QString::fromStdString(message));
 }

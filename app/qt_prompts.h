@@ -16,6 +16,8 @@ class QtPrompts final : public Prompts {
     void setParent(QWidget* parent) { parent_ = parent; }
 
     void error(const std::string& message) override;
+    void detailedError(const std::string& message, const std::string& details) override;
+    SaveAnswer askSaveChanges(const std::string& message) override;
     void information(const std::string& message) override;
     bool confirm(const std::string& message) override;
     std::optional<std::string> chooseOpenFile(const FileRequest& request) override;

@@ -476,10 +476,15 @@ void PrepareModel(ModelSession& session, const Arguments& arguments) {
         // does.
         if (refusal.scriptStatus == 0) {
             throw ModelRefusedError(
-                ModelRefusal{WhereInFile(modelPath, {0, 1}, 4) + refusal.what(), 0});
+                ModelRefusal{WhereInFile(modelPath, {0, 1}, 4) + refusal.what(), 0, {}, 0});
         }
         if (refusal.scriptStatus == LUA_ERRSYNTAX) {
-            throw;
+            // The file, and Lua's words on the equation line it failed on.
+            std::string message = modelPath + ": " + refusal.what();
+            if (!refusal.details.empty()) {
+                message += ": " + refusal.details;
+            }
+            throw ModelRefusedError(ModelRefusal{message, refusal.scriptStatus, {}, 0});
         }
         session.prompts.error(refusal.what());
         throw ReportedModelFailure();

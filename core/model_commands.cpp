@@ -7,6 +7,7 @@
 #include "core/model_step.h"
 #include "core/numbers.h"
 #include "core/prompts.h"
+#include "core/script_lines.h"
 #include "core/text_file.h"
 
 namespace kalvora {
@@ -34,9 +35,9 @@ std::optional<ModelRefusal> AcceptModel(ModelWorkspace& ws, const ModelSource& s
     try {
         definition = DefinitionFromSource(source, ws.stepSize);
     } catch (const ConversionError& error) {
-        return ModelRefusal{error.what(), 0};
+        return ModelRefusal{error.what(), 0, {}, 0};
     } catch (const DefinitionError& error) {
-        return ModelRefusal{error.what(), 0};
+        return ModelRefusal{error.what(), 0, {}, 0};
     }
     // Compiled apart from the workspace, which keeps running its own model until this succeeded.
     ModelRuntime candidate;
@@ -50,10 +51,18 @@ std::optional<ModelRefusal> AcceptModel(ModelWorkspace& ws, const ModelSource& s
     CompileModelScript(candidate);
     if (candidate.scriptStatus != 0) {
         // The recorded message says more than the status (a stop, a limit of the interpreter).
-        return ModelRefusal{candidate.recordedMessage.empty()
-                                ? CompileMessage(candidate.scriptStatus)
-                                : candidate.recordedMessage,
-                            candidate.scriptStatus};
+        ModelRefusal refusal{candidate.recordedMessage.empty()
+                                 ? CompileMessage(candidate.scriptStatus)
+                                 : candidate.recordedMessage,
+                             candidate.scriptStatus,
+                             {},
+                             0};
+        refusal.details = candidate.recordedDetails;
+        if (refusal.details.empty()) {
+            refusal.details = ScriptErrorDetail(candidate.luaState, candidate.scriptText);
+        }
+        refusal.line = EquationLineOf(refusal.details);
+        return refusal;
     }
     StoreDefinitionValues(ws, definition);
     ws.stepSize = definition.stepSize;
@@ -139,9 +148,15 @@ void BuildNewModel(ModelWorkspace& ws, ModelSource& source, ModelShell& shell) {
 }
 
 bool AcceptModelSource(ModelWorkspace& ws, const ModelSource& source, ModelShell& shell,
-                       Prompts& prompts) {
+                       Prompts& prompts, int* refusedLine) {
+    if (refusedLine != nullptr) {
+        *refusedLine = 0;
+    }
     if (const std::optional<ModelRefusal> refusal = AcceptModel(ws, source)) {
-        prompts.error(refusal->message);
+        if (refusedLine != nullptr) {
+            *refusedLine = refusal->line;
+        }
+        prompts.detailedError(refusal->message, refusal->details);
         return false;
     }
     EnableModelCommands(ws, shell);

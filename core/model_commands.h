@@ -22,14 +22,21 @@ class Prompts;
 struct ModelRefusal {
     std::string message;
     int scriptStatus = 0;
+    // Lua's own message for a script that does not compile, placed on the equation line
+    // ("line 3: ')' expected near 'end'"), and that line (0: none).
+    std::string details;
+    int line = 0;
 };
 
 // A refusal as an error, for the commands that end by throwing.
 class ModelRefusedError : public std::runtime_error {
   public:
     explicit ModelRefusedError(const ModelRefusal& refusal)
-        : std::runtime_error(refusal.message), scriptStatus(refusal.scriptStatus) {}
+        : std::runtime_error(refusal.message),
+          scriptStatus(refusal.scriptStatus),
+          details(refusal.details) {}
     int scriptStatus;
+    std::string details;
 };
 
 // All of a model or none of it: parses the source into a definition, compiles its script into a
@@ -63,8 +70,9 @@ bool SaveModelFromEditor(ModelWorkspace& ws, const ModelSource& source, ModelShe
 void BuildNewModel(ModelWorkspace& ws, ModelSource& source, ModelShell& shell);
 
 // The editor's OK: AcceptModel, then the commands and captions. A refusal is shown through the
-// prompts and changes nothing. Returns true when the model was accepted (the editor closes).
+// prompts and changes nothing. Returns true when the model was accepted (the editor closes). After
+// a refused script, refusedLine (when given) receives the equation line Lua named, else 0.
 bool AcceptModelSource(ModelWorkspace& ws, const ModelSource& source, ModelShell& shell,
-                       Prompts& prompts);
+                       Prompts& prompts, int* refusedLine = nullptr);
 
 }  // namespace kalvora

@@ -14,6 +14,7 @@
 #include "core/model_purity.h"
 #include "core/noise.h"
 #include "core/prompts.h"
+#include "core/script_lines.h"
 
 // The Lua calls of an evaluation go through the global offset table directly rather than through
 // a PLT stub each: an evaluation makes a dozen of them, and the stubs' extra jumps cost several
@@ -94,15 +95,16 @@ inline void StoreResult(double* target, double value) {
     *target = value;
 }
 
-void ShowMessage(ModelRuntime& ws, const char* message) {
+void ShowMessage(ModelRuntime& ws, const char* message, const std::string& details = {}) {
     if (message[0] == '\0') {
         return;
     }
     if (ws.recordedMessage.empty()) {
         ws.recordedMessage = message;
+        ws.recordedDetails = details;
     }
     if (ws.prompts != nullptr) {
-        ws.prompts->error(message);
+        ws.prompts->detailedError(message, details);
     }
 }
 
@@ -188,7 +190,7 @@ bool Evaluate(ModelRuntime& ws, const In* in, Out* out, bool& finite) {
             ReportStop(ws);
             return false;
         }
-        ShowMessage(ws, EvaluationMessage(ws.scriptStatus));
+        ShowMessage(ws, EvaluationMessage(ws.scriptStatus), ScriptErrorDetail(lua, ws.scriptText));
         CompileModelScript(ws);
         return false;
     }
@@ -312,12 +314,14 @@ void CompileModelScript(ModelRuntime& ws) {
     ws.scriptStatus =
         luaL_loadbuffer(lua, ws.scriptText.data(), ws.scriptText.size(), "modelbuffer");
     if (ws.scriptStatus != 0) {
-        ShowMessage(ws, CompileFailureMessage(ws).c_str());
+        ShowMessage(ws, CompileFailureMessage(ws).c_str(), ScriptErrorDetail(lua, ws.scriptText));
     } else {
         ws.scriptStatus = lua_pcall(lua, 0, 0, 0);
         if (ws.scriptStatus != 0) {
-            ShowMessage(ws, ws.interrupt.requested() ? kModelStoppedMessage
-                                                     : CompileMessage(ws.scriptStatus));
+            ShowMessage(
+                ws,
+                ws.interrupt.requested() ? kModelStoppedMessage : CompileMessage(ws.scriptStatus),
+                ScriptErrorDetail(lua, ws.scriptText));
         }
     }
     lua_checkstack(lua,

@@ -77,6 +77,8 @@ struct ModelRuntime {
     // The first script message since it was last cleared, so that a run on a worker can show it on
     // the user-interface thread once the run has ended.
     std::string recordedMessage;
+    // Lua's words for it, placed on the equation line ("line 2: attempt to call ..."), or "".
+    std::string recordedDetails;
 };
 
 // The one loaded model and the run flags that every analysis shares. One instance lives for the

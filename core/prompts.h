@@ -22,10 +22,23 @@ class Prompts {
 
     // An error message box with one "OK" button.
     virtual void error(const std::string& message) = 0;
+    // An error message box whose text is the message and whose details (shown on request) are
+    // the second text, e.g. a script error's place and Lua's own words. Without details it is
+    // error(message).
+    virtual void detailedError(const std::string& message, const std::string& details) {
+        error(details.empty() ? message : message + ": " + details);
+    }
     // An information box with one "OK" button.
     virtual void information(const std::string& message) = 0;
     // A confirmation box with "OK" and "Cancel"; true for OK.
     virtual bool confirm(const std::string& message) = 0;
+    // The question before unsaved edits would be lost: "Save", "Discard" or "Cancel". A front end
+    // that cannot ask keeps everything as it is.
+    enum class SaveAnswer { Save, Discard, Cancel };
+    virtual SaveAnswer askSaveChanges(const std::string& message) {
+        (void)message;
+        return SaveAnswer::Cancel;
+    }
     // A file to read; nothing when the user cancels.
     virtual std::optional<std::string> chooseOpenFile(const FileRequest& request) = 0;
     // A file to write; nothing when the user cancels. The second value of a save request is the

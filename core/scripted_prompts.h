@@ -13,7 +13,7 @@ namespace kalvora {
 // tests of every layer and by the batch tool. An empty queue answers "Cancel".
 class ScriptedPrompts : public Prompts {
   public:
-    enum class Kind { Error, Information, Confirm, OpenFile, SaveFile };
+    enum class Kind { Error, Information, Confirm, SaveChanges, OpenFile, SaveFile };
     struct Shown {
         Kind kind;
         std::string text;  // the message, or the dialog's title
@@ -22,6 +22,12 @@ class ScriptedPrompts : public Prompts {
     void error(const std::string& message) override {
         shown.push_back({Kind::Error, message});
         errors.push_back(message);
+        errorDetails.emplace_back();
+    }
+    // The message is recorded as an error; its details beside it, "" for a plain error.
+    void detailedError(const std::string& message, const std::string& details) override {
+        error(message);
+        errorDetails.back() = details;
     }
     void information(const std::string& message) override {
         shown.push_back({Kind::Information, message});
@@ -35,6 +41,16 @@ class ScriptedPrompts : public Prompts {
         }
         const bool answer = confirmAnswers.front();
         confirmAnswers.pop_front();
+        return answer;
+    }
+    SaveAnswer askSaveChanges(const std::string& message) override {
+        shown.push_back({Kind::SaveChanges, message});
+        saveQuestions.push_back(message);
+        if (saveChangesAnswers.empty()) {
+            return SaveAnswer::Cancel;
+        }
+        const SaveAnswer answer = saveChangesAnswers.front();
+        saveChangesAnswers.pop_front();
         return answer;
     }
     std::optional<std::string> chooseOpenFile(const FileRequest& request) override {
@@ -63,24 +79,30 @@ class ScriptedPrompts : public Prompts {
         saveFilterAnswers.push_back(filter);
     }
     void answerConfirm(bool ok) { confirmAnswers.push_back(ok); }
+    void answerSaveChanges(SaveAnswer answer) { saveChangesAnswers.push_back(answer); }
 
     void clear() {
         shown.clear();
         errors.clear();
+        errorDetails.clear();
         informations.clear();
         confirmations.clear();
+        saveQuestions.clear();
         openRequests.clear();
         saveRequests.clear();
     }
 
     std::vector<Shown> shown;
     std::vector<std::string> errors;
+    std::vector<std::string> errorDetails;  // one per error
     std::vector<std::string> informations;
     std::vector<std::string> confirmations;
+    std::vector<std::string> saveQuestions;
     std::vector<FileRequest> openRequests;
     std::vector<FileRequest> saveRequests;
 
     std::deque<bool> confirmAnswers;
+    std::deque<SaveAnswer> saveChangesAnswers;  // empty: "Cancel"
     std::deque<std::optional<std::string>> openAnswers;
     std::deque<std::optional<std::string>> saveAnswers;
     std::deque<int> saveFilterAnswers;

@@ -20,7 +20,6 @@ PlotWindow::PlotWindow(AnalysisHost& host, const QString& objectName, const QStr
     : host_(host) {
     setObjectName(objectName);
     setWindowTitle(caption);
-    setWindowFlag(Qt::WindowStaysOnTopHint);
     setFont(ResultWindowFont());
 
     graph = new Tsp_XYPlot(this);
@@ -71,6 +70,9 @@ PlotWindow::PlotWindow(AnalysisHost& host, const QString& objectName, const QStr
     ShowGrid1 = action(QStringLiteral("Show &Grid"), "ShowGrid1");
     ShowGrid1->setCheckable(true);
     connect(Close1, &QAction::triggered, this, &QWidget::close);
+    // The desktop's keys for closing a window; the menu shows the first.
+    Close1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence(Qt::Key_Escape)});
+    Close1->setShortcutContext(Qt::WindowShortcut);
     connect(ChangeBackgroundColor1, &QAction::triggered, this,
             [this] { ChangeBackgroundColorClick(); });
     connect(ChangeLineColor1, &QAction::triggered, this, [this] { ChangeLineColorClick(); });
@@ -348,9 +350,9 @@ void StyleNewSeries(Tsp_XYLine& series, Tsp_Color colour) {
 }
 
 void PlotWindow::showEvent(QShowEvent* event) {
-    // Result windows have no parent to open over, so the first showing puts them in the middle of
-    // the screen; afterwards they stay where the user moved them.
-    if (!placed_) {
+    // A window without an owner to place it opens in the middle of the screen the first time;
+    // afterwards it stays where the user moved it. An owned window is placed by its owner.
+    if (!placed_ && parentWidget() == nullptr) {
         placed_ = true;
         if (const QScreen* screen = this->screen()) {
             QRect frame = frameGeometry();

@@ -15,7 +15,7 @@ SettingsDialog::SettingsDialog(const ModelWorkspace& workspace, const char* obje
     : workspace_(workspace) {
     setObjectName(objectName);
     setWindowTitle(caption);
-    setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
     settingsGroup = new QGroupBox(QStringLiteral("Settings"), this);
     settingsGroup->setObjectName("GroupBox1");
     settingsGrid = new QGridLayout(settingsGroup);

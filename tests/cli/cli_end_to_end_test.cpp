@@ -120,7 +120,9 @@ TEST(CliEndToEnd, ModelFailureKeepsWhatWasComputed) {
                                    "x=1\r\n\r\n\r\nc 0.1\r\nx=nosuch(x)\r\n");
     const Result script = Cli({"run", undefined});
     EXPECT_EQ(script.exitCode, 1);
-    EXPECT_EQ(script.err, "kalvora-cli: Error in variable/function name\n");
+    EXPECT_EQ(script.err,
+              "kalvora-cli: Error in variable/function name: line 1: attempt to call global "
+              "'nosuch' (a nil value)\n");
 }
 
 TEST(CliEndToEnd, BadUsageAndBadInputExitWithTwo) {
@@ -138,7 +140,7 @@ TEST(CliEndToEnd, BadUsageAndBadInputExitWithTwo) {
          "'0,1' is not a valid floating point value"},
         {{"run", Model("henon.mod"), "--step-size", "0.1"}, "henon is a discrete model"},
         {{"run", Model("missing.mod")}, "missing.mod"},
-        {{"run", syntax}, "Error in syntax"},
+        {{"run", syntax}, static_cast<const std::string&>(syntax) + ": Error in syntax: line 1: "},
         {{"run", badValue}, "'one' is not a valid floating point value"},
         {{"run"}, "expected"},
         {{"frobnicate"}, "unknown command"},
