@@ -70,9 +70,7 @@ PlotWindow::PlotWindow(AnalysisHost& host, const QString& objectName, const QStr
     ShowGrid1 = action(QStringLiteral("Show &Grid"), "ShowGrid1");
     ShowGrid1->setCheckable(true);
     connect(Close1, &QAction::triggered, this, &QWidget::close);
-    // The desktop's keys for closing a window; the menu shows the first.
-    Close1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence(Qt::Key_Escape)});
-    Close1->setShortcutContext(Qt::WindowShortcut);
+    GiveCloseShortcuts(*Close1);
     connect(ChangeBackgroundColor1, &QAction::triggered, this,
             [this] { ChangeBackgroundColorClick(); });
     connect(ChangeLineColor1, &QAction::triggered, this, [this] { ChangeLineColorClick(); });
@@ -337,6 +335,12 @@ bool PlotWindow::applyManualLimits(const std::optional<ScalingGroup::Limits>& li
     }
     Manualscal(limits->yMinimum, limits->yMaximum, abscissa.first, abscissa.second);
     return true;
+}
+
+void GiveCloseShortcuts(QAction& close) {
+    // The menu shows the first.
+    close.setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence(Qt::Key_Escape)});
+    close.setShortcutContext(Qt::WindowShortcut);
 }
 
 void StyleNewSeries(Tsp_XYLine& series, Tsp_Color colour) {

@@ -26,6 +26,10 @@ struct OutputDeclaration;
 // invisible, one-pixel cross markers.
 void StyleNewSeries(Tsp_XYLine& series, Tsp_Color colour);
 
+// The desktop's keys for closing a result window, Ctrl+W (shown in the menu) and Escape, on its
+// "&Close" command.
+void GiveCloseShortcuts(QAction& close);
+
 // The look PlotIni gives a series for a run: 5 x 5 squares or one-pixel crosses without fill, and
 // a line between the points when lineVisible.
 void StyleRunSeries(Tsp_XYLine& series, bool plotSquares, bool lineVisible);

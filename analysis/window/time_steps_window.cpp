@@ -6,7 +6,7 @@
 namespace kalvora {
 
 TimeStepsWindow::TimeStepsWindow(const char* objectName, QWidget* owner)
-    : QWidget(owner, Qt::Tool | Qt::WindowStaysOnTopHint) {
+    : QWidget(owner, Qt::Tool) {
     setObjectName(objectName);
     setWindowTitle(QStringLiteral("# time steps"));
     auto* layout = new QGridLayout(this);

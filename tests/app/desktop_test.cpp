@@ -175,6 +175,9 @@ TEST_F(DesktopTest, UnsavedEditsAreSavedDiscardedOrKept) {
         for (const Answer answer : {Answer::Cancel, Answer::Discard, Answer::Save}) {
             SCOPED_TRACE(std::string(command.name) + " " + std::to_string(int(answer)));
             form->show();
+            // An Exit that went ahead ended the program, model interrupt included; the next case
+            // plays a program started afresh.
+            form->workspace().interrupt.clear();
             editor().setModified(false);
             load("henon.mod", kHenon);
             editor().params->setText("a=1.2, b=0.3");

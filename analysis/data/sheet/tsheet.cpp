@@ -57,7 +57,6 @@ class RunLock {
 TSheet::TSheet(AnalysisHost& host) : QMainWindow(nullptr), host_(host), model_(this) {
     setObjectName("TSheet");
     setWindowTitle(QStringLiteral("Time Series Sheet"));
-    setWindowFlag(Qt::WindowStaysOnTopHint, true);
     resize(432, 330);
 
     auto* central = new QWidget(this);

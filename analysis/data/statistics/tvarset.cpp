@@ -14,8 +14,7 @@ namespace kalvora {
 TVarSet::TVarSet(const ModelWorkspace& workspace) : QDialog(nullptr), workspace_(workspace) {
     setObjectName("TVarSet");
     setWindowTitle(QStringLiteral("Settings Statistics"));
-    setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                   Qt::WindowStaysOnTopHint);
+    setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
     auto* group = new QGroupBox(QStringLiteral("Statistics"), this);
     group->setObjectName("GroupBox1");

@@ -8,6 +8,7 @@
 
 #include "analysis/scan/common/scan_picture.h"
 #include "analysis/window/background_run.h"
+#include "analysis/window/plot_window.h"
 #include "core/numbers.h"
 #include "plot/picture_support.h"
 
@@ -44,7 +45,6 @@ ScanResultWindow::ScanResultWindow(AnalysisHost& host, const QString& objectName
     : host_(host) {
     setObjectName(objectName);
     setWindowTitle(caption);
-    setWindowFlag(Qt::WindowStaysOnTopHint);
     setFont(ResultWindowFont());
 
     Image1 = new ScanImageView(this);
@@ -80,6 +80,7 @@ ScanResultWindow::ScanResultWindow(AnalysisHost& host, const QString& objectName
         later->setEnabled(false);
     }
     connect(Close1, &QAction::triggered, this, &QWidget::close);
+    GiveCloseShortcuts(*Close1);
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
     file->setObjectName("File1");

@@ -31,15 +31,21 @@ class RestoredParameter {
 
 // The same script message a step on `model` would have given, shown or recorded as it would have
 // been.
-void ReportMessage(ModelRuntime& model, const std::string& message) {
-    if (message.empty()) {
+struct ScriptMessage {
+    std::string message;
+    std::string details;  // where in the equations, and the interpreter's own words
+};
+
+void ReportMessage(ModelRuntime& model, const ScriptMessage& script) {
+    if (script.message.empty()) {
         return;
     }
     if (model.recordedMessage.empty()) {
-        model.recordedMessage = message;
+        model.recordedMessage = script.message;
+        model.recordedDetails = script.details;
     }
     if (model.prompts != nullptr) {
-        model.prompts->error(message);
+        model.prompts->detailedError(script.message, script.details);
     }
 }
 
@@ -84,7 +90,7 @@ SweepOutcome RunOnWorkers(ModelRuntime& model, const SweptValues& values, int wo
     std::mutex mutex;
     // Values finished but not yet handed on (a later value may finish before an earlier one).
     std::map<long long, Buffer> finished;
-    std::map<long long, std::string> messages;
+    std::map<long long, ScriptMessage> messages;
     long long handedOn = 0;
 
     auto piece = [&](int worker, long long index) {
@@ -98,13 +104,15 @@ SweepOutcome RunOnWorkers(ModelRuntime& model, const SweptValues& values, int wo
         std::unique_ptr<ModelInstance>& instance = own.instance;
         instance->errorFlag = false;
         instance->recordedMessage.clear();
+        instance->recordedDetails.clear();
         Buffer buffer;
         ValuePoints points(buffer);
         const bool ok = value(*instance, index, points);
         const std::lock_guard<std::mutex> lock(mutex);
         finished.emplace(index, std::move(buffer));
         if (!ok) {
-            messages.emplace(index, instance->recordedMessage);
+            messages.emplace(index,
+                             ScriptMessage{instance->recordedMessage, instance->recordedDetails});
         }
         return ok;
     };
@@ -124,8 +132,8 @@ SweepOutcome RunOnWorkers(ModelRuntime& model, const SweptValues& values, int wo
     };
     const PiecesOutcome pieces = RunPieces(values.count(), workers, control, piece, handOn);
     handOn(pieces.kept);
-    const std::string message = pieces.failed ? messages[pieces.kept - 1] : std::string();
-    if (Interrupted(pieces, control, message)) {
+    const ScriptMessage message = pieces.failed ? messages[pieces.kept - 1] : ScriptMessage{};
+    if (Interrupted(pieces, control, message.message)) {
         model.errorFlag = false;
         return {pieces.kept, false, true, workers};
     }

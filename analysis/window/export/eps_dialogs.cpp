@@ -119,10 +119,9 @@ std::string ScriptOutputFile(const std::string& script) {
 // Editor
 
 Tgpedit::Tgpedit(AnalysisHost& host, GnuplotRunner& runner, QWidget* parent)
-    : QMainWindow(parent, Qt::Window), host_(host), runner_(runner) {
+    : QMainWindow(parent, parent != nullptr ? Qt::Tool : Qt::Window), host_(host), runner_(runner) {
     setObjectName("gpedit");
     setWindowTitle(QStringLiteral("Gnuplot File Editor"));
-    setWindowFlag(Qt::WindowStaysOnTopHint);
     StringBox = new QPlainTextEdit(this);
     StringBox->setObjectName("StringBox");
     QFont font(QStringLiteral("Times New Roman"));
@@ -276,7 +275,6 @@ EpsDialogBase::EpsDialogBase(AnalysisHost& host, GnuplotRunner& runner, QWidget*
                              const QString& blackWhiteCaption)
     : QDialog(parent), host_(host), runner_(runner) {
     setWindowTitle(QStringLiteral("EPS plot"));
-    setWindowFlag(Qt::WindowStaysOnTopHint);
     setModal(false);
     auto edit = [this](const char* name) {
         auto* created = new QLineEdit(this);

@@ -44,7 +44,6 @@ void DrawPrintPage(QPainter& painter, int pageWidth, int pageHeight, int dotsPer
 Tprintform2::Tprintform2() {
     setObjectName("printform2");
     setWindowTitle(QStringLiteral("Print Options"));
-    setWindowFlag(Qt::WindowStaysOnTopHint);
     printgrid = new QCheckBox(QStringLiteral("     Grid"), this);
     printgrid->setObjectName("printgrid");
     printgrid->setChecked(true);
@@ -121,7 +120,6 @@ Tprintform::Tprintform(AnalysisHost& host)
       printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
     setObjectName("printform");
     setWindowTitle(QStringLiteral("Printer"));
-    setWindowFlag(Qt::WindowStaysOnTopHint);
     setAttribute(Qt::WA_DeleteOnClose, false);
     printer_->setPageSize(QPageSize(QPageSize::A4));
 

@@ -139,7 +139,7 @@ TEST(SweepCli, ScriptErrorsAreShownOnceWhicheverThreadMetThem) {
                                       "--min", "3", "--max", "4", "--resolution", "10", "--points",
                                       "3", "--skip", "0", "--threads", threads});
         EXPECT_EQ(result.exitCode, 1);
-        EXPECT_EQ(result.err, "kalvora-cli: Error in variable/function name\n");
+        EXPECT_EQ(result.err, "kalvora-cli: Error in variable/function name: line 1: too far\n");
         // Values 3.0 .. 3.5 complete, 3.6 fails at its first step and still gives its point.
         EXPECT_EQ(Lines(result.out).size(), 6u * 3 + 1) << threads;
     }
