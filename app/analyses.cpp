@@ -2,6 +2,9 @@
 
 #include <memory>
 
+#include "analysis/data/series/data_series_module.h"
+#include "analysis/data/sheet/spreadsheet_module.h"
+#include "analysis/data/statistics/statistics_module.h"
 #include "analysis/orbit/delayplot/delay_plot_module.h"
 #include "analysis/orbit/phaseplot/phase_plot_module.h"
 #include "analysis/orbit/timeseries/time_series_module.h"
@@ -22,6 +25,9 @@ void RegisterAnalyses(AnalysisRegistry& registry, AnalysisHost& host) {
     registry.add("ParameterBasinsforPeriodicCycles1",
                  std::make_unique<PeriodsModule>(host, basinsDialog));
     registry.add("", std::make_unique<CycleCaptureModule>(phasePlotWindow));
+    registry.add("Spreadsheet1", std::make_unique<SpreadsheetModule>(host));
+    registry.add("Statistics1", std::make_unique<StatisticsModule>(host));
+    registry.add("DataSeries1", std::make_unique<DataSeriesModule>(host));
 }
 
 }  // namespace kalvora

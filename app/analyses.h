@@ -23,7 +23,6 @@ namespace kalvora {
 //
 // Result windows should be top-level windows of their own (no parent), or children of the main
 // window; either way DisableAllWindows reaches them through resultWindows().
-inline constexpr int kRecomputeOnEveryAccept = -1;
 
 class AnalysisRegistry {
   public:

@@ -248,14 +248,14 @@ void TForm1::createCommands() {
 
     QMenu* basics = bar->addMenu("&Basics");
     basics->setObjectName("Basics1");
-    addCommand(basics, "Spreadsheet1", "&SpreadSheet", true, false,
+    addCommand(basics, "Spreadsheet1", "&SpreadSheet", true, true,
                [this] { openAnalysis("Spreadsheet1", "Spreadsheet"); });
-    addCommand(basics, "Statistics1", "S&tatistics", true, false,
+    addCommand(basics, "Statistics1", "S&tatistics", true, true,
                [this] { openAnalysis("Statistics1", "Statistics"); });
 
     QMenu* build = bar->addMenu("B&uild");
     build->setObjectName("Build1");
-    addCommand(build, "DataSeries1", "&Data Series", true, false,
+    addCommand(build, "DataSeries1", "&Data Series", true, true,
                [this] { openAnalysis("DataSeries1", "Build data series"); });
 
     QMenu* extra = bar->addMenu("E&xtra");
@@ -529,6 +529,11 @@ bool TForm1::chooseLineColour(QWidget* parent) {
 
 void TForm1::showParameterWindow(int analysisTag) {
     parameters_->setAnalysisTag(analysisTag);
+    parameters_->ShowParameterWindow();
+    disableAllWindows();
+}
+
+void TForm1::showParameterWindowKeepingTag() {
     parameters_->ShowParameterWindow();
     disableAllWindows();
 }

@@ -72,6 +72,7 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     void showParameterWindow(int analysisTag) override;
     // The tag the parameter window remembers, set without opening it.
     void setAnalysisTag(int analysisTag) override;
+    void showParameterWindowKeepingTag() override;
     void disableAllWindows() override;
     void enableAllWindows() override;
 

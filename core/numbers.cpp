@@ -224,6 +224,38 @@ std::string FormatGeneral(Extended value, int significantDigits, int minimumExpo
     return out;
 }
 
+std::string FormatFixed(Extended value, int significantDigits, int decimals) {
+    const int precision = std::clamp(significantDigits, 1, 18);
+    if (!std::isfinite(value)) {
+        return FormatGeneral(value, precision);
+    }
+    decimals = std::clamp(decimals, 0, 30);
+    // The exponent after rounding to the significant digits decides the form, so 9999999.6 with 7
+    // digits, which rounds to 1E7, takes the exponent form as 10000000 does.
+    const int integerDigits = value == 0 ? 1 : Decompose(value, precision).exponent + 1;
+    if (integerDigits > precision) {
+        return FormatGeneral(value, precision);
+    }
+    // Rounding once at the last kept digit; rounding to the significant digits first and to the
+    // decimals afterwards would round some halves twice.
+    const int kept = std::min(decimals, precision - integerDigits);
+    char buffer[96];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, kept);
+    std::string out(buffer, result.ptr);
+    if (kept < decimals) {
+        if (kept == 0) {
+            out += '.';
+        }
+        out.append(static_cast<std::size_t>(decimals - kept), '0');
+    }
+    // A value that rounds to zero is written without a sign.
+    if (out[0] == '-' && out.find_first_not_of("-0.") == std::string::npos) {
+        out.erase(0, 1);
+    }
+    return out;
+}
+
 std::string FormatDataValue(double value) {
     if (std::isnan(value)) {
         return "Nan";

@@ -33,6 +33,12 @@ std::int32_t ParseInteger(const std::string& text);
 // 0.00005 "5E-5".
 std::string FormatGeneral(Extended value, int significantDigits, int minimumExponentDigits = 0);
 
+// Rounded once, to significantDigits significant digits or to `decimals` decimals, whichever keeps
+// fewer digits, and written in fixed notation with exactly `decimals` decimals (zeros appended):
+// 0.123456789 with (7, 6) gives "0.123457", 123.456789 "123.456800". A value that needs more than
+// significantDigits integer digits is written as FormatGeneral does (12345678 gives "1.234568E7").
+std::string FormatFixed(Extended value, int significantDigits, int decimals);
+
 // One value of a two-column data file: 10 decimals ("0.2500000000", "-1.0000000000"); from 1e36 on
 // two significant digits with a four-digit exponent (" 1.5E+0040"); "Nan", "+Inf", "-Inf".
 std::string FormatDataValue(double value);

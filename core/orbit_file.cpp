@@ -11,7 +11,7 @@
 
 namespace kalvora {
 
-std::string OrbitLine(const ModelWorkspace& ws, const StateVector& state) {
+std::string OrbitLine(const ModelRuntime& ws, const StateVector& state) {
     const int values = std::clamp(ws.variableCount + ws.auxiliaryCount, 0, kModelListCapacity);
     std::string line;
     line.reserve(static_cast<std::size_t>(values) * 24 + 2);
@@ -25,42 +25,56 @@ std::string OrbitLine(const ModelWorkspace& ws, const StateVector& state) {
     return line;
 }
 
-std::int64_t WriteOrbit(ModelWorkspace& ws, std::ostream& out, const OrbitSampling& sampling,
-                        Progress& progress, const std::string& name) {
-    RunControl control(progress);
-    return WriteOrbit(ws, out, sampling, control, name);
-}
-
-std::int64_t WriteOrbit(ModelWorkspace& ws, std::ostream& out, const OrbitSampling& sampling,
-                        RunControl& control, const std::string& name) {
+OrbitWriteOutcome WriteOrbit(ModelRuntime& model, ModelKind kind, std::ostream& out,
+                             const OrbitSampling& sampling, RunControl& control,
+                             const std::string& name) {
     Progress& progress = control.progress();
-    StateVector state = ws.initialValues;
-    ws.errorFlag = false;
+    StateVector state = model.initialValues;
+    model.errorFlag = false;
     // Iterates before the first sampled one. A failure here would leave an undefined state to be
     // written as if it were the orbit, so it ends the run like any other failure.
-    for (std::int64_t i = 1; i < sampling.start && !ws.errorFlag && !control.stopRequested(); ++i) {
-        ModelStep(ws, ws.kind, state);
+    for (std::int64_t i = 1; i < sampling.start && !model.errorFlag; ++i) {
+        if (control.stopRequested()) {
+            progress.finish();
+            return {0, false, true};
+        }
+        ModelStep(model, kind, state);
     }
     progress.start(sampling.count);
-    std::int64_t lines = 0;
-    for (std::int64_t i = 1; i <= sampling.count && !ws.errorFlag && !control.stopRequested();
-         ++i) {
-        progress.setPosition(i);
-        for (std::int64_t k = 0; k < sampling.step && !ws.errorFlag; ++k) {
-            ModelStep(ws, ws.kind, state);
-        }
-        if (ws.errorFlag) {
+    OrbitWriteOutcome outcome;
+    for (std::int64_t i = 1; i <= sampling.count && !model.errorFlag; ++i) {
+        if (control.stopRequested()) {
+            outcome.stopped = true;
             break;
         }
-        out << OrbitLine(ws, state);
+        progress.setPosition(i);
+        for (std::int64_t k = 0; k < sampling.step && !model.errorFlag; ++k) {
+            ModelStep(model, kind, state);
+        }
+        if (model.errorFlag) {
+            break;
+        }
+        out << OrbitLine(model, state);
         if (!out) {
             progress.finish();
             throw FileError("Cannot write file \"" + name + "\"");
         }
-        ++lines;
+        ++outcome.lines;
     }
+    outcome.failed = model.errorFlag;
     progress.finish();
-    return lines;
+    return outcome;
+}
+
+std::int64_t WriteOrbit(ModelWorkspace& ws, std::ostream& out, const OrbitSampling& sampling,
+                        Progress& progress, const std::string& name) {
+    RunControl control(progress);
+    return WriteOrbit(ws, ws.kind, out, sampling, control, name).lines;
+}
+
+std::int64_t WriteOrbit(ModelWorkspace& ws, std::ostream& out, const OrbitSampling& sampling,
+                        RunControl& control, const std::string& name) {
+    return WriteOrbit(ws, ws.kind, out, sampling, control, name).lines;
 }
 
 std::int64_t OrbitFileWriter(ModelWorkspace& ws, const std::string& path,
@@ -71,14 +85,18 @@ std::int64_t OrbitFileWriter(ModelWorkspace& ws, const std::string& path,
     return lines;
 }
 
-bool SaveOrbitFile(ModelWorkspace& ws, const OrbitSampling& sampling, Prompts& prompts,
-                   Progress& progress) {
+Prompts::FileRequest OrbitFileRequest(const ModelWorkspace& ws) {
     Prompts::FileRequest request;
     request.title = "Save Data Series As";
     request.folder = ws.dataFolder;
     request.filter = "*.txt|*.txt";
     request.defaultExtension = "txt";
-    const auto path = prompts.chooseSaveFile(request);
+    return request;
+}
+
+bool SaveOrbitFile(ModelWorkspace& ws, const OrbitSampling& sampling, Prompts& prompts,
+                   Progress& progress) {
+    const auto path = prompts.chooseSaveFile(OrbitFileRequest(ws));
     if (!path) {
         return false;
     }

@@ -32,12 +32,20 @@ class AnalysisHost {
     // Opens the parameter window on behalf of the analysis with this tag, then disables all
     // windows.
     virtual void showParameterWindow(int analysisTag) = 0;
+    // Opens the parameter window without changing the tag it remembers, then disables all windows:
+    // the data tools are recomputed after every Accept while they are visible, whatever the tag,
+    // and must not take the recomputation away from the analysis that set it.
+    virtual void showParameterWindowKeepingTag() { showParameterWindow(0); }
     // Sets the tag the parameter window remembers without opening it (closing the phase-plot window
     // sets 0, which ends its cycle-capture mode). The default keeps the tag as it is.
     virtual void setAnalysisTag(int analysisTag) { (void)analysisTag; }
     virtual void disableAllWindows() = 0;
     virtual void enableAllWindows() = 0;
 };
+
+// The tag of an analysis that is recomputed after every Accept in the parameter window while its
+// window is visible, whichever analysis opened the parameter window.
+inline constexpr int kRecomputeOnEveryAccept = -1;
 
 // What each analysis gives the main window, which keeps one of these per analysis.
 class AnalysisModule {

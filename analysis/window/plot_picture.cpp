@@ -23,7 +23,6 @@ void SaveSeriesPicture(const std::string& fileName, Tsp_XYLine& series, const Pi
 
 void WriteSeriesPicture(AtomicFileWriter& file, Tsp_XYLine& series, const PictureSize& size,
                         bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
-    const std::string& fileName = file.path();
     EnsureApplication();
     Tsp_XYPlot plot;
     plot.setFont(ResultWindowFont());
@@ -41,13 +40,23 @@ void WriteSeriesPicture(AtomicFileWriter& file, Tsp_XYLine& series, const Pictur
     series.SetPlot(&plot);
     const QImage picture = plot.RenderBitmap();
     series.SetPlot(nullptr);
+    WritePicture(file, picture, "PNG");
+}
+
+void WritePicture(AtomicFileWriter& file, const QImage& picture, const char* format) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    if (!picture.save(&buffer, "PNG")) {
-        throw FileError("Cannot encode the picture for " + fileName);
+    if (!picture.save(&buffer, format)) {
+        throw FileError("Cannot encode the picture for " + file.path());
     }
     file.stream().write(bytes.constData(), bytes.size());
+}
+
+void SavePictureFile(const std::string& fileName, const QImage& picture, const char* format) {
+    AtomicFileWriter file(fileName);
+    WritePicture(file, picture, format);
+    file.commit();
 }
 
 }  // namespace kalvora

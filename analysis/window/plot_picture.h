@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QImage>
 #include <functional>
 #include <string>
 
@@ -22,5 +23,12 @@ void SaveSeriesPicture(const std::string& fileName, Tsp_XYLine& series, const Pi
 // together with another file or not at all.
 void WriteSeriesPicture(AtomicFileWriter& file, Tsp_XYLine& series, const PictureSize& size,
                         bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes = {});
+
+// Encodes a picture in the format ("PNG", "BMP") into a file that the caller commits. Raises
+// FileError.
+void WritePicture(AtomicFileWriter& file, const QImage& picture, const char* format);
+
+// The same into a file that is replaced only when complete.
+void SavePictureFile(const std::string& fileName, const QImage& picture, const char* format);
 
 }  // namespace kalvora

@@ -217,6 +217,11 @@ TEST_F(AppTest, AnalysisCommandsReachTheirModulesOrSayTheyAreNotAvailable) {
     action("Change1")->trigger();
     EXPECT_EQ(form->parameterWindow()->analysisTag(), 5);
     form->parameterWindow()->par_cancel->click();
+    // So does "Parameters..." of the data tools, which follow every Accept.
+    form->showParameterWindowKeepingTag();
+    EXPECT_EQ(form->parameterWindow()->analysisTag(), 5);
+    EXPECT_TRUE(form->allWindowsDisabled());
+    form->parameterWindow()->par_cancel->click();
 
     // Close Model closes the analyses' windows.
     log.clear();
@@ -280,8 +285,9 @@ TEST_F(AppTest, ALongComputationLocksTheModelCommandsAndStopEndsIt) {
     EXPECT_FALSE(form->workspace().stopFlag);
     EXPECT_TRUE(computing->isVisible());
     EXPECT_EQ(computing->windowTitle(), "Program is computing...");
-    for (const char* id : {"LoadModel1", "ToolBuildModel", "Close1", "Load1", "BifurcationDiagram1",
-                           "ToolLyapunov", "BasinofAttraction1", "ToolParBasins"}) {
+    for (const char* id :
+         {"LoadModel1", "ToolBuildModel", "Close1", "Load1", "BifurcationDiagram1", "ToolLyapunov",
+          "BasinofAttraction1", "ToolParBasins", "Spreadsheet1", "Statistics2", "DataSeries1"}) {
         EXPECT_FALSE(enabled(id)) << id;
     }
     for (const char* id : {"TimeSeries1", "Store1", "SaveModel1", "Change1", "Exit1"}) {

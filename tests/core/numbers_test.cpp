@@ -82,6 +82,41 @@ TEST(FormatGeneral, FifteenDigitsRoundTripDecimalInputs) {
     }
 }
 
+TEST(FormatFixed, RoundsOnceThenPadsTheDecimals) {
+    struct Case {
+        Extended value;
+        int digits;
+        int decimals;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {0.123456789L, 7, 6, "0.123457"},
+        {123.456789L, 7, 6, "123.456800"},
+        {0.9225L, 7, 6, "0.922500"},
+        {1.2909944487358056L, 7, 6, "1.290994"},
+        {0, 7, 6, "0.000000"},
+        {-2.5L, 7, 6, "-2.500000"},
+        {-0.0000001L, 7, 6, "0.000000"},  // no "-0.000000"
+        {1234567.4L, 7, 6, "1234567.000000"},
+        {12345678, 7, 6, "1.234568E7"},  // more than 7 integer digits
+        {9999999.6L, 7, 6, "1E7"},       // rounds up into the exponent form
+        {0.000012345L, 7, 6, "0.000012"},
+        {0.0625L, 2, 2, "0.06"},  // histogram frequencies
+        {0.5L, 2, 2, "0.50"},
+        {0.257L, 2, 2, "0.26"},
+        {2.5L, 3, 3, "2.500"},  // histogram abscissae
+        {-0.12345L, 3, 3, "-0.123"},
+        {999.4L, 3, 3, "999.000"},
+        {1234, 3, 3, "1.23E3"},  // exponent form from 1000 on
+        {999.7L, 3, 3, "1E3"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FormatFixed(c.value, c.digits, c.decimals), c.expected)
+            << static_cast<double>(c.value) << " " << c.digits << " " << c.decimals;
+    }
+    EXPECT_EQ(FormatFixed(std::numeric_limits<Extended>::quiet_NaN(), 7, 6), "NAN");
+}
+
 TEST(FormatDataValue, TenDecimalsLargeValuesAndNonFinite) {
     EXPECT_EQ(FormatDataValue(0.25), "0.2500000000");
     EXPECT_EQ(FormatDataValue(-1), "-1.0000000000");

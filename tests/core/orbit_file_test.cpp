@@ -6,8 +6,10 @@
 
 #include "core/model_definition.h"
 #include "core/model_file.h"
+#include "core/model_instance.h"
 #include "core/model_step.h"
 #include "core/progress.h"
+#include "core/run_control.h"
 #include "core/text_file.h"
 #include "tests/core/test_support.h"
 
@@ -55,6 +57,39 @@ TEST(OrbitFile, FailureEndsTheFileAfterTheLastCompleteLine) {
     // A failure before the first sampled iterate writes nothing rather than an undefined state.
     EXPECT_EQ(Orbit(ws, {5, 3, 1}), "");
     EXPECT_TRUE(ws.errorFlag);
+}
+
+// Asks the run to stop once the gauge reaches a position, as the Stop button does meanwhile.
+class StoppingProgress final : public Progress {
+  public:
+    explicit StoppingProgress(long long at) : at_(at) {}
+    RunControl* control = nullptr;
+    void start(long long) override {}
+    void setPosition(long long position) override {
+        if (position == at_) {
+            control->requestStop();
+        }
+    }
+    void breathe() override {}
+    void finish() override {}
+
+  private:
+    long long at_;
+};
+
+TEST(OrbitFile, AStopEndsTheRunAfterTheLastCompleteLineOnAnyRuntime) {
+    ModelWorkspace ws;
+    Define(ws, "x=1", "", "x=0.5*x");
+    ModelInstance instance(ws);
+    StoppingProgress progress(3);
+    RunControl control(progress);
+    progress.control = &control;
+    std::ostringstream out;
+    const OrbitWriteOutcome outcome = WriteOrbit(instance, ws.kind, out, {1, 10, 1}, control);
+    EXPECT_TRUE(outcome.stopped);
+    EXPECT_FALSE(outcome.failed);
+    EXPECT_EQ(outcome.lines, 3);  // the line being written when Stop came is completed
+    EXPECT_EQ(SplitLines(out.str()).size(), 3u);
 }
 
 TEST(OrbitFile, FileReplacedOnlyWhenWritten) {

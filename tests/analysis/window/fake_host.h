@@ -42,6 +42,10 @@ class FakeHost : public AnalysisHost {
         parameterWindowOpenings.push_back(analysisTag);
         ++disableCalls;
     }
+    void showParameterWindowKeepingTag() override {
+        ++parameterWindowOpeningsKeepingTag;
+        ++disableCalls;
+    }
     void setAnalysisTag(int analysisTag) override { tag = analysisTag; }
     void disableAllWindows() override { ++disableCalls; }
     void enableAllWindows() override { ++enableCalls; }
@@ -55,6 +59,7 @@ class FakeHost : public AnalysisHost {
     QColor nextLine;
     int tag = 0;
     std::vector<int> parameterWindowOpenings;
+    int parameterWindowOpeningsKeepingTag = 0;
     int disableCalls = 0;
     int enableCalls = 0;
 };

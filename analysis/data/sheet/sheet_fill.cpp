@@ -1,0 +1,97 @@
+#include "analysis/data/sheet/sheet_fill.h"
+
+#include <algorithm>
+
+#include "core/model_step.h"
+#include "core/noise.h"
+#include "core/numbers.h"
+#include "core/run_control.h"
+
+namespace kalvora {
+
+long long SheetTable::rowCount() const {
+    return 1 + std::max(settings.rows, rowsFilled + (failed ? 1 : 0));
+}
+
+std::string SheetTable::cell(long long row, int column) const {
+    if (row == 0) {
+        return column >= 0 && column < static_cast<int>(header.size())
+                   ? header[static_cast<std::size_t>(column)]
+                   : std::string();
+    }
+    if (column < 0 || column > valueColumns) {
+        return {};
+    }
+    if (row >= 1 && row <= rowsFilled) {
+        if (column == 0) {
+            return std::to_string(iterateOfRow(row));
+        }
+        return FormatGeneral(
+            values[static_cast<std::size_t>((row - 1) * valueColumns + column - 1)], 7);
+    }
+    if (failed && row == rowsFilled + 1 && column > 0) {
+        return "Overflow";
+    }
+    return {};
+}
+
+std::vector<std::string> SheetHeader(const ModelWorkspace& ws) {
+    const int values = std::clamp(ws.variableCount + ws.auxiliaryCount, 0, kModelListCapacity);
+    std::vector<std::string> header{"Time"};
+    header.insert(header.end(), ws.variableNames.begin(), ws.variableNames.begin() + values);
+    return header;
+}
+
+SheetTable SheetFill(ModelRuntime& model, ModelKind kind, std::vector<std::string> header,
+                     const SheetSettings& settings, RunControl& control) {
+    SheetTable table;
+    table.header = std::move(header);
+    table.valueColumns =
+        std::clamp(model.variableCount + model.auxiliaryCount, 0, kModelListCapacity);
+    table.settings.start = std::clamp(settings.start, 0LL, kSheetMaximumStart);
+    table.settings.rows = std::clamp(settings.rows, 1LL, kSheetMaximumRows);
+    table.settings.every = std::clamp(settings.every, 1LL, kSheetMaximumEvery);
+    const long long rows = table.settings.rows;
+    const long long every = table.settings.every;
+    const auto columns = static_cast<std::size_t>(table.valueColumns);
+    table.values.reserve(static_cast<std::size_t>(rows) * columns);
+
+    Progress& progress = control.progress();
+    progress.start(rows);
+    StateVector state = model.initialValues;
+    ReseedIfFixed(model);
+    model.errorFlag = false;
+    // A failure while skipping to the first row leaves a state that is not the orbit's; showing it
+    // under the orbit's iterate numbers would be wrong, so it ends the fill before the first row.
+    for (long long i = 0; i < table.settings.start && !model.errorFlag; ++i) {
+        if (control.stopRequested()) {
+            table.stopped = true;
+            progress.finish();
+            return table;
+        }
+        ModelStep(model, kind, state);
+    }
+    for (long long r = 0; r < rows && !model.errorFlag; ++r) {
+        if (control.stopRequested()) {
+            table.stopped = true;
+            break;
+        }
+        progress.setPosition(r);
+        for (std::size_t c = 0; c < columns; ++c) {
+            table.values.push_back(static_cast<double>(state[c]));
+        }
+        ++table.rowsFilled;
+        for (long long k = 0; k < every && !model.errorFlag; ++k) {
+            ModelStep(model, kind, state);
+        }
+    }
+    table.failed = model.errorFlag;
+    progress.finish();
+    return table;
+}
+
+SheetTable SheetFill(ModelWorkspace& ws, const SheetSettings& settings, RunControl& control) {
+    return SheetFill(ws, ws.kind, SheetHeader(ws), settings, control);
+}
+
+}  // namespace kalvora
