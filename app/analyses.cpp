@@ -5,11 +5,15 @@
 #include "analysis/data/series/data_series_module.h"
 #include "analysis/data/sheet/spreadsheet_module.h"
 #include "analysis/data/statistics/statistics_module.h"
+#include "analysis/orbit/cobweb/cobweb_module.h"
 #include "analysis/orbit/delayplot/delay_plot_module.h"
+#include "analysis/orbit/objects/objects_module.h"
 #include "analysis/orbit/phaseplot/phase_plot_module.h"
 #include "analysis/orbit/timeseries/time_series_module.h"
 #include "analysis/scan/basins/basins_module.h"
 #include "analysis/scan/periods/periods_module.h"
+#include "analysis/sweep/bifurcation/bifurcation_module.h"
+#include "analysis/sweep/lyapunov/lyapunov_module.h"
 
 namespace kalvora {
 
@@ -19,6 +23,8 @@ void RegisterAnalyses(AnalysisRegistry& registry, AnalysisHost& host) {
     Tplot2Dmain& phasePlotWindow = phasePlot->resultWindow();
     registry.add("PhasePlot1", std::move(phasePlot));
     registry.add("DelayPlot1", std::make_unique<DelayPlotModule>(host));
+    registry.add("GraphicalAnalysis1", std::make_unique<CobwebModule>(host));
+    registry.add("Manifold1", std::make_unique<ObjectsModule>(host));
     auto basins = std::make_unique<BasinsModule>(host, phasePlotWindow);
     TBasins& basinsDialog = basins->settingsDialog();
     registry.add("BasinofAttraction1", std::move(basins));
@@ -28,6 +34,8 @@ void RegisterAnalyses(AnalysisRegistry& registry, AnalysisHost& host) {
     registry.add("Spreadsheet1", std::make_unique<SpreadsheetModule>(host));
     registry.add("Statistics1", std::make_unique<StatisticsModule>(host));
     registry.add("DataSeries1", std::make_unique<DataSeriesModule>(host));
+    registry.add("BifurcationDiagram1", std::make_unique<BifurcationModule>(host));
+    registry.add("LargestLuyapunovExponent1", std::make_unique<LyapunovModule>(host));
 }
 
 }  // namespace kalvora

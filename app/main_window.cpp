@@ -261,6 +261,13 @@ void TForm1::createCommands() {
     QMenu* extra = bar->addMenu("E&xtra");
     extra->setObjectName("Extra1");
     addCommand(extra, "AddNoise1", "&Noise", true, false, [this] { AddNoise1Click(); });
+    // Sweeps use every core unless this is checked, with the same numbers either way; one thread
+    // leaves the other cores free.
+    QAction* oneThread = extra->addAction(QStringLiteral("Compute on &One Thread"));
+    oneThread->setObjectName("OneThread1");
+    oneThread->setCheckable(true);
+    connect(oneThread, &QAction::toggled, this,
+            [this](bool on) { workspace_.computationThreads = on ? 1 : 0; });
 
     QMenu* help = bar->addMenu("&Help");
     help->setObjectName("Help1");

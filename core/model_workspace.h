@@ -98,6 +98,9 @@ struct ModelWorkspace : ModelRuntime {
     std::string programFolder;
     std::string tempFolder;
     std::array<RgbColour, kCycleColourCount> cycleColours{};
+    // Workers of the computations whose pieces are independent (sweeps, scans): 0 one per core,
+    // 1 the one-thread run. Their results are the same either way.
+    int computationThreads = 0;
 };
 
 }  // namespace kalvora

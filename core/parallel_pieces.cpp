@@ -140,7 +140,18 @@ PiecesOutcome RunPieces(long long count, int workers, RunControl& control,
             changed.wait_for(lock, std::chrono::milliseconds(50));
             lock.unlock();
             if (!thrown) {
-                advancePrefix();
+                // The callback draws or writes what is done; when it fails, the workers must still
+                // be stopped and joined before the failure goes on, or their threads would be
+                // destroyed while running.
+                try {
+                    advancePrefix();
+                } catch (...) {
+                    const std::lock_guard<std::mutex> guard(mutex);
+                    if (!thrown) {
+                        thrown = std::current_exception();
+                    }
+                    abandon.store(true, std::memory_order_relaxed);
+                }
             }
             lock.lock();
         }

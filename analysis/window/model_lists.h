@@ -10,6 +10,9 @@ namespace kalvora {
 // so that item i stands for StateVector entry i + 1.
 void FillVariableList(QComboBox* box, const ModelWorkspace& workspace);
 
+// The model's variables alone, item i for variable i + 1 (what a state can be placed in).
+void FillModelVariableList(QComboBox* box, const ModelWorkspace& workspace);
+
 // The parameter names, item i for parameter i.
 void FillParameterList(QComboBox* box, const ModelWorkspace& workspace);
 

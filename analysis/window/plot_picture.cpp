@@ -16,6 +16,12 @@ namespace kalvora {
 
 void SaveSeriesPicture(const std::string& fileName, Tsp_XYLine& series, const PictureSize& size,
                        bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
+    SaveSeriesPicture(fileName, std::vector<Tsp_XYLine*>{&series}, size, overflow, arrangeAxes);
+}
+
+void SaveSeriesPicture(const std::string& fileName, const std::vector<Tsp_XYLine*>& series,
+                       const PictureSize& size, bool overflow,
+                       const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
     AtomicFileWriter file(fileName);
     WriteSeriesPicture(file, series, size, overflow, arrangeAxes);
     file.commit();
@@ -23,6 +29,12 @@ void SaveSeriesPicture(const std::string& fileName, Tsp_XYLine& series, const Pi
 
 void WriteSeriesPicture(AtomicFileWriter& file, Tsp_XYLine& series, const PictureSize& size,
                         bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
+    WriteSeriesPicture(file, std::vector<Tsp_XYLine*>{&series}, size, overflow, arrangeAxes);
+}
+
+void WriteSeriesPicture(AtomicFileWriter& file, const std::vector<Tsp_XYLine*>& series,
+                        const PictureSize& size, bool overflow,
+                        const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
     EnsureApplication();
     Tsp_XYPlot plot;
     plot.setFont(ResultWindowFont());
@@ -36,10 +48,14 @@ void WriteSeriesPicture(AtomicFileWriter& file, Tsp_XYLine& series, const Pictur
             PaintOverflowLabel(painter, drawn.FieldRect(), false);
         };
     }
-    series.SetActive(true);
-    series.SetPlot(&plot);
+    for (Tsp_XYLine* line : series) {
+        line->SetActive(true);
+        line->SetPlot(&plot);
+    }
     const QImage picture = plot.RenderBitmap();
-    series.SetPlot(nullptr);
+    for (Tsp_XYLine* line : series) {
+        line->SetPlot(nullptr);
+    }
     WritePicture(file, picture, "PNG");
 }
 

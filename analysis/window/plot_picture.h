@@ -4,6 +4,7 @@
 #include <QImage>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "core/text_file.h"
 #include "plot/picture_support.h"
@@ -18,11 +19,18 @@ namespace kalvora {
 // application object a plot needs when there is none, without a display. Raises FileError.
 void SaveSeriesPicture(const std::string& fileName, Tsp_XYLine& series, const PictureSize& size,
                        bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes = {});
+// The same for a window that shows several series at once, drawn in the order given.
+void SaveSeriesPicture(const std::string& fileName, const std::vector<Tsp_XYLine*>& series,
+                       const PictureSize& size, bool overflow,
+                       const std::function<void(Tsp_XYPlot&)>& arrangeAxes = {});
 
 // The same picture written into a file that the caller commits, so that it can replace its target
 // together with another file or not at all.
 void WriteSeriesPicture(AtomicFileWriter& file, Tsp_XYLine& series, const PictureSize& size,
                         bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes = {});
+void WriteSeriesPicture(AtomicFileWriter& file, const std::vector<Tsp_XYLine*>& series,
+                        const PictureSize& size, bool overflow,
+                        const std::function<void(Tsp_XYPlot&)>& arrangeAxes = {});
 
 // Encodes a picture in the format ("PNG", "BMP") into a file that the caller commits. Raises
 // FileError.
@@ -30,5 +38,10 @@ void WritePicture(AtomicFileWriter& file, const QImage& picture, const char* for
 
 // The same into a file that is replaced only when complete.
 void SavePictureFile(const std::string& fileName, const QImage& picture, const char* format);
+
+// The same for a window that shows several series at once, drawn in the order given.
+void WriteSeriesPicture(AtomicFileWriter& file, const std::vector<Tsp_XYLine*>& series,
+                        const PictureSize& size, bool overflow,
+                        const std::function<void(Tsp_XYPlot&)>& arrangeAxes = {});
 
 }  // namespace kalvora

@@ -39,6 +39,22 @@ PictureSize CheckSeriesCommandLine(const Arguments& arguments) {
     return size;
 }
 
+void RefuseExtraOutput(const Arguments& arguments, const std::string& file) {
+    std::vector<std::string> inputs(arguments.positional().begin(), arguments.positional().end());
+    if (const std::optional<std::string> parameters = arguments.value("--par")) {
+        inputs.push_back(*parameters);
+    }
+    std::vector<std::string> outputs;
+    for (const char* option : {"-o", "--png"}) {
+        if (const std::optional<std::string> output = arguments.value(option);
+            output && *output != "-") {
+            outputs.push_back(*output);
+        }
+    }
+    outputs.push_back(file);
+    RefuseOutputsOverInputs(inputs, outputs);
+}
+
 int StateEntryOption(const ModelWorkspace& ws, const Arguments& arguments,
                      const std::string& option) {
     const std::optional<std::string> name = arguments.value(option);
@@ -81,7 +97,8 @@ std::pair<Extended, Extended> IntervalOptions(const Arguments& arguments, const 
 
 int WriteSeriesResult(ModelSession& session, const Arguments& arguments, Tsp_XYLine& series,
                       const PictureSize& size, bool failed, bool lineVisible,
-                      const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
+                      const std::function<void(Tsp_XYPlot&)>& arrangeAxes,
+                      const std::vector<Tsp_XYLine*>& overlays) {
     // Data and picture replace their targets together or not at all: both are complete before
     // either is renamed over its target.
     Output output(arguments);
@@ -91,7 +108,9 @@ int WriteSeriesResult(ModelSession& session, const Arguments& arguments, Tsp_XYL
         picture = std::make_unique<AtomicFileWriter>(*arguments.value("--png"));
         StyleNewSeries(series, clBlue);
         StyleRunSeries(series, false, lineVisible);
-        WriteSeriesPicture(*picture, series, size, failed, arrangeAxes);
+        std::vector<Tsp_XYLine*> drawn = {&series};
+        drawn.insert(drawn.end(), overlays.begin(), overlays.end());
+        WriteSeriesPicture(*picture, drawn, size, failed, arrangeAxes);
         picture->finish();
     }
     output.finish();

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "cli/cli_common.h"
 #include "analysis/window/plot_picture.h"
+#include "cli/cli_common.h"
 #include "plot/xy_line.h"
 
 namespace kalvora::cli {
@@ -18,6 +18,10 @@ namespace kalvora::cli {
 // The one model file, the picture size of --size and whether the --png file can be created,
 // checked before anything is computed so that a bad size or picture path costs no run.
 PictureSize CheckSeriesCommandLine(const Arguments& arguments);
+
+// Refuses (UsageError) a further output file of a command (a curve, an attractor) that would
+// replace the model, the parameter file, -o or the picture.
+void RefuseExtraOutput(const Arguments& arguments, const std::string& file);
 
 // The 1-based StateVector entry of the variable or auxiliary variable the option names; the option
 // is required.
@@ -37,8 +41,10 @@ std::pair<Extended, Extended> IntervalOptions(const Arguments& arguments, const 
 // Writes the run's points as two-column data to -o or standard output and, with --png, draws them
 // as the window shows a fresh run: single-pixel points, joined when lineVisible, the "Overflow"
 // label after a failed run, and arrangeAxes fixing axis ranges. Returns the exit code.
+// overlays (already styled) are drawn over the series but not written.
 int WriteSeriesResult(ModelSession& session, const Arguments& arguments, Tsp_XYLine& series,
                       const PictureSize& size, bool failed, bool lineVisible,
-                      const std::function<void(Tsp_XYPlot&)>& arrangeAxes = {});
+                      const std::function<void(Tsp_XYPlot&)>& arrangeAxes = {},
+                      const std::vector<Tsp_XYLine*>& overlays = {});
 
 }  // namespace kalvora::cli

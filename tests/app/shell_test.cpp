@@ -320,5 +320,15 @@ TEST(QtPromptsTest, FiltersBecomeQtNameFilters) {
               QStringList({"Data file (*.dat)", "Pictures (*.bmp *.emf)"}));
 }
 
+TEST_F(AppTest, ComputeOnOneThreadChoosesTheWorkersOfTheSweeps) {
+    EXPECT_EQ(form->workspace().computationThreads, 0);  // one per core
+    EXPECT_TRUE(action("OneThread1")->isEnabled());      // with or without a model
+    action("OneThread1")->trigger();
+    EXPECT_TRUE(action("OneThread1")->isChecked());
+    EXPECT_EQ(form->workspace().computationThreads, 1);
+    action("OneThread1")->trigger();
+    EXPECT_EQ(form->workspace().computationThreads, 0);
+}
+
 }  // namespace
 }  // namespace kalvora::testing

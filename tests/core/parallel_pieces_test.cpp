@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <deque>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "core/model_definition.h"
@@ -129,6 +132,27 @@ TEST(RunPieces, AStopBeforeTheRunKeepsNothingAndAnExceptionReachesTheCaller) {
                                    return true;
                                }),
                      std::runtime_error);
+    }
+}
+
+TEST(RunPieces, AFailingPrefixCallbackStopsTheWorkersAndReachesTheCaller) {
+    for (int workers : {1, 2, 4}) {
+        QuietRunControl control;
+        std::atomic<long long> started{0};
+        EXPECT_THROW(RunPieces(
+                         2000, workers, control,
+                         [&](int, long long) {
+                             ++started;
+                             std::this_thread::sleep_for(std::chrono::microseconds(200));
+                             return true;
+                         },
+                         [](long long prefix) {
+                             if (prefix >= 3) {
+                                 throw std::runtime_error("disk full");
+                             }
+                         }),
+                     std::runtime_error);
+        EXPECT_LT(started.load(), 2000) << workers;
     }
 }
 

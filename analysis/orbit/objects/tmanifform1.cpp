@@ -1,0 +1,181 @@
+#include "analysis/orbit/objects/tmanifform1.h"
+
+#include <QMenuBar>
+#include <array>
+#include <string>
+#include <utility>
+
+#include "analysis/orbit/objects/object_series.h"
+#include "analysis/window/background_run.h"
+#include "analysis/window/export/output_commands.h"
+#include "core/model_instance.h"
+
+namespace kalvora {
+
+Tmanifform1::Tmanifform1(AnalysisHost& host, Tmanifsettings& settings)
+    : AnalysisWindow(host, settings, AnalysisTag::IteratingObjects, QStringLiteral("Tmanifform1"),
+                     QStringLiteral("Manifold Analysis"), QSize(548, 484),
+                     QList<int>{100, 100, 50}),
+      settings_(settings),
+      attractor_(std::make_unique<Tsp_XYLine>()),
+      object_(std::make_unique<Tsp_XYLine>()) {
+    StyleObjectSeries(*attractor_);
+    StyleObjectSeries(*object_);
+    // The object is drawn over the attractor.
+    attractor_->SetPlot(graph);
+    object_->SetPlot(graph);
+    data = object_.get();
+
+    Tmanifit = new TimeStepsWindow("Tmanifit", this);
+    ClearForm1 = new QAction(QStringLiteral("&Clear Form"), this);
+    ClearForm1->setObjectName("ClearForm1");
+    NextIterations1 = new QAction(QStringLiteral("&Next Iteration(s)"), this);
+    NextIterations1->setObjectName("NextIterations1");
+    TimeSteps1 = new QAction(QStringLiteral("# &Time steps..."), this);
+    TimeSteps1->setObjectName("TimeSteps1");
+    Iterations1 = new QAction(QStringLiteral("# &Iterations..."), this);
+    Iterations1->setObjectName("Iterations1");
+    connect(ClearForm1, &QAction::triggered, this, [this] { ClearFormClick(); });
+    connect(NextIterations1, &QAction::triggered, this, [this] { NextIterationsClick(); });
+    for (QAction* show : {TimeSteps1, Iterations1}) {
+        connect(show, &QAction::triggered, Tmanifit, &TimeStepsWindow::showWindow);
+    }
+    connect(SaveDataAs1, &QAction::triggered, this, [this] { SaveDataAs1Click(); });
+
+    menuBar()->findChild<QMenu*>("Edit1")->addAction(TimeSteps1);
+    menuBar()->addAction(ClearForm1);
+    menuBar()->addAction(NextIterations1);
+    // Pop-up: "&Parameters...", "&Settings...", then "# &Iterations..." before "&Edit Graph".
+    PopupMenu1->insertAction(PopupMenu1->actions().at(2), Iterations1);
+
+    OutputDeclaration output;
+    output.layout = EpsLayout::Points;
+    output.epsSeries = [this] {
+        return std::array<const Tsp_XYLine*, 5>{attractor_.get(), object_.get(), nullptr, nullptr,
+                                                nullptr};
+    };
+    output.printLabels = [this] {
+        return std::pair<std::string, std::string>(workspace().variableNames[iterated_.horizontal],
+                                                   workspace().variableNames[iterated_.vertical]);
+    };
+    output.printCaption = QStringLiteral("&Print Image...");
+    output.epsCaption = QStringLiteral("Create EPS...");
+    offerOutput(std::move(output));
+}
+
+void Tmanifform1::open() {
+    guarded([this] {
+        // Refused before the dialog opens: no object can be placed in a line.
+        CheckObjectModel(workspace());
+        settings_.fill();
+        takeDialogAsAccepted();
+        settings_.show();
+        settings_.raise();
+    });
+}
+
+ObjectWindowSettings Tmanifform1::readDialog() const {
+    // The model may have lost its second variable since the dialog was filled.
+    CheckObjectModel(workspace());
+    ObjectWindowSettings settings;
+    settings.run = settings_.settings();
+    settings.unplotted = settings_.interiter->value();
+    settings.manualScaling = settings_.scaling.acceptedLimits();
+    return settings;
+}
+
+void Tmanifform1::validate(const ObjectWindowSettings& settings) const {
+    CheckObjectSettings(workspace(), settings.run);
+}
+
+bool Tmanifform1::prepareSeries(const ObjectWindowSettings& settings) {
+    if (!applyManualLimits(settings.manualScaling)) {
+        // An unchecked box means automatic ranges, also after a run with fixed ones.
+        NotManualscal();
+    }
+    object_->ClearPoints();
+    attractor_->ClearPoints();
+    return true;
+}
+
+bool Tmanifform1::compute(const ObjectWindowSettings& settings) {
+    ModelWorkspace& ws = workspace();
+    object_->SetDrawLocked(true);
+    attractor_->SetDrawLocked(true);
+    QuietRunControl control;
+    const bool failed =
+        ObjectStart(ws, ws.kind, settings.run, iterated_, *attractor_, *object_, control);
+    attractor_->SetDrawLocked(false);
+    object_->SetDrawLocked(false);
+    return failed;
+}
+
+void Tmanifform1::ClearFormClick() {
+    rerunAccepted([] {}, [] {});
+}
+
+void Tmanifform1::NextIterationsClick() {
+    appendRun([this] {
+        step(accepted_.unplotted, Tmanifit->steps());
+        // No Plot follows a step, yet a step that failed must not pass unseen.
+        showOverflowLabel(iterated_.failed);
+        graph->Invalidate();
+    });
+}
+
+void Tmanifform1::step(int unplotted, long long count) {
+    CheckObjectImages(iterated_, object_->Count(), count);
+    ModelWorkspace& ws = workspace();
+    const ModelKind kind = ws.kind;
+    const long long work = iterated_.pointCount() * (unplotted + 1) * count;
+    object_->SetDrawLocked(true);
+    if (work <= kBackgroundSteps || iterated_.failed) {
+        QuietRunControl control;
+        ObjectStep(ws, kind, iterated_, unplotted, count, *object_, control);
+        object_->SetDrawLocked(false);
+        return;
+    }
+    // The worker moves a copy of the object on a model of its own; the window takes both back
+    // when it ends, also after Stop (the copy then stands at the last complete time step).
+    ModelInstance instance(ws);
+    IteratedObject moved = iterated_;
+    VectorPointSink images;
+    setEnabled(false);
+    try {
+        RunWithComputingWindow(host().computingProgress(), ws, [&](RunControl& control) {
+            ObjectStep(instance, kind, moved, unplotted, count, images, control);
+        });
+    } catch (...) {
+        setEnabled(true);
+        object_->SetDrawLocked(false);
+        throw;
+    }
+    setEnabled(true);
+    iterated_ = std::move(moved);
+    ws.errorFlag = instance.errorFlag;
+    AdoptRandomState(ws, instance);
+    object_->Reserve(static_cast<std::size_t>(object_->Count()) + images.points.size());
+    for (const VectorPointSink::Point& point : images.points) {
+        object_->AddPoint(point.x, point.y);
+    }
+    object_->SetDrawLocked(false);
+    if (!instance.recordedMessage.empty()) {
+        host().prompts().error(instance.recordedMessage);
+    }
+}
+
+void Tmanifform1::SaveDataAs1Click() {
+    guarded([this] {
+        if (accepted_.run.showAttractor) {
+            saveSeriesAsked("Indicate File to Save Attractor", *attractor_);
+        }
+        saveSeriesAsked("Indicate File to Save Moving object Coordinates", *object_);
+    });
+}
+
+void Tmanifform1::resultClosed() {
+    settings_.resetOnResultClose();
+    Tmanifit->hide();
+}
+
+}  // namespace kalvora

@@ -1,0 +1,75 @@
+#include "analysis/sweep/bifurcation/bifurcation_sweep.h"
+
+#include "analysis/orbit/common/orbit_counts.h"
+#include "core/model_step.h"
+
+namespace kalvora {
+
+SweptValues PlanBifurcation(const ModelRuntime& model, const BifurcationSettings& settings) {
+    CheckStateEntry(settings.plotVariable);
+    if (settings.plottedPoints < 0 || settings.transientSteps < 0) {
+        throw SweepSettingsError(
+            "The numbers of plotted and not plotted points must not be negative");
+    }
+    Extended from = settings.minimum;
+    Extended to = settings.maximum;
+    if (settings.rightToLeft) {
+        std::swap(from, to);
+    }
+    return PlanSweptValues(model, settings.parameter, from, to, settings.resolution,
+                           settings.plottedPoints);
+}
+
+int BifurcationWorkers(const ModelRuntime& model, const BifurcationSettings& settings,
+                       int threads) {
+    const long long count = settings.resolution < 0 ? 1 : settings.resolution + 1;
+    return SweepWorkers(threads, !settings.carryState && !StepsDrawRandomNumbers(model), count);
+}
+
+SweepOutcome BifurcationSweep(ModelRuntime& model, ModelKind kind,
+                              const BifurcationSettings& settings, int threads, RunControl& control,
+                              PointSink& sink, const std::function<void()>& refresh) {
+    const SweptValues values = PlanBifurcation(model, settings);
+    const int workers = BifurcationWorkers(model, settings, threads);
+    const int variable = settings.plotVariable - 1;
+    const long long transient = settings.transientSteps;
+    const long long plotted = settings.plottedPoints;
+
+    // The picture is brought up to date at values (N div 10) * c, c = 1, 2, ...: about ten times
+    // per sweep, and only once (at the first value) for fewer than ten steps.
+    const long long every = values.steps / 10;
+    long long counter = 1;
+    SweepEmitter emitter(sink, [&](long long index) {
+        if (index == every * counter) {
+            ++counter;
+            if (refresh) {
+                refresh();
+            }
+        }
+    });
+
+    // Only used with one worker: a carried state goes from each value to the next.
+    StateVector carried = model.initialValues;
+    const bool carry = settings.carryState;
+    return RunSweep(model, values, workers, control, emitter,
+                    [&](ModelRuntime& runtime, long long index, ValuePoints& points) {
+                        StateVector fresh;
+                        StateVector& state = carry ? carried : fresh;
+                        if (!carry) {
+                            state = runtime.initialValues;
+                        }
+                        const Extended parameter = values.value(index);
+                        runtime.parameterValues[values.parameter] = parameter;
+                        for (long long t = 0; t < transient && !runtime.errorFlag; ++t) {
+                            ModelStep(runtime, kind, state);
+                        }
+                        const double x = static_cast<double>(parameter);
+                        for (long long k = 0; k < plotted && !runtime.errorFlag; ++k) {
+                            ModelStep(runtime, kind, state);
+                            points.add(x, static_cast<double>(state[variable]));
+                        }
+                        return !runtime.errorFlag;
+                    });
+}
+
+}  // namespace kalvora

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <functional>
+
+#include "analysis/sweep/common/sweep_run.h"
+#include "core/model_workspace.h"
+#include "core/point_sink.h"
+#include "core/run_control.h"
+
+namespace kalvora {
+
+// One bifurcation sweep: for each parameter value, a transient and then the plotted values of one
+// variable.
+struct BifurcationSettings {
+    int parameter = 1;  // 1-based
+    Extended minimum = 0;
+    Extended maximum = 1.4L;
+    int plotVariable = 1;  // 1-based StateVector entry: variables, then auxiliary variables
+    long long plottedPoints = 100;
+    long long transientSteps = 300;
+    bool carryState = false;  // start each value from the state the previous one left
+    bool rightToLeft = false;
+    long long resolution = 600;  // N parameter steps, N + 1 values
+};
+
+// The values the sweep visits, in its order (from max down when right to left). Raises
+// SweepSettingsError for settings that cannot run, before anything changes.
+SweptValues PlanBifurcation(const ModelRuntime& model, const BifurcationSettings& settings);
+
+// The workers the sweep uses: all that `threads` allows (0: one per core, 1: one thread) when the
+// values are independent of each other, one when the state is carried or noise is on.
+int BifurcationWorkers(const ModelRuntime& model, const BifurcationSettings& settings, int threads);
+
+// Runs the sweep on `model` and hands every point (parameter value, plot variable after the step)
+// to the sink in sweep order, on the calling thread. The sweep ends at a stop request (polled
+// before each value) or after the value whose step failed, which keeps the points up to and
+// including the failing step; errorFlag is then set. The swept parameter of `model` keeps its
+// value. `refresh`, when given, is called after the first point of about every tenth value, where
+// a window brings its picture up to date.
+SweepOutcome BifurcationSweep(ModelRuntime& model, ModelKind kind,
+                              const BifurcationSettings& settings, int threads, RunControl& control,
+                              PointSink& sink, const std::function<void()>& refresh = {});
+
+}  // namespace kalvora

@@ -1,0 +1,52 @@
+#include "analysis/sweep/common/sweep_plan.h"
+
+#include <string>
+
+#include "analysis/orbit/common/orbit_counts.h"
+#include "core/parallel_pieces.h"
+
+namespace kalvora {
+
+SweptValues PlanSweptValues(const ModelRuntime& model, int parameter, Extended from, Extended to,
+                            long long resolution, long long pointsPerValue) {
+    if (parameter < 1 || parameter > model.parameterCount || parameter > kModelListCapacity) {
+        throw SweepSettingsError("There is no parameter number " + std::to_string(parameter));
+    }
+    if (resolution == 0) {
+        throw SweepSettingsError("Floating point division by zero");
+    }
+    if (resolution < 0) {
+        throw SweepSettingsError(
+            "The resolution must be a positive number of parameter steps, not " +
+            std::to_string(resolution));
+    }
+    // Every point is kept in memory until the window or the file has it; a sweep the size of many
+    // orbit runs would exhaust memory long before it ended.
+    const long long perValue = pointsPerValue < 1 ? 1 : pointsPerValue;
+    if (resolution >= kMaximumPlottedPoints / perValue) {
+        throw SweepSettingsError("The sweep asks for " + std::to_string(resolution) +
+                                 " parameter steps with " + std::to_string(perValue) +
+                                 " points each; at most " + std::to_string(kMaximumPlottedPoints) +
+                                 " points can be plotted");
+    }
+    SweptValues values;
+    values.parameter = parameter - 1;
+    values.from = from;
+    values.to = to;
+    values.steps = resolution;
+    values.step = (to - from) / static_cast<Extended>(resolution);
+    return values;
+}
+
+bool StepsDrawRandomNumbers(const ModelRuntime& model) {
+    return model.noise.noiseOn && model.noise.noiseLevel > 0;
+}
+
+int SweepWorkers(int requested, bool independentValues, long long valueCount) {
+    if (!independentValues) {
+        return 1;
+    }
+    return WorkerCount(requested, valueCount);
+}
+
+}  // namespace kalvora

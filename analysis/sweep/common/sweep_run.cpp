@@ -1,0 +1,158 @@
+#include "analysis/sweep/common/sweep_run.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "core/lua_sandbox.h"
+#include "core/model_instance.h"
+#include "core/parallel_pieces.h"
+#include "core/prompts.h"
+
+namespace kalvora {
+
+namespace {
+
+// Puts the swept parameter back however the sweep ends, an exception included.
+class RestoredParameter {
+  public:
+    RestoredParameter(ModelRuntime& model, int parameter)
+        : model_(model), parameter_(parameter), value_(model.parameterValues[parameter]) {}
+    ~RestoredParameter() { model_.parameterValues[parameter_] = value_; }
+    RestoredParameter(const RestoredParameter&) = delete;
+    RestoredParameter& operator=(const RestoredParameter&) = delete;
+
+  private:
+    ModelRuntime& model_;
+    int parameter_;
+    Extended value_;
+};
+
+// The same script message a step on `model` would have given, shown or recorded as it would have
+// been.
+void ReportMessage(ModelRuntime& model, const std::string& message) {
+    if (message.empty()) {
+        return;
+    }
+    if (model.recordedMessage.empty()) {
+        model.recordedMessage = message;
+    }
+    if (model.prompts != nullptr) {
+        model.prompts->error(message);
+    }
+}
+
+// A value cut short by Stop (its model interrupted inside a step) ends the sweep as a stop, not as
+// a failure of the model: its points so far stay, no "Overflow".
+bool Interrupted(const PiecesOutcome& pieces, RunControl& control, const std::string& message) {
+    return pieces.failed && control.stopRequested() && message == kModelStoppedMessage;
+}
+
+SweepOutcome RunOnOneThread(ModelRuntime& model, const SweptValues& values, RunControl& control,
+                            SweepEmitter& emitter, const SweepValue& value) {
+    // Stop reaches the model even inside a step that never ends.
+    const RunningModel running(control, model.interrupt);
+    std::string message;
+    const PiecesOutcome pieces = RunPieces(values.count(), 1, control, [&](int, long long index) {
+        ValuePoints points(emitter, index);
+        const std::string before = model.recordedMessage;
+        model.recordedMessage.clear();
+        const bool ok = value(model, index, points);
+        message = model.recordedMessage;
+        if (model.recordedMessage.empty()) {
+            model.recordedMessage = before;
+        }
+        return ok;
+    });
+    if (Interrupted(pieces, control, message)) {
+        model.errorFlag = false;
+        return {pieces.kept, false, true, 1};
+    }
+    return {pieces.kept, pieces.failed, pieces.stopped, 1};
+}
+
+SweepOutcome RunOnWorkers(ModelRuntime& model, const SweptValues& values, int workers,
+                          RunControl& control, SweepEmitter& emitter, const SweepValue& value) {
+    using Buffer = std::vector<ValuePoints::Point>;
+    struct Worker {
+        std::unique_ptr<ModelInstance> instance;
+        // Declared after the instance, so that it is let go of first.
+        std::unique_ptr<RunningModel> running;
+    };
+    std::vector<Worker> workersData(static_cast<std::size_t>(workers));
+    std::mutex mutex;
+    // Values finished but not yet handed on (a later value may finish before an earlier one).
+    std::map<long long, Buffer> finished;
+    std::map<long long, std::string> messages;
+    long long handedOn = 0;
+
+    auto piece = [&](int worker, long long index) {
+        Worker& own = workersData[static_cast<std::size_t>(worker)];
+        if (!own.instance) {
+            // Made on the worker, so that compiling the instances runs in parallel as well; Stop
+            // reaches it even inside a step that never ends.
+            own.instance = std::make_unique<ModelInstance>(model);
+            own.running = std::make_unique<RunningModel>(control, own.instance->interrupt);
+        }
+        std::unique_ptr<ModelInstance>& instance = own.instance;
+        instance->errorFlag = false;
+        instance->recordedMessage.clear();
+        Buffer buffer;
+        ValuePoints points(buffer);
+        const bool ok = value(*instance, index, points);
+        const std::lock_guard<std::mutex> lock(mutex);
+        finished.emplace(index, std::move(buffer));
+        if (!ok) {
+            messages.emplace(index, instance->recordedMessage);
+        }
+        return ok;
+    };
+    auto handOn = [&](long long completed) {
+        for (; handedOn < completed; ++handedOn) {
+            Buffer buffer;
+            {
+                const std::lock_guard<std::mutex> lock(mutex);
+                auto found = finished.find(handedOn);
+                buffer = std::move(found->second);
+                finished.erase(found);
+            }
+            for (const ValuePoints::Point& point : buffer) {
+                emitter.add(handedOn, point.x, point.y);
+            }
+        }
+    };
+    const PiecesOutcome pieces = RunPieces(values.count(), workers, control, piece, handOn);
+    handOn(pieces.kept);
+    const std::string message = pieces.failed ? messages[pieces.kept - 1] : std::string();
+    if (Interrupted(pieces, control, message)) {
+        model.errorFlag = false;
+        return {pieces.kept, false, true, workers};
+    }
+    model.errorFlag = pieces.failed;
+    if (pieces.failed) {
+        ReportMessage(model, message);
+    }
+    return {pieces.kept, pieces.failed, pieces.stopped, workers};
+}
+
+}  // namespace
+
+SweepOutcome RunSweep(ModelRuntime& model, const SweptValues& values, int workers,
+                      RunControl& control, SweepEmitter& emitter, const SweepValue& value) {
+    const RestoredParameter restored(model, values.parameter);
+    control.progress().start(values.count());
+    model.errorFlag = false;
+    SweepOutcome outcome;
+    try {
+        outcome = workers <= 1 ? RunOnOneThread(model, values, control, emitter, value)
+                               : RunOnWorkers(model, values, workers, control, emitter, value);
+    } catch (...) {
+        control.progress().finish();
+        throw;
+    }
+    control.progress().finish();
+    return outcome;
+}
+
+}  // namespace kalvora

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "analysis/sweep/common/sweep_plan.h"
+#include "core/point_sink.h"
+#include "core/run_control.h"
+
+namespace kalvora {
+
+// Receives a sweep's points in sweep order, on the thread that runs the sweep, and tells whoever
+// draws them when the first point of a parameter value has arrived (the bifurcation diagram
+// refreshes its picture there).
+class SweepEmitter {
+  public:
+    SweepEmitter(PointSink& sink, std::function<void(long long index)> firstPointOfValue = {})
+        : sink_(sink), firstPointOfValue_(std::move(firstPointOfValue)) {}
+
+    void add(long long index, double x, double y) {
+        sink_.addPoint(x, y);
+        if (index != lastIndex_) {
+            lastIndex_ = index;
+            if (firstPointOfValue_) {
+                firstPointOfValue_(index);
+            }
+        }
+    }
+
+  private:
+    PointSink& sink_;
+    std::function<void(long long)> firstPointOfValue_;
+    long long lastIndex_ = -1;
+};
+
+// The points of one parameter value as its computation adds them: straight to the emitter on one
+// thread, into a buffer that is handed on once every earlier value is done on several.
+class ValuePoints {
+  public:
+    struct Point {
+        double x;
+        double y;
+    };
+    ValuePoints(SweepEmitter& emitter, long long index) : emitter_(&emitter), index_(index) {}
+    explicit ValuePoints(std::vector<Point>& buffer) : buffer_(&buffer) {}
+
+    void add(double x, double y) {
+        if (emitter_ != nullptr) {
+            emitter_->add(index_, x, y);
+        } else {
+            buffer_->push_back({x, y});
+        }
+    }
+
+  private:
+    SweepEmitter* emitter_ = nullptr;
+    long long index_ = 0;
+    std::vector<Point>* buffer_ = nullptr;
+};
+
+struct SweepOutcome {
+    long long valuesDone = 0;  // parameter values whose points were handed on
+    bool failed = false;       // a model step set errorFlag in the last of them
+    bool stopped = false;      // a stop request ended the sweep early
+    int workers = 1;
+};
+
+// Computes one parameter value on `model` (the sweep's model or a worker's instance, with errorFlag
+// clear): sets the swept parameter, steps, adds the value's points. Returns false when a model
+// step failed.
+using SweepValue = std::function<bool(ModelRuntime& model, long long index, ValuePoints& points)>;
+
+// Runs the values 0 .. values.steps in order and hands their points to the emitter in that order.
+//
+// One worker: every value runs on `model` itself on the calling thread, exactly as a loop over the
+// values would: the stop request is polled before each value, and the first failing value is the
+// last one (errorFlag stays set). More workers: each has a ModelInstance made from `model`, which
+// is only read meanwhile; the points are the same, point for point, and the run ends after the
+// same value; afterwards `model` carries the errorFlag and the script message of that value.
+// In both cases the swept parameter of `model` holds its value from before on every way out.
+// Progress goes to control.progress() over values.count() positions.
+SweepOutcome RunSweep(ModelRuntime& model, const SweptValues& values, int workers,
+                      RunControl& control, SweepEmitter& emitter, const SweepValue& value);
+
+}  // namespace kalvora

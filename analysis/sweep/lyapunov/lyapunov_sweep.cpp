@@ -1,0 +1,91 @@
+#include "analysis/sweep/lyapunov/lyapunov_sweep.h"
+
+#include <cmath>
+
+#include "core/model_step.h"
+
+namespace kalvora {
+
+SweptValues PlanLyapunov(const ModelRuntime& model, const LyapunovSettings& settings) {
+    if (settings.iterations < 1) {
+        throw SweepSettingsError("The number of iterations must be at least 1");
+    }
+    if (settings.transientSteps < 0) {
+        throw SweepSettingsError("The number of initial iterations must not be negative");
+    }
+    // A negative perturbation would take the logarithm of a negative ratio.
+    if (!(settings.epsilon >= 0)) {
+        throw SweepSettingsError("The size of the perturbation must not be negative");
+    }
+    return PlanSweptValues(model, settings.parameter, settings.minimum, settings.maximum,
+                           settings.resolution, 1);
+}
+
+int LyapunovWorkers(const ModelRuntime& model, const LyapunovSettings& settings, int threads) {
+    const long long count = settings.resolution < 0 ? 1 : settings.resolution + 1;
+    return SweepWorkers(threads, !StepsDrawRandomNumbers(model), count);
+}
+
+SweepOutcome LyapunovSweep(ModelRuntime& model, ModelKind kind, const LyapunovSettings& settings,
+                           int threads, RunControl& control, PointSink& sink) {
+    const SweptValues values = PlanLyapunov(model, settings);
+    const int workers = LyapunovWorkers(model, settings, threads);
+    const int n = model.variableCount;
+    const long long transient = settings.transientSteps;
+    const long long iterations = settings.iterations;
+    const Extended epsilon = settings.epsilon;
+    const Extended lower = values.lower();
+    const Extended upper = values.upper();
+    const bool perUnitOfTime = kind == ModelKind::Continuous;
+
+    SweepEmitter emitter(sink);
+    return RunSweep(model, values, workers, control, emitter,
+                    [&](ModelRuntime& runtime, long long index, ValuePoints& points) {
+                        StateVector a = runtime.initialValues;
+                        // i * step may round just beyond the far end; the value stays inside the
+                        // interval.
+                        Extended parameter = values.value(index);
+                        if (parameter > upper) {
+                            parameter = upper;
+                        }
+                        if (parameter < lower) {
+                            parameter = lower;
+                        }
+                        runtime.parameterValues[values.parameter] = parameter;
+                        for (long long t = 0; t < transient && !runtime.errorFlag; ++t) {
+                            ModelStep(runtime, kind, a);
+                        }
+                        Extended sum = 0;
+                        StateVector b = a;
+                        for (int k = 0; k < n; ++k) {
+                            b[k] += epsilon;
+                        }
+                        for (long long m = 0; m < iterations && !runtime.errorFlag; ++m) {
+                            ModelStep(runtime, kind, a);
+                            ModelStep(runtime, kind, b);
+                            Extended squares = 0;
+                            for (int k = 0; k < n; ++k) {
+                                const Extended difference = a[k] - b[k];
+                                squares += difference * difference;
+                            }
+                            const Extended d = std::sqrt(squares);
+                            if (d > 0) {
+                                sum += std::log(d / epsilon);
+                            } else {
+                                sum += kCoincidentOrbitsPenalty;
+                            }
+                            const Extended factor = d != 0 ? epsilon / d : 1e-8L;
+                            for (int k = 0; k < n; ++k) {
+                                b[k] = a[k] + (b[k] - a[k]) * factor;
+                            }
+                        }
+                        Extended exponent = sum / static_cast<Extended>(iterations);
+                        if (perUnitOfTime) {
+                            exponent /= runtime.stepSize;
+                        }
+                        points.add(static_cast<double>(parameter), static_cast<double>(exponent));
+                        return !runtime.errorFlag;
+                    });
+}
+
+}  // namespace kalvora

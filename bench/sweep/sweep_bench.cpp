@@ -1,0 +1,121 @@
+// The parameter sweeps: what a bifurcation sweep costs on one thread beyond its bare model steps
+// (the same values, the same steps, the parameter set and the state reset as the sweep does), and
+// what a second worker gains on the logistic map and on the Lorenz system.
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "analysis/sweep/bifurcation/bifurcation_sweep.h"
+#include "core/model_commands.h"
+#include "core/model_shell.h"
+#include "core/model_step.h"
+#include "plot/xy_line.h"
+
+namespace kalvora {
+namespace {
+
+struct LoadedModel {
+    ModelWorkspace ws;
+    ModelSource source;
+    explicit LoadedModel(const char* file) {
+        NullModelShell shell;
+        LoadModelFromFile(ws, source, shell, std::string(KALVORA_MODELS) + "/" + file);
+    }
+};
+
+struct SweepCase {
+    const char* file;
+    int parameter;
+    Extended minimum, maximum;
+    long long resolution, transient, plotted;
+};
+
+// Small enough for a quick run, large enough that the per-value work dominates.
+constexpr SweepCase kLogisticOverhead = {"logistic.mod", 1, 2.8L, 4, 199, 1000, 1000};
+constexpr SweepCase kLorenzOverhead = {"lorenz.mod", 2, 20, 30, 49, 200, 200};
+// The runs of the two-worker comparison.
+constexpr SweepCase kLogisticThreads = {"logistic.mod", 1, 2.8L, 4, 1999, 1000, 1000};
+constexpr SweepCase kLorenzThreads = {"lorenz.mod", 2, 20, 30, 199, 1000, 1000};
+
+BifurcationSettings SettingsOf(const SweepCase& c) {
+    BifurcationSettings settings;
+    settings.parameter = c.parameter;
+    settings.minimum = c.minimum;
+    settings.maximum = c.maximum;
+    settings.resolution = c.resolution;
+    settings.transientSteps = c.transient;
+    settings.plottedPoints = c.plotted;
+    return settings;
+}
+
+void Report(benchmark::State& state, const SweepCase& c) {
+    state.counters["steps"] =
+        benchmark::Counter(static_cast<double>((c.resolution + 1) * (c.transient + c.plotted)),
+                           benchmark::Counter::kIsIterationInvariantRate);
+}
+
+// The floor: every model step of the sweep and nothing else.
+void BareSteps(benchmark::State& state, const SweepCase& c) {
+    LoadedModel model(c.file);
+    ModelWorkspace& ws = model.ws;
+    const Extended step = (c.maximum - c.minimum) / static_cast<Extended>(c.resolution);
+    for (auto _ : state) {
+        ws.errorFlag = false;
+        for (long long i = 0; i <= c.resolution; ++i) {
+            StateVector vector = ws.initialValues;
+            ws.parameterValues[c.parameter - 1] = c.minimum + static_cast<Extended>(i) * step;
+            for (long long k = 0; k < c.transient + c.plotted; ++k) {
+                ModelStep(ws, ws.kind, vector);
+            }
+            benchmark::DoNotOptimize(vector);
+        }
+    }
+    Report(state, c);
+}
+
+// The sweep into a plot series, as the batch tool runs it.
+void Sweep(benchmark::State& state, const SweepCase& c, int threads) {
+    LoadedModel model(c.file);
+    const BifurcationSettings settings = SettingsOf(c);
+    Tsp_XYLine series;
+    QuietRunControl control;
+    for (auto _ : state) {
+        series.ClearPoints();
+        BifurcationSweep(model.ws, model.ws.kind, settings, threads, control, series);
+        benchmark::DoNotOptimize(series.Count());
+    }
+    Report(state, c);
+}
+
+void BM_LogisticBareSteps(benchmark::State& state) {
+    BareSteps(state, kLogisticOverhead);
+}
+void BM_LogisticSweepOneThread(benchmark::State& state) {
+    Sweep(state, kLogisticOverhead, 1);
+}
+void BM_LorenzBareSteps(benchmark::State& state) {
+    BareSteps(state, kLorenzOverhead);
+}
+void BM_LorenzSweepOneThread(benchmark::State& state) {
+    Sweep(state, kLorenzOverhead, 1);
+}
+BENCHMARK(BM_LogisticBareSteps)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LogisticSweepOneThread)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LorenzBareSteps)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LorenzSweepOneThread)->Unit(benchmark::kMillisecond);
+
+// Workers as the argument; wall-clock time, since the work is spread over threads.
+void BM_LogisticSweepWorkers(benchmark::State& state) {
+    Sweep(state, kLogisticThreads, static_cast<int>(state.range(0)));
+}
+void BM_LorenzSweepWorkers(benchmark::State& state) {
+    Sweep(state, kLorenzThreads, static_cast<int>(state.range(0)));
+}
+BENCHMARK(BM_LogisticSweepWorkers)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LorenzSweepWorkers)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace kalvora
+
+BENCHMARK_MAIN();

@@ -1,0 +1,77 @@
+// kalvora-cli bifurcation: the points of a bifurcation diagram, as the "Bifurcation Diagram" window
+// computes them, on every core.
+
+#include "analysis/sweep/bifurcation/bifurcation_sweep.h"
+#include "analysis/window/data_file_writer.h"
+#include "cli/commands/sweep_command.h"
+
+namespace kalvora::cli {
+namespace {
+
+int RunBifurcation(const Arguments& arguments) {
+    const PictureSize size = CheckSeriesCommandLine(arguments);
+    ModelSession session;
+    PrepareModel(session, arguments);
+    ModelWorkspace& ws = session.ws;
+
+    BifurcationSettings settings;
+    settings.parameter = ParameterOption(ws, arguments, "--parameter");
+    settings.plotVariable = StateEntryOption(ws, arguments, "--variable");
+    settings.minimum = arguments.number("--min", 0);
+    settings.maximum = arguments.number("--max", 1.4L);
+    settings.plottedPoints = arguments.integer("--points", 100, 1, 100000);
+    settings.transientSteps = arguments.integer("--skip", 300, 0, 100000);
+    settings.resolution = ResolutionOption(arguments);
+    settings.carryState = arguments.has("--carry");
+    settings.rightToLeft = arguments.has("--right-to-left");
+    const int threads = ThreadsOption(arguments);
+    // Refused here, before the run, with the sweep's own message.
+    const SweptValues values = PlanBifurcation(ws, settings);
+
+    CliRunControl control;
+    Tsp_XYLine series;
+    series.Reserve(static_cast<std::size_t>(values.count() * settings.plottedPoints));
+    BifurcationSweep(ws, ws.kind, settings, threads, control, series);
+    if (control.stopRequested()) {
+        Output output(arguments);
+        WriteDataLines(output.stream(), series.XValues(), series.YValues());
+        return StoppedResult(session, output);
+    }
+
+    // As the window: crosses (joined for a continuous model), the parameter axis fixed to the
+    // interval whichever way it was swept.
+    return WriteSeriesResult(session, arguments, series, size, ws.errorFlag, !ws.discrete,
+                             [&](Tsp_XYPlot& plot) {
+                                 plot.BottomAxis().SetAutoMin(false);
+                                 plot.BottomAxis().SetAutoMax(false);
+                                 plot.BottomAxis().SetRange(static_cast<double>(values.lower()),
+                                                            static_cast<double>(values.upper()));
+                             });
+}
+
+const CommandRegistrar registrar(
+    {"bifurcation",
+     "a bifurcation diagram as two-column data (parameter, variable): for each of N + 1 "
+     "parameter values, T transient steps and then P plotted ones, in sweep order",
+     "MODEL.mod --parameter NAME --variable NAME [--min A] [--max B] [--points P] [--skip T] "
+     "[--resolution N] [--carry] [--right-to-left] [--threads K] [--png OUT.png [--size WxH]] "
+     "[OPTIONS]",
+     {{"--parameter", "NAME", "the swept parameter"},
+      {"--variable", "NAME", "the plotted variable or auxiliary variable"},
+      {"--min", "A", "first end of the parameter interval (default 0)"},
+      {"--max", "B", "other end of the parameter interval (default 1.4)"},
+      {"--points", "P", "points plotted per parameter value, 1 to 100000 (default 100)"},
+      {"--skip", "T", "transient steps per parameter value, 0 to 100000 (default 300)"},
+      {"--resolution", "N", "parameter steps; N + 1 values (default 600)"},
+      {"--carry", "", "start each value from the state the previous one left"},
+      {"--right-to-left", "", "sweep from B down to A"},
+      {"--threads", "K",
+       "workers; 0 one per core (default), 1 the one-thread run; a carried "
+       "state or noise always runs on one"},
+      {"--png", "OUT.png", "also draw the diagram as the window shows it"},
+      {"--size", "WxH", "picture size in pixels (default 640x480)"}},
+     true,
+     RunBifurcation});
+
+}  // namespace
+}  // namespace kalvora::cli

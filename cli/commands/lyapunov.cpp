@@ -1,0 +1,80 @@
+// kalvora-cli lyapunov: the largest Lyapunov exponent over a parameter interval, as the "Largest
+// Lyapunov Exponent Diagram" window computes it, on every core.
+
+#include "analysis/sweep/lyapunov/lyapunov_sweep.h"
+#include "analysis/window/data_file_writer.h"
+#include "analysis/window/plot_window.h"
+#include "cli/commands/sweep_command.h"
+#include "core/noise.h"
+
+namespace kalvora::cli {
+namespace {
+
+int RunLyapunov(const Arguments& arguments) {
+    const PictureSize size = CheckSeriesCommandLine(arguments);
+    ModelSession session;
+    PrepareModel(session, arguments);
+    ModelWorkspace& ws = session.ws;
+
+    LyapunovSettings settings;
+    settings.parameter = ParameterOption(ws, arguments, "--parameter");
+    settings.minimum = arguments.number("--min", 0);
+    settings.maximum = arguments.number("--max", 1.4L);
+    settings.iterations = arguments.integer("--iterations", 100, 1, 100000);
+    settings.transientSteps = arguments.integer("--skip", 300, 0, 100000);
+    settings.epsilon = arguments.number("--epsilon", 0.001L);
+    settings.resolution = ResolutionOption(arguments);
+    const int threads = ThreadsOption(arguments);
+    const SweptValues values = PlanLyapunov(ws, settings);
+
+    ReseedIfFixed(ws);
+    CliRunControl control;
+    Tsp_XYLine curve;
+    LyapunovSweep(ws, ws.kind, settings, threads, control, curve);
+    if (control.stopRequested()) {
+        Output output(arguments);
+        WriteDataLines(output.stream(), curve.XValues(), curve.YValues());
+        return StoppedResult(session, output);
+    }
+
+    // As the window: the blue curve of joined crosses over the red zero line, the parameter axis
+    // fixed to the interval.
+    Tsp_XYLine zero;
+    StyleNewSeries(zero, clRed);
+    zero.LineAttr().SetVisible(true);
+    zero.PointAttr().SetVisible(false);
+    zero.AddPoint(static_cast<double>(settings.minimum), 0);
+    zero.AddPoint(static_cast<double>(settings.maximum), 0);
+    return WriteSeriesResult(session, arguments, curve, size, ws.errorFlag, true,
+                             [&](Tsp_XYPlot& plot) {
+                                 plot.BottomAxis().SetAutoMin(false);
+                                 plot.BottomAxis().SetAutoMax(false);
+                                 plot.BottomAxis().SetRange(static_cast<double>(values.lower()),
+                                                            static_cast<double>(values.upper()));
+                             },
+                             {&zero});
+}
+
+const CommandRegistrar registrar(
+    {"lyapunov",
+     "the largest Lyapunov exponent as two-column data (parameter, exponent), one line per "
+     "parameter value; per iteration for a discrete model, per unit of time for a continuous one",
+     "MODEL.mod --parameter NAME [--min A] [--max B] [--iterations M] [--skip T] [--epsilon E] "
+     "[--resolution N] [--threads K] [--png OUT.png [--size WxH]] [OPTIONS]",
+     {{"--parameter", "NAME", "the swept parameter"},
+      {"--min", "A", "first end of the parameter interval (default 0)"},
+      {"--max", "B", "other end of the parameter interval (default 1.4)"},
+      {"--iterations", "M", "steps averaged over, 1 to 100000 (default 100)"},
+      {"--skip", "T", "transient steps per parameter value, 0 to 100000 (default 300)"},
+      {"--epsilon", "E", "size of the perturbation (default 0.001)"},
+      {"--resolution", "N", "parameter steps; N + 1 values (default 600)"},
+      {"--threads", "K",
+       "workers; 0 one per core (default), 1 the one-thread run; noise always "
+       "runs on one"},
+      {"--png", "OUT.png", "also draw the curve as the window shows it"},
+      {"--size", "WxH", "picture size in pixels (default 640x480)"}},
+     true,
+     RunLyapunov});
+
+}  // namespace
+}  // namespace kalvora::cli

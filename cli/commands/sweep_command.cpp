@@ -1,0 +1,35 @@
+// Not a sub-command: the helpers of the parameter-sweep sub-commands.
+
+#include "cli/commands/sweep_command.h"
+
+#include <limits>
+
+namespace kalvora::cli {
+
+int ParameterOption(const ModelWorkspace& ws, const Arguments& arguments,
+                    const std::string& option) {
+    const std::optional<std::string> name = arguments.value(option);
+    if (!name) {
+        throw UsageError(option + " NAME is required");
+    }
+    std::string names;
+    for (int j = 0; j < ws.parameterCount && j < kModelListCapacity; ++j) {
+        if (ws.parameterNames[j] == *name) {
+            return j + 1;
+        }
+        names += (names.empty() ? "" : ", ") + ws.parameterNames[j];
+    }
+    throw UsageError(option + ": the model has no parameter '" + *name +
+                     "' (parameters: " + (names.empty() ? "none" : names) + ")");
+}
+
+int ThreadsOption(const Arguments& arguments) {
+    return static_cast<int>(arguments.integer("--threads", 0, 0, 1024));
+}
+
+long long ResolutionOption(const Arguments& arguments) {
+    return arguments.integer("--resolution", 600, std::numeric_limits<std::int32_t>::min(),
+                             std::numeric_limits<std::int32_t>::max());
+}
+
+}  // namespace kalvora::cli
