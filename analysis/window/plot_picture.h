@@ -39,9 +39,4 @@ void WritePicture(AtomicFileWriter& file, const QImage& picture, const char* for
 // The same into a file that is replaced only when complete.
 void SavePictureFile(const std::string& fileName, const QImage& picture, const char* format);
 
-// The same for a window that shows several series at once, drawn in the order given.
-void WriteSeriesPicture(AtomicFileWriter& file, const std::vector<Tsp_XYLine*>& series,
-                        const PictureSize& size, bool overflow,
-                        const std::function<void(Tsp_XYPlot&)>& arrangeAxes = {});
-
 }  // namespace kalvora
