@@ -69,22 +69,21 @@ ScanResultWindow::ScanResultWindow(AnalysisHost& host, const QString& objectName
         return created;
     };
     SaveDataAs1 = action(QStringLiteral("Save &Data As..."), "SaveDataAs1");
-    SaveAs1 = action(captions.saveAs, "SaveAs1");
-    CreateEPS1 = action(QStringLiteral("Create &EPS..."), "CreateEPS1");
-    Print1 = action(captions.print, "Print1");
     Close1 = action(captions.close, "Close1");
     Parameters1 = action(captions.parameters, "Parameters1");
     Settings1 = action(QStringLiteral("Settings..."), "Settings1");
-    // The picture, EPS and print commands come with the output commands of all windows.
-    for (QAction* later : {SaveAs1, CreateEPS1, Print1}) {
-        later->setEnabled(false);
-    }
     connect(Close1, &QAction::triggered, this, &QWidget::close);
     GiveCloseShortcuts(*Close1);
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
     file->setObjectName("File1");
-    file->addActions({SaveDataAs1, SaveAs1, CreateEPS1, Print1, Close1});
+    file->addActions({SaveDataAs1, Close1});
+
+    output = new OutputCommands(host_, *this, outputDeclaration(captions));
+    output->addToMenus(file, Close1, nullptr);
+    SaveAs1 = output->SaveAs1;
+    CreateEPS1 = output->CreateEPS1;
+    Print1 = output->Print1;
     QMenu* edit = menuBar()->addMenu(QStringLiteral("Edit"));
     edit->setObjectName("Edit1");
     edit->addActions({Parameters1, Settings1});
@@ -92,6 +91,40 @@ ScanResultWindow::ScanResultWindow(AnalysisHost& host, const QString& objectName
     // An image area of about 450 x 450 pixels, the default resolution.
     resize(458, 515);
     setEnabled(false);
+}
+
+OutputDeclaration ScanResultWindow::outputDeclaration(const Captions& captions) {
+    OutputDeclaration declaration;
+    declaration.saveCaption = captions.saveAs;
+    declaration.printCaption = captions.print;
+    // The picture is the window's framed raster: saved as a bitmap, exported to gnuplot pixel by
+    // pixel in the scans' own pixel-file format, with the scanned plane as the ranges.
+    declaration.bitmapOnly = true;
+    declaration.size = [this] { return image_.isNull() ? imageAreaSize() : image_.size(); };
+    declaration.draw = [this](QPainter& painter, int width, int height) {
+        // Drawn afresh at the size asked for, so a printed page gets a sharp frame and text.
+        painter.fillRect(0, 0, width, height, Qt::white);
+        if (!raster_.empty()) {
+            painter.setFont(font());
+            DrawScanPicture(painter, QRect(0, 0, width, height), rasterImage_, domain_,
+                            horizontalName_, verticalName_);
+        }
+    };
+    declaration.epsImage = [this] {
+        EpsImage image;
+        image.writeFile = [this](const std::string& fileName) { writePixelFile(fileName); };
+        image.minX = static_cast<double>(domain_.horizontalMinimum);
+        image.maxX = static_cast<double>(domain_.horizontalMaximum);
+        image.minY = static_cast<double>(domain_.verticalMinimum);
+        image.maxY = static_cast<double>(domain_.verticalMaximum);
+        return image;
+    };
+    // The axes of the plane, as the picture's own labels name them.
+    declaration.printLabels = [this] {
+        return std::pair<std::string, std::string>(horizontalName_.toStdString(),
+                                                   verticalName_.toStdString());
+    };
+    return declaration;
 }
 
 QSize ScanResultWindow::imageAreaSize() const {

@@ -14,6 +14,7 @@
 #include "analysis/scan/common/scan_run.h"
 #include "analysis/window/analysis_host.h"
 #include "analysis/window/analysis_tag.h"
+#include "analysis/window/export/output_commands.h"
 
 namespace kalvora {
 
@@ -54,6 +55,8 @@ class ScanResultWindow : public QMainWindow {
     ScanImageView* Image1;
     QStatusBar* StatusBar1;
     QAction* SaveDataAs1;
+    // "&Save As...", "Create &EPS..." and "&Print..." come from the shared output commands.
+    OutputCommands* output;
     QAction* SaveAs1;
     QAction* CreateEPS1;
     QAction* Print1;
@@ -108,6 +111,7 @@ class ScanResultWindow : public QMainWindow {
 
   private:
     void redraw();
+    OutputDeclaration outputDeclaration(const Captions& captions);
 
     AnalysisHost& host_;
     QList<QLabel*> panels_;

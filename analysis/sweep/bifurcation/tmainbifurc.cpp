@@ -2,8 +2,11 @@
 
 #include <QCloseEvent>
 #include <QMenuBar>
+#include <string>
+#include <utility>
 
 #include "analysis/sweep/common/sweep_window_run.h"
+#include "analysis/window/export/output_commands.h"
 
 namespace kalvora {
 
@@ -13,6 +16,10 @@ Tmainbifurc::Tmainbifurc(AnalysisHost& host, Tbifsettings& settings)
                      QList<int>{100, 100, 50}),
       settings_(settings) {
     menuBar()->addMenu(MultiPlot1);
+    offerSlotOutput(EpsLayout::Points, [this] {
+        return std::pair<std::string, std::string>(settings_.partext->currentText().toStdString(),
+                                                   settings_.vartext->currentText().toStdString());
+    });
 }
 
 void Tmainbifurc::open() {

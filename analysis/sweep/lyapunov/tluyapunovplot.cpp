@@ -1,8 +1,12 @@
 #include "analysis/sweep/lyapunov/tluyapunovplot.h"
 
 #include <QCloseEvent>
+#include <array>
+#include <string>
+#include <utility>
 
 #include "analysis/sweep/common/sweep_window_run.h"
+#include "analysis/window/export/output_commands.h"
 
 namespace kalvora {
 
@@ -21,6 +25,18 @@ TLuyapunovPlot::TLuyapunovPlot(AnalysisHost& host, TLuyapunovSet& settings)
     data = &curve_;
     connect(SaveDataAs1, &QAction::triggered, this,
             [this] { saveSeries("Indicate File to Save Data", curve_); });
+
+    OutputDeclaration output;
+    output.layout = EpsLayout::Lines;
+    output.epsSeries = [this] {
+        return std::array<const Tsp_XYLine*, 5>{&curve_, &nullLine_, &spare_, &spare_, &spare_};
+    };
+    // The swept parameter across and the exponent up, as the picture shows them.
+    output.printLabels = [this] {
+        return std::pair<std::string, std::string>(settings_.partext->currentText().toStdString(),
+                                                   "exponent");
+    };
+    offerOutput(std::move(output));
 }
 
 void TLuyapunovPlot::open() {

@@ -577,7 +577,12 @@ bool TBasEPSform::prepare(const EpsImage& image) {
         return false;
     }
     const bool written = ReportingErrors(host_.prompts(), [&] {
-        AtomicFileWriter file(ImageScratchFile(host_.workspace()));
+        const std::string fileName = ImageScratchFile(host_.workspace());
+        if (image.writeFile) {
+            image.writeFile(fileName);
+            return;
+        }
+        AtomicFileWriter file(fileName);
         WriteImageDataLines(file.stream(), image.raster);
         file.commit();
     });

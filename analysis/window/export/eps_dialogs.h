@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -145,6 +146,9 @@ class TTSEPSform : public EpsDialogBase {
 // A picture and its domain for the image dialog.
 struct EpsImage {
     ImageRaster raster;
+    // A window that already writes its picture in the pixel-file format writes the file itself
+    // instead (given the file's path); `raster` is then not used.
+    std::function<void(const std::string& fileName)> writeFile;
     double minX = 0, maxX = 1, minY = 0, maxY = 1;
 };
 

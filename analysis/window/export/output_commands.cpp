@@ -19,7 +19,7 @@ OutputCommands::OutputCommands(AnalysisHost& host, QWidget& window, OutputDeclar
         created->setObjectName(name);
         return created;
     };
-    SaveAs1 = action(QStringLiteral("&Save As..."), "SaveAs1");
+    SaveAs1 = action(declaration_.saveCaption, "SaveAs1");
     CopyBitmap1 = action(QStringLiteral("Copy to Clipboard as &BMP"), "CopytoClipboardasBMP1");
     CopyVector1 = action(QStringLiteral("Copy to Clipboard as &WMF"), "CopytoClipboardasWMF1");
     Print1 = action(declaration_.printCaption, "Print1");
@@ -57,7 +57,7 @@ void OutputCommands::SaveAsClick() {
     Prompts::FileRequest request;
     request.title = "Save Picture As";
     request.folder = host_.workspace().dataFolder;
-    request.filter = kPictureFilter;
+    request.filter = declaration_.bitmapOnly ? "*.bmp|*.bmp" : kPictureFilter;
     request.defaultExtension = "bmp";
     int chosenFilter = 0;
     const std::optional<std::string> fileName =
@@ -66,8 +66,10 @@ void OutputCommands::SaveAsClick() {
         return;
     }
     ReportingErrors(host_.prompts(), [&] {
-        SavePicture(*fileName, PictureFormatFor(*fileName, chosenFilter), pictureSize(),
-                    declaration_.draw);
+        const PictureFormat format = declaration_.bitmapOnly
+                                         ? PictureFormat::Bmp
+                                         : PictureFormatFor(*fileName, chosenFilter);
+        SavePicture(*fileName, format, pictureSize(), declaration_.draw);
     });
 }
 

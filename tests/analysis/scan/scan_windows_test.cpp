@@ -8,10 +8,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "analysis/orbit/phaseplot/phase_plot_module.h"
 #include "analysis/scan/basins/basins_module.h"
 #include "analysis/scan/periods/periods_module.h"
+#include "analysis/window/export/gnuplot_runner.h"
 #include "core/numbers.h"
 #include "scan_test_support.h"
 #include "tests/analysis/test_models.h"
@@ -129,7 +131,6 @@ TEST_F(ScanWindows, TextsIdentifiersAndDefaults) {
     EXPECT_EQ(b.VarVerticle->currentText(), "y");
     EXPECT_EQ(p.ParVerticle->currentText(), "s");
     EXPECT_FALSE(basinsWindow().isEnabled());
-    EXPECT_FALSE(basinsWindow().SaveAs1->isEnabled());  // with the output commands
     EXPECT_EQ(ColourPanels::panelColour(b.colours->CcPanel), testing::kRed);
     EXPECT_EQ(ColourPanels::panelColour(p.colours->DcPanel), testing::kBlack);
     EXPECT_EQ(p.colours->NonConvergencePanel->objectName(), "NonConPanel");
@@ -370,6 +371,147 @@ TEST_F(ScanWindows, TheColourPanelsEditTheSharedTable) {
     // The other dialog shows the same table when it opens.
     periods.open();
     EXPECT_EQ(ColourPanels::panelColour(periodsDialog().colours->NonConvergencePanel), 0x00AA00u);
+}
+
+// The output commands of both scan windows: where they sit, and what each writes from the
+// window's own last scan.
+struct OutputCase {
+    const char* name;
+    std::vector<QString> fileMenu;
+    QString xLabel;
+    QString yLabel;
+};
+
+class ScanOutput : public ScanWindows {
+  public:
+    ScanOutput() {
+        folder_ = std::filesystem::path(::testing::TempDir()) /
+                  ("kalvora-scan-output-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(folder_);
+        host.ws.tempFolder = folder_.string() + "/";
+        host.ws.dataFolder = host.ws.tempFolder;
+    }
+    ~ScanOutput() override {
+        GnuplotRunner::Shared().waitForFinished(30000);
+        std::filesystem::remove_all(folder_);
+    }
+    std::string file(const std::string& name) const { return (folder_ / name).string(); }
+
+    // Scans the window of this case on its small plane.
+    ScanResultWindow& scanned(const std::string& name) {
+        prepareCubicBasins();
+        if (name == "TBoA") {
+            basinsDialog().okbutton->click();
+            return basinsWindow();
+        }
+        periods.open();
+        const char* domain[2][3] = {{"1", "2", "8"}, {"0", "1", "4"}};
+        for (int r = 0; r < 2; ++r) {
+            for (int c = 0; c < 3; ++c) {
+                SetCell(periodsDialog().DomainGrid, r, c + 1, domain[r][c]);
+            }
+        }
+        periodsDialog().okbutton->click();
+        return periodsWindow();
+    }
+
+    static std::vector<OutputCase> cases() {
+        return {{"TBoA",
+                 {"Save &Data As...", "&Save As...", "Create &EPS...", "&Print...", "&Close"},
+                 "x",
+                 "y"},
+                {"TBoC",
+                 {"Save &Data As...", "Save As...", "Create &EPS...", "Print...", "Close"},
+                 "r",
+                 "s"}};
+    }
+
+  private:
+    std::filesystem::path folder_;
+};
+
+TEST_F(ScanOutput, TheFileMenuHoldsTheCommandsInOrderAndEnabled) {
+    for (const OutputCase& c : cases()) {
+        SCOPED_TRACE(c.name);
+        ScanResultWindow& window = c.name == std::string("TBoA")
+                                       ? static_cast<ScanResultWindow&>(basinsWindow())
+                                       : periodsWindow();
+        std::vector<QString> texts;
+        for (QAction* action : window.findChild<QMenu*>("File1")->actions()) {
+            if (!action->isSeparator()) {
+                texts.push_back(action->text());
+                EXPECT_TRUE(action->isEnabled()) << action->text().toStdString();
+            }
+        }
+        EXPECT_EQ(texts, c.fileMenu);
+    }
+}
+
+TEST_F(ScanOutput, SaveAsWritesTheWindowsPictureAsABitmapWhateverTheName) {
+    for (const OutputCase& c : cases()) {
+        SCOPED_TRACE(c.name);
+        ScanResultWindow& window = scanned(c.name);
+        ASSERT_TRUE(host.scripted.errors.empty()) << host.scripted.errors.front();
+        // A name asking for another format still gets the bitmap the dialog offers.
+        const std::string name = file(std::string(c.name) + ".png");
+        host.scripted.answerSave(name);
+        window.SaveAs1->trigger();
+        EXPECT_EQ(host.scripted.saveRequests.back().filter, "*.bmp|*.bmp");
+        EXPECT_EQ(ReadFile(name).substr(0, 2), "BM");
+        const QImage saved(QString::fromStdString(name), "BMP");
+        ASSERT_EQ(saved.size(), window.image().size());
+        EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32),
+                  window.image().convertToFormat(QImage::Format_RGB32));
+    }
+}
+
+TEST_F(ScanOutput, CreateEpsWritesThePixelFileAndTheScannedPlaneAsRanges) {
+    struct Ranges {
+        const char* name;
+        QString minX, maxX, minY, maxY;
+    };
+    for (const Ranges& c :
+         std::vector<Ranges>{{"TBoA", "-1", "1", "-0.5", "0.5"}, {"TBoC", "1", "2", "0", "1"}}) {
+        SCOPED_TRACE(c.name);
+        ScanResultWindow& window = scanned(c.name);
+        window.CreateEPS1->trigger();
+        ASSERT_TRUE(host.scripted.errors.empty()) << host.scripted.errors.front();
+        TBasEPSform& dialog = window.output->imageDialog();
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_EQ(dialog.MinX->text(), c.minX);
+        EXPECT_EQ(dialog.MaxX->text(), c.maxX);
+        EXPECT_EQ(dialog.MinY->text(), c.minY);
+        EXPECT_EQ(dialog.MaxY->text(), c.maxY);
+        std::ostringstream expected;
+        WritePixelLines(expected, window.raster(), window.domain());
+        EXPECT_EQ(ReadFile(file("kalvoradata.tmp")), expected.str());
+        dialog.hide();
+    }
+}
+
+TEST_F(ScanOutput, ABasinPictureBecomesAnEpsFileThroughGnuplot) {
+    ScanResultWindow& window = scanned("TBoA");
+    window.CreateEPS1->trigger();
+    const std::string eps = file("basins.eps");
+    host.scripted.answerSave(eps);
+    ASSERT_TRUE(window.output->imageDialog().SaveAsClick());
+    ASSERT_TRUE(GnuplotRunner::Shared().waitForFinished(30000));
+    ASSERT_TRUE(host.scripted.errors.empty()) << host.scripted.errors.front();
+    EXPECT_NE(ReadFile(eps).find("%%BoundingBox:"), std::string::npos);
+}
+
+TEST_F(ScanOutput, PrintOffersThePictureWithThePlanesAxesAsLabels) {
+    for (const OutputCase& c : cases()) {
+        SCOPED_TRACE(c.name);
+        ScanResultWindow& window = scanned(c.name);
+        window.Print1->trigger();
+        Tprintform& print = window.output->printWindow();
+        EXPECT_TRUE(print.isVisible());
+        ASSERT_NE(print.options, nullptr);
+        EXPECT_EQ(print.options->Edit2->text(), c.xLabel);
+        EXPECT_EQ(print.options->Edit1->text(), c.yLabel);
+        print.close();
+    }
 }
 
 }  // namespace
