@@ -154,7 +154,7 @@ void TForm1::adoptWindows(const QWidgetList& existing) {
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (window == this || existing.contains(window) || window->parentWidget() != nullptr)
             continue;
-        Qt::WindowFlags flags = window->windowFlags() & ~Qt::WindowStaysOnTopHint;
+        Qt::WindowFlags flags = window->windowFlags();
         // A plain window is not transient for its owner on X11 and would fall behind the main
         // window; a tool window stays above it, as dialogs do.
         if (window->windowType() == Qt::Window)
