@@ -342,23 +342,29 @@ const NativeModel* NativeFor(ModelRuntime& ws, const Shape& shape) {
     return native;
 }
 
-// Loads the parameters into the program's registers, converted as the interpreter receives them.
-void LoadParameters(ModelRuntime& ws, const Shape& shape) {
+// Loads the parameters into the program's registers, converted as the interpreter receives them;
+// false when one is not finite.
+bool LoadParameters(ModelRuntime& ws, const Shape& shape) {
     double* registers = ws.nativeRegisters.data() + shape.variables;
+    bool finite = true;
     for (int j = 0; j < shape.parameters; ++j) {
         registers[j] = LoadDouble(ws.parameterValues[j]);
+        finite = finite && std::isfinite(registers[j]);
     }
+    return finite;
 }
 
-// One call of the compiled program on the variables at; false when a value was not finite.
+// One call of the compiled program on the variables at, with the parameters loaded already; false
+// when a value was not finite.
 template <typename In>
 bool RunNative(ModelRuntime& ws, const NativeModel& native, const Shape& shape, const In* at) {
     double* registers = ws.nativeRegisters.data();
+    bool finite = true;
     for (int i = 0; i < shape.variables; ++i) {
         registers[i] = LoadDouble(at[i]);
+        finite = finite && std::isfinite(registers[i]);
     }
-    LoadParameters(ws, shape);
-    return native.argumentsFinite(registers) && native.run(registers);
+    return finite && native.run(registers);
 }
 
 // The step made with the compiled program; false (state untouched) when it could not be made so,
@@ -378,6 +384,9 @@ bool StepNatively(ModelRuntime& ws, ModelKind kind, StateVector& state) {
         return false;
     }
     const double* registers = ws.nativeRegisters.data();
+    if (!LoadParameters(ws, shape)) {
+        return false;
+    }
     if (kind == ModelKind::Discrete) {
         if (!RunNative(ws, *native, shape, state.data())) {
             return false;
@@ -387,12 +396,19 @@ bool StepNatively(ModelRuntime& ws, ModelKind kind, StateVector& state) {
         }
         return true;
     }
+    // A model that assigns to a parameter changes only its own copy: the next call gets it anew.
+    const bool reloadParameters = native->writesArgumentsFrom(shape.variables);
     Stage k1;
     Stage k2;
     Stage k3;
     bool ok = true;
+    bool first = true;
     KuttaStages(shape.results, ws.stepSize, state, k1, k2, k3,
                 [&](const auto* at, Stage& derivative) {
+                    if (!first && reloadParameters) {
+                        LoadParameters(ws, shape);
+                    }
+                    first = false;
                     if (ok && RunNative(ws, *native, shape, at)) {
                         for (int k = 0; k < shape.results; ++k) {
                             derivative[k] = registers[native->resultRegister(k)];
@@ -406,7 +422,9 @@ bool StepNatively(ModelRuntime& ws, ModelKind kind, StateVector& state) {
     if (!ok || !KuttaSum(shape.results, ws.stepSize, state, k1, k2, k3, sums.data())) {
         return false;
     }
-    std::copy_n(sums.begin(), shape.results, state.begin());
+    for (int i = 0; i < shape.results; ++i) {
+        state[i] = sums[i];
+    }
     return true;
 }
 #pragma GCC diagnostic pop
@@ -664,11 +682,12 @@ BatchOutcome RunBatch(ModelRuntime& ws, const Shape& shape, StateVector& state, 
 bool NativeBatch(ModelRuntime& ws, const NativeModel& native, const Shape& shape,
                  StateVector& state, std::int64_t n) {
     double* registers = ws.nativeRegisters.data();
+    bool finite = LoadParameters(ws, shape);
     for (int i = 0; i < shape.variables; ++i) {
         registers[i] = LoadDouble(state[i]);
+        finite = finite && std::isfinite(registers[i]);
     }
-    LoadParameters(ws, shape);
-    if (!native.argumentsFinite(registers)) {
+    if (!finite) {
         return false;
     }
     const bool reloadParameters = native.writesArgumentsFrom(shape.variables);

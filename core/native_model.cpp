@@ -830,6 +830,13 @@ std::shared_ptr<const NativeModel> NativeModel::Compile(const std::string& scrip
     try {
         NativeModelCompiler(*model).compile(scriptText);
         model->covered_ = true;
+        for (const Instruction& instruction : model->code_) {
+            if (instruction.op <= Op::Max &&
+                instruction.dst < static_cast<std::uint32_t>(model->argumentCount_)) {
+                model->highestWrittenArgument_ =
+                    std::max(model->highestWrittenArgument_, static_cast<int>(instruction.dst));
+            }
+        }
     } catch (const NotCovered&) {
         model->code_.clear();
         model->results_.clear();
@@ -838,10 +845,7 @@ std::shared_ptr<const NativeModel> NativeModel::Compile(const std::string& scrip
 }
 
 bool NativeModel::writesArgumentsFrom(int first) const {
-    return std::any_of(code_.begin(), code_.end(), [&](const Instruction& instruction) {
-        return instruction.op <= Op::Max && instruction.dst >= static_cast<std::uint32_t>(first) &&
-               instruction.dst < static_cast<std::uint32_t>(argumentCount_);
-    });
+    return highestWrittenArgument_ >= first;
 }
 
 void NativeModel::prepare(double* registers) const {
@@ -970,15 +974,6 @@ jump:
 #undef KALVORA_JUMP
 #undef KALVORA_KEEP
 #undef KALVORA_NEXT
-}
-
-bool NativeModel::argumentsFinite(const double* registers) const {
-    for (int i = 0; i < argumentCount_; ++i) {
-        if (Bad(registers[i])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 }  // namespace kalvora

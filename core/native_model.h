@@ -41,9 +41,8 @@ class NativeModel {
 
     // One call of the model: the arguments in registers 0 .. argumentCount()-1, the results then
     // in resultRegister(k). False when a value it made was not finite (the results are then
-    // undefined). The arguments must be finite (argumentsFinite).
+    // undefined). The arguments must be finite.
     bool run(double* registers) const;
-    bool argumentsFinite(const double* registers) const;
 
     enum class Op : std::uint8_t {
         Add,
@@ -87,6 +86,7 @@ class NativeModel {
     std::string script_;
     bool covered_ = false;
     int argumentCount_ = 0;
+    int highestWrittenArgument_ = -1;
     int registerCount_ = 0;
     std::vector<std::uint32_t> results_;
     std::vector<std::pair<std::uint32_t, double>> constants_;

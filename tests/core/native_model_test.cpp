@@ -106,6 +106,25 @@ TEST(NativeModel, StatementsAndFaultsGiveTheInterpretersNumbers) {
     }
 }
 
+// Noise is added after each compiled step as after the interpreter's, from the same sequence.
+TEST(NativeModel, NoisyRunsGiveTheInterpretersNumbers) {
+    Twin interpreter;
+    Twin machine;
+    UseScript(interpreter, "x=0.2,y=0.1", "a=1.4,b=0.3", "local xn=1-a*x^2+y\r\ny=b*x\r\nx=xn",
+              kInterpreterOnly);
+    UseScript(machine, "x=0.2,y=0.1", "a=1.4,b=0.3", "local xn=1-a*x^2+y\r\ny=b*x\r\nx=xn");
+    for (Twin* twin : {&interpreter, &machine}) {
+        twin->ws.noise.noiseOn = true;
+        twin->ws.noise.noiseVariable = 2;
+        twin->ws.noise.noiseLevel = 0.01L;
+        twin->ws.noise.noiseProbability = 0.5L;
+        twin->ws.random.seed = 11;
+    }
+    const Outcome expected = StepByStep(interpreter, 5000);
+    ExpectSame(expected, Transient(machine, 5000), 2, "noise");
+    EXPECT_EQ(interpreter.ws.random.seed, machine.ws.random.seed);
+}
+
 TEST(NativeModel, TakesOnlyWhatItCanComputeAsTheInterpreterDoes) {
     const struct {
         const char* body;
