@@ -1,5 +1,7 @@
 #include "core/model_purity.h"
 
+#include "core/native_model.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -99,19 +101,29 @@ bool OneOf(std::string_view text, const List& list) {
 bool ModelIsStateless(const std::string& scriptText) {
     // The script is "function model (arguments)", the statements, then "return" and the results.
     const std::string_view script = scriptText;
-    constexpr std::string_view kHeader = "function model (";
-    if (script.substr(0, kHeader.size()) != kHeader) {
+    // The generated script has a space before the parenthesis; a script written by hand may not.
+    constexpr std::string_view kFunction = "function model";
+    if (script.substr(0, kFunction.size()) != kFunction) {
         return false;
     }
+    const std::size_t open = script.find_first_not_of(' ', kFunction.size());
+    if (open == std::string_view::npos || script[open] != '(') {
+        return false;
+    }
+    const std::string_view header = script.substr(0, open + 1);
     const std::size_t close = script.find(')');
     const std::size_t bodyStart = script.find('\n', close);
     const std::size_t bodyEnd = script.rfind("\nreturn ");
+    // The results are read up to the function's end: a script written by hand may return
+    // expressions rather than names.
+    const std::size_t functionEnd = script.rfind("end");
     if (close == std::string_view::npos || bodyStart == std::string_view::npos ||
-        bodyEnd == std::string_view::npos || bodyEnd < bodyStart) {
+        bodyEnd == std::string_view::npos || bodyEnd < bodyStart ||
+        functionEnd == std::string_view::npos || functionEnd < bodyEnd) {
         return false;
     }
     std::vector<Token> tokens;
-    if (!Tokenize(script.substr(kHeader.size(), close - kHeader.size()), tokens)) {
+    if (!Tokenize(script.substr(header.size(), close - header.size()), tokens)) {
         return false;
     }
     // Locals visible at each block depth; the arguments are the outermost.
@@ -122,8 +134,15 @@ bool ModelIsStateless(const std::string& scriptText) {
         }
     }
     tokens.clear();
-    if (!Tokenize(script.substr(bodyStart, bodyEnd - bodyStart), tokens)) {
+    if (!Tokenize(script.substr(bodyStart, functionEnd - bodyStart), tokens)) {
         return false;
+    }
+    // The final return, which ends the statements.
+    std::size_t finalReturn = tokens.size();
+    for (std::size_t k = 0; k < tokens.size(); ++k) {
+        if (tokens[k].kind == TokenKind::Name && tokens[k].text == "return") {
+            finalReturn = k;
+        }
     }
     const auto isLocal = [&](std::string_view name) {
         return std::any_of(scopes.begin(), scopes.end(),
@@ -152,6 +171,9 @@ bool ModelIsStateless(const std::string& scriptText) {
         }
         const std::string_view name = token.text;
         if (OneOf(name, kOtherKeywords)) {
+            if (name == "return" && k == finalReturn && scopes.size() == 1) {
+                continue;
+            }
             return false;
         }
         if (name == "if") {
@@ -205,6 +227,10 @@ bool ModelIsStateless(const std::string& scriptText) {
         }
     }
     return scopes.size() == 1;
+}
+
+bool ModelCallsAreIndependent(const std::string& scriptText) {
+    return ModelIsStateless(scriptText) || NativeModel::Compile(scriptText)->covered();
 }
 
 }  // namespace kalvora

@@ -12,4 +12,11 @@ namespace kalvora {
 // check reads the script's text, it does not run it.
 bool ModelIsStateless(const std::string& scriptText);
 
+// True when every call of the model gives results that depend on its arguments alone: the
+// statements are stateless as above, or the compiler takes them (globals then are assigned before
+// they are read in every call). Only such a model gives the same numbers when the pieces of a
+// computation run on separate model instances as when one instance runs them all in order; any
+// other (a counter kept in a global, the random generator) must run on one thread.
+bool ModelCallsAreIndependent(const std::string& scriptText);
+
 }  // namespace kalvora

@@ -125,17 +125,30 @@ struct Node {
     NodeKind kind = NodeKind::Number;
     double value = 0;
     std::uint32_t reg = 0;
-    char op = 0;  // + - * / % ^ for arithmetic; < l (<=) = (==) ~ (~=) for comparisons; n/x min/max
+    // + - * / % ^ for arithmetic; < l (<=) g (>) G (>=) = (==) ! (~=) for comparisons; n (min)
+    // and x (max).
+    char op = 0;
     int left = -1;
     int right = -1;
     std::vector<int> arguments{};
     double (*unary)(double) = nullptr;
     double (*binary)(double, double) = nullptr;
+    // A numeral, or arithmetic on numerals folded into one: what the interpreter folds further.
+    // math.pi and math.huge are numbers too, but the interpreter reads them from the table at run
+    // time.
+    bool numeral = false;
     bool boolean() const {
         return kind == NodeKind::Compare || kind == NodeKind::And || kind == NodeKind::Or ||
                kind == NodeKind::Not;
     }
 };
+
+Node Numeral(double value) {
+    Node node;
+    node.value = value;
+    node.numeral = true;
+    return node;
+}
 
 struct MathFunction {
     std::string_view name;
@@ -223,10 +236,10 @@ class NativeModelCompiler {
         model_.argumentCount_ = static_cast<int>(registers_);
         block();
         expect("return");
-        if (peek().kind == TokenKind::Name) {
-            do {
-                model_.results_.push_back(read(name_()));
-            } while (accept(","));
+        if (!at("end") && !at(";")) {
+            for (const int value : expressionList()) {
+                model_.results_.push_back(valueRegister(value));
+            }
         }
         accept(";");
         expect("end");
@@ -234,8 +247,8 @@ class NativeModelCompiler {
             throw NotCovered{};
         }
         emit({NativeModel::Op::End});
-        for (const auto& [bits, reg] : constants_) {
-            model_.constants_.emplace_back(reg, std::bit_cast<double>(bits));
+        for (const auto& [value, reg] : constants_) {
+            model_.constants_.emplace_back(reg, value);
         }
         model_.registerCount_ = static_cast<int>(registers_);
     }
@@ -314,14 +327,15 @@ class NativeModelCompiler {
         globals_[name] = reg;
         return reg;
     }
+    // The interpreter keeps one constant per value, and 0 and -0 are the same value to it: the
+    // zero it meets first stands for both. So do the constants here.
     std::uint32_t constant(double value) {
-        const auto bits = std::bit_cast<std::uint64_t>(value);
-        if (const auto found = constants_.find(bits); found != constants_.end()) {
+        if (const auto found = constants_.find(value); found != constants_.end()) {
             return found->second;
         }
         const std::uint32_t reg = newRegister();
         assigned_[reg] = true;
-        constants_[bits] = reg;
+        constants_.emplace(value, reg);
         return reg;
     }
 
@@ -548,7 +562,7 @@ class NativeModelCompiler {
         const Token& token = peek();
         if (token.kind == TokenKind::Number) {
             ++position_;
-            return add({NodeKind::Number, token.number});
+            return add(Numeral(token.number));
         }
         if (accept("(")) {
             const int inner = expression();
@@ -600,33 +614,28 @@ class NativeModelCompiler {
         const std::size_t wanted = function == kMathFunctions.end() ? 0
                                    : function->unary != nullptr     ? 1
                                                                     : 2;
-        if (field == "pow") {
-            if (arguments.size() != 2) {
-                throw NotCovered{};
-            }
-            return binary("^", arguments[0], arguments[1]);
-        }
-        if (wanted == 0 || arguments.size() != wanted) {
+        if (field == "pow" ? arguments.size() != 2 : wanted == 0 || arguments.size() != wanted) {
             throw NotCovered{};
         }
         Node node{NodeKind::Call};
-        node.unary = function->unary;
-        node.binary = function->binary;
+        node.unary = field == "pow" ? nullptr : function->unary;
+        node.binary = field == "pow" ? &Power : function->binary;
         node.arguments = arguments;
         return add(node);
     }
 
-    // The interpreter folds arithmetic on two numerals while it compiles; folding gives the same
-    // values at no cost per call. Only finite results are folded: an overflow left to run time
-    // makes the program hand the call to the interpreter, which tells whether it is a fault.
+    // The interpreter folds arithmetic on two numerals while it compiles, exactly in these cases
+    // (never a division or modulo by zero, never a result that is not a number): which numbers
+    // it keeps as constants decides the sign of a zero (below), and a folded overflow raises no
+    // fault when the model runs.
     int unary(char op, int operand) {
         if (nodes_[operand].boolean()) {
             throw NotCovered{};
         }
-        if (nodes_[operand].kind == NodeKind::Number) {
+        if (nodes_[operand].numeral) {
             const double folded = -nodes_[operand].value;
-            if (std::isfinite(folded)) {
-                return add({NodeKind::Number, folded});
+            if (!std::isnan(folded)) {
+                return add(Numeral(folded));
             }
         }
         return add({NodeKind::Unary, 0, 0, op, operand});
@@ -643,24 +652,23 @@ class NativeModelCompiler {
             throw NotCovered{};
         }
         if (op.size() == 2 || op == "<" || op == ">") {
-            // a > b is b < a and a >= b is b <= a, as the interpreter compiles them.
-            char code = op == "<" || op == ">" ? '<' : op == "<=" || op == ">=" ? 'l' : op[0];
-            if (op == ">" || op == ">=") {
-                std::swap(left, right);
-            }
-            if (code == '~') {
-                code = '!';
-            }
+            // Kept in the order written: a > b is compared as b < a and a >= b as b <= a, as the
+            // interpreter does, once both sides have their registers.
+            const char code = op == "<"    ? '<'
+                              : op == "<=" ? 'l'
+                              : op == ">"  ? 'g'
+                              : op == ">=" ? 'G'
+                              : op == "==" ? '='
+                                           : '!';
             return add({NodeKind::Compare, 0, 0, code, left, right});
         }
         const char code = op[0];
         const Node& a = nodes_[left];
         const Node& b = nodes_[right];
-        if (a.kind == NodeKind::Number && b.kind == NodeKind::Number &&
-            !((code == '/' || code == '%') && b.value == 0)) {
+        if (a.numeral && b.numeral && !((code == '/' || code == '%') && b.value == 0)) {
             const double folded = Arithmetic(code, a.value, b.value);
-            if (std::isfinite(folded)) {
-                return add({NodeKind::Number, folded});
+            if (!std::isnan(folded)) {
+                return add(Numeral(folded));
             }
         }
         return add({NodeKind::Binary, 0, 0, code, left, right});
@@ -719,8 +727,17 @@ class NativeModelCompiler {
                 emit({Op::Neg, dst, valueRegister(node.left)});
                 return;
             case NodeKind::Binary: {
-                const std::uint32_t a = valueRegister(node.left);
-                const std::uint32_t b = valueRegister(node.right);
+                // The interpreter takes a numeral on the left as a constant only after the right
+                // side, any other left side before it; the order decides the sign of zeros.
+                std::uint32_t a = 0;
+                std::uint32_t b = 0;
+                if (nodes_[node.left].numeral) {
+                    b = valueRegister(node.right);
+                    a = valueRegister(node.left);
+                } else {
+                    a = valueRegister(node.left);
+                    b = valueRegister(node.right);
+                }
                 static constexpr std::array<std::pair<char, Op>, 6> kOps = {{{'+', Op::Add},
                                                                              {'-', Op::Sub},
                                                                              {'*', Op::Mul},
@@ -788,13 +805,19 @@ class NativeModelCompiler {
                 return;
             }
             case NodeKind::Compare: {
-                const std::uint32_t a = valueRegister(node.left);
-                const std::uint32_t b = valueRegister(node.right);
+                std::uint32_t a = valueRegister(node.left);
+                std::uint32_t b = valueRegister(node.right);
                 Op op = Op::Jump;
                 switch (node.op) {
+                    case 'g':
+                        std::swap(a, b);
+                        [[fallthrough]];
                     case '<':
                         op = when ? Op::JumpIfLt : Op::JumpUnlessLt;
                         break;
+                    case 'G':
+                        std::swap(a, b);
+                        [[fallthrough]];
                     case 'l':
                         op = when ? Op::JumpIfLe : Op::JumpUnlessLe;
                         break;
@@ -821,7 +844,8 @@ class NativeModelCompiler {
     Scope globals_;
     std::uint32_t registers_ = 0;
     std::vector<bool> assigned_;
-    std::map<std::uint64_t, std::uint32_t> constants_;
+    // Never a NaN: numerals are not, and folding makes none.
+    std::map<double, std::uint32_t> constants_;
 };
 
 std::shared_ptr<const NativeModel> NativeModel::Compile(const std::string& scriptText) {

@@ -78,6 +78,14 @@ TEST(NativeModel, StatementsAndFaultsGiveTheInterpretersNumbers) {
         {"globals assigned before read", "x=0.25,y=0.2", "a=0.1,b=0.5",
          "g=a*x+y\r\nh=(g+b)^2\r\nx=h-math.floor(h)\r\ny=g-math.floor(g)"},
         {"a parameter assigned", "x=0.2", "a=3.9", "a=a*0.99\r\nx=a*x*(1-x)"},
+        // The interpreter keeps one constant for 0 and -0, the one it meets first, a numeral on the
+        // left of an operator after the right side.
+        {"signed zeros", "x=0.5,y=0.5", "a=3.9",
+         "local p=0.\r\ny=-0.\r\nlocal q=0*(-0*x)\r\nx=a*x*(1-x)+q+(-0)\r\n"
+         "if x>=-0 then y=y*0+0 end\r\ny=y+math.min(-0,0)"},
+        {"negative zero first", "x=0.5,y=0.5", "a=3.9",
+         "y=-0*x\r\nlocal p=0\r\nx=a*x*(1-x)+p*0\r\ny=y+p"},
+        {"folded overflow", "x=0", "", "local t=1/(1e308*10)\r\nx=x+1+t"},
         {"diverging map", "x=0.5", "r=4.5", "x=r*x*(1-x)"},
         {"discarded division by zero", "x=0", "", "local t=1/(x-2000)\r\nx=x+1"},
         {"discarded invalid", "x=0", "", "if x>2500 then local t=math.sqrt(-1) end\r\nx=x+1"},
@@ -104,6 +112,22 @@ TEST(NativeModel, StatementsAndFaultsGiveTheInterpretersNumbers) {
         machine.prompts.errors.clear();
         ExpectSame(expected, Transient(machine, 3000), slots, std::string(c.name) + " transient");
     }
+}
+
+// A function written by hand may return expressions rather than names.
+TEST(NativeModel, ReturnedExpressionsGiveTheInterpretersNumbers) {
+    const std::string script = "function model(x, r)\nreturn r*x*(1-x), x^2 - r\nend";
+    Twin interpreter;
+    Twin machine;
+    for (Twin* twin : {&interpreter, &machine}) {
+        AcceptModelDefinition(twin->ws, "x=0.3", "r=3.9", "k");
+        twin->ws.scriptText = twin == &machine ? script : script + kInterpreterOnly;
+        twin->ws.kind = ModelKind::Discrete;
+        CompileModelScript(twin->ws);
+    }
+    ASSERT_TRUE(Compiled(machine.ws));
+    ASSERT_FALSE(Compiled(interpreter.ws));
+    ExpectSame(StepByStep(interpreter, 2000), StepByStep(machine, 2000), 2, "returned expressions");
 }
 
 // Noise is added after each compiled step as after the interpreter's, from the same sequence.

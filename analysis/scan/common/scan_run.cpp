@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "core/model_purity.h"
 #include "core/parallel_pieces.h"
 
 namespace kalvora {
@@ -10,8 +11,11 @@ ScanModels MakeScanModels(const ModelWorkspace& workspace, int requestedThreads,
                           const ScanDomain& domain) {
     ScanModels models;
     models.kind = workspace.kind;
-    const int workers =
-        workspace.noise.noiseOn ? 1 : WorkerCount(requestedThreads, domain.columns());
+    // Noise draws from one random sequence and a model that keeps state between calls depends on
+    // the order of its calls: both give the one-thread numbers only on one thread.
+    const int workers = workspace.noise.noiseOn || !ModelCallsAreIndependent(workspace.scriptText)
+                            ? 1
+                            : WorkerCount(requestedThreads, domain.columns());
     for (int worker = 0; worker < workers; ++worker) {
         models.instances.push_back(std::make_unique<ModelInstance>(workspace));
     }

@@ -1,6 +1,7 @@
 #include "analysis/sweep/bifurcation/bifurcation_sweep.h"
 
 #include "analysis/orbit/common/orbit_counts.h"
+#include "core/model_purity.h"
 #include "core/model_step.h"
 
 namespace kalvora {
@@ -23,7 +24,10 @@ SweptValues PlanBifurcation(const ModelRuntime& model, const BifurcationSettings
 int BifurcationWorkers(const ModelRuntime& model, const BifurcationSettings& settings,
                        int threads) {
     const long long count = settings.resolution < 0 ? 1 : settings.resolution + 1;
-    return SweepWorkers(threads, !settings.carryState && !StepsDrawRandomNumbers(model), count);
+    return SweepWorkers(threads,
+                        !settings.carryState && !StepsDrawRandomNumbers(model) &&
+                            ModelCallsAreIndependent(model.scriptText),
+                        count);
 }
 
 SweepOutcome BifurcationSweep(ModelRuntime& model, ModelKind kind,

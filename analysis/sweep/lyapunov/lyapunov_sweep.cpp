@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/model_purity.h"
 #include "core/model_step.h"
 
 namespace kalvora {
@@ -23,7 +24,9 @@ SweptValues PlanLyapunov(const ModelRuntime& model, const LyapunovSettings& sett
 
 int LyapunovWorkers(const ModelRuntime& model, const LyapunovSettings& settings, int threads) {
     const long long count = settings.resolution < 0 ? 1 : settings.resolution + 1;
-    return SweepWorkers(threads, !StepsDrawRandomNumbers(model), count);
+    return SweepWorkers(
+        threads, !StepsDrawRandomNumbers(model) && ModelCallsAreIndependent(model.scriptText),
+        count);
 }
 
 SweepOutcome LyapunovSweep(ModelRuntime& model, ModelKind kind, const LyapunovSettings& settings,

@@ -15,7 +15,7 @@ namespace {
 // start with 0 < |x| <= 1 on their own side, so the basins meet exactly at x = 0.
 void UseCubicPair(ModelWorkspace& ws, Extended r) {
     UseModel(ws, ModelKind::Discrete, {{"x", 0.5L}, {"y", 0.5L}}, {{"r", r}}, {},
-             "return r*x - x*x*x, y/2");
+             "return r*x - x*x*x, y/2", CallCounter::Off);
 }
 
 BasinSettings CubicPairSettings(Extended r) {
@@ -171,7 +171,7 @@ TEST(BasinScan, RowsOfOneTwoCycleColourByThePointTheOrbitIsNearFirst) {
 // that stay is fractal, the hardest case for a scan spread over workers to reproduce.
 TEST(BasinScan, EveryWorkerCountGivesTheOneThreadPicture) {
     ModelWorkspace ws;
-    UseHenon(ws);
+    UseHenon(ws, CallCounter::Off);
     BasinSettings settings;
     settings.cycles = {{1, {0.6313544770895048L, 0.18940634312685144L}}, {7, {0.1L, 0.1L}}};
     settings.domain = {-2, 2, 47, -2, 2, 31};
@@ -182,6 +182,7 @@ TEST(BasinScan, EveryWorkerCountGivesTheOneThreadPicture) {
     const ScanOutcome single = Scan(ws, settings, 1);
     EXPECT_GT(CountColour(single.raster, kBlack), 0);
     EXPECT_GT(CountColour(single.raster, kWhite), 0);
+    EXPECT_EQ(MakeScanModels(ws, 3, settings.domain).instances.size(), 3u);
     for (const int threads : {2, 3, 8}) {
         const ScanOutcome parallel = Scan(ws, settings, threads);
         EXPECT_TRUE(parallel.raster == single.raster) << threads << " workers";
@@ -228,6 +229,15 @@ TEST(BasinScan, AStopEndsAScanWhoseModelNeverReturnsFromAStep) {
                   kBlankPixel)
             << threads;
     }
+}
+
+// A model that keeps state between calls (here a global step count) gives the one-thread numbers
+// only when one instance makes every call in order.
+TEST(BasinScan, AModelKeepingStateScansOnOneThread) {
+    ModelWorkspace ws;
+    UseModel(ws, ModelKind::Discrete, {{"x", 0.5L}, {"y", 0.5L}}, {{"r", 1.5L}}, {},
+             "t = (t or 0) + 1\nreturn r*x - x*x*x + t*1e-9, y/2", CallCounter::Off);
+    EXPECT_EQ(MakeScanModels(ws, 8, CubicPairSettings(1.5L).domain).instances.size(), 1u);
 }
 
 TEST(BasinScan, NoiseScansOnOneThreadAndRepeatsWithTheSameSeed) {

@@ -10,7 +10,7 @@ namespace {
 // The logistic map with a second parameter that plays no part.
 void UseLogisticPlane(ModelWorkspace& ws) {
     UseModel(ws, ModelKind::Discrete, {{"x", 0.3L}}, {{"r", 3.7L}, {"s", 0.25L}}, {},
-             "return r*x*(1-x)");
+             "return r*x*(1-x)", CallCounter::Off);
 }
 
 ScanOutcome Scan(ModelWorkspace& ws, const PeriodSettings& settings, int threads,
@@ -140,7 +140,7 @@ TEST(PeriodScan, TheWorkspaceKeepsItsParametersAfterAScanAndAfterAStop) {
 TEST(PeriodScan, EveryWorkerCountGivesTheOneThreadPicture) {
     // The Henon map over (a, b): periods, chaos and escape side by side.
     ModelWorkspace ws;
-    UseHenon(ws);
+    UseHenon(ws, CallCounter::Off);
     PeriodSettings settings;
     settings.periods = {1, 2, 4, 8, 3, 7};
     settings.confirmations = 2;

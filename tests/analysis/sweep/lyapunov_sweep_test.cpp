@@ -9,6 +9,7 @@
 namespace kalvora {
 namespace {
 
+using testing::CallCounter;
 using testing::SamePoints;
 using testing::UseHenon;
 using testing::UseLogistic;
@@ -197,9 +198,11 @@ TEST(LyapunovSweep, EveryThreadCountGivesTheOneThreadPointsInTheSameOrder) {
         bool fails;
     };
     const Case cases[] = {
-        {"logistic", [](ModelWorkspace& ws) { UseLogistic(ws); }, 1, 2.8L, 4, 120, 300, false},
-        {"logistic escaping", [](ModelWorkspace& ws) { UseLogistic(ws); }, 1, 3.6L, 4.4L, 120, 300,
-         true},
+        {"logistic", [](ModelWorkspace& ws) { UseLogistic(ws, 3.7L, 0.3L, CallCounter::Off); }, 1,
+         2.8L, 4, 120, 300, false},
+        {"logistic escaping",
+         [](ModelWorkspace& ws) { UseLogistic(ws, 3.7L, 0.3L, CallCounter::Off); }, 1, 3.6L, 4.4L,
+         120, 300, true},
         {"lorenz", &UseLorenz, 2, 10, 30, 16, 200, false},
     };
     for (const Case& c : cases) {

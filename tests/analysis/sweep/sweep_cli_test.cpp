@@ -132,14 +132,16 @@ TEST(SweepCli, AModelFailureKeepsThePointsBeforeItAndExitsWithOne) {
 TEST(SweepCli, ScriptErrorsAreShownOnceWhicheverThreadMetThem) {
     const std::string model =
         WriteModel("error.mod",
-                   "x=0.5\r\nr=3\r\n\r\nd\r\nif r > 3.55 then error('too far') end\r\n"
+                   "x=0.5\r\nr=3\r\n\r\nd\r\nif r > 3.55 then x = x + nil end\r\n"
                    "x=r*x*(1-x)\r\n\r\n");
     for (const char* threads : {"1", "2"}) {
         const Result result = RunCli({"bifurcation", model, "--parameter", "r", "--variable", "x",
                                       "--min", "3", "--max", "4", "--resolution", "10", "--points",
                                       "3", "--skip", "0", "--threads", threads});
         EXPECT_EQ(result.exitCode, 1);
-        EXPECT_EQ(result.err, "kalvora-cli: Error in variable/function name: line 1: too far\n");
+        EXPECT_EQ(result.err,
+                  "kalvora-cli: Error in variable/function name: line 1: attempt to perform "
+                  "arithmetic on a nil value\n");
         // Values 3.0 .. 3.5 complete, 3.6 fails at its first step and still gives its point.
         EXPECT_EQ(Lines(result.out).size(), 6u * 3 + 1) << threads;
     }

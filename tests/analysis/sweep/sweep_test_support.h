@@ -25,11 +25,12 @@ class ThrowingSink final : public PointSink {
     std::size_t count_ = 0;
 };
 
-// The Lorenz system, continuous, with parameters sigma, r and b.
+// The Lorenz system, continuous, with parameters sigma, r and b; no call counter, so that sweeps
+// may spread it over workers.
 inline void UseLorenz(ModelWorkspace& ws) {
     UseModel(ws, ModelKind::Continuous, {{"x", 1}, {"y", 1}, {"z", 1}},
              {{"sigma", 10}, {"r", 28}, {"b", 8.0L / 3}}, {},
-             "return sigma*(y-x), x*(r-z)-y, x*y-b*z");
+             "return sigma*(y-x), x*(r-z)-y, x*y-b*z", CallCounter::Off);
     ws.stepSize = 0.01L;
 }
 

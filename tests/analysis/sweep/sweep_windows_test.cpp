@@ -17,6 +17,7 @@
 namespace kalvora {
 namespace {
 
+using testing::CallCounter;
 using testing::FakeHost;
 using testing::UseLogistic;
 using testing::UseModel;
@@ -30,7 +31,7 @@ std::string Scratch(const std::string& name) {
 
 class BifurcationWindows : public ::testing::Test {
   protected:
-    BifurcationWindows() : module(host) { UseLogistic(host.ws); }
+    BifurcationWindows() : module(host) { UseLogistic(host.ws, 3.7L, 0.3L, CallCounter::Off); }
 
     Tbifsettings& dialog() { return module.settingsDialog(); }
     Tmainbifurc& window() { return module.resultWindow(); }
@@ -228,7 +229,7 @@ TEST_F(BifurcationWindows, SaveDataAsWritesEachFilledSlot) {
 
 class LyapunovWindows : public ::testing::Test {
   protected:
-    LyapunovWindows() : module(host) { UseLogistic(host.ws); }
+    LyapunovWindows() : module(host) { UseLogistic(host.ws, 3.7L, 0.3L, CallCounter::Off); }
 
     TLuyapunovSet& dialog() { return module.settingsDialog(); }
     TLuyapunovPlot& window() { return module.resultWindow(); }
