@@ -137,6 +137,7 @@ struct Node {
     // math.pi and math.huge are numbers too, but the interpreter reads them from the table at run
     // time.
     bool numeral = false;
+    int depth = 1;
     bool boolean() const {
         return kind == NodeKind::Compare || kind == NodeKind::And || kind == NodeKind::Or ||
                kind == NodeKind::Not;
@@ -535,6 +536,17 @@ class NativeModelCompiler {
     }
 
     int expression(int limit = 0) {
+        // The interpreter refuses deeper nesting too; the limit keeps the recursion off the end
+        // of the stack whatever text it is given.
+        struct Depth {
+            int& depth;
+            explicit Depth(int& d) : depth(d) {
+                if (++depth > kNestingLimit) {
+                    throw NotCovered{};
+                }
+            }
+            ~Depth() { --depth; }
+        } depth(depth_);
         int left = 0;
         if (accept("-")) {
             left = unary('-', expression(kUnaryPriority));
@@ -675,6 +687,21 @@ class NativeModelCompiler {
     }
 
     int add(Node node) {
+        // The code is made by walking the tree: a long chain such as x+x+...+x, which the
+        // interpreter compiles without nesting, would take as many frames as terms.
+        int depth = 0;
+        for (const int child : {node.left, node.right}) {
+            if (child >= 0) {
+                depth = std::max(depth, nodes_[child].depth);
+            }
+        }
+        for (const int argument : node.arguments) {
+            depth = std::max(depth, nodes_[argument].depth);
+        }
+        node.depth = depth + 1;
+        if (node.depth > kTreeDepthLimit) {
+            throw NotCovered{};
+        }
         nodes_.push_back(std::move(node));
         return static_cast<int>(nodes_.size()) - 1;
     }
@@ -836,7 +863,11 @@ class NativeModelCompiler {
         }
     }
 
+    static constexpr int kNestingLimit = 200;
+    static constexpr int kTreeDepthLimit = 1000;
+
     NativeModel& model_;
+    int depth_ = 0;
     std::vector<Token> tokens_;
     std::size_t position_ = 0;
     std::vector<Node> nodes_;

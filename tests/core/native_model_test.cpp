@@ -197,6 +197,18 @@ TEST(NativeModel, TakesOnlyWhatItCanComputeAsTheInterpreterDoes) {
         EXPECT_EQ(c.covered, NativeModel::Compile(script)->covered()) << c.body;
     }
     EXPECT_FALSE(NativeModel::Compile("function model (x,x)\r\nreturn x\r\nend")->covered());
+    // Nesting far beyond what the interpreter takes is refused, not followed down the stack.
+    const std::string deep = "function model (x)\r\nx=" + std::string(100000, '(') + "x" +
+                             std::string(100000, ')') + "\r\nreturn x\r\nend";
+    EXPECT_FALSE(NativeModel::Compile(deep)->covered());
+    const std::string minus =
+        "function model (x)\r\nx=" + std::string(100000, '-') + "x\r\nreturn x\r\nend";
+    EXPECT_FALSE(NativeModel::Compile(minus)->covered());
+    std::string sum = "function model (x)\r\nx=x";
+    for (int i = 0; i < 100000; ++i) {
+        sum += "+x";
+    }
+    EXPECT_FALSE(NativeModel::Compile(sum + "\r\nreturn x\r\nend")->covered());
     EXPECT_FALSE(NativeModel::Compile("function model (x)\r\nreturn x\r\nend\r\nx=1")->covered());
 }
 
