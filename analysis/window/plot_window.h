@@ -13,6 +13,7 @@
 #include "analysis/window/analysis_host.h"
 #include "analysis/window/scaling_group.h"
 #include "analysis/window/settings_dialog.h"
+#include "analysis/window/status_panels.h"
 #include "plot/plot_config.h"
 #include "plot/xy_line.h"
 #include "plot/xy_plot.h"
@@ -48,7 +49,8 @@ void FrameSettledOrbit(Tsp_XYPlot& plot, const Tsp_XYDataSeries& series, bool xS
 class PlotWindow : public QMainWindow {
     Q_OBJECT
   public:
-    // panelWidths: the status bar's panels; panels 0 and 1 receive the mouse readout.
+    // panelWidths: the status bar's panels; panels 0 and 1 receive the mouse readout, empty
+    // each time the window opens.
     PlotWindow(AnalysisHost& host, const QString& objectName, const QString& caption,
                const QSize& size, const QList<int>& panelWidths);
 
@@ -160,7 +162,7 @@ class PlotWindow : public QMainWindow {
     void graphMouseMove(int x, int y);
 
     AnalysisHost& host_;
-    QList<QLabel*> panels_;
+    StatusPanels* panels_;
     Tsp_ReadoutOffsets readout_ = kStandardReadoutOffsets;
     bool lastRunFailed_ = false;
     SettingsDialog* settingsDialog_ = nullptr;
