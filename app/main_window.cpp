@@ -730,7 +730,8 @@ void TForm1::openManual() {
         manual_->setObjectName("ManualBrowser");
         manual_->setWindowTitle("Kalvora User Manual");
         manual_->setOpenExternalLinks(true);
-        manual_->resize(760, 640);
+        // Wide enough for the pictures of the widest windows beside the scroll bar.
+        manual_->resize(840, 680);
         auto* close = new QAction(manual_);
         close->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence(Qt::Key_Escape)});
         connect(close, &QAction::triggered, manual_, &QWidget::close);

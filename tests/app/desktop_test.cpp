@@ -113,6 +113,10 @@ TEST_F(DesktopTest, TheEditorPutsItsCursorOnTheLineOfAScriptError) {
     EXPECT_EQ(prompts.errorDetails,
               std::vector<std::string>{"line 4: ')' expected (to close '(' at line 3) near 'z'"});
     EXPECT_EQ(editor().cursorLine(), 4);
+    EXPECT_EQ(editor().markedLine(), 4);
+    // The mark belongs to the error: the first edit takes it away.
+    QTest::keyClicks(editor().StringBox, ")");
+    EXPECT_EQ(editor().markedLine(), 0);
 }
 
 TEST_F(DesktopTest, ClosingOrLoadingAfterARefusalFollowsTheUsualRules) {
