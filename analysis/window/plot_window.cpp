@@ -6,6 +6,8 @@
 #include <QPalette>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QShowEvent>
+#include <QTimer>
 #include <exception>
 
 #include "analysis/window/data_file_writer.h"
@@ -346,6 +348,18 @@ void StyleNewSeries(Tsp_XYLine& series, Tsp_Color colour) {
     series.PointAttr().SetVisible(true);
 }
 
+void TakeKeyboardWhenOpened(QWidget& window, const QShowEvent& event) {
+    if (event.spontaneous()) {
+        return;
+    }
+    QTimer::singleShot(0, &window, [&window] {
+        if (window.isVisible()) {
+            window.raise();
+            window.activateWindow();
+        }
+    });
+}
+
 void PlotWindow::showEvent(QShowEvent* event) {
     // A window without an owner to place it opens in the middle of the screen the first time;
     // afterwards it stays where the user moved it. An owned window is placed by its owner.
@@ -358,6 +372,7 @@ void PlotWindow::showEvent(QShowEvent* event) {
         }
     }
     QMainWindow::showEvent(event);
+    TakeKeyboardWhenOpened(*this, *event);
 }
 
 void PlotWindow::resizeEvent(QResizeEvent* event) {

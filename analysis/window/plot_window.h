@@ -35,6 +35,12 @@ void GiveCloseShortcuts(QAction& close);
 // a line between the points when lineVisible.
 void StyleRunSeries(Tsp_XYLine& series, bool plotSquares, bool lineVisible);
 
+// A result window that the program has just opened comes in front and takes the keyboard, as the
+// settings dialog that opened it would otherwise hand it back to the main window, where Ctrl+W,
+// Esc and the window's menu keys do not reach it. Called from showEvent; the activation waits
+// until the window is on the screen.
+void TakeKeyboardWhenOpened(QWidget& window, const QShowEvent& event);
+
 // An orbit that has settled on a fixed point would get a collapsed automatic range: each settled
 // axis gets the extent of the series' points widened by 0.1 on each side, with auto-scaling off.
 void FrameSettledOrbit(Tsp_XYPlot& plot, const Tsp_XYDataSeries& series, bool xSettled,

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QShowEvent>
 
 #include "analysis/scan/common/scan_picture.h"
 #include "analysis/window/background_run.h"
@@ -176,6 +177,11 @@ void ScanResultWindow::redraw() {
                         horizontalName_, verticalName_);
     }
     Image1->update();
+}
+
+void ScanResultWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    TakeKeyboardWhenOpened(*this, *event);
 }
 
 ScanOutcome ScanResultWindow::runScan(ScanModels& models, QWidget* dialog,

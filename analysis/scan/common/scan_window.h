@@ -109,6 +109,7 @@ class ScanResultWindow : public QMainWindow {
 
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     void redraw();
