@@ -640,6 +640,10 @@ void TForm1::runCommand(const std::function<void()>& command) {
         } catch (const ModelRefusedError& refusal) {
             // A refused model file: its script error keeps its place and Lua's words.
             prompts_->detailedError(refusal.what(), refusal.details);
+            // The box may have opened before the editor was active and then hands the keyboard
+            // back to the main window; the user's next keys belong in the line it shows.
+            if (editor_->isVisible())
+                showEditor();
         }
     });
 }
