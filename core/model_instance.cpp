@@ -16,6 +16,8 @@ ModelInstance::ModelInstance(const ModelRuntime& source) {
     noise = source.noise;
     random = source.random;
     prompts = nullptr;
+    // The same script compiles to the same program: share it rather than compile it again.
+    nativeModel = source.nativeModel;
     CompileModelScript(*this);
 }
 

@@ -12,6 +12,7 @@
 
 #include "core/model_capacity.h"
 #include "core/model_purity.h"
+#include "core/native_model.h"
 #include "core/noise.h"
 #include "core/prompts.h"
 #include "core/script_lines.h"
@@ -85,6 +86,37 @@ inline void StoreExtended(Extended* target, double value) {
 #else
     *target = value;
 #endif
+}
+
+// The double an Extended value converts to, read with integer loads when the value is a normal
+// double (as every value StoreExtended wrote is): an x87 load of a value that integer stores have
+// just written waits for them to drain, several times the cost of the step's arithmetic. Other
+// values take the x87 conversion, which rounds them as before.
+inline double LoadDouble(const Extended& value) {
+#if (defined(__x86_64__) || defined(__i386__)) && LDBL_MANT_DIG == 64
+    std::uint64_t mantissa = 0;
+    std::uint16_t signAndExponent = 0;
+    std::memcpy(&mantissa, &value, sizeof mantissa);
+    std::memcpy(&signAndExponent, reinterpret_cast<const unsigned char*>(&value) + sizeof mantissa,
+                sizeof signAndExponent);
+    const unsigned exponent = signAndExponent & 0x7FFFu;
+    const std::uint64_t sign = static_cast<std::uint64_t>(signAndExponent >> 15) << 63;
+    constexpr std::uint64_t kIntegerBit = std::uint64_t{1} << 63;
+    if ((mantissa & 0x7FFu) == 0 && (mantissa & kIntegerBit) != 0 && exponent >= 16383 - 1022 &&
+        exponent <= 16383 + 1023) {
+        const std::uint64_t fraction = (mantissa >> 11) & ((std::uint64_t{1} << 52) - 1);
+        return std::bit_cast<double>(
+            sign | (static_cast<std::uint64_t>(exponent - 16383 + 1023) << 52) | fraction);
+    }
+    if (mantissa == 0 && exponent == 0) {
+        return std::bit_cast<double>(sign);
+    }
+#endif
+    return static_cast<double>(value);
+}
+
+inline double LoadDouble(double value) {
+    return value;
 }
 
 inline void StoreResult(Extended* target, double value) {
@@ -207,8 +239,43 @@ bool Evaluate(ModelRuntime& ws, const In* in, Out* out, bool& finite) {
     return true;
 }
 
-// Kutta's third-order step. in and out may be the same vector: in is only read while the stages
-// are evaluated, and the last loop reads each slot before writing it.
+using Stage = std::array<double, kModelListCapacity>;
+
+// The three stages of Kutta's third-order step over m slots: evaluate(at, derivative) fills a
+// stage from the values at (the state, then two doubles vectors). Each stage value is rounded once,
+// from Extended to the double that the model receives.
+template <typename Evaluate>
+void KuttaStages(int m, Extended h, const StateVector& in, Stage& k1, Stage& k2, Stage& k3,
+                 Evaluate&& evaluate) {
+    // Uninitialised on purpose: only the first m slots are used, and filling 200 slots would cost
+    // more than the step's arithmetic.
+    Stage y;
+    evaluate(in.data(), k1);
+    for (int i = 0; i < m; ++i) {
+        y[i] = static_cast<double>((h * k1[i]) / 2 + in[i]);
+    }
+    evaluate(y.data(), k2);
+    for (int i = 0; i < m; ++i) {
+        y[i] = static_cast<double>((in[i] - h * k1[i]) + (h * 2) * k2[i]);
+    }
+    evaluate(y.data(), k3);
+}
+
+// The step's result from its stages; false when a sum is not finite. out may be in: each slot is
+// read before it is written.
+bool KuttaSum(int m, Extended h, const StateVector& in, const Stage& k1, const Stage& k2,
+              const Stage& k3, Extended* out) {
+    bool allFinite = true;
+    for (int i = 0; i < m; ++i) {
+        const Extended sum = ((k2[i] * Extended{4} + k1[i]) + k3[i]) * h / 6 + in[i];
+        allFinite = allFinite && std::isfinite(sum);
+        out[i] = sum;
+    }
+    return allFinite;
+}
+
+// Kutta's third-order step in the interpreter. in and out may be the same vector: in is only read
+// while the stages are evaluated, and the last loop reads each slot before writing it.
 // With faults given, the status flags are read into it after the last evaluation rather than after
 // the step: the last loop stores its sums with x87 stores, and a status read right behind them
 // would wait for them. That loop cannot raise a flag without making a sum infinite or NaN (the
@@ -218,46 +285,147 @@ bool Evaluate(ModelRuntime& ws, const In* in, Out* out, bool& finite) {
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 bool RungeKutta(ModelRuntime& ws, const StateVector& in, StateVector& out, bool& finite,
                 int* faults = nullptr) {
-    using Stage = std::array<double, kModelListCapacity>;
-    // Uninitialised on purpose: only the first N + A slots are used, and filling 200 slots would
-    // cost more than the step's arithmetic.
     Stage k1;
     Stage k2;
     Stage k3;
-    Stage y;
     const int m = ResultCount(ws);
     const Extended h = ws.stepSize;
     bool ok = true;
     // A failed evaluation leaves its output unwritten; zeros keep the remaining arithmetic defined.
-    auto evaluate = [&](const auto* at, Stage& derivative) {
+    KuttaStages(m, h, in, k1, k2, k3, [&](const auto* at, Stage& derivative) {
         if (!Evaluate(ws, at, derivative.data(), finite)) {
             std::fill_n(derivative.begin(), m, 0.0);
             ok = false;
         }
-    };
-    evaluate(in.data(), k1);
-    // Each stage value is rounded once, from Extended to the double that Lua receives.
-    for (int i = 0; i < m; ++i) {
-        y[i] = static_cast<double>((h * k1[i]) / 2 + in[i]);
-    }
-    evaluate(y.data(), k2);
-    for (int i = 0; i < m; ++i) {
-        y[i] = static_cast<double>((in[i] - h * k1[i]) + (h * 2) * k2[i]);
-    }
-    evaluate(y.data(), k3);
+    });
     if (faults != nullptr) {
         *faults = PendingFaults();
     }
-    bool allFinite = true;
-    for (int i = 0; i < m; ++i) {
-        const Extended sum = ((k2[i] * Extended{4} + k1[i]) + k3[i]) * h / 6 + in[i];
-        allFinite = allFinite && std::isfinite(sum);
-        out[i] = sum;
-    }
+    const bool allFinite = KuttaSum(m, h, in, k1, k2, k3, out.data());
     if (faults != nullptr && !allFinite) {
         *faults |= PendingFaults();
     }
     return ok;
+}
+#pragma GCC diagnostic pop
+
+// The clamped counts of a step.
+struct Shape {
+    int variables = 0;
+    int parameters = 0;
+    int results = 0;
+};
+
+Shape ShapeOf(const ModelRuntime& ws) {
+    return {Count(ws.variableCount), Count(ws.parameterCount), ResultCount(ws)};
+}
+
+// Steps made with the compiled program between two breaths: as often as the interpreter's hook
+// lets a long evaluation breathe, in steps that take a few nanoseconds.
+constexpr std::uint32_t kStepsPerBreath = 4096;
+
+// The compiled program when it may stand in for the interpreter in this step: it belongs to the
+// state's script, was made for these counts, and no stop is pending (a stop is reported by the
+// interpreter, which the request has armed). The runtime's registers are prepared for it.
+const NativeModel* NativeFor(ModelRuntime& ws, const Shape& shape) {
+    const NativeModel* native = ws.nativeModel.get();
+    if (native == nullptr || !native->covered() || ws.luaState == nullptr ||
+        ws.interrupt.requested() || native->argumentCount() != shape.variables + shape.parameters ||
+        native->resultCount() != shape.results) {
+        return nullptr;
+    }
+    if (ws.nativeRegistersOf != native) {
+        ws.nativeRegisters.assign(static_cast<std::size_t>(native->registerCount()), 0.0);
+        native->prepare(ws.nativeRegisters.data());
+        ws.nativeRegistersOf = native;
+    }
+    return native;
+}
+
+// Loads the parameters into the program's registers, converted as the interpreter receives them;
+// false when one is not finite.
+bool LoadParameters(ModelRuntime& ws, const Shape& shape) {
+    double* registers = ws.nativeRegisters.data() + shape.variables;
+    bool finite = true;
+    for (int j = 0; j < shape.parameters; ++j) {
+        registers[j] = LoadDouble(ws.parameterValues[j]);
+        finite = finite && std::isfinite(registers[j]);
+    }
+    return finite;
+}
+
+// One call of the compiled program on the variables at, with the parameters loaded already; false
+// when a value was not finite.
+template <typename In>
+bool RunNative(ModelRuntime& ws, const NativeModel& native, const Shape& shape, const In* at) {
+    double* registers = ws.nativeRegisters.data();
+    bool finite = true;
+    for (int i = 0; i < shape.variables; ++i) {
+        registers[i] = LoadDouble(at[i]);
+        finite = finite && std::isfinite(registers[i]);
+    }
+    return finite && native.run(registers);
+}
+
+// The step made with the compiled program; false (state untouched) when it could not be made so,
+// or when any value in it was not finite: the interpreter then makes the step and judges it.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+bool StepNatively(ModelRuntime& ws, ModelKind kind, StateVector& state) {
+    if (ws.nativeModel == nullptr) {
+        return false;
+    }
+    if (++ws.nativeSteps % kStepsPerBreath == 0) {
+        ws.interrupt.breathe();
+    }
+    const Shape shape = ShapeOf(ws);
+    const NativeModel* native = NativeFor(ws, shape);
+    if (native == nullptr) {
+        return false;
+    }
+    const double* registers = ws.nativeRegisters.data();
+    if (!LoadParameters(ws, shape)) {
+        return false;
+    }
+    if (kind == ModelKind::Discrete) {
+        if (!RunNative(ws, *native, shape, state.data())) {
+            return false;
+        }
+        for (int k = 0; k < shape.results; ++k) {
+            StoreExtended(&state[k], registers[native->resultRegister(k)]);
+        }
+        return true;
+    }
+    // A model that assigns to a parameter changes only its own copy: the next call gets it anew.
+    const bool reloadParameters = native->writesArgumentsFrom(shape.variables);
+    Stage k1;
+    Stage k2;
+    Stage k3;
+    bool ok = true;
+    bool first = true;
+    KuttaStages(shape.results, ws.stepSize, state, k1, k2, k3,
+                [&](const auto* at, Stage& derivative) {
+                    if (!first && reloadParameters) {
+                        LoadParameters(ws, shape);
+                    }
+                    first = false;
+                    if (ok && RunNative(ws, *native, shape, at)) {
+                        for (int k = 0; k < shape.results; ++k) {
+                            derivative[k] = registers[native->resultRegister(k)];
+                        }
+                    } else {
+                        std::fill_n(derivative.begin(), shape.results, 0.0);
+                        ok = false;
+                    }
+                });
+    std::array<Extended, kModelListCapacity> sums;
+    if (!ok || !KuttaSum(shape.results, ws.stepSize, state, k1, k2, k3, sums.data())) {
+        return false;
+    }
+    for (int i = 0; i < shape.results; ++i) {
+        state[i] = sums[i];
+    }
+    return true;
 }
 #pragma GCC diagnostic pop
 
@@ -304,6 +472,7 @@ void CompileModelScript(ModelRuntime& ws) {
         lua = nullptr;
     }
     if (lua == nullptr) {
+        ws.nativeModel.reset();
         ws.scriptStatus = LUA_ERRMEM;
         ShowMessage(ws, CompileMessage(ws.scriptStatus));
         return;
@@ -326,12 +495,18 @@ void CompileModelScript(ModelRuntime& ws) {
     }
     lua_checkstack(lua,
                    Count(ws.variableCount) + Count(ws.auxiliaryCount) + Count(ws.parameterCount));
+    if (ws.scriptStatus != 0) {
+        ws.nativeModel.reset();
+    } else if (ws.nativeModel == nullptr || ws.nativeModel->script() != ws.scriptText) {
+        ws.nativeModel = NativeModel::Compile(ws.scriptText);
+    }
 }
 
 void SwapModelStates(ModelRuntime& first, ModelRuntime& second) {
     first.interrupt.detach();
     second.interrupt.detach();
     std::swap(first.luaState, second.luaState);
+    std::swap(first.nativeModel, second.nativeModel);
     RebindModelState(first.luaState, first.interrupt);
     RebindModelState(second.luaState, second.interrupt);
 }
@@ -347,7 +522,7 @@ void RungeKuttaStep(ModelRuntime& ws, const StateVector& in, StateVector& out) {
 }
 
 void ModelStep(ModelRuntime& ws, ModelKind kind, StateVector& state) {
-    if (kind != ModelKind::Closed) {
+    if (kind != ModelKind::Closed && !StepNatively(ws, kind, state)) {
         // Clearing the status flags is slow; reading them is not, so clear only what an earlier
         // computation left behind.
         if (PendingFaults() != 0) {
@@ -386,17 +561,6 @@ namespace {
 // replay never costs more than this many steps, while the call into the interpreter is shared by
 // enough steps to cost nothing.
 constexpr std::int64_t kBatchSteps = 4096;
-
-// The clamped counts of a step.
-struct Shape {
-    int variables = 0;
-    int parameters = 0;
-    int results = 0;
-};
-
-Shape ShapeOf(const ModelRuntime& ws) {
-    return {Count(ws.variableCount), Count(ws.parameterCount), ResultCount(ws)};
-}
 
 // Arguments of the loop function besides the model's: the function, the count and the bound.
 // Lua allows a function 200 locals; the loop's own are its arguments, the results and the counter.
@@ -510,6 +674,76 @@ BatchOutcome RunBatch(ModelRuntime& ws, const Shape& shape, StateVector& state, 
     return BatchOutcome::Done;
 }
 
+// n steps of the compiled program from state, the variables going from each call's results to the
+// next call's arguments in registers, as the steps one by one pass them through the state (a
+// double stored as Extended and read back is the same double). True: state holds the result of the
+// n steps. False: a value was not finite somewhere; state is untouched and the steps one by one
+// find where and judge it.
+bool NativeBatch(ModelRuntime& ws, const NativeModel& native, const Shape& shape,
+                 StateVector& state, std::int64_t n) {
+    double* registers = ws.nativeRegisters.data();
+    bool finite = LoadParameters(ws, shape);
+    for (int i = 0; i < shape.variables; ++i) {
+        registers[i] = LoadDouble(state[i]);
+        finite = finite && std::isfinite(registers[i]);
+    }
+    if (!finite) {
+        return false;
+    }
+    const bool reloadParameters = native.writesArgumentsFrom(shape.variables);
+    std::array<std::uint32_t, kModelListCapacity> results{};
+    bool inPlace = true;
+    for (int k = 0; k < shape.results; ++k) {
+        results[k] = static_cast<std::uint32_t>(native.resultRegister(k));
+        inPlace = inPlace && (k >= shape.variables || results[k] == static_cast<std::uint32_t>(k));
+    }
+    std::array<double, kModelListCapacity> next{};
+    for (std::int64_t step = 0; step < n; ++step) {
+        if (step > 0) {
+            // A result may be another variable's register, so all are read before any is written.
+            if (!inPlace) {
+                for (int i = 0; i < shape.variables; ++i) {
+                    next[i] = registers[results[i]];
+                }
+                std::copy_n(next.begin(), shape.variables, registers);
+            }
+            if (reloadParameters) {
+                LoadParameters(ws, shape);
+            }
+        }
+        if (!native.run(registers)) {
+            return false;
+        }
+    }
+    for (int k = 0; k < shape.results; ++k) {
+        StoreExtended(&state[k], registers[results[k]]);
+    }
+    return true;
+}
+
+// Batches of the compiled program, each made again step by step when a value in it was not
+// finite. Breathes and heeds a stop between batches.
+std::int64_t NativeTransient(ModelRuntime& ws, ModelKind kind, StateVector& state,
+                             std::int64_t steps) {
+    std::int64_t done = 0;
+    while (done < steps && !ws.errorFlag) {
+        ws.interrupt.breathe();
+        const Shape shape = ShapeOf(ws);
+        const NativeModel* native = NativeFor(ws, shape);
+        const std::int64_t n = std::min(kBatchSteps, steps - done);
+        if (native != nullptr && NativeBatch(ws, *native, shape, state, n)) {
+            done += n;
+            continue;
+        }
+        const std::int64_t end = done + n;
+        while (done < end && !ws.errorFlag) {
+            ModelStep(ws, kind, state);
+            ++done;
+        }
+    }
+    return done;
+}
+
 bool Batchable(const ModelRuntime& ws, ModelKind kind, const Shape& shape) {
     return kind == ModelKind::Discrete && !ws.noise.noiseOn && shape.variables > 0 &&
            shape.variables + shape.parameters + shape.results <= kBatchLocalLimit &&
@@ -522,6 +756,10 @@ std::int64_t ModelTransient(ModelRuntime& ws, ModelKind kind, StateVector& state
                             std::int64_t steps) {
     std::int64_t done = 0;
     const Shape shape = ShapeOf(ws);
+    if (!ws.errorFlag && steps > 1 && kind == ModelKind::Discrete && !ws.noise.noiseOn &&
+        NativeFor(ws, shape) != nullptr) {
+        return NativeTransient(ws, kind, state, steps);
+    }
     if (!ws.errorFlag && steps > 1 && Batchable(ws, kind, shape)) {
         while (done < steps && !ws.errorFlag) {
             const std::int64_t n = std::min(kBatchSteps, steps - done);

@@ -2,7 +2,9 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "core/lua_sandbox.h"
 #include "core/random_generator.h"
@@ -10,6 +12,8 @@
 struct lua_State;
 
 namespace kalvora {
+
+class NativeModel;
 
 class Prompts;
 
@@ -65,6 +69,15 @@ struct ModelRuntime {
     // The most memory the model's Lua state may hold; beyond it the model fails with the memory
     // message instead of exhausting the machine.
     std::size_t memoryLimit = kDefaultModelMemoryLimit;
+    // The script of luaState compiled into a register program when its statements are plain
+    // arithmetic (see NativeModel); steps then run without the interpreter, with the same numbers.
+    // Immutable, so every runtime of the same script shares it.
+    std::shared_ptr<const NativeModel> nativeModel;
+    // This runtime's registers for the program nativeRegistersOf, and a count of the steps made
+    // with it, by which the steps let the desktop breathe as the interpreter's hook does.
+    std::vector<double> nativeRegisters;
+    const NativeModel* nativeRegistersOf = nullptr;
+    std::uint32_t nativeSteps = 0;
     // Stops the model wherever it is, from any thread (Stop, Exit, a signal).
     ModelInterrupt interrupt;
     NoiseSettings noise;

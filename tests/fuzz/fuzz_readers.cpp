@@ -6,11 +6,15 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "core/model_definition.h"
 #include "core/model_file.h"
 #include "core/model_shell.h"
+#include "core/model_step.h"
+#include "core/native_model.h"
 #include "core/numbers.h"
 #include "core/parameter_file.h"
 #include "core/text_file.h"
@@ -94,6 +98,48 @@ void DefinitionTexts(const std::string& text) {
     }
 }
 
+// Equations the compiler takes must step exactly as in the interpreter: the same numbers, bit for
+// bit, and the same failing step. The interpreter's twin has a long comment after the function,
+// which the compiler does not take.
+void Equations(const std::string& text) {
+    const std::string script = "function model (x,y,a)\r\n" + text + "\r\nreturn x,y\r\nend";
+    if (!NativeModel::Compile(script)->covered()) {
+        return;
+    }
+    ModelWorkspace machine;
+    ModelWorkspace interpreter;
+    for (ModelWorkspace* ws : {&machine, &interpreter}) {
+        AcceptModelDefinition(*ws, "x=0.3, y=-0.7", "a=2.5", "");
+        ws->scriptText = ws == &machine ? script : script + "\r\n--[[ ]]";
+        ws->kind = ModelKind::Discrete;
+        CompileModelScript(*ws);
+    }
+    if (machine.scriptStatus != 0 || interpreter.scriptStatus != 0) {
+        return;
+    }
+    if (machine.nativeModel == nullptr || !machine.nativeModel->covered()) {
+        std::abort();
+    }
+    StateVector a = machine.initialValues;
+    StateVector b = interpreter.initialValues;
+    for (int step = 0; step < 4; ++step) {
+        ModelStep(machine, ModelKind::Discrete, a);
+        ModelStep(interpreter, ModelKind::Discrete, b);
+        if (machine.errorFlag != interpreter.errorFlag ||
+            machine.recordedMessage != interpreter.recordedMessage) {
+            std::abort();
+        }
+        if (machine.errorFlag) {
+            return;
+        }
+        for (int slot = 0; slot < 2; ++slot) {
+            if (std::memcmp(&a[slot], &b[slot], 10) != 0) {
+                std::abort();
+            }
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -101,7 +147,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
-    switch (data[0] % 5) {
+    switch (data[0] % 6) {
         case 0:
             Numbers(text);
             break;
@@ -114,8 +160,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 3:
             DataFile(text);
             break;
-        default:
+        case 4:
             DefinitionTexts(text);
+            break;
+        default:
+            Equations(text);
             break;
     }
     return 0;

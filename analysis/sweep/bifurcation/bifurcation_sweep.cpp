@@ -60,9 +60,8 @@ SweepOutcome BifurcationSweep(ModelRuntime& model, ModelKind kind,
                         }
                         const Extended parameter = values.value(index);
                         runtime.parameterValues[values.parameter] = parameter;
-                        for (long long t = 0; t < transient && !runtime.errorFlag; ++t) {
-                            ModelStep(runtime, kind, state);
-                        }
+                        // Nothing looks at the transient's steps: they may run as batches.
+                        ModelTransient(runtime, kind, state, transient);
                         const double x = static_cast<double>(parameter);
                         for (long long k = 0; k < plotted && !runtime.errorFlag; ++k) {
                             ModelStep(runtime, kind, state);

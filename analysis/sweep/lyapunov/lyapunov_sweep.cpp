@@ -52,9 +52,8 @@ SweepOutcome LyapunovSweep(ModelRuntime& model, ModelKind kind, const LyapunovSe
                             parameter = lower;
                         }
                         runtime.parameterValues[values.parameter] = parameter;
-                        for (long long t = 0; t < transient && !runtime.errorFlag; ++t) {
-                            ModelStep(runtime, kind, a);
-                        }
+                        // Nothing looks at the transient's steps: they may run as batches.
+                        ModelTransient(runtime, kind, a, transient);
                         Extended sum = 0;
                         StateVector b = a;
                         for (int k = 0; k < n; ++k) {

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kalvora {
+
+// Most models are a few lines of arithmetic, and the interpreter spends far more time on calling
+// them than on the arithmetic itself. A model whose statements are plain arithmetic (assignments
+// to the arguments, to locals and to globals that are assigned before they are read, if-statements
+// on comparisons, and the math library's functions of their arguments alone) is compiled here into
+// a small register program that makes the same operations in the same order on the same doubles,
+// calling the same C library functions, and so gives the same numbers, bit for bit.
+//
+// The program keeps one promise about faults: it never lets one pass. As soon as any value it
+// computes or receives is not finite, run() returns false and the caller evaluates the step in the
+// interpreter, which then decides, with the floating-point status, what the step gives. Every
+// floating-point fault makes a value that is not finite (the arithmetic rounds to nearest), so a
+// program that ran to its end saw none.
+class NativeModel {
+  public:
+    // The script must already have compiled in the interpreter. When it holds anything the
+    // program does not cover, the result is not covered() and the interpreter runs the model.
+    static std::shared_ptr<const NativeModel> Compile(const std::string& scriptText);
+
+    const std::string& script() const { return script_; }
+    bool covered() const { return covered_; }
+    // Whether a call may change an argument register at or after first (a model that assigns to
+    // a parameter), so that the next call must load it again.
+    bool writesArgumentsFrom(int first) const;
+    int argumentCount() const { return argumentCount_; }
+    int resultCount() const { return static_cast<int>(results_.size()); }
+    int registerCount() const { return registerCount_; }
+    int resultRegister(int k) const { return static_cast<int>(results_[k]); }
+
+    // Writes the constants into a register file of registerCount() doubles; they are never
+    // overwritten, so a register file is prepared once for any number of runs.
+    void prepare(double* registers) const;
+
+    // One call of the model: the arguments in registers 0 .. argumentCount()-1, the results then
+    // in resultRegister(k). False when a value it made was not finite (the results are then
+    // undefined). The arguments must be finite.
+    bool run(double* registers) const;
+
+    enum class Op : std::uint8_t {
+        Add,
+        Sub,
+        Mul,
+        Div,
+        Mod,
+        Pow,
+        Neg,
+        Move,
+        Call1,
+        Call2,
+        Min,
+        Max,
+        // Jumps to target when the comparison of a and b holds (JumpIf...) or fails
+        // (JumpUnless...).
+        JumpIfLt,
+        JumpIfLe,
+        JumpIfEq,
+        JumpIfNe,
+        JumpUnlessLt,
+        JumpUnlessLe,
+        JumpUnlessEq,
+        JumpUnlessNe,
+        Jump,
+        End
+    };
+    struct Instruction {
+        Op op = Op::End;
+        std::uint32_t dst = 0;
+        std::uint32_t a = 0;
+        std::uint32_t b = 0;
+        std::uint32_t target = 0;
+        double (*unary)(double) = nullptr;
+        double (*binary)(double, double) = nullptr;
+    };
+
+  private:
+    NativeModel() = default;
+
+    std::string script_;
+    bool covered_ = false;
+    int argumentCount_ = 0;
+    int highestWrittenArgument_ = -1;
+    int registerCount_ = 0;
+    std::vector<std::uint32_t> results_;
+    std::vector<std::pair<std::uint32_t, double>> constants_;
+    std::vector<Instruction> code_;
+    // The argument lists of math.min and math.max.
+    std::vector<std::uint32_t> operands_;
+
+    friend class NativeModelCompiler;
+};
+
+}  // namespace kalvora

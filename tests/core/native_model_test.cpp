@@ -1,0 +1,229 @@
+#include "core/native_model.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "model_twins.h"
+
+namespace kalvora {
+namespace {
+
+// A long comment after the function is beyond the compiler: the twin runs in the interpreter.
+constexpr const char* kInterpreterOnly = "\r\n--[[ in the interpreter ]]";
+
+bool Compiled(const ModelRuntime& ws) {
+    return ws.nativeModel != nullptr && ws.nativeModel->covered();
+}
+
+void MoveToInterpreter(Twin& twin) {
+    twin.ws.scriptText += kInterpreterOnly;
+    CompileModelScript(twin.ws);
+    ASSERT_EQ(0, twin.ws.scriptStatus);
+    ASSERT_FALSE(Compiled(twin.ws));
+}
+
+TEST(NativeModel, EverySampleModelGivesTheInterpretersNumbers) {
+    for (const auto& entry : std::filesystem::directory_iterator(KALVORA_MODELS)) {
+        if (entry.path().extension() != ".mod") {
+            continue;
+        }
+        const std::string name = entry.path().filename().string();
+        for (const std::int64_t steps : {1, 3000}) {
+            Twin interpreter;
+            Twin machine;
+            UseFile(interpreter, entry.path().string());
+            UseFile(machine, entry.path().string());
+            MoveToInterpreter(interpreter);
+            EXPECT_TRUE(Compiled(machine.ws)) << name;
+            const int slots = machine.ws.variableCount + machine.ws.auxiliaryCount;
+            const Outcome expected = StepByStep(interpreter, steps);
+            ExpectSame(expected, StepByStep(machine, steps), slots, name + " steps");
+            ExpectSame(expected, Transient(machine, steps), slots, name + " transient");
+        }
+    }
+}
+
+// Every operator, function and statement the compiler takes, and faults at chosen steps, some of
+// them in values the model throws away: the interpreter's numbers, failing step and messages.
+TEST(NativeModel, StatementsAndFaultsGiveTheInterpretersNumbers) {
+    struct Case {
+        const char* name;
+        const char* initial;
+        const char* parameters;
+        const char* body;
+    };
+    const Case cases[] = {
+        {"functions", "x=0.3,y=-0.2", "a=1,b=2",
+         "local s=math.sin(x)+math.cos(x)+math.tan(x/4)+math.asin(x/4)+math.acos(x/4)+math.atan(x)"
+         "+math.atan2(x,y)\r\n"
+         "local t=math.sinh(x/4)+math.cosh(x/4)+math.tanh(x)+math.exp(-x*x)+math.log(1+x*x)"
+         "+math.log10(2+x)+math.sqrt(1+x*x)\r\n"
+         "local u=math.floor(3*x)+math.ceil(2*y)+math.fmod(x*7,1.3)+math.deg(x)/100+math.rad(y)"
+         "+math.pow(math.abs(x)+0.5,1.3)+math.min(x,y,0.3)+math.max(x,y,-0.2)+math.abs(y)\r\n"
+         "x=math.sin(s+t+u)\r\ny=math.cos(s*t-u)*a/b*2"},
+        {"operators and folding", "x=0.3", "a=0.7",
+         "x=-x^2+2^-1*x-(3-2-1)+7%3*x/4+x%0.3+(-x)%a+2^0.5/10- -x/3+x^-0.5/9\r\n"
+         "x=x-math.floor(x)+1e-3"},
+        {"conditions", "x=0.3,y=0.4", "a=3.9",
+         "if x<0.5 and not (y>=0.9) or x==y then x=1.9*x elseif x~=0.75 then x=1.9-1.9*x "
+         "else x=0.1 end\r\ny=a*y*(1-y)\r\nif x>1 or x<=0 then x=x-math.floor(x) end"},
+        {"swaps, shadowing and extra values", "x=0.3,y=0.6", "a=1.3",
+         "x,y=y,x+a*y\r\nlocal x=x*0.5\r\nlocal p,q=y,x,1/x\r\ny=p-math.floor(p)\r\n"
+         "x=q-math.floor(q)"},
+        {"globals assigned before read", "x=0.25,y=0.2", "a=0.1,b=0.5",
+         "g=a*x+y\r\nh=(g+b)^2\r\nx=h-math.floor(h)\r\ny=g-math.floor(g)"},
+        {"a parameter assigned", "x=0.2", "a=3.9", "a=a*0.99\r\nx=a*x*(1-x)"},
+        {"diverging map", "x=0.5", "r=4.5", "x=r*x*(1-x)"},
+        {"discarded division by zero", "x=0", "", "local t=1/(x-2000)\r\nx=x+1"},
+        {"discarded invalid", "x=0", "", "if x>2500 then local t=math.sqrt(-1) end\r\nx=x+1"},
+        {"discarded overflow of folded numerals", "x=0", "",
+         "local t=1/(1e200*math.pi*1e200)\r\nx=x+1"},
+        {"infinity made without a fault", "x=0", "", "local t=math.huge*2\r\nx=x+1/t+1"},
+        {"overflow of numerals the interpreter folds", "x=0", "", "local t=1e308*10\r\nx=x+1"},
+        {"overflow to infinity", "x=1", "", "x=x*1.5"},
+        {"infinite result", "x=0", "", "x=x+1\r\nif x>2000 then x=math.huge end"},
+        {"logarithm of zero", "x=2900", "", "local y=math.log(2900-x)\r\nx=x-1"},
+        {"NaN result", "x=0", "", "x=x+1\r\nif x>2700 then x=0/0 end"},
+        {"parameter beyond double", "x=0", "p=1e400", "x=x+1"},
+    };
+    for (const Case& c : cases) {
+        Twin interpreter;
+        Twin machine;
+        UseScript(interpreter, c.initial, c.parameters, c.body, kInterpreterOnly);
+        UseScript(machine, c.initial, c.parameters, c.body);
+        ASSERT_FALSE(Compiled(interpreter.ws)) << c.name;
+        EXPECT_TRUE(Compiled(machine.ws)) << c.name;
+        const int slots = machine.ws.variableCount;
+        const Outcome expected = StepByStep(interpreter, 3000);
+        ExpectSame(expected, StepByStep(machine, 3000), slots, std::string(c.name) + " steps");
+        machine.prompts.errors.clear();
+        ExpectSame(expected, Transient(machine, 3000), slots, std::string(c.name) + " transient");
+    }
+}
+
+// Noise is added after each compiled step as after the interpreter's, from the same sequence.
+TEST(NativeModel, NoisyRunsGiveTheInterpretersNumbers) {
+    Twin interpreter;
+    Twin machine;
+    UseScript(interpreter, "x=0.2,y=0.1", "a=1.4,b=0.3", "local xn=1-a*x^2+y\r\ny=b*x\r\nx=xn",
+              kInterpreterOnly);
+    UseScript(machine, "x=0.2,y=0.1", "a=1.4,b=0.3", "local xn=1-a*x^2+y\r\ny=b*x\r\nx=xn");
+    for (Twin* twin : {&interpreter, &machine}) {
+        twin->ws.noise.noiseOn = true;
+        twin->ws.noise.noiseVariable = 2;
+        twin->ws.noise.noiseLevel = 0.01L;
+        twin->ws.noise.noiseProbability = 0.5L;
+        twin->ws.random.seed = 11;
+    }
+    const Outcome expected = StepByStep(interpreter, 5000);
+    ExpectSame(expected, Transient(machine, 5000), 2, "noise");
+    EXPECT_EQ(interpreter.ws.random.seed, machine.ws.random.seed);
+}
+
+TEST(NativeModel, TakesOnlyWhatItCanComputeAsTheInterpreterDoes) {
+    const struct {
+        const char* body;
+        bool covered;
+    } cases[] = {
+        {"x=a*x*(1-x)", true},
+        {"x=x;;x=x*a -- a comment", true},
+        {"if x>0 then g=1 else g=2 end\r\nx=x+g", true},
+        {"local t\r\nt=1\r\nx=x+t", true},
+        {"if x>0 then g=1 end\r\nx=x+g", false},  // g may be nil
+        {"local t\r\nx=x+t", false},
+        {"x=x+g\r\ng=2", false},  // the previous call's value
+        {"c=(c or 0)+1\r\nx=x+c", false},
+        {"x=x<1 and 1 or 2", false},
+        {"x=(x<1)", false},
+        {"if x then x=1 end", false},
+        {"x,x=1,2", false},
+        {"local p,q=x\r\nx=p", false},
+        {"x=true", false},
+        {"x=nil", false},
+        {"for i=1,2 do x=x end", false},
+        {"while x<0 do end", false},
+        {"repeat x=x until true", false},
+        {"do x=x end", false},
+        {"if x>1 then return end", false},
+        {"x=math.random()", false},
+        {"x=math.log(x,10)", false},
+        {"x=math.frexp(x)", false},
+        {"x=math.sin", false},
+        {"x=nosuch(x)", false},
+        {"math=1\r\nx=x", false},
+        {"model=1\r\nx=x", false},
+        {"x='1'", false},
+        {"x=#x", false},
+        {"x=x..a", false},
+        {"x={}", false},
+        {"x=t[1]", false},
+        {"x=0x10", false},
+        {"x=1e999", false},
+        {"x=x --[[ long comment ]]", false},
+        {"local function f() end\r\nx=x", false},
+    };
+    for (const auto& c : cases) {
+        const std::string script =
+            std::string("function model (x,a)\r\n") + c.body + "\r\nreturn x\r\nend";
+        EXPECT_EQ(c.covered, NativeModel::Compile(script)->covered()) << c.body;
+    }
+    EXPECT_FALSE(NativeModel::Compile("function model (x,x)\r\nreturn x\r\nend")->covered());
+    EXPECT_FALSE(NativeModel::Compile("function model (x)\r\nreturn x\r\nend\r\nx=1")->covered());
+}
+
+// A stop request reaches a compiled model's steps as it reaches the interpreter's: the next step
+// is the interpreter's, which reports the stop.
+TEST(NativeModel, StopReachesCompiledSteps) {
+    Twin twin;
+    UseScript(twin, "x=0.2", "r=3.7", "x=r*x*(1-x)");
+    ASSERT_TRUE(Compiled(twin.ws));
+    StateVector state = twin.ws.initialValues;
+    ModelStep(twin.ws, ModelKind::Discrete, state);
+    ASSERT_FALSE(twin.ws.errorFlag);
+    twin.ws.interrupt.request();
+    ModelStep(twin.ws, ModelKind::Discrete, state);
+    EXPECT_TRUE(twin.ws.errorFlag);
+    EXPECT_EQ(std::vector<std::string>{kModelStoppedMessage}, twin.prompts.errors);
+}
+
+// The desktop keeps its windows alive through the interpreter's hook while a long run takes the
+// user-interface thread; compiled steps make no hook calls, so they breathe by themselves, and a
+// Stop pressed meanwhile ends the run.
+TEST(NativeModel, LongCompiledRunsBreatheAndStop) {
+    Twin twin;
+    UseScript(twin, "x=0.2", "r=3.7", "x=r*x*(1-x)");
+    ASSERT_TRUE(Compiled(twin.ws));
+    int breaths = 0;
+    twin.ws.interrupt.setBreathHandler([&] {
+        if (++breaths == 3) {
+            twin.ws.interrupt.request();
+        }
+    });
+    twin.ws.interrupt.startBreathing();
+    StateVector state = twin.ws.initialValues;
+    const std::int64_t steps = ModelTransient(twin.ws, ModelKind::Discrete, state, 1LL << 50);
+    // The interpreter's step that reports the stop breathes once more.
+    EXPECT_EQ(4, breaths);
+    EXPECT_LT(steps, 1LL << 50);
+    EXPECT_TRUE(twin.ws.errorFlag);
+    EXPECT_EQ(std::vector<std::string>{kModelStoppedMessage}, twin.prompts.errors);
+
+    twin.ws.interrupt.clear();
+    twin.ws.errorFlag = false;
+    breaths = 0;
+    for (int i = 0; i < 100000 && !twin.ws.errorFlag; ++i) {
+        ModelStep(twin.ws, ModelKind::Discrete, state);
+    }
+    EXPECT_EQ(4, breaths);
+    EXPECT_TRUE(twin.ws.errorFlag);
+    twin.ws.interrupt.stopBreathing();
+    twin.ws.interrupt.setBreathHandler({});
+}
+
+}  // namespace
+}  // namespace kalvora
