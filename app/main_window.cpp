@@ -640,6 +640,10 @@ void TForm1::runCommand(const std::function<void()>& command) {
         } catch (const ModelRefusedError& refusal) {
             // A refused model file: its script error keeps its place and Lua's words.
             prompts_->detailedError(refusal.what(), refusal.details);
+            // The box may have opened before the editor was active and then hands the keyboard
+            // back to the main window; the user's next keys belong in the line it shows.
+            if (editor_->isVisible())
+                showEditor();
         }
     });
 }
@@ -730,7 +734,8 @@ void TForm1::openManual() {
         manual_->setObjectName("ManualBrowser");
         manual_->setWindowTitle("Kalvora User Manual");
         manual_->setOpenExternalLinks(true);
-        manual_->resize(760, 640);
+        // Wide enough for the pictures of the widest windows beside the scroll bar.
+        manual_->resize(840, 680);
         auto* close = new QAction(manual_);
         close->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence(Qt::Key_Escape)});
         connect(close, &QAction::triggered, manual_, &QWidget::close);

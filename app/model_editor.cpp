@@ -19,6 +19,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTextBlock>
+#include <QTextEdit>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -173,6 +174,10 @@ TModelstring::TModelstring(TForm1& mainWindow, QWidget* parent)
     StringBox->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     StringBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     connect(StringBox, &QPlainTextEdit::textChanged, this, &TModelstring::limitEquationLength);
+    connect(StringBox, &QPlainTextEdit::textChanged, this, [this] {
+        if (!StringBox->extraSelections().isEmpty())
+            StringBox->setExtraSelections({});
+    });
 
     auto* type = new QGroupBox("Type", central);
     type->setObjectName("GroupBox1");
@@ -294,6 +299,18 @@ void TModelstring::showEquationLine(int line) {
     StringBox->setTextCursor(cursor);
     StringBox->centerCursor();
     StringBox->setFocus();
+    // A caret alone is easily missed (and blinks out of screenshots): the whole line is tinted
+    // until the next edit.
+    QTextEdit::ExtraSelection mark;
+    mark.cursor = cursor;
+    mark.format.setBackground(QColor(255, 215, 215));
+    mark.format.setProperty(QTextFormat::FullWidthSelection, true);
+    StringBox->setExtraSelections({mark});
+}
+
+int TModelstring::markedLine() const {
+    const QList<QTextEdit::ExtraSelection> marks = StringBox->extraSelections();
+    return marks.isEmpty() ? 0 : marks.front().cursor.blockNumber() + 1;
 }
 
 int TModelstring::cursorLine() const {

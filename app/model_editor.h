@@ -50,8 +50,11 @@ class TModelstring final : public QMainWindow {
     void SaveAs1Click();
     void SaveToolButton1Click();
     void Print1Click();
-    // Puts the cursor at the start of an equation line (from 1) and shows it.
+    // Puts the cursor at the start of an equation line (from 1), shows it and tints the line until
+    // the equations are edited.
     void showEquationLine(int line);
+    // The tinted line, from 1, or 0.
+    int markedLine() const;
     // The equation line the cursor is on, from 1.
     int cursorLine() const;
     // Prints the equation text, one printed line per line, in the equations' font.

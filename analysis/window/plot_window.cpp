@@ -6,6 +6,8 @@
 #include <QPalette>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QShowEvent>
+#include <QTimer>
 #include <exception>
 
 #include "analysis/window/data_file_writer.h"
@@ -49,12 +51,7 @@ PlotWindow::PlotWindow(AnalysisHost& host, const QString& objectName, const QStr
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName("StatusBar1");
     StatusBar1->setSizeGripEnabled(false);
-    for (int width : panelWidths) {
-        auto* panel = new QLabel(StatusBar1);
-        panel->setFixedWidth(width);
-        StatusBar1->addWidget(panel);
-        panels_ << panel;
-    }
+    panels_ = new StatusPanels(*this, *StatusBar1, panelWidths);
     setStatusBar(StatusBar1);
 
     auto action = [this](const QString& text, const char* name) {
@@ -91,13 +88,11 @@ PlotWindow::PlotWindow(AnalysisHost& host, const QString& objectName, const QStr
 }
 
 QString PlotWindow::panelText(int panel) const {
-    return panel >= 0 && panel < panels_.size() ? panels_[panel]->text() : QString();
+    return panels_->text(panel);
 }
 
 void PlotWindow::setPanelText(int panel, const QString& text) {
-    if (panel >= 0 && panel < panels_.size()) {
-        panels_[panel]->setText(text);
-    }
+    panels_->setText(panel, text);
 }
 
 void StyleRunSeries(Tsp_XYLine& series, bool plotSquares, bool lineVisible) {
@@ -208,8 +203,8 @@ std::pair<double, double> PlotWindow::readoutAt(int x, int y) const {
 
 void PlotWindow::graphMouseMove(int x, int y) {
     const auto [valueX, valueY] = readoutAt(x, y);
-    setPanelText(0, QString::fromStdString(FormatGeneral(valueX, 8, 2)));
-    setPanelText(1, QString::fromStdString(FormatGeneral(valueY, 8, 2)));
+    panels_->showReadout(QString::fromStdString(FormatGeneral(valueX, 8, 2)),
+                         QString::fromStdString(FormatGeneral(valueY, 8, 2)));
 }
 
 bool PlotWindow::guarded(const std::function<void()>& command) {
@@ -353,6 +348,18 @@ void StyleNewSeries(Tsp_XYLine& series, Tsp_Color colour) {
     series.PointAttr().SetVisible(true);
 }
 
+void TakeKeyboardWhenOpened(QWidget& window, const QShowEvent& event) {
+    if (event.spontaneous()) {
+        return;
+    }
+    QTimer::singleShot(0, &window, [&window] {
+        if (window.isVisible()) {
+            window.raise();
+            window.activateWindow();
+        }
+    });
+}
+
 void PlotWindow::showEvent(QShowEvent* event) {
     // A window without an owner to place it opens in the middle of the screen the first time;
     // afterwards it stays where the user moved it. An owned window is placed by its owner.
@@ -365,6 +372,7 @@ void PlotWindow::showEvent(QShowEvent* event) {
         }
     }
     QMainWindow::showEvent(event);
+    TakeKeyboardWhenOpened(*this, *event);
 }
 
 void PlotWindow::resizeEvent(QResizeEvent* event) {

@@ -13,6 +13,7 @@
 #include "analysis/window/analysis_host.h"
 #include "analysis/window/scaling_group.h"
 #include "analysis/window/settings_dialog.h"
+#include "analysis/window/status_panels.h"
 #include "plot/plot_config.h"
 #include "plot/xy_line.h"
 #include "plot/xy_plot.h"
@@ -34,6 +35,12 @@ void GiveCloseShortcuts(QAction& close);
 // a line between the points when lineVisible.
 void StyleRunSeries(Tsp_XYLine& series, bool plotSquares, bool lineVisible);
 
+// A result window that the program has just opened comes in front and takes the keyboard, as the
+// settings dialog that opened it would otherwise hand it back to the main window, where Ctrl+W,
+// Esc and the window's menu keys do not reach it. Called from showEvent; the activation waits
+// until the window is on the screen.
+void TakeKeyboardWhenOpened(QWidget& window, const QShowEvent& event);
+
 // An orbit that has settled on a fixed point would get a collapsed automatic range: each settled
 // axis gets the extent of the series' points widened by 0.1 on each side, with auto-scaling off.
 void FrameSettledOrbit(Tsp_XYPlot& plot, const Tsp_XYDataSeries& series, bool xSettled,
@@ -48,7 +55,8 @@ void FrameSettledOrbit(Tsp_XYPlot& plot, const Tsp_XYDataSeries& series, bool xS
 class PlotWindow : public QMainWindow {
     Q_OBJECT
   public:
-    // panelWidths: the status bar's panels; panels 0 and 1 receive the mouse readout.
+    // panelWidths: the status bar's panels; panels 0 and 1 receive the mouse readout, empty
+    // each time the window opens.
     PlotWindow(AnalysisHost& host, const QString& objectName, const QString& caption,
                const QSize& size, const QList<int>& panelWidths);
 
@@ -160,7 +168,7 @@ class PlotWindow : public QMainWindow {
     void graphMouseMove(int x, int y);
 
     AnalysisHost& host_;
-    QList<QLabel*> panels_;
+    StatusPanels* panels_;
     Tsp_ReadoutOffsets readout_ = kStandardReadoutOffsets;
     bool lastRunFailed_ = false;
     SettingsDialog* settingsDialog_ = nullptr;

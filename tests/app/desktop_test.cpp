@@ -113,6 +113,42 @@ TEST_F(DesktopTest, TheEditorPutsItsCursorOnTheLineOfAScriptError) {
     EXPECT_EQ(prompts.errorDetails,
               std::vector<std::string>{"line 4: ')' expected (to close '(' at line 3) near 'z'"});
     EXPECT_EQ(editor().cursorLine(), 4);
+    EXPECT_EQ(editor().markedLine(), 4);
+    // The mark belongs to the error: the first edit takes it away.
+    QTest::keyClicks(editor().StringBox, ")");
+    EXPECT_EQ(editor().markedLine(), 0);
+}
+
+// A box that closes gives the keyboard back to the window that was active when it opened; for a
+// model refused at start-up that is the main window, not the editor showing the faulty line.
+class KeyboardReturningPrompts : public ScriptedPrompts {
+  public:
+    QWidget* returnTo = nullptr;
+    void detailedError(const std::string& message, const std::string& details) override {
+        ScriptedPrompts::detailedError(message, details);
+        if (returnTo != nullptr)
+            returnTo->activateWindow();
+        QApplication::processEvents();
+    }
+};
+
+TEST_F(DesktopTest, AModelRefusedAtStartLeavesTheKeyboardInTheEditorOnItsLine) {
+    KeyboardReturningPrompts boxes;
+    StartupOptions options;
+    options.scratchBases = {base.path().toStdString()};
+    options.workingFolder = base.path().toStdString();
+    options.prompts = &boxes;
+    options.registerAnalyses = false;
+    TForm1 program(options);
+    program.show();
+    boxes.returnTo = &program;
+    const std::string file = writeFile("typo.mod", "x=0.1\r\na=1\r\n\r\nd\r\nx=a*x\r\nx=x)\r\n");
+    program.runCommand([&] { program.loadModelFile(file); });
+    QApplication::processEvents();
+    ASSERT_EQ(boxes.errors.size(), 1u);
+    EXPECT_EQ(QApplication::activeWindow(), program.modelEditor());
+    EXPECT_EQ(program.modelEditor()->cursorLine(), 2);
+    EXPECT_EQ(program.modelEditor()->markedLine(), 2);
 }
 
 TEST_F(DesktopTest, ClosingOrLoadingAfterARefusalFollowsTheUsualRules) {

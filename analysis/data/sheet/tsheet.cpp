@@ -7,7 +7,9 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
+#include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "analysis/data/common/orbit_file_save.h"
 #include "analysis/data/common/worker_run.h"
@@ -86,7 +88,11 @@ TSheet::TSheet(AnalysisHost& host) : QMainWindow(nullptr), host_(host), model_(t
     Grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     Grid->verticalHeader()->setDefaultSectionSize(18);
     Grid->horizontalHeader()->setHighlightSections(false);
-    Grid->horizontalHeader()->setDefaultSectionSize(80);
+    // Wide enough for the widest value seven significant digits can give (sign, exponent and
+    // all), so that no number is cut short behind an ellipsis.
+    Grid->horizontalHeader()->setDefaultSectionSize(
+        std::max(80, Grid->fontMetrics().horizontalAdvance(QStringLiteral("-1.234568E-4951")) +
+                         2 * Grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 8));
     // Tab moves on to the buttons, as in the other windows, rather than from cell to cell.
     Grid->setTabKeyNavigation(false);
 

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QShowEvent>
 
 #include "analysis/scan/common/scan_picture.h"
 #include "analysis/window/background_run.h"
@@ -55,12 +56,7 @@ ScanResultWindow::ScanResultWindow(AnalysisHost& host, const QString& objectName
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName("StatusBar1");
     StatusBar1->setSizeGripEnabled(false);
-    for (const int width : {100, 100}) {
-        auto* panel = new QLabel(StatusBar1);
-        panel->setFixedWidth(width);
-        StatusBar1->addWidget(panel);
-        panels_ << panel;
-    }
+    panels_ = new StatusPanels(*this, *StatusBar1, {100, 100});
     setStatusBar(StatusBar1);
 
     auto action = [this](const QString& text, const char* name) {
@@ -132,7 +128,7 @@ QSize ScanResultWindow::imageAreaSize() const {
 }
 
 QString ScanResultWindow::panelText(int panel) const {
-    return panels_.value(panel) != nullptr ? panels_[panel]->text() : QString();
+    return panels_->text(panel);
 }
 
 void ScanResultWindow::writePixelFile(const std::string& fileName) const {
@@ -148,8 +144,8 @@ void ScanResultWindow::graphMouseMove(int x, int y) {
         return;
     }
     const auto [horizontal, vertical] = ScanReadout(frame, domain_, x, y);
-    panels_[0]->setText(QString::fromStdString(FormatGeneral(horizontal, 8)));
-    panels_[1]->setText(QString::fromStdString(FormatGeneral(vertical, 8)));
+    panels_->showReadout(QString::fromStdString(FormatGeneral(horizontal, 8)),
+                         QString::fromStdString(FormatGeneral(vertical, 8)));
 }
 
 bool ScanResultWindow::guarded(const std::function<void()>& command) {
@@ -181,6 +177,11 @@ void ScanResultWindow::redraw() {
                         horizontalName_, verticalName_);
     }
     Image1->update();
+}
+
+void ScanResultWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    TakeKeyboardWhenOpened(*this, *event);
 }
 
 ScanOutcome ScanResultWindow::runScan(ScanModels& models, QWidget* dialog,

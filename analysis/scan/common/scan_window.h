@@ -15,6 +15,7 @@
 #include "analysis/window/analysis_host.h"
 #include "analysis/window/analysis_tag.h"
 #include "analysis/window/export/output_commands.h"
+#include "analysis/window/status_panels.h"
 
 namespace kalvora {
 
@@ -35,10 +36,10 @@ class ScanImageView : public QWidget {
 };
 
 // What the two plane-scan result windows share: the framed picture of the last scan, redrawn
-// stretched on every resize, the pointer readout in the first two status-bar panels, "Save &Data
-// As..." per class, the commands of the "File" and "Edit" menus, and running a scan on a worker
-// behind the computing window. The window keeps the domain, the raster and the axis names of its
-// own last scan, whatever other analyses have run since.
+// stretched on every resize, the pointer readout in the first two status-bar panels (empty when
+// the window opens), "Save &Data As..." per class, the commands of the "File" and "Edit" menus,
+// and running a scan on a worker behind the computing window. The window keeps the domain, the
+// raster and the axis names of its own last scan, whatever other analyses have run since.
 class ScanResultWindow : public QMainWindow {
     Q_OBJECT
   public:
@@ -108,13 +109,14 @@ class ScanResultWindow : public QMainWindow {
 
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     void redraw();
     OutputDeclaration outputDeclaration(const Captions& captions);
 
     AnalysisHost& host_;
-    QList<QLabel*> panels_;
+    StatusPanels* panels_;
     QImage image_;
     QImage rasterImage_;
     ColourRaster raster_;

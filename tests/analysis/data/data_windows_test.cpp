@@ -4,8 +4,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QColor>
+#include <QFontMetrics>
 #include <QImage>
 #include <QMenuBar>
+#include <QTableView>
 #include <QTimer>
 
 #include <atomic>
@@ -150,6 +152,23 @@ TEST_F(SheetWindow, RowsCarryTheIterateTheyHoldAndOverflowMarksAFailure) {
     EXPECT_EQ(cell(4, 1), "Overflow");
     EXPECT_EQ(cell(4, 2), "Overflow");
     EXPECT_EQ(cell(5, 1), "");
+}
+
+TEST_F(SheetWindow, EveryNumberShowsWholeInItsColumn) {
+    // Negative values shrinking by a factor of 1000 a step: fixed and exponent forms with signs.
+    UseModel(host.ws, ModelKind::Discrete, {{"x", -0.01234567891L}, {"y", -123456.789L}}, {}, {},
+             "return x/1000, y*1000");
+    module.open();
+    apply(0, 6, 1);
+    const QFontMetrics metrics = window().Grid->fontMetrics();
+    for (int row = 1; row <= 6; ++row) {
+        for (int column = 0; column <= 2; ++column) {
+            const QString text = cell(row, column);
+            EXPECT_GT(window().Grid->columnWidth(column), metrics.horizontalAdvance(text) + 6)
+                << text.toStdString();
+        }
+    }
+    EXPECT_EQ(cell(6, 1), "-1.234568E-17");
 }
 
 TEST_F(SheetWindow, EditedCellsAreShownButNeverReadBack) {

@@ -332,6 +332,56 @@ TEST_F(ScanWindows, APeriodScanKeepsTheParametersAndTicksAllDimensions) {
     EXPECT_EQ(periodsWindow().panelText(0), "");
 }
 
+// The readout panels of a window show only what the mouse read over that window's own plot
+// since it was opened: every result window is built once and shown again on each opening, so
+// left alone it would greet the user with the values of an earlier run.
+TEST_F(ScanWindows, AnOpenedWindowsReadoutStartsEmptyAndOnlyItsOwnMouseFillsIt) {
+    const auto moveOver = [](QWidget* plot) {
+        const QPointF at(plot->width() / 2.0, plot->height() / 2.0);
+        QMouseEvent move(QEvent::MouseMove, at, plot->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(plot, &move);
+    };
+    const auto readout = [](const auto& window) {
+        return (window.panelText(0) + "|" + window.panelText(1)).toStdString();
+    };
+    Tplot2Dmain& phaseWindow = phase.resultWindow();
+    phase.open();
+    phase.settingsDialog().okbutton->click();
+    ASSERT_TRUE(phaseWindow.isVisible());
+    EXPECT_EQ(readout(phaseWindow), "|");
+    moveOver(phaseWindow.graph);
+    const std::string phaseValues = readout(phaseWindow);
+    EXPECT_NE(phaseValues, "|");
+
+    // A second window opens empty, and its mouse leaves the first window's panels alone.
+    prepareCubicBasins();
+    basinsDialog().okbutton->click();
+    ASSERT_TRUE(basinsWindow().isVisible());
+    EXPECT_EQ(readout(basinsWindow()), "|");
+    moveOver(basinsWindow().Image1);
+    const std::string basinsValues = readout(basinsWindow());
+    EXPECT_NE(basinsValues, "|");
+    EXPECT_EQ(readout(phaseWindow), phaseValues);
+
+    // Closed and opened again, each starts empty; a re-run while open keeps what was read.
+    for (QWidget* window :
+         {static_cast<QWidget*>(&phaseWindow), static_cast<QWidget*>(&basinsWindow())}) {
+        window->close();
+    }
+    phase.open();
+    phase.settingsDialog().okbutton->click();
+    EXPECT_EQ(readout(phaseWindow), "|");
+    basins.open();
+    basinsDialog().okbutton->click();
+    EXPECT_EQ(readout(basinsWindow()), "|");
+    moveOver(phaseWindow.graph);
+    EXPECT_EQ(readout(phaseWindow), phaseValues);
+    phase.recomputeAfterAccept();
+    EXPECT_EQ(readout(phaseWindow), phaseValues);
+    EXPECT_EQ(readout(basinsWindow()), "|");
+}
+
 TEST_F(ScanWindows, ModelsWithoutASecondAxisAreRefusedWithAClearMessage) {
     UseModel(host.ws, ModelKind::Discrete, {{"x", 0.5L}}, {{"r", 1.5L}}, {}, "return r*x");
     basins.open();
