@@ -740,6 +740,12 @@ void TForm1::openManual() {
         close->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence(Qt::Key_Escape)});
         connect(close, &QAction::triggered, manual_, &QWidget::close);
         manual_->addAction(close);
+        // Over the main window, offset like a new result window, rather than at the screen's
+        // corner where the window manager would put it.
+        if (screen() != nullptr) {
+            manual_->move(
+                CascadePosition(frameGeometry(), manual_->size(), screen()->availableGeometry()));
+        }
     }
     // The pictures are named relative to the manual.
     manual_->setSearchPaths({QFileInfo(path).absolutePath()});
