@@ -316,7 +316,7 @@ struct Shape {
     int results = 0;
 };
 
-Shape ShapeOf(const ModelRuntime& ws) {
+inline Shape ShapeOf(const ModelRuntime& ws) {
     return {Count(ws.variableCount), Count(ws.parameterCount), ResultCount(ws)};
 }
 
@@ -327,7 +327,7 @@ constexpr std::uint32_t kStepsPerBreath = 4096;
 // The compiled program when it may stand in for the interpreter in this step: it belongs to the
 // state's script, was made for these counts, and no stop is pending (a stop is reported by the
 // interpreter, which the request has armed). The runtime's registers are prepared for it.
-const NativeModel* NativeFor(ModelRuntime& ws, const Shape& shape) {
+inline const NativeModel* NativeFor(ModelRuntime& ws, const Shape& shape) {
     const NativeModel* native = ws.nativeModel.get();
     if (native == nullptr || !native->covered() || ws.luaState == nullptr ||
         ws.interrupt.requested() || native->argumentCount() != shape.variables + shape.parameters ||
@@ -344,7 +344,7 @@ const NativeModel* NativeFor(ModelRuntime& ws, const Shape& shape) {
 
 // Loads the parameters into the program's registers, converted as the interpreter receives them;
 // false when one is not finite.
-bool LoadParameters(ModelRuntime& ws, const Shape& shape) {
+inline bool LoadParameters(ModelRuntime& ws, const Shape& shape) {
     double* registers = ws.nativeRegisters.data() + shape.variables;
     bool finite = true;
     for (int j = 0; j < shape.parameters; ++j) {

@@ -125,9 +125,7 @@ SweepOutcome RunOnWorkers(ModelRuntime& model, const SweptValues& values, int wo
                 buffer = std::move(found->second);
                 finished.erase(found);
             }
-            for (const ValuePoints::Point& point : buffer) {
-                emitter.add(handedOn, point.x, point.y);
-            }
+            emitter.addAll(handedOn, buffer);
         }
     };
     const PiecesOutcome pieces = RunPieces(values.count(), workers, control, piece, handOn);
