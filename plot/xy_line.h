@@ -21,11 +21,6 @@ class Tsp_XYLine : public Tsp_XYDataSeries, public PointSink {
     const Tsp_PointAttr& PointAttr() const { return pointAttr_; }
 
     void addPoint(double x, double y) override { AddPoint(x, y); }
-    void addPoints(const XYPoint* points, std::size_t count) override {
-        for (std::size_t i = 0; i < count; ++i) {
-            AddPoint(points[i].x, points[i].y);
-        }
-    }
 
     void Draw(const Tsp_DrawContext& context) override;
 

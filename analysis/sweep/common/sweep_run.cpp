@@ -125,7 +125,9 @@ SweepOutcome RunOnWorkers(ModelRuntime& model, const SweptValues& values, int wo
                 buffer = std::move(found->second);
                 finished.erase(found);
             }
-            emitter.addAll(handedOn, buffer);
+            for (const ValuePoints::Point& point : buffer) {
+                emitter.add(handedOn, point.x, point.y);
+            }
         }
     };
     const PiecesOutcome pieces = RunPieces(values.count(), workers, control, piece, handOn);

@@ -27,15 +27,6 @@ class SweepEmitter {
         }
     }
 
-    // A value's points together, as add() would take them one by one.
-    void addAll(long long index, const std::vector<XYPoint>& points) {
-        if (points.empty()) {
-            return;
-        }
-        add(index, points.front().x, points.front().y);
-        sink_.addPoints(points.data() + 1, points.size() - 1);
-    }
-
   private:
     PointSink& sink_;
     std::function<void(long long)> firstPointOfValue_;
@@ -46,7 +37,10 @@ class SweepEmitter {
 // thread, into a buffer that is handed on once every earlier value is done on several.
 class ValuePoints {
   public:
-    using Point = XYPoint;
+    struct Point {
+        double x;
+        double y;
+    };
     ValuePoints(SweepEmitter& emitter, long long index) : emitter_(&emitter), index_(index) {}
     explicit ValuePoints(std::vector<Point>& buffer) : buffer_(&buffer) {}
 

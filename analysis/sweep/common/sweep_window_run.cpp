@@ -21,9 +21,6 @@ namespace {
 class PointHandOver final : public PointSink {
   public:
     void addPoint(double x, double y) override { collected_.push_back({x, y}); }
-    void addPoints(const XYPoint* points, std::size_t count) override {
-        collected_.insert(collected_.end(), points, points + count);
-    }
 
     void publish() {
         const std::lock_guard<std::mutex> lock(mutex_);
@@ -41,7 +38,9 @@ class PointHandOver final : public PointSink {
             const std::lock_guard<std::mutex> lock(mutex_);
             batch.swap(published_);
         }
-        series.addPoints(batch.data(), batch.size());
+        for (const VectorPointSink::Point& point : batch) {
+            series.AddPoint(point.x, point.y);
+        }
     }
 
   private:
