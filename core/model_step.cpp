@@ -402,13 +402,11 @@ bool StepNatively(ModelRuntime& ws, ModelKind kind, StateVector& state) {
     Stage k2;
     Stage k3;
     bool ok = true;
-    bool first = true;
     KuttaStages(shape.results, ws.stepSize, state, k1, k2, k3,
                 [&](const auto* at, Stage& derivative) {
-                    if (!first && reloadParameters) {
+                    if (reloadParameters) {
                         LoadParameters(ws, shape);
                     }
-                    first = false;
                     if (ok && RunNative(ws, *native, shape, at)) {
                         for (int k = 0; k < shape.results; ++k) {
                             derivative[k] = registers[native->resultRegister(k)];
@@ -721,17 +719,20 @@ bool NativeBatch(ModelRuntime& ws, const NativeModel& native, const Shape& shape
     return true;
 }
 
-// Batches of the compiled program, each made again step by step when a value in it was not
-// finite. Breathes and heeds a stop between batches.
-std::int64_t NativeTransient(ModelRuntime& ws, ModelKind kind, StateVector& state,
-                             std::int64_t steps) {
+// The steps in batches of kBatchSteps made by batch(n). A batch that cannot vouch for its steps
+// (Replay: a fault, an error, a value that is not finite somewhere in it) has left the state as it
+// was, and its steps are made one by one from there, which finds the failing step and judges it.
+template <typename Batch>
+std::int64_t InBatches(ModelRuntime& ws, ModelKind kind, StateVector& state, std::int64_t steps,
+                       Batch&& batch) {
     std::int64_t done = 0;
     while (done < steps && !ws.errorFlag) {
-        ws.interrupt.breathe();
-        const Shape shape = ShapeOf(ws);
-        const NativeModel* native = NativeFor(ws, shape);
         const std::int64_t n = std::min(kBatchSteps, steps - done);
-        if (native != nullptr && NativeBatch(ws, *native, shape, state, n)) {
+        const BatchOutcome outcome = batch(n);
+        if (outcome == BatchOutcome::Stopped) {
+            return done + 1;
+        }
+        if (outcome == BatchOutcome::Done) {
             done += n;
             continue;
         }
@@ -744,8 +745,8 @@ std::int64_t NativeTransient(ModelRuntime& ws, ModelKind kind, StateVector& stat
     return done;
 }
 
-bool Batchable(const ModelRuntime& ws, ModelKind kind, const Shape& shape) {
-    return kind == ModelKind::Discrete && !ws.noise.noiseOn && shape.variables > 0 &&
+bool Batchable(const ModelRuntime& ws, const Shape& shape) {
+    return shape.variables > 0 &&
            shape.variables + shape.parameters + shape.results <= kBatchLocalLimit &&
            ModelIsStateless(ws.scriptText);
 }
@@ -754,38 +755,25 @@ bool Batchable(const ModelRuntime& ws, ModelKind kind, const Shape& shape) {
 
 std::int64_t ModelTransient(ModelRuntime& ws, ModelKind kind, StateVector& state,
                             std::int64_t steps) {
-    std::int64_t done = 0;
     const Shape shape = ShapeOf(ws);
-    if (!ws.errorFlag && steps > 1 && kind == ModelKind::Discrete && !ws.noise.noiseOn &&
-        NativeFor(ws, shape) != nullptr) {
-        return NativeTransient(ws, kind, state, steps);
+    const bool map = !ws.errorFlag && steps > 1 && kind == ModelKind::Discrete && !ws.noise.noiseOn;
+    if (map && NativeFor(ws, shape) != nullptr) {
+        return InBatches(ws, kind, state, steps, [&](std::int64_t n) {
+            // Between batches the desktop breathes, and what it did meanwhile (a stop, another
+            // model) is looked at again.
+            ws.interrupt.breathe();
+            const Shape now = ShapeOf(ws);
+            const NativeModel* native = NativeFor(ws, now);
+            return native != nullptr && NativeBatch(ws, *native, now, state, n)
+                       ? BatchOutcome::Done
+                       : BatchOutcome::Replay;
+        });
     }
-    if (!ws.errorFlag && steps > 1 && Batchable(ws, kind, shape)) {
-        while (done < steps && !ws.errorFlag) {
-            const std::int64_t n = std::min(kBatchSteps, steps - done);
-            const StateVector start = state;
-            const BatchOutcome outcome = RunBatch(ws, shape, state, n);
-            if (outcome == BatchOutcome::Stopped) {
-                return done + 1;
-            }
-            if (outcome == BatchOutcome::Done) {
-                done += n;
-                continue;
-            }
-            state = start;
-            const std::int64_t end = done + n;
-            while (done < end && !ws.errorFlag) {
-                ModelStep(ws, kind, state);
-                ++done;
-            }
-        }
-        return done;
+    if (map && Batchable(ws, shape)) {
+        return InBatches(ws, kind, state, steps,
+                         [&](std::int64_t n) { return RunBatch(ws, shape, state, n); });
     }
-    while (done < steps && !ws.errorFlag) {
-        ModelStep(ws, kind, state);
-        ++done;
-    }
-    return done;
+    return InBatches(ws, kind, state, steps, [](std::int64_t) { return BatchOutcome::Replay; });
 }
 
 }  // namespace kalvora
