@@ -1,83 +1,18 @@
 #include "core/model_purity.h"
 
 #include "core/native_model.h"
+#include "core/script_tokens.h"
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <string_view>
 #include <vector>
 
 namespace kalvora {
 namespace {
 
-enum class TokenKind { Name, Number, Symbol };
-
-struct Token {
-    TokenKind kind;
-    std::string_view text;
-};
-
-bool IsNameStart(char c) {
-    return std::isalpha(static_cast<unsigned char>(c)) != 0 || c == '_';
-}
-
-bool IsNameChar(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
-}
-
-// Splits the statements into tokens; false for anything the check does not follow (strings, long
-// brackets, symbols outside the arithmetic and comparison operators).
-bool Tokenize(std::string_view text, std::vector<Token>& tokens) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const char c = text[i];
-        if (std::isspace(static_cast<unsigned char>(c)) != 0) {
-            ++i;
-        } else if (text.substr(i, 2) == "--") {
-            if (text.substr(i + 2, 1) == "[") {
-                return false;  // possibly a long comment
-            }
-            while (i < text.size() && text[i] != '\n' && text[i] != '\r') {
-                ++i;
-            }
-        } else if (IsNameStart(c)) {
-            const std::size_t start = i;
-            while (i < text.size() && IsNameChar(text[i])) {
-                ++i;
-            }
-            tokens.push_back({TokenKind::Name, text.substr(start, i - start)});
-        } else if (std::isdigit(static_cast<unsigned char>(c)) != 0 ||
-                   (c == '.' && i + 1 < text.size() &&
-                    std::isdigit(static_cast<unsigned char>(text[i + 1])) != 0)) {
-            const std::size_t start = i;
-            while (i < text.size() && (IsNameChar(text[i]) || text[i] == '.' ||
-                                       ((text[i] == '+' || text[i] == '-') &&
-                                        (text[i - 1] == 'e' || text[i - 1] == 'E')))) {
-                ++i;
-            }
-            tokens.push_back({TokenKind::Number, text.substr(start, i - start)});
-        } else {
-            static constexpr std::array<std::string_view, 6> kPairs = {
-                "==", "~=", "<=", ">=", "..", "::"};
-            const std::string_view two = text.substr(i, 2);
-            if (std::find(kPairs.begin(), kPairs.end(), two) != kPairs.end()) {
-                if (two == ".." || two == "::") {
-                    return false;
-                }
-                tokens.push_back({TokenKind::Symbol, two});
-                i += 2;
-                continue;
-            }
-            if (std::string_view("+-*/%^<>=(),;.").find(c) == std::string_view::npos) {
-                return false;
-            }
-            tokens.push_back({TokenKind::Symbol, text.substr(i, 1)});
-            ++i;
-        }
-    }
-    return true;
-}
+using TokenKind = ScriptTokenKind;
+using Token = ScriptToken;
 
 constexpr std::array<std::string_view, 12> kAllowedKeywords = {
     "local", "if", "then", "elseif", "else", "end", "and", "or", "not", "nil", "true", "false"};
@@ -123,7 +58,7 @@ bool ModelIsStateless(const std::string& scriptText) {
         return false;
     }
     std::vector<Token> tokens;
-    if (!Tokenize(script.substr(header.size(), close - header.size()), tokens)) {
+    if (!TokenizeArithmetic(script.substr(header.size(), close - header.size()), tokens)) {
         return false;
     }
     // Locals visible at each block depth; the arguments are the outermost.
@@ -134,7 +69,7 @@ bool ModelIsStateless(const std::string& scriptText) {
         }
     }
     tokens.clear();
-    if (!Tokenize(script.substr(bodyStart, functionEnd - bodyStart), tokens)) {
+    if (!TokenizeArithmetic(script.substr(bodyStart, functionEnd - bodyStart), tokens)) {
         return false;
     }
     // The final return, which ends the statements.

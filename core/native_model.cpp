@@ -2,13 +2,14 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <map>
 #include <optional>
 #include <string_view>
+
+#include "core/script_tokens.h"
 
 namespace kalvora {
 namespace {
@@ -29,87 +30,43 @@ struct Token {
     double number = 0;
 };
 
-bool IsNameStart(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
-}
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-bool IsNameChar(char c) {
-    return IsNameStart(c) || IsDigit(c);
-}
-
 constexpr std::array<std::string_view, 21> kKeywords = {
     "and",   "break", "do",  "else", "elseif", "end",    "false", "for",  "function", "if",   "in",
     "local", "nil",   "not", "or",   "repeat", "return", "then",  "true", "until",    "while"};
 
-// The script's tokens as the interpreter's lexer splits them; false for anything the program does
-// not cover (strings, tables, long brackets, concatenation, hexadecimal numbers).
+// The script's tokens, with the keywords told from the names and the numerals converted; false
+// for anything the program does not cover, hexadecimal numerals included.
 bool Tokenize(std::string_view text, std::vector<Token>& tokens) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const char c = text[i];
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f') {
-            ++i;
-        } else if (text.substr(i, 2) == "--") {
-            if (text.substr(i + 2, 1) == "[") {
-                return false;  // possibly a long comment
+    std::vector<ScriptToken> lexed;
+    if (!TokenizeArithmetic(text, lexed)) {
+        return false;
+    }
+    for (const ScriptToken& token : lexed) {
+        switch (token.kind) {
+            case ScriptTokenKind::Name: {
+                const bool keyword =
+                    std::find(kKeywords.begin(), kKeywords.end(), token.text) != kKeywords.end();
+                tokens.push_back({keyword ? TokenKind::Keyword : TokenKind::Name, token.text, 0});
+                break;
             }
-            while (i < text.size() && text[i] != '\n' && text[i] != '\r') {
-                ++i;
-            }
-        } else if (IsNameStart(c)) {
-            const std::size_t start = i;
-            while (i < text.size() && IsNameChar(text[i])) {
-                ++i;
-            }
-            const std::string_view name = text.substr(start, i - start);
-            const bool keyword =
-                std::find(kKeywords.begin(), kKeywords.end(), name) != kKeywords.end();
-            tokens.push_back({keyword ? TokenKind::Keyword : TokenKind::Name, name, 0});
-        } else if (IsDigit(c) || (c == '.' && i + 1 < text.size() && IsDigit(text[i + 1]))) {
-            // The lexer's numeral: digits and points, an exponent with its sign, then any letters,
-            // digits or underscores, all of which must make one decimal number.
-            const std::size_t start = i;
-            while (i < text.size() && (IsDigit(text[i]) || text[i] == '.')) {
-                ++i;
-            }
-            if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-                ++i;
-                if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-                    ++i;
+            case ScriptTokenKind::Number: {
+                const std::string_view numeral = token.text;
+                if (numeral.find_first_of("xX") != std::string_view::npos) {
+                    return false;
                 }
+                // Correctly rounded, as the interpreter's strtod, and free of the locale.
+                double value = 0;
+                const auto [end, error] =
+                    std::from_chars(numeral.data(), numeral.data() + numeral.size(), value);
+                if (error != std::errc{} || end != numeral.data() + numeral.size()) {
+                    return false;
+                }
+                tokens.push_back({TokenKind::Number, numeral, value});
+                break;
             }
-            while (i < text.size() && IsNameChar(text[i])) {
-                ++i;
-            }
-            const std::string_view numeral = text.substr(start, i - start);
-            if (numeral.find_first_of("xX") != std::string_view::npos) {
-                return false;
-            }
-            double value = 0;
-            const auto [end, error] =
-                std::from_chars(numeral.data(), numeral.data() + numeral.size(), value);
-            if (error != std::errc{} || end != numeral.data() + numeral.size()) {
-                return false;
-            }
-            tokens.push_back({TokenKind::Number, numeral, value});
-        } else {
-            static constexpr std::array<std::string_view, 4> kPairs = {"==", "~=", "<=", ">="};
-            const std::string_view two = text.substr(i, 2);
-            if (std::find(kPairs.begin(), kPairs.end(), two) != kPairs.end()) {
-                tokens.push_back({TokenKind::Symbol, two, 0});
-                i += 2;
-                continue;
-            }
-            if (two == ".." ||
-                std::string_view("+-*/%^<>=(),;.").find(c) == std::string_view::npos) {
-                return false;
-            }
-            tokens.push_back({TokenKind::Symbol, text.substr(i, 1), 0});
-            ++i;
+            case ScriptTokenKind::Symbol:
+                tokens.push_back({TokenKind::Symbol, token.text, 0});
+                break;
         }
     }
     tokens.push_back({TokenKind::End, {}, 0});
