@@ -1,9 +1,13 @@
 #pragma once
 
+#include <QAction>
 #include <QSpinBox>
 #include <QWidget>
+#include <functional>
 
 namespace kalvora {
+
+class PlotWindow;
 
 // The small "# time steps" tool window of the windows that grow a construction step by step
 // (graphical analysis, iterating objects): how many steps one "&Next Iteration(s)" takes. It is
@@ -20,5 +24,20 @@ class TimeStepsWindow : public QWidget {
     // "# &Time steps..." and "# &Iterations...".
     void showWindow();
 };
+
+// The commands of a window that grows step by step: "# &Time steps..." in its Edit menu and
+// "# &Iterations..." in its pop-up menu (before "&Edit Graph") show its time-steps window;
+// "&Clear Form" and "&Next Iteration(s)" on its menu bar run clear and next.
+struct StepCommands {
+    TimeStepsWindow* steps;
+    QAction* clearForm;
+    QAction* nextIterations;
+    QAction* timeSteps;
+    QAction* iterations;
+};
+
+// stepsName: the time-steps window's form name.
+StepCommands AddStepCommands(PlotWindow& window, const char* stepsName,
+                             const std::function<void()>& clear, const std::function<void()>& next);
 
 }  // namespace kalvora

@@ -29,27 +29,14 @@ Tgranform::Tgranform(AnalysisHost& host, Tgranform2& settings)
     staircase_->SetPlot(graph);
     data = map_.get();
 
-    Tgrafanit = new TimeStepsWindow("Tgrafanit", this);
-    ClearForm1 = new QAction(QStringLiteral("&Clear Form"), this);
-    ClearForm1->setObjectName("ClearForm1");
-    NextIterations1 = new QAction(QStringLiteral("&Next Iteration(s)"), this);
-    NextIterations1->setObjectName("NextIterations1");
-    TimeSteps1 = new QAction(QStringLiteral("# &Time steps..."), this);
-    TimeSteps1->setObjectName("TimeSteps1");
-    Iterations1 = new QAction(QStringLiteral("# &Iterations..."), this);
-    Iterations1->setObjectName("Iterations1");
-    connect(ClearForm1, &QAction::triggered, this, [this] { ClearFormClick(); });
-    connect(NextIterations1, &QAction::triggered, this, [this] { NextIterationsClick(); });
-    for (QAction* show : {TimeSteps1, Iterations1}) {
-        connect(show, &QAction::triggered, Tgrafanit, &TimeStepsWindow::showWindow);
-    }
+    const StepCommands commands = AddStepCommands(
+        *this, "Tgrafanit", [this] { ClearFormClick(); }, [this] { NextIterationsClick(); });
+    Tgrafanit = commands.steps;
+    ClearForm1 = commands.clearForm;
+    NextIterations1 = commands.nextIterations;
+    TimeSteps1 = commands.timeSteps;
+    Iterations1 = commands.iterations;
     connect(SaveDataAs1, &QAction::triggered, this, [this] { SaveDataAs1Click(); });
-
-    menuBar()->findChild<QMenu*>("Edit1")->addAction(TimeSteps1);
-    menuBar()->addAction(ClearForm1);
-    menuBar()->addAction(NextIterations1);
-    // Pop-up: "&Parameters...", "&Settings...", then "# &Iterations..." before "&Edit Graph".
-    PopupMenu1->insertAction(PopupMenu1->actions().at(2), Iterations1);
 
     OutputDeclaration output;
     output.layout = EpsLayout::Cobweb;
