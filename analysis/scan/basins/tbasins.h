@@ -18,8 +18,6 @@ namespace kalvora {
 class TBasins : public SettingsDialog {
     Q_OBJECT
   public:
-    static constexpr int kTableRows = 100;
-
     explicit TBasins(ModelWorkspace& workspace);
 
     QTableWidget* CycleGrid;
@@ -61,10 +59,6 @@ class TBasins : public SettingsDialog {
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
   private:
-    void setCycleRows(int rows);
-    void labelDomainRow(int row, const QString& name);
-    QString cell(const QTableWidget* grid, int row, int column) const;
-
     ModelWorkspace& model_;
 };
 

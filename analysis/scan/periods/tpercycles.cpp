@@ -4,51 +4,17 @@
 #include <QHeaderView>
 #include <QLabel>
 
+#include "analysis/scan/common/scan_tables.h"
 #include "core/numbers.h"
 
 namespace kalvora {
-
-namespace {
-
-// Narrow columns, so that a table of a few columns shows whole in the dialog. Tab leaves a table
-// for the next control, as in the other dialogs; the arrows move between cells.
-void FitTable(QTableWidget* table) {
-    table->setTabKeyNavigation(false);
-    table->horizontalHeader()->setDefaultSectionSize(84);
-    table->horizontalHeader()->setMinimumSectionSize(40);
-}
-
-QTableWidgetItem* FixedItem(const QString& text) {
-    auto* item = new QTableWidgetItem(text);
-    item->setFlags(item->flags() & ~Qt::ItemIsEditable);
-    return item;
-}
-
-}  // namespace
 
 TPerCycles::TPerCycles(ModelWorkspace& workspace)
     : SettingsDialog(workspace, "TPerCycles",
                      QStringLiteral("Settings Parameter Basins for Periodic Cycles")),
       model_(workspace) {
-    CycleGrid = new QTableWidget(kTableRows, 2, this);
-    CycleGrid->setObjectName("CycleGrid");
-    CycleGrid->verticalHeader()->hide();
-    CycleGrid->setHorizontalHeaderLabels({QStringLiteral("Nr."), QStringLiteral("Cycle Period")});
-    FitTable(CycleGrid);
-    CycleGrid->setMinimumHeight(130);
-    for (int r = 0; r < kTableRows; ++r) {
-        CycleGrid->setItem(r, 0, FixedItem(QString::number(r + 1)));
-    }
-    DomainGrid = new QTableWidget(2, 4, this);
-    DomainGrid->setObjectName("DomainGrid");
-    DomainGrid->verticalHeader()->hide();
-    DomainGrid->setHorizontalHeaderLabels({QStringLiteral("Domain"), QStringLiteral("Minimum"),
-                                           QStringLiteral("Maximum"),
-                                           QStringLiteral("Resolution")});
-    FitTable(DomainGrid);
-    DomainGrid->setFixedHeight(DomainGrid->horizontalHeader()->sizeHint().height() +
-                               2 * DomainGrid->verticalHeader()->defaultSectionSize() +
-                               2 * DomainGrid->frameWidth());
+    CycleGrid = MakeCycleTable(this);
+    DomainGrid = MakeDomainTable(this);
 
     NumCycles = addSpinEdit("NumCycles", 1, 100, 1);
     Epsilon = addLineEdit("Epsilon", "0.001");
@@ -83,62 +49,28 @@ TPerCycles::TPerCycles(ModelWorkspace& workspace)
     }
     setFixedSize(sizeHint().expandedTo(QSize(400, 0)));
 
-    connect(NumCycles, &QSpinBox::valueChanged, this, [this](int rows) { showCycleRows(rows); });
-    connect(ParHorizontal, &QComboBox::currentTextChanged, this,
-            [this](const QString& name) { labelDomainRow(0, name); });
-    connect(ParVerticle, &QComboBox::currentTextChanged, this,
-            [this](const QString& name) { labelDomainRow(1, name); });
-    showCycleRows(1);
+    connect(NumCycles, &QSpinBox::valueChanged, this,
+            [this](int rows) { ShowCycleRows(CycleGrid, rows); });
+    ConnectAxisLists(ParHorizontal, ParVerticle, DomainGrid);
+    ShowCycleRows(CycleGrid, 1);
 }
 
 void TPerCycles::fill(const QSize& imageArea) {
-    for (int r = 0; r < kTableRows; ++r) {
-        if (cell(CycleGrid, r, 1).isEmpty()) {
+    for (int r = 0; r < kCycleTableRows; ++r) {
+        if (CellText(CycleGrid, r, 1).isEmpty()) {
             CycleGrid->setItem(r, 1, new QTableWidgetItem(QString::number(r + 1)));
         }
     }
-    const QString defaults[2][3] = {
-        {QStringLiteral("0"), QStringLiteral("1.4"), QString::number(imageArea.width())},
-        {QStringLiteral("0"), QStringLiteral("1.4"), QString::number(imageArea.height())}};
-    for (int r = 0; r < 2; ++r) {
-        for (int c = 1; c < 4; ++c) {
-            if (cell(DomainGrid, r, c).isEmpty()) {
-                DomainGrid->setItem(r, c, new QTableWidgetItem(defaults[r][c - 1]));
-            }
-        }
-    }
+    FillDomainDefaults(DomainGrid, imageArea);
     colours->paintPanels();
-    for (QComboBox* box : {ParHorizontal, ParVerticle}) {
-        const QSignalBlocker blocker(box);
-        box->clear();
-        for (int p = 0; p < model_.parameterCount; ++p) {
-            box->addItem(
-                QString::fromStdString(model_.parameterNames[static_cast<std::size_t>(p)]));
-        }
+    QStringList names;
+    for (int p = 0; p < model_.parameterCount; ++p) {
+        names << QString::fromStdString(model_.parameterNames[static_cast<std::size_t>(p)]);
     }
-    ParHorizontal->setCurrentIndex(0);
-    ParVerticle->setCurrentIndex(model_.parameterCount > 1 ? 1 : -1);
-    labelDomainRow(0, ParHorizontal->currentText());
-    labelDomainRow(1, ParVerticle->currentText());
+    FillAxisLists(ParHorizontal, ParVerticle, names, DomainGrid);
 }
 
 void TPerCycles::FormActivate() {}
-
-void TPerCycles::showCycleRows(int rows) {
-    // Rows beyond the count keep their periods for when the count grows again.
-    for (int r = 0; r < kTableRows; ++r) {
-        CycleGrid->setRowHidden(r, r >= rows);
-    }
-}
-
-void TPerCycles::labelDomainRow(int row, const QString& name) {
-    DomainGrid->setItem(row, 0, FixedItem(name));
-}
-
-QString TPerCycles::cell(const QTableWidget* grid, int row, int column) const {
-    const QTableWidgetItem* item = grid->item(row, column);
-    return item != nullptr ? item->text() : QString();
-}
 
 PeriodSettings TPerCycles::settings() const {
     PeriodSettings settings;
@@ -146,16 +78,10 @@ PeriodSettings TPerCycles::settings() const {
     settings.verticalParameter = ParVerticle->currentIndex();
     settings.transient = StartIterations->value();
     settings.confirmations = Check->value();
-    ScanDomain& domain = settings.domain;
-    domain.horizontalMinimum = ParseFloat(cell(DomainGrid, 0, 1).toStdString());
-    domain.horizontalMaximum = ParseFloat(cell(DomainGrid, 0, 2).toStdString());
-    domain.horizontalResolution = ParseInteger(cell(DomainGrid, 0, 3).toStdString());
-    domain.verticalMinimum = ParseFloat(cell(DomainGrid, 1, 1).toStdString());
-    domain.verticalMaximum = ParseFloat(cell(DomainGrid, 1, 2).toStdString());
-    domain.verticalResolution = ParseInteger(cell(DomainGrid, 1, 3).toStdString());
+    settings.domain = ReadDomain(DomainGrid);
     settings.periods.clear();
     for (int r = 0; r < NumCycles->value(); ++r) {
-        settings.periods.push_back(ParseInteger(cell(CycleGrid, r, 1).toStdString()));
+        settings.periods.push_back(ParseInteger(CellText(CycleGrid, r, 1).toStdString()));
     }
     settings.epsilon = ParseFloat(Epsilon->text().toStdString());
     settings.colours = model_.cycleColours;

@@ -17,8 +17,6 @@ namespace kalvora {
 class TPerCycles : public SettingsDialog {
     Q_OBJECT
   public:
-    static constexpr int kTableRows = 100;
-
     explicit TPerCycles(ModelWorkspace& workspace);
 
     QTableWidget* CycleGrid;
@@ -45,10 +43,6 @@ class TPerCycles : public SettingsDialog {
     int requestedThreads() const { return OneThread->isChecked() ? 1 : 0; }
 
   private:
-    void showCycleRows(int rows);
-    void labelDomainRow(int row, const QString& name);
-    QString cell(const QTableWidget* grid, int row, int column) const;
-
     ModelWorkspace& model_;
 };
 
