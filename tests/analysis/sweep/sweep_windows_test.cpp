@@ -262,6 +262,16 @@ TEST_F(LyapunovWindows, TheDialogStartsFromItsFormsDefaults) {
     EXPECT_FALSE(dialog().resol->text().isEmpty());
 }
 
+// Choosing another parameter relabels the interval, as in the bifurcation dialog.
+TEST_F(LyapunovWindows, TheIntervalLabelsFollowTheChosenParameter) {
+    UseModel(host.ws, ModelKind::Discrete, {{"x", 0.3L}}, {{"r", 3.7L}, {"s", 1}}, {},
+             "return r*x*(1-x)*s", CallCounter::Off);
+    module.open();
+    dialog().partext->setCurrentIndex(1);
+    EXPECT_EQ(dialog().minLabel->text(), "Min Value s :");
+    EXPECT_EQ(dialog().maxLabel->text(), "Max Value s :");
+}
+
 TEST_F(LyapunovWindows, OkDrawsTheBlueCurveOverTheRedZeroLine) {
     sweep("2.8", "4", 60);
     EXPECT_TRUE(window().isVisible());
