@@ -25,11 +25,12 @@ void RegisterAnalyses(AnalysisRegistry& registry, AnalysisHost& host) {
     registry.add("DelayPlot1", std::make_unique<DelayPlotModule>(host));
     registry.add("GraphicalAnalysis1", std::make_unique<CobwebModule>(host));
     registry.add("Manifold1", std::make_unique<ObjectsModule>(host));
-    auto basins = std::make_unique<BasinsModule>(host, phasePlotWindow);
+    auto basins = std::make_unique<BasinsModule>(host);
     TBasins& basinsDialog = basins->settingsDialog();
+    ConnectCycleCapture(basinsDialog, phasePlotWindow);
     registry.add("BasinofAttraction1", std::move(basins));
     registry.add("ParameterBasinsforPeriodicCycles1",
-                 std::make_unique<PeriodsModule>(host, basinsDialog));
+                 std::make_unique<PeriodsModule>(host, TickAllDimensions(basinsDialog)));
     registry.add("", std::make_unique<CycleCaptureModule>(phasePlotWindow));
     registry.add("Spreadsheet1", std::make_unique<SpreadsheetModule>(host));
     registry.add("Statistics1", std::make_unique<StatisticsModule>(host));

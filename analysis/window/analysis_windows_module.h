@@ -1,21 +1,25 @@
 #pragma once
 
 #include <memory>
+#include <utility>
 
 #include "analysis/window/analysis_host.h"
 
 namespace kalvora {
 
 // An analysis as the main window sees it when it consists of one settings dialog and one result
-// window: the dialog is built on the host's workspace, the window on the host and the dialog. The
-// window provides open() (the main-window command), recomputeAfterAccept() (Accept in the
-// parameter window) and kAnalysisTag (the tag the parameter window remembers for it).
+// window: the dialog is built on the host's workspace, the window on the host, the dialog and any
+// further arguments the window takes. The window provides open() (the main-window command),
+// recomputeAfterAccept() (Accept in the parameter window) and kAnalysisTag (the tag the parameter
+// window remembers for it).
 template <class Dialog, class Window>
 class AnalysisWindowsModule final : public AnalysisModule {
   public:
-    explicit AnalysisWindowsModule(AnalysisHost& host)
+    template <class... WindowArguments>
+    explicit AnalysisWindowsModule(AnalysisHost& host, WindowArguments&&... windowArguments)
         : settings_(std::make_unique<Dialog>(host.workspace())),
-          window_(std::make_unique<Window>(host, *settings_)) {}
+          window_(std::make_unique<Window>(host, *settings_,
+                                           std::forward<WindowArguments>(windowArguments)...)) {}
     // The window refers to the dialog, so it goes first.
     ~AnalysisWindowsModule() override { window_.reset(); }
 

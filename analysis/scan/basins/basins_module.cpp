@@ -2,10 +2,8 @@
 
 namespace kalvora {
 
-BasinsModule::BasinsModule(AnalysisHost& host, Tplot2Dmain& phasePlot)
-    : settings_(std::make_unique<TBasins>(host.workspace())),
-      window_(std::make_unique<TBoA>(host, *settings_)) {
-    TBasins* settings = settings_.get();
+void ConnectCycleCapture(TBasins& basins, Tplot2Dmain& phasePlot) {
+    TBasins* settings = &basins;
     QObject::connect(settings, &TBasins::cycleCaptureRequested, settings, [settings, &phasePlot] {
         phasePlot.startCycleCapture(
             settings->StartIterations->value(),
@@ -14,20 +12,6 @@ BasinsModule::BasinsModule(AnalysisHost& host, Tplot2Dmain& phasePlot)
              },
              [settings](const StateVector& state) { settings->writeCapturedState(state); }});
     });
-}
-
-BasinsModule::~BasinsModule() {
-    // The window refers to the dialog, so it goes first.
-    window_.reset();
-}
-
-void BasinsModule::closeWindows() {
-    if (window_->isVisible()) {
-        window_->close();
-    }
-    if (settings_->isVisible()) {
-        settings_->close();
-    }
 }
 
 }  // namespace kalvora

@@ -5,29 +5,17 @@
 #include "analysis/orbit/phaseplot/tplot2dmain.h"
 #include "analysis/scan/basins/tboa.h"
 #include "analysis/window/analysis_host.h"
+#include "analysis/window/analysis_windows_module.h"
 
 namespace kalvora {
 
 // Basins of attraction: "Basin of &Attraction..." opens the dialog, Accept in the parameter window
-// rescans under tag 6, and a double click in the dialog starts the phase plot's cycle capture.
-class BasinsModule final : public AnalysisModule {
-  public:
-    BasinsModule(AnalysisHost& host, Tplot2Dmain& phasePlot);
-    ~BasinsModule() override;
+// rescans under tag 6.
+using BasinsModule = AnalysisWindowsModule<TBasins, TBoA>;
 
-    void open() override { window_->open(); }
-    void closeWindows() override;
-    QList<QWidget*> resultWindows() const override { return {window_.get()}; }
-    int analysisTag() const override { return TBoA::kAnalysisTag; }
-    void recomputeAfterAccept() override { window_->recomputeAfterAccept(); }
-
-    TBasins& settingsDialog() { return *settings_; }
-    TBoA& resultWindow() { return *window_; }
-
-  private:
-    std::unique_ptr<TBasins> settings_;
-    std::unique_ptr<TBoA> window_;
-};
+// A double click in the basins dialog starts the phase plot's cycle capture, which writes the
+// captured state into the dialog's cycle table.
+void ConnectCycleCapture(TBasins& basins, Tplot2Dmain& phasePlot);
 
 // Accept in the parameter window under the cycle-capture tag: the phase plot runs in capture mode.
 class CycleCaptureModule final : public AnalysisModule {

@@ -43,9 +43,10 @@ class ScanWindows : public ::testing::Test {
   public:
     ScanWindows()
         : phase(host),
-          basins(host, phase.resultWindow()),
-          periods(host, basins.settingsDialog()),
+          basins(host),
+          periods(host, TickAllDimensions(basins.settingsDialog())),
           capture(phase.resultWindow()) {
+        ConnectCycleCapture(basins.settingsDialog(), phase.resultWindow());
         // x -> r x - x^3, y -> y / 2 with r = 1.5: the fixed points (+-sqrt(0.5), 0).
         UseModel(host.ws, ModelKind::Discrete, {{"x", 0.5L}, {"y", 0.5L}},
                  {{"r", 1.5L}, {"s", 0.25L}}, {}, "return r*x - x*x*x, y/2");
