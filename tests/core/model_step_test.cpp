@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/model_definition.h"
+#include "core/model_file.h"
 #include "core/scripted_prompts.h"
 
 namespace kalvora {
@@ -20,19 +21,7 @@ struct ModelFixture {
                  const std::string& auxiliaries, const std::string& body, bool discrete = true) {
         ws.prompts = &prompts;
         AcceptModelDefinition(ws, initial, parameters, auxiliaries);
-        std::string head = "function model (";
-        std::string tail = "return ";
-        for (int i = 0; i < ws.variableCount; ++i) {
-            head += (i ? "," : "") + ws.variableNames[i];
-            tail += (i ? "," : "") + ws.variableNames[i];
-        }
-        for (int j = 0; j < ws.parameterCount; ++j) {
-            head += (ws.variableCount + j ? "," : "") + ws.parameterNames[j];
-        }
-        for (int k = 0; k < ws.auxiliaryCount; ++k) {
-            tail += "," + ws.variableNames[ws.variableCount + k];
-        }
-        ws.scriptText = head + ")\r\n" + body + "\r\n" + tail + "\r\nend";
+        BuildModelScript(ws, body);
         ws.discrete = discrete;
         ws.kind = discrete ? ModelKind::Discrete : ModelKind::Continuous;
         CompileModelScript(ws);

@@ -10,6 +10,7 @@
 
 #include "core/model_commands.h"
 #include "core/model_definition.h"
+#include "core/model_file.h"
 #include "core/model_shell.h"
 #include "core/model_step.h"
 #include "core/scripted_prompts.h"
@@ -29,16 +30,8 @@ inline void UseScript(Twin& twin, const std::string& initial, const std::string&
                       const std::string& body, const std::string& suffix = "") {
     ModelWorkspace& ws = twin.ws;
     AcceptModelDefinition(ws, initial, parameters, "");
-    std::string head = "function model (";
-    std::string tail = "return ";
-    for (int i = 0; i < ws.variableCount; ++i) {
-        head += (i ? "," : "") + ws.variableNames[i];
-        tail += (i ? "," : "") + ws.variableNames[i];
-    }
-    for (int j = 0; j < ws.parameterCount; ++j) {
-        head += (ws.variableCount + j ? "," : "") + ws.parameterNames[j];
-    }
-    ws.scriptText = head + ")\r\n" + body + "\r\n" + tail + "\r\nend" + suffix;
+    BuildModelScript(ws, body);
+    ws.scriptText += suffix;
     ws.kind = ModelKind::Discrete;
     ws.discrete = true;
     CompileModelScript(ws);
