@@ -748,7 +748,9 @@ std::int64_t InBatches(ModelRuntime& ws, ModelKind kind, StateVector& state, std
 bool Batchable(const ModelRuntime& ws, const Shape& shape) {
     return shape.variables > 0 &&
            shape.variables + shape.parameters + shape.results <= kBatchLocalLimit &&
-           ModelIsStateless(ws.scriptText);
+           (ws.nativeModel != nullptr && ws.nativeModel->script() == ws.scriptText
+                ? ws.nativeModel->stateless()
+                : ModelIsStateless(ws.scriptText));
 }
 
 }  // namespace

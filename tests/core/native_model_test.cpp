@@ -159,6 +159,10 @@ TEST(NativeModel, TakesOnlyWhatItCanComputeAsTheInterpreterDoes) {
         {"if x>0 then g=1 else g=2 end\r\nx=x+g", true},
         {"local t\r\nt=1\r\nx=x+t", true},
         {"if x>0 then g=1 end\r\nx=x+g", false},  // g may be nil
+        // An elseif is reached only when no branch before it ran: g is still nil there.
+        {"local g\r\nif x>0.9 then g=1 elseif g>0 then x=0.5 end\r\nx=a*x*(1-x)", false},
+        {"if x>0.9 then g=1 elseif g>0 then x=0.5 else g=2 end\r\nx=x+g", false},
+        {"local g\r\nif x>0.9 then g=1 elseif x>0.5 then g=2 else g=3 end\r\nx=x+g", true},
         {"local t\r\nx=x+t", false},
         {"x=x+g\r\ng=2", false},  // the previous call's value
         {"c=(c or 0)+1\r\nx=x+c", false},
