@@ -19,7 +19,7 @@ std::string WorkingFolder() {
 
 }  // namespace
 
-ModelWorkspace::ModelWorkspace() {
+ModelWorkspace::ModelWorkspace() : definition(std::make_shared<const ModelDefinition>()) {
     dataFolder = WorkingFolder();
     programFolder = dataFolder;
     cycleColours.fill(0x0000FFu);   // cycles 2 to 100: blue
@@ -28,8 +28,8 @@ ModelWorkspace::ModelWorkspace() {
     cycleColours[101] = 0x000000u;  // divergence: black
 }
 
-ModelRuntime::~ModelRuntime() {
-    CloseModelState(luaState, interrupt);
+void AdoptRandomState(ModelWorkspace& ws, const ModelEvaluator& ranOn) {
+    ws.randomState = RandomStateOf(ranOn);
 }
 
 }  // namespace kalvora
