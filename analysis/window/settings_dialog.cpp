@@ -77,7 +77,7 @@ bool SettingsDialog::showModelKind(std::initializer_list<QWidget*> discreteOnly,
                                    std::initializer_list<QWidget*> continuousOnly, QLabel* firstRow,
                                    QLabel* secondRow, QCheckBox* plotSquares,
                                    QCheckBox* connectPoints) {
-    const bool discrete = workspace_.discrete;
+    const bool discrete = workspace_.model().discrete;
     for (QWidget* control : discreteOnly) {
         control->setVisible(discrete);
     }

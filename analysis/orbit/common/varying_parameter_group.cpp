@@ -38,11 +38,11 @@ void VaryingParameterGroup::fill() {
 }
 
 void VaryingParameterGroup::parChange() {
-    if (workspace_.parameterCount < 1) {
+    if (workspace_.model().parameterCount < 1) {
         return;
     }
     const QString value =
-        QString::fromStdString(FormatGeneral(workspace_.parameterValues[parameterIndex()], 15));
+        QString::fromStdString(FormatGeneral(workspace_.model().parameterValues[parameterIndex()], 15));
     parmin->setText(value);
     parmax->setText(value);
 }
@@ -83,7 +83,7 @@ int VaryingParameterGroup::steps() const {
 namespace kalvora {
 
 VaryingParameterGroup::Sweep VaryingParameterGroup::sweep() const {
-    const bool parameters = workspace_.parameterCount > 0;
+    const bool parameters = workspace_.model().parameterCount > 0;
     return Sweep{parameters ? minimum() : 0, parameters ? maximum() : 0, checkedSteps()};
 }
 
@@ -100,12 +100,12 @@ int VaryingParameterGroup::checkedSteps() const {
 namespace kalvora {
 
 Extended VaryingParameterGroup::value(const ModelWorkspace& workspace) const {
-    return workspace.parameterCount > 0 ? workspace.parameterValues[parameterIndex()] : 0;
+    return workspace.model().parameterCount > 0 ? workspace.model().parameterValues[parameterIndex()] : 0;
 }
 
-void VaryingParameterGroup::store(ModelWorkspace& workspace, Extended value) const {
-    if (workspace.parameterCount > 0) {
-        workspace.parameterValues[parameterIndex()] = value;
+void VaryingParameterGroup::store(ModelEvaluator& model, Extended value) const {
+    if (model.model().parameterCount > 0) {
+        model.parameterValues[parameterIndex()] = value;
     }
 }
 

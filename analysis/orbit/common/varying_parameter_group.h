@@ -43,10 +43,10 @@ class VaryingParameterGroup {
     // its bounds are 0 and the empty edits are not read.
     Sweep sweep() const;
 
-    // The chosen parameter's value in the workspace, and storing a new one; a model without
-    // parameters reads 0 and stores nothing.
+    // The chosen parameter's value in the workspace's model (0 for a model without parameters),
+    // and the same value set for one run's evaluator (nothing for a model without parameters).
     Extended value(const ModelWorkspace& workspace) const;
-    void store(ModelWorkspace& workspace, Extended value) const;
+    void store(ModelEvaluator& model, Extended value) const;
 
   private:
     const ModelWorkspace& workspace_;
