@@ -1,6 +1,6 @@
 #include "analysis/data/common/orbit_file_save.h"
 
-#include "analysis/data/common/worker_run.h"
+#include "analysis/window/background_run.h"
 #include "core/text_file.h"
 
 namespace kalvora {
@@ -14,14 +14,14 @@ bool SaveOrbitFileBehindGauge(AnalysisHost& host, const OrbitSampling& sampling)
     OrbitWriteOutcome outcome;
     bool ran = false;
     ReportingErrors(prompts, [&] {
-        ran = RunOnModelInstance(
-            host, [&](ModelInstance& model, ModelKind kind, RunControl& control) {
-                AtomicFileWriter file(*path);
-                outcome = WriteOrbit(model, kind, file.stream(), sampling, control, *path);
-                if (!outcome.stopped) {
-                    file.commit();
-                }
-            });
+        ran = RunModelJob(host, [&](ModelEvaluator& model, RunControl& control) {
+                  AtomicFileWriter file(*path);
+                  outcome = WriteOrbit(model, model.model().kind, file.stream(), sampling, control,
+                                       *path);
+                  if (!outcome.stopped) {
+                      file.commit();
+                  }
+              }).ran;
     });
     if (!ran || outcome.stopped) {
         return false;
