@@ -77,8 +77,15 @@ ModelCheck CheckModel(const ModelSource& source, const ModelDefinition& current,
     return {std::move(candidate), std::nullopt};
 }
 
-std::optional<ModelRefusal> AcceptModel(ModelWorkspace& ws, const ModelSource& source) {
-    ModelCheck check = CheckModel(source, ws.model());
+std::optional<ModelRefusal> AcceptModel(ModelWorkspace& ws, const ModelSource& source,
+                                        ModelShell* shell) {
+    ModelCheck check;
+    const auto run = [&](RunControl* control) { check = CheckModel(source, ws.model(), control); };
+    if (shell == nullptr) {
+        run(nullptr);
+    } else if (!shell->runModelCheck(run)) {
+        return ModelRefusal{"Another computation is running; the model was not changed", 0, {}, 0};
+    }
     if (check.refusal) {
         return check.refusal;
     }
@@ -93,7 +100,7 @@ void LoadModelFromFile(ModelWorkspace& ws, ModelSource& source, ModelShell& shel
     ReplaceModel(ws, [&](ModelDefinition& model) { model.modelName = ModelNameFromPath(path); });
     ReadModelFile(source, shell, path);
     shell.setEditModelEnabled(true);
-    if (const std::optional<ModelRefusal> refusal = AcceptModel(ws, source)) {
+    if (const std::optional<ModelRefusal> refusal = AcceptModel(ws, source, &shell)) {
         throw ModelRefusedError(*refusal);
     }
     EnableModelCommands(ws, shell);
@@ -168,7 +175,7 @@ bool AcceptModelSource(ModelWorkspace& ws, const ModelSource& source, ModelShell
     if (refusedLine != nullptr) {
         *refusedLine = 0;
     }
-    if (const std::optional<ModelRefusal> refusal = AcceptModel(ws, source)) {
+    if (const std::optional<ModelRefusal> refusal = AcceptModel(ws, source, &shell)) {
         if (refusedLine != nullptr) {
             *refusedLine = refusal->line;
         }

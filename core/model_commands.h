@@ -56,7 +56,9 @@ ModelCheck CheckModel(const ModelSource& source, const ModelDefinition& current,
 // All of a model or none of it: CheckModel, and only when it succeeded the definition replaces the
 // workspace's. A refusal leaves the workspace exactly as it was and is returned, not shown: the
 // caller reports it. No window is touched.
-std::optional<ModelRefusal> AcceptModel(ModelWorkspace& ws, const ModelSource& source);
+// With a shell, the check runs through its runModelCheck (on the desktop, a job on a worker).
+std::optional<ModelRefusal> AcceptModel(ModelWorkspace& ws, const ModelSource& source,
+                                        ModelShell* shell = nullptr);
 
 // Closes the model: kind Closed, no model file, caption "Kalvora", no variables or parameters (the
 // lists keep their contents), model commands disabled, analysis windows closed.
