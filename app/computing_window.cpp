@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <climits>
 
-
 namespace kalvora {
 
 TComputing::TComputing(QWidget* parent) : QDialog(parent) {

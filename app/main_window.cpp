@@ -21,9 +21,9 @@
 #include <clocale>
 #include <exception>
 
+#include "analysis/window/background_run.h"
 #include "app/about_box.h"
 #include "app/background_picture.h"
-#include "analysis/window/background_run.h"
 #include "app/computing_window.h"
 #include "app/model_editor.h"
 #include "app/noise_window.h"

@@ -73,12 +73,10 @@ TNoiseForm::TNoiseForm(ModelWorkspace& workspace, QWidget* parent)
     fix_rnd->setObjectName("fix_rnd");
     grid->addWidget(fix_rnd, 7, 0, 1, 2);
     // Runs started while the box is ticked re-seed, whether or not OK has been pressed since.
-    connect(fix_rnd, &QCheckBox::toggled, this,
-            [this](bool fixed) {
-                ReplaceModel(workspace_, [fixed](ModelDefinition& model) {
-                    model.noise.fixSeedForEachRun = fixed;
-                });
-            });
+    connect(fix_rnd, &QCheckBox::toggled, this, [this](bool fixed) {
+        ReplaceModel(workspace_,
+                     [fixed](ModelDefinition& model) { model.noise.fixSeedForEachRun = fixed; });
+    });
 
     auto* ok = new QPushButton("OK", this);
     ok->setObjectName("OKButton");

@@ -113,9 +113,11 @@ void TParameters::ShowParameterWindow() {
     const int parameters = std::clamp(ws.model().parameterCount, 0, kModelListCapacity);
     const int variables = std::clamp(ws.model().variableCount, 0, kModelListCapacity);
     fillGrid(ParGrid, parameters, ws.model().parameterNames,
-             useDefaults_ ? ws.model().defaultParameterValues : ws.model().parameterValues, "", shownParameters_);
+             useDefaults_ ? ws.model().defaultParameterValues : ws.model().parameterValues, "",
+             shownParameters_);
     fillGrid(IniGrid, variables, ws.model().variableNames,
-             useDefaults_ ? ws.model().defaultInitialValues : ws.model().initialValues, "(0)", shownInitial_);
+             useDefaults_ ? ws.model().defaultInitialValues : ws.model().initialValues, "(0)",
+             shownInitial_);
     if (!ws.model().discrete)
         Edit1->setText(main_.modelEditor()->rh->text());
     useDefaults_ = false;

@@ -149,8 +149,9 @@ void ReportStop(ModelEvaluator& ws) {
 
 void ReportNotANumber(ModelEvaluator& ws, int result) {
     lua_State* lua = ws.luaState;
-    const std::string message = "The model gives " + ModelResultName(ws.model().scriptText, result) +
-                                " no number (" + lua_typename(lua, lua_type(lua, result + 1)) + ")";
+    const std::string message = "The model gives " +
+                                ModelResultName(ws.model().scriptText, result) + " no number (" +
+                                lua_typename(lua, lua_type(lua, result + 1)) + ")";
     ws.errorFlag = true;
     ShowMessage(ws, message.c_str());
 }
@@ -177,7 +178,8 @@ inline int Count(std::int32_t value) {
 constexpr int kStackRoom = 2 * kModelListCapacity + 1;
 
 inline int ResultCount(const ModelEvaluator& ws) {
-    return std::min(Count(ws.model().variableCount) + Count(ws.model().auxiliaryCount), kModelListCapacity);
+    return std::min(Count(ws.model().variableCount) + Count(ws.model().auxiliaryCount),
+                    kModelListCapacity);
 }
 
 // One call of model; false when the Lua call failed (out untouched, state already rebuilt). In is
@@ -222,7 +224,8 @@ bool Evaluate(ModelEvaluator& ws, const In* in, Out* out, bool& finite) {
             ReportStop(ws);
             return false;
         }
-        ShowMessage(ws, EvaluationMessage(ws.scriptStatus), ScriptErrorDetail(lua, ws.model().scriptText));
+        ShowMessage(ws, EvaluationMessage(ws.scriptStatus),
+                    ScriptErrorDetail(lua, ws.model().scriptText));
         CompileModelScript(ws);
         return false;
     }
@@ -471,10 +474,11 @@ void CompileModelScript(ModelEvaluator& ws) {
     ws.luaState = lua;
     lua_pushstring(lua, "model");
     lua_rawseti(lua, LUA_REGISTRYINDEX, kModelKeySlot);
-    ws.scriptStatus =
-        luaL_loadbuffer(lua, ws.model().scriptText.data(), ws.model().scriptText.size(), "modelbuffer");
+    ws.scriptStatus = luaL_loadbuffer(lua, ws.model().scriptText.data(),
+                                      ws.model().scriptText.size(), "modelbuffer");
     if (ws.scriptStatus != 0) {
-        ShowMessage(ws, CompileFailureMessage(ws).c_str(), ScriptErrorDetail(lua, ws.model().scriptText));
+        ShowMessage(ws, CompileFailureMessage(ws).c_str(),
+                    ScriptErrorDetail(lua, ws.model().scriptText));
     } else {
         ws.scriptStatus = lua_pcall(lua, 0, 0, 0);
         if (ws.scriptStatus != 0) {
@@ -484,8 +488,8 @@ void CompileModelScript(ModelEvaluator& ws) {
                 ScriptErrorDetail(lua, ws.model().scriptText));
         }
     }
-    lua_checkstack(lua,
-                   Count(ws.model().variableCount) + Count(ws.model().auxiliaryCount) + Count(ws.model().parameterCount));
+    lua_checkstack(lua, Count(ws.model().variableCount) + Count(ws.model().auxiliaryCount) +
+                            Count(ws.model().parameterCount));
     if (ws.scriptStatus != 0) {
         ws.nativeModel.reset();
     } else if (ws.nativeModel == nullptr || ws.nativeModel->script() != ws.model().scriptText) {

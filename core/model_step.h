@@ -11,9 +11,9 @@ namespace kalvora {
 const char* CompileMessage(int status);
 const char* EvaluationMessage(int status);
 
-// Builds a fresh Lua state from the definition's script (base, table, string and math only) and runs the chunk
-// so that it defines the global function model. Failures show the compile message through
-// ws.prompts and leave the code in scriptStatus.
+// Builds a fresh Lua state from the definition's script (base, table, string and math only) and
+// runs the chunk so that it defines the global function model. Failures show the compile message
+// through ws.prompts and leave the code in scriptStatus.
 void CompileModelScript(ModelEvaluator& ws);
 
 // Kutta's third-order step of size stepSize over variables and auxiliary variables.

@@ -16,8 +16,8 @@ void ApplyNoise(ModelEvaluator& model, StateVector& state);
 // noiseSeed, so the run repeats exactly.
 void ReseedIfFixed(ModelWorkspace& ws);
 
-// Sets the model's noiseSeed and seeds the workspace's generator with it. Without a seed the generator is randomized from
-// the clock and noiseSeed becomes a random integer below 2147483646.
+// Sets the model's noiseSeed and seeds the workspace's generator with it. Without a seed the
+// generator is randomized from the clock and noiseSeed becomes a random integer below 2147483646.
 void SeedNoise(ModelWorkspace& ws, std::optional<std::int32_t> seed);
 
 }  // namespace kalvora

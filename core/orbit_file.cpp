@@ -12,7 +12,8 @@
 namespace kalvora {
 
 std::string OrbitLine(const ModelEvaluator& ws, const StateVector& state) {
-    const int values = std::clamp(ws.model().variableCount + ws.model().auxiliaryCount, 0, kModelListCapacity);
+    const int values =
+        std::clamp(ws.model().variableCount + ws.model().auxiliaryCount, 0, kModelListCapacity);
     std::string line(static_cast<std::size_t>(values) * (kOrbitValueWidth + 1) + 1, ' ');
     char* out = line.data();
     for (int i = 0; i < values; ++i) {

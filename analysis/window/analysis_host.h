@@ -7,8 +7,8 @@
 #include "analysis/window/analysis_tag.h"
 #include "core/model_workspace.h"
 #include "core/progress.h"
-#include "core/run_control.h"
 #include "core/prompts.h"
+#include "core/run_control.h"
 
 namespace kalvora {
 

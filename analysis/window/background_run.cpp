@@ -123,7 +123,8 @@ bool RunWithComputingWindow(AnalysisHost& host,
 }
 
 ModelRunOutcome RunModelJob(
-    AnalysisHost& host, const std::function<void(ModelEvaluator& model, RunControl& control)>& job) {
+    AnalysisHost& host,
+    const std::function<void(ModelEvaluator& model, RunControl& control)>& job) {
     ModelWorkspace& ws = host.workspace();
     const ModelDefinitionPtr definition = ws.definition;
     const RandomState randomState = ws.randomState;

@@ -22,7 +22,8 @@ class AnalysisHost;
 // definition it was given and hands its results back by value. Returns false, without running,
 // when another run is going (a command that could start one is disabled then; this is the
 // guard behind it).
-bool RunWithComputingWindow(AnalysisHost& host, const std::function<void(RunControl& control)>& job);
+bool RunWithComputingWindow(AnalysisHost& host,
+                            const std::function<void(RunControl& control)>& job);
 
 // How a run of one evaluator ended.
 struct ModelRunOutcome {
@@ -35,7 +36,7 @@ struct ModelRunOutcome {
 // with the workspace's random sequence. Afterwards, on the user-interface thread, the workspace
 // continues that sequence and the run's first script message is shown through the host's prompts
 // (a message that a stop caused is not).
-ModelRunOutcome RunModelJob(AnalysisHost& host,
-                            const std::function<void(ModelEvaluator& model, RunControl& control)>& job);
+ModelRunOutcome RunModelJob(
+    AnalysisHost& host, const std::function<void(ModelEvaluator& model, RunControl& control)>& job);
 
 }  // namespace kalvora

@@ -6,8 +6,8 @@ namespace kalvora {
 
 void FillVariableList(QComboBox* box, const ModelWorkspace& workspace) {
     box->clear();
-    const int count =
-        std::clamp(workspace.model().variableCount + workspace.model().auxiliaryCount, 0, kModelListCapacity);
+    const int count = std::clamp(workspace.model().variableCount + workspace.model().auxiliaryCount,
+                                 0, kModelListCapacity);
     for (int i = 0; i < count; ++i) {
         box->addItem(QString::fromStdString(workspace.model().variableNames[i]));
     }

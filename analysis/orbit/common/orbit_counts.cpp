@@ -34,8 +34,7 @@ long long ContinuousStepCount(Extended span, Extended stepSize) {
 }
 
 int StateEntryOf(const ModelDefinition& model, const std::string& name) {
-    const int count =
-        std::clamp(model.variableCount + model.auxiliaryCount, 0, kModelListCapacity);
+    const int count = std::clamp(model.variableCount + model.auxiliaryCount, 0, kModelListCapacity);
     for (int i = 0; i < count; ++i) {
         if (model.variableNames[i] == name) {
             return i + 1;

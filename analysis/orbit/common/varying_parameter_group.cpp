@@ -41,8 +41,8 @@ void VaryingParameterGroup::parChange() {
     if (workspace_.model().parameterCount < 1) {
         return;
     }
-    const QString value =
-        QString::fromStdString(FormatGeneral(workspace_.model().parameterValues[parameterIndex()], 15));
+    const QString value = QString::fromStdString(
+        FormatGeneral(workspace_.model().parameterValues[parameterIndex()], 15));
     parmin->setText(value);
     parmax->setText(value);
 }
@@ -100,7 +100,9 @@ int VaryingParameterGroup::checkedSteps() const {
 namespace kalvora {
 
 Extended VaryingParameterGroup::value(const ModelWorkspace& workspace) const {
-    return workspace.model().parameterCount > 0 ? workspace.model().parameterValues[parameterIndex()] : 0;
+    return workspace.model().parameterCount > 0
+               ? workspace.model().parameterValues[parameterIndex()]
+               : 0;
 }
 
 void VaryingParameterGroup::store(ModelEvaluator& model, Extended value) const {
