@@ -30,6 +30,7 @@ void ParameterSweep::prepareRun(int steps) {
 }
 
 void ParameterSweep::startAccepted(const VaryingParameterGroup::Sweep& sweep) {
+    parameter_ = sweep.parameter;
     value_ = sweep.minimum;
     varies_ = true;
 }
@@ -39,7 +40,6 @@ void ParameterSweep::finishAccepted(const VaryingParameterGroup::Sweep& sweep) {
                               static_cast<double>(sweep.maximum));
     slider->moveWithoutRun(0);
     followSlider();
-    showParameter();
 }
 
 void ParameterSweep::followSlider() {
@@ -48,21 +48,24 @@ void ParameterSweep::followSlider() {
 }
 
 void ParameterSweep::followAcceptedValue(const ModelWorkspace& workspace) {
-    value_ = varying_.value(workspace);
+    value_ = varying_.value(workspace, parameter_);
     varies_ = true;
     window_.setPanelText(3, ParameterText(value_));
     slider->widenTo(value_);
     slider->showValue(value_);
 }
 
-void ParameterSweep::showParameter() {
-    window_.setPanelText(2, varying_.par->currentText());
+void ParameterSweep::showParameter(const ModelWorkspace& workspace) {
+    const ModelDefinition& model = workspace.model();
+    window_.setPanelText(2, parameter_ < model.parameterCount
+                                ? QString::fromStdString(model.parameterNames[parameter_])
+                                : QString());
     window_.setPanelText(3, ParameterText(value_));
 }
 
 void ParameterSweep::applyTo(ModelEvaluator& model) const {
     if (varies_) {
-        varying_.store(model, value_);
+        varying_.store(model, parameter_, value_);
     }
 }
 

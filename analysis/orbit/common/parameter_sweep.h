@@ -29,7 +29,7 @@ class ParameterSweep {
     // OK in the settings dialog, before the first run: the parameter starts at the lower bound.
     void startAccepted(const VaryingParameterGroup::Sweep& sweep);
     // After that run: the slider spans the bounds and goes back to its start without running
-    // (only the first run of new settings is computed), and the parameter and panels follow it.
+    // (only the first run of new settings is computed), and the parameter follows it.
     void finishAccepted(const VaryingParameterGroup::Sweep& sweep);
     // A move by the user, before the run: the parameter where the slider stands.
     void followSlider();
@@ -37,7 +37,7 @@ class ParameterSweep {
     // widened to hold it and the slider put there without running.
     void followAcceptedValue(const ModelWorkspace& workspace);
     // The parameter's name and value in panels 2 and 3.
-    void showParameter();
+    void showParameter(const ModelWorkspace& workspace);
     // On a run's evaluator (the worker's side): the parameter at the value of this window.
     void applyTo(ModelEvaluator& model) const;
     Extended value() const { return value_; }
@@ -47,6 +47,7 @@ class ParameterSweep {
     const VaryingParameterGroup& varying_;
     // Read by the run's worker, written only between runs.
     Extended value_ = 0;
+    int parameter_ = 0;
     bool varies_ = false;
 };
 

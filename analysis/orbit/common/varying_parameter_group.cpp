@@ -84,7 +84,8 @@ namespace kalvora {
 
 VaryingParameterGroup::Sweep VaryingParameterGroup::sweep() const {
     const bool parameters = workspace_.model().parameterCount > 0;
-    return Sweep{parameters ? minimum() : 0, parameters ? maximum() : 0, checkedSteps()};
+    return Sweep{parameters ? minimum() : 0, parameters ? maximum() : 0, checkedSteps(),
+                 parameterIndex()};
 }
 
 int VaryingParameterGroup::checkedSteps() const {
@@ -99,15 +100,15 @@ int VaryingParameterGroup::checkedSteps() const {
 
 namespace kalvora {
 
-Extended VaryingParameterGroup::value(const ModelWorkspace& workspace) const {
-    return workspace.model().parameterCount > 0
-               ? workspace.model().parameterValues[parameterIndex()]
-               : 0;
+Extended VaryingParameterGroup::value(const ModelWorkspace& workspace, int parameter) const {
+    const ModelDefinition& model = workspace.model();
+    return parameter >= 0 && parameter < model.parameterCount ? model.parameterValues[parameter]
+                                                              : 0;
 }
 
-void VaryingParameterGroup::store(ModelEvaluator& model, Extended value) const {
-    if (model.model().parameterCount > 0) {
-        model.parameterValues[parameterIndex()] = value;
+void VaryingParameterGroup::store(ModelEvaluator& model, int parameter, Extended value) const {
+    if (parameter >= 0 && parameter < model.model().parameterCount) {
+        model.parameterValues[parameter] = value;
     }
 }
 

@@ -109,6 +109,7 @@ void Tplot2Dmain::acceptedRunStarting() {
 
 void Tplot2Dmain::acceptedRunFinished() {
     sweep_.finishAccepted(accepted_.sweep);
+    sweep_.showParameter(workspace());
     continuation_ = false;
 }
 
@@ -144,6 +145,9 @@ void Tplot2Dmain::NextIterationSetClick() {
         continuation_ = true;
         prepareSeries(accepted_);
         const bool failed = compute(accepted_);
+        // A continuation lasts one run: the next OK, Accept or slider move starts afresh (a
+        // continuation left standing would carry this orbit into another model's first run).
+        continuation_ = false;
         // No Plot follows a continuation, yet a step that failed in it must not pass unseen.
         showOverflowLabel(failed);
     });
@@ -167,7 +171,7 @@ void Tplot2Dmain::ScrollBar1Change() {
         ScrollBar1->settle();
         rerunAccepted([this] { sweep_.followSlider(); },
                       [this] {
-                          sweep_.showParameter();
+                          sweep_.showParameter(workspace());
                           continuation_ = false;
                       });
     } while (slideWaiting_);
