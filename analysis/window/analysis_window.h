@@ -153,6 +153,10 @@ class AnalysisWindow : public Base {
     }
 
     void closeEvent(QCloseEvent* event) override {
+        // Closing the window whose run goes on stops that run: nobody is left to look at it.
+        if (running_) {
+            this->host().stopRun();
+        }
         Base::closeEvent(event);
         resultClosed();
         this->host().enableAllWindows();
