@@ -51,7 +51,7 @@ PhasePlotWindowSettings Tplot2Dmain::readDialog() const {
 }
 
 void Tplot2Dmain::validate(const PhasePlotWindowSettings& settings) const {
-    if (!continuation_) {
+    if (!continuing()) {
         PhasePlotOrbit planned;
         PlanPhasePlot(workspace().model(), runSettings(settings), planned);
     }
@@ -60,7 +60,7 @@ void Tplot2Dmain::validate(const PhasePlotWindowSettings& settings) const {
 bool Tplot2Dmain::prepareSeries(const PhasePlotWindowSettings& settings) {
     Tsp_XYLine& series = *data;
     sweep_.prepareRun(settings.sweep.steps);
-    if (continuation_) {
+    if (continuing()) {
         // The series is on screen: lock it so that it is rescaled and repainted once at the end.
         series.SetDrawLocked(true);
         series.Reserve(static_cast<std::size_t>(series.Count() + orbit_.pointsPlotted));
@@ -80,8 +80,8 @@ bool Tplot2Dmain::prepareSeries(const PhasePlotWindowSettings& settings) {
 
 bool Tplot2Dmain::compute(const PhasePlotWindowSettings& settings) {
     Tsp_XYLine& series = *data;
-    const PhasePlotSettings run = continuation_ ? PhasePlotSettings{} : runSettings(settings);
-    const bool continuation = continuation_;
+    const bool continuation = continuing();
+    const PhasePlotSettings run = continuation ? PhasePlotSettings{} : runSettings(settings);
     PhasePlotOrbit orbit = orbit_;
     VectorPointSink points;
     PhasePlotOutcome outcome;
@@ -145,9 +145,6 @@ void Tplot2Dmain::NextIterationSetClick() {
         continuation_ = true;
         prepareSeries(accepted_);
         const bool failed = compute(accepted_);
-        // A continuation lasts one run: the next OK, Accept or slider move starts afresh (a
-        // continuation left standing would carry this orbit into another model's first run).
-        continuation_ = false;
         // No Plot follows a continuation, yet a step that failed in it must not pass unseen.
         showOverflowLabel(failed);
     });
@@ -175,6 +172,12 @@ void Tplot2Dmain::ScrollBar1Change() {
                           continuation_ = false;
                       });
     } while (slideWaiting_);
+}
+
+bool Tplot2Dmain::continuing() const {
+    // The kept orbit belongs to the model it was computed with: after another model or new values
+    // were accepted, a run starts from the model's own initial values.
+    return continuation_ && orbit_.definition == workspace().definition;
 }
 
 PhasePlotSettings Tplot2Dmain::runSettings(const PhasePlotWindowSettings& settings) const {

@@ -83,6 +83,8 @@ class Tplot2Dmain : public AnalysisWindow<SlotPlotWindow, PhasePlotWindowSetting
     // A slider move arrived while a run went on: run again once it has ended.
     bool slideWaiting_ = false;
 
+    // Whether the next run continues the kept orbit.
+    bool continuing() const;
     // The run's settings, with the basins dialog's variables during a cycle capture.
     PhasePlotSettings runSettings(const PhasePlotWindowSettings& settings) const;
 };
