@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QMetaObject>
 #include <QTimer>
 #include <atomic>
 #include <exception>
@@ -69,6 +70,7 @@ bool RunWithComputingWindow(AnalysisHost& host,
     {
         const HostRun mark(host, control);
         std::atomic<bool> done{false};
+        QEventLoop loop;
         std::thread worker([&] {
             try {
                 job(control);
@@ -76,9 +78,10 @@ bool RunWithComputingWindow(AnalysisHost& host,
                 thrown = std::current_exception();
             }
             done.store(true, std::memory_order_release);
+            // Wakes the loop at once: a short run (a slider move) must not wait for the next poll.
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
         });
 
-        QEventLoop loop;
         QTimer poll;
         QElapsedTimer elapsed;
         elapsed.start();
