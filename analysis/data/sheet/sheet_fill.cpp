@@ -99,7 +99,11 @@ SheetTable SheetFill(ModelEvaluator& model, const SheetSettings& settings, RunCo
             ModelStep(model, kind, state);
         }
     }
-    table.failed = model.errorFlag;
+    // A stop that interrupted a model step ended the fill; the model did not fail.
+    if (control.stopRequested()) {
+        table.stopped = true;
+    }
+    table.failed = model.errorFlag && !table.stopped;
     progress.finish();
     return table;
 }

@@ -137,7 +137,11 @@ void StatisticsRun(ModelEvaluator& model, const StatisticsSettings& settings, Ru
     record.count = static_cast<long long>(record.sample.size());
     // Also a failure of the step after the last sampled value: the orbit has left the numbers,
     // which the window's note tells, though the sample itself is complete.
-    record.failed = model.errorFlag;
+    // A stop that interrupted a model step ended the run; the model did not fail.
+    if (control.stopRequested()) {
+        record.stopped = true;
+    }
+    record.failed = model.errorFlag && !record.stopped;
     std::sort(record.sample.begin(), record.sample.end(), SampleBefore);
     ComputeFigures(record, sum);
     progress.finish();
