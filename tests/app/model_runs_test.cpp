@@ -11,7 +11,9 @@
 #include <chrono>
 #include <thread>
 
+#include "analysis/orbit/timeseries/time_series_module.h"
 #include "app/computing_window.h"
+#include "core/model_step.h"
 #include "core/lua_sandbox.h"
 #include "tests/app/app_fixture.h"
 
@@ -115,6 +117,59 @@ TEST(ProgramSignals, ATerminationSignalDuringARunEndsTheProgram) {
         EXPECT_EQ(done, child);
         EXPECT_LT(took, std::chrono::seconds(3));
         EXPECT_FALSE(WIFSIGNALED(status));
+    }
+}
+
+}  // namespace
+}  // namespace kalvora::testing
+
+namespace kalvora::testing {
+namespace {
+
+// A model slow enough that a time series of 201 points takes a second or two: the run goes on a
+// worker while the interface answers (a timer fires during it) and every command that would
+// evaluate or change the model is off; the points are exactly those of the model's steps.
+TEST_F(AppTest, ASlowModelsTimeSeriesRunsOnAWorkerWithTheInterfaceAnswering) {
+    const std::string slow = writeFile(
+        "slow.mod",
+        "x=0.2\r\nr=3.9\r\n\r\nd\r\nlocal s=0\r\nfor i=1,60000 do s=s+i end\r\nx=r*x*(1-x)\r\n");
+    form->runCommand([&] { form->loadModelFile(slow); });
+    ASSERT_TRUE(prompts.errors.empty());
+    auto module = std::make_unique<TimeSeriesModule>(*form);
+    TimeSeriesModule& series = *module;
+    form->analyses().add("TimeSeries1", std::move(module));
+    form->enableModelCommands();
+    action("TimeSeries1")->trigger();
+    series.settingsDialog().SpinEdit1->setValue(200);
+    series.settingsDialog().SpinEdit2->setValue(0);
+    int ticks = 0;
+    bool lockedWhileRunning = true;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        if (!form->runGoing()) {
+            return;
+        }
+        ++ticks;
+        for (const char* id : {"TimeSeries1", "LoadModel1", "Load1", "AddNoise1"}) {
+            lockedWhileRunning = lockedWhileRunning && !enabled(id);
+        }
+    });
+    tick.start(20);
+    series.settingsDialog().okbutton->click();
+    tick.stop();
+    EXPECT_GT(ticks, 2);
+    EXPECT_TRUE(lockedWhileRunning);
+    EXPECT_TRUE(enabled("TimeSeries1"));
+
+    // The same steps on an evaluator of the test's own.
+    ModelEvaluator model(form->workspace().definition);
+    StateVector state = model.model().initialValues;
+    const Tsp_XYLine& plotted = series.resultWindow().series(0);
+    ASSERT_EQ(plotted.Count(), 201);
+    for (int i = 0; i <= 200; ++i) {
+        EXPECT_EQ(plotted.X(i), i);
+        EXPECT_EQ(plotted.Y(i), static_cast<double>(state[0])) << i;
+        ModelStep(model, ModelKind::Discrete, state);
     }
 }
 
