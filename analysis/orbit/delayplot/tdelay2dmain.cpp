@@ -95,6 +95,7 @@ void Tdelay2Dmain::acceptedRunStarting() {
 
 void Tdelay2Dmain::acceptedRunFinished() {
     sweep_.finishAccepted(accepted_.sweep);
+    sweep_.showParameter(workspace());
 }
 
 void Tdelay2Dmain::recomputeStarting() {
@@ -128,7 +129,8 @@ void Tdelay2Dmain::ScrollBar1Change() {
             return;
         }
         ScrollBar1->settle();
-        rerunAccepted([this] { sweep_.followSlider(); }, [this] { sweep_.showParameter(); });
+        rerunAccepted([this] { sweep_.followSlider(); },
+                      [this] { sweep_.showParameter(workspace()); });
     } while (slideWaiting_);
 }
 
