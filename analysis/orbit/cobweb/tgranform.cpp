@@ -86,7 +86,9 @@ bool Tgranform::prepareSeries(const CobwebSettings&) {
     return true;
 }
 
-bool Tgranform::compute(const CobwebSettings& settings) {
+bool Tgranform::compute(const CobwebSettings& accepted) {
+    // The worker's own copy: the accepted settings belong to this thread.
+    const CobwebSettings settings = accepted;
     VectorPointSink curve;
     VectorPointSink diagonal;
     VectorPointSink staircase;
