@@ -35,7 +35,6 @@ class StopAfterColumns final : public Progress {
             control->requestStop();
         }
     }
-    void breathe() override {}
     void finish() override {}
     RunControl* control = nullptr;
 
