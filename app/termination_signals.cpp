@@ -34,6 +34,7 @@ void WriteSignalByte(int signalNumber) {
 
 TerminationSignals::TerminationSignals(std::function<void()> onSignal, QObject* parent)
     : QObject(parent), onSignal_(std::move(onSignal)) {
+    signalsReceived.store(0);
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
         // Without the pipe the program still runs; it only loses the clean-up on a signal.
         signalPipe[0] = signalPipe[1] = -1;

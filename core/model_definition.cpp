@@ -138,6 +138,9 @@ ModelDefinition ParseModelDefinition(const std::string& initialText,
     RefuseDuplicateNames(definition.parameterNames, 0, definition.parameterCount, "parameters");
     RefuseDuplicateNames(definition.variableNames, definition.variableCount, auxiliaries,
                          "auxiliary variables");
+    // The values a model is defined with are the ones the parameter window's Default restores.
+    definition.defaultInitialValues = definition.initialValues;
+    definition.defaultParameterValues = definition.parameterValues;
     return definition;
 }
 

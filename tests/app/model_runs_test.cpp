@@ -13,8 +13,8 @@
 
 #include "analysis/orbit/timeseries/time_series_module.h"
 #include "app/computing_window.h"
-#include "core/model_step.h"
 #include "core/lua_sandbox.h"
+#include "core/model_step.h"
 #include "tests/app/app_fixture.h"
 
 namespace kalvora::testing {
@@ -88,8 +88,8 @@ TEST(ProgramSignals, ATerminationSignalDuringARunEndsTheProgram) {
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(kRunaway);
     }
-    for (const int signals : {1, 2}) {
-        SCOPED_TRACE(signals);
+    for (const int sent : {1, 2}) {
+        SCOPED_TRACE(sent);
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
@@ -99,17 +99,17 @@ TEST(ProgramSignals, ATerminationSignalDuringARunEndsTheProgram) {
         }
         // Long enough for the program to start and be inside the model's top level.
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-        const auto sent = Clock::now();
-        for (int k = 0; k < signals; ++k) {
+        const auto sentAt = Clock::now();
+        for (int k = 0; k < sent; ++k) {
             ::kill(child, SIGTERM);
         }
         int status = 0;
         pid_t done = 0;
         while ((done = ::waitpid(child, &status, WNOHANG)) == 0 &&
-               Clock::now() - sent < std::chrono::seconds(10)) {
+               Clock::now() - sentAt < std::chrono::seconds(10)) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        const auto took = Clock::now() - sent;
+        const auto took = Clock::now() - sentAt;
         if (done == 0) {
             ::kill(child, SIGKILL);
             ::waitpid(child, &status, 0);
