@@ -152,4 +152,19 @@ void SettingsDialog::restore(const Snapshot& snapshot) {
     }
 }
 
+bool SettingsDialog::modelNamesChanged() {
+    const ModelDefinition& model = workspace_.model();
+    std::string names;
+    for (int i = 0; i < model.variableCount + model.auxiliaryCount && i < kModelListCapacity; ++i) {
+        names += model.variableNames[i] + ',';
+    }
+    names += ';';
+    for (int j = 0; j < model.parameterCount && j < kModelListCapacity; ++j) {
+        names += model.parameterNames[j] + ',';
+    }
+    const bool changed = names != namesAtLastFill_ || namesAtLastFill_.empty();
+    namesAtLastFill_ = names;
+    return changed;
+}
+
 }  // namespace kalvora

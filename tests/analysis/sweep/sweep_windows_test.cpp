@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <unistd.h>
 #include <QApplication>
 #include <QMenuBar>
@@ -19,6 +21,7 @@ namespace {
 
 using testing::CallCounter;
 using testing::FakeHost;
+using testing::UseHenon;
 using testing::UseLogistic;
 using testing::UseModel;
 
@@ -76,6 +79,33 @@ TEST_F(BifurcationWindows, TheDialogStartsFromItsFormsDefaults) {
               graph.width() - graph.LeftAxis().LabelSpace(6, 8) - graph.LeftAxis().Margin() -
                   graph.RightAxis().Margin());
     EXPECT_GT(dialog().resol->text().toLongLong(), 400);
+}
+
+// An interval chosen for one model stays for that model, reloaded or not, and goes back to the
+// dialog's defaults for a model with other names.
+TEST_F(BifurcationWindows, TheIntervalStaysForTheSameModelAndResetsForAnother) {
+    struct Case {
+        const char* step;
+        std::function<void()> model;
+        const char* minimum;
+        const char* maximum;
+    };
+    const Case cases[] = {
+        {"the same model", [] {}, "2.8", "4"},
+        {"reloaded", [this] { UseLogistic(host.ws, 3.7L, 0.3L, CallCounter::Off); }, "2.8", "4"},
+        {"another model", [this] { UseHenon(host.ws, CallCounter::Off); }, "0", "1.4"},
+    };
+    module.open();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.step);
+        dialog().bmintext->setText("2.8");
+        dialog().bmaxtext->setText("4");
+        dialog().okbutton->click();
+        c.model();
+        module.open();
+        EXPECT_EQ(dialog().bmintext->text(), c.minimum);
+        EXPECT_EQ(dialog().bmaxtext->text(), c.maximum);
+    }
 }
 
 TEST_F(BifurcationWindows, OkSweepsTheDataAreasWidthIntoSlotOne) {
