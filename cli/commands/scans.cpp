@@ -132,7 +132,7 @@ int WriteScanResult(ModelSession& session, const Arguments& arguments, const Sca
                     const ScanDomain& domain, const PictureSize& size,
                     const std::string& horizontalName, const std::string& verticalName,
                     const std::vector<RgbColour>& classes, int firstClass) {
-    if (!outcome.message.empty()) {
+    if (!outcome.message.empty() && !outcome.stopped) {
         session.prompts.error(outcome.message);
     }
     if (const std::optional<std::string> prefix = arguments.value("--save-data")) {
@@ -149,7 +149,7 @@ int WriteScanResult(ModelSession& session, const Arguments& arguments, const Sca
     Output output(arguments);
     WritePixelLines(output.stream(), outcome.raster, domain);
     if (outcome.stopped) {
-        // What was computed is written, the rest of the pixels blank (white).
+        // What was computed is written; the pixels never reached have no line.
         return StoppedResult(session, output);
     }
     output.commit();

@@ -225,7 +225,8 @@ std::optional<ScanOutcome> ScanResultWindow::runScan(
     if (definition->noise.noiseOn && oneEvaluator) {
         workspace().randomState = outcome.randomState;
     }
-    if (!outcome.message.empty()) {
+    // A stop is no error: the message it caused ("the model was stopped") is not shown.
+    if (!outcome.message.empty() && !outcome.stopped) {
         host_.prompts().error(outcome.message);
     }
     return outcome;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "analysis/scan/common/scan_picture.h"
+
 #include <unistd.h>
 #include <QApplication>
 #include <QMouseEvent>
@@ -562,6 +564,21 @@ TEST_F(ScanOutput, PrintOffersThePictureWithThePlanesAxesAsLabels) {
         EXPECT_EQ(print.options->Edit2->text(), c.xLabel);
         EXPECT_EQ(print.options->Edit1->text(), c.yLabel);
         print.close();
+    }
+}
+
+// A stopped scan's unreached pixels are drawn as not computed: neither white (no convergence) nor
+// the colour of any class.
+TEST(ScanPicture, PixelsAStoppedScanNeverReachedLookNotComputed) {
+    ColourRaster raster(2, 2);
+    raster.set(0, 0, 0xFFFFFFu);
+    raster.set(0, 1, 0x0000FFu);
+    const QImage image = RasterImage(raster);
+    EXPECT_EQ(image.pixel(0, 0), qRgb(255, 255, 255));
+    for (const QPoint blank : {QPoint(1, 0), QPoint(1, 1)}) {
+        EXPECT_NE(image.pixel(blank), qRgb(255, 255, 255));
+        EXPECT_NE(image.pixel(blank), qRgb(0, 0, 255));
+        EXPECT_EQ(qRed(image.pixel(blank)), qBlue(image.pixel(blank)));  // a grey
     }
 }
 
