@@ -19,7 +19,19 @@ std::string WorkingFolder() {
 
 }  // namespace
 
-ModelWorkspace::ModelWorkspace() : definition(std::make_shared<const ModelDefinition>()) {
+namespace {
+
+// What the program starts with before any model: one variable and one parameter, closed.
+ModelDefinitionPtr StartUpDefinition() {
+    ModelDefinition model;
+    model.variableCount = 1;
+    model.parameterCount = 1;
+    return std::make_shared<const ModelDefinition>(std::move(model));
+}
+
+}  // namespace
+
+ModelWorkspace::ModelWorkspace() : definition(StartUpDefinition()) {
     dataFolder = WorkingFolder();
     programFolder = dataFolder;
     cycleColours.fill(0x0000FFu);   // cycles 2 to 100: blue
