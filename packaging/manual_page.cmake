@@ -1,12 +1,14 @@
 # Makes a program's manual page from its own --help and --version with help2man, plus the hand-
 # written sections of INCLUDE; for kalvora-cli also a COMMANDS section from each command's --help.
 #   cmake -DHELP2MAN=... -DPROGRAM=... -DINCLUDE=....h2m -DDATADIR=<prefix>/share/kalvora
-#         -DOUTPUT=NAME.1.gz -P manual_page.cmake
+#         -DSOURCE_DATE_EPOCH=<release date> -DOUTPUT=NAME.1.gz -P manual_page.cmake
 
 cmake_minimum_required(VERSION 3.25)
 # The drawing commands start the toolkit; no display is needed for their help.
 set(ENV{QT_QPA_PLATFORM} offscreen)
 set(ENV{LC_ALL} C.UTF-8)
+# help2man dates the page by the release, not by the day of the build.
+set(ENV{SOURCE_DATE_EPOCH} ${SOURCE_DATE_EPOCH})
 get_filename_component(name ${PROGRAM} NAME)
 get_filename_component(folder ${OUTPUT} DIRECTORY)
 file(MAKE_DIRECTORY ${folder})
