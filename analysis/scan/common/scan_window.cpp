@@ -263,6 +263,10 @@ void ScanResultWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void ScanResultWindow::closeEvent(QCloseEvent* event) {
+    // Closing the window whose scan goes on stops the scan: nobody is left to look at it.
+    if (running_) {
+        host_.stopRun();
+    }
     // Closing releases the raster; the next scan makes a new one.
     raster_ = ColourRaster();
     rasterImage_ = QImage();
