@@ -1,0 +1,848 @@
+#include "engine.h"
+
+#include <lua.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+#include "analysis/data/statistics/statistics_run.h"
+#include "analysis/orbit/cobweb/cobweb_run.h"
+#include "analysis/orbit/common/orbit_counts.h"
+#include "analysis/orbit/delayplot/delay_plot_run.h"
+#include "analysis/orbit/objects/object_run.h"
+#include "analysis/orbit/phaseplot/phase_plot_run.h"
+#include "analysis/orbit/timeseries/time_series_run.h"
+#include "analysis/scan/basins/basin_scan.h"
+#include "analysis/scan/periods/period_scan.h"
+#include "analysis/sweep/bifurcation/bifurcation_sweep.h"
+#include "analysis/sweep/lyapunov/lyapunov_sweep.h"
+#include "core/model_commands.h"
+#include "core/model_definition.h"
+#include "core/model_file.h"
+#include "core/model_shell.h"
+#include "core/noise.h"
+#include "core/numbers.h"
+#include "core/orbit_file.h"
+#include "core/parameter_file.h"
+#include "core/run_control.h"
+#include "core/script_lines.h"
+#include "core/text_file.h"
+
+namespace kalvora::python {
+namespace {
+
+Extended Number(const std::string& text) {
+    try {
+        return ParseFloat(text);
+    } catch (const ConversionError& error) {
+        throw BadArgument(error.what());
+    }
+}
+
+// Settings the computations refuse reach Python as ValueError with the computation's words.
+template <typename Action>
+auto Refusing(Action action) {
+    try {
+        return action();
+    } catch (const OrbitSettingsError& error) {
+        throw BadArgument(error.what());
+    } catch (const ObjectSettingsError& error) {
+        throw BadArgument(error.what());
+    } catch (const SweepSettingsError& error) {
+        throw BadArgument(error.what());
+    } catch (const ScanSettingsError& error) {
+        throw BadArgument(error.what());
+    } catch (const ConversionError& error) {
+        throw BadArgument(error.what());
+    }
+}
+
+class ColumnSink final : public PointSink {
+  public:
+    void addPoint(double x, double y) override {
+        x_.push_back(x);
+        y_.push_back(y);
+    }
+    void moveInto(Columns& result) {
+        result.columns.push_back(std::move(x_));
+        result.columns.push_back(std::move(y_));
+    }
+
+  private:
+    std::vector<double> x_;
+    std::vector<double> y_;
+};
+
+// How a run on `ws` ended, in the words the batch tool prints: the script's message, or nothing
+// for an arithmetic fault (the caller says "Overflow").
+template <typename Result>
+void NoteEnd(Result& result, const ModelWorkspace& ws, bool failed, const RunControl& control) {
+    result.stopped = control.stopRequested();
+    result.failed = failed && !result.stopped;
+    if (result.failed) {
+        result.message = ws.recordedMessage;
+        result.line = EquationLineOf(ws.recordedDetails);
+        if (!ws.recordedDetails.empty()) {
+            result.message += ": " + ws.recordedDetails;
+        }
+    }
+}
+
+std::vector<std::string> Names(const NameList& names, int first, int count) {
+    return {names.begin() + first,
+            names.begin() + first + std::clamp(count, 0, kModelListCapacity)};
+}
+
+// The one-value-per-variable point of an object's vertex or a basin's cycle.
+std::vector<Extended> Point(const std::vector<std::string>& texts) {
+    std::vector<Extended> values;
+    for (const std::string& text : texts) {
+        values.push_back(Number(text));
+    }
+    return values;
+}
+
+void ThrowRefusal(const ModelRefusedError& refusal, const std::string& where) {
+    // A text that does not parse is a bad input; a script that does not compile, or whose top
+    // level fails as it runs, is the model's own failure and names its line.
+    if (refusal.scriptStatus == 0) {
+        throw BadArgument(where + refusal.what());
+    }
+    std::string message = where + refusal.what();
+    if (!refusal.details.empty()) {
+        message += ": " + refusal.details;
+    }
+    throw ModelFailure(message, EquationLineOf(refusal.details));
+}
+
+// "FILE, line N: " for a number in a model file's two value lines that does not parse, as the
+// batch tool names it.
+std::string WhereInFile(const std::string& path) {
+    try {
+        const std::vector<std::string> lines = SplitLines(WithoutByteOrderMark(ReadTextFile(path)));
+        for (std::size_t index = 0; index < 2; ++index) {
+            NameList names{};
+            ValueList values{};
+            std::int32_t count = 0;
+            try {
+                ParseAssignmentList(index < lines.size() ? lines[index] : "", names, values, count);
+            } catch (const std::exception&) {
+                return path + ", line " + std::to_string(index + 1) + ": ";
+            }
+        }
+    } catch (const FileError&) {
+    }
+    return path + ", line 4: ";
+}
+
+}  // namespace
+
+double ReadNumber(const std::string& text) {
+    return static_cast<double>(Number(text));
+}
+
+// A workspace of the engine's for the length of one run, with the model's current values, under
+// the run's stop request.
+class Engine::Lease {
+  public:
+    Lease(Engine& engine, RunControl& control)
+        : engine_(engine), workspace_(engine.takeWorkspace()) {
+        running_.emplace(control, workspace_->interrupt);
+    }
+    ~Lease() {
+        running_.reset();
+        workspace_->interrupt.clear();
+        engine_.returnWorkspace(std::move(workspace_));
+    }
+    Lease(const Lease&) = delete;
+    Lease& operator=(const Lease&) = delete;
+    ModelWorkspace& ws() { return *workspace_; }
+
+  private:
+    Engine& engine_;
+    std::unique_ptr<ModelWorkspace> workspace_;
+    std::optional<RunningModel> running_;
+};
+
+Engine::Engine()
+    : model_(std::make_unique<ModelWorkspace>()), source_(std::make_unique<ModelSource>()) {}
+
+Engine::~Engine() = default;
+
+std::shared_ptr<Engine> Engine::FromFile(const std::string& path, std::size_t memoryLimitMiB) {
+    std::shared_ptr<Engine> engine(new Engine());
+    ModelWorkspace& ws = *engine->model_;
+    ws.memoryLimit = memoryLimitMiB << 20;
+    NullModelShell shell;
+    try {
+        LoadModelFromFile(ws, *engine->source_, shell, path);
+    } catch (const ConversionError& error) {
+        throw BadArgument(WhereInFile(path) + error.what());
+    } catch (const DefinitionError& error) {
+        throw BadArgument(path + ": " + error.what());
+    } catch (const ModelRefusedError& refusal) {
+        ThrowRefusal(refusal, refusal.scriptStatus == LUA_ERRSYNTAX ? path + ": " : "");
+    } catch (const FileError& error) {
+        throw FileProblem(error.what());
+    }
+    if (!ws.discrete && !(ws.stepSize > 0 && std::isfinite(ws.stepSize))) {
+        throw BadArgument("the step size must be a positive number, not " +
+                          FormatGeneral(ws.stepSize, 15));
+    }
+    return engine;
+}
+
+std::shared_ptr<Engine> Engine::FromTexts(const std::string& initial, const std::string& parameters,
+                                          const std::string& auxiliaries,
+                                          const std::string& equations, bool discrete,
+                                          const std::string& stepSize, std::size_t memoryLimitMiB) {
+    std::shared_ptr<Engine> engine(new Engine());
+    ModelSource& source = *engine->source_;
+    source.initialText = initial;
+    source.parameterText = parameters;
+    source.auxiliaryText = auxiliaries;
+    // The editor's text has CR LF line ends, as a model file does.
+    for (const std::string& line : SplitLines(equations)) {
+        source.equations += line + "\r\n";
+    }
+    source.discrete = discrete;
+    source.stepSizeText = stepSize;
+    ModelWorkspace& ws = *engine->model_;
+    ws.memoryLimit = memoryLimitMiB << 20;
+    ws.modelName = "model";
+    try {
+        if (const std::optional<ModelRefusal> refusal = AcceptModel(ws, source)) {
+            ThrowRefusal(ModelRefusedError(*refusal), "");
+        }
+    } catch (const ConversionError& error) {
+        throw BadArgument(error.what());
+    } catch (const DefinitionError& error) {
+        throw BadArgument(error.what());
+    }
+    if (!ws.discrete && !(ws.stepSize > 0 && std::isfinite(ws.stepSize))) {
+        throw BadArgument("the step size must be a positive number, not " + stepSize);
+    }
+    return engine;
+}
+
+std::string Engine::name() const {
+    std::lock_guard lock(mutex_);
+    return model_->modelName;
+}
+
+std::string Engine::file() const {
+    std::lock_guard lock(mutex_);
+    return model_->modelFile;
+}
+
+bool Engine::discrete() const {
+    return model_->discrete;  // fixed when the model is made
+}
+
+std::string Engine::equations() const {
+    std::string text;
+    for (const std::string& line : SplitLines(source_->equations)) {
+        text += line + "\n";
+    }
+    return text;
+}
+
+std::vector<std::string> Engine::variableNames() const {
+    return Names(model_->variableNames, 0, model_->variableCount);
+}
+
+std::vector<std::string> Engine::auxiliaryNames() const {
+    return Names(model_->variableNames, model_->variableCount, model_->auxiliaryCount);
+}
+
+std::vector<std::string> Engine::parameterNames() const {
+    return Names(model_->parameterNames, 0, model_->parameterCount);
+}
+
+std::vector<double> Engine::parameterValues() const {
+    std::lock_guard lock(mutex_);
+    return {model_->parameterValues.begin(),
+            model_->parameterValues.begin() + model_->parameterCount};
+}
+
+std::vector<double> Engine::initialValues() const {
+    std::lock_guard lock(mutex_);
+    return {model_->initialValues.begin(),
+            model_->initialValues.begin() + model_->variableCount + model_->auxiliaryCount};
+}
+
+double Engine::stepSize() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<double>(model_->stepSize);
+}
+
+std::vector<std::string> Engine::parameterTexts() const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> texts;
+    for (int j = 0; j < model_->parameterCount; ++j) {
+        texts.push_back(FormatGeneral(model_->parameterValues[j], 15));
+    }
+    return texts;
+}
+
+std::vector<std::string> Engine::initialTexts() const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> texts;
+    for (int i = 0; i < model_->variableCount + model_->auxiliaryCount; ++i) {
+        texts.push_back(FormatGeneral(model_->initialValues[i], 15));
+    }
+    return texts;
+}
+
+std::string Engine::stepSizeText() const {
+    std::lock_guard lock(mutex_);
+    return FormatGeneral(model_->stepSize, 15);
+}
+
+void Engine::setParameters(const std::vector<std::pair<int, std::string>>& values) {
+    std::vector<Extended> read;
+    for (const auto& [index, text] : values) {
+        read.push_back(Number(text));
+    }
+    std::lock_guard lock(mutex_);
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        model_->parameterValues[static_cast<std::size_t>(values[k].first)] = read[k];
+    }
+}
+
+void Engine::setInitialValues(const std::vector<std::pair<int, std::string>>& values) {
+    std::vector<Extended> read;
+    for (const auto& [index, text] : values) {
+        read.push_back(Number(text));
+    }
+    std::lock_guard lock(mutex_);
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        model_->initialValues[static_cast<std::size_t>(values[k].first)] = read[k];
+    }
+}
+
+void Engine::setStepSize(const std::string& text) {
+    const Extended value = Number(text);
+    std::lock_guard lock(mutex_);
+    if (model_->discrete) {
+        throw BadArgument("step_size: " + model_->modelName +
+                          " is a discrete model; a step size applies only to continuous models");
+    }
+    // A step that does not advance time would never end a run.
+    if (!(value > 0 && std::isfinite(value))) {
+        throw BadArgument("the step size must be a positive number, not " + text);
+    }
+    model_->stepSize = value;
+}
+
+void Engine::readParameterFile(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    const Extended stepSize = model_->stepSize;
+    try {
+        ReadParameterFile(*model_, path);
+    } catch (const ConversionError& error) {
+        throw BadArgument(path + ": " + error.what());
+    } catch (const DefinitionError& error) {
+        throw BadArgument(path + ": " + error.what());
+    } catch (const ParameterFileError& error) {
+        throw BadArgument(error.what());
+    } catch (const FileError& error) {
+        throw FileProblem(error.what());
+    }
+    if (!model_->discrete && !(model_->stepSize > 0 && std::isfinite(model_->stepSize))) {
+        const Extended refused = model_->stepSize;
+        model_->stepSize = stepSize;
+        throw BadArgument("the step size must be a positive number, not " +
+                          FormatGeneral(refused, 15));
+    }
+}
+
+void Engine::writeParameterFile(const std::string& path) const {
+    std::lock_guard lock(mutex_);
+    try {
+        WriteParameterFile(*model_, path);
+    } catch (const FileError& error) {
+        throw FileProblem(error.what());
+    }
+}
+
+void Engine::setNoise(const NoiseOptions& options) {
+    const Extended level = Number(options.level);
+    const Extended probability = Number(options.probability);
+    if (!(probability >= 0 && probability <= 1)) {
+        throw BadArgument("probability must lie between 0 and 1, not " + options.probability);
+    }
+    std::lock_guard lock(mutex_);
+    NoiseSettings& noise = model_->noise;
+    noise.noiseVariable = options.variable;
+    noise.noiseType = options.uniform ? 2 : 1;
+    noise.noiseLevel = level;
+    noise.noiseProbability = probability;
+    noise.noisePeriod = options.period;
+    noise.noiseCounter = 0;
+    noise.noiseOn = level > 0;
+    noise.fixSeedForEachRun = options.seed.has_value();
+    noise.noiseSeed = options.seed.value_or(0);
+}
+
+NoiseOptions Engine::noise() const {
+    std::lock_guard lock(mutex_);
+    const NoiseSettings& noise = model_->noise;
+    NoiseOptions options;
+    options.level = FormatGeneral(noise.noiseLevel, 15);
+    options.variable = noise.noiseVariable;
+    options.uniform = noise.noiseType == 2;
+    options.probability = FormatGeneral(noise.noiseProbability, 15);
+    options.period = noise.noisePeriod;
+    if (noise.fixSeedForEachRun) {
+        options.seed = noise.noiseSeed;
+    }
+    return options;
+}
+
+std::unique_ptr<ModelWorkspace> Engine::makeWorkspace() const {
+    auto ws = std::make_unique<ModelWorkspace>();
+    ws->memoryLimit = model_->memoryLimit;
+    ws->modelName = model_->modelName;
+    ws->modelFile = model_->modelFile;
+    if (const std::optional<ModelRefusal> refusal = AcceptModel(*ws, *source_)) {
+        // It compiled once already; only the memory cap or a stop could refuse it now.
+        throw ModelFailure(refusal->message, refusal->line);
+    }
+    SeedNoise(*ws, std::nullopt);
+    return ws;
+}
+
+std::unique_ptr<ModelWorkspace> Engine::takeWorkspace() {
+    std::unique_ptr<ModelWorkspace> ws;
+    {
+        std::lock_guard lock(mutex_);
+        if (!idle_.empty()) {
+            ws = std::move(idle_.back());
+            idle_.pop_back();
+        }
+    }
+    if (!ws) {
+        ws = makeWorkspace();
+    }
+    std::lock_guard lock(mutex_);
+    // Each run starts as a fresh batch-tool run with the values set now.
+    ws->parameterValues = model_->parameterValues;
+    ws->initialValues = model_->initialValues;
+    ws->stepSize = model_->stepSize;
+    ws->noise = model_->noise;
+    if (ws->noise.fixSeedForEachRun) {
+        SeedNoise(*ws, ws->noise.noiseSeed);
+    }
+    ws->errorFlag = false;
+    ws->recordedMessage.clear();
+    ws->recordedDetails.clear();
+    return ws;
+}
+
+void Engine::returnWorkspace(std::unique_ptr<ModelWorkspace> workspace) {
+    std::lock_guard lock(mutex_);
+    idle_.push_back(std::move(workspace));
+}
+
+Table Engine::orbit(const OrbitOptions& options, RunControl& control) {
+    Lease lease(*this, control);
+    ModelWorkspace& ws = lease.ws();
+    OrbitSampling sampling;
+    sampling.count = options.count;
+    sampling.start = options.start;
+    sampling.step = options.every;
+    Table table;
+    const int values = std::clamp(ws.variableCount + ws.auxiliaryCount, 0, kModelListCapacity);
+    table.columnCount = static_cast<std::size_t>(values);
+    table.values.reserve(static_cast<std::size_t>(options.count) * table.columnCount);
+    const OrbitWriteOutcome outcome =
+        RunOrbit(ws, ws.kind, sampling, control, [&](const StateVector& state) {
+            for (int i = 0; i < values; ++i) {
+                table.values.push_back(static_cast<double>(state[static_cast<std::size_t>(i)]));
+            }
+        });
+    NoteEnd(table, ws, outcome.failed, control);
+    return table;
+}
+
+namespace {
+
+std::pair<Extended, Extended> Interval(const ModelWorkspace& ws, const SeriesOptions& options,
+                                       Extended from, Extended to) {
+    const Extended start = options.from ? Number(*options.from) : from;
+    const Extended end = options.to ? Number(*options.to) : to;
+    if (!ContinuousIntervalValid(start, end, ws.stepSize)) {
+        throw BadArgument(
+            "start and end: the interval must start at 0 or later and hold more than three "
+            "steps");
+    }
+    return {start, end};
+}
+
+}  // namespace
+
+Columns Engine::timeSeries(const SeriesOptions& options, RunControl& control) {
+    Lease lease(*this, control);
+    ModelWorkspace& ws = lease.ws();
+    TimeSeriesSettings settings;
+    settings.variable = options.first;
+    if (ws.discrete) {
+        settings.pointsPlotted = options.points.value_or(settings.pointsPlotted);
+        settings.pointsNotPlotted = options.skip.value_or(settings.pointsNotPlotted);
+        settings.timeStep = static_cast<int>(options.every.value_or(settings.timeStep));
+    } else {
+        std::tie(settings.startTime, settings.endTime) =
+            Interval(ws, options, settings.startTime, settings.endTime);
+    }
+    ReseedIfFixed(ws);
+    ColumnSink sink;
+    const TimeSeriesOutcome outcome = Refusing([&] { return TimeSeriesRun(ws, settings, sink); });
+    Columns result;
+    sink.moveInto(result);
+    NoteEnd(result, ws, outcome.failed, control);
+    return result;
+}
+
+Columns Engine::phase(const SeriesOptions& options, RunControl& control) {
+    Lease lease(*this, control);
+    ModelWorkspace& ws = lease.ws();
+    PhasePlotSettings settings;
+    settings.xVariable = options.first;
+    settings.yVariable = options.second;
+    if (ws.discrete) {
+        settings.pointsPlotted = options.points.value_or(settings.pointsPlotted);
+        settings.pointsNotPlotted = options.skip.value_or(settings.pointsNotPlotted);
+    } else {
+        std::tie(settings.startTime, settings.endTime) =
+            Interval(ws, options, settings.startTime, settings.endTime);
+    }
+    ReseedIfFixed(ws);
+    ColumnSink sink;
+    PhasePlotOrbit orbit;
+    const PhasePlotOutcome outcome =
+        Refusing([&] { return PhasePlotRun(ws, settings, orbit, false, sink); });
+    Columns result;
+    sink.moveInto(result);
+    NoteEnd(result, ws, outcome.failed, control);
+    return result;
+}
+
+Columns Engine::delay(const SeriesOptions& options, RunControl& control) {
+    Lease lease(*this, control);
+    ModelWorkspace& ws = lease.ws();
+    DelayPlotSettings settings;
+    settings.variable = options.first;
+    if (ws.discrete) {
+        settings.delaySteps = static_cast<int>(options.delay.value_or(settings.delaySteps));
+        settings.pointsPlotted = options.points.value_or(settings.pointsPlotted);
+        settings.pointsNotPlotted = options.skip.value_or(settings.pointsNotPlotted);
+    } else {
+        if (options.delayTime) {
+            settings.delayTime = Number(*options.delayTime);
+        }
+        std::tie(settings.startTime, settings.endTime) =
+            Interval(ws, options, settings.startTime, settings.endTime);
+    }
+    ReseedIfFixed(ws);
+    ColumnSink sink;
+    const DelayPlotOutcome outcome = Refusing([&] { return DelayPlotRun(ws, settings, sink); });
+    Columns result;
+    sink.moveInto(result);
+    NoteEnd(result, ws, outcome.failed, control);
+    return result;
+}
+
+Columns Engine::cobweb(const CobwebOptions& options, RunControl& control) {
+    Lease lease(*this, control);
+    ModelWorkspace& ws = lease.ws();
+    if (ws.variableCount != 1) {
+        throw BadArgument("the graphical analysis follows a map of one variable; this model has " +
+                          std::to_string(ws.variableCount));
+    }
+    CobwebSettings settings;
+    settings.minimum = Number(options.minimum);
+    settings.maximum = Number(options.maximum);
+    settings.iteratedMap = options.iterate;
+    settings.initialValue = Number(options.initial);
+    ReseedIfFixed(ws);
+    ColumnSink curve;
+    ColumnSink diagonal;
+    ColumnSink staircase;
+    CobwebConstruction construction;
+    bool failed = Refusing([&] {
+        return CobwebStart(ws, ws.kind, settings, construction, curve, diagonal, staircase);
+    });
+    // One "Next Iteration(s)" of one step after another, as the batch tool makes them.
+    for (long long i = 0; i < options.steps && !failed && !control.stopRequested(); ++i) {
+        failed = CobwebStep(ws, ws.kind, construction, 1, staircase);
+    }
+    Columns result;
+    staircase.moveInto(result);
+    curve.moveInto(result);
+    diagonal.moveInto(result);
+    NoteEnd(result, ws, failed, control);
+    return result;
+}
+
+Columns Engine::objects(const ObjectOptions& options, RunControl& control) {
+    Lease lease(*this, control);
+    ModelWorkspace& ws = lease.ws();
+    ObjectSettings settings;
+    settings.horizontalVariable = options.horizontal;
+    settings.verticalVariable = options.vertical;
+    settings.shape = options.circle ? ObjectShape::Circle : ObjectShape::Polygon;
+    for (const std::vector<std::string>& vertex : options.vertices) {
+        settings.vertices.push_back(Point(vertex));
+    }
+    settings.radius = Number(options.radius);
+    settings.resolution = options.resolution;
+    settings.showAttractor = options.attractor;
+    settings.attractorPlotted = options.attractorPoints;
+    settings.attractorNotPlotted = options.attractorSkip;
+    Refusing([&] { CheckObjectSettings(ws, settings); });
+    const long long corners = options.circle ? 1 : static_cast<long long>(settings.vertices.size());
+    const long long points = settings.resolution * corners;
+    if (points * (options.steps + 1) > kMaximumPlottedPoints) {
+        throw BadArgument("the object's " + std::to_string(points) +
+                          " points and their images after " + std::to_string(options.steps) +
+                          " steps exceed " + std::to_string(kMaximumPlottedPoints) +
+                          " points; lower steps or resolution");
+    }
+    ReseedIfFixed(ws);
+    ColumnSink attractor;
+    ColumnSink object;
+    IteratedObject iterated;
+    bool failed = Refusing(
+        [&] { return ObjectStart(ws, ws.kind, settings, iterated, attractor, object, control); });
+    if (!failed && !control.stopRequested() && options.steps > 0) {
+        failed =
+            ObjectStep(ws, ws.kind, iterated, options.unplotted, options.steps, object, control);
+    }
+    Columns result;
+    object.moveInto(result);
+    attractor.moveInto(result);
+    NoteEnd(result, ws, failed, control);
+    return result;
+}
+
+namespace {
+
+BifurcationSettings BifurcationFrom(const SweepOptions& options) {
+    BifurcationSettings settings;
+    settings.parameter = options.parameter;
+    settings.plotVariable = options.variable;
+    settings.minimum = Number(options.minimum);
+    settings.maximum = Number(options.maximum);
+    settings.plottedPoints = options.points;
+    settings.transientSteps = options.skip;
+    settings.resolution = options.resolution;
+    settings.carryState = options.carry;
+    settings.rightToLeft = options.rightToLeft;
+    return settings;
+}
+
+LyapunovSettings LyapunovFrom(const SweepOptions& options) {
+    LyapunovSettings settings;
+    settings.parameter = options.parameter;
+    settings.minimum = Number(options.minimum);
+    settings.maximum = Number(options.maximum);
+    settings.iterations = options.points;
+    settings.transientSteps = options.skip;
+    settings.epsilon = Number(options.epsilon);
+    settings.resolution = options.resolution;
+    return settings;
+}
+
+}  // namespace
+
+void Engine::checkSweep(const SweepOptions& options, bool lyapunov) const {
+    std::lock_guard lock(mutex_);
+    Refusing([&] {
+        if (lyapunov) {
+            PlanLyapunov(*model_, LyapunovFrom(options));
+        } else {
+            PlanBifurcation(*model_, BifurcationFrom(options));
+        }
+    });
+}
+
+Columns Engine::bifurcation(const SweepOptions& options, RunControl& control) {
+    Lease lease(*this, control);
+    ModelWorkspace& ws = lease.ws();
+    const BifurcationSettings settings = BifurcationFrom(options);
+    const SweptValues values = Refusing([&] { return PlanBifurcation(ws, settings); });
+    ColumnSink sink;
+    const SweepOutcome outcome =
+        BifurcationSweep(ws, ws.kind, settings, options.threads, control, sink);
+    (void)values;
+    Columns result;
+    sink.moveInto(result);
+    NoteEnd(result, ws, outcome.failed || ws.errorFlag, control);
+    return result;
+}
+
+Columns Engine::lyapunov(const SweepOptions& options, RunControl& control) {
+    Lease lease(*this, control);
+    ModelWorkspace& ws = lease.ws();
+    const LyapunovSettings settings = LyapunovFrom(options);
+    Refusing([&] { PlanLyapunov(ws, settings); });
+    ReseedIfFixed(ws);
+    ColumnSink sink;
+    const SweepOutcome outcome =
+        LyapunovSweep(ws, ws.kind, settings, options.threads, control, sink);
+    Columns result;
+    sink.moveInto(result);
+    NoteEnd(result, ws, outcome.failed || ws.errorFlag, control);
+    return result;
+}
+
+namespace {
+
+ScanDomain DomainFrom(const ScanOptions& options) {
+    ScanDomain domain;
+    domain.horizontalMinimum = Number(options.horizontalMinimum);
+    domain.horizontalMaximum = Number(options.horizontalMaximum);
+    domain.verticalMinimum = Number(options.verticalMinimum);
+    domain.verticalMaximum = Number(options.verticalMaximum);
+    domain.horizontalResolution = options.horizontalResolution;
+    domain.verticalResolution = options.verticalResolution;
+    Refusing([&] { CheckScanDomain(domain); });
+    return domain;
+}
+
+// The scans colour pixels from a table; given a table whose entry k is the number k, the raster
+// holds table entries, from which the classes follow without the ambiguity of the program's own
+// table (cycles 2 to 100 are all blue there).
+ScanColours EntryNumbers() {
+    ScanColours colours{};
+    for (std::size_t k = 0; k < colours.size(); ++k) {
+        colours[k] = static_cast<RgbColour>(k);
+    }
+    return colours;
+}
+
+// Class 0 divergence, 1 .. count the cycles (or periods) in table order, count + 1 no convergence;
+// the colours are the program's start-up table's for each class.
+ScanResult ClassesOf(const ScanOutcome& outcome, const ScanDomain& domain, int count) {
+    const ModelWorkspace fresh;
+    const ScanColours& table = fresh.cycleColours;
+    ScanResult result;
+    result.columns = domain.columns();
+    result.rows = domain.rows();
+    result.classes.resize(static_cast<std::size_t>(result.columns) *
+                          static_cast<std::size_t>(result.rows));
+    for (int column = 0; column < result.columns; ++column) {
+        for (int row = 0; row < result.rows; ++row) {
+            const RgbColour entry = outcome.raster.at(column, row);
+            std::int32_t value = -1;  // a pixel a stop left blank
+            if (entry == 101) {
+                value = 0;
+            } else if (entry == 100) {
+                value = count + 1;
+            } else if (entry < 100) {
+                value = static_cast<std::int32_t>(entry) + 1;
+            }
+            result
+                .classes[static_cast<std::size_t>(row) * static_cast<std::size_t>(result.columns) +
+                         static_cast<std::size_t>(column)] = value;
+        }
+    }
+    for (int column = 0; column < result.columns; ++column) {
+        result.horizontal.push_back(static_cast<double>(domain.horizontalAt(column)));
+    }
+    for (int row = 0; row < result.rows; ++row) {
+        result.vertical.push_back(static_cast<double>(domain.verticalAt(row)));
+    }
+    result.colours.push_back(DivergenceColour(table));
+    for (int k = 1; k <= count; ++k) {
+        result.colours.push_back(CycleColour(table, k));
+    }
+    result.colours.push_back(NonConvergenceColour(table));
+    result.stopped = outcome.stopped;
+    result.message = outcome.message;
+    return result;
+}
+
+}  // namespace
+
+ScanResult Engine::basins(const ScanOptions& options, RunControl& control) {
+    Lease lease(*this, control);
+    ModelWorkspace& ws = lease.ws();
+    if (ws.variableCount < 2) {
+        throw BadArgument("basins need a model with at least two variables, one for each axis");
+    }
+    BasinSettings settings;
+    settings.horizontalVariable = options.horizontal;
+    settings.verticalVariable = options.vertical;
+    for (const auto& [period, point] : options.cycles) {
+        BasinCycle cycle;
+        cycle.period = period;
+        cycle.point = Point(point);
+        settings.cycles.push_back(cycle);
+    }
+    settings.domain = DomainFrom(options);
+    settings.epsilon = Number(options.epsilon);
+    settings.transient = options.transient;
+    settings.maxDistance = options.maxDistance;
+    settings.allDimensions = options.allDimensions;
+    settings.colours = EntryNumbers();
+    Refusing([&] { CheckBasinSettings(ws.variableCount, settings); });
+    ReseedIfFixed(ws);
+    ScanModels models = MakeScanModels(ws, options.threads, settings.domain);
+    const ScanOutcome outcome = BasinScan(models, settings, control);
+    return ClassesOf(outcome, settings.domain, static_cast<int>(settings.cycles.size()));
+}
+
+ScanResult Engine::periods(const ScanOptions& options, RunControl& control) {
+    Lease lease(*this, control);
+    ModelWorkspace& ws = lease.ws();
+    if (ws.parameterCount < 2) {
+        throw BadArgument("periods need a model with at least two parameters, one for each axis");
+    }
+    PeriodSettings settings;
+    settings.horizontalParameter = options.horizontal;
+    settings.verticalParameter = options.vertical;
+    settings.periods = options.periods;
+    settings.confirmations = options.confirmations;
+    settings.domain = DomainFrom(options);
+    settings.epsilon = Number(options.epsilon);
+    settings.transient = options.transient;
+    settings.colours = EntryNumbers();
+    Refusing([&] { CheckPeriodSettings(ws.parameterCount, settings); });
+    ReseedIfFixed(ws);
+    ScanModels models = MakeScanModels(ws, options.threads, settings.domain);
+    const ScanOutcome outcome = PeriodScan(models, settings, control);
+    return ClassesOf(outcome, settings.domain, static_cast<int>(settings.periods.size()));
+}
+
+StatisticsResult Engine::statistics(const StatisticsOptions& options, RunControl& control) {
+    Lease lease(*this, control);
+    ModelWorkspace& ws = lease.ws();
+    StatisticsSettings settings;
+    settings.variable = options.variable;
+    settings.transient = options.skip;
+    settings.points = options.points;
+    StatisticsRecord record;
+    StatisticsRun(ws, ws.kind, settings, control, record);
+    StatisticsResult result;
+    result.series = ws.variableNames[static_cast<std::size_t>(record.variable - 1)];
+    result.count = record.count;
+    for (const std::optional<Extended>& figure :
+         {record.mean, record.median, record.maximum, record.minimum, record.deviation,
+          record.variance, record.skewness, record.kurtosis}) {
+        result.figures.push_back(figure ? std::optional<double>(static_cast<double>(*figure))
+                                        : std::nullopt);
+    }
+    for (const StatisticsFigure& figure : StatisticsFigures(record, result.series)) {
+        result.figureTexts.push_back(figure.value);
+    }
+    result.sample.assign(record.sample.begin(), record.sample.end());
+    const auto counts = HistogramCounts(record.sample);
+    result.histogram.assign(counts.begin(), counts.end());
+    NoteEnd(result, ws, record.failed, control);
+    return result;
+}
+
+}  // namespace kalvora::python
