@@ -142,6 +142,10 @@ double ReadNumber(const std::string& text) {
     return static_cast<double>(Number(text));
 }
 
+std::string DataText(double value) {
+    return FormatDataValue(value);
+}
+
 // A workspace of the engine's for the length of one run, with the model's current values, under
 // the run's stop request.
 class Engine::Lease {

@@ -177,6 +177,10 @@ struct StatisticsOptions {
 // Reads a number as the desktop does; BadArgument with its message when it is none.
 double ReadNumber(const std::string& text);
 
+// A value as the data files of the plot windows write it (10 decimals): what the batch tool writes
+// for a value of a series.
+std::string DataText(double value);
+
 // One loaded model: its definition, its current values and the noise, and the workspaces runs are
 // made on. Every run takes a workspace of its own (made once, then reused), so runs from several
 // threads at once give what they give one after the other.

@@ -1,17 +1,22 @@
 // The compiled part of the Python package kalvora: the engine's runs as numpy arrays, computed
-// on a worker thread with the GIL released while the calling thread watches for Ctrl+C.
+// with the GIL released and stopped by Ctrl+C.
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include <chrono>
-#include <condition_variable>
-#include <deque>
-#include <exception>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
+#include <vector>
 
 #include "core/progress.h"
 #include "core/run_control.h"
@@ -22,102 +27,141 @@ namespace py = pybind11;
 namespace kalvora::python {
 namespace {
 
-// Threads that run the computations. Python calls only wait for them: only the main thread can
-// take Python's signals, and it can only take them while it is not itself deep in a computation.
-// Threads are kept for the next call, as starting one costs more than a short run.
-class Workers {
+// Ctrl+C during a run. Python takes a signal only on its main thread and only between two of its
+// own instructions, so a run on the main thread, with the GIL released, is watched by a handler of
+// ours put in front of Python's for the length of the run: it passes the signal on to Python's
+// handler (which records it, to raise KeyboardInterrupt when the run returns) and wakes a thread
+// that requests the stop of every run under way there. The run itself stays on the calling
+// thread: handing it to a worker and back would cost a short run more than the run itself.
+class InterruptWatch {
   public:
-    static Workers& Get() {
-        // Never destroyed: threads may still wait on it while the interpreter exits.
-        static Workers* workers = new Workers();
-        return *workers;
+    static InterruptWatch& Get() {
+        // Never destroyed: its thread reads the pipe until the process ends.
+        static InterruptWatch* watch = new InterruptWatch();
+        return *watch;
     }
 
-    void submit(std::function<void()> job) {
+    void add(RunControl& control) {
         std::lock_guard lock(mutex_);
-        jobs_.push_back(std::move(job));
-        if (idle_ == 0) {
-            std::thread([this] { serve(); }).detach();
-        } else {
-            wake_.notify_one();
-        }
+        controls_.push_back(&control);
     }
+    void remove(RunControl& control) {
+        std::lock_guard lock(mutex_);
+        controls_.erase(std::find(controls_.begin(), controls_.end(), &control));
+    }
+    int signalEnd() const { return pipe_[1]; }
 
   private:
-    void serve() {
-        std::unique_lock lock(mutex_);
+    InterruptWatch() {
+        if (pipe2(pipe_, O_CLOEXEC) != 0) {
+            pipe_[0] = pipe_[1] = -1;
+            return;
+        }
+        std::thread([this] { watch(); }).detach();
+    }
+
+    void watch() {
+        char byte = 0;
         for (;;) {
-            if (jobs_.empty()) {
-                ++idle_;
-                wake_.wait(lock, [this] { return !jobs_.empty(); });
-                --idle_;
+            const ssize_t got = read(pipe_[0], &byte, 1);
+            if (got < 0 && errno == EINTR) {
+                continue;
             }
-            std::function<void()> job = std::move(jobs_.front());
-            jobs_.pop_front();
-            lock.unlock();
-            job();
-            lock.lock();
+            if (got <= 0) {
+                return;
+            }
+            std::lock_guard lock(mutex_);
+            for (RunControl* control : controls_) {
+                control->requestStop();
+            }
         }
     }
 
     std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<std::function<void()>> jobs_;
-    int idle_ = 0;
+    std::vector<RunControl*> controls_;
+    int pipe_[2] = {-1, -1};
 };
 
-struct Completion {
-    std::mutex mutex;
-    std::condition_variable done;
-    bool finished = false;
-    std::exception_ptr error;
-};
+// Python's handler, called by ours; only the main thread changes it, and only around a run.
+struct sigaction pythonInterrupt;
+std::atomic<int> interruptSignalEnd{-1};
 
-// How often the waiting thread looks for Ctrl+C: well inside the second a stop may take.
-constexpr auto kSignalPoll = std::chrono::milliseconds(20);
+void OnInterrupt(int signal, siginfo_t* info, void* context) {
+    const int savedErrno = errno;
+    const char byte = 1;
+    const int end = interruptSignalEnd.load(std::memory_order_relaxed);
+    if (end >= 0) {
+        [[maybe_unused]] const ssize_t written = write(end, &byte, 1);
+    }
+    errno = savedErrno;
+    if ((pythonInterrupt.sa_flags & SA_SIGINFO) != 0) {
+        pythonInterrupt.sa_sigaction(signal, info, context);
+    } else {
+        pythonInterrupt.sa_handler(signal);
+    }
+}
 
-// Runs job(control) on a worker with the GIL released. Ctrl+C (or any signal whose Python handler
-// raises) requests the run's stop, waits for the worker to end, and raises the handler's exception;
-// whatever the run computed is dropped.
-template <typename Result>
-Result RunOffThread(const std::function<Result(RunControl&)>& job) {
-    QuietRunControl control;
-    Completion completion;
-    std::optional<Result> result;
-    Workers::Get().submit([&] {
-        try {
-            result.emplace(job(control));
-        } catch (...) {
-            completion.error = std::current_exception();
+unsigned long mainThread = 0;
+
+// For the length of a run on the main thread, SIGINT also stops the run. A handler that is no
+// function (Ctrl+C ignored, or ending the process) is left alone, and so are runs on other threads,
+// where Python never raises KeyboardInterrupt.
+class WatchedRun {
+  public:
+    explicit WatchedRun(RunControl& control) : control_(control) {
+        if (PyThread_get_thread_ident() != mainThread ||
+            sigaction(SIGINT, nullptr, &pythonInterrupt) != 0) {
+            return;
         }
-        std::lock_guard lock(completion.mutex);
-        completion.finished = true;
-        completion.done.notify_all();
-    });
-    bool interrupted = false;
-    {
-        py::gil_scoped_release release;
-        std::unique_lock lock(completion.mutex);
-        while (!completion.done.wait_for(lock, kSignalPoll, [&] { return completion.finished; })) {
-            lock.unlock();
-            {
-                py::gil_scoped_acquire acquire;
-                interrupted = PyErr_CheckSignals() != 0;
-            }
-            lock.lock();
-            if (interrupted) {
-                // The stop goes out before anything waits for the worker.
-                control.requestStop();
-                completion.done.wait(lock, [&] { return completion.finished; });
-                break;
-            }
+        const bool function =
+            (pythonInterrupt.sa_flags & SA_SIGINFO) != 0 ||
+            (pythonInterrupt.sa_handler != SIG_DFL && pythonInterrupt.sa_handler != SIG_IGN);
+        InterruptWatch& watch = InterruptWatch::Get();
+        if (!function || watch.signalEnd() < 0) {
+            return;
+        }
+        interruptSignalEnd.store(watch.signalEnd(), std::memory_order_relaxed);
+        watch.add(control_);
+        struct sigaction ours = pythonInterrupt;
+        ours.sa_flags |= SA_SIGINFO;
+        ours.sa_sigaction = OnInterrupt;
+        active_ = sigaction(SIGINT, &ours, nullptr) == 0;
+        if (!active_) {
+            watch.remove(control_);
         }
     }
-    if (interrupted) {
+    ~WatchedRun() {
+        if (active_) {
+            sigaction(SIGINT, &pythonInterrupt, nullptr);
+            InterruptWatch::Get().remove(control_);
+        }
+    }
+    WatchedRun(const WatchedRun&) = delete;
+    WatchedRun& operator=(const WatchedRun&) = delete;
+
+  private:
+    RunControl& control_;
+    bool active_ = false;
+};
+
+// Runs job(control) with the GIL released. After Ctrl+C it raises what Python's handler raises
+// (KeyboardInterrupt), or KeyboardInterrupt when a handler of the user's let the run be stopped
+// without raising; whatever the run computed is dropped.
+template <typename Result>
+Result RunWatched(const std::function<Result(RunControl&)>& job) {
+    QuietRunControl control;
+    std::optional<Result> result;
+    {
+        const WatchedRun watched(control);
+        const py::gil_scoped_release release;
+        result.emplace(job(control));
+    }
+    if (PyErr_CheckSignals() != 0) {
         throw py::error_already_set();
     }
-    if (completion.error) {
-        std::rethrow_exception(completion.error);
+    if (control.stopRequested()) {
+        PyErr_SetNone(PyExc_KeyboardInterrupt);
+        throw py::error_already_set();
     }
     return std::move(*result);
 }
@@ -198,7 +242,7 @@ auto Runner(Result (Engine::*run)(const Options&, RunControl&), Convert convert)
         const std::function<Result(RunControl&)> job = [&](RunControl& control) {
             return ((*engine).*run)(options, control);
         };
-        return convert(RunOffThread(job));
+        return convert(RunWatched(job));
     };
 }
 
@@ -208,6 +252,8 @@ auto Runner(Result (Engine::*run)(const Options&, RunControl&), Convert convert)
 PYBIND11_MODULE(_kalvora, module) {
     using namespace kalvora::python;
     module.doc() = "The compiled engine of the kalvora package; use the package, not this module.";
+    mainThread =
+        py::module_::import("threading").attr("main_thread")().attr("ident").cast<unsigned long>();
 
     static py::exception<ModelFailure> modelFailure(module, "ModelFailure", PyExc_RuntimeError);
     py::register_exception_translator([](std::exception_ptr error) {
@@ -228,6 +274,7 @@ PYBIND11_MODULE(_kalvora, module) {
 
     module.def("read_number", &ReadNumber,
                "The number a text gives, read as the desktop reads it.");
+    module.def("data_text", &DataText, "A value as the program's data files write it.");
 
     py::class_<NoiseOptions>(module, "NoiseOptions")
         .def(py::init<>())
