@@ -208,7 +208,7 @@ std::shared_ptr<Engine> Engine::FromTexts(const std::string& initial, const std:
     source.auxiliaryText = auxiliaries;
     // The editor's text has CR LF line ends, as a model file does.
     for (const std::string& line : SplitLines(equations)) {
-        source.equations += line + "\r\n";
+        source.equations += (source.equations.empty() ? "" : "\r\n") + line;
     }
     source.discrete = discrete;
     source.stepSizeText = stepSize;
