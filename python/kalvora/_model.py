@@ -64,10 +64,12 @@ class Scan(tuple):
 
 
 def _integer(name, value, minimum, maximum):
-    if isinstance(value, bool) or not isinstance(value, numbers.Integral):
-        raise TypeError(f"{name}: {value!r} is not a valid integer value")
-    value = int(value)
-    if value < minimum or value > maximum:
+    # Plain ints first: the checks are part of every call's cost, which short runs feel.
+    if type(value) is not int:
+        if isinstance(value, bool) or not isinstance(value, numbers.Integral):
+            raise TypeError(f"{name}: {value!r} is not a valid integer value")
+        value = int(value)
+    if not minimum <= value <= maximum:
         raise ValueError(f"{name} must lie between {minimum} and {maximum}, not {value}")
     return value
 

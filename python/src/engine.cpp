@@ -186,6 +186,9 @@ std::shared_ptr<Engine> Engine::FromFile(const std::string& path, std::size_t me
     } catch (const DefinitionError& error) {
         throw BadArgument(path + ": " + error.what());
     } catch (const ModelRefusedError& refusal) {
+        if (refusal.scriptStatus == 0) {
+            throw BadArgument(WhereInFile(path) + refusal.what());
+        }
         ThrowRefusal(refusal, refusal.scriptStatus == LUA_ERRSYNTAX ? path + ": " : "");
     } catch (const FileError& error) {
         throw FileProblem(error.what());

@@ -43,19 +43,26 @@ def test_failures_carry_the_batch_tools_message_line_and_output(cli, tmp_path):
             np.testing.assert_allclose(partial, numbers(out).reshape(partial.shape), rtol=1e-14)
 
 
-def test_a_script_that_does_not_compile_names_its_line(cli, tmp_path):
+def test_refused_scripts_and_files(cli, tmp_path):
     with pytest.raises(kalvora.ModelError) as raised:
         kalvora.Model("x=0.5", "r=2", "y=1\nx=r*x*(1-x")
     assert raised.value.line == 2
     assert raised.value.message.startswith("Error in syntax: line 2:")
     assert raised.value.partial is None
-    path = model_file(tmp_path, "bad.mod", "x=0.2", "r=2", "", "d", "y=1", "x=r*")
-    with pytest.raises(kalvora.ModelError) as raised:
-        kalvora.load(path)
-    code, _, err = cli("orbit", path, "--length", 1)
-    assert code == 2
-    assert f"kalvora-cli: {raised.value.message}" == err.strip()
-    assert raised.value.line is not None
+    # Files the batch tool refuses (exit code 2), refused with its words.
+    for lines, error in [
+        (("x=0.2", "r=2", "", "d", "y=1", "x=r*"), kalvora.ModelError),
+        (("x=0.2", "r=a", "", "d", "x=r*x"), ValueError),
+        (("x=0.2", "r=2", "", "c 0", "x=r*x"), ValueError),
+    ]:
+        path = model_file(tmp_path, "bad.mod", *lines)
+        with pytest.raises(error) as raised:
+            kalvora.load(path)
+        code, _, err = cli("orbit", path, "--length", 1)
+        assert code == 2
+        assert f": {raised.value}\n" in err
+    with pytest.raises(OSError, match="Cannot open file"):
+        kalvora.load(tmp_path / "missing.mod")
 
 
 BAD_ARGUMENTS = [
