@@ -2,8 +2,8 @@
 
 // The Python module's one door into the model core and the analyses: loading a model, keeping its
 // values, and running each analysis exactly as the batch tool's command does. Nothing here knows
-// Python, and nothing outside this file and engine.cpp knows the core's types, so a change of the
-// core's interface is mended here alone.
+// Python, and only engine_model.cpp (the model) and engine_runs.cpp (the analyses) know the core's
+// types, so a change of the core's interface is mended there alone.
 
 #include <cstddef>
 #include <cstdint>
