@@ -160,3 +160,17 @@ def test_values_are_checked_by_name_and_stored_all_or_none():
     by_float = model.orbit(50)
     model.parameters["a"] = "1.25"
     np.testing.assert_array_equal(model.orbit(50), by_float)
+
+
+def test_a_scan_colours_failing_pixels_divergent_and_warns_with_the_message(cli, tmp_path):
+    path = model_file(tmp_path, "half.mod", "x=0.1, y=0.1", "a=1", "", "d",
+                      "if x > 0.5 then x = nil + 1 end", "y=y/2", "x=x/2")
+    with pytest.warns(RuntimeWarning, match="Error in variable/function name"):
+        scan = kalvora.load(path).basins("x", "y", (0, 1), (0, 1), 10, [(1, (0, 0))], skip=30)
+    classes = scan.classes
+    assert set(np.unique(classes[:, :5])) == {1} and set(np.unique(classes[:, 6:])) == {0}
+    code, out, _ = cli("basins", path, "--h-variable", "x", "--v-variable", "y", "--h-range",
+                       "0:1", "--v-range", "0:1", "--resolution", "10x10", "--cycle", "1:0,0",
+                       "--skip", 30)
+    assert code == 0
+    assert (numbers(out)[:, 2:] == 0).all(axis=1).sum() == (classes == 0).sum()
