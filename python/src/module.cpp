@@ -33,6 +33,10 @@ namespace {
 // handler (which records it, to raise KeyboardInterrupt when the run returns) and wakes a thread
 // that requests the stop of every run under way there. The run itself stays on the calling
 // thread: handing it to a worker and back would cost a short run more than the run itself.
+// The signals taken so far; counted in the handler (lock-free, so safe there).
+std::atomic<unsigned long> interruptSignals{0};
+static_assert(std::atomic<unsigned long>::is_always_lock_free);
+
 class InterruptWatch {
   public:
     static InterruptWatch& Get() {
@@ -43,11 +47,13 @@ class InterruptWatch {
 
     void add(RunControl& control) {
         std::lock_guard lock(mutex_);
-        controls_.push_back(&control);
+        controls_.push_back({&control, interruptSignals.load()});
     }
     void remove(RunControl& control) {
         std::lock_guard lock(mutex_);
-        controls_.erase(std::find(controls_.begin(), controls_.end(), &control));
+        controls_.erase(
+            std::find_if(controls_.begin(), controls_.end(),
+                         [&](const Watched& watched) { return watched.control == &control; }));
     }
     int signalEnd() const { return pipe_[1]; }
 
@@ -70,15 +76,24 @@ class InterruptWatch {
             if (got <= 0) {
                 return;
             }
+            // Only runs that began before the signal: one that the signal's own KeyboardInterrupt
+            // let start before this thread woke is not the one Ctrl+C was meant for.
+            const unsigned long seen = interruptSignals.load();
             std::lock_guard lock(mutex_);
-            for (RunControl* control : controls_) {
-                control->requestStop();
+            for (const Watched& watched : controls_) {
+                if (watched.signalsBefore < seen) {
+                    watched.control->requestStop();
+                }
             }
         }
     }
 
+    struct Watched {
+        RunControl* control;
+        unsigned long signalsBefore;  // the signals counted when the run began
+    };
     std::mutex mutex_;
-    std::vector<RunControl*> controls_;
+    std::vector<Watched> controls_;
     int pipe_[2] = {-1, -1};
 };
 
@@ -88,6 +103,7 @@ std::atomic<int> interruptSignalEnd{-1};
 
 void OnInterrupt(int signal, siginfo_t* info, void* context) {
     const int savedErrno = errno;
+    interruptSignals.fetch_add(1);
     const char byte = 1;
     const int end = interruptSignalEnd.load(std::memory_order_relaxed);
     if (end >= 0) {
