@@ -342,11 +342,12 @@ class Model:
         lines.append(
             f"Auxiliaries: {assignments(engine.auxiliary_names, engine.initial_texts[count:])}"
         )
-        noise = self.noise
-        if noise["level"] > 0:
+        noise = engine.noise()
+        if _kalvora.read_number(noise.level) > 0:
             lines.append(
-                f"Noise: {noise['type']}, level {noise['level']}, on {noise['variable']}"
-                + (f", seed {noise['seed']}" if noise["seed"] is not None else "")
+                f"Noise: {'uniform' if noise.uniform else 'normal'}, level {noise.level}, on "
+                f"{engine.variable_names[noise.variable - 1]}"
+                + (f", seed {noise.seed}" if noise.seed is not None else "")
             )
         lines.append("Equations:")
         lines.extend("  " + line for line in engine.equations.splitlines())

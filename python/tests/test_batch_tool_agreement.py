@@ -221,3 +221,25 @@ def test_stats_of_a_constant_sample_leave_the_undefined_figures_empty():
     assert stats["skewness"] is None and stats["kurtosis"] is None
     assert stats["texts"][-2:] == ["undefined", "undefined"]
     assert stats["mean"] == pytest.approx(0.5)
+
+
+@pytest.mark.parametrize("name", ["henon.mod", "lorenz.mod", "vanderpol.mod", "newmodel.mod"])
+def test_a_model_prints_as_the_batch_tools_info(name, cli, tmp_path):
+    model = load(name)
+    code, out, err = cli("info", model_path(name))
+    assert code == 0, err
+    assert str(model) == out.rstrip("\n")
+    # Values changed and stored in a parameter file read back as --par reads them.
+    model.initial[model.variables[0]] = -1.25
+    model.parameters[next(iter(model.parameters))] = "2.5E-3"
+    model.set_noise(2e-5, seed=3)
+    par = tmp_path / "values.par"
+    model.write_parameters(par)
+    code, out, err = cli("info", model_path(name), "--par", par, "--noise-level", 2e-5,
+                         "--seed", 3)
+    assert code == 0, err
+    assert str(model) == out.rstrip("\n")
+    fresh = load(name)
+    fresh.read_parameters(par)
+    assert dict(fresh.parameters) == dict(model.parameters)
+    assert dict(fresh.initial) == dict(model.initial)
