@@ -84,16 +84,12 @@ def test_orbit_equals_the_orbit_file_to_its_fifteen_digits(cli):
          ["--length", 1000, "--start", 6, "--every", 2]),
         ("vanderpol.mod", lambda m: m.orbit(300), ["--length", 300]),
     ]:
-        array = call(kalvora_load(model))
+        array = call(load(model))
         code, out, err = cli("orbit", model_path(model), *arguments)
         assert code == 0, err
         expected = numbers(out)
         assert array.shape == expected.shape
         np.testing.assert_allclose(array, expected, rtol=1e-14, atol=0)
-
-
-def kalvora_load(name):
-    return load(name)
 
 
 def test_cobweb_staircase_and_curve(cli, tmp_path):

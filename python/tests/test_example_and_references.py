@@ -1,7 +1,6 @@
 """The example script runs, and results agree with closed forms computed another way."""
 
 import math
-import pathlib
 import subprocess
 import sys
 
