@@ -118,9 +118,11 @@ std::shared_ptr<Engine> Engine::FromTexts(const std::string& initial, const std:
     source.initialText = initial;
     source.parameterText = parameters;
     source.auxiliaryText = auxiliaries;
-    // The editor's text has CR LF line ends, as a model file does.
-    for (const std::string& line : SplitLines(equations)) {
-        source.equations += (source.equations.empty() ? "" : "\r\n") + line;
+    // The editor's text has CR LF line ends, as a model file does, and none after the last line,
+    // which would count as an equation line of its own in Lua's messages.
+    const std::vector<std::string> lines = SplitLines(equations);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        source.equations += (i > 0 ? "\r\n" : "") + lines[i];
     }
     source.discrete = discrete;
     source.stepSizeText = stepSize;

@@ -45,9 +45,9 @@ def test_failures_carry_the_batch_tools_message_line_and_output(cli, tmp_path):
 
 def test_refused_scripts_and_files(cli, tmp_path):
     with pytest.raises(kalvora.ModelError) as raised:
-        kalvora.Model("x=0.5", "r=2", "y=1\nx=r*x*(1-x")
-    assert raised.value.line == 2
-    assert raised.value.message.startswith("Error in syntax: line 2:")
+        kalvora.Model("x=0.5", "r=2", "\ny=1\nx=r*x*(1-x")
+    assert raised.value.line == 3
+    assert raised.value.message.startswith("Error in syntax: line 3:")
     assert raised.value.partial is None
     # Files the batch tool refuses (exit code 2), refused with its words.
     for lines, error in [
