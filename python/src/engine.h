@@ -181,9 +181,9 @@ double ReadNumber(const std::string& text);
 // for a value of a series.
 std::string DataText(double value);
 
-// One loaded model: its definition, its current values and the noise, and the workspaces runs are
-// made on. Every run takes a workspace of its own (made once, then reused), so runs from several
-// threads at once give what they give one after the other.
+// One loaded model: its definition, its current values and the noise. Every run makes an evaluator
+// of its own from the definition as it is when the run starts, so runs from several threads at
+// once give what they give one after the other.
 class Engine {
   public:
     static std::shared_ptr<Engine> FromFile(const std::string& path, std::size_t memoryLimitMiB);
@@ -243,16 +243,12 @@ class Engine {
   private:
     class Lease;
     Engine();
-    std::unique_ptr<ModelWorkspace> makeWorkspace() const;
-    std::unique_ptr<ModelWorkspace> takeWorkspace();
-    void returnWorkspace(std::unique_ptr<ModelWorkspace> workspace);
-
     mutable std::mutex mutex_;
-    // The model as loaded plus the values set since; never run.
+    // The model as loaded plus the values set since, and the noise sequence between runs; never
+    // run. Each run makes its own evaluator from the definition, so runs from several threads
+    // at once share nothing they change.
     std::unique_ptr<ModelWorkspace> model_;
     std::unique_ptr<ModelSource> source_;
-    bool seeded_ = false;
-    std::vector<std::unique_ptr<ModelWorkspace>> idle_;
 };
 
 }  // namespace kalvora::python

@@ -1,6 +1,6 @@
-// The module's calls into the model core: loading a model, its values and noise, and the
-// workspaces runs are made on. When the core's interface changes, this file and the Lease in
-// engine_internal.h change with it; the analyses in engine_runs.cpp only take the lent model.
+// The module's calls into the model core: loading a model, its values and noise. When the core's
+// interface changes, this file and the Lease in engine_internal.h change with it; the analyses in
+// engine_runs.cpp only take the lent model.
 
 #include <lua.hpp>
 
@@ -71,7 +71,11 @@ Extended Number(const std::string& text) {
 }
 
 Engine::Engine()
-    : model_(std::make_unique<ModelWorkspace>()), source_(std::make_unique<ModelSource>()) {}
+    : model_(std::make_unique<ModelWorkspace>()), source_(std::make_unique<ModelSource>()) {
+    // Noise without a fixed seed differs from one engine to the next, as from one batch run to
+    // the next.
+    SeedNoise(*model_, std::nullopt);
+}
 
 Engine::~Engine() = default;
 
@@ -86,7 +90,7 @@ std::string DataText(double value) {
 std::shared_ptr<Engine> Engine::FromFile(const std::string& path, std::size_t memoryLimitMiB) {
     std::shared_ptr<Engine> engine(new Engine());
     ModelWorkspace& ws = *engine->model_;
-    ws.memoryLimit = memoryLimitMiB << 20;
+    ReplaceModel(ws, [&](ModelDefinition& model) { model.memoryLimit = memoryLimitMiB << 20; });
     NullModelShell shell;
     try {
         LoadModelFromFile(ws, *engine->source_, shell, path);
@@ -102,9 +106,9 @@ std::shared_ptr<Engine> Engine::FromFile(const std::string& path, std::size_t me
     } catch (const FileError& error) {
         throw FileProblem(error.what());
     }
-    if (!ws.discrete && !(ws.stepSize > 0 && std::isfinite(ws.stepSize))) {
+    if (!ws.model().discrete && !(ws.model().stepSize > 0 && std::isfinite(ws.model().stepSize))) {
         throw BadArgument("the step size must be a positive number, not " +
-                          FormatGeneral(ws.stepSize, 15));
+                          FormatGeneral(ws.model().stepSize, 15));
     }
     return engine;
 }
@@ -127,8 +131,10 @@ std::shared_ptr<Engine> Engine::FromTexts(const std::string& initial, const std:
     source.discrete = discrete;
     source.stepSizeText = stepSize;
     ModelWorkspace& ws = *engine->model_;
-    ws.memoryLimit = memoryLimitMiB << 20;
-    ws.modelName = "model";
+    ReplaceModel(ws, [&](ModelDefinition& model) {
+        model.memoryLimit = memoryLimitMiB << 20;
+        model.modelName = "model";
+    });
     try {
         if (const std::optional<ModelRefusal> refusal = AcceptModel(ws, source)) {
             ThrowRefusal(ModelRefusedError(*refusal), "");
@@ -138,7 +144,7 @@ std::shared_ptr<Engine> Engine::FromTexts(const std::string& initial, const std:
     } catch (const DefinitionError& error) {
         throw BadArgument(error.what());
     }
-    if (!ws.discrete && !(ws.stepSize > 0 && std::isfinite(ws.stepSize))) {
+    if (!ws.model().discrete && !(ws.model().stepSize > 0 && std::isfinite(ws.model().stepSize))) {
         throw BadArgument("the step size must be a positive number, not " + stepSize);
     }
     return engine;
@@ -146,16 +152,17 @@ std::shared_ptr<Engine> Engine::FromTexts(const std::string& initial, const std:
 
 std::string Engine::name() const {
     std::lock_guard lock(mutex_);
-    return model_->modelName;
+    return model_->model().modelName;
 }
 
 std::string Engine::file() const {
     std::lock_guard lock(mutex_);
-    return model_->modelFile;
+    return model_->model().modelFile;
 }
 
 bool Engine::discrete() const {
-    return model_->discrete;  // fixed when the model is made
+    std::lock_guard lock(mutex_);
+    return model_->model().discrete;
 }
 
 std::string Engine::equations() const {
@@ -167,39 +174,44 @@ std::string Engine::equations() const {
 }
 
 std::vector<std::string> Engine::variableNames() const {
-    return Names(model_->variableNames, 0, model_->variableCount);
+    std::lock_guard lock(mutex_);
+    return Names(model_->model().variableNames, 0, model_->model().variableCount);
 }
 
 std::vector<std::string> Engine::auxiliaryNames() const {
-    return Names(model_->variableNames, model_->variableCount, model_->auxiliaryCount);
+    std::lock_guard lock(mutex_);
+    return Names(model_->model().variableNames, model_->model().variableCount,
+                 model_->model().auxiliaryCount);
 }
 
 std::vector<std::string> Engine::parameterNames() const {
-    return Names(model_->parameterNames, 0, model_->parameterCount);
+    std::lock_guard lock(mutex_);
+    return Names(model_->model().parameterNames, 0, model_->model().parameterCount);
 }
 
 std::vector<double> Engine::parameterValues() const {
     std::lock_guard lock(mutex_);
-    return {model_->parameterValues.begin(),
-            model_->parameterValues.begin() + model_->parameterCount};
+    return {model_->model().parameterValues.begin(),
+            model_->model().parameterValues.begin() + model_->model().parameterCount};
 }
 
 std::vector<double> Engine::initialValues() const {
     std::lock_guard lock(mutex_);
-    return {model_->initialValues.begin(),
-            model_->initialValues.begin() + model_->variableCount + model_->auxiliaryCount};
+    return {model_->model().initialValues.begin(), model_->model().initialValues.begin() +
+                                                       model_->model().variableCount +
+                                                       model_->model().auxiliaryCount};
 }
 
 double Engine::stepSize() const {
     std::lock_guard lock(mutex_);
-    return static_cast<double>(model_->stepSize);
+    return static_cast<double>(model_->model().stepSize);
 }
 
 std::vector<std::string> Engine::parameterTexts() const {
     std::lock_guard lock(mutex_);
     std::vector<std::string> texts;
-    for (int j = 0; j < model_->parameterCount; ++j) {
-        texts.push_back(FormatGeneral(model_->parameterValues[j], 15));
+    for (int j = 0; j < model_->model().parameterCount; ++j) {
+        texts.push_back(FormatGeneral(model_->model().parameterValues[j], 15));
     }
     return texts;
 }
@@ -207,15 +219,15 @@ std::vector<std::string> Engine::parameterTexts() const {
 std::vector<std::string> Engine::initialTexts() const {
     std::lock_guard lock(mutex_);
     std::vector<std::string> texts;
-    for (int i = 0; i < model_->variableCount + model_->auxiliaryCount; ++i) {
-        texts.push_back(FormatGeneral(model_->initialValues[i], 15));
+    for (int i = 0; i < model_->model().variableCount + model_->model().auxiliaryCount; ++i) {
+        texts.push_back(FormatGeneral(model_->model().initialValues[i], 15));
     }
     return texts;
 }
 
 std::string Engine::stepSizeText() const {
     std::lock_guard lock(mutex_);
-    return FormatGeneral(model_->stepSize, 15);
+    return FormatGeneral(model_->model().stepSize, 15);
 }
 
 void Engine::setParameters(const std::vector<std::pair<int, std::string>>& values) {
@@ -224,9 +236,11 @@ void Engine::setParameters(const std::vector<std::pair<int, std::string>>& value
         read.push_back(Number(text));
     }
     std::lock_guard lock(mutex_);
-    for (std::size_t k = 0; k < values.size(); ++k) {
-        model_->parameterValues[static_cast<std::size_t>(values[k].first)] = read[k];
-    }
+    ReplaceModel(*model_, [&](ModelDefinition& model) {
+        for (std::size_t k = 0; k < values.size(); ++k) {
+            model.parameterValues[static_cast<std::size_t>(values[k].first)] = read[k];
+        }
+    });
 }
 
 void Engine::setInitialValues(const std::vector<std::pair<int, std::string>>& values) {
@@ -235,30 +249,34 @@ void Engine::setInitialValues(const std::vector<std::pair<int, std::string>>& va
         read.push_back(Number(text));
     }
     std::lock_guard lock(mutex_);
-    for (std::size_t k = 0; k < values.size(); ++k) {
-        model_->initialValues[static_cast<std::size_t>(values[k].first)] = read[k];
-    }
+    ReplaceModel(*model_, [&](ModelDefinition& model) {
+        for (std::size_t k = 0; k < values.size(); ++k) {
+            model.initialValues[static_cast<std::size_t>(values[k].first)] = read[k];
+        }
+    });
 }
 
 void Engine::setStepSize(const std::string& text) {
     const Extended value = Number(text);
     std::lock_guard lock(mutex_);
-    if (model_->discrete) {
-        throw BadArgument("step_size: " + model_->modelName +
+    if (model_->model().discrete) {
+        throw BadArgument("step_size: " + model_->model().modelName +
                           " is a discrete model; a step size applies only to continuous models");
     }
     // A step that does not advance time would never end a run.
     if (!(value > 0 && std::isfinite(value))) {
         throw BadArgument("the step size must be a positive number, not " + text);
     }
-    model_->stepSize = value;
+    ReplaceModel(*model_, [&](ModelDefinition& model) { model.stepSize = value; });
 }
 
 void Engine::readParameterFile(const std::string& path) {
     std::lock_guard lock(mutex_);
-    const Extended stepSize = model_->stepSize;
+    // A refused step size leaves the model as it was; the file is read into a copy first.
+    ModelWorkspace read;
+    read.definition = model_->definition;
     try {
-        ReadParameterFile(*model_, path);
+        ReadParameterFile(read, path);
     } catch (const ConversionError& error) {
         throw BadArgument(path + ": " + error.what());
     } catch (const DefinitionError& error) {
@@ -268,12 +286,12 @@ void Engine::readParameterFile(const std::string& path) {
     } catch (const FileError& error) {
         throw FileProblem(error.what());
     }
-    if (!model_->discrete && !(model_->stepSize > 0 && std::isfinite(model_->stepSize))) {
-        const Extended refused = model_->stepSize;
-        model_->stepSize = stepSize;
+    if (!read.model().discrete &&
+        !(read.model().stepSize > 0 && std::isfinite(read.model().stepSize))) {
         throw BadArgument("the step size must be a positive number, not " +
-                          FormatGeneral(refused, 15));
+                          FormatGeneral(read.model().stepSize, 15));
     }
+    model_->definition = read.definition;
 }
 
 void Engine::writeParameterFile(const std::string& path) const {
@@ -292,7 +310,7 @@ void Engine::setNoise(const NoiseOptions& options) {
         throw BadArgument("probability must lie between 0 and 1, not " + options.probability);
     }
     std::lock_guard lock(mutex_);
-    NoiseSettings& noise = model_->noise;
+    NoiseSettings noise = model_->model().noise;
     noise.noiseVariable = options.variable;
     noise.noiseType = options.uniform ? 2 : 1;
     noise.noiseLevel = level;
@@ -302,11 +320,12 @@ void Engine::setNoise(const NoiseOptions& options) {
     noise.noiseOn = level > 0;
     noise.fixSeedForEachRun = options.seed.has_value();
     noise.noiseSeed = options.seed.value_or(0);
+    ReplaceModel(*model_, [&](ModelDefinition& model) { model.noise = noise; });
 }
 
 NoiseOptions Engine::noise() const {
     std::lock_guard lock(mutex_);
-    const NoiseSettings& noise = model_->noise;
+    const NoiseSettings& noise = model_->model().noise;
     NoiseOptions options;
     options.level = FormatGeneral(noise.noiseLevel, 15);
     options.variable = noise.noiseVariable;
@@ -317,51 +336,6 @@ NoiseOptions Engine::noise() const {
         options.seed = noise.noiseSeed;
     }
     return options;
-}
-
-std::unique_ptr<ModelWorkspace> Engine::makeWorkspace() const {
-    auto ws = std::make_unique<ModelWorkspace>();
-    ws->memoryLimit = model_->memoryLimit;
-    ws->modelName = model_->modelName;
-    ws->modelFile = model_->modelFile;
-    if (const std::optional<ModelRefusal> refusal = AcceptModel(*ws, *source_)) {
-        // It compiled once already; only the memory cap or a stop could refuse it now.
-        throw ModelFailure(refusal->message, refusal->line);
-    }
-    SeedNoise(*ws, std::nullopt);
-    return ws;
-}
-
-std::unique_ptr<ModelWorkspace> Engine::takeWorkspace() {
-    std::unique_ptr<ModelWorkspace> ws;
-    {
-        std::lock_guard lock(mutex_);
-        if (!idle_.empty()) {
-            ws = std::move(idle_.back());
-            idle_.pop_back();
-        }
-    }
-    if (!ws) {
-        ws = makeWorkspace();
-    }
-    std::lock_guard lock(mutex_);
-    // Each run starts as a fresh batch-tool run with the values set now.
-    ws->parameterValues = model_->parameterValues;
-    ws->initialValues = model_->initialValues;
-    ws->stepSize = model_->stepSize;
-    ws->noise = model_->noise;
-    if (ws->noise.fixSeedForEachRun) {
-        SeedNoise(*ws, ws->noise.noiseSeed);
-    }
-    ws->errorFlag = false;
-    ws->recordedMessage.clear();
-    ws->recordedDetails.clear();
-    return ws;
-}
-
-void Engine::returnWorkspace(std::unique_ptr<ModelWorkspace> workspace) {
-    std::lock_guard lock(mutex_);
-    idle_.push_back(std::move(workspace));
 }
 
 }  // namespace kalvora::python

@@ -1,4 +1,4 @@
-// Each analysis as the batch tool's command runs it, on a workspace the engine lends the run.
+// Each analysis as the batch tool's command runs it, on the model the engine lends the run.
 
 #include <algorithm>
 #include <optional>
@@ -58,17 +58,17 @@ class ColumnSink final : public PointSink {
     std::vector<double> y_;
 };
 
-// How a run on `ws` ended, in the words the batch tool prints: the script's message, or nothing
+// How a run on `ranOn` ended, in the words the batch tool prints: the script's message, or nothing
 // for an arithmetic fault (the caller says "Overflow").
 template <typename Result>
-void NoteEnd(Result& result, const ModelWorkspace& ws, bool failed, const RunControl& control) {
+void NoteEnd(Result& result, const ModelEvaluator& ranOn, bool failed, const RunControl& control) {
     result.stopped = control.stopRequested();
     result.failed = failed && !result.stopped;
     if (result.failed) {
-        result.message = ws.recordedMessage;
-        result.line = EquationLineOf(ws.recordedDetails);
-        if (!ws.recordedDetails.empty()) {
-            result.message += ": " + ws.recordedDetails;
+        result.message = ranOn.recordedMessage;
+        result.line = EquationLineOf(ranOn.recordedDetails);
+        if (!ranOn.recordedDetails.empty()) {
+            result.message += ": " + ranOn.recordedDetails;
         }
     }
 }
@@ -86,32 +86,33 @@ std::vector<Extended> Point(const std::vector<std::string>& texts) {
 
 Table Engine::orbit(const OrbitOptions& options, RunControl& control) {
     Lease lease(*this, control);
-    ModelWorkspace& ws = lease.ws();
+    const ModelDefinition& model = lease.model();
     OrbitSampling sampling;
     sampling.count = options.count;
     sampling.start = options.start;
     sampling.step = options.every;
     Table table;
-    const int values = std::clamp(ws.variableCount + ws.auxiliaryCount, 0, kModelListCapacity);
+    const int values =
+        std::clamp(model.variableCount + model.auxiliaryCount, 0, kModelListCapacity);
     table.columnCount = static_cast<std::size_t>(values);
     table.values.reserve(static_cast<std::size_t>(options.count) * table.columnCount);
     const OrbitWriteOutcome outcome =
-        RunOrbit(ws, ws.kind, sampling, control, [&](const StateVector& state) {
+        RunOrbit(lease.evaluator(), model.kind, sampling, control, [&](const StateVector& state) {
             for (int i = 0; i < values; ++i) {
                 table.values.push_back(static_cast<double>(state[static_cast<std::size_t>(i)]));
             }
         });
-    NoteEnd(table, ws, outcome.failed, control);
+    NoteEnd(table, lease.evaluator(), outcome.failed, control);
     return table;
 }
 
 namespace {
 
-std::pair<Extended, Extended> Interval(const ModelWorkspace& ws, const SeriesOptions& options,
+std::pair<Extended, Extended> Interval(const ModelDefinition& model, const SeriesOptions& options,
                                        Extended from, Extended to) {
     const Extended start = options.from ? Number(*options.from) : from;
     const Extended end = options.to ? Number(*options.to) : to;
-    if (!ContinuousIntervalValid(start, end, ws.stepSize)) {
+    if (!ContinuousIntervalValid(start, end, model.stepSize)) {
         throw BadArgument(
             "start and end: the interval must start at 0 or later and hold more than three "
             "steps");
@@ -123,56 +124,55 @@ std::pair<Extended, Extended> Interval(const ModelWorkspace& ws, const SeriesOpt
 
 Columns Engine::timeSeries(const SeriesOptions& options, RunControl& control) {
     Lease lease(*this, control);
-    ModelWorkspace& ws = lease.ws();
+    const ModelDefinition& model = lease.model();
     TimeSeriesSettings settings;
     settings.variable = options.first;
-    if (ws.discrete) {
+    if (model.discrete) {
         settings.pointsPlotted = options.points.value_or(settings.pointsPlotted);
         settings.pointsNotPlotted = options.skip.value_or(settings.pointsNotPlotted);
         settings.timeStep = static_cast<int>(options.every.value_or(settings.timeStep));
     } else {
         std::tie(settings.startTime, settings.endTime) =
-            Interval(ws, options, settings.startTime, settings.endTime);
+            Interval(model, options, settings.startTime, settings.endTime);
     }
-    ReseedIfFixed(ws);
     ColumnSink sink;
-    const TimeSeriesOutcome outcome = Refusing([&] { return TimeSeriesRun(ws, settings, sink); });
+    const TimeSeriesOutcome outcome =
+        Refusing([&] { return TimeSeriesRun(lease.evaluator(), settings, sink); });
     Columns result;
     sink.moveInto(result);
-    NoteEnd(result, ws, outcome.failed, control);
+    NoteEnd(result, lease.evaluator(), outcome.failed, control);
     return result;
 }
 
 Columns Engine::phase(const SeriesOptions& options, RunControl& control) {
     Lease lease(*this, control);
-    ModelWorkspace& ws = lease.ws();
+    const ModelDefinition& model = lease.model();
     PhasePlotSettings settings;
     settings.xVariable = options.first;
     settings.yVariable = options.second;
-    if (ws.discrete) {
+    if (model.discrete) {
         settings.pointsPlotted = options.points.value_or(settings.pointsPlotted);
         settings.pointsNotPlotted = options.skip.value_or(settings.pointsNotPlotted);
     } else {
         std::tie(settings.startTime, settings.endTime) =
-            Interval(ws, options, settings.startTime, settings.endTime);
+            Interval(model, options, settings.startTime, settings.endTime);
     }
-    ReseedIfFixed(ws);
     ColumnSink sink;
     PhasePlotOrbit orbit;
     const PhasePlotOutcome outcome =
-        Refusing([&] { return PhasePlotRun(ws, settings, orbit, false, sink); });
+        Refusing([&] { return PhasePlotRun(lease.evaluator(), settings, orbit, false, sink); });
     Columns result;
     sink.moveInto(result);
-    NoteEnd(result, ws, outcome.failed, control);
+    NoteEnd(result, lease.evaluator(), outcome.failed, control);
     return result;
 }
 
 Columns Engine::delay(const SeriesOptions& options, RunControl& control) {
     Lease lease(*this, control);
-    ModelWorkspace& ws = lease.ws();
+    const ModelDefinition& model = lease.model();
     DelayPlotSettings settings;
     settings.variable = options.first;
-    if (ws.discrete) {
+    if (model.discrete) {
         settings.delaySteps = static_cast<int>(options.delay.value_or(settings.delaySteps));
         settings.pointsPlotted = options.points.value_or(settings.pointsPlotted);
         settings.pointsNotPlotted = options.skip.value_or(settings.pointsNotPlotted);
@@ -181,52 +181,52 @@ Columns Engine::delay(const SeriesOptions& options, RunControl& control) {
             settings.delayTime = Number(*options.delayTime);
         }
         std::tie(settings.startTime, settings.endTime) =
-            Interval(ws, options, settings.startTime, settings.endTime);
+            Interval(model, options, settings.startTime, settings.endTime);
     }
-    ReseedIfFixed(ws);
     ColumnSink sink;
-    const DelayPlotOutcome outcome = Refusing([&] { return DelayPlotRun(ws, settings, sink); });
+    const DelayPlotOutcome outcome =
+        Refusing([&] { return DelayPlotRun(lease.evaluator(), settings, sink); });
     Columns result;
     sink.moveInto(result);
-    NoteEnd(result, ws, outcome.failed, control);
+    NoteEnd(result, lease.evaluator(), outcome.failed, control);
     return result;
 }
 
 Columns Engine::cobweb(const CobwebOptions& options, RunControl& control) {
     Lease lease(*this, control);
-    ModelWorkspace& ws = lease.ws();
-    if (ws.variableCount != 1) {
+    const ModelDefinition& model = lease.model();
+    if (model.variableCount != 1) {
         throw BadArgument("the graphical analysis follows a map of one variable; this model has " +
-                          std::to_string(ws.variableCount));
+                          std::to_string(model.variableCount));
     }
     CobwebSettings settings;
     settings.minimum = Number(options.minimum);
     settings.maximum = Number(options.maximum);
     settings.iteratedMap = options.iterate;
     settings.initialValue = Number(options.initial);
-    ReseedIfFixed(ws);
     ColumnSink curve;
     ColumnSink diagonal;
     ColumnSink staircase;
     CobwebConstruction construction;
     bool failed = Refusing([&] {
-        return CobwebStart(ws, ws.kind, settings, construction, curve, diagonal, staircase);
+        return CobwebStart(lease.evaluator(), model.kind, settings, construction, curve, diagonal,
+                           staircase);
     });
     // One "Next Iteration(s)" of one step after another, as the batch tool makes them.
     for (long long i = 0; i < options.steps && !failed && !control.stopRequested(); ++i) {
-        failed = CobwebStep(ws, ws.kind, construction, 1, staircase);
+        failed = CobwebStep(lease.evaluator(), model.kind, construction, 1, staircase);
     }
     Columns result;
     staircase.moveInto(result);
     curve.moveInto(result);
     diagonal.moveInto(result);
-    NoteEnd(result, ws, failed, control);
+    NoteEnd(result, lease.evaluator(), failed, control);
     return result;
 }
 
 Columns Engine::objects(const ObjectOptions& options, RunControl& control) {
     Lease lease(*this, control);
-    ModelWorkspace& ws = lease.ws();
+    const ModelDefinition& model = lease.model();
     ObjectSettings settings;
     settings.horizontalVariable = options.horizontal;
     settings.verticalVariable = options.vertical;
@@ -239,7 +239,7 @@ Columns Engine::objects(const ObjectOptions& options, RunControl& control) {
     settings.showAttractor = options.attractor;
     settings.attractorPlotted = options.attractorPoints;
     settings.attractorNotPlotted = options.attractorSkip;
-    Refusing([&] { CheckObjectSettings(ws, settings); });
+    Refusing([&] { CheckObjectSettings(model, settings); });
     const long long corners = options.circle ? 1 : static_cast<long long>(settings.vertices.size());
     const long long points = settings.resolution * corners;
     if (points * (options.steps + 1) > kMaximumPlottedPoints) {
@@ -248,20 +248,21 @@ Columns Engine::objects(const ObjectOptions& options, RunControl& control) {
                           " steps exceed " + std::to_string(kMaximumPlottedPoints) +
                           " points; lower steps or resolution");
     }
-    ReseedIfFixed(ws);
     ColumnSink attractor;
     ColumnSink object;
     IteratedObject iterated;
-    bool failed = Refusing(
-        [&] { return ObjectStart(ws, ws.kind, settings, iterated, attractor, object, control); });
+    bool failed = Refusing([&] {
+        return ObjectStart(lease.evaluator(), model.kind, settings, iterated, attractor, object,
+                           control);
+    });
     if (!failed && !control.stopRequested() && options.steps > 0) {
-        failed =
-            ObjectStep(ws, ws.kind, iterated, options.unplotted, options.steps, object, control);
+        failed = ObjectStep(lease.evaluator(), model.kind, iterated, options.unplotted,
+                            options.steps, object, control);
     }
     Columns result;
     object.moveInto(result);
     attractor.moveInto(result);
-    NoteEnd(result, ws, failed, control);
+    NoteEnd(result, lease.evaluator(), failed, control);
     return result;
 }
 
@@ -299,40 +300,39 @@ void Engine::checkSweep(const SweepOptions& options, bool lyapunov) const {
     std::lock_guard lock(mutex_);
     Refusing([&] {
         if (lyapunov) {
-            PlanLyapunov(*model_, LyapunovFrom(options));
+            PlanLyapunov(model_->model(), LyapunovFrom(options));
         } else {
-            PlanBifurcation(*model_, BifurcationFrom(options));
+            PlanBifurcation(model_->model(), BifurcationFrom(options));
         }
     });
 }
 
 Columns Engine::bifurcation(const SweepOptions& options, RunControl& control) {
     Lease lease(*this, control);
-    ModelWorkspace& ws = lease.ws();
+    const ModelDefinition& model = lease.model();
     const BifurcationSettings settings = BifurcationFrom(options);
-    const SweptValues values = Refusing([&] { return PlanBifurcation(ws, settings); });
+    const SweptValues values = Refusing([&] { return PlanBifurcation(model, settings); });
     ColumnSink sink;
     const SweepOutcome outcome =
-        BifurcationSweep(ws, ws.kind, settings, options.threads, control, sink);
+        BifurcationSweep(lease.evaluator(), model.kind, settings, options.threads, control, sink);
     (void)values;
     Columns result;
     sink.moveInto(result);
-    NoteEnd(result, ws, outcome.failed || ws.errorFlag, control);
+    NoteEnd(result, lease.evaluator(), outcome.failed || lease.evaluator().errorFlag, control);
     return result;
 }
 
 Columns Engine::lyapunov(const SweepOptions& options, RunControl& control) {
     Lease lease(*this, control);
-    ModelWorkspace& ws = lease.ws();
+    const ModelDefinition& model = lease.model();
     const LyapunovSettings settings = LyapunovFrom(options);
-    Refusing([&] { PlanLyapunov(ws, settings); });
-    ReseedIfFixed(ws);
+    Refusing([&] { PlanLyapunov(model, settings); });
     ColumnSink sink;
     const SweepOutcome outcome =
-        LyapunovSweep(ws, ws.kind, settings, options.threads, control, sink);
+        LyapunovSweep(lease.evaluator(), model.kind, settings, options.threads, control, sink);
     Columns result;
     sink.moveInto(result);
-    NoteEnd(result, ws, outcome.failed || ws.errorFlag, control);
+    NoteEnd(result, lease.evaluator(), outcome.failed || lease.evaluator().errorFlag, control);
     return result;
 }
 
@@ -407,8 +407,8 @@ ScanResult ClassesOf(const ScanOutcome& outcome, const ScanDomain& domain, int c
 
 ScanResult Engine::basins(const ScanOptions& options, RunControl& control) {
     Lease lease(*this, control);
-    ModelWorkspace& ws = lease.ws();
-    if (ws.variableCount < 2) {
+    const ModelDefinition& model = lease.model();
+    if (model.variableCount < 2) {
         throw BadArgument("basins need a model with at least two variables, one for each axis");
     }
     BasinSettings settings;
@@ -426,17 +426,17 @@ ScanResult Engine::basins(const ScanOptions& options, RunControl& control) {
     settings.maxDistance = options.maxDistance;
     settings.allDimensions = options.allDimensions;
     settings.colours = EntryNumbers();
-    Refusing([&] { CheckBasinSettings(ws.variableCount, settings); });
-    ReseedIfFixed(ws);
-    ScanModels models = MakeScanModels(ws, options.threads, settings.domain);
+    Refusing([&] { CheckBasinSettings(model.variableCount, settings); });
+    ScanModels models = MakeScanModels(lease.definition(), options.threads, settings.domain,
+                                       lease.randomState(), &control);
     const ScanOutcome outcome = BasinScan(models, settings, control);
     return ClassesOf(outcome, settings.domain, static_cast<int>(settings.cycles.size()));
 }
 
 ScanResult Engine::periods(const ScanOptions& options, RunControl& control) {
     Lease lease(*this, control);
-    ModelWorkspace& ws = lease.ws();
-    if (ws.parameterCount < 2) {
+    const ModelDefinition& model = lease.model();
+    if (model.parameterCount < 2) {
         throw BadArgument("periods need a model with at least two parameters, one for each axis");
     }
     PeriodSettings settings;
@@ -448,24 +448,24 @@ ScanResult Engine::periods(const ScanOptions& options, RunControl& control) {
     settings.epsilon = Number(options.epsilon);
     settings.transient = options.transient;
     settings.colours = EntryNumbers();
-    Refusing([&] { CheckPeriodSettings(ws.parameterCount, settings); });
-    ReseedIfFixed(ws);
-    ScanModels models = MakeScanModels(ws, options.threads, settings.domain);
+    Refusing([&] { CheckPeriodSettings(model.parameterCount, settings); });
+    ScanModels models = MakeScanModels(lease.definition(), options.threads, settings.domain,
+                                       lease.randomState(), &control);
     const ScanOutcome outcome = PeriodScan(models, settings, control);
     return ClassesOf(outcome, settings.domain, static_cast<int>(settings.periods.size()));
 }
 
 StatisticsResult Engine::statistics(const StatisticsOptions& options, RunControl& control) {
     Lease lease(*this, control);
-    ModelWorkspace& ws = lease.ws();
+    const ModelDefinition& model = lease.model();
     StatisticsSettings settings;
     settings.variable = options.variable;
     settings.transient = options.skip;
     settings.points = options.points;
     StatisticsRecord record;
-    StatisticsRun(ws, ws.kind, settings, control, record);
+    StatisticsRun(lease.evaluator(), settings, control, record);
     StatisticsResult result;
-    result.series = ws.variableNames[static_cast<std::size_t>(record.variable - 1)];
+    result.series = model.variableNames[static_cast<std::size_t>(record.variable - 1)];
     result.count = record.count;
     for (const std::optional<Extended>& figure :
          {record.mean, record.median, record.maximum, record.minimum, record.deviation,
@@ -479,7 +479,7 @@ StatisticsResult Engine::statistics(const StatisticsOptions& options, RunControl
     result.sample.assign(record.sample.begin(), record.sample.end());
     const auto counts = HistogramCounts(record.sample);
     result.histogram.assign(counts.begin(), counts.end());
-    NoteEnd(result, ws, record.failed, control);
+    NoteEnd(result, lease.evaluator(), record.failed, control);
     return result;
 }
 
