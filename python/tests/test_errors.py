@@ -174,3 +174,18 @@ def test_a_scan_colours_failing_pixels_divergent_and_warns_with_the_message(cli,
                        "--skip", 30)
     assert code == 0
     assert (numbers(out)[:, 2:] == 0).all(axis=1).sum() == (classes == 0).sum()
+
+
+def test_a_parameter_file_with_a_step_size_that_cannot_run_changes_nothing(tmp_path):
+    lorenz = load("lorenz.mod")
+    before = (dict(lorenz.parameters), dict(lorenz.initial), lorenz.step_size)
+    par = tmp_path / "zero-step.par"
+    lorenz.parameters["sigma"] = 11
+    lorenz.write_parameters(par)
+    lorenz.parameters["sigma"] = before[0]["sigma"]
+    lines = par.read_bytes().split(b"\r\n")
+    lines[2] = b"0"
+    par.write_bytes(b"\r\n".join(lines))
+    with pytest.raises(ValueError, match="the step size must be a positive number, not 0"):
+        lorenz.read_parameters(par)
+    assert (dict(lorenz.parameters), dict(lorenz.initial), lorenz.step_size) == before

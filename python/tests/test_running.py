@@ -97,3 +97,12 @@ def test_two_threads_at_once_give_what_they_give_one_after_the_other():
     first_end = min(end for _, end in spans)
     last_start = max(start for start, _ in spans)
     assert last_start < first_end
+
+
+def test_noise_without_a_seed_goes_on_from_run_to_run_and_a_seed_repeats_it():
+    model = load("logistic.mod")
+    model.set_noise(0.01)
+    first, second = model.orbit(20), model.orbit(20)
+    assert not np.array_equal(first, second)
+    model.set_noise(0.01, seed=5)
+    np.testing.assert_array_equal(model.orbit(20), model.orbit(20))
