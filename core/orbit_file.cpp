@@ -25,9 +25,9 @@ std::string OrbitLine(const ModelEvaluator& ws, const StateVector& state) {
     return line;
 }
 
-OrbitWriteOutcome WriteOrbit(ModelEvaluator& model, ModelKind kind, std::ostream& out,
-                             const OrbitSampling& sampling, RunControl& control,
-                             const std::string& name) {
+OrbitWriteOutcome RunOrbit(ModelEvaluator& model, ModelKind kind, const OrbitSampling& sampling,
+                           RunControl& control,
+                           const std::function<void(const StateVector& state)>& sample) {
     Progress& progress = control.progress();
     StateVector state = model.model().initialValues;
     model.errorFlag = false;
@@ -45,28 +45,40 @@ OrbitWriteOutcome WriteOrbit(ModelEvaluator& model, ModelKind kind, std::ostream
     }
     progress.start(sampling.count);
     OrbitWriteOutcome outcome;
-    for (std::int64_t i = 1; i <= sampling.count && !model.errorFlag; ++i) {
-        if (control.stopRequested()) {
-            outcome.stopped = true;
-            break;
+    try {
+        for (std::int64_t i = 1; i <= sampling.count && !model.errorFlag; ++i) {
+            if (control.stopRequested()) {
+                outcome.stopped = true;
+                break;
+            }
+            progress.setPosition(i);
+            for (std::int64_t k = 0; k < sampling.step && !model.errorFlag; ++k) {
+                ModelStep(model, kind, state);
+            }
+            if (model.errorFlag) {
+                break;
+            }
+            sample(state);
+            ++outcome.lines;
         }
-        progress.setPosition(i);
-        for (std::int64_t k = 0; k < sampling.step && !model.errorFlag; ++k) {
-            ModelStep(model, kind, state);
-        }
-        if (model.errorFlag) {
-            break;
-        }
-        out << OrbitLine(model, state);
-        if (!out) {
-            progress.finish();
-            throw FileError("Cannot write file \"" + name + "\"");
-        }
-        ++outcome.lines;
+    } catch (...) {
+        progress.finish();
+        throw;
     }
     outcome.failed = model.errorFlag;
     progress.finish();
     return outcome;
+}
+
+OrbitWriteOutcome WriteOrbit(ModelEvaluator& model, ModelKind kind, std::ostream& out,
+                             const OrbitSampling& sampling, RunControl& control,
+                             const std::string& name) {
+    return RunOrbit(model, kind, sampling, control, [&](const StateVector& state) {
+        out << OrbitLine(model, state);
+        if (!out) {
+            throw FileError("Cannot write file \"" + name + "\"");
+        }
+    });
 }
 
 Prompts::FileRequest OrbitFileRequest(const ModelWorkspace& ws) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <string>
 
@@ -30,6 +31,14 @@ struct OrbitWriteOutcome {
     bool failed = false;   // a model step set errorFlag; the lines before it are complete
     bool stopped = false;  // the run control's stop request ended the run early
 };
+
+// The orbit of WriteOrbit without its text: each sampled state goes to `sample` as it is reached,
+// so that a front end holding numbers (an array) gets exactly the iterates a file would hold. A
+// failing step or a stop request ends the run as it ends the file; an exception thrown by `sample`
+// ends it too and passes through.
+OrbitWriteOutcome RunOrbit(ModelEvaluator& model, ModelKind kind, const OrbitSampling& sampling,
+                           RunControl& control,
+                           const std::function<void(const StateVector& state)>& sample);
 
 // Runs the model from the initial values and writes one line per sampled iterate. A failing model
 // step ends the output after the last complete line and leaves errorFlag set (also when the failure
