@@ -19,6 +19,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # EPS pictures are drawn by gnuplot; everything else works without it.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnuplot-nox | gnuplot")
+# The Python module kalvora is installed with the programs; it needs the interpreter it was built
+# for and numpy (shlibdeps does not see Python's own dependencies).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3, python3-numpy")
 set(CPACK_STRIP_FILES ON)
 # Permissions as Debian's tools set them, whatever the umask of the machine that builds.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
