@@ -139,16 +139,8 @@ RunControl& SignalledModels();
 
 // The batch tool has no windows; a model's top level runs here while the file loads, stopped by
 // the termination signals.
-class CliModelShell final : public ModelShell {
+class CliModelShell final : public NullModelShell {
   public:
-    void setMainCaption(const std::string&) override {}
-    void setEditorCaption(const std::string&) override {}
-    void enableModelCommands() override {}
-    void disableModelCommands() override {}
-    void closeAnalysisWindows() override {}
-    void setEditModelEnabled(bool) override {}
-    void setSaveModelEnabled(bool) override {}
-    void showEditor() override {}
     bool runModelCheck(const std::function<void(RunControl* control)>& check) override;
 };
 

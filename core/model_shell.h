@@ -36,7 +36,7 @@ class ModelShell {
 };
 
 // Does nothing: for the batch tool and tests that do not watch the windows.
-class NullModelShell final : public ModelShell {
+class NullModelShell : public ModelShell {
   public:
     void setMainCaption(const std::string&) override {}
     void setEditorCaption(const std::string&) override {}

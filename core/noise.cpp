@@ -40,6 +40,12 @@ void ReseedIfFixed(ModelWorkspace& ws) {
     }
 }
 
+void ReseedIfFixed(ModelEvaluator& model) {
+    if (model.noise.fixSeedForEachRun) {
+        model.random.seed = static_cast<std::uint32_t>(model.noise.noiseSeed);
+    }
+}
+
 void SeedNoise(ModelWorkspace& ws, std::optional<std::int32_t> seed) {
     std::int32_t noiseSeed = 0;
     if (seed) {

@@ -15,6 +15,10 @@ void ApplyNoise(ModelEvaluator& model, StateVector& state);
 // At the start of a run: when "Fix Random Seed For Each Run" is on, the generator restarts from
 // noiseSeed, so the run repeats exactly.
 void ReseedIfFixed(ModelWorkspace& ws);
+// The same on a run's evaluator, for a computation the batch tool calls without the desktop's run
+// flow that re-seeds the workspace: the workspace continues the sequence from the evaluator
+// afterwards, so the numbers are those of a workspace re-seeded first.
+void ReseedIfFixed(ModelEvaluator& model);
 
 // Sets the model's noiseSeed and seeds the workspace's generator with it. Without a seed the
 // generator is randomized from the clock and noiseSeed becomes a random integer below 2147483646.

@@ -4,24 +4,11 @@
 #include <cstdint>
 
 #include "core/model_step.h"
+#include "core/noise.h"
 #include "core/numbers.h"
 #include "core/run_control.h"
 
 namespace kalvora {
-
-namespace {
-
-// Re-seeded here, on the run's evaluator, rather than before the run on the workspace: the batch
-// tool calls this without the window flow that would do it, and the workspace continues the
-// sequence from the evaluator afterwards either way, so the numbers are those of a workspace
-// re-seeded first.
-void RestartFixedSeed(ModelEvaluator& model) {
-    if (model.noise.fixSeedForEachRun) {
-        model.random.seed = static_cast<std::uint32_t>(model.noise.noiseSeed);
-    }
-}
-
-}  // namespace
 
 long long SheetTable::rowCount() const {
     return 1 + std::max(settings.rows, rowsFilled + (failed ? 1 : 0));
@@ -73,7 +60,7 @@ SheetTable SheetFill(ModelEvaluator& model, const SheetSettings& settings, RunCo
     Progress& progress = control.progress();
     progress.start(rows);
     StateVector state = model.model().initialValues;
-    RestartFixedSeed(model);
+    ReseedIfFixed(model);
     model.errorFlag = false;
     // A failure while skipping to the first row leaves a state that is not the orbit's; showing it
     // under the orbit's iterate numbers would be wrong, so it ends the fill before the first row.

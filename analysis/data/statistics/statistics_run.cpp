@@ -5,22 +5,13 @@
 #include <cstdint>
 
 #include "core/model_step.h"
+#include "core/noise.h"
 #include "core/numbers.h"
 #include "core/run_control.h"
 
 namespace kalvora {
 
 namespace {
-
-// Re-seeded here, on the run's evaluator, rather than before the run on the workspace: the batch
-// tool calls this without the window flow that would do it, and the workspace continues the
-// sequence from the evaluator afterwards either way, so the numbers are those of a workspace
-// re-seeded first.
-void RestartFixedSeed(ModelEvaluator& model) {
-    if (model.noise.fixSeedForEachRun) {
-        model.random.seed = static_cast<std::uint32_t>(model.noise.noiseSeed);
-    }
-}
 
 // Ascending with not-a-number last: a strict weak order even for a sample holding NaN, which a
 // plain "<" is not (sorting with it is undefined).
@@ -99,7 +90,7 @@ void StatisticsRun(ModelEvaluator& model, const StatisticsSettings& settings, Ru
 
     Progress& progress = control.progress();
     progress.start(transient + 1 + points);
-    RestartFixedSeed(model);
+    ReseedIfFixed(model);
     model.errorFlag = false;
     StateVector state = model.model().initialValues;
     // T + 1 steps: a transient of 0 still leaves the initial value out of the sample.

@@ -63,6 +63,24 @@ void ParameterSweep::showParameter(const ModelWorkspace& workspace) {
     window_.setPanelText(3, ParameterText(value_));
 }
 
+void ParameterSweep::slide(AnalysisHost& host, bool running, const std::function<bool()>& runnable,
+                           const std::function<void()>& run) {
+    if (running) {
+        moveWaiting_ = true;
+        host.stopRun();
+        return;
+    }
+    do {
+        moveWaiting_ = false;
+        if (!runnable()) {
+            slider->returnToSettled();
+            return;
+        }
+        slider->settle();
+        run();
+    } while (moveWaiting_);
+}
+
 void ParameterSweep::applyTo(ModelEvaluator& model) const {
     if (varies_) {
         varying_.store(model, parameter_, value_);

@@ -38,6 +38,12 @@ class ParameterSweep {
     void followAcceptedValue(const ModelWorkspace& workspace);
     // The parameter's name and value in panels 2 and 3.
     void showParameter(const ModelWorkspace& workspace);
+    // A move by the user. A move while the window's run goes on stops that run; the run for the
+    // slider's latest position follows as soon as it has ended, so a drag stays smooth and the last
+    // position wins. Settings that cannot run (runnable false) leave the parameter, the slider and
+    // the picture as they were; run reruns the accepted settings.
+    void slide(AnalysisHost& host, bool running, const std::function<bool()>& runnable,
+               const std::function<void()>& run);
     // On a run's evaluator (the worker's side): the parameter at the value of this window.
     void applyTo(ModelEvaluator& model) const;
     Extended value() const { return value_; }
@@ -49,6 +55,8 @@ class ParameterSweep {
     Extended value_ = 0;
     int parameter_ = 0;
     bool varies_ = false;
+    // A move arrived while a run went on: run again once it has ended.
+    bool moveWaiting_ = false;
 };
 
 }  // namespace kalvora

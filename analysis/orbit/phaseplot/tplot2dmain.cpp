@@ -151,27 +151,15 @@ void Tplot2Dmain::NextIterationSetClick() {
 }
 
 void Tplot2Dmain::ScrollBar1Change() {
-    // A move while this window's run goes on stops that run; the run for the slider's latest
-    // position follows as soon as it has ended, so a drag stays smooth and the last position wins.
-    if (running()) {
-        slideWaiting_ = true;
-        host().stopRun();
-        return;
-    }
-    do {
-        slideWaiting_ = false;
-        // Settings that cannot run leave the parameter, the slider and the picture as they were.
-        if (!acceptedRunnable()) {
-            ScrollBar1->returnToSettled();
-            return;
-        }
-        ScrollBar1->settle();
-        rerunAccepted([this] { sweep_.followSlider(); },
-                      [this] {
-                          sweep_.showParameter(workspace());
-                          continuation_ = false;
-                      });
-    } while (slideWaiting_);
+    sweep_.slide(
+        host(), running(), [this] { return acceptedRunnable(); },
+        [this] {
+            rerunAccepted([this] { sweep_.followSlider(); },
+                          [this] {
+                              sweep_.showParameter(workspace());
+                              continuation_ = false;
+                          });
+        });
 }
 
 bool Tplot2Dmain::continuing() const {

@@ -80,8 +80,6 @@ class Tplot2Dmain : public AnalysisWindow<SlotPlotWindow, PhasePlotWindowSetting
     bool continuation_ = false;
     std::optional<CycleCapture> capture_;
     bool capturing_ = false;
-    // A slider move arrived while a run went on: run again once it has ended.
-    bool slideWaiting_ = false;
 
     // Whether the next run continues the kept orbit.
     bool continuing() const;
