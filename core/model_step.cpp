@@ -24,7 +24,7 @@
 extern "C" {
 void lua_settop(lua_State* L, int idx) __attribute__((noplt));
 void lua_rawgeti(lua_State* L, int idx, int n) __attribute__((noplt));
-void lua_gettable(lua_State* L, int idx) __attribute__((noplt));
+void lua_rawget(lua_State* L, int idx) __attribute__((noplt));
 void lua_pushnumber(lua_State* L, lua_Number n) __attribute__((noplt));
 int lua_pcall(lua_State* L, int nargs, int nresults, int errfunc) __attribute__((noplt));
 lua_Number lua_tonumber(lua_State* L, int idx) __attribute__((noplt));
@@ -165,6 +165,15 @@ constexpr int kModelKeySlot = 0x4B4C;
 constexpr int kBatchLoopSlot = 0x4B4D;
 constexpr int kBatchCountsSlot = 0x4B4E;
 
+// Pushes the global model, looked up raw. Outside the protected call a metamethod must not run:
+// a model may give the globals (or, with setfenv(0, ...), the thread's environment) an __index
+// that fails or loops, and an error there, with no protected call to catch it, ends the process.
+// A model that removed itself fails the protected call as any call of nil does.
+inline void PushModelFunction(lua_State* lua) {
+    lua_rawgeti(lua, LUA_REGISTRYINDEX, kModelKeySlot);
+    lua_rawget(lua, LUA_GLOBALSINDEX);
+}
+
 inline int Count(std::int32_t value) {
     return std::clamp<int>(value, 0, kModelListCapacity);
 }
@@ -207,8 +216,7 @@ bool Evaluate(ModelRuntime& ws, const In* in, Out* out, bool& finite) {
     const int parameters = Count(ws.parameterCount);
     const int results = ResultCount(ws);
     lua_settop(lua, 0);
-    lua_rawgeti(lua, LUA_REGISTRYINDEX, kModelKeySlot);
-    lua_gettable(lua, LUA_GLOBALSINDEX);
+    PushModelFunction(lua);
     for (int i = 0; i < variables; ++i) {
         lua_pushnumber(lua, static_cast<lua_Number>(in[i]));
     }
@@ -478,6 +486,13 @@ void CompileModelScript(ModelRuntime& ws) {
     ws.luaState = lua;
     lua_pushstring(lua, "model");
     lua_rawseti(lua, LUA_REGISTRYINDEX, kModelKeySlot);
+    // The batch loop's slots exist from the start: storing into an existing slot later allocates
+    // nothing, so it cannot fail for memory outside a protected call when the model has filled
+    // its memory.
+    lua_pushboolean(lua, 0);
+    lua_rawseti(lua, LUA_REGISTRYINDEX, kBatchLoopSlot);
+    lua_pushboolean(lua, 0);
+    lua_rawseti(lua, LUA_REGISTRYINDEX, kBatchCountsSlot);
     ws.scriptStatus =
         luaL_loadbuffer(lua, ws.scriptText.data(), ws.scriptText.size(), "modelbuffer");
     if (ws.scriptStatus != 0) {
@@ -635,8 +650,7 @@ BatchOutcome RunBatch(ModelRuntime& ws, const Shape& shape, StateVector& state, 
     if (PendingFaults() != 0) {
         std::feclearexcept(kFaultFlags);
     }
-    lua_rawgeti(lua, LUA_REGISTRYINDEX, kModelKeySlot);
-    lua_gettable(lua, LUA_GLOBALSINDEX);
+    PushModelFunction(lua);
     lua_pushnumber(lua, static_cast<lua_Number>(n));
     lua_pushnumber(lua, HUGE_VAL);
     for (int i = 0; i < shape.variables; ++i) {

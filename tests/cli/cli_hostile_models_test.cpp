@@ -150,6 +150,35 @@ TEST(CliHostileModels, EachFailsWithAClearMessageKeepingTheStepsBefore) {
     EXPECT_EQ(info.err, "kalvora-cli: Error in function/variable name or assignment\n");
 }
 
+// The program looks the model function up after every step: a model that hides it, or makes the
+// lookup fail or loop, fails the next step with a message and keeps the steps made.
+TEST(CliHostileModels, AModelThatHidesItsFunctionFailsTheNextStep) {
+    Folder folder;
+    const std::string failing = "setmetatable(_G, {__index = function() error('boom') end})\r\n";
+    const std::string looping =
+        "setmetatable(_G, {__index = function() while true do end end})\r\n";
+    const std::string environment =
+        "setfenv(0, setmetatable({}, {__index = function() error('boom') end}))";
+    for (const std::string& harm :
+         {failing + "model = nil", looping + "model = nil", environment, failing + looping}) {
+        const std::string model = folder.model("hide.mod", ThirdStep(harm));
+        const CliResult result =
+            RunCli({"orbit", model, "--length", "5", "-o", folder.file("o.txt")});
+        EXPECT_EQ(result.exitCode, harm == failing + looping ? 0 : 1) << harm << result.err;
+        // The three steps before the failing one.
+        const std::string orbit = ReadTextFile(folder.file("o.txt"));
+        EXPECT_EQ(std::count(orbit.begin(), orbit.end(), '\n'), result.exitCode == 1 ? 3 : 5)
+            << harm;
+        EXPECT_EQ(orbit.substr(0, 25), " 2.00000000000000E+0000\r\n") << harm;
+        if (result.exitCode == 1) {
+            EXPECT_EQ(
+                result.err,
+                "kalvora-cli: Error in variable/function name: attempt to call a nil value\n");
+        }
+        EXPECT_EQ(folder.strays({"hide.mod", "o.txt"}), std::vector<std::string>{});
+    }
+}
+
 TEST(CliHostileModels, PrintGoesToStandardErrorAndKeepsTheDataClean) {
     Folder folder;
     const std::string model = folder.model("print.mod", "print('hello', x)\r\nx = x + 1");
