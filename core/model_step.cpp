@@ -28,6 +28,7 @@ void lua_rawget(lua_State* L, int idx) __attribute__((noplt));
 void lua_pushnumber(lua_State* L, lua_Number n) __attribute__((noplt));
 int lua_pcall(lua_State* L, int nargs, int nresults, int errfunc) __attribute__((noplt));
 lua_Number lua_tonumber(lua_State* L, int idx) __attribute__((noplt));
+int lua_type(lua_State* L, int idx) __attribute__((noplt));
 }
 #endif
 
@@ -235,12 +236,13 @@ bool Evaluate(ModelRuntime& ws, const In* in, Out* out, bool& finite) {
         return false;
     }
     for (int k = 0; k < results; ++k) {
-        const lua_Number value = lua_tonumber(lua, k + 1);
-        // Only a zero can be a result that is no number at all, so the check costs one compare.
-        if (value == 0 && !lua_isnumber(lua, k + 1)) [[unlikely]] {
+        // A string is no number even when Lua would convert it ("0x10" reads as 16): the step
+        // fails as for any other value that is not a number.
+        if (lua_type(lua, k + 1) != LUA_TNUMBER) [[unlikely]] {
             ReportNotANumber(ws, k);
             return false;
         }
+        const lua_Number value = lua_tonumber(lua, k + 1);
         finite = finite && std::isfinite(value);
         StoreResult(out + k, value);
     }

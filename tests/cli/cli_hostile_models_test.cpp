@@ -123,6 +123,7 @@ TEST(CliHostileModels, EachFailsWithAClearMessageKeepingTheStepsBefore) {
         {"return nil", "The model gives x no number (nil)"},
         {"return {}", "The model gives x no number (table)"},
         {"return 'abc'", "The model gives x no number (string)"},
+        {"return '0x10'", "The model gives x no number (string)"},
         // Error texts of any length and with any number in them.
         {"error(string.rep('e', 1e5), 0)", "Error in variable/function name"},
         {"error('at line 99999999999999999999')", "Error in variable/function name"},
