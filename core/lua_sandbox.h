@@ -98,6 +98,10 @@ class FollowingInterrupt {
 // the empty state does not fit. The state is attached to interrupt.
 lua_State* NewModelState(std::size_t memoryLimit, ModelInterrupt& interrupt);
 
+// luaL_loadbuffer for a state made by NewModelState, which a stop request also ends while the
+// compiler works (the status is then LUA_ERRRUN with kModelStoppedMessage).
+int LoadModelChunk(lua_State* state, const char* text, std::size_t length, const char* name);
+
 // Detaches and closes.
 void CloseModelState(lua_State* state, ModelInterrupt& interrupt);
 
