@@ -496,8 +496,15 @@ void CompileModelScript(ModelRuntime& ws) {
     lua_pushboolean(lua, 0);
     lua_rawseti(lua, LUA_REGISTRYINDEX, kBatchCountsSlot);
     ws.scriptStatus =
-        luaL_loadbuffer(lua, ws.scriptText.data(), ws.scriptText.size(), "modelbuffer");
-    if (ws.scriptStatus != 0) {
+        LoadModelChunk(lua, ws.scriptText.data(), ws.scriptText.size(), "modelbuffer");
+    if (ws.scriptStatus != 0 && ws.interrupt.requested()) {
+        ShowMessage(ws, kModelStoppedMessage);
+    } else if (ws.scriptStatus != 0) {
+        // The compiler runs none of the script: a run-time error from it is one of its limits
+        // ("constant table overflow"), a fault of the text as a syntax error is.
+        if (ws.scriptStatus == LUA_ERRRUN) {
+            ws.scriptStatus = LUA_ERRSYNTAX;
+        }
         ShowMessage(ws, CompileFailureMessage(ws).c_str(), ScriptErrorDetail(lua, ws.scriptText));
     } else {
         ws.scriptStatus = lua_pcall(lua, 0, 0, 0);
