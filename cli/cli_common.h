@@ -137,6 +137,23 @@ class CliRunControl final : public RunControl {
 // second signal, the program removes its unfinished temporary files and ends at once.
 RunControl& SignalledModels();
 
+// The signal (SIGINT, SIGTERM or SIGHUP) that requested the stop, or 0 when none came.
+int StopSignal();
+
+// Work to undo when a second signal (or a first without a run to stop) ends the program at once,
+// such as a child process to end or a scratch folder to remove; registered while this lives. It
+// runs on the signal thread, just before the program exits.
+class SignalCleanup {
+  public:
+    explicit SignalCleanup(std::function<void()> cleanup);
+    ~SignalCleanup();
+    SignalCleanup(const SignalCleanup&) = delete;
+    SignalCleanup& operator=(const SignalCleanup&) = delete;
+
+  private:
+    std::size_t id_;
+};
+
 // One loaded model with everything a sub-command needs around it.
 struct ModelSession {
     ModelSession();

@@ -189,14 +189,19 @@ mode_t NewFileMode() {
 AtomicFileWriter::AtomicFileWriter(std::string path) : path_(std::move(path)), stream_(nullptr) {
     namespace fs = std::filesystem;
     std::error_code error;
-    writtenPath_ = path_;
-    // A symbolic link stays a link: the file it points to is the one replaced.
-    if (fs::is_symlink(fs::symlink_status(path_, error))) {
-        const fs::path resolved = fs::weakly_canonical(path_, error);
-        if (!error) {
-            writtenPath_ = resolved.string();
+    // A symbolic link stays a link: the file it points to, in the end, is the one replaced, or
+    // created when the link dangles (resolving the whole path would stop at the missing file and
+    // replace the link itself).
+    fs::path resolved = path_;
+    for (int hops = 0; fs::is_symlink(fs::symlink_status(resolved, error)); ++hops) {
+        const fs::path next = fs::read_symlink(resolved, error);
+        if (error || hops == 40) {
+            throw FileError("Cannot create file \"" + path_ +
+                            "\": " + Reason(error ? error.value() : ELOOP));
         }
+        resolved = next.is_absolute() ? next : resolved.parent_path() / next;
     }
+    writtenPath_ = resolved.string();
     struct stat target {};
     const bool exists = ::stat(writtenPath_.c_str(), &target) == 0;
     int descriptor = -1;

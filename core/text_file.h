@@ -39,8 +39,8 @@ std::string FolderOf(const std::string& path);
 //
 // The temporary file is created exclusively under a random name (a planted file or symbolic link
 // of a predictable name cannot redirect the write) that stays short whatever the target's name.
-// A target that is a symbolic link is written through: the file it points to is replaced and the
-// link stays. The replaced file keeps its permission bits; a target that nobody may write is
+// A target that is a symbolic link is written through: the file it points to is replaced (or
+// created, when the link dangles) and the link stays. The replaced file keeps its permission bits; a target that nobody may write is
 // refused. A device or pipe ("/dev/null") is written in place.
 class AtomicFileWriter {
   public:

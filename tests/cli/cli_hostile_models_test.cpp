@@ -202,6 +202,9 @@ TEST(CliHostileModels, SignalsStopARunawayModelWithinASecondKeepingWhatWasComput
         folder.model("tail.mod", ThirdStep("local function f() return f() end return f()"));
     const std::string pattern = folder.model(
         "pattern.mod", ThirdStep("string.find(('a'):rep(40) .. 'b', ('a*'):rep(40) .. 'c')"));
+    const std::string handler = folder.model(
+        "handler.mod",
+        ThirdStep("xpcall(function() error('x') end, function(e) while true do end end)"));
     WriteTextFile(folder.file("top.mod"),
                   "x=1\r\na=2\r\n\r\nd\r\nx=x\r\nend\r\nwhile true do end\r\nfunction f()\r\n");
     const Case cases[] = {
@@ -209,6 +212,7 @@ TEST(CliHostileModels, SignalsStopARunawayModelWithinASecondKeepingWhatWasComput
         {{"run", tail}, SIGTERM, 1, "step x\n1 2\n2 3\n"},
         {{"run", pattern, "-o", folder.file("out.txt")}, SIGINT, 1, "step x\n1 2\n2 3\n"},
         {{"info", folder.file("top.mod")}, SIGTERM, 1, ""},
+        {{"run", handler}, SIGINT, 1, "step x\n1 2\n2 3\n"},
     };
     for (const Case& c : cases) {
         const TimedResult timed = RunAndSignal(c.words, c.signal, std::chrono::milliseconds(500));
@@ -223,8 +227,36 @@ TEST(CliHostileModels, SignalsStopARunawayModelWithinASecondKeepingWhatWasComput
             EXPECT_EQ(timed.result.out, c.out) << label;
         }
     }
-    EXPECT_EQ(folder.strays({"loop.mod", "tail.mod", "pattern.mod", "top.mod", "out.txt"}),
-              std::vector<std::string>{});
+    EXPECT_EQ(
+        folder.strays({"loop.mod", "tail.mod", "pattern.mod", "top.mod", "out.txt", "handler.mod"}),
+        std::vector<std::string>{});
+}
+
+// A signal while gnuplot draws ends gnuplot too, removes the scratch folder and writes nothing.
+TEST(CliHostileModels, AnInterruptedEpsLeavesNoGnuplotAndNoScratchFiles) {
+    Folder folder;
+    WriteTextFile(folder.file("a.dat"), "0 0\r\n1 1\r\n");
+    // A gnuplot that takes its time, and tells which process it is.
+    WriteTextFile(folder.file("slow-gnuplot"),
+                  "#!/bin/sh\necho $$ > " + folder.file("gnuplot.pid") + "\nexec sleep 30\n");
+    ::chmod(folder.file("slow-gnuplot").c_str(), 0755);
+    fs::create_directories(folder.file("tmp"));
+    ::setenv("KALVORA_GNUPLOT", folder.file("slow-gnuplot").c_str(), 1);
+    ::setenv("TMPDIR", folder.file("tmp").c_str(), 1);
+    const TimedResult timed =
+        RunAndSignal({"eps", folder.file("a.dat"), "-o", folder.file("a.eps")}, SIGINT,
+                     std::chrono::milliseconds(700));
+    ::unsetenv("KALVORA_GNUPLOT");
+    ::unsetenv("TMPDIR");
+    EXPECT_FALSE(timed.signalled);
+    EXPECT_EQ(timed.result.exitCode, 128 + SIGINT) << timed.result.err;
+    EXPECT_LT(timed.afterSignal.count(), 1000);
+    EXPECT_NE(timed.result.err.find("gnuplot was ended"), std::string::npos) << timed.result.err;
+    const pid_t gnuplot = std::atoi(ReadTextFile(folder.file("gnuplot.pid")).c_str());
+    ASSERT_GT(gnuplot, 0);
+    EXPECT_NE(::kill(gnuplot, 0), 0);
+    EXPECT_TRUE(fs::is_empty(folder.file("tmp")));
+    EXPECT_FALSE(fs::exists(folder.file("a.eps")));
 }
 
 TEST(CliHostileModels, OutputsNeverReplaceInputsOrEachOther) {

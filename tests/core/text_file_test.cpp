@@ -80,13 +80,25 @@ TEST(AtomicFileWriter, ReplacedTargetsKeepPermissionsAndLinksAndReadOnlyOnesAreR
     WriteTextFile(folder.file("link.dat"), "through");
     EXPECT_TRUE(fs::is_symlink(folder.file("link.dat")));
     EXPECT_EQ(folder.read("real.dat"), "through");
+    // A dangling link (two hops, the last relative) is written through too: its file is created.
+    fs::create_symlink(folder.file("second.lnk"), folder.file("dangling.dat"));
+    fs::create_symlink("made.dat", folder.file("second.lnk"));
+    WriteTextFile(folder.file("dangling.dat"), "made");
+    EXPECT_TRUE(fs::is_symlink(folder.file("dangling.dat")));
+    EXPECT_EQ(folder.read("made.dat"), "made");
+    // A loop of links cannot be written through.
+    fs::create_symlink("loop.b", folder.file("loop.a"));
+    fs::create_symlink("loop.a", folder.file("loop.b"));
+    const std::string loop = ErrorOf([&] { WriteTextFile(folder.file("loop.a"), "x"); });
+    EXPECT_NE(loop.find("symbolic links"), std::string::npos) << loop;
+    EXPECT_TRUE(fs::is_symlink(folder.file("loop.a")));
 
     folder.write("locked.dat", "old");
     ::chmod(folder.file("locked.dat").c_str(), 0444);
     const std::string message = ErrorOf([&] { WriteTextFile(folder.file("locked.dat"), "new"); });
     EXPECT_NE(message.find("Permission denied"), std::string::npos) << message;
     EXPECT_EQ(folder.read("locked.dat"), "old");
-    EXPECT_EQ(folder.entries(), 4u);
+    EXPECT_EQ(folder.entries(), 9u);
 }
 
 TEST(AtomicFileWriter, FailuresGiveTheSystemsReason) {
