@@ -491,7 +491,8 @@ ModelSession::ModelSession() {
     ws.prompts = &prompts;
 }
 
-void PrepareModel(ModelSession& session, const Arguments& arguments) {
+void PrepareModel(ModelSession& session, const Arguments& arguments,
+                  const std::vector<std::string>& moreOutputs) {
     if (arguments.positional().empty()) {
         throw UsageError("expected a model file MODEL.mod");
     }
@@ -500,13 +501,18 @@ void PrepareModel(ModelSession& session, const Arguments& arguments) {
     if (const auto par = arguments.value("--par")) {
         inputs.push_back(*par);
     }
+    // Every file the command may write, checked against the inputs and each other before anything
+    // runs.
     std::vector<std::string> outputs;
     if (const auto target = arguments.value("-o"); target && *target != "-") {
         outputs.push_back(*target);
     }
-    if (const auto picture = arguments.value("--png")) {
-        outputs.push_back(*picture);
+    for (const char* option : {"--png", "--curve", "--attractor-file"}) {
+        if (const auto file = arguments.value(option)) {
+            outputs.push_back(*file);
+        }
     }
+    outputs.insert(outputs.end(), moreOutputs.begin(), moreOutputs.end());
     RefuseOutputsOverInputs(inputs, outputs);
     ModelWorkspace& ws = session.ws;
     ws.memoryLimit = static_cast<std::size_t>(arguments.integer("--memory-limit", 1024, 1, 1 << 20))

@@ -166,8 +166,11 @@ struct ModelSession {
 
 // Loads the model file (the first positional argument) and applies, in this order, --par, --set,
 // --step-size and the noise options with --seed. Throws UsageError, FileError, ParameterFileError,
-// ConversionError, DefinitionError, or ModelRefusedError when the model is refused.
-void PrepareModel(ModelSession& session, const Arguments& arguments);
+// ConversionError, DefinitionError, or ModelRefusedError when the model is refused. First refuses
+// (UsageError) outputs that would replace an input or each other: -o, --png, --curve,
+// --attractor-file and moreOutputs (files whose names the command makes, such as class files).
+void PrepareModel(ModelSession& session, const Arguments& arguments,
+                  const std::vector<std::string>& moreOutputs = {});
 
 // Where the result goes: the file named by -o (replaced only once the output is complete) or
 // standard output.

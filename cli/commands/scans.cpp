@@ -126,6 +126,18 @@ PictureSize CheckPictureOptions(const Arguments& arguments) {
     return size;
 }
 
+// The class files --save-data PREFIX names: PREFIX<first>.dat and on, one per class; none without
+// the option.
+std::vector<std::string> ClassFiles(const Arguments& arguments, std::size_t classes, int first) {
+    std::vector<std::string> files;
+    if (const std::optional<std::string> prefix = arguments.value("--save-data")) {
+        for (std::size_t q = 0; q < classes; ++q) {
+            files.push_back(*prefix + std::to_string(first + static_cast<int>(q)) + ".dat");
+        }
+    }
+    return files;
+}
+
 // The raster to -o or standard output, the picture and the class files; classes: the colours
 // of "Save Data As..." in file order (PREFIX0.dat, PREFIX1.dat, ... or from PREFIX1.dat).
 int WriteScanResult(ModelSession& session, const Arguments& arguments, const ScanOutcome& outcome,
@@ -135,11 +147,9 @@ int WriteScanResult(ModelSession& session, const Arguments& arguments, const Sca
     if (!outcome.message.empty()) {
         session.prompts.error(outcome.message);
     }
-    if (const std::optional<std::string> prefix = arguments.value("--save-data")) {
-        for (std::size_t q = 0; q < classes.size(); ++q) {
-            WriteClassFile(*prefix + std::to_string(firstClass + static_cast<int>(q)) + ".dat",
-                           outcome.raster, domain, classes[q]);
-        }
+    const std::vector<std::string> classFiles = ClassFiles(arguments, classes.size(), firstClass);
+    for (std::size_t q = 0; q < classFiles.size(); ++q) {
+        WriteClassFile(classFiles[q], outcome.raster, domain, classes[q]);
     }
     if (const std::optional<std::string> picture = arguments.value("--png")) {
         SaveScanPicture(*picture, size.width, size.height, outcome.raster, domain,
@@ -161,7 +171,9 @@ int RunBasins(const Arguments& arguments) {
     arguments.requirePositional(1, "one model file MODEL.mod");
     const PictureSize size = CheckPictureOptions(arguments);
     ModelSession session;
-    PrepareModel(session, arguments);
+    // Divergence, then one class per cycle.
+    PrepareModel(session, arguments,
+                 ClassFiles(arguments, 1 + arguments.values("--cycle").size(), 0));
     ModelWorkspace& ws = session.ws;
     if (ws.variableCount < 2) {
         throw UsageError("basins need a model with at least two variables, one for each axis");
@@ -206,7 +218,7 @@ int RunPeriods(const Arguments& arguments) {
     arguments.requirePositional(1, "one model file MODEL.mod");
     const PictureSize size = CheckPictureOptions(arguments);
     ModelSession session;
-    PrepareModel(session, arguments);
+    PrepareModel(session, arguments, ClassFiles(arguments, PeriodsOption(arguments).size(), 1));
     ModelWorkspace& ws = session.ws;
     if (ws.parameterCount < 2) {
         throw UsageError("periods need a model with at least two parameters, one for each axis");

@@ -262,6 +262,7 @@ TEST(CliHostileModels, AnInterruptedEpsLeavesNoGnuplotAndNoScratchFiles) {
 TEST(CliHostileModels, OutputsNeverReplaceInputsOrEachOther) {
     Folder folder;
     const std::string model = folder.model("m.mod", "x = x + a");
+    folder.model("m0.dat", "x = x + a");
     WriteTextFile(folder.file("m.par"), "x=1\r\na=3\r\n");
     WriteTextFile(folder.file("d.dat"), "1 2\r\n");
     fs::create_symlink(model, folder.file("link.mod"));
@@ -277,6 +278,16 @@ TEST(CliHostileModels, OutputsNeverReplaceInputsOrEachOther) {
         {{"timeseries", model, "--variable", "x", "-o", folder.file("o"), "--png",
           folder.file("o")}},
         {{"plot", folder.file("d.dat"), "-o", folder.file("d.dat")}},
+        {{"eps", folder.file("d.dat"), "-o", folder.file("d.dat")}},
+        // Files the command names itself: the class files of the scans, PREFIX<n>.dat.
+        {{"basins", folder.file("m0.dat"), "--save-data", folder.file("m"), "--cycle", "1:0,0"}},
+        {{"basins", model, "--save-data", folder.file("out"), "-o", folder.file("out1.dat"),
+          "--cycle", "1:0,0"}},
+        {{"periods", model, "--save-data", folder.file("q"), "--png", folder.file("q1.dat")}},
+        {{"periods", model, "--save-data", folder.file("m"), "--periods", "1,2,3", "-o",
+          folder.file("m3.dat")}},
+        {{"cobweb", model, "--curve", model}},
+        {{"objects", model, "--attractor-file", folder.file("o"), "-o", folder.file("o")}},
     };
     for (const Case& c : cases) {
         const CliResult result = RunCli(c.words);
@@ -286,7 +297,10 @@ TEST(CliHostileModels, OutputsNeverReplaceInputsOrEachOther) {
             << result.err;
     }
     EXPECT_EQ(ReadTextFile(model), "x=1\r\na=2\r\n\r\nd\r\nx = x + a\r\n");
+    EXPECT_EQ(ReadTextFile(folder.file("m0.dat")), "x=1\r\na=2\r\n\r\nd\r\nx = x + a\r\n");
     EXPECT_EQ(ReadTextFile(folder.file("m.par")), "x=1\r\na=3\r\n");
+    EXPECT_EQ(folder.strays({"m.mod", "m0.dat", "m.par", "d.dat", "link.mod"}),
+              std::vector<std::string>{});
     EXPECT_EQ(ReadTextFile(folder.file("d.dat")), "1 2\r\n");
 }
 
