@@ -38,7 +38,47 @@ std::pair<int, int> ResolutionOption(const Arguments& arguments) {
     if (cross == std::string::npos) {
         throw UsageError("--resolution expects HxV, such as 450x450, not '" + *text + "'");
     }
-    return {ParseInteger(text->substr(0, cross)), ParseInteger(text->substr(cross + 1))};
+    // Each resolution is checked before the pixel count is formed: the largest integer plus the
+    // one more column or row overflows.
+    const auto resolution = [&](const std::string& part) {
+        std::int64_t value = 0;
+        try {
+            value = ParseInteger(part);
+        } catch (const ConversionError& error) {
+            throw UsageError("--resolution: " + std::string(error.what()));
+        }
+        if (value < 1 || value >= kMaximumScanPixels) {
+            throw UsageError("--resolution: each resolution must lie between 1 and " +
+                             std::to_string(kMaximumScanPixels - 1) + ", not " + part);
+        }
+        return static_cast<int>(value);
+    };
+    const int horizontal = resolution(text->substr(0, cross));
+    const int vertical = resolution(text->substr(cross + 1));
+    if ((static_cast<std::int64_t>(horizontal) + 1) * (static_cast<std::int64_t>(vertical) + 1) >
+        kMaximumScanPixels) {
+        throw UsageError("--resolution " + *text + " gives more than " +
+                         std::to_string(kMaximumScanPixels) + " pixels");
+    }
+    return {horizontal, vertical};
+}
+
+// A period as the scans' options take it: every pixel costs steps in proportion to its periods,
+// so a period is bounded as the transient is.
+constexpr int kMaximumPeriod = 10000;
+
+int PeriodValue(const std::string& option, const std::string& text) {
+    std::int64_t period = 0;
+    try {
+        period = ParseInteger(text);
+    } catch (const ConversionError& error) {
+        throw UsageError(option + ": " + error.what());
+    }
+    if (period < 1 || period > kMaximumPeriod) {
+        throw UsageError(option + ": a period must lie between 1 and " +
+                         std::to_string(kMaximumPeriod) + ", not " + text);
+    }
+    return static_cast<int>(period);
 }
 
 ScanDomain DomainOptions(const Arguments& arguments) {
@@ -75,7 +115,7 @@ BasinCycle CycleOption(const std::string& text, int variableCount) {
                          "'");
     }
     BasinCycle cycle;
-    cycle.period = ParseInteger(text.substr(0, colon));
+    cycle.period = PeriodValue("--cycle", text.substr(0, colon));
     std::size_t start = colon + 1;
     for (;;) {
         const std::size_t comma = text.find(',', start);
@@ -99,7 +139,7 @@ std::vector<int> PeriodsOption(const Arguments& arguments) {
     std::size_t start = 0;
     for (;;) {
         const std::size_t comma = text.find(',', start);
-        periods.push_back(ParseInteger(text.substr(start, comma - start)));
+        periods.push_back(PeriodValue("--periods", text.substr(start, comma - start)));
         if (comma == std::string::npos) {
             return periods;
         }

@@ -331,6 +331,24 @@ TEST(CliHostileModels, BadNumbersNameTheirSource) {
     const std::string control = folder.model("ctl.mod", "x = x", "x=1\x1b[2J\r\na=2\r\n\r\nd\r\n");
     const std::string zeroStep = folder.model("zero.mod", "x = 1", "x=1\r\na=2\r\n\r\nc 0\r\n");
     const std::string good = folder.model("good.mod", "x = x + a");
+    const std::string plane =
+        folder.model("plane.mod", "x, y = y, x * a + b", "x=1, y=1\r\na=2, b=1\r\n\r\nd\r\n");
+    const std::vector<std::string> basins = {"basins",       plane, "--h-variable", "x",
+                                             "--v-variable", "y",   "--h-range",    "0:1",
+                                             "--v-range",    "0:1"};
+    const auto with = [&basins](std::vector<std::string> more) {
+        more.insert(more.begin(), basins.begin(), basins.end());
+        return more;
+    };
+    const auto periods = [&](std::vector<std::string> more) {
+        std::vector<std::string> words = with(std::move(more));
+        words[0] = "periods";
+        words[2] = "--h-parameter";
+        words[3] = "a";
+        words[4] = "--v-parameter";
+        words[5] = "b";
+        return words;
+    };
     WriteTextFile(folder.file("p.par"), "x=1\r\na=2q\r\n");
     struct Case {
         std::vector<std::string> words;
@@ -351,6 +369,17 @@ TEST(CliHostileModels, BadNumbersNameTheirSource) {
         {{"run", zeroStep, "--step-size", "-1"}, "the step size must be a positive number"},
         {{"plot", "a", "b", "c", "d", "e", "f", "-o", folder.file("p.png")},
          "at most five data files"},
+        // Integers at the edge of int: refused with the option's name before anything overflows.
+        {with({"--resolution", "2147483647x10", "--cycle", "1:0,0"}),
+         "--resolution: each resolution must lie between 1 and 67108863, not 2147483647"},
+        {with({"--resolution", "10x2147483648", "--cycle", "1:0,0"}),
+         "--resolution: '2147483648' is not a valid integer value"},
+        {with({"--resolution", "10000x10000", "--cycle", "1:0,0"}),
+         "--resolution 10000x10000 gives more than 67108864 pixels"},
+        {with({"--resolution", "10x10", "--cycle", "2147483647:0,0"}),
+         "--cycle: a period must lie between 1 and 10000, not 2147483647"},
+        {periods({"--resolution", "10x10", "--periods", "1,2147483647"}),
+         "--periods: a period must lie between 1 and 10000"},
     };
     for (const Case& c : cases) {
         const CliResult result = RunCli(c.words);
