@@ -410,7 +410,8 @@ TEST(ModelCapacity, DuplicateNamesInAListAreRefused) {
         {"x=1", "a=1, b=2, a=3", "", "The name 'a' appears twice in the parameters"},
         {"x=1", "a=1", "k, l, k", "The name 'k' appears twice in the auxiliary variables"},
         {"x=1, y=2", "a=1", "k,,", ""},  // empty names are the script's business
-        {"x=1", "x=2", "", ""},          // across lists a parameter shadows a variable, as ever
+        // A variable and a parameter of one name would be one argument twice.
+        {"x=1, y=1", "a=1, y=2", "", "The name 'y' is both a variable and a parameter"},
     };
     for (const Case& c : cases) {
         ModelWorkspace ws;
