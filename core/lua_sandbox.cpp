@@ -1,8 +1,10 @@
 #include "core/lua_sandbox.h"
 
+#include <malloc.h>
 #include <lua.hpp>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <climits>
 #include <cmath>
@@ -18,7 +20,6 @@ namespace kalvora {
 namespace {
 
 struct SandboxContext {
-    std::size_t used = 0;
     std::size_t limit = 0;
     ModelInterrupt* interrupt = nullptr;
 };
@@ -29,23 +30,45 @@ SandboxContext* Context(lua_State* state) {
     return static_cast<SandboxContext*>(context);
 }
 
+// The memory held by every model state of the process together. A run may keep several states
+// (the loaded model's and one per worker) and each once had the whole cap to itself, so a run took
+// a multiple of it; the cap now holds for all of them at once.
+std::atomic<std::size_t> modelMemoryInUse{0};
+
+// What a block costs the process: its usable size and the allocator's header before it, so that
+// many small blocks (tables, strings) count as much as they occupy, not only what Lua asked for.
+std::size_t Cost(void* block) {
+    return block == nullptr ? 0 : malloc_usable_size(block) + sizeof(std::size_t);
+}
+
 // Growth beyond the limit fails, which Lua reports as its memory error; shrinking always succeeds,
 // as Lua requires.
-void* Allocate(void* userData, void* block, std::size_t oldSize, std::size_t newSize) {
+void* Allocate(void* userData, void* block, std::size_t, std::size_t newSize) {
     auto* context = static_cast<SandboxContext*>(userData);
+    const std::size_t oldCost = Cost(block);
     if (newSize == 0) {
         std::free(block);
-        context->used -= oldSize;
+        modelMemoryInUse.fetch_sub(oldCost, std::memory_order_relaxed);
         return nullptr;
     }
-    if (newSize > oldSize && newSize - oldSize > context->limit - context->used) {
-        return nullptr;
+    // Reserved before the allocation, so that threads growing at once cannot pass the limit
+    // together; settled to the block's true cost afterwards.
+    const std::size_t estimate = newSize + 2 * sizeof(std::size_t);
+    const std::size_t reserved = estimate > oldCost ? estimate - oldCost : 0;
+    if (reserved > 0) {
+        const std::size_t before = modelMemoryInUse.fetch_add(reserved, std::memory_order_relaxed);
+        if (before + reserved > context->limit || before + reserved < before) {
+            modelMemoryInUse.fetch_sub(reserved, std::memory_order_relaxed);
+            return nullptr;
+        }
     }
     void* grown = std::realloc(block, newSize);
     if (grown == nullptr) {
+        modelMemoryInUse.fetch_sub(reserved, std::memory_order_relaxed);
         return nullptr;
     }
-    context->used = context->used - oldSize + newSize;
+    // Unsigned arithmetic wraps, so the settlement is right whichever way it goes.
+    modelMemoryInUse.fetch_add(Cost(grown) - oldCost - reserved, std::memory_order_relaxed);
     return grown;
 }
 

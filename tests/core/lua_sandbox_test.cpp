@@ -231,6 +231,20 @@ TEST(LuaSandbox, MemoryCapReportsTheMemoryMessageAtCompileToo) {
     EXPECT_EQ(model.prompts.errors.front(), "Error in memory");
 }
 
+// One budget for all the states of the process: a run's workers and the loaded model share the cap
+// instead of having it each. Small blocks count as the allocator holds them.
+TEST(LuaSandbox, TheMemoryCapHoldsForAllStatesTogether) {
+    const std::string tables = "big = {} for i = 1, 3e5 do big[i] = {} end\r\n";
+    HostileModel first("k = 0", 48u << 20, tables);
+    EXPECT_EQ(first.ws.scriptStatus, 0);
+    HostileModel second("k = 0", 48u << 20, tables);
+    EXPECT_EQ(second.ws.scriptStatus, LUA_ERRMEM);
+    CloseModelState(first.ws.luaState, first.ws.interrupt);
+    first.ws.luaState = nullptr;
+    CompileModelScript(second.ws);
+    EXPECT_EQ(second.ws.scriptStatus, 0);
+}
+
 // Each runaway is stopped from another thread while the model is deep inside it; the stop must end
 // the step within a second and say so.
 TEST(LuaSandbox, RunawayModelsStopWithinASecondOfTheRequest) {
