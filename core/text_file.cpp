@@ -20,7 +20,7 @@ std::string Reason(int error) {
 
 }  // namespace
 
-std::string ReadTextFile(const std::string& path) {
+std::string ReadTextFile(const std::string& path, std::size_t maxBytes) {
     // A folder opens like an empty file on some systems; it must not read as an empty model.
     std::error_code ignored;
     if (std::filesystem::is_directory(path, ignored)) {
@@ -35,6 +35,11 @@ std::string ReadTextFile(const std::string& path) {
     char buffer[65536];
     std::size_t count = 0;
     while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        if (count > maxBytes - content.size()) {
+            std::fclose(file);
+            throw FileError("Cannot read file \"" + path + "\": it holds more than " +
+                            std::to_string(maxBytes >> 20) + " MB, more than such a file can");
+        }
         content.append(buffer, count);
     }
     const int error = std::ferror(file) ? errno : 0;
@@ -65,6 +70,21 @@ std::vector<std::string> SplitLines(const std::string& text) {
         begin = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
     }
     return lines;
+}
+
+bool LineReader::next(std::string_view& line) {
+    if (position_ >= text_.size()) {
+        return false;
+    }
+    const std::size_t end = text_.find_first_of("\r\n", position_);
+    if (end == std::string_view::npos) {
+        line = text_.substr(position_);
+        position_ = text_.size();
+        return true;
+    }
+    line = text_.substr(position_, end - position_);
+    position_ = end + (text_.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    return true;
 }
 
 std::string WithCrLf(const std::string& text) {

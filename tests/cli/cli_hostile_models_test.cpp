@@ -388,6 +388,28 @@ TEST(CliHostileModels, BadNumbersNameTheirSource) {
     }
 }
 
+// Inputs are read up to a sane size, with a message naming the file, before they cost memory.
+TEST(CliHostileModels, OversizedInputsAreRefused) {
+    Folder folder;
+    const std::string model = folder.model("m.mod", "x = x + a");
+    WriteTextFile(folder.file("huge.mod"), "x=1\r\na=2\r\n\r\nd\r\n" + std::string(65 << 20, '\n'));
+    struct Case {
+        std::vector<std::string> words;
+        std::string file;
+    };
+    const Case cases[] = {
+        {{"info", "/dev/zero"}, "/dev/zero"},
+        {{"run", model, "--par", "/dev/zero"}, "/dev/zero"},
+        {{"info", folder.file("huge.mod")}, folder.file("huge.mod")},
+    };
+    for (const Case& c : cases) {
+        const CliResult result = RunCli(c.words);
+        EXPECT_EQ(result.exitCode, 2) << c.file;
+        EXPECT_EQ(result.err, "kalvora-cli: Cannot read file \"" + c.file +
+                                  "\": it holds more than 64 MB, more than such a file can\n");
+    }
+}
+
 TEST(CliHostileModels, ModelFilesWithCarriageReturnLineEndsRead) {
     Folder folder;
     WriteTextFile(folder.file("cr.mod"), "x=1\ra=2\r\rd\rx = x + a\rx = x * 2\r");

@@ -67,6 +67,30 @@ TEST(AtomicFileWriter, TemporaryFilesAreExclusiveRandomAndShort) {
     EXPECT_EQ(folder.entries(), 3u);  // the target, the victim and the planted link
 }
 
+// The line reader splits exactly as SplitLines does.
+TEST(LineReader, GivesTheLinesSplitLinesGives) {
+    for (const std::string text : {"", "a", "a\r\nb\r\n", "a\r\n\r\n", "\n\n\r\r\n", "a\rb\nc",
+                                   "x\n\r", "\r\n", "last line"}) {
+        std::vector<std::string> lines;
+        LineReader reader(text);
+        for (std::string_view line; reader.next(line);) {
+            lines.emplace_back(line);
+        }
+        EXPECT_EQ(lines, SplitLines(text)) << text;
+    }
+}
+
+// Model and parameter files are read up to a size; a device that never ends is refused too.
+TEST(ReadTextFile, AFileBeyondItsLimitIsRefused) {
+    ScratchFolder folder;
+    folder.write("five.txt", "12345");
+    EXPECT_EQ(ReadTextFile(folder.file("five.txt"), 5), "12345");
+    const std::string message = ErrorOf([&] { ReadTextFile(folder.file("five.txt"), 4); });
+    EXPECT_NE(message.find("five.txt\": it holds more than"), std::string::npos) << message;
+    const std::string endless = ErrorOf([] { ReadTextFile("/dev/zero", kModelFileLimit); });
+    EXPECT_NE(endless.find("more than 64 MB"), std::string::npos) << endless;
+}
+
 TEST(AtomicFileWriter, ReplacedTargetsKeepPermissionsAndLinksAndReadOnlyOnesAreRefused) {
     ScratchFolder folder;
     folder.write("private.dat", "old");
