@@ -4,9 +4,6 @@
 #include <unistd.h>
 #include <lua.hpp>
 
-#include <atomic>
-#include <csignal>
-
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -16,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <mutex>
 #include <thread>
 
 #include "core/model_commands.h"
@@ -29,6 +27,24 @@ namespace {
 
 // The control of the run under way, which a termination signal stops.
 std::atomic<RunControl*> signalledControl{nullptr};
+std::atomic<int> stopSignal{0};
+
+std::mutex& CleanupMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::map<std::size_t, std::function<void()>>& Cleanups() {
+    static std::map<std::size_t, std::function<void()>> cleanups;
+    return cleanups;
+}
+
+void RunSignalCleanups() {
+    std::lock_guard lock(CleanupMutex());
+    for (auto& [id, cleanup] : Cleanups()) {
+        cleanup();
+    }
+}
 
 std::map<std::string, Command>& Registry() {
     static std::map<std::string, Command> commands;
@@ -78,6 +94,17 @@ std::string GeneralHelp() {
         "'kalvora-cli COMMAND --help' describes one command; 'kalvora-cli --version' prints the\n"
         "version.\n";
     return text;
+}
+
+// Flushes standard output; false, with the message on standard error, when it could not be
+// written (a full disk, a closed pipe): help that never arrived is no success.
+bool FlushStandardOutput() {
+    std::cout.flush();
+    if (std::cout) {
+        return true;
+    }
+    std::cerr << "kalvora-cli: Cannot write standard output\n";
+    return false;
 }
 
 std::string CommandHelp(const Command& command) {
@@ -246,12 +273,14 @@ void HandleTerminationSignals() {
             RunControl* control = signalledControl.load();
             if (!stopRequested && (control != nullptr || SignalledModels().hasModels())) {
                 stopRequested = true;
+                stopSignal.store(signal);
                 if (control != nullptr) {
                     control->requestStop();
                 }
                 SignalledModels().requestStop();
                 continue;
             }
+            RunSignalCleanups();
             RemoveUnfinishedTemporaryFiles();
             std::_Exit(128 + signal);
         }
@@ -447,6 +476,22 @@ int StoppedResult(ModelSession& session, Output& output) {
     return kExitModelFailed;
 }
 
+int StopSignal() {
+    return stopSignal.load();
+}
+
+SignalCleanup::SignalCleanup(std::function<void()> cleanup) {
+    static std::size_t next = 0;
+    std::lock_guard lock(CleanupMutex());
+    id_ = next++;
+    Cleanups()[id_] = std::move(cleanup);
+}
+
+SignalCleanup::~SignalCleanup() {
+    std::lock_guard lock(CleanupMutex());
+    Cleanups().erase(id_);
+}
+
 ModelSession::ModelSession() {
     ws.prompts = &prompts;
 }
@@ -470,7 +515,8 @@ bool CliModelShell::runModelCheck(const std::function<void(RunControl* control)>
     return true;
 }
 
-void PrepareModel(ModelSession& session, const Arguments& arguments) {
+void PrepareModel(ModelSession& session, const Arguments& arguments,
+                  const std::vector<std::string>& moreOutputs) {
     if (arguments.positional().empty()) {
         throw UsageError("expected a model file MODEL.mod");
     }
@@ -479,13 +525,18 @@ void PrepareModel(ModelSession& session, const Arguments& arguments) {
     if (const auto par = arguments.value("--par")) {
         inputs.push_back(*par);
     }
+    // Every file the command may write, checked against the inputs and each other before anything
+    // runs.
     std::vector<std::string> outputs;
     if (const auto target = arguments.value("-o"); target && *target != "-") {
         outputs.push_back(*target);
     }
-    if (const auto picture = arguments.value("--png")) {
-        outputs.push_back(*picture);
+    for (const char* option : {"--png", "--curve", "--attractor-file"}) {
+        if (const auto file = arguments.value(option)) {
+            outputs.push_back(*file);
+        }
     }
+    outputs.insert(outputs.end(), moreOutputs.begin(), moreOutputs.end());
     RefuseOutputsOverInputs(inputs, outputs);
     ModelWorkspace& ws = session.ws;
     const std::size_t memoryLimit =
@@ -632,6 +683,9 @@ int Main(int argc, char** argv) {
     const std::vector<std::string> words(argv + 1, argv + argc);
     if (words.empty() || words[0] == "--help" || words[0] == "-h" || words[0] == "help") {
         std::cout << GeneralHelp();
+        if (!FlushStandardOutput()) {
+            return kExitUsage;
+        }
         return words.empty() ? kExitUsage : kExitSuccess;
     }
     const auto found = Commands().find(words[0]);
@@ -644,7 +698,7 @@ int Main(int argc, char** argv) {
     const std::vector<std::string> rest(words.begin() + 1, words.end());
     if (std::find(rest.begin(), rest.end(), "--help") != rest.end()) {
         std::cout << CommandHelp(command);
-        return kExitSuccess;
+        return FlushStandardOutput() ? kExitSuccess : kExitUsage;
     }
     try {
         std::vector<OptionSpec> allowed = command.options;

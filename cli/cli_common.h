@@ -137,6 +137,23 @@ class CliRunControl final : public RunControl {
 // second signal, the program removes its unfinished temporary files and ends at once.
 RunControl& SignalledModels();
 
+// The signal (SIGINT, SIGTERM or SIGHUP) that requested the stop, or 0 when none came.
+int StopSignal();
+
+// Work to undo when a second signal (or a first without a run to stop) ends the program at once,
+// such as a child process to end or a scratch folder to remove; registered while this lives. It
+// runs on the signal thread, just before the program exits.
+class SignalCleanup {
+  public:
+    explicit SignalCleanup(std::function<void()> cleanup);
+    ~SignalCleanup();
+    SignalCleanup(const SignalCleanup&) = delete;
+    SignalCleanup& operator=(const SignalCleanup&) = delete;
+
+  private:
+    std::size_t id_;
+};
+
 // The batch tool has no windows; a model's top level runs here while the file loads, stopped by
 // the termination signals.
 class CliModelShell final : public NullModelShell {
@@ -169,8 +186,11 @@ struct ModelSession {
 
 // Loads the model file (the first positional argument) and applies, in this order, --par, --set,
 // --step-size and the noise options with --seed. Throws UsageError, FileError, ParameterFileError,
-// ConversionError, DefinitionError, or ModelRefusedError when the model is refused.
-void PrepareModel(ModelSession& session, const Arguments& arguments);
+// ConversionError, DefinitionError, or ModelRefusedError when the model is refused. First refuses
+// (UsageError) outputs that would replace an input or each other: -o, --png, --curve,
+// --attractor-file and moreOutputs (files whose names the command makes, such as class files).
+void PrepareModel(ModelSession& session, const Arguments& arguments,
+                  const std::vector<std::string>& moreOutputs = {});
 
 // Where the result goes: the file named by -o (replaced only once the output is complete) or
 // standard output.

@@ -1,8 +1,10 @@
 #include "core/lua_sandbox.h"
 
+#include <malloc.h>
 #include <lua.hpp>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <climits>
 #include <cmath>
@@ -18,7 +20,6 @@ namespace kalvora {
 namespace {
 
 struct SandboxContext {
-    std::size_t used = 0;
     std::size_t limit = 0;
     ModelInterrupt* interrupt = nullptr;
 };
@@ -29,23 +30,45 @@ SandboxContext* Context(lua_State* state) {
     return static_cast<SandboxContext*>(context);
 }
 
+// The memory held by every model state of the process together. A run may keep several states
+// (the loaded model's and one per worker) and each once had the whole cap to itself, so a run took
+// a multiple of it; the cap now holds for all of them at once.
+std::atomic<std::size_t> modelMemoryInUse{0};
+
+// What a block costs the process: its usable size and the allocator's header before it, so that
+// many small blocks (tables, strings) count as much as they occupy, not only what Lua asked for.
+std::size_t Cost(void* block) {
+    return block == nullptr ? 0 : malloc_usable_size(block) + sizeof(std::size_t);
+}
+
 // Growth beyond the limit fails, which Lua reports as its memory error; shrinking always succeeds,
 // as Lua requires.
-void* Allocate(void* userData, void* block, std::size_t oldSize, std::size_t newSize) {
+void* Allocate(void* userData, void* block, std::size_t, std::size_t newSize) {
     auto* context = static_cast<SandboxContext*>(userData);
+    const std::size_t oldCost = Cost(block);
     if (newSize == 0) {
         std::free(block);
-        context->used -= oldSize;
+        modelMemoryInUse.fetch_sub(oldCost, std::memory_order_relaxed);
         return nullptr;
     }
-    if (newSize > oldSize && newSize - oldSize > context->limit - context->used) {
-        return nullptr;
+    // Reserved before the allocation, so that threads growing at once cannot pass the limit
+    // together; settled to the block's true cost afterwards.
+    const std::size_t estimate = newSize + 2 * sizeof(std::size_t);
+    const std::size_t reserved = estimate > oldCost ? estimate - oldCost : 0;
+    if (reserved > 0) {
+        const std::size_t before = modelMemoryInUse.fetch_add(reserved, std::memory_order_relaxed);
+        if (before + reserved > context->limit || before + reserved < before) {
+            modelMemoryInUse.fetch_sub(reserved, std::memory_order_relaxed);
+            return nullptr;
+        }
     }
     void* grown = std::realloc(block, newSize);
     if (grown == nullptr) {
+        modelMemoryInUse.fetch_sub(reserved, std::memory_order_relaxed);
         return nullptr;
     }
-    context->used = context->used - oldSize + newSize;
+    // Unsigned arithmetic wraps, so the settlement is right whichever way it goes.
+    modelMemoryInUse.fetch_add(Cost(grown) - oldCost - reserved, std::memory_order_relaxed);
     return grown;
 }
 
@@ -140,21 +163,46 @@ int Unpack(lua_State* state) {
     return static_cast<int>(count);
 }
 
-// Precompiled chunks are not checked by the interpreter and can corrupt its memory; models get
-// source text only. Upvalue 1 is the library's loadstring.
+// The text handed to the compiler in pieces, with a stop check before each: the compiler runs in C,
+// where the hook does not reach, and a text of many megabytes takes seconds.
+constexpr std::size_t kCompilePiece = std::size_t{1} << 18;
+
+struct PieceReader {
+    const char* text;
+    std::size_t left;
+};
+
+const char* ReadPiece(lua_State* state, void* data, std::size_t* size) {
+    auto* reader = static_cast<PieceReader*>(data);
+    if (reader->left == 0) {
+        *size = 0;
+        return nullptr;
+    }
+    CheckInterrupt(state);
+    const char* piece = reader->text;
+    *size = std::min(reader->left, kCompilePiece);
+    reader->text += *size;
+    reader->left -= *size;
+    return piece;
+}
+
+// loadstring. Precompiled chunks are not checked by the interpreter and can corrupt its memory;
+// models get source text only.
 int LoadString(lua_State* state) {
     std::size_t length = 0;
     const char* text = luaL_checklstring(state, 1, &length);
+    const char* name = luaL_optstring(state, 2, text);
     if (length > 0 && text[0] == LUA_SIGNATURE[0]) {
         lua_pushnil(state);
         lua_pushliteral(state, "precompiled chunks are not accepted");
         return 2;
     }
-    const int arguments = lua_gettop(state);
-    lua_pushvalue(state, lua_upvalueindex(1));
-    lua_insert(state, 1);
-    lua_call(state, arguments, LUA_MULTRET);
-    return lua_gettop(state);
+    if (LoadModelChunk(state, text, length, name) != 0) {
+        lua_pushnil(state);
+        lua_insert(state, -2);
+        return 2;
+    }
+    return 1;
 }
 
 // coroutine.resume, so that a stop request also reaches a coroutine that is running: hooks belong
@@ -208,6 +256,10 @@ constexpr const char* kSpecials = "^$*+?.([%-";
 constexpr std::ptrdiff_t kCaptureUnfinished = -1;
 constexpr std::ptrdiff_t kCapturePosition = -2;
 constexpr unsigned kStopCheckInterval = 1u << 14;
+// Bytes a matcher may scan or compare between two stop checks: a scan of the subject (a balance
+// %b, a run of one class, a back-reference) can take the whole subject at one position, and at
+// every position of a long subject.
+constexpr std::size_t kWorkPerCheck = std::size_t{1} << 22;
 
 struct MatchState {
     const char* sourceBegin;
@@ -216,6 +268,7 @@ struct MatchState {
     int level;
     int depth;
     unsigned steps;
+    std::size_t work;
     struct {
         const char* begin;
         std::ptrdiff_t length;
@@ -227,6 +280,15 @@ unsigned char Byte(char c) {
 }
 
 const char* Match(MatchState* ms, const char* s, const char* p);
+
+// Counts bytes scanned or compared, checking the stop after every kWorkPerCheck of them.
+void Charge(MatchState* ms, std::size_t bytes) {
+    ms->work += bytes;
+    if (ms->work >= kWorkPerCheck) {
+        ms->work = 0;
+        CheckInterrupt(ms->state);
+    }
+}
 
 int CheckCapture(MatchState* ms, int l) {
     l -= '1';
@@ -356,16 +418,19 @@ const char* MatchBalance(MatchState* ms, const char* s, const char* p) {
     }
     const char open = *p;
     const char close = *(p + 1);
+    const char* const begin = s;
     int count = 1;
     while (++s < ms->sourceEnd) {
         if (*s == close) {
             if (--count == 0) {
+                Charge(ms, static_cast<std::size_t>(s - begin));
                 return s + 1;
             }
         } else if (*s == open) {
             count++;
         }
     }
+    Charge(ms, static_cast<std::size_t>(s - begin));
     return nullptr;
 }
 
@@ -374,6 +439,7 @@ const char* MaxExpand(MatchState* ms, const char* s, const char* p, const char* 
     while (s + i < ms->sourceEnd && SingleMatch(Byte(*(s + i)), p, ep)) {
         i++;
     }
+    Charge(ms, static_cast<std::size_t>(i));
     while (i >= 0) {
         const char* result = Match(ms, s + i, ep + 1);
         if (result != nullptr) {
@@ -426,6 +492,7 @@ const char* EndCapture(MatchState* ms, const char* s, const char* p) {
 const char* MatchCapture(MatchState* ms, const char* s, int l) {
     l = CheckCapture(ms, l);
     const auto length = static_cast<std::size_t>(ms->capture[l].length);
+    Charge(ms, length);
     if (static_cast<std::size_t>(ms->sourceEnd - s) >= length &&
         std::memcmp(ms->capture[l].begin, s, length) == 0) {
         return s + length;
@@ -537,6 +604,7 @@ void StartMatchState(MatchState* ms, lua_State* state, const char* source, std::
     ms->level = 0;
     ms->depth = 0;
     ms->steps = 0;
+    ms->work = 0;
 }
 
 void PushOneCapture(MatchState* ms, int i, const char* s, const char* e) {
@@ -792,6 +860,10 @@ int Gsub(lua_State* state) {
 
 // --- table ------------------------------------------------------------------------------------
 
+// Entries moved between two stop checks by insert and remove (a mask: a check when the index's low
+// bits are all zero).
+constexpr std::int64_t kShiftsPerCheck = (std::int64_t{1} << 16) - 1;
+
 // table.insert with its position checked: the library's own shifts every entry between the end
 // and any position, which for a position far beyond the end is billions of steps in C.
 int Insert(lua_State* state) {
@@ -807,9 +879,14 @@ int Insert(lua_State* state) {
                 return luaL_error(state, "position %d out of bounds for 'insert' (1 to %d)",
                                   static_cast<int>(position), static_cast<int>(end));
             }
+            // The length of a table with holes can be far beyond its entries (t[2^k] for a few k
+            // gives a length of 2^28), so the shift is checked for a stop like any long loop.
             for (std::int64_t i = end; i > position; i--) {
                 lua_rawgeti(state, 1, static_cast<int>(i - 1));
                 lua_rawseti(state, 1, static_cast<int>(i));
+                if ((i & kShiftsPerCheck) == 0) {
+                    CheckInterrupt(state);
+                }
             }
             break;
         }
@@ -823,7 +900,182 @@ int Insert(lua_State* state) {
     return 0;
 }
 
-// coroutine.wrap and load are rebuilt from the checked resume and loadstring.
+// table.remove, its shift checked for a stop as insert's is.
+int Remove(lua_State* state) {
+    luaL_checktype(state, 1, LUA_TTABLE);
+    const auto end = static_cast<std::int64_t>(lua_objlen(state, 1));
+    const std::int64_t position =
+        ClampedInteger(luaL_optnumber(state, 2, static_cast<lua_Number>(end)), INT_MIN, INT_MAX);
+    if (position < 1 || position > end) {
+        return 0;
+    }
+    lua_rawgeti(state, 1, static_cast<int>(position));
+    for (std::int64_t i = position; i < end; i++) {
+        lua_rawgeti(state, 1, static_cast<int>(i + 1));
+        lua_rawseti(state, 1, static_cast<int>(i));
+        if ((i & kShiftsPerCheck) == 0) {
+            CheckInterrupt(state);
+        }
+    }
+    lua_pushnil(state);
+    lua_rawseti(state, 1, static_cast<int>(end));
+    return 1;
+}
+
+// table.sort: the library's quicksort, step for step (so equal elements end where they always did),
+// with a stop check between comparisons. The library's own runs in C from start to end: with a
+// comparator written in C, or over a table whose length is far beyond its entries, nothing could
+// stop it for minutes.
+constexpr unsigned kComparisonsPerCheck = 1u << 12;
+
+struct SortState {
+    lua_State* state;
+    unsigned comparisons;
+};
+
+// Is the value at a before the one at b (stack indices below the top)?
+bool SortBefore(SortState& sort, int a, int b) {
+    lua_State* state = sort.state;
+    if (++sort.comparisons % kComparisonsPerCheck == 0) {
+        CheckInterrupt(state);
+    }
+    if (!lua_isnil(state, 2)) {
+        lua_pushvalue(state, 2);
+        lua_pushvalue(state, a - 1);
+        lua_pushvalue(state, b - 2);
+        lua_call(state, 2, 1);
+        const bool before = lua_toboolean(state, -1) != 0;
+        lua_pop(state, 1);
+        return before;
+    }
+    return lua_lessthan(state, a, b) != 0;
+}
+
+void SetTwo(lua_State* state, std::int64_t i, std::int64_t j) {
+    lua_rawseti(state, 1, static_cast<int>(i));
+    lua_rawseti(state, 1, static_cast<int>(j));
+}
+
+void GetAt(lua_State* state, std::int64_t i) {
+    lua_rawgeti(state, 1, static_cast<int>(i));
+}
+
+void SortRange(SortState& sort, std::int64_t low, std::int64_t high) {
+    lua_State* state = sort.state;
+    while (low < high) {
+        // Order the first, middle and last elements.
+        GetAt(state, low);
+        GetAt(state, high);
+        if (SortBefore(sort, -1, -2)) {
+            SetTwo(state, low, high);
+        } else {
+            lua_pop(state, 2);
+        }
+        if (high - low == 1) {
+            break;
+        }
+        std::int64_t i = (low + high) / 2;
+        GetAt(state, i);
+        GetAt(state, low);
+        if (SortBefore(sort, -2, -1)) {
+            SetTwo(state, i, low);
+        } else {
+            lua_pop(state, 1);
+            GetAt(state, high);
+            if (SortBefore(sort, -1, -2)) {
+                SetTwo(state, i, high);
+            } else {
+                lua_pop(state, 2);
+            }
+        }
+        if (high - low == 2) {
+            break;
+        }
+        // The middle one is the pivot, kept at high - 1.
+        GetAt(state, i);
+        lua_pushvalue(state, -1);
+        GetAt(state, high - 1);
+        SetTwo(state, i, high - 1);
+        i = low;
+        std::int64_t j = high - 1;
+        for (;;) {
+            while (GetAt(state, ++i), SortBefore(sort, -1, -2)) {
+                if (i > high) {
+                    luaL_error(state, "invalid order function for sorting");
+                }
+                lua_pop(state, 1);
+            }
+            while (GetAt(state, --j), SortBefore(sort, -3, -1)) {
+                if (j < low) {
+                    luaL_error(state, "invalid order function for sorting");
+                }
+                lua_pop(state, 1);
+            }
+            if (j < i) {
+                lua_pop(state, 3);
+                break;
+            }
+            SetTwo(state, i, j);
+        }
+        GetAt(state, high - 1);
+        GetAt(state, i);
+        SetTwo(state, high - 1, i);
+        // The smaller part by recursion, the larger by the loop: the depth stays logarithmic.
+        if (i - low < high - i) {
+            j = low;
+            i = i - 1;
+            low = i + 2;
+        } else {
+            j = i + 1;
+            i = high;
+            high = j - 2;
+        }
+        SortRange(sort, j, i);
+    }
+}
+
+int Sort(lua_State* state) {
+    luaL_checktype(state, 1, LUA_TTABLE);
+    const auto count = static_cast<std::int64_t>(lua_objlen(state, 1));
+    luaL_checkstack(state, 40, "");
+    if (!lua_isnoneornil(state, 2)) {
+        luaL_checktype(state, 2, LUA_TFUNCTION);
+    }
+    lua_settop(state, 2);
+    SortState sort{state, 0};
+    SortRange(sort, 1, count);
+    return 0;
+}
+
+// xpcall with its handler guarded. A stop raised by the interrupt hook is an error raised inside a
+// hook, and the interpreter calls the handler right there, with hooks still off: a handler that
+// loops could then never be stopped. Once a stop is requested the handler is not called and the
+// error goes on unchanged.
+int GuardedHandler(lua_State* state) {
+    if (Context(state)->interrupt->requested()) {
+        lua_settop(state, 1);
+        return 1;
+    }
+    lua_pushvalue(state, lua_upvalueindex(1));
+    lua_insert(state, 1);
+    lua_call(state, lua_gettop(state) - 1, 1);
+    return 1;
+}
+
+int Xpcall(lua_State* state) {
+    luaL_checkany(state, 2);
+    lua_settop(state, 2);
+    lua_pushcclosure(state, GuardedHandler, 1);
+    lua_insert(state, 1);
+    const int status = lua_pcall(state, 0, LUA_MULTRET, 1);
+    lua_pushboolean(state, status == 0);
+    lua_replace(state, 1);
+    return lua_gettop(state);
+}
+
+// coroutine.wrap and load are rebuilt from the checked resume and loadstring; table.foreach and
+// foreachi in Lua, where the hook reaches them (the library's call a C function such as pcall
+// once per index up to a length that may be far beyond the entries).
 constexpr const char* kLuaReplacements = R"lua(
 local create, resume, error, select = coroutine.create, coroutine.resume, error, select
 local function pass(ok, ...)
@@ -845,6 +1097,23 @@ load = function(reader, name)
     parts[#parts + 1] = piece
   end
   return loadstring(concat(parts), name)
+end
+local next = next
+table.foreachi = function(t, f)
+  if type(t) ~= "table" then error("bad argument #1 to 'foreachi' (table expected, got " .. type(t) .. ")", 2) end
+  if type(f) ~= "function" then error("bad argument #2 to 'foreachi' (function expected, got " .. type(f) .. ")", 2) end
+  for i = 1, #t do
+    local result = f(i, t[i])
+    if result ~= nil then return result end
+  end
+end
+table.foreach = function(t, f)
+  if type(t) ~= "table" then error("bad argument #1 to 'foreach' (table expected, got " .. type(t) .. ")", 2) end
+  if type(f) ~= "function" then error("bad argument #2 to 'foreach' (function expected, got " .. type(f) .. ")", 2) end
+  for k, v in next, t do
+    local result = f(k, v)
+    if result ~= nil then return result end
+  end
 end
 )lua";
 
@@ -884,8 +1153,7 @@ int Setup(lua_State* state) {
     lua_setglobal(state, "print");
     lua_pushcfunction(state, Unpack);
     lua_setglobal(state, "unpack");
-    lua_getglobal(state, "loadstring");
-    lua_pushcclosure(state, LoadString, 1);
+    lua_pushcfunction(state, LoadString);
     lua_setglobal(state, "loadstring");
     ReplaceField(state, "coroutine", "resume", Resume, true);
     ReplaceField(state, LUA_STRLIBNAME, "find", Find, false);
@@ -895,6 +1163,10 @@ int Setup(lua_State* state) {
     ReplaceField(state, LUA_STRLIBNAME, "rep", Repeat, false);
     ReplaceField(state, LUA_STRLIBNAME, "dump", nullptr, false);
     ReplaceField(state, LUA_TABLIBNAME, "insert", Insert, false);
+    ReplaceField(state, LUA_TABLIBNAME, "remove", Remove, false);
+    ReplaceField(state, LUA_TABLIBNAME, "sort", Sort, false);
+    lua_pushcfunction(state, Xpcall);
+    lua_setglobal(state, "xpcall");
     if (luaL_loadbuffer(state, kLuaReplacements, std::strlen(kLuaReplacements), "sandbox") != 0) {
         return lua_error(state);
     }
@@ -1005,6 +1277,11 @@ void ModelInterrupt::armLocked() {
             lua_sethook(running_[i], nullptr, 0, 0);
         }
     }
+}
+
+int LoadModelChunk(lua_State* state, const char* text, std::size_t length, const char* name) {
+    PieceReader reader{text, length};
+    return lua_load(state, ReadPiece, &reader, name);
 }
 
 lua_State* NewModelState(std::size_t memoryLimit, ModelInterrupt& interrupt) {

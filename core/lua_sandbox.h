@@ -93,10 +93,15 @@ class FollowingInterrupt {
 };
 
 // A fresh state for a model: memory capped at memoryLimit bytes (a failed allocation is Lua's
-// memory error), base without file access, print writing to standard error, table, string and
+// memory error) for all the model states of the process together, counted as the allocator holds
+// it (one budget for a run, whatever number of states its workers and the loaded model keep), base without file access, print writing to standard error, table, string and
 // math with bounded replacements for the functions that could crash or hang in C. Null when even
 // the empty state does not fit. The state is attached to interrupt.
 lua_State* NewModelState(std::size_t memoryLimit, ModelInterrupt& interrupt);
+
+// luaL_loadbuffer for a state made by NewModelState, which a stop request also ends while the
+// compiler works (the status is then LUA_ERRRUN with kModelStoppedMessage).
+int LoadModelChunk(lua_State* state, const char* text, std::size_t length, const char* name);
 
 // Detaches and closes.
 void CloseModelState(lua_State* state, ModelInterrupt& interrupt);

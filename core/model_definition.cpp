@@ -12,6 +12,22 @@ std::string Excerpt(const std::string& text) {
     return text.size() <= 40 ? text : text.substr(0, 40) + "...";
 }
 
+// The text without the spaces around it. Spaces inside stay: "1 2" is no number and "a b" no
+// name, where dropping them made 12 and ab of what the user typed.
+std::string WithoutOuterSpaces(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        return "";
+    }
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+void RefuseInnerSpace(const std::string& name) {
+    if (name.find(' ') != std::string::npos) {
+        throw DefinitionError("The name '" + Excerpt(name) + "' holds a space");
+    }
+}
+
 }  // namespace
 
 void ParseAssignmentList(const std::string& text, NameList& names, ValueList& values,
@@ -25,13 +41,9 @@ void ParseAssignmentList(const std::string& text, NameList& names, ValueList& va
     std::size_t i = 0;
     while (i < length) {
         Entry entry;
-        std::string nameText;
-        while (i < length && text[i] != '=') {
-            if (text[i] != ' ') {
-                nameText.push_back(text[i]);
-            }
-            ++i;
-        }
+        const std::size_t nameEnd = std::min(text.find('=', i), length);
+        const std::string nameText = WithoutOuterSpaces(text.substr(i, nameEnd - i));
+        i = nameEnd;
         if (i == length) {
             // Blanks after the last comma are no entry; anything else lacks its value.
             if (nameText.empty()) {
@@ -40,15 +52,13 @@ void ParseAssignmentList(const std::string& text, NameList& names, ValueList& va
             throw DefinitionError("The entry '" + nameText +
                                   "' has no \"=\" and value; write it as name=value");
         }
+        RefuseInnerSpace(nameText);
         entry.name = nameText;
-        std::string valueText;
-        while (i < length && text[i] != ',') {
-            if (text[i] != '=' && text[i] != ' ') {
-                valueText.push_back(text[i]);
-            }
-            ++i;
-        }
-        ++i;  // past the ","
+        ++i;  // past the "="
+        // A second "=" stays in the value, which then is no number ("x==0.5").
+        const std::size_t valueEnd = std::min(text.find(',', i), length);
+        const std::string valueText = WithoutOuterSpaces(text.substr(i, valueEnd - i));
+        i = valueEnd + 1;  // past the ","
         entry.value = ParseFloat(valueText);
         entries.push_back(std::move(entry));
         if (entries.size() > static_cast<std::size_t>(kModelListCapacity)) {
@@ -69,14 +79,10 @@ void ParseNameList(const std::string& text, NameList& names, int firstIndex, std
     const std::size_t length = text.size();
     std::size_t i = 0;
     while (i < length) {
-        std::string name;
-        while (i < length && text[i] != ',') {
-            if (text[i] != ' ') {
-                name.push_back(text[i]);
-            }
-            ++i;
-        }
-        ++i;
+        const std::size_t end = std::min(text.find(',', i), length);
+        std::string name = WithoutOuterSpaces(text.substr(i, end - i));
+        RefuseInnerSpace(name);
+        i = end + 1;
         entries.push_back(std::move(name));
     }
     if (firstIndex < 0 ||
@@ -138,6 +144,16 @@ ModelDefinition ParseModelDefinition(const std::string& initialText,
     RefuseDuplicateNames(definition.parameterNames, 0, definition.parameterCount, "parameters");
     RefuseDuplicateNames(definition.variableNames, definition.variableCount, auxiliaries,
                          "auxiliary variables");
+    // A variable and a parameter of one name would be one argument of the model function twice:
+    // the parameter silently replaced the variable's value in every step.
+    for (int i = 0; i < definition.variableCount; ++i) {
+        for (int j = 0; j < definition.parameterCount; ++j) {
+            if (definition.variableNames[i] == definition.parameterNames[j]) {
+                throw DefinitionError("The name '" + Excerpt(definition.variableNames[i]) +
+                                      "' is both a variable and a parameter");
+            }
+        }
+    }
     // The values a model is defined with are the ones the parameter window's Default restores.
     definition.defaultInitialValues = definition.initialValues;
     definition.defaultParameterValues = definition.parameterValues;

@@ -26,16 +26,16 @@ class DefinitionError : public std::runtime_error {
 using NameList = std::array<std::string, kModelListCapacity>;
 using ValueList = std::array<Extended, kModelListCapacity>;
 
-// "x=0.25, y=0.2": names and values from index 0, the number of entries into count. Spaces are
-// ignored everywhere, a second "=" inside a value is dropped and a final "," adds no entry. A bad
-// value throws ConversionError, an entry without "=" or more than 200 entries DefinitionError; on
-// any failure names, values and count are left as they were.
+// "x=0.25, y=0.2": names and values from index 0, the number of entries into count. Spaces around
+// a name or value are ignored and a final "," adds no entry. A bad value (also one holding a space
+// or a second "=") throws ConversionError, an entry without "=", a name holding a space or more
+// than 200 entries DefinitionError; on any failure names, values and count are left as they were.
 void ParseAssignmentList(const std::string& text, NameList& names, ValueList& values,
                          std::int32_t& count);
 
 // "k,l": names stored from firstIndex on, the number of entries into count. Two commas in a row
-// give an empty name. Throws DefinitionError, changing nothing, when the names would pass entry
-// 200.
+// give an empty name. Throws DefinitionError, changing nothing, when a name holds a space or the
+// names would pass entry 200.
 void ParseNameList(const std::string& text, NameList& names, int firstIndex, std::int32_t& count);
 
 // One model as the user defined it: names, counts, kind, step size, values, noise and the script
@@ -79,7 +79,8 @@ ModelDefinitionPtr ShareDefinition(ModelDefinition definition);
 
 // The three definition texts (initial values, parameters, auxiliary names) as a definition of kind
 // Discrete without a script. Throws ConversionError or DefinitionError; more than 200 variables
-// and auxiliary variables together are refused.
+// and auxiliary variables together, a name twice in one list, and a name that is both a variable
+// and a parameter are refused.
 ModelDefinition ParseModelDefinition(const std::string& initialText,
                                      const std::string& parameterText,
                                      const std::string& auxiliaryText);

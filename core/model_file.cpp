@@ -23,29 +23,40 @@ std::string ModelNameFromPath(const std::string& path) {
 
 void ReadModelFile(ModelSource& source, ModelShell& shell, const std::string& path) {
     shell.disableModelCommands();
-    const std::string text = WithoutByteOrderMark(ReadTextFile(path));
-    std::vector<std::string> lines = SplitLines(text);
-    // A written file ends with one empty line after the equations; reading it back as an equation
-    // line would grow the model by a line on every load and save.
-    if (lines.size() > 4 && lines.back().empty()) {
-        lines.pop_back();
+    const std::string text = WithoutByteOrderMark(ReadTextFile(path, kModelFileLimit));
+    LineReader lines(text);
+    std::string header[4];
+    std::string_view line;
+    for (std::string& entry : header) {
+        if (lines.next(line)) {
+            entry = line;
+        }
     }
-    auto line = [&](std::size_t index) {
-        return index < lines.size() ? lines[index] : std::string();
-    };
-    source.initialText = line(0);
-    source.parameterText = line(1);
-    source.auxiliaryText = line(2);
+    source.initialText = header[0];
+    source.parameterText = header[1];
+    source.auxiliaryText = header[2];
     // The type belongs to the source until the model is accepted; the kind in force changes only
     // then.
-    const std::string type = line(3);
+    const std::string& type = header[3];
     source.discrete = type.empty() || type[0] != 'c';
     if (!source.discrete) {
         source.stepSizeText = type.size() > 2 ? type.substr(2) : std::string();
     }
+    // A written file ends with one empty line after the equations; reading it back as an equation
+    // line would grow the model by a line on every load and save. So an empty line is held back
+    // until another line follows it.
     source.equations.clear();
-    for (std::size_t i = 4; i < lines.size(); ++i) {
-        source.equations += lines[i];
+    bool heldEmpty = false;
+    while (lines.next(line)) {
+        if (heldEmpty) {
+            source.equations += "\r\n";
+            heldEmpty = false;
+        }
+        if (line.empty()) {
+            heldEmpty = true;
+            continue;
+        }
+        source.equations += line;
         source.equations += "\r\n";
     }
     const std::string name = ModelNameFromPath(path);

@@ -24,10 +24,11 @@
 extern "C" {
 void lua_settop(lua_State* L, int idx) __attribute__((noplt));
 void lua_rawgeti(lua_State* L, int idx, int n) __attribute__((noplt));
-void lua_gettable(lua_State* L, int idx) __attribute__((noplt));
+void lua_rawget(lua_State* L, int idx) __attribute__((noplt));
 void lua_pushnumber(lua_State* L, lua_Number n) __attribute__((noplt));
 int lua_pcall(lua_State* L, int nargs, int nresults, int errfunc) __attribute__((noplt));
 lua_Number lua_tonumber(lua_State* L, int idx) __attribute__((noplt));
+int lua_type(lua_State* L, int idx) __attribute__((noplt));
 }
 #endif
 
@@ -166,6 +167,15 @@ constexpr int kModelKeySlot = 0x4B4C;
 constexpr int kBatchLoopSlot = 0x4B4D;
 constexpr int kBatchCountsSlot = 0x4B4E;
 
+// Pushes the global model, looked up raw. Outside the protected call a metamethod must not run:
+// a model may give the globals (or, with setfenv(0, ...), the thread's environment) an __index
+// that fails or loops, and an error there, with no protected call to catch it, ends the process.
+// A model that removed itself fails the protected call as any call of nil does.
+inline void PushModelFunction(lua_State* lua) {
+    lua_rawgeti(lua, LUA_REGISTRYINDEX, kModelKeySlot);
+    lua_rawget(lua, LUA_GLOBALSINDEX);
+}
+
 inline int Count(std::int32_t value) {
     return std::clamp<int>(value, 0, kModelListCapacity);
 }
@@ -209,8 +219,7 @@ bool Evaluate(ModelEvaluator& ws, const In* in, Out* out, bool& finite) {
     const int parameters = Count(ws.model().parameterCount);
     const int results = ResultCount(ws);
     lua_settop(lua, 0);
-    lua_rawgeti(lua, LUA_REGISTRYINDEX, kModelKeySlot);
-    lua_gettable(lua, LUA_GLOBALSINDEX);
+    PushModelFunction(lua);
     for (int i = 0; i < variables; ++i) {
         lua_pushnumber(lua, static_cast<lua_Number>(in[i]));
     }
@@ -230,12 +239,13 @@ bool Evaluate(ModelEvaluator& ws, const In* in, Out* out, bool& finite) {
         return false;
     }
     for (int k = 0; k < results; ++k) {
-        const lua_Number value = lua_tonumber(lua, k + 1);
-        // Only a zero can be a result that is no number at all, so the check costs one compare.
-        if (value == 0 && !lua_isnumber(lua, k + 1)) [[unlikely]] {
+        // A string is no number even when Lua would convert it ("0x10" reads as 16): the step
+        // fails as for any other value that is not a number.
+        if (lua_type(lua, k + 1) != LUA_TNUMBER) [[unlikely]] {
             ReportNotANumber(ws, k);
             return false;
         }
+        const lua_Number value = lua_tonumber(lua, k + 1);
         finite = finite && std::isfinite(value);
         StoreResult(out + k, value);
     }
@@ -474,9 +484,23 @@ void CompileModelScript(ModelEvaluator& ws) {
     ws.luaState = lua;
     lua_pushstring(lua, "model");
     lua_rawseti(lua, LUA_REGISTRYINDEX, kModelKeySlot);
-    ws.scriptStatus = luaL_loadbuffer(lua, ws.model().scriptText.data(),
-                                      ws.model().scriptText.size(), "modelbuffer");
-    if (ws.scriptStatus != 0) {
+    // The batch loop's slots exist from the start: storing into an existing slot later allocates
+    // nothing, so it cannot fail for memory outside a protected call when the model has filled
+    // its memory.
+    lua_pushboolean(lua, 0);
+    lua_rawseti(lua, LUA_REGISTRYINDEX, kBatchLoopSlot);
+    lua_pushboolean(lua, 0);
+    lua_rawseti(lua, LUA_REGISTRYINDEX, kBatchCountsSlot);
+    ws.scriptStatus = LoadModelChunk(lua, ws.model().scriptText.data(),
+                                     ws.model().scriptText.size(), "modelbuffer");
+    if (ws.scriptStatus != 0 && ws.interrupt.requested()) {
+        ShowMessage(ws, kModelStoppedMessage);
+    } else if (ws.scriptStatus != 0) {
+        // The compiler runs none of the script: a run-time error from it is one of its limits
+        // ("constant table overflow"), a fault of the text as a syntax error is.
+        if (ws.scriptStatus == LUA_ERRRUN) {
+            ws.scriptStatus = LUA_ERRSYNTAX;
+        }
         ShowMessage(ws, CompileFailureMessage(ws).c_str(),
                     ScriptErrorDetail(lua, ws.model().scriptText));
     } else {
@@ -618,8 +642,7 @@ BatchOutcome RunBatch(ModelEvaluator& ws, const Shape& shape, StateVector& state
     if (PendingFaults() != 0) {
         std::feclearexcept(kFaultFlags);
     }
-    lua_rawgeti(lua, LUA_REGISTRYINDEX, kModelKeySlot);
-    lua_gettable(lua, LUA_GLOBALSINDEX);
+    PushModelFunction(lua);
     lua_pushnumber(lua, static_cast<lua_Number>(n));
     lua_pushnumber(lua, HUGE_VAL);
     for (int i = 0; i < shape.variables; ++i) {

@@ -59,10 +59,17 @@ void WriteParameterFile(const ModelWorkspace& ws, const std::string& path) {
 
 void ReadParameterFile(ModelWorkspace& workspace, const std::string& path) {
     const ModelDefinition& ws = workspace.model();
-    const std::vector<std::string> lines = SplitLines(WithoutByteOrderMark(ReadTextFile(path)));
-    auto line = [&](std::size_t index) {
-        return index < lines.size() ? lines[index] : std::string();
-    };
+    const std::string text = WithoutByteOrderMark(ReadTextFile(path, kModelFileLimit));
+    // Only the first three lines count; the rest is never split up.
+    LineReader reader(text);
+    std::string lines[3];
+    std::string_view next;
+    for (std::string& entry : lines) {
+        if (reader.next(next)) {
+            entry = next;
+        }
+    }
+    auto line = [&](std::size_t index) { return lines[index]; };
     // Everything is read and checked before anything is stored.
     NameList variableNames{};
     ValueList initialValues{};

@@ -20,7 +20,7 @@ std::string Reason(int error) {
 
 }  // namespace
 
-std::string ReadTextFile(const std::string& path) {
+std::string ReadTextFile(const std::string& path, std::size_t maxBytes) {
     // A folder opens like an empty file on some systems; it must not read as an empty model.
     std::error_code ignored;
     if (std::filesystem::is_directory(path, ignored)) {
@@ -35,6 +35,11 @@ std::string ReadTextFile(const std::string& path) {
     char buffer[65536];
     std::size_t count = 0;
     while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        if (count > maxBytes - content.size()) {
+            std::fclose(file);
+            throw FileError("Cannot read file \"" + path + "\": it holds more than " +
+                            std::to_string(maxBytes >> 20) + " MB, more than such a file can");
+        }
         content.append(buffer, count);
     }
     const int error = std::ferror(file) ? errno : 0;
@@ -65,6 +70,21 @@ std::vector<std::string> SplitLines(const std::string& text) {
         begin = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
     }
     return lines;
+}
+
+bool LineReader::next(std::string_view& line) {
+    if (position_ >= text_.size()) {
+        return false;
+    }
+    const std::size_t end = text_.find_first_of("\r\n", position_);
+    if (end == std::string_view::npos) {
+        line = text_.substr(position_);
+        position_ = text_.size();
+        return true;
+    }
+    line = text_.substr(position_, end - position_);
+    position_ = end + (text_.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    return true;
 }
 
 std::string WithCrLf(const std::string& text) {
@@ -189,14 +209,19 @@ mode_t NewFileMode() {
 AtomicFileWriter::AtomicFileWriter(std::string path) : path_(std::move(path)), stream_(nullptr) {
     namespace fs = std::filesystem;
     std::error_code error;
-    writtenPath_ = path_;
-    // A symbolic link stays a link: the file it points to is the one replaced.
-    if (fs::is_symlink(fs::symlink_status(path_, error))) {
-        const fs::path resolved = fs::weakly_canonical(path_, error);
-        if (!error) {
-            writtenPath_ = resolved.string();
+    // A symbolic link stays a link: the file it points to, in the end, is the one replaced, or
+    // created when the link dangles (resolving the whole path would stop at the missing file and
+    // replace the link itself).
+    fs::path resolved = path_;
+    for (int hops = 0; fs::is_symlink(fs::symlink_status(resolved, error)); ++hops) {
+        const fs::path next = fs::read_symlink(resolved, error);
+        if (error || hops == 40) {
+            throw FileError("Cannot create file \"" + path_ +
+                            "\": " + Reason(error ? error.value() : ELOOP));
         }
+        resolved = next.is_absolute() ? next : resolved.parent_path() / next;
     }
+    writtenPath_ = resolved.string();
     struct stat target {};
     const bool exists = ::stat(writtenPath_.c_str(), &target) == 0;
     int descriptor = -1;

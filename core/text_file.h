@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cstdint>
 #include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kalvora {
@@ -15,8 +17,25 @@ class FileError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// The whole file as bytes. Throws FileError.
-std::string ReadTextFile(const std::string& path);
+// The most a model or parameter file may hold: far beyond any real one, and small enough that
+// reading it costs a known amount of memory (a device such as /dev/zero never ends).
+inline constexpr std::size_t kModelFileLimit = std::size_t{64} << 20;
+
+// The whole file as bytes. Throws FileError, also when the file holds more than maxBytes.
+std::string ReadTextFile(const std::string& path, std::size_t maxBytes = SIZE_MAX);
+
+// The lines of a text one by one, split as SplitLines splits them, without a string per line: a
+// file of nothing but line breaks costs no more than its own size.
+class LineReader {
+  public:
+    explicit LineReader(std::string_view text) : text_(text) {}
+    // The next line into line; false at the end.
+    bool next(std::string_view& line);
+
+  private:
+    std::string_view text_;
+    std::size_t position_ = 0;
+};
 
 // The text without a leading UTF-8 byte-order mark. Editors on other systems put one at the start
 // of files saved as UTF-8; left in place it would become part of the first name of a model.
@@ -39,9 +58,9 @@ std::string FolderOf(const std::string& path);
 //
 // The temporary file is created exclusively under a random name (a planted file or symbolic link
 // of a predictable name cannot redirect the write) that stays short whatever the target's name.
-// A target that is a symbolic link is written through: the file it points to is replaced and the
-// link stays. The replaced file keeps its permission bits; a target that nobody may write is
-// refused. A device or pipe ("/dev/null") is written in place.
+// A target that is a symbolic link is written through: the file it points to is replaced (or
+// created, when the link dangles) and the link stays. The replaced file keeps its permission bits;
+// a target that nobody may write is refused. A device or pipe ("/dev/null") is written in place.
 class AtomicFileWriter {
   public:
     explicit AtomicFileWriter(

@@ -1,8 +1,14 @@
 // kalvora-cli eps: the series script of the EPS dialog for data files, run through gnuplot.
 
+#include <signal.h>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -65,6 +71,7 @@ int RunEps(const Arguments& arguments) {
     if (!target || target->empty()) {
         throw UsageError("the EPS picture needs a file name: -o OUT.eps");
     }
+    RefuseOutputsOverInputs(files, {*target});
     SeriesScriptOptions options;
     options.layout = ParseLayout(arguments);
     options.texts.blackWhite = arguments.has("--bw");
@@ -94,6 +101,9 @@ int RunEps(const Arguments& arguments) {
     if (arguments.has("--script-only")) {
         std::cout << script;
         std::cout.flush();
+        if (!std::cout) {
+            throw FileError("Cannot write standard output");
+        }
         return kExitSuccess;
     }
 
@@ -109,16 +119,54 @@ int RunEps(const Arguments& arguments) {
         throw FileError("Cannot create a scratch folder for the gnuplot script: " +
                         scratch.errorString().toStdString());
     }
+    // gnuplot writes into the scratch folder, under a name of ours; the picture then reaches -o as
+    // every output does (complete or not at all, through a link to the file it names). gnuplot
+    // itself would truncate the target before drawing and take some names for commands.
     const std::string scriptPath = scratch.filePath(QStringLiteral("kalvoragp.tmp")).toStdString();
-    WriteTextFile(scriptPath, script);
+    // The picture keeps the target's name, which gnuplot writes into it as its title.
+    QString pictureName = QFileInfo(QString::fromStdString(*target)).fileName();
+    if (pictureName.isEmpty()) {
+        pictureName = QStringLiteral("kalvora.eps");
+    }
+    QDir(scratch.path()).mkdir(QStringLiteral("picture"));
+    const std::string picturePath =
+        scratch.filePath(QStringLiteral("picture/") + pictureName).toStdString();
+    options.texts.output = picturePath;
+    WriteTextFile(scriptPath, SeriesScript(options));
     const QString program = qEnvironmentVariableIsSet("KALVORA_GNUPLOT")
                                 ? qEnvironmentVariable("KALVORA_GNUPLOT")
                                 : QStringLiteral("gnuplot");
-    const GnuplotOutcome outcome = RunGnuplotAndWait(scriptPath, *target, program);
+    // A signal now stops gnuplot rather than ending the program under it; a second one ends both,
+    // and the scratch folder, at once.
+    CliRunControl control;
+    std::atomic<qint64> child{0};
+    const std::string scratchPath = scratch.path().toStdString();
+    const SignalCleanup cleanup([&child, scratchPath] {
+        if (const qint64 pid = child.load(); pid > 0) {
+            ::kill(static_cast<pid_t>(pid), SIGKILL);
+        }
+        std::error_code ignored;
+        std::filesystem::remove_all(scratchPath, ignored);
+    });
+    const GnuplotOutcome outcome = RunGnuplotAndWait(
+        scriptPath, picturePath, program, [&control] { return control.stopRequested(); },
+        [&child](qint64 pid) { child.store(pid); });
+    child.store(0);
+    if (outcome.stopped) {
+        std::cerr << "kalvora-cli eps: stopped; gnuplot was ended and no picture was written\n";
+        return 128 + StopSignal();
+    }
     if (!outcome.ok) {
         std::cerr << "kalvora-cli eps: " << outcome.message << "\n";
         return kExitUsage;
     }
+    std::ifstream picture(picturePath, std::ios::binary);
+    AtomicFileWriter writer(*target);
+    writer.stream() << picture.rdbuf();
+    if (!picture) {
+        throw FileError("Cannot read file \"" + picturePath + "\"");
+    }
+    writer.commit();
     return kExitSuccess;
 }
 

@@ -38,7 +38,47 @@ std::pair<int, int> ResolutionOption(const Arguments& arguments) {
     if (cross == std::string::npos) {
         throw UsageError("--resolution expects HxV, such as 450x450, not '" + *text + "'");
     }
-    return {ParseInteger(text->substr(0, cross)), ParseInteger(text->substr(cross + 1))};
+    // Each resolution is checked before the pixel count is formed: the largest integer plus the
+    // one more column or row overflows.
+    const auto resolution = [&](const std::string& part) {
+        std::int64_t value = 0;
+        try {
+            value = ParseInteger(part);
+        } catch (const ConversionError& error) {
+            throw UsageError("--resolution: " + std::string(error.what()));
+        }
+        if (value < 1 || value >= kMaximumScanPixels) {
+            throw UsageError("--resolution: each resolution must lie between 1 and " +
+                             std::to_string(kMaximumScanPixels - 1) + ", not " + part);
+        }
+        return static_cast<int>(value);
+    };
+    const int horizontal = resolution(text->substr(0, cross));
+    const int vertical = resolution(text->substr(cross + 1));
+    if ((static_cast<std::int64_t>(horizontal) + 1) * (static_cast<std::int64_t>(vertical) + 1) >
+        kMaximumScanPixels) {
+        throw UsageError("--resolution " + *text + " gives more than " +
+                         std::to_string(kMaximumScanPixels) + " pixels");
+    }
+    return {horizontal, vertical};
+}
+
+// A period as the scans' options take it: every pixel costs steps in proportion to its periods,
+// so a period is bounded as the transient is.
+constexpr int kMaximumPeriod = 10000;
+
+int PeriodValue(const std::string& option, const std::string& text) {
+    std::int64_t period = 0;
+    try {
+        period = ParseInteger(text);
+    } catch (const ConversionError& error) {
+        throw UsageError(option + ": " + error.what());
+    }
+    if (period < 1 || period > kMaximumPeriod) {
+        throw UsageError(option + ": a period must lie between 1 and " +
+                         std::to_string(kMaximumPeriod) + ", not " + text);
+    }
+    return static_cast<int>(period);
 }
 
 ScanDomain DomainOptions(const Arguments& arguments) {
@@ -75,7 +115,7 @@ BasinCycle CycleOption(const std::string& text, int variableCount) {
                          "'");
     }
     BasinCycle cycle;
-    cycle.period = ParseInteger(text.substr(0, colon));
+    cycle.period = PeriodValue("--cycle", text.substr(0, colon));
     std::size_t start = colon + 1;
     for (;;) {
         const std::size_t comma = text.find(',', start);
@@ -99,7 +139,7 @@ std::vector<int> PeriodsOption(const Arguments& arguments) {
     std::size_t start = 0;
     for (;;) {
         const std::size_t comma = text.find(',', start);
-        periods.push_back(ParseInteger(text.substr(start, comma - start)));
+        periods.push_back(PeriodValue("--periods", text.substr(start, comma - start)));
         if (comma == std::string::npos) {
             return periods;
         }
@@ -126,6 +166,18 @@ PictureSize CheckPictureOptions(const Arguments& arguments) {
     return size;
 }
 
+// The class files --save-data PREFIX names: PREFIX<first>.dat and on, one per class; none without
+// the option.
+std::vector<std::string> ClassFiles(const Arguments& arguments, std::size_t classes, int first) {
+    std::vector<std::string> files;
+    if (const std::optional<std::string> prefix = arguments.value("--save-data")) {
+        for (std::size_t q = 0; q < classes; ++q) {
+            files.push_back(*prefix + std::to_string(first + static_cast<int>(q)) + ".dat");
+        }
+    }
+    return files;
+}
+
 // The raster to -o or standard output, the picture and the class files; classes: the colours
 // of "Save Data As..." in file order (PREFIX0.dat, PREFIX1.dat, ... or from PREFIX1.dat).
 int WriteScanResult(ModelSession& session, const Arguments& arguments, const ScanOutcome& outcome,
@@ -135,11 +187,9 @@ int WriteScanResult(ModelSession& session, const Arguments& arguments, const Sca
     if (!outcome.message.empty() && !outcome.stopped) {
         session.prompts.error(outcome.message);
     }
-    if (const std::optional<std::string> prefix = arguments.value("--save-data")) {
-        for (std::size_t q = 0; q < classes.size(); ++q) {
-            WriteClassFile(*prefix + std::to_string(firstClass + static_cast<int>(q)) + ".dat",
-                           outcome.raster, domain, classes[q]);
-        }
+    const std::vector<std::string> classFiles = ClassFiles(arguments, classes.size(), firstClass);
+    for (std::size_t q = 0; q < classFiles.size(); ++q) {
+        WriteClassFile(classFiles[q], outcome.raster, domain, classes[q]);
     }
     if (const std::optional<std::string> picture = arguments.value("--png")) {
         SaveScanPicture(*picture, size.width, size.height, outcome.raster, domain,
@@ -161,7 +211,9 @@ int RunBasins(const Arguments& arguments) {
     arguments.requirePositional(1, "one model file MODEL.mod");
     const PictureSize size = CheckPictureOptions(arguments);
     ModelSession session;
-    PrepareModel(session, arguments);
+    // Divergence, then one class per cycle.
+    PrepareModel(session, arguments,
+                 ClassFiles(arguments, 1 + arguments.values("--cycle").size(), 0));
     ModelWorkspace& ws = session.ws;
     if (ws.model().variableCount < 2) {
         throw UsageError("basins need a model with at least two variables, one for each axis");
@@ -207,7 +259,7 @@ int RunPeriods(const Arguments& arguments) {
     arguments.requirePositional(1, "one model file MODEL.mod");
     const PictureSize size = CheckPictureOptions(arguments);
     ModelSession session;
-    PrepareModel(session, arguments);
+    PrepareModel(session, arguments, ClassFiles(arguments, PeriodsOption(arguments).size(), 1));
     ModelWorkspace& ws = session.ws;
     if (ws.model().parameterCount < 2) {
         throw UsageError("periods need a model with at least two parameters, one for each axis");

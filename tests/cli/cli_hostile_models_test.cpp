@@ -123,6 +123,10 @@ TEST(CliHostileModels, EachFailsWithAClearMessageKeepingTheStepsBefore) {
         {"return nil", "The model gives x no number (nil)"},
         {"return {}", "The model gives x no number (table)"},
         {"return 'abc'", "The model gives x no number (string)"},
+        {"return '0x10'", "The model gives x no number (string)"},
+        // Error texts of any length and with any number in them.
+        {"error(string.rep('e', 1e5), 0)", "Error in variable/function name"},
+        {"error('at line 99999999999999999999')", "Error in variable/function name"},
     };
     for (const Case& c : cases) {
         const std::string model = folder.model("harm.mod", ThirdStep(c.harm));
@@ -133,8 +137,10 @@ TEST(CliHostileModels, EachFailsWithAClearMessageKeepingTheStepsBefore) {
         const std::string head = "kalvora-cli: " + c.message;
         EXPECT_EQ(result.err.substr(0, head.size()), head) << c.harm;
         EXPECT_TRUE(result.err == head + "\n" || result.err.substr(head.size(), 2) == ": ")
-            << result.err;
+            << result.err.substr(0, 200);
+        EXPECT_LT(result.err.size(), 1200u);
     }
+    EXPECT_EQ(folder.strays({"harm.mod"}), std::vector<std::string>{});
     // Harm at the top level, which loading (and so info) runs.
     const std::string top = folder.model("top.mod", "x = x", "x=1\r\na=2\r\n\r\nd\r\n");
     WriteTextFile(top,
@@ -143,6 +149,35 @@ TEST(CliHostileModels, EachFailsWithAClearMessageKeepingTheStepsBefore) {
     const CliResult info = RunCli({"info", top});
     EXPECT_EQ(info.exitCode, 1) << info.err;
     EXPECT_EQ(info.err, "kalvora-cli: Error in function/variable name or assignment\n");
+}
+
+// The program looks the model function up after every step: a model that hides it, or makes the
+// lookup fail or loop, fails the next step with a message and keeps the steps made.
+TEST(CliHostileModels, AModelThatHidesItsFunctionFailsTheNextStep) {
+    Folder folder;
+    const std::string failing = "setmetatable(_G, {__index = function() error('boom') end})\r\n";
+    const std::string looping =
+        "setmetatable(_G, {__index = function() while true do end end})\r\n";
+    const std::string environment =
+        "setfenv(0, setmetatable({}, {__index = function() error('boom') end}))";
+    for (const std::string& harm :
+         {failing + "model = nil", looping + "model = nil", environment, failing + looping}) {
+        const std::string model = folder.model("hide.mod", ThirdStep(harm));
+        const CliResult result =
+            RunCli({"orbit", model, "--length", "5", "-o", folder.file("o.txt")});
+        EXPECT_EQ(result.exitCode, harm == failing + looping ? 0 : 1) << harm << result.err;
+        // The three steps before the failing one.
+        const std::string orbit = ReadTextFile(folder.file("o.txt"));
+        EXPECT_EQ(std::count(orbit.begin(), orbit.end(), '\n'), result.exitCode == 1 ? 3 : 5)
+            << harm;
+        EXPECT_EQ(orbit.substr(0, 25), " 2.00000000000000E+0000\r\n") << harm;
+        if (result.exitCode == 1) {
+            EXPECT_EQ(
+                result.err,
+                "kalvora-cli: Error in variable/function name: attempt to call a nil value\n");
+        }
+        EXPECT_EQ(folder.strays({"hide.mod", "o.txt"}), std::vector<std::string>{});
+    }
 }
 
 TEST(CliHostileModels, PrintGoesToStandardErrorAndKeepsTheDataClean) {
@@ -167,6 +202,9 @@ TEST(CliHostileModels, SignalsStopARunawayModelWithinASecondKeepingWhatWasComput
         folder.model("tail.mod", ThirdStep("local function f() return f() end return f()"));
     const std::string pattern = folder.model(
         "pattern.mod", ThirdStep("string.find(('a'):rep(40) .. 'b', ('a*'):rep(40) .. 'c')"));
+    const std::string handler = folder.model(
+        "handler.mod",
+        ThirdStep("xpcall(function() error('x') end, function(e) while true do end end)"));
     WriteTextFile(folder.file("top.mod"),
                   "x=1\r\na=2\r\n\r\nd\r\nx=x\r\nend\r\nwhile true do end\r\nfunction f()\r\n");
     const Case cases[] = {
@@ -174,6 +212,7 @@ TEST(CliHostileModels, SignalsStopARunawayModelWithinASecondKeepingWhatWasComput
         {{"run", tail}, SIGTERM, 1, "step x\n1 2\n2 3\n"},
         {{"run", pattern, "-o", folder.file("out.txt")}, SIGINT, 1, "step x\n1 2\n2 3\n"},
         {{"info", folder.file("top.mod")}, SIGTERM, 1, ""},
+        {{"run", handler}, SIGINT, 1, "step x\n1 2\n2 3\n"},
     };
     for (const Case& c : cases) {
         const TimedResult timed = RunAndSignal(c.words, c.signal, std::chrono::milliseconds(500));
@@ -188,13 +227,42 @@ TEST(CliHostileModels, SignalsStopARunawayModelWithinASecondKeepingWhatWasComput
             EXPECT_EQ(timed.result.out, c.out) << label;
         }
     }
-    EXPECT_EQ(folder.strays({"loop.mod", "tail.mod", "pattern.mod", "top.mod", "out.txt"}),
-              std::vector<std::string>{});
+    EXPECT_EQ(
+        folder.strays({"loop.mod", "tail.mod", "pattern.mod", "top.mod", "out.txt", "handler.mod"}),
+        std::vector<std::string>{});
+}
+
+// A signal while gnuplot draws ends gnuplot too, removes the scratch folder and writes nothing.
+TEST(CliHostileModels, AnInterruptedEpsLeavesNoGnuplotAndNoScratchFiles) {
+    Folder folder;
+    WriteTextFile(folder.file("a.dat"), "0 0\r\n1 1\r\n");
+    // A gnuplot that takes its time, and tells which process it is.
+    WriteTextFile(folder.file("slow-gnuplot"),
+                  "#!/bin/sh\necho $$ > " + folder.file("gnuplot.pid") + "\nexec sleep 30\n");
+    ::chmod(folder.file("slow-gnuplot").c_str(), 0755);
+    fs::create_directories(folder.file("tmp"));
+    ::setenv("KALVORA_GNUPLOT", folder.file("slow-gnuplot").c_str(), 1);
+    ::setenv("TMPDIR", folder.file("tmp").c_str(), 1);
+    const TimedResult timed =
+        RunAndSignal({"eps", folder.file("a.dat"), "-o", folder.file("a.eps")}, SIGINT,
+                     std::chrono::milliseconds(700));
+    ::unsetenv("KALVORA_GNUPLOT");
+    ::unsetenv("TMPDIR");
+    EXPECT_FALSE(timed.signalled);
+    EXPECT_EQ(timed.result.exitCode, 128 + SIGINT) << timed.result.err;
+    EXPECT_LT(timed.afterSignal.count(), 1000);
+    EXPECT_NE(timed.result.err.find("gnuplot was ended"), std::string::npos) << timed.result.err;
+    const pid_t gnuplot = std::atoi(ReadTextFile(folder.file("gnuplot.pid")).c_str());
+    ASSERT_GT(gnuplot, 0);
+    EXPECT_NE(::kill(gnuplot, 0), 0);
+    EXPECT_TRUE(fs::is_empty(folder.file("tmp")));
+    EXPECT_FALSE(fs::exists(folder.file("a.eps")));
 }
 
 TEST(CliHostileModels, OutputsNeverReplaceInputsOrEachOther) {
     Folder folder;
     const std::string model = folder.model("m.mod", "x = x + a");
+    folder.model("m0.dat", "x = x + a");
     WriteTextFile(folder.file("m.par"), "x=1\r\na=3\r\n");
     WriteTextFile(folder.file("d.dat"), "1 2\r\n");
     fs::create_symlink(model, folder.file("link.mod"));
@@ -210,6 +278,16 @@ TEST(CliHostileModels, OutputsNeverReplaceInputsOrEachOther) {
         {{"timeseries", model, "--variable", "x", "-o", folder.file("o"), "--png",
           folder.file("o")}},
         {{"plot", folder.file("d.dat"), "-o", folder.file("d.dat")}},
+        {{"eps", folder.file("d.dat"), "-o", folder.file("d.dat")}},
+        // Files the command names itself: the class files of the scans, PREFIX<n>.dat.
+        {{"basins", folder.file("m0.dat"), "--save-data", folder.file("m"), "--cycle", "1:0,0"}},
+        {{"basins", model, "--save-data", folder.file("out"), "-o", folder.file("out1.dat"),
+          "--cycle", "1:0,0"}},
+        {{"periods", model, "--save-data", folder.file("q"), "--png", folder.file("q1.dat")}},
+        {{"periods", model, "--save-data", folder.file("m"), "--periods", "1,2,3", "-o",
+          folder.file("m3.dat")}},
+        {{"cobweb", model, "--curve", model}},
+        {{"objects", model, "--attractor-file", folder.file("o"), "-o", folder.file("o")}},
     };
     for (const Case& c : cases) {
         const CliResult result = RunCli(c.words);
@@ -219,7 +297,10 @@ TEST(CliHostileModels, OutputsNeverReplaceInputsOrEachOther) {
             << result.err;
     }
     EXPECT_EQ(ReadTextFile(model), "x=1\r\na=2\r\n\r\nd\r\nx = x + a\r\n");
+    EXPECT_EQ(ReadTextFile(folder.file("m0.dat")), "x=1\r\na=2\r\n\r\nd\r\nx = x + a\r\n");
     EXPECT_EQ(ReadTextFile(folder.file("m.par")), "x=1\r\na=3\r\n");
+    EXPECT_EQ(folder.strays({"m.mod", "m0.dat", "m.par", "d.dat", "link.mod"}),
+              std::vector<std::string>{});
     EXPECT_EQ(ReadTextFile(folder.file("d.dat")), "1 2\r\n");
 }
 
@@ -250,6 +331,24 @@ TEST(CliHostileModels, BadNumbersNameTheirSource) {
     const std::string control = folder.model("ctl.mod", "x = x", "x=1\x1b[2J\r\na=2\r\n\r\nd\r\n");
     const std::string zeroStep = folder.model("zero.mod", "x = 1", "x=1\r\na=2\r\n\r\nc 0\r\n");
     const std::string good = folder.model("good.mod", "x = x + a");
+    const std::string plane =
+        folder.model("plane.mod", "x, y = y, x * a + b", "x=1, y=1\r\na=2, b=1\r\n\r\nd\r\n");
+    const std::vector<std::string> basins = {"basins",       plane, "--h-variable", "x",
+                                             "--v-variable", "y",   "--h-range",    "0:1",
+                                             "--v-range",    "0:1"};
+    const auto with = [&basins](std::vector<std::string> more) {
+        more.insert(more.begin(), basins.begin(), basins.end());
+        return more;
+    };
+    const auto periods = [&](std::vector<std::string> more) {
+        std::vector<std::string> words = with(std::move(more));
+        words[0] = "periods";
+        words[2] = "--h-parameter";
+        words[3] = "a";
+        words[4] = "--v-parameter";
+        words[5] = "b";
+        return words;
+    };
     WriteTextFile(folder.file("p.par"), "x=1\r\na=2q\r\n");
     struct Case {
         std::vector<std::string> words;
@@ -270,11 +369,44 @@ TEST(CliHostileModels, BadNumbersNameTheirSource) {
         {{"run", zeroStep, "--step-size", "-1"}, "the step size must be a positive number"},
         {{"plot", "a", "b", "c", "d", "e", "f", "-o", folder.file("p.png")},
          "at most five data files"},
+        // Integers at the edge of int: refused with the option's name before anything overflows.
+        {with({"--resolution", "2147483647x10", "--cycle", "1:0,0"}),
+         "--resolution: each resolution must lie between 1 and 67108863, not 2147483647"},
+        {with({"--resolution", "10x2147483648", "--cycle", "1:0,0"}),
+         "--resolution: '2147483648' is not a valid integer value"},
+        {with({"--resolution", "10000x10000", "--cycle", "1:0,0"}),
+         "--resolution 10000x10000 gives more than 67108864 pixels"},
+        {with({"--resolution", "10x10", "--cycle", "2147483647:0,0"}),
+         "--cycle: a period must lie between 1 and 10000, not 2147483647"},
+        {periods({"--resolution", "10x10", "--periods", "1,2147483647"}),
+         "--periods: a period must lie between 1 and 10000"},
     };
     for (const Case& c : cases) {
         const CliResult result = RunCli(c.words);
         EXPECT_EQ(result.exitCode, 2) << c.message;
         EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+    }
+}
+
+// Inputs are read up to a sane size, with a message naming the file, before they cost memory.
+TEST(CliHostileModels, OversizedInputsAreRefused) {
+    Folder folder;
+    const std::string model = folder.model("m.mod", "x = x + a");
+    WriteTextFile(folder.file("huge.mod"), "x=1\r\na=2\r\n\r\nd\r\n" + std::string(65 << 20, '\n'));
+    struct Case {
+        std::vector<std::string> words;
+        std::string file;
+    };
+    const Case cases[] = {
+        {{"info", "/dev/zero"}, "/dev/zero"},
+        {{"run", model, "--par", "/dev/zero"}, "/dev/zero"},
+        {{"info", folder.file("huge.mod")}, folder.file("huge.mod")},
+    };
+    for (const Case& c : cases) {
+        const CliResult result = RunCli(c.words);
+        EXPECT_EQ(result.exitCode, 2) << c.file;
+        EXPECT_EQ(result.err, "kalvora-cli: Cannot read file \"" + c.file +
+                                  "\": it holds more than 64 MB, more than such a file can\n");
     }
 }
 

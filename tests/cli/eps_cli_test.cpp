@@ -1,6 +1,7 @@
 // Runs the built "kalvora-cli eps": the script it writes, the EPS gnuplot draws from it, and the
 // refusals.
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -82,6 +83,10 @@ TEST_F(EpsCli, RefusalsWriteNothing) {
         {{file("a.dat")}, "-o OUT.eps"},
         {{file("missing.dat"), "-o", file("x.eps")}, "missing.dat"},
         {{file("a.dat"), "-o", file("x\nset output 'y.eps'")}, "control character"},
+        // gnuplot would hand the name to a shell, or truncate the input it is about to read.
+        {{file("a.dat"), "-o", "|touch " + file("pwned")}, "begins with '|'"},
+        {{file("a.dat"), "-o", "|touch " + file("pwned"), "--script-only"}, "begins with '|'"},
+        {{file("a.dat"), file("b.dat"), "-o", file("b.dat")}, "would replace the input"},
     };
     for (const Case& c : cases) {
         const CliResult result = Eps(c.words);
@@ -90,6 +95,37 @@ TEST_F(EpsCli, RefusalsWriteNothing) {
     }
     EXPECT_FALSE(std::filesystem::exists(file("x.eps")));
     EXPECT_FALSE(std::filesystem::exists("y.eps"));
+    EXPECT_FALSE(std::filesystem::exists(file("pwned")));
+    EXPECT_EQ(ReadWholeFile(file("b.dat")), "0.5 0.5\r\n1.5 0.2\r\n");
+}
+
+// The picture reaches -o as every output does: through a link, even one whose file does not exist
+// yet, and only once gnuplot has drawn it.
+TEST_F(EpsCli, ThePictureIsWrittenThroughALink) {
+    std::filesystem::create_symlink(file("drawn.eps"), file("link.eps"));
+    const CliResult result = Eps({file("a.dat"), "-o", file("link.eps")});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(std::filesystem::is_symlink(file("link.eps")));
+    const std::string picture = ReadWholeFile(file("drawn.eps"));
+    EXPECT_EQ(picture.rfind("%!PS-Adobe", 0), 0u);
+    // gnuplot names the file it wrote as the title: the name asked for, not a scratch file.
+    EXPECT_NE(picture.find("%%Title: "), std::string::npos);
+    EXPECT_NE(picture.find("/link.eps\n"), std::string::npos);
+}
+
+// Standard output that cannot be written is a failure, for the script and for help alike.
+TEST_F(EpsCli, AFullStandardOutputFails) {
+    const std::string cli = testing::ShellQuote(KALVORA_CLI);
+    const std::string commands[] = {
+        cli + " eps " + file("a.dat") + " -o x.eps --script-only",
+        cli + " --help",
+        cli + " eps --help",
+        cli + " orbit --help",
+    };
+    for (const std::string& command : commands) {
+        const int status = std::system((command + " >/dev/full 2>/dev/null").c_str());
+        EXPECT_EQ(WEXITSTATUS(status), 2) << command;
+    }
 }
 
 TEST_F(EpsCli, GnuplotFailuresAreReported) {

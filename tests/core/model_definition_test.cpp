@@ -35,12 +35,39 @@ TEST(ParseAssignmentList, ReadsNamesAndValuesIgnoringSpaces) {
     ASSERT_EQ(spaced.count, 2);
     EXPECT_EQ(spaced.names[1], "b");
     EXPECT_EQ(spaced.values[1], 0.5L);
+}
 
-    List inside;
-    inside.parse("long name=0.2 5==1e-3");  // spaces vanish inside names and numbers, "=" in values
-    ASSERT_EQ(inside.count, 1);
-    EXPECT_EQ(inside.names[0], "longname");
-    EXPECT_EQ(inside.values[0], 0.251e-3L);
+// What the user typed inside a name or a value is never dropped: a space or a second "=" there
+// makes the entry fail, where it once became another name or number ("x=1 2" read as 12).
+TEST(ParseAssignmentList, SpacesAndEqualsInsideAnEntryAreRefused) {
+    struct Case {
+        const char* text;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"x=1 2", "'1 2' is not a valid floating point value"},
+        {"x==0.5", "'=0.5' is not a valid floating point value"},
+        {"x=0.5=", "'0.5=' is not a valid floating point value"},
+        {"x=1, y= - 2", "'- 2' is not a valid floating point value"},
+        {"long name=0.2", "The name 'long name' holds a space"},
+    };
+    for (const Case& c : cases) {
+        List list;
+        try {
+            list.parse(c.text);
+            ADD_FAILURE() << c.text;
+        } catch (const std::exception& error) {
+            EXPECT_STREQ(error.what(), c.message);
+        }
+        EXPECT_EQ(list.count, -1) << c.text;
+    }
+    NameList names{};
+    std::int32_t count = -1;
+    EXPECT_THROW(ParseNameList("k, l m", names, 0, count), DefinitionError);
+    ParseNameList(" k ,l ", names, 0, count);
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(names[0], "k");
+    EXPECT_EQ(names[1], "l");
 }
 
 TEST(ParseAssignmentList, TrailingCommaAndEmptyText) {
@@ -110,8 +137,8 @@ TEST(ParseNameList, EntriesAfterTheVariables) {
     EXPECT_EQ(names[1], "");
     ParseNameList("", names, 0, count);
     EXPECT_EQ(count, 0);
-    ParseNameList(" a b ", names, 0, count);
-    EXPECT_EQ(names[0], "ab");
+    ParseNameList(" a ", names, 0, count);
+    EXPECT_EQ(names[0], "a");
     EXPECT_THROW(ParseNameList("k,l", names, 199, count), DefinitionError);
     EXPECT_EQ(count, 1);
 }

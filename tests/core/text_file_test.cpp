@@ -67,6 +67,30 @@ TEST(AtomicFileWriter, TemporaryFilesAreExclusiveRandomAndShort) {
     EXPECT_EQ(folder.entries(), 3u);  // the target, the victim and the planted link
 }
 
+// The line reader splits exactly as SplitLines does.
+TEST(LineReader, GivesTheLinesSplitLinesGives) {
+    for (const std::string text : {"", "a", "a\r\nb\r\n", "a\r\n\r\n", "\n\n\r\r\n", "a\rb\nc",
+                                   "x\n\r", "\r\n", "last line"}) {
+        std::vector<std::string> lines;
+        LineReader reader(text);
+        for (std::string_view line; reader.next(line);) {
+            lines.emplace_back(line);
+        }
+        EXPECT_EQ(lines, SplitLines(text)) << text;
+    }
+}
+
+// Model and parameter files are read up to a size; a device that never ends is refused too.
+TEST(ReadTextFile, AFileBeyondItsLimitIsRefused) {
+    ScratchFolder folder;
+    folder.write("five.txt", "12345");
+    EXPECT_EQ(ReadTextFile(folder.file("five.txt"), 5), "12345");
+    const std::string message = ErrorOf([&] { ReadTextFile(folder.file("five.txt"), 4); });
+    EXPECT_NE(message.find("five.txt\": it holds more than"), std::string::npos) << message;
+    const std::string endless = ErrorOf([] { ReadTextFile("/dev/zero", kModelFileLimit); });
+    EXPECT_NE(endless.find("more than 64 MB"), std::string::npos) << endless;
+}
+
 TEST(AtomicFileWriter, ReplacedTargetsKeepPermissionsAndLinksAndReadOnlyOnesAreRefused) {
     ScratchFolder folder;
     folder.write("private.dat", "old");
@@ -80,13 +104,25 @@ TEST(AtomicFileWriter, ReplacedTargetsKeepPermissionsAndLinksAndReadOnlyOnesAreR
     WriteTextFile(folder.file("link.dat"), "through");
     EXPECT_TRUE(fs::is_symlink(folder.file("link.dat")));
     EXPECT_EQ(folder.read("real.dat"), "through");
+    // A dangling link (two hops, the last relative) is written through too: its file is created.
+    fs::create_symlink(folder.file("second.lnk"), folder.file("dangling.dat"));
+    fs::create_symlink("made.dat", folder.file("second.lnk"));
+    WriteTextFile(folder.file("dangling.dat"), "made");
+    EXPECT_TRUE(fs::is_symlink(folder.file("dangling.dat")));
+    EXPECT_EQ(folder.read("made.dat"), "made");
+    // A loop of links cannot be written through.
+    fs::create_symlink("loop.b", folder.file("loop.a"));
+    fs::create_symlink("loop.a", folder.file("loop.b"));
+    const std::string loop = ErrorOf([&] { WriteTextFile(folder.file("loop.a"), "x"); });
+    EXPECT_NE(loop.find("symbolic links"), std::string::npos) << loop;
+    EXPECT_TRUE(fs::is_symlink(folder.file("loop.a")));
 
     folder.write("locked.dat", "old");
     ::chmod(folder.file("locked.dat").c_str(), 0444);
     const std::string message = ErrorOf([&] { WriteTextFile(folder.file("locked.dat"), "new"); });
     EXPECT_NE(message.find("Permission denied"), std::string::npos) << message;
     EXPECT_EQ(folder.read("locked.dat"), "old");
-    EXPECT_EQ(folder.entries(), 4u);
+    EXPECT_EQ(folder.entries(), 9u);
 }
 
 TEST(AtomicFileWriter, FailuresGiveTheSystemsReason) {

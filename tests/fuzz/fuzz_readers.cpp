@@ -20,6 +20,7 @@
 #include "core/native_model.h"
 #include "core/numbers.h"
 #include "core/parameter_file.h"
+#include "core/script_lines.h"
 #include "core/text_file.h"
 #include "plot/data_file_reader.h"
 
@@ -27,9 +28,15 @@ namespace {
 
 using namespace kalvora;
 
-// The readers take paths; one scratch file per fuzzing process.
+// The readers take paths; one scratch file per fuzzing process, removed when it ends.
+struct ScratchFile {
+    std::string path = "/tmp/kalvora-fuzz-" + std::to_string(::getpid()) + ".txt";
+    ~ScratchFile() { std::remove(path.c_str()); }
+};
+
 std::string WriteScratch(const std::string& text) {
-    static const std::string path = "/tmp/kalvora-fuzz-" + std::to_string(::getpid()) + ".txt";
+    static const ScratchFile scratch;
+    const std::string& path = scratch.path;
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file != nullptr) {
         std::fwrite(text.data(), 1, text.size(), file);
@@ -98,6 +105,11 @@ void DefinitionTexts(const std::string& text) {
         ParseNameList(text, names, 3, count);
     } catch (const DefinitionError&) {
     }
+    // The same text as an error message of the interpreter, which a model can make of any length
+    // and content.
+    const std::string translated =
+        EquationLineMessage(text, "function model (x)\r\nx=1\r\n\r\nreturn x\r\nend");
+    (void)EquationLineOf(translated);
 }
 
 // The two-variable map of the script, as a loaded model's definition.

@@ -118,7 +118,7 @@ void GnuplotRunner::finish(const GnuplotOutcome& outcome) {
     }
 }
 
-bool GnuplotRunner::waitForFinished(int milliseconds) {
+bool GnuplotRunner::waitForFinished(int milliseconds, const std::function<bool()>& stopRequested) {
     if (!busy()) {
         return true;
     }
@@ -127,7 +127,17 @@ bool GnuplotRunner::waitForFinished(int milliseconds) {
     timer.setSingleShot(true);
     connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     QTimer poll;
-    connect(&poll, &QTimer::timeout, &loop, [this, &loop] {
+    connect(&poll, &QTimer::timeout, &loop, [this, &loop, &stopRequested] {
+        if (busy() && stopRequested && stopRequested()) {
+            // Nothing of a stopped run is wanted: gnuplot must not write its picture after the
+            // caller has gone.
+            QProcess* process = process_;
+            process->disconnect(this);
+            process->kill();
+            process->waitForFinished(5000);
+            GnuplotOutcome outcome{false, "gnuplot was stopped", true};
+            finish(outcome);
+        }
         if (!busy()) {
             loop.quit();
         }
@@ -139,14 +149,18 @@ bool GnuplotRunner::waitForFinished(int milliseconds) {
 }
 
 GnuplotOutcome RunGnuplotAndWait(const std::string& scriptPath, const std::string& expectedOutput,
-                                 const QString& program) {
+                                 const QString& program, const std::function<bool()>& stopRequested,
+                                 const std::function<void(qint64)>& started) {
     GnuplotRunner runner;
     runner.setProgram(program);
     GnuplotOutcome result;
     runner.start(scriptPath, expectedOutput,
                  [&result](const GnuplotOutcome& outcome) { result = outcome; });
+    if (started && runner.busy()) {
+        started(runner.processId());
+    }
     // A plot of a few series takes well under a second; a minute means something is wrong.
-    if (!runner.waitForFinished(60000)) {
+    if (!runner.waitForFinished(60000, stopRequested)) {
         return {false, "gnuplot did not finish within a minute"};
     }
     return result;

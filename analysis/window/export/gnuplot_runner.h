@@ -14,6 +14,7 @@ namespace kalvora {
 struct GnuplotOutcome {
     bool ok = false;
     std::string message;
+    bool stopped = false;  // ended by the caller's stop request; gnuplot was killed
 };
 
 // Starts gnuplot on a script without blocking the interface and reports how it ended. One runner
@@ -42,8 +43,9 @@ class GnuplotRunner : public QObject {
                std::function<void(const GnuplotOutcome&)> done);
 
     // Waits for the current run, processing its events; for the batch tool and tests. False when
-    // the run is still going after the time.
-    bool waitForFinished(int milliseconds);
+    // the run is still going after the time. When stopRequested (polled every few milliseconds)
+    // says so, gnuplot is killed and waited for, and the run ends as stopped.
+    bool waitForFinished(int milliseconds, const std::function<bool()>& stopRequested = {});
 
     // The message a busy runner gives a command that would rewrite the scratch files.
     static std::string BusyMessage();
@@ -58,10 +60,17 @@ class GnuplotRunner : public QObject {
     qint64 outputStamp_ = -1;
     qint64 outputSize_ = -1;
     std::function<void(const GnuplotOutcome&)> done_;
+
+  public:
+    // gnuplot's process id while it runs, else 0.
+    qint64 processId() const { return process_ != nullptr ? process_->processId() : 0; }
 };
 
-// Runs gnuplot on the script and waits for it (the batch tool).
+// Runs gnuplot on the script and waits for it (the batch tool). started, when given, learns
+// gnuplot's process id once it runs (so that a program ending at once can end it too).
 GnuplotOutcome RunGnuplotAndWait(const std::string& scriptPath, const std::string& expectedOutput,
-                                 const QString& program = QStringLiteral("gnuplot"));
+                                 const QString& program = QStringLiteral("gnuplot"),
+                                 const std::function<bool()>& stopRequested = {},
+                                 const std::function<void(qint64)>& started = {});
 
 }  // namespace kalvora

@@ -25,6 +25,13 @@ void WriteLine(std::string& script, const std::string& line) {
 void WriteTerminalAndTexts(std::string& script, const EpsTexts& texts) {
     WriteLine(script, texts.blackWhite ? "set terminal postscript eps enhanced \"Arial\" 30"
                                        : "set terminal postscript eps enhanced color \"Arial\" 30");
+    // gnuplot hands an output beginning with '|' to a shell as a command to write into.
+    if (!texts.output.empty() && texts.output[0] == '|') {
+        throw std::invalid_argument("The file name \"" + texts.output +
+                                    "\" begins with '|', which gnuplot would run as a command; "
+                                    "write it as \"./" +
+                                    texts.output + "\" for a file of that name");
+    }
     WriteLine(script, "set output " + GnuplotSingleQuoted(texts.output));
     if (!texts.title.empty()) {
         WriteLine(script, "set title " + GnuplotDoubleQuoted(texts.title));

@@ -63,7 +63,8 @@ struct ImageScriptOptions {
 
 // The scripts, every line ended by CR LF. Raise ConversionError ("'<text>' is not a valid floating
 // point value") for a range text that is not a number and std::invalid_argument for a path that
-// cannot be quoted (one holding a line break).
+// cannot be quoted (one holding a line break) or an output that gnuplot would run as a command
+// (one beginning with '|').
 std::string SeriesScript(const SeriesScriptOptions& options);
 std::string ImageScript(const ImageScriptOptions& options);
 

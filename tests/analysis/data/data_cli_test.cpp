@@ -17,8 +17,19 @@ namespace {
 
 using testing::RunCli;
 
+// The test program's files, in a folder of its own that goes when the program ends.
+struct ScratchFolder {
+    std::string path = ::testing::TempDir() + "kalvora-data-cli-" + std::to_string(::getpid());
+    ScratchFolder() { std::filesystem::create_directories(path); }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+};
+
 std::string Scratch(const std::string& name) {
-    return ::testing::TempDir() + "kalvora-data-cli-" + std::to_string(::getpid()) + "-" + name;
+    static const ScratchFolder folder;
+    return folder.path + "/" + name;
 }
 
 // A model file of our own: x -> x + 1 from 0, failing (a division by zero) once x reaches `last`
