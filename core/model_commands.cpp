@@ -1,6 +1,10 @@
 #include "core/model_commands.h"
 
+#include <lua.hpp>
+
 #include <exception>
+#include <functional>
+#include <vector>
 
 #include "core/model_definition.h"
 #include "core/model_shell.h"
@@ -9,6 +13,7 @@
 #include "core/prompts.h"
 #include "core/script_lines.h"
 #include "core/text_file.h"
+#include "core/undefined_names.h"
 
 namespace kalvora {
 namespace {
@@ -28,16 +33,50 @@ void EnableModelCommands(ModelWorkspace& ws, ModelShell& shell) {
     shell.enableModelCommands();
 }
 
+// Which text of the source a definition error came from: the texts read again one by one, in the
+// order the definition reads them.
+int FailedText(const ModelSource& source) {
+    NameList names{};
+    ValueList values{};
+    std::int32_t count = 0;
+    const auto fails = [](auto read) {
+        try {
+            read();
+            return false;
+        } catch (const std::exception&) {
+            return true;
+        }
+    };
+    if (fails([&] { ParseAssignmentList(source.initialText, names, values, count); })) {
+        return 0;
+    }
+    if (fails([&] { ParseAssignmentList(source.parameterText, names, values, count); })) {
+        return 1;
+    }
+    if (!source.discrete && fails([&] { ParseFloat(source.stepSizeText); })) {
+        return 3;
+    }
+    // The auxiliary names, alone or by making too many state slots with the variables.
+    return 2;
+}
+
 }  // namespace
 
-std::optional<ModelRefusal> AcceptModel(ModelWorkspace& ws, const ModelSource& source) {
+const char* SourceTextCaption(int failedText) {
+    static const char* const kCaptions[] = {
+        "Initial values:", "Parameters:", "Auxil. plot vars:", "Stepsize Runge Kutta :"};
+    return failedText >= 0 && failedText < 4 ? kCaptions[failedText] : "";
+}
+
+std::optional<ModelRefusal> AcceptModel(ModelWorkspace& ws, const ModelSource& source,
+                                        const std::function<void()>& beforeTaking) {
     ModelDefinition definition;
     try {
         definition = DefinitionFromSource(source, ws.stepSize);
     } catch (const ConversionError& error) {
-        return ModelRefusal{error.what(), 0, {}, 0};
+        return ModelRefusal{error.what(), 0, {}, 0, FailedText(source)};
     } catch (const DefinitionError& error) {
-        return ModelRefusal{error.what(), 0, {}, 0};
+        return ModelRefusal{error.what(), 0, {}, 0, FailedText(source)};
     }
     // Compiled apart from the workspace, which keeps running its own model until this succeeded.
     ModelRuntime candidate;
@@ -64,6 +103,21 @@ std::optional<ModelRefusal> AcceptModel(ModelWorkspace& ws, const ModelSource& s
         refusal.line = EquationLineOf(refusal.details);
         return refusal;
     }
+    // A name nothing defines would pass the compiler and fail only when its line runs, as nil and
+    // without a place; it is refused here like a syntax error, on its line.
+    std::vector<std::string> known = LibraryNames();
+    known.insert(known.end(), definition.variableNames.begin(),
+                 definition.variableNames.begin() + definition.variableCount);
+    known.insert(known.end(), definition.parameterNames.begin(),
+                 definition.parameterNames.begin() + definition.parameterCount);
+    known.emplace_back("model");  // the function itself, which the script defines
+    if (const std::optional<UndefinedName> undefined = FindUndefinedName(source.equations, known)) {
+        return ModelRefusal{EvaluationMessage(LUA_ERRRUN), LUA_ERRSYNTAX,
+                            UndefinedNameDetail(*undefined), undefined->line};
+    }
+    if (beforeTaking) {
+        beforeTaking();
+    }
     StoreDefinitionValues(ws, definition);
     ws.stepSize = definition.stepSize;
     SetModelKind(ws, definition.kind);
@@ -76,11 +130,27 @@ std::optional<ModelRefusal> AcceptModel(ModelWorkspace& ws, const ModelSource& s
 
 void LoadModelFromFile(ModelWorkspace& ws, ModelSource& source, ModelShell& shell,
                        const std::string& path) {
-    ResetModel(ws, shell);
+    // Read and compiled beside the model in force: a file that cannot be read, is no model or
+    // does not compile leaves that model, its windows and the editor's texts as they were.
+    ModelSource read = source;
+    ReadModelSource(path, read);
+    const std::optional<ModelRefusal> refusal =
+        AcceptModel(ws, read, [&] { ResetModel(ws, shell); });
+    if (refusal) {
+        // A file whose definition lines do not parse is no model file; a script that does not
+        // compile is the user's to correct in the editor, when no model in force would be lost.
+        if (ws.kind != ModelKind::Closed || refusal->failedText >= 0) {
+            throw ModelRefusedError(*refusal);
+        }
+        ResetModel(ws, shell);
+    }
     ws.dataFolder = FolderOf(path);
-    ReadModelFile(ws, source, shell, path);
+    ws.modelName = ModelNameFromPath(path);
+    shell.setMainCaption("Kalvora - " + ws.modelName);
+    shell.setEditorCaption(ws.modelName);
+    source = read;
     shell.setEditModelEnabled(true);
-    if (const std::optional<ModelRefusal> refusal = AcceptModel(ws, source)) {
+    if (refusal) {
         throw ModelRefusedError(*refusal);
     }
     EnableModelCommands(ws, shell);
@@ -156,7 +226,10 @@ bool AcceptModelSource(ModelWorkspace& ws, const ModelSource& source, ModelShell
         if (refusedLine != nullptr) {
             *refusedLine = refusal->line;
         }
-        prompts.detailedError(refusal->message, refusal->details);
+        // A text that did not parse is named by its field, as the user sees it.
+        const std::string field = SourceTextCaption(refusal->failedText);
+        prompts.detailedError(field.empty() ? refusal->message : field + " " + refusal->message,
+                              refusal->details);
         return false;
     }
     EnableModelCommands(ws, shell);

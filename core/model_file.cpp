@@ -21,9 +21,7 @@ std::string ModelNameFromPath(const std::string& path) {
     return name.size() > 4 ? name.substr(0, name.size() - 4) : std::string();
 }
 
-void ReadModelFile(ModelWorkspace& ws, ModelSource& source, ModelShell& shell,
-                   const std::string& path) {
-    shell.disableModelCommands();
+void ReadModelSource(const std::string& path, ModelSource& source) {
     const std::string text = WithoutByteOrderMark(ReadTextFile(path));
     std::vector<std::string> lines = SplitLines(text);
     // A written file ends with one empty line after the equations; reading it back as an equation
@@ -49,6 +47,12 @@ void ReadModelFile(ModelWorkspace& ws, ModelSource& source, ModelShell& shell,
         source.equations += lines[i];
         source.equations += "\r\n";
     }
+}
+
+void ReadModelFile(ModelWorkspace& ws, ModelSource& source, ModelShell& shell,
+                   const std::string& path) {
+    shell.disableModelCommands();
+    ReadModelSource(path, source);
     ws.modelName = ModelNameFromPath(path);
     shell.setMainCaption("Kalvora - " + ws.modelName);
     shell.setEditorCaption(ws.modelName);

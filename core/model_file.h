@@ -27,9 +27,12 @@ void SetNewModelSource(ModelSource& source);
 std::string ModelNameFromPath(const std::string& path);
 
 // Fills source from a model file: three definition lines, the type line ("d", or "c" and the
-// step-size text after two characters), then the equations. Sets the model name and, once the file
-// is open, both captions, even when reading fails. The empty line that closes a file
-// written by WriteModelFile is not read back as an equation line. Throws FileError.
+// step-size text after two characters), then the equations, and nothing else. Throws FileError.
+void ReadModelSource(const std::string& path, ModelSource& source);
+
+// ReadModelSource with the window effects: the model commands are disabled first; once the file is
+// read, the model name and both captions are set. The empty line that closes a file written by
+// WriteModelFile is not read back as an equation line. Throws FileError.
 void ReadModelFile(ModelWorkspace& ws, ModelSource& source, ModelShell& shell,
                    const std::string& path);
 

@@ -128,7 +128,8 @@ TEST(ModelCommands, LoadModelRunsTheWholeSequence) {
     EXPECT_EQ(ws.dataFolder, folder.file(""));
     EXPECT_FALSE(ws.noise.noiseOn);
     EXPECT_EQ(ws.scriptStatus, 0);
-    EXPECT_EQ(shell.calls, (std::vector<std::string>{"main:Kalvora", "disable", "close", "disable",
+    // The old model's windows close only once the new one is certain to be taken.
+    EXPECT_EQ(shell.calls, (std::vector<std::string>{"main:Kalvora", "disable", "close",
                                                      "main:Kalvora - newmodel", "editor:newmodel",
                                                      "edit+", "enable"}));
     StateVector state = ws.initialValues;
@@ -234,7 +235,8 @@ TEST(ModelCommands, AcceptModelSource) {
     source.stepSizeText = "0,1";
     source.equations = "x=1";
     EXPECT_FALSE(AcceptModelSource(ws, source, shell, prompts));
-    EXPECT_EQ(prompts.errors.back(), "'0,1' is not a valid floating point value");
+    EXPECT_EQ(prompts.errors.back(),
+              "Stepsize Runge Kutta : '0,1' is not a valid floating point value");
     EXPECT_EQ(ws.kind, ModelKind::Discrete);
 
     // A new model whose step size is no number is not enabled: its kind stays Closed.
@@ -243,7 +245,8 @@ TEST(ModelCommands, AcceptModelSource) {
     source.stepSizeText = "fast";
     shell.calls.clear();
     EXPECT_FALSE(AcceptModelSource(ws, source, shell, prompts));
-    EXPECT_EQ(prompts.errors.back(), "'fast' is not a valid floating point value");
+    EXPECT_EQ(prompts.errors.back(),
+              "Stepsize Runge Kutta : 'fast' is not a valid floating point value");
     EXPECT_EQ(ws.kind, ModelKind::Closed);
     EXPECT_TRUE(shell.calls.empty());
     source.stepSizeText = "0.5";
