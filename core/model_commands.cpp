@@ -161,7 +161,7 @@ bool LoadModel(ModelWorkspace& ws, ModelSource& source, ModelShell& shell, Promp
     Prompts::FileRequest request;
     request.title = "Load Model";
     request.folder = ws.programFolder + "models/";
-    request.filter = "*.mod|*.mod";
+    request.filter = kModelFileFilter;
     request.defaultExtension = "mod";
     const auto path = prompts.chooseOpenFile(request);
     if (!path) {
@@ -174,7 +174,7 @@ bool SaveModel(ModelWorkspace& ws, const ModelSource& source, ModelShell& shell,
     if (!ws.modelFile.empty()) {
         return ReportingErrors(prompts, [&] { WriteModelFile(source, ws.modelFile); });
     }
-    const auto path = prompts.chooseSaveFile(ModelSaveRequest(ws, "Model (*.mod)|*.mod"));
+    const auto path = prompts.chooseSaveFile(ModelSaveRequest(ws, kModelFileFilter));
     if (!path) {
         return false;
     }
@@ -188,7 +188,7 @@ bool SaveModel(ModelWorkspace& ws, const ModelSource& source, ModelShell& shell,
 
 bool SaveModelAs(ModelWorkspace& ws, const ModelSource& source, ModelShell& shell,
                  Prompts& prompts) {
-    const auto path = prompts.chooseSaveFile(ModelSaveRequest(ws, "*.mod|*.mod"));
+    const auto path = prompts.chooseSaveFile(ModelSaveRequest(ws, kModelFileFilter));
     if (!path) {
         return false;
     }

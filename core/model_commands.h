@@ -13,6 +13,9 @@ namespace kalvora {
 class ModelShell;
 class Prompts;
 
+// The file dialogs' name for model files: the file type, not a bare pattern.
+inline constexpr const char* kModelFileFilter = "Kalvora model (*.mod)|*.mod";
+
 // The model commands of the main window and the model editor, without windows: captions and command
 // enabling go through the shell, dialogs and error messages through the prompts. Script messages go
 // to ws.prompts. Each returns false when it was cancelled or stopped by an error (already

@@ -85,7 +85,7 @@ TEST_F(CobwebWindows, TextsAndDefaults) {
     EXPECT_EQ(
         Captions(window().PopupMenu1->actions()),
         (std::vector<QString>{"&Parameters...", "&Settings...", "# &Iterations...", "&Edit Graph",
-                              "Copy to Clipboard as &BMP", "Copy to Clipboard as &WMF"}));
+                              "Copy to Clipboard as &BMP", "Copy to Clipboard as &SVG"}));
 }
 
 TEST_F(CobwebWindows, OkDrawsCurveDiagonalAndTheStaircaseStartOnFixedAxes) {

@@ -195,7 +195,7 @@ TEST(ModelCommands, SaveCommandsAndCaptions) {
     prompts.answerSave(folder.file("first.mod"));
     ASSERT_TRUE(SaveModel(ws, source, shell, prompts));
     EXPECT_EQ(prompts.saveRequests.back().title, "Save Model As");
-    EXPECT_EQ(prompts.saveRequests.back().filter, "Model (*.mod)|*.mod");
+    EXPECT_EQ(prompts.saveRequests.back().filter, "Kalvora model (*.mod)|*.mod");
     EXPECT_EQ(folder.read("first.mod"), kNewModelFile);
     EXPECT_EQ(ws.modelFile, "");
     EXPECT_EQ(shell.mainCaption, "Kalvora - first");

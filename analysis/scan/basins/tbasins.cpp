@@ -12,7 +12,7 @@
 namespace kalvora {
 
 TBasins::TBasins(ModelWorkspace& workspace)
-    : SettingsDialog(workspace, "TBasins", QStringLiteral("Settings Basin of Atraction")),
+    : SettingsDialog(workspace, "TBasins", QStringLiteral("Settings Basin of Attraction")),
       model_(workspace) {
     CycleGrid = MakeCycleTable(this);
     DomainGrid = MakeDomainTable(this);

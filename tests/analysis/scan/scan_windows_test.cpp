@@ -93,8 +93,8 @@ TEST_F(ScanWindows, TextsIdentifiersAndDefaults) {
         QString expected;
     };
     const std::vector<Case> cases = {
-        {b.windowTitle(), "Settings Basin of Atraction"},
-        {basinsWindow().windowTitle(), "Basin of Atraction"},
+        {b.windowTitle(), "Settings Basin of Attraction"},
+        {basinsWindow().windowTitle(), "Basin of Attraction"},
         {p.windowTitle(), "Settings Parameter Basins for Periodic Cycles"},
         {periodsWindow().windowTitle(), "Parameter Basins for Periodic Cycles"},
         {b.okbutton->text(), "Run"},
