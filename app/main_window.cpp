@@ -160,7 +160,13 @@ void TForm1::placeWindow(QWidget* window) {
         // The frame's size less the window manager's decoration is the window's own.
         const QSize decoration = window->frameGeometry().size() - window->size();
         window->resize(placed.size() - decoration);
-        window->move(placed.topLeft());
+        // A window not yet shown has no frame yet, and the window manager puts its title bar
+        // above the place asked for: the main window's own decoration stands in for it, so that
+        // the title bar, not the window's inside, lands on the place.
+        const QPoint unframed = window->frameGeometry() == window->geometry()
+                                    ? geometry().topLeft() - frameGeometry().topLeft()
+                                    : QPoint();
+        window->move(placed.topLeft() + unframed);
     } else {
         // Where the user left it, but on the screen.
         const QRect onScreen = OnScreen(window->frameGeometry(), available);

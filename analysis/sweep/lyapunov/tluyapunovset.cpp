@@ -31,7 +31,7 @@ LyapunovSettings TLuyapunovSet::settings() const {
     readInterval(settings);
     settings.iterations = NumIt->value();
     settings.transientSteps = Initialit->value();
-    settings.epsilon = ParseFloat(Epsilon->text().toStdString());
+    settings.epsilon = FieldNumber(Epsilon);
     readResolution(settings);
     return settings;
 }

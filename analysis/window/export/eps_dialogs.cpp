@@ -372,6 +372,18 @@ bool EpsDialogBase::writeScript(const std::string& output) {
         return false;
     }
     return ReportingErrors(host_.prompts(), [&] {
+        // A range that is no number is named by its field, as the dialog shows it.
+        const auto number = [](const char* caption, const QLineEdit* edit) {
+            ReadAt(caption, [edit] { return ParseFloat(Text(edit)); });
+        };
+        if (rangesAlwaysUsed_ || !AutoscaleX->isChecked()) {
+            number("X: Min", MinX);
+            number("X: Max", MaxX);
+        }
+        if (rangesAlwaysUsed_ || !AutoscaleY->isChecked()) {
+            number("Y: Min", MinY);
+            number("Y: Max", MaxY);
+        }
         // A range or path that cannot be written refuses before any file changes.
         const std::string text = script(output);
         WriteTextFile(ScriptScratchFile(host_.workspace()), text);
@@ -586,6 +598,8 @@ void TTSEPSform::done(int result) {
 TBasEPSform::TBasEPSform(AnalysisHost& host, GnuplotRunner& runner, QWidget* parent)
     : EpsDialogBase(host, runner, parent, QStringLiteral("BlackWhite")) {
     setObjectName("BasEPSform");
+    // The picture's script always sets both ranges, whatever "Autoscale" says.
+    rangesAlwaysUsed_ = true;
     AutoscaleX->setChecked(true);
     AutoscaleY->setChecked(true);
 }

@@ -99,6 +99,7 @@ class EpsDialogBase : public QDialog {
     AnalysisHost& host_;
     GnuplotRunner& runner_;
     QGridLayout* grid_;
+    bool rangesAlwaysUsed_ = false;
 
   private:
     bool writeScript(const std::string& output);

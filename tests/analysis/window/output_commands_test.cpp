@@ -239,8 +239,9 @@ TEST_F(Fixture, RefusedRangesAndGnuplotFailuresAreReported) {
     host.scripted.answerSave(scratch.file("never.eps"));
     EXPECT_FALSE(dialog.SaveAsClick());
     ASSERT_EQ(host.scripted.errors.size(), 1u);
+    // Named by its field.
     EXPECT_EQ(host.scripted.errors[0],
-              "'1] ; system \"touch pwned\"' is not a valid floating point value");
+              "X: Max: '1] ; system \"touch pwned\"' is not a valid floating point value");
     EXPECT_FALSE(std::filesystem::exists(scratch.file("kalvoragp.tmp")));
     EXPECT_TRUE(dialog.isVisible());
     dialog.MaxX->setText("10");
