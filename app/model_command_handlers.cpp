@@ -82,7 +82,8 @@ void TModelstring::SaveToolButton1Click() {
 bool TForm1::mayDropEdits() {
     if (!editor_->isModified())
         return true;
-    const std::string name = workspace_.modelName.empty() ? "Newmodel" : workspace_.modelName;
+    const std::string name =
+        workspace_.model().modelName.empty() ? "Newmodel" : workspace_.model().modelName;
     switch (prompts_->askSaveChanges("The model \"" + name +
                                      "\" has been modified. Save the changes?")) {
         case Prompts::SaveAnswer::Save:
@@ -119,7 +120,7 @@ void TForm1::LoadModel1Click() {
 
 void TForm1::loadModelFile(const std::string& path) {
     ModelSource source = editor_->source();
-    const bool noModel = workspace_.kind == ModelKind::Closed;
+    const bool noModel = workspace_.model().kind == ModelKind::Closed;
     try {
         LoadModelFromFile(workspace_, source, *this, path);
     } catch (const ModelRefusedError& refusal) {
@@ -153,17 +154,19 @@ void TForm1::BuildModel1Click() {
     if (!previousModel_) {
         previousModel_ = PreviousModel{
             editor_->source(),    editor_->isModified(), editor_->caption(), mainCaption_,
-            workspace_.modelName, workspace_.modelFile,  modelRefused_};
+            workspace_.model().modelName, workspace_.model().modelFile,  modelRefused_};
     }
     ModelSource source = editor_->source();
     SetNewModelSource(source);
-    workspace_.modelName = "Newmodel";
-    workspace_.modelFile.clear();
+    ReplaceModel(workspace_, [](ModelDefinition& model) {
+        model.modelName = "Newmodel";
+        model.modelFile.clear();
+    });
     editor_->setSource(source);
     setMainCaption("Kalvora - Newmodel");
     setEditorCaption("Newmodel");
     // The commands would run the model in force while the editor shows another one.
-    setModelRefused(workspace_.kind != ModelKind::Closed);
+    setModelRefused(workspace_.model().kind != ModelKind::Closed);
     showEditor();
 }
 
@@ -175,8 +178,10 @@ void TForm1::editorDismissed() {
     editor_->setSource(previous.source);
     editor_->setModified(previous.modified);
     editor_->setCaption(previous.editorCaption);
-    workspace_.modelName = previous.modelName;
-    workspace_.modelFile = previous.modelFile;
+    ReplaceModel(workspace_, [&](ModelDefinition& model) {
+        model.modelName = previous.modelName;
+        model.modelFile = previous.modelFile;
+    });
     setMainCaption(previous.mainCaption.toStdString());
     setModelRefused(previous.refused);
 }

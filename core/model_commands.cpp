@@ -11,6 +11,7 @@
 #include "core/model_step.h"
 #include "core/numbers.h"
 #include "core/prompts.h"
+#include "core/run_control.h"
 #include "core/script_lines.h"
 #include "core/text_file.h"
 #include "core/undefined_names.h"
@@ -27,11 +28,16 @@ Prompts::FileRequest ModelSaveRequest(const ModelWorkspace& ws, const std::strin
     return request;
 }
 
-// The model becomes ready: noise goes off with the commands coming on.
+}  // namespace
+
 void EnableModelCommands(ModelWorkspace& ws, ModelShell& shell) {
-    ws.noise.noiseOn = false;
+    if (ws.model().noise.noiseOn) {
+        ReplaceModel(ws, [](ModelDefinition& model) { model.noise.noiseOn = false; });
+    }
     shell.enableModelCommands();
 }
+
+namespace {
 
 // Which text of the source a definition error came from: the texts read again one by one, in the
 // order the definition reads them.
@@ -63,68 +69,85 @@ int FailedText(const ModelSource& source) {
 }  // namespace
 
 const char* SourceTextCaption(int failedText) {
-    static const char* const kCaptions[] = {
-        "Initial values:", "Parameters:", "Auxil. plot vars:", "Stepsize Runge Kutta :"};
+    static const char* const kCaptions[] = {"Initial values:", "Parameters:", "Auxil. plot vars:",
+                                            "Stepsize Runge Kutta :"};
     return failedText >= 0 && failedText < 4 ? kCaptions[failedText] : "";
 }
 
-std::optional<ModelRefusal> AcceptModel(ModelWorkspace& ws, const ModelSource& source,
-                                        const std::function<void()>& beforeTaking) {
+void ResetModel(ModelWorkspace& ws, ModelShell& shell) {
+    ReplaceModel(ws, [](ModelDefinition& model) {
+        SetModelKind(model, ModelKind::Closed);
+        model.modelFile.clear();
+        model.variableCount = 0;
+        model.parameterCount = 0;
+    });
+    shell.setMainCaption("Kalvora");
+    shell.disableModelCommands();
+    shell.closeAnalysisWindows();
+}
+
+ModelCheck CheckModel(const ModelSource& source, const ModelDefinition& current,
+                      RunControl* control) {
     ModelDefinition definition;
     try {
-        definition = DefinitionFromSource(source, ws.stepSize);
+        definition = DefinitionFromSource(source, current.stepSize);
     } catch (const ConversionError& error) {
-        return ModelRefusal{error.what(), 0, {}, 0, FailedText(source)};
+        return {nullptr, ModelRefusal{error.what(), 0, {}, 0, FailedText(source)}};
     } catch (const DefinitionError& error) {
-        return ModelRefusal{error.what(), 0, {}, 0, FailedText(source)};
+        return {nullptr, ModelRefusal{error.what(), 0, {}, 0, FailedText(source)}};
     }
-    // Compiled apart from the workspace, which keeps running its own model until this succeeded.
-    ModelRuntime candidate;
-    candidate.memoryLimit = ws.memoryLimit;
-    // A stop of the workspace's model reaches the candidate's top level too.
-    const FollowingInterrupt following(candidate.interrupt, ws.interrupt);
-    candidate.variableCount = definition.variableCount;
-    candidate.parameterCount = definition.parameterCount;
-    candidate.auxiliaryCount = definition.auxiliaryCount;
-    candidate.scriptText = definition.scriptText;
-    CompileModelScript(candidate);
-    if (candidate.scriptStatus != 0) {
+    definition.memoryLimit = current.memoryLimit;
+    definition.modelName = current.modelName;
+    definition.modelFile = current.modelFile;
+    definition.noise = current.noise;
+    ModelDefinitionPtr candidate = ShareDefinition(std::move(definition));
+    const ModelEvaluator check(candidate, {}, nullptr, control);
+    if (check.scriptStatus != 0) {
         // The recorded message says more than the status (a stop, a limit of the interpreter).
-        ModelRefusal refusal{candidate.recordedMessage.empty()
-                                 ? CompileMessage(candidate.scriptStatus)
-                                 : candidate.recordedMessage,
-                             candidate.scriptStatus,
+        ModelRefusal refusal{check.recordedMessage.empty() ? CompileMessage(check.scriptStatus)
+                                                           : check.recordedMessage,
+                             check.scriptStatus,
                              {},
                              0};
-        refusal.details = candidate.recordedDetails;
+        refusal.details = check.recordedDetails;
         if (refusal.details.empty()) {
-            refusal.details = ScriptErrorDetail(candidate.luaState, candidate.scriptText);
+            refusal.details = ScriptErrorDetail(check.luaState, candidate->scriptText);
         }
         refusal.line = EquationLineOf(refusal.details);
-        return refusal;
+        return {nullptr, std::move(refusal)};
     }
     // A name nothing defines would pass the compiler and fail only when its line runs, as nil and
     // without a place; it is refused here like a syntax error, on its line.
     std::vector<std::string> known = LibraryNames();
-    known.insert(known.end(), definition.variableNames.begin(),
-                 definition.variableNames.begin() + definition.variableCount);
-    known.insert(known.end(), definition.parameterNames.begin(),
-                 definition.parameterNames.begin() + definition.parameterCount);
+    known.insert(known.end(), candidate->variableNames.begin(),
+                 candidate->variableNames.begin() + candidate->variableCount);
+    known.insert(known.end(), candidate->parameterNames.begin(),
+                 candidate->parameterNames.begin() + candidate->parameterCount);
     known.emplace_back("model");  // the function itself, which the script defines
     if (const std::optional<UndefinedName> undefined = FindUndefinedName(source.equations, known)) {
-        return ModelRefusal{EvaluationMessage(LUA_ERRRUN), LUA_ERRSYNTAX,
-                            UndefinedNameDetail(*undefined), undefined->line};
+        return {nullptr, ModelRefusal{EvaluationMessage(LUA_ERRRUN), LUA_ERRSYNTAX,
+                                      UndefinedNameDetail(*undefined), undefined->line}};
+    }
+    return {std::move(candidate), std::nullopt};
+}
+
+std::optional<ModelRefusal> AcceptModel(ModelWorkspace& ws, const ModelSource& source,
+                                        ModelShell* shell,
+                                        const std::function<void()>& beforeTaking) {
+    ModelCheck check;
+    const auto run = [&](RunControl* control) { check = CheckModel(source, ws.model(), control); };
+    if (shell == nullptr) {
+        run(nullptr);
+    } else if (!shell->runModelCheck(run)) {
+        return ModelRefusal{"Another computation is running; the model was not changed", 0, {}, 0};
+    }
+    if (check.refusal) {
+        return check.refusal;
     }
     if (beforeTaking) {
         beforeTaking();
     }
-    StoreDefinitionValues(ws, definition);
-    ws.stepSize = definition.stepSize;
-    SetModelKind(ws, definition.kind);
-    ws.scriptText = std::move(definition.scriptText);
-    ws.scriptStatus = 0;
-    // The candidate closes the old state when it goes.
-    SwapModelStates(ws, candidate);
+    ws.definition = std::move(check.definition);
     return std::nullopt;
 }
 
@@ -135,26 +158,26 @@ void LoadModelFromFile(ModelWorkspace& ws, ModelSource& source, ModelShell& shel
     ModelSource read = source;
     ReadModelSource(path, read);
     const std::optional<ModelRefusal> refusal =
-        AcceptModel(ws, read, [&] { ResetModel(ws, shell); });
+        AcceptModel(ws, read, &shell, [&] { ResetModel(ws, shell); });
     if (refusal) {
         // A file whose definition lines do not parse is no model file; a script that does not
         // compile is the user's to correct in the editor, when no model in force would be lost.
-        if (ws.kind != ModelKind::Closed || refusal->failedText >= 0) {
+        if (ws.model().kind != ModelKind::Closed || refusal->failedText >= 0) {
             throw ModelRefusedError(*refusal);
         }
         ResetModel(ws, shell);
     }
     ws.dataFolder = FolderOf(path);
-    ws.modelName = ModelNameFromPath(path);
-    shell.setMainCaption("Kalvora - " + ws.modelName);
-    shell.setEditorCaption(ws.modelName);
+    ReplaceModel(ws, [&](ModelDefinition& model) { model.modelName = ModelNameFromPath(path); });
+    shell.setMainCaption("Kalvora - " + ws.model().modelName);
+    shell.setEditorCaption(ws.model().modelName);
     source = read;
     shell.setEditModelEnabled(true);
     if (refusal) {
         throw ModelRefusedError(*refusal);
     }
     EnableModelCommands(ws, shell);
-    ws.modelFile = path;
+    ReplaceModel(ws, [&](ModelDefinition& model) { model.modelFile = path; });
 }
 
 bool LoadModel(ModelWorkspace& ws, ModelSource& source, ModelShell& shell, Prompts& prompts) {
@@ -171,8 +194,8 @@ bool LoadModel(ModelWorkspace& ws, ModelSource& source, ModelShell& shell, Promp
 }
 
 bool SaveModel(ModelWorkspace& ws, const ModelSource& source, ModelShell& shell, Prompts& prompts) {
-    if (!ws.modelFile.empty()) {
-        return ReportingErrors(prompts, [&] { WriteModelFile(source, ws.modelFile); });
+    if (!ws.model().modelFile.empty()) {
+        return ReportingErrors(prompts, [&] { WriteModelFile(source, ws.model().modelFile); });
     }
     const auto path = prompts.chooseSaveFile(ModelSaveRequest(ws, kModelFileFilter));
     if (!path) {
@@ -180,9 +203,10 @@ bool SaveModel(ModelWorkspace& ws, const ModelSource& source, ModelShell& shell,
     }
     return ReportingErrors(prompts, [&] {
         WriteModelFile(source, *path);
-        ws.modelName = ModelNameFromPath(*path);
-        shell.setMainCaption("Kalvora - " + ws.modelName);
-        shell.setEditorCaption(ws.modelName);
+        ReplaceModel(ws,
+                     [&](ModelDefinition& model) { model.modelName = ModelNameFromPath(*path); });
+        shell.setMainCaption("Kalvora - " + ws.model().modelName);
+        shell.setEditorCaption(ws.model().modelName);
     });
 }
 
@@ -194,23 +218,25 @@ bool SaveModelAs(ModelWorkspace& ws, const ModelSource& source, ModelShell& shel
     }
     return ReportingErrors(prompts, [&] {
         WriteModelFile(source, *path);
-        ws.modelFile = *path;
-        ws.modelName = ModelNameFromPath(*path);
-        shell.setEditorCaption(ws.modelName);
+        ReplaceModel(ws, [&](ModelDefinition& model) {
+            model.modelFile = *path;
+            model.modelName = ModelNameFromPath(*path);
+        });
+        shell.setEditorCaption(ws.model().modelName);
     });
 }
 
 bool SaveModelFromEditor(ModelWorkspace& ws, const ModelSource& source, ModelShell& shell,
                          Prompts& prompts) {
-    if (!ws.modelFile.empty()) {
-        return ReportingErrors(prompts, [&] { WriteModelFile(source, ws.modelFile); });
+    if (!ws.model().modelFile.empty()) {
+        return ReportingErrors(prompts, [&] { WriteModelFile(source, ws.model().modelFile); });
     }
     return SaveModelAs(ws, source, shell, prompts);
 }
 
 void BuildNewModel(ModelWorkspace& ws, ModelSource& source, ModelShell& shell) {
     ResetModel(ws, shell);
-    ws.modelName = "Newmodel";
+    ReplaceModel(ws, [](ModelDefinition& model) { model.modelName = "Newmodel"; });
     SetNewModelSource(source);
     shell.showEditor();
     shell.setMainCaption("Kalvora - Newmodel");
@@ -222,7 +248,7 @@ bool AcceptModelSource(ModelWorkspace& ws, const ModelSource& source, ModelShell
     if (refusedLine != nullptr) {
         *refusedLine = 0;
     }
-    if (const std::optional<ModelRefusal> refusal = AcceptModel(ws, source)) {
+    if (const std::optional<ModelRefusal> refusal = AcceptModel(ws, source, &shell)) {
         if (refusedLine != nullptr) {
             *refusedLine = refusal->line;
         }
@@ -233,7 +259,7 @@ bool AcceptModelSource(ModelWorkspace& ws, const ModelSource& source, ModelShell
         return false;
     }
     EnableModelCommands(ws, shell);
-    shell.setMainCaption("Kalvora - " + ws.modelName);
+    shell.setMainCaption("Kalvora - " + ws.model().modelName);
     shell.setSaveModelEnabled(true);
     shell.setEditModelEnabled(true);
     return true;

@@ -74,7 +74,7 @@ TEST(UndefinedNames, OkRefusesTheModelWithTheLineAndEverySampleModelPasses) {
     EXPECT_EQ(refusal->message, "Error in variable/function name");
     EXPECT_EQ(refusal->line, 2);
     EXPECT_NE(refusal->details.find("'sin'"), std::string::npos) << refusal->details;
-    EXPECT_EQ(ws.kind, ModelKind::Closed);
+    EXPECT_EQ(ws.model().kind, ModelKind::Closed);
 
     for (const auto& entry : std::filesystem::directory_iterator(KALVORA_MODELS)) {
         ModelWorkspace sample;
