@@ -124,28 +124,57 @@ TForm1::TForm1(const StartupOptions& options) {
         RegisterAnalyses(analyses_, *this);
         adoptWindows(before);
     }
+    // Every window opened later too (the manual, a print preview, a script editor) is placed by
+    // the one rule when it first appears.
+    qApp->installEventFilter(this);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Show && watched->isWidgetType()) {
         auto* window = static_cast<QWidget*>(watched);
-        if (const QScreen* screen = window->screen()) {
-            const QRect available = screen->availableGeometry();
-            if (!placedWindows_.contains(window)) {
-                // A new result window: offset from the last one opened, never exactly over it.
-                placedWindows_.insert(window);
-                const QRect last = lastPlaced_.isNull() ? geometry() : lastPlaced_;
-                window->move(CascadePosition(last, window->frameGeometry().size(), available));
-            } else {
-                // Where the user left it, but on the screen.
-                const QRect onScreen = OnScreen(window->frameGeometry(), available);
-                if (onScreen != window->frameGeometry())
-                    window->setGeometry(OnScreen(window->geometry(), available));
-            }
-            lastPlaced_ = window->frameGeometry();
-        }
+        if (placedByRule(window))
+            placeWindow(window);
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+bool TForm1::placedByRule(const QWidget* window) const {
+    // Dialogs open over the window that asked (the toolkit centres them there), and the editor
+    // centres itself; menus, tool tips and pop-ups are not windows of their own.
+    if (!window->isWindow() || window == this || window == editor_ || window->inherits("QDialog"))
+        return false;
+    const Qt::WindowType type = window->windowType();
+    return type == Qt::Window || type == Qt::Tool;
+}
+
+void TForm1::placeWindow(QWidget* window) {
+    const QScreen* screen = window->screen() != nullptr ? window->screen() : this->screen();
+    if (screen == nullptr)
+        return;
+    const QRect available = screen->availableGeometry();
+    if (!placedWindows_.contains(window)) {
+        placedWindows_.insert(window);
+        const int menuBottom = menuBar()->mapToGlobal(QPoint(0, menuBar()->height())).y();
+        const QRect placed = ResultWindowGeometry(frameGeometry(), menuBottom,
+                                                  lastPlaced_.isNull() ? nullptr : &lastPlaced_,
+                                                  window->frameGeometry().size(), available);
+        // The frame's size less the window manager's decoration is the window's own.
+        const QSize decoration = window->frameGeometry().size() - window->size();
+        window->resize(placed.size() - decoration);
+        // A window not yet shown has no frame yet, and the window manager puts its title bar
+        // above the place asked for: the main window's own decoration stands in for it, so that
+        // the title bar, not the window's inside, lands on the place.
+        const QPoint unframed = window->frameGeometry() == window->geometry()
+                                    ? geometry().topLeft() - frameGeometry().topLeft()
+                                    : QPoint();
+        window->move(placed.topLeft() + unframed);
+    } else {
+        // Where the user left it, but on the screen.
+        const QRect onScreen = OnScreen(window->frameGeometry(), available);
+        if (onScreen != window->frameGeometry())
+            window->setGeometry(OnScreen(window->geometry(), available));
+    }
+    lastPlaced_ = window->frameGeometry();
 }
 
 void TForm1::adoptWindows(const QWidgetList& existing) {
@@ -162,8 +191,6 @@ void TForm1::adoptWindows(const QWidgetList& existing) {
             flags = (flags & ~Qt::WindowType_Mask) | Qt::Tool;
         const bool visible = window->isVisible();
         window->setParent(this, flags);
-        if (window->inherits("QMainWindow"))
-            window->installEventFilter(this);
         if (visible)
             window->show();
     }
@@ -336,7 +363,7 @@ void TForm1::createCommands() {
         openManual();
     })->setShortcut(QKeySequence(Qt::Key_F1));
     addCommand(help, "AdvancedPaperpleasecite1", "&Kalvora Article", false, false,
-               [this] { openDocument("KalvoraArticle.pdf"); });
+               [this] { openArticle(); });
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName("PopupMenu1");
@@ -497,6 +524,10 @@ void TForm1::enableModelCommands() {
     const int variables = workspace_.model().variableCount;
     setAllowed("PhasePlot1", variables > 1);
     setAllowed("GraphicalAnalysis1", variables == 1);
+    // A plane of initial values, or an object in the plane of two variables, needs two variables:
+    // the commands are off rather than refusing after their dialog was filled.
+    setAllowed("BasinofAttraction1", variables > 1);
+    setAllowed("Manifold1", variables > 1);
     applyEnabling();
 
     // A model that becomes ready starts without noise.
@@ -698,31 +729,15 @@ void TForm1::openAnalysis(const QString& commandId, const QString& name) {
         (name + " is not available yet in this version of Kalvora.").toStdString());
 }
 
-void TForm1::openDocument(const QString& fileName) {
-    // A document that is missing, or that no viewer takes, is said so: silence looked like a
-    // command that did nothing.
-    const QString path = QDir(QString::fromStdString(workingFolder_)).filePath(fileName);
-    if (!QFileInfo::exists(path)) {
-        prompts_->error(("The document \"" + path + "\" cannot be opened: there is no such file.")
-                            .toStdString());
-        return;
-    }
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
-        prompts_->error(
-            ("The document \"" + path + "\" cannot be opened: no program to show it was found.")
-                .toStdString());
-    }
-}
-
-QString TForm1::manualPath() const {
+QString TForm1::documentPath(const QString& fileName) const {
     // Beside the working folder, the installed copy, then the source tree the program was built
     // from (build/kalvora in a checkout).
     const QString program = QCoreApplication::applicationDirPath();
     const QStringList candidates = {
-        QDir(QString::fromStdString(workingFolder_)).filePath("docs/manual.md"),
-        QDir(program).filePath(KALVORA_DATA_FROM_BIN "/manual.md"),
-        QDir(program).filePath("../docs/manual.md"),
-        QDir(program).filePath("../../docs/manual.md"),
+        QDir(QString::fromStdString(workingFolder_)).filePath("docs/" + fileName),
+        QDir(program).filePath(QStringLiteral(KALVORA_DATA_FROM_BIN "/") + fileName),
+        QDir(program).filePath("../docs/" + fileName),
+        QDir(program).filePath("../../docs/" + fileName),
     };
     for (const QString& candidate : candidates) {
         if (QFileInfo(candidate).isFile())
@@ -732,46 +747,51 @@ QString TForm1::manualPath() const {
 }
 
 void TForm1::openManual() {
-    const QString path = manualPath();
+    openMarkdown("manual.md", "Kalvora User Manual", "ManualBrowser", manual_);
+}
+
+void TForm1::openArticle() {
+    openMarkdown("methods.md", "Kalvora Article", "ArticleBrowser", article_);
+}
+
+void TForm1::openMarkdown(const QString& fileName, const QString& title, const QString& id,
+                          QTextBrowser*& window) {
+    const QString path = documentPath(fileName);
     if (path.isEmpty()) {
-        prompts_->error(
-            "The user manual cannot be opened: manual.md was found neither in the "
-            "docs folder nor where Kalvora is installed.");
+        prompts_->error(("The document \"" + title + "\" cannot be opened: " + fileName +
+                         " was found neither in the docs folder nor where Kalvora is installed.")
+                            .toStdString());
         return;
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        prompts_->error(("The user manual \"" + path + "\" cannot be opened: " + file.errorString())
+        prompts_->error(("The document \"" + path + "\" cannot be opened: " + file.errorString())
                             .toStdString());
         return;
     }
-    if (manual_ == nullptr) {
-        // A window of the program's own, above the main window like its other windows.
-        manual_ = new QTextBrowser(this);
-        manual_->setWindowFlags(Qt::Tool);
-        manual_->setObjectName("ManualBrowser");
-        manual_->setWindowTitle("Kalvora User Manual");
-        manual_->setOpenExternalLinks(true);
+    if (window == nullptr) {
+        // A window of the program's own, above the main window like its other windows, placed
+        // and fitted to the screen by the one rule (placeWindow).
+        window = new QTextBrowser(this);
+        window->setWindowFlags(Qt::Tool);
+        window->setObjectName(id);
+        window->setWindowTitle(title);
+        window->setOpenExternalLinks(true);
         // Wide enough for the pictures of the widest windows beside the scroll bar.
-        manual_->resize(840, 680);
-        auto* close = new QAction(manual_);
+        window->resize(840, 680);
+        auto* close = new QAction(window);
         close->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence(Qt::Key_Escape)});
-        connect(close, &QAction::triggered, manual_, &QWidget::close);
-        manual_->addAction(close);
-        // Over the main window, offset like a new result window, rather than at the screen's
-        // corner where the window manager would put it.
-        if (screen() != nullptr) {
-            manual_->move(
-                CascadePosition(frameGeometry(), manual_->size(), screen()->availableGeometry()));
-        }
+        QTextBrowser* const shown = window;
+        connect(close, &QAction::triggered, shown, &QWidget::close);
+        window->addAction(close);
     }
-    // The pictures are named relative to the manual.
-    manual_->setSearchPaths({QFileInfo(path).absolutePath()});
-    manual_->document()->setBaseUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath() + "/"));
-    manual_->setMarkdown(QString::fromUtf8(file.readAll()));
-    manual_->show();
-    manual_->raise();
-    manual_->activateWindow();
+    // The pictures are named relative to the document.
+    window->setSearchPaths({QFileInfo(path).absolutePath()});
+    window->document()->setBaseUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath() + "/"));
+    window->setMarkdown(QString::fromUtf8(file.readAll()));
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void TForm1::EditModel1Click() {

@@ -8,11 +8,13 @@
 #include <QSet>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "analysis/window/analysis_host.h"
 #include "app/analyses.h"
+#include "core/model_file.h"
 #include "core/model_shell.h"
 #include "core/model_workspace.h"
 
@@ -93,6 +95,12 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     // Accept's recomputation: the modules registered for the tag in force.
     void RecomputeAfterAccept();
 
+    // The editor closed without an accepted OK: after Build New Model, the model that was in force
+    // comes back into the editor with its names and commands.
+    void editorDismissed();
+    // An accepted OK, a load or Close Model: the way back of Build New Model is gone.
+    void forgetPreviousModel() { previousModel_.reset(); }
+
     // Load Model without its dialog, for a model file named on the command line.
     void loadModelFile(const std::string& path);
     // Called once Exit has been confirmed (the program sets its exit deadline here).
@@ -107,6 +115,8 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     TAboutBox* aboutBox() const { return about_; }
     // The manual's window once "User Manual" opened it, else null.
     QTextBrowser* manualWindow() const { return manual_; }
+    // The article's window once "Kalvora Article" opened it, else null.
+    QTextBrowser* articleWindow() const { return article_; }
     QMenu* windowContextMenu() const { return PopupMenu1; }
     // The first status panel ("   Noise On", "   Noise Off" or empty).
     QString statusText() const;
@@ -143,11 +153,17 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     void applyEnabling();
     void setComputing(bool computing);
     void openAnalysis(const QString& commandId, const QString& name);
-    void openDocument(const QString& fileName);
     void openManual();
+    void openArticle();
+    // A Markdown document of docs/ in a window of its own (made once, kept in `window`).
+    void openMarkdown(const QString& fileName, const QString& title, const QString& id,
+                      QTextBrowser*& window);
     QList<QWidget*> allResultWindows() const;
-    // Where docs/manual.md is found; empty when nowhere.
-    QString manualPath() const;
+    // Where a document of docs/ is found; empty when nowhere.
+    QString documentPath(const QString& fileName) const;
+    // The windows placed by ResultWindowGeometry when they first appear, and the placing.
+    bool placedByRule(const QWidget* window) const;
+    void placeWindow(QWidget* window);
     // Makes the top-level windows created since `existing` was taken owned windows of this one.
     void adoptWindows(const QList<QWidget*>& existing);
 
@@ -185,6 +201,18 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     bool modelRefused_ = false;
     QString mainCaption_ = "Kalvora";
 
+    // What Build New Model replaced in the editor, until the new model is accepted or given up.
+    struct PreviousModel {
+        ModelSource source;
+        bool modified = false;
+        QString editorCaption;
+        QString mainCaption;
+        std::string modelName;
+        std::string modelFile;
+        bool refused = false;
+    };
+    std::optional<PreviousModel> previousModel_;
+
     QHash<QString, Command> commands_;
     QList<QToolBar*> toolBars_;
     QList<QAction*> toolBarToggles_;  // the View menu's and the tool-bar area's, two per bar
@@ -198,6 +226,7 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     TAboutBox* about_ = nullptr;
     TModelstring* editor_ = nullptr;
     QTextBrowser* manual_ = nullptr;
+    QTextBrowser* article_ = nullptr;
     QSet<QWidget*> placedWindows_;
     QRect lastPlaced_;
     AnalysisRegistry analyses_;

@@ -57,6 +57,7 @@ void TModelstring::Button2Click() {
     if (main_.parameterWindow()->isVisible())
         main_.parameterWindow()->ShowParameterWindow();
     if (compiled) {
+        main_.forgetPreviousModel();
         hide();
         return;
     }
@@ -109,7 +110,7 @@ void TForm1::LoadModel1Click() {
     Prompts::FileRequest request;
     request.title = "Load Model";
     request.folder = loadModelFolder_;
-    request.filter = "*.mod";
+    request.filter = kModelFileFilter;
     request.defaultExtension = "mod";
     const auto path = prompts_->chooseOpenFile(request);
     if (!path)
@@ -119,30 +120,70 @@ void TForm1::LoadModel1Click() {
 
 void TForm1::loadModelFile(const std::string& path) {
     ModelSource source = editor_->source();
+    const bool noModel = workspace_.model().kind == ModelKind::Closed;
     try {
         LoadModelFromFile(workspace_, source, *this, path);
     } catch (const ModelRefusedError& refusal) {
-        // The editor opens on the line Lua named, and the box says what is wrong there.
-        editor_->setSource(source);
-        if (const int line = EquationLineOf(refusal.details); line > 0) {
-            showEditor();
-            editor_->showEquationLine(line);
+        if (noModel && refusal.failedText < 0) {
+            // Nothing was lost: the editor opens on the line Lua named, for correcting.
+            editor_->setSource(source);
+            if (const int line = EquationLineOf(refusal.details); line > 0) {
+                showEditor();
+                editor_->showEquationLine(line);
+            }
+            throw;
         }
-        throw;
-    } catch (...) {
-        // The editor shows what was read, so that the user can correct it there.
-        editor_->setSource(source);
-        throw;
+        // Refused and nothing changed: the message says which file, and where in it.
+        ModelRefusal placed{path + ": " + refusal.what(), refusal.scriptStatus, refusal.details, 0,
+                            refusal.failedText};
+        if (refusal.failedText >= 0) {
+            placed.message =
+                path + ", line " + std::to_string(refusal.failedText + 1) + ": " + refusal.what();
+        }
+        throw ModelRefusedError(placed);
     }
+    forgetPreviousModel();
     editor_->setSource(source);
 }
 
 void TForm1::BuildModel1Click() {
     if (!mayDropEdits())
         return;
+    // The model in force stays until the new one is accepted: Cancel brings back its texts, names
+    // and commands. A second Build New Model keeps the first one's way back.
+    if (!previousModel_) {
+        previousModel_ = PreviousModel{
+            editor_->source(),    editor_->isModified(), editor_->caption(), mainCaption_,
+            workspace_.model().modelName, workspace_.model().modelFile,  modelRefused_};
+    }
     ModelSource source = editor_->source();
-    BuildNewModel(workspace_, source, *this);
+    SetNewModelSource(source);
+    ReplaceModel(workspace_, [](ModelDefinition& model) {
+        model.modelName = "Newmodel";
+        model.modelFile.clear();
+    });
     editor_->setSource(source);
+    setMainCaption("Kalvora - Newmodel");
+    setEditorCaption("Newmodel");
+    // The commands would run the model in force while the editor shows another one.
+    setModelRefused(workspace_.model().kind != ModelKind::Closed);
+    showEditor();
+}
+
+void TForm1::editorDismissed() {
+    if (!previousModel_)
+        return;
+    const PreviousModel previous = std::move(*previousModel_);
+    previousModel_.reset();
+    editor_->setSource(previous.source);
+    editor_->setModified(previous.modified);
+    editor_->setCaption(previous.editorCaption);
+    ReplaceModel(workspace_, [&](ModelDefinition& model) {
+        model.modelName = previous.modelName;
+        model.modelFile = previous.modelFile;
+    });
+    setMainCaption(previous.mainCaption.toStdString());
+    setModelRefused(previous.refused);
 }
 
 void TForm1::SaveModel1Click() {
@@ -153,6 +194,7 @@ void TForm1::SaveModel1Click() {
 void TForm1::Close1Click() {
     if (!mayDropEdits())
         return;
+    forgetPreviousModel();
     ResetModel(workspace_, *this);
     // The editor's texts stay for a later OK, but nothing of a closed model waits to be saved.
     editor_->setModified(false);

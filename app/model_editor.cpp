@@ -1,6 +1,7 @@
 #include "app/model_editor.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -109,10 +110,13 @@ void LineNumberArea::paintEvent(QPaintEvent* event) {
     edit_->paintNumbers(event);
 }
 
+// The equations in the desktop's fixed-width font, as code is shown, a little larger than the
+// labels so that operators and brackets are easily told apart; the labels and the one-line fields
+// keep the desktop's own font.
 QFont EquationFont() {
-    QFont font("Times New Roman");
-    font.setStyleHint(QFont::Serif);
-    font.setPixelSize(16);
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (font.pointSizeF() > 0)
+        font.setPointSizeF(font.pointSizeF() + 1);
     return font;
 }
 
@@ -122,7 +126,6 @@ TModelstring::TModelstring(TForm1& mainWindow, QWidget* parent)
     : QMainWindow(parent, Qt::Tool), main_(mainWindow) {
     setObjectName("Modelstring");
     setWindowTitle("Model");
-    const QFont serif = EquationFont();
 
     SaveAs1 = new QAction("&Save As...", this);
     SaveAs1->setObjectName("SaveAs1");
@@ -154,10 +157,9 @@ TModelstring::TModelstring(TForm1& mainWindow, QWidget* parent)
     auto* fields = new QGridLayout;
     auto addField = [&](int row, const QString& caption, const QString& id) {
         auto* label = new QLabel(caption, central);
-        label->setFont(serif);
         auto* edit = new QLineEdit(central);
         edit->setObjectName(id);
-        edit->setFont(serif);
+        label->setBuddy(edit);
         fields->addWidget(label, row, 0);
         fields->addWidget(edit, row, 1);
         return edit;
@@ -169,7 +171,7 @@ TModelstring::TModelstring(TForm1& mainWindow, QWidget* parent)
 
     StringBox = new EquationEdit(central);
     StringBox->setObjectName("StringBox");
-    StringBox->setFont(serif);
+    StringBox->setFont(EquationFont());
     StringBox->setLineWrapMode(QPlainTextEdit::NoWrap);
     StringBox->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     StringBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -192,7 +194,6 @@ TModelstring::TModelstring(TForm1& mainWindow, QWidget* parent)
     typeLayout->addStretch();
     Label5 = new QLabel("Stepsize Runge Kutta : ", type);
     Label5->setObjectName("Label5");
-    Label5->setFont(serif);
     rh = new QLineEdit("0.01", type);
     rh->setObjectName("rh");
     rh->setMaximumWidth(120);
@@ -323,6 +324,12 @@ void TModelstring::setAcceptEnabled(bool enabled) {
 
 void TModelstring::Button3Click() {
     hide();
+    main_.editorDismissed();
+}
+
+void TModelstring::closeEvent(QCloseEvent* event) {
+    QMainWindow::closeEvent(event);
+    main_.editorDismissed();
 }
 
 void TModelstring::Print1Click() {

@@ -78,6 +78,7 @@ class TModelstring final : public QMainWindow {
 
   protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     // The type buttons change the editor only: the model in force keeps its kind until OK.

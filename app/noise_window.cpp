@@ -124,12 +124,17 @@ void TNoiseForm::clearCheckBoxes() {
 
 void TNoiseForm::okClick() {
     // The numbers are read before anything is stored, so a bad field changes nothing.
-    const Extended level = ParseFloat(Edit1->text().toStdString());
-    const Extended probability = ParseFloat(Edit2->text().toStdString());
+    // Each number is named by its field's caption when it does not convert.
+    const Extended level =
+        ReadAt("Standard Deviation", [&] { return ParseFloat(Edit1->text().toStdString()); });
+    const Extended probability = ReadAt("Probability of noise addition",
+                                        [&] { return ParseFloat(Edit2->text().toStdString()); });
     const QString seedText = Edit3->text();
     const std::optional<std::int32_t> seed =
         seedText.isEmpty() ? std::nullopt
-                           : std::optional<std::int32_t>(ParseInteger(seedText.toStdString()));
+                           : std::optional<std::int32_t>(ReadAt("Random Seed", [&] {
+                                 return ParseInteger(seedText.toStdString());
+                             }));
     ReplaceModel(workspace_, [&](ModelDefinition& model) {
         NoiseSettings& noise = model.noise;
         noise.noiseOn = CheckBox1->isChecked();

@@ -149,7 +149,13 @@ Extended TParameters::cellValue(QTableWidget* grid, int row, const std::vector<S
     if (row < static_cast<int>(shown.size()) && text == shown[row].text)
         return shown[row].value;
     try {
-        return ParseFloat(text.toStdString());
+        // The grid's own words: its caption, the row's name and the column.
+        const QTableWidgetItem* name = grid->item(row, 0);
+        const QString place = grid->horizontalHeaderItem(0)->text() + ", row " +
+                              QString::number(row + 1) + " (" +
+                              (name != nullptr ? name->text() : QString()) + "), column " +
+                              grid->horizontalHeaderItem(1)->text();
+        return ReadAt(place.toStdString(), [&] { return ParseFloat(text.toStdString()); });
     } catch (...) {
         grid->setFocus();
         grid->setCurrentCell(row, 1);
@@ -176,7 +182,8 @@ void TParameters::acceptClick() {
             stepSize = shownStep_.value;
         } else {
             try {
-                stepSize = ParseFloat(text.toStdString());
+                stepSize = ReadAt(Label1->text().trimmed().toStdString(),
+                                  [&] { return ParseFloat(text.toStdString()); });
             } catch (...) {
                 Edit1->setFocus();
                 throw;

@@ -566,11 +566,8 @@ void PrepareModel(ModelSession& session, const Arguments& arguments,
         throw ReportedModelFailure();
     }
     if (const auto par = arguments.value("--par")) {
-        try {
-            ReadParameterFile(ws, *par);
-        } catch (const ConversionError& error) {
-            throw ConversionError(WhereInFile(*par, {0, 1}, 3) + error.what());
-        }
+        // Its errors name the file and the line themselves.
+        ReadParameterFile(ws, *par);
     }
     for (const std::string& assignment : arguments.values("--set")) {
         ApplySet(ws, assignment);

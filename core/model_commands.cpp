@@ -1,6 +1,10 @@
 #include "core/model_commands.h"
 
+#include <lua.hpp>
+
 #include <exception>
+#include <functional>
+#include <vector>
 
 #include "core/model_definition.h"
 #include "core/model_shell.h"
@@ -10,6 +14,7 @@
 #include "core/run_control.h"
 #include "core/script_lines.h"
 #include "core/text_file.h"
+#include "core/undefined_names.h"
 
 namespace kalvora {
 namespace {
@@ -32,6 +37,43 @@ void EnableModelCommands(ModelWorkspace& ws, ModelShell& shell) {
     shell.enableModelCommands();
 }
 
+namespace {
+
+// Which text of the source a definition error came from: the texts read again one by one, in the
+// order the definition reads them.
+int FailedText(const ModelSource& source) {
+    NameList names{};
+    ValueList values{};
+    std::int32_t count = 0;
+    const auto fails = [](auto read) {
+        try {
+            read();
+            return false;
+        } catch (const std::exception&) {
+            return true;
+        }
+    };
+    if (fails([&] { ParseAssignmentList(source.initialText, names, values, count); })) {
+        return 0;
+    }
+    if (fails([&] { ParseAssignmentList(source.parameterText, names, values, count); })) {
+        return 1;
+    }
+    if (!source.discrete && fails([&] { ParseFloat(source.stepSizeText); })) {
+        return 3;
+    }
+    // The auxiliary names, alone or by making too many state slots with the variables.
+    return 2;
+}
+
+}  // namespace
+
+const char* SourceTextCaption(int failedText) {
+    static const char* const kCaptions[] = {"Initial values:", "Parameters:", "Auxil. plot vars:",
+                                            "Stepsize Runge Kutta :"};
+    return failedText >= 0 && failedText < 4 ? kCaptions[failedText] : "";
+}
+
 void ResetModel(ModelWorkspace& ws, ModelShell& shell) {
     ReplaceModel(ws, [](ModelDefinition& model) {
         SetModelKind(model, ModelKind::Closed);
@@ -50,9 +92,9 @@ ModelCheck CheckModel(const ModelSource& source, const ModelDefinition& current,
     try {
         definition = DefinitionFromSource(source, current.stepSize);
     } catch (const ConversionError& error) {
-        return {nullptr, ModelRefusal{error.what(), 0, {}, 0}};
+        return {nullptr, ModelRefusal{error.what(), 0, {}, 0, FailedText(source)}};
     } catch (const DefinitionError& error) {
-        return {nullptr, ModelRefusal{error.what(), 0, {}, 0}};
+        return {nullptr, ModelRefusal{error.what(), 0, {}, 0, FailedText(source)}};
     }
     definition.memoryLimit = current.memoryLimit;
     definition.modelName = current.modelName;
@@ -74,11 +116,24 @@ ModelCheck CheckModel(const ModelSource& source, const ModelDefinition& current,
         refusal.line = EquationLineOf(refusal.details);
         return {nullptr, std::move(refusal)};
     }
+    // A name nothing defines would pass the compiler and fail only when its line runs, as nil and
+    // without a place; it is refused here like a syntax error, on its line.
+    std::vector<std::string> known = LibraryNames();
+    known.insert(known.end(), candidate->variableNames.begin(),
+                 candidate->variableNames.begin() + candidate->variableCount);
+    known.insert(known.end(), candidate->parameterNames.begin(),
+                 candidate->parameterNames.begin() + candidate->parameterCount);
+    known.emplace_back("model");  // the function itself, which the script defines
+    if (const std::optional<UndefinedName> undefined = FindUndefinedName(source.equations, known)) {
+        return {nullptr, ModelRefusal{EvaluationMessage(LUA_ERRRUN), LUA_ERRSYNTAX,
+                                      UndefinedNameDetail(*undefined), undefined->line}};
+    }
     return {std::move(candidate), std::nullopt};
 }
 
 std::optional<ModelRefusal> AcceptModel(ModelWorkspace& ws, const ModelSource& source,
-                                        ModelShell* shell) {
+                                        ModelShell* shell,
+                                        const std::function<void()>& beforeTaking) {
     ModelCheck check;
     const auto run = [&](RunControl* control) { check = CheckModel(source, ws.model(), control); };
     if (shell == nullptr) {
@@ -89,18 +144,36 @@ std::optional<ModelRefusal> AcceptModel(ModelWorkspace& ws, const ModelSource& s
     if (check.refusal) {
         return check.refusal;
     }
+    if (beforeTaking) {
+        beforeTaking();
+    }
     ws.definition = std::move(check.definition);
     return std::nullopt;
 }
 
 void LoadModelFromFile(ModelWorkspace& ws, ModelSource& source, ModelShell& shell,
                        const std::string& path) {
-    ResetModel(ws, shell);
+    // Read and compiled beside the model in force: a file that cannot be read, is no model or
+    // does not compile leaves that model, its windows and the editor's texts as they were.
+    ModelSource read = source;
+    ReadModelSource(path, read);
+    const std::optional<ModelRefusal> refusal =
+        AcceptModel(ws, read, &shell, [&] { ResetModel(ws, shell); });
+    if (refusal) {
+        // A file whose definition lines do not parse is no model file; a script that does not
+        // compile is the user's to correct in the editor, when no model in force would be lost.
+        if (ws.model().kind != ModelKind::Closed || refusal->failedText >= 0) {
+            throw ModelRefusedError(*refusal);
+        }
+        ResetModel(ws, shell);
+    }
     ws.dataFolder = FolderOf(path);
     ReplaceModel(ws, [&](ModelDefinition& model) { model.modelName = ModelNameFromPath(path); });
-    ReadModelFile(source, shell, path);
+    shell.setMainCaption("Kalvora - " + ws.model().modelName);
+    shell.setEditorCaption(ws.model().modelName);
+    source = read;
     shell.setEditModelEnabled(true);
-    if (const std::optional<ModelRefusal> refusal = AcceptModel(ws, source, &shell)) {
+    if (refusal) {
         throw ModelRefusedError(*refusal);
     }
     EnableModelCommands(ws, shell);
@@ -111,7 +184,7 @@ bool LoadModel(ModelWorkspace& ws, ModelSource& source, ModelShell& shell, Promp
     Prompts::FileRequest request;
     request.title = "Load Model";
     request.folder = ws.programFolder + "models/";
-    request.filter = "*.mod|*.mod";
+    request.filter = kModelFileFilter;
     request.defaultExtension = "mod";
     const auto path = prompts.chooseOpenFile(request);
     if (!path) {
@@ -124,7 +197,7 @@ bool SaveModel(ModelWorkspace& ws, const ModelSource& source, ModelShell& shell,
     if (!ws.model().modelFile.empty()) {
         return ReportingErrors(prompts, [&] { WriteModelFile(source, ws.model().modelFile); });
     }
-    const auto path = prompts.chooseSaveFile(ModelSaveRequest(ws, "Model (*.mod)|*.mod"));
+    const auto path = prompts.chooseSaveFile(ModelSaveRequest(ws, kModelFileFilter));
     if (!path) {
         return false;
     }
@@ -139,7 +212,7 @@ bool SaveModel(ModelWorkspace& ws, const ModelSource& source, ModelShell& shell,
 
 bool SaveModelAs(ModelWorkspace& ws, const ModelSource& source, ModelShell& shell,
                  Prompts& prompts) {
-    const auto path = prompts.chooseSaveFile(ModelSaveRequest(ws, "*.mod|*.mod"));
+    const auto path = prompts.chooseSaveFile(ModelSaveRequest(ws, kModelFileFilter));
     if (!path) {
         return false;
     }
@@ -179,7 +252,10 @@ bool AcceptModelSource(ModelWorkspace& ws, const ModelSource& source, ModelShell
         if (refusedLine != nullptr) {
             *refusedLine = refusal->line;
         }
-        prompts.detailedError(refusal->message, refusal->details);
+        // A text that did not parse is named by its field, as the user sees it.
+        const std::string field = SourceTextCaption(refusal->failedText);
+        prompts.detailedError(field.empty() ? refusal->message : field + " " + refusal->message,
+                              refusal->details);
         return false;
     }
     EnableModelCommands(ws, shell);

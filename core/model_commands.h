@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -12,6 +13,9 @@ namespace kalvora {
 class ModelShell;
 class Prompts;
 class RunControl;
+
+// The file dialogs' name for model files: the file type, not a bare pattern.
+inline constexpr const char* kModelFileFilter = "Kalvora model (*.mod)|*.mod";
 
 // The model commands of the main window and the model editor, without windows: captions and command
 // enabling go through the shell, dialogs and error messages through the prompts. Script messages go
@@ -27,7 +31,13 @@ struct ModelRefusal {
     // ("line 3: ')' expected near 'end'"), and that line (0: none).
     std::string details;
     int line = 0;
+    // For a text that did not parse, which one: 0 the initial values, 1 the parameters, 2 the
+    // auxiliary names, 3 the step size (as the lines of a model file, from 0); -1 otherwise.
+    int failedText = -1;
 };
+
+// The editor's caption of a source text by its number in ModelRefusal::failedText.
+const char* SourceTextCaption(int failedText);
 
 // A refusal as an error, for the commands that end by throwing.
 class ModelRefusedError : public std::runtime_error {
@@ -35,9 +45,11 @@ class ModelRefusedError : public std::runtime_error {
     explicit ModelRefusedError(const ModelRefusal& refusal)
         : std::runtime_error(refusal.message),
           scriptStatus(refusal.scriptStatus),
-          details(refusal.details) {}
+          details(refusal.details),
+          failedText(refusal.failedText) {}
     int scriptStatus;
     std::string details;
+    int failedText;
 };
 
 // What checking a source gives: the definition to take, or why it cannot be taken.
@@ -55,10 +67,12 @@ ModelCheck CheckModel(const ModelSource& source, const ModelDefinition& current,
 
 // All of a model or none of it: CheckModel, and only when it succeeded the definition replaces the
 // workspace's. A refusal leaves the workspace exactly as it was and is returned, not shown: the
-// caller reports it. No window is touched.
+// caller reports it. No window is touched; beforeTaking, when given, runs once the model is certain
+// to be taken, just before the workspace takes it (to close what belongs to the model it replaces).
 // With a shell, the check runs through its runModelCheck (on the desktop, a job on a worker).
 std::optional<ModelRefusal> AcceptModel(ModelWorkspace& ws, const ModelSource& source,
-                                        ModelShell* shell = nullptr);
+                                        ModelShell* shell = nullptr,
+                                        const std::function<void()>& beforeTaking = {});
 
 // Closes the model: kind Closed, no model file, caption "Kalvora", no variables or parameters (the
 // lists keep their contents), model commands disabled, analysis windows closed.
@@ -70,9 +84,11 @@ void EnableModelCommands(ModelWorkspace& ws, ModelShell& shell);
 // Load Model: asks for a file ("Load Model", starting in the models folder) and loads it.
 bool LoadModel(ModelWorkspace& ws, ModelSource& source, ModelShell& shell, Prompts& prompts);
 
-// Load Model from a known path: reset, read the file into the source, then AcceptModel. Throws the
-// file errors and a refusal (ModelRefusedError) instead of reporting them; the batch tool uses it.
-// After a refusal the model stays closed and the source holds the file's texts for correcting.
+// Load Model from a known path: read the file, AcceptModel it, and only when it is taken close the
+// previous model (and its windows) and put the file's texts into the source. Throws the file errors
+// and a refusal (ModelRefusedError) instead of reporting them; the batch tool uses it. A refusal
+// while a model is in force changes nothing; with none in force the model stays closed and the
+// source holds the file's texts for correcting.
 void LoadModelFromFile(ModelWorkspace& ws, ModelSource& source, ModelShell& shell,
                        const std::string& path);
 

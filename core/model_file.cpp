@@ -21,8 +21,7 @@ std::string ModelNameFromPath(const std::string& path) {
     return name.size() > 4 ? name.substr(0, name.size() - 4) : std::string();
 }
 
-void ReadModelFile(ModelSource& source, ModelShell& shell, const std::string& path) {
-    shell.disableModelCommands();
+void ReadModelSource(const std::string& path, ModelSource& source) {
     const std::string text = WithoutByteOrderMark(ReadTextFile(path, kModelFileLimit));
     LineReader lines(text);
     std::string header[4];
@@ -59,6 +58,11 @@ void ReadModelFile(ModelSource& source, ModelShell& shell, const std::string& pa
         source.equations += line;
         source.equations += "\r\n";
     }
+}
+
+void ReadModelFile(ModelSource& source, ModelShell& shell, const std::string& path) {
+    shell.disableModelCommands();
+    ReadModelSource(path, source);
     const std::string name = ModelNameFromPath(path);
     shell.setMainCaption("Kalvora - " + name);
     shell.setEditorCaption(name);

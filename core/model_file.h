@@ -26,9 +26,12 @@ void SetNewModelSource(ModelSource& source);
 std::string ModelNameFromPath(const std::string& path);
 
 // Fills source from a model file: three definition lines, the type line ("d", or "c" and the
-// step-size text after two characters), then the equations. Once the file is open, both captions
-// show the model's name, even when reading fails. The empty line that closes a file
-// written by WriteModelFile is not read back as an equation line. Throws FileError.
+// step-size text after two characters), then the equations, and nothing else. Throws FileError.
+void ReadModelSource(const std::string& path, ModelSource& source);
+
+// ReadModelSource with the window effects: the model commands are disabled first; once the file is
+// read, both captions show the model's name. The empty line that closes a file written by
+// WriteModelFile is not read back as an equation line. Throws FileError.
 void ReadModelFile(ModelSource& source, ModelShell& shell, const std::string& path);
 
 // The file text of a source; WriteModelFile writes exactly this.

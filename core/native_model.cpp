@@ -67,6 +67,8 @@ bool Tokenize(std::string_view text, std::vector<Token>& tokens) {
             case ScriptTokenKind::Symbol:
                 tokens.push_back({TokenKind::Symbol, token.text, 0});
                 break;
+            case ScriptTokenKind::String:
+                return false;  // the arithmetic lexer gives none
         }
     }
     tokens.push_back({TokenKind::End, {}, 0});

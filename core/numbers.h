@@ -14,6 +14,18 @@ class ConversionError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Runs read() and returns what it returns; a ConversionError it raises comes out with `place`
+// before its message ("Parameters, row 2 (b): 'x' is not a valid floating point value"): the bare
+// message quotes the text but not where it was typed, and an empty text says nothing at all.
+template <typename Read>
+auto ReadAt(const std::string& place, Read read) -> decltype(read()) {
+    try {
+        return read();
+    } catch (const ConversionError& error) {
+        throw ConversionError(place + ": " + error.what());
+    }
+}
+
 // The text with control bytes written as \xNN: a file's bytes quoted in a message must not move
 // the cursor, end the line or ring the terminal.
 std::string EscapedForMessage(const std::string& text);

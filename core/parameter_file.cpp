@@ -70,18 +70,23 @@ void ReadParameterFile(ModelWorkspace& workspace, const std::string& path) {
         }
     }
     auto line = [&](std::size_t index) { return lines[index]; };
+    // A number that does not convert is named by the file and its line.
+    const auto at = [&](int number) { return path + ", line " + std::to_string(number); };
     // Everything is read and checked before anything is stored.
     NameList variableNames{};
     ValueList initialValues{};
     std::int32_t variableCount = 0;
-    ParseAssignmentList(line(0), variableNames, initialValues, variableCount);
+    ReadAt(at(1),
+           [&] { ParseAssignmentList(line(0), variableNames, initialValues, variableCount); });
     NameList parameterNames{};
     ValueList parameterValues{};
     std::int32_t parameterCount = 0;
-    ParseAssignmentList(line(1), parameterNames, parameterValues, parameterCount);
+    ReadAt(at(2),
+           [&] { ParseAssignmentList(line(1), parameterNames, parameterValues, parameterCount); });
     const std::string stepText = line(2);
     const bool hasStep = stepText.find_first_not_of(' ') != std::string::npos;
-    const Extended stepSize = hasStep ? ParseFloat(stepText) : ws.stepSize;
+    const Extended stepSize =
+        hasStep ? ReadAt(at(3), [&] { return ParseFloat(stepText); }) : ws.stepSize;
     RequireSameNames(path, "variables", ws.variableNames, ws.variableCount, variableNames,
                      variableCount);
     RequireSameNames(path, "parameters", ws.parameterNames, ws.parameterCount, parameterNames,

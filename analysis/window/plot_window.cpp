@@ -22,10 +22,10 @@ PlotWindow::PlotWindow(AnalysisHost& host, const QString& objectName, const QStr
     : host_(host) {
     setObjectName(objectName);
     setWindowTitle(caption);
-    setFont(ResultWindowFont());
-
     graph = new Tsp_XYPlot(this);
     graph->setObjectName("graph");
+    // The plot's texts in the pictures' font; the menus and the status bar keep the desktop's.
+    graph->setFont(ResultWindowFont());
     ApplyStandardPlotConfiguration(*graph);
     setCentralWidget(graph);
 
@@ -62,8 +62,8 @@ PlotWindow::PlotWindow(AnalysisHost& host, const QString& objectName, const QStr
     SaveDataAs1 = action(QStringLiteral("Save &Data As..."), "SaveDataAs1");
     Close1 = action(QStringLiteral("&Close"), "Close1");
     ChangeBackgroundColor1 =
-        action(QStringLiteral("Change &BackgroundColor"), "ChangeBackgroundColor1");
-    ChangeLineColor1 = action(QStringLiteral("Change &LineColor"), "ChangeLineColor1");
+        action(QStringLiteral("Change &Background Colour"), "ChangeBackgroundColor1");
+    ChangeLineColor1 = action(QStringLiteral("Change &Line Colour"), "ChangeLineColor1");
     ShowGrid1 = action(QStringLiteral("Show &Grid"), "ShowGrid1");
     ShowGrid1->setCheckable(true);
     connect(Close1, &QAction::triggered, this, &QWidget::close);

@@ -48,9 +48,9 @@ void FrameSettledOrbit(Tsp_XYPlot& plot, const Tsp_XYDataSeries& series, bool xS
 
 // The machinery every analysis result window shares: the plot `graph`, the red "Overflow" label,
 // the status bar with the mouse readout, the four plot-window operations (PlotIni, Plot,
-// Manualscal, NotManualscal) and the commands Save Data As (single series), Change BackgroundColor,
-// Change LineColor and Show Grid; once attached to its settings dialog also Parameters and
-// Settings, the dialog's Cancel and its manual scaling. Windows with overlay slots build on
+// Manualscal, NotManualscal) and the commands Save Data As (single series), Change Background
+// Colour, Change Line Colour and Show Grid; once attached to its settings dialog also Parameters
+// and Settings, the dialog's Cancel and its manual scaling. Windows with overlay slots build on
 // SlotPlotWindow.
 class PlotWindow : public QMainWindow {
     Q_OBJECT

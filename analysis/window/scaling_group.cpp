@@ -31,11 +31,11 @@ ScalingGroup::ScalingGroup(QWidget* parent, bool withXAxis) {
     group->setObjectName("Scaling");
     auto* layout = new QGridLayout(group);
     if (withXAxis) {
-        scminx = addRow(layout, group, QStringLiteral("Min. variable X-ax"), "scminx", parts_);
-        scmaxx = addRow(layout, group, QStringLiteral("Max. variable X-ax"), "scmaxx", parts_);
+        scminx = addRow(layout, group, QStringLiteral("Min. variable X-axis"), "scminx", parts_);
+        scmaxx = addRow(layout, group, QStringLiteral("Max. variable X-axis"), "scmaxx", parts_);
     }
-    scminy = addRow(layout, group, QStringLiteral("Min. variable Y-ax"), "scminy", parts_);
-    scmaxy = addRow(layout, group, QStringLiteral("Max. variable Y-ax"), "scmaxy", parts_);
+    scminy = addRow(layout, group, QStringLiteral("Min. variable Y-axis"), "scminy", parts_);
+    scmaxy = addRow(layout, group, QStringLiteral("Max. variable Y-axis"), "scmaxy", parts_);
     parts_ << group;
     QObject::connect(ManScal, &QCheckBox::toggled, group, [this] { ManScalClick(); });
     ManScalClick();

@@ -3,7 +3,9 @@
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QFormLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QVBoxLayout>
 
 #include "core/numbers.h"
@@ -165,6 +167,72 @@ bool SettingsDialog::modelNamesChanged() {
     const bool changed = names != namesAtLastFill_ || namesAtLastFill_.empty();
     namesAtLastFill_ = names;
     return changed;
+}
+
+QString FieldCaption(const QWidget* field) {
+    const QWidget* window = field->window();
+    for (const QLabel* label : window->findChildren<QLabel*>()) {
+        if (label->buddy() == field)
+            return label->text().remove('&').remove(':').simplified();
+    }
+    // The label before the field in its row of a grid or a form.
+    for (const QGridLayout* grid : window->findChildren<QGridLayout*>()) {
+        const int index = grid->indexOf(field);
+        if (index < 0)
+            continue;
+        int row = 0, column = 0, rowSpan = 0, columnSpan = 0;
+        grid->getItemPosition(index, &row, &column, &rowSpan, &columnSpan);
+        for (int before = column - 1; before >= 0; --before) {
+            const QLayoutItem* item = grid->itemAtPosition(row, before);
+            if (const auto* label =
+                    item != nullptr ? qobject_cast<QLabel*>(item->widget()) : nullptr)
+                return label->text().remove('&').remove(':').simplified();
+        }
+    }
+    for (const QFormLayout* form : window->findChildren<QFormLayout*>()) {
+        if (const auto* label =
+                qobject_cast<QLabel*>(form->labelForField(const_cast<QWidget*>(field))))
+            return label->text().remove('&').remove(':').simplified();
+    }
+    return field->objectName();
+}
+
+Extended FieldNumber(const QLineEdit* edit) {
+    return ReadAt(FieldCaption(edit).toStdString(),
+                  [edit] { return ParseFloat(edit->text().toStdString()); });
+}
+
+std::int32_t FieldInteger(const QLineEdit* edit) {
+    return ReadAt(FieldCaption(edit).toStdString(),
+                  [edit] { return ParseInteger(edit->text().toStdString()); });
+}
+
+QString CellPlace(const QTableWidget* table, int row, int column) {
+    const QTableWidgetItem* first = table->item(row, 0);
+    const QTableWidgetItem* header = table->horizontalHeaderItem(column);
+    return QStringLiteral("Row %1 (%2), column %3")
+        .arg(row + 1)
+        .arg(first != nullptr ? first->text() : QString())
+        .arg(header != nullptr ? header->text() : QString::number(column + 1));
+}
+
+namespace {
+
+std::string CellString(const QTableWidget* table, int row, int column) {
+    const QTableWidgetItem* item = table->item(row, column);
+    return item != nullptr ? item->text().toStdString() : std::string();
+}
+
+}  // namespace
+
+Extended CellNumber(const QTableWidget* table, int row, int column) {
+    return ReadAt(CellPlace(table, row, column).toStdString(),
+                  [&] { return ParseFloat(CellString(table, row, column)); });
+}
+
+std::int32_t CellInteger(const QTableWidget* table, int row, int column) {
+    return ReadAt(CellPlace(table, row, column).toStdString(),
+                  [&] { return ParseInteger(CellString(table, row, column)); });
 }
 
 }  // namespace kalvora

@@ -8,7 +8,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTableWidget>
 #include <QVariant>
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -84,5 +86,16 @@ class SettingsDialog : public QDialog {
   private:
     std::string namesAtLastFill_;
 };
+
+// Numbers read from a dialog's fields and table cells. A text that is no number is refused with
+// the message of the number formats, preceded by where it was typed: the field's caption as the
+// dialog shows it ("Epsilon: '' is not a valid floating point value"), or the cell's row and column
+// ("Row 2 (x), column Minimum: ..."), so that an empty field among many can be found.
+QString FieldCaption(const QWidget* field);
+Extended FieldNumber(const QLineEdit* edit);
+std::int32_t FieldInteger(const QLineEdit* edit);
+QString CellPlace(const QTableWidget* table, int row, int column);
+Extended CellNumber(const QTableWidget* table, int row, int column);
+std::int32_t CellInteger(const QTableWidget* table, int row, int column);
 
 }  // namespace kalvora

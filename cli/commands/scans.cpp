@@ -1,4 +1,4 @@
-// kalvora-cli basins and periods: the two plane scans, as the "Basin of Atraction" and "Parameter
+// kalvora-cli basins and periods: the two plane scans, as the "Basin of Attraction" and "Parameter
 // Basins for Periodic Cycles" windows compute them.
 
 #include <iostream>

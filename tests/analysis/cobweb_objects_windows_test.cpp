@@ -90,7 +90,7 @@ TEST_F(CobwebWindows, TextsAndDefaults) {
     EXPECT_EQ(
         Captions(window().PopupMenu1->actions()),
         (std::vector<QString>{"&Parameters...", "&Settings...", "# &Iterations...", "&Edit Graph",
-                              "Copy to Clipboard as &BMP", "Copy to Clipboard as &WMF"}));
+                              "Copy to Clipboard as &BMP", "Copy to Clipboard as &SVG"}));
 }
 
 TEST_F(CobwebWindows, OkDrawsCurveDiagonalAndTheStaircaseStartOnFixedAxes) {
@@ -142,7 +142,7 @@ TEST_F(CobwebWindows, ABoundThatIsNoNumberKeepsTheDialogOpenAndThePictureAsItWas
     dialog().Edit2->setText("abc");
     dialog().okbutton->click();
     ASSERT_EQ(host.scripted.errors.size(), 1u);
-    EXPECT_EQ(host.scripted.errors[0], "'abc' is not a valid floating point value");
+    EXPECT_EQ(host.scripted.errors[0], "Max Value: 'abc' is not a valid floating point value");
     EXPECT_TRUE(dialog().isVisible());
     EXPECT_EQ(window().map().Count(), 800);
     EXPECT_EQ(window().staircase().Count(), 2);
@@ -355,8 +355,8 @@ TEST_F(ObjectWindows, BadEntriesAreRefusedWithTheDialogOpenAndNothingChanged) {
     const Case cases[] = {
         {"0", "1", "The resolution must be a whole number of at least 1, not 0"},
         {"-3", "1", "The resolution must be a whole number of at least 1, not -3"},
-        {"ten", "1", "'ten' is not a valid integer value"},
-        {"100", "", "'' is not a valid floating point value"},
+        {"ten", "1", "Resolution: 'ten' is not a valid integer value"},
+        {"100", "", "Vertex 3, y: '' is not a valid floating point value"},
     };
     for (const Case& c : cases) {
         host.scripted.clear();

@@ -168,7 +168,8 @@ TEST_F(TimeSeriesWindows, ContinuousDialogShowsTimesAndRefusesAnIntervalTooShort
     dialog().timeedit2->setText("abc");
     dialog().okbutton->click();
     ASSERT_EQ(host.scripted.errors.size(), 2u);
-    EXPECT_EQ(host.scripted.errors[1], "'abc' is not a valid floating point value");
+    EXPECT_EQ(host.scripted.errors[1],
+              "End plotting at time: 'abc' is not a valid floating point value");
 
     dialog().timeEdit1->setText("1");
     dialog().timeedit2->setText("2");
@@ -472,8 +473,8 @@ TEST_F(PhasePlotWindows, BadSliderSettingsAreRefusedBeforeAnythingRuns) {
     dialog().okbutton->click();
     ASSERT_EQ(host.scripted.errors.size(), 3u);
     EXPECT_EQ(host.scripted.errors[0], "Scrollbar property out of range");
-    EXPECT_EQ(host.scripted.errors[1], "'4,5' is not a valid floating point value");
-    EXPECT_EQ(host.scripted.errors[2], "'1e400' is not a valid floating point value");
+    EXPECT_EQ(host.scripted.errors[1], "Max value: '4,5' is not a valid floating point value");
+    EXPECT_EQ(host.scripted.errors[2], "Max value: '1e400' is not a valid floating point value");
     EXPECT_TRUE(dialog().isVisible());
     EXPECT_EQ(window().series(0).Count(), 0);
     EXPECT_EQ(host.ws.model().parameterValues[0], 3);

@@ -12,6 +12,7 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <cstring>
+#include <functional>
 
 #include "app/model_editor.h"
 #include "app/noise_window.h"
@@ -54,11 +55,15 @@ TEST_F(ModelWindowsTest, TheVariableCountDecidesBetweenPhasePlotAndGraphicalAnal
     EXPECT_EQ(model().kind, ModelKind::Discrete);
     EXPECT_EQ(form->windowTitle(), "Kalvora - logistic");
     EXPECT_EQ(prompts.openRequests.back().title, "Load Model");
+    // The file dialog names the file type, not a bare pattern.
+    EXPECT_EQ(prompts.openRequests.back().filter, "Kalvora model (*.mod)|*.mod");
     for (const char* id : {"GraphicalAnalysis1", "ToolGraphAna", "TimeSeries1", "Close1",
                            "EditModel1", "ToolEdit", "AddNoise1"}) {
         EXPECT_TRUE(enabled(id)) << id;
     }
-    for (const char* id : {"PhasePlot1", "ToolPhasePlot", "PhasePlot2", "SaveModel1"}) {
+    // A plane of initial values or an object in a plane needs two variables.
+    for (const char* id : {"PhasePlot1", "ToolPhasePlot", "PhasePlot2", "SaveModel1",
+                           "BasinofAttraction1", "ToolBasins", "Manifold1", "ToolManif"}) {
         EXPECT_FALSE(enabled(id)) << id;
     }
     EXPECT_EQ(form->statusText(), "   Noise Off");
@@ -69,7 +74,8 @@ TEST_F(ModelWindowsTest, TheVariableCountDecidesBetweenPhasePlotAndGraphicalAnal
     editor().StringBox->setPlainText("x=r*x*(1-x)\ny=x\n");
     editor().Button2->click();
     ASSERT_TRUE(prompts.errors.empty()) << prompts.errors[0];
-    for (const char* id : {"PhasePlot1", "ToolPhasePlot", "PhasePlot2", "SaveModel1"}) {
+    for (const char* id : {"PhasePlot1", "ToolPhasePlot", "PhasePlot2", "SaveModel1",
+                           "BasinofAttraction1", "ToolBasins", "Manifold1", "ToolManif"}) {
         EXPECT_TRUE(enabled(id)) << id;
     }
     EXPECT_FALSE(enabled("GraphicalAnalysis1"));
@@ -130,7 +136,7 @@ TEST_F(ModelWindowsTest, ABadNumberInTheEditorStopsOkAndKeepsTheTexts) {
     editor().params->setText("a=0.1, b=zz");
     editor().Button2->click();
     EXPECT_EQ(prompts.errors,
-              std::vector<std::string>({"'zz' is not a valid floating point value"}));
+              std::vector<std::string>({"Parameters: 'zz' is not a valid floating point value"}));
     EXPECT_TRUE(editor().isVisible());
     EXPECT_EQ(model().kind, ModelKind::Closed);
     EXPECT_EQ(editor().params->text(), "a=0.1, b=zz");
@@ -171,7 +177,7 @@ TEST_F(ModelWindowsTest, ARefusedOkLeavesTheLoadedModelRunning) {
     editor().params->setText("a=1.4, b=0.3x");
     editor().Button2->click();
     EXPECT_EQ(prompts.errors,
-              std::vector<std::string>({"'0.3x' is not a valid floating point value"}));
+              std::vector<std::string>({"Parameters: '0.3x' is not a valid floating point value"}));
     EXPECT_TRUE(editor().isVisible());
     EXPECT_EQ(model().variableCount, 2);
     ModelEvaluator evaluator(ws().definition);
@@ -182,7 +188,7 @@ TEST_F(ModelWindowsTest, ARefusedOkLeavesTheLoadedModelRunning) {
     EXPECT_DOUBLE_EQ(static_cast<double>(state[1]), 0.03);
 }
 
-TEST_F(ModelWindowsTest, AModelOnTheCommandLineLoadsAsLoadModelDoesAndABadFileIsShownInTheEditor) {
+TEST_F(ModelWindowsTest, AModelOnTheCommandLineLoadsAsLoadModelDoesAndAFileThatIsNoModelIsRefused) {
     form->loadModelFile(writeFile("osc.mod", kOscillator));
     EXPECT_EQ(model().kind, ModelKind::Continuous);
     EXPECT_EQ(model().stepSize, 0.01L);
@@ -190,15 +196,17 @@ TEST_F(ModelWindowsTest, AModelOnTheCommandLineLoadsAsLoadModelDoesAndABadFileIs
     EXPECT_EQ(editor().rh->text(), "0.01");
     EXPECT_EQ(editor().StringBox->toPlainText(), "x1=v\nv=-w*w*x\nx=x1\n");
 
-    prompts.answerOpen(writeFile("broken.mod", "x=1q\r\nr=2\r\n\r\nd\r\nx=r*x\r\n"));
+    // A file whose definition does not parse is named with its line and changes nothing.
+    const std::string broken = writeFile("broken.mod", "x=1q\r\nr=2\r\n\r\nd\r\nx=r*x\r\n");
+    prompts.answerOpen(broken);
     action("LoadModel1")->trigger();
-    EXPECT_EQ(prompts.errors,
-              std::vector<std::string>({"'1q' is not a valid floating point value"}));
-    EXPECT_EQ(model().kind, ModelKind::Closed);
-    EXPECT_EQ(editor().inivals->text(), "x=1q");
-    EXPECT_EQ(form->windowTitle(), "Kalvora - broken");
+    EXPECT_EQ(prompts.errors, std::vector<std::string>(
+                                  {broken + ", line 1: '1q' is not a valid floating point value"}));
+    EXPECT_EQ(model().kind, ModelKind::Continuous);
+    EXPECT_EQ(editor().inivals->text(), "x=1, v=0");
+    EXPECT_EQ(form->windowTitle(), "Kalvora - osc");
     EXPECT_TRUE(enabled("EditModel1"));
-    EXPECT_FALSE(enabled("TimeSeries1"));
+    EXPECT_TRUE(enabled("TimeSeries1"));
 }
 
 TEST_F(ModelWindowsTest, SaveAsInTheEditorWritesItsTextsAndRemembersTheFile) {
@@ -260,7 +268,8 @@ TEST_F(ModelWindowsTest, ABadCellStopsAcceptAndStoresNothing) {
     parameters().accept->click();
 
     EXPECT_EQ(prompts.errors,
-              std::vector<std::string>({"'0.3x' is not a valid floating point value"}));
+              std::vector<std::string>({"Parameters, row 2 (b), column Values: '0.3x' is not a "
+                                        "valid floating point value"}));
     EXPECT_EQ(model().parameterValues[0], 1.4L);
     EXPECT_EQ(model().parameterValues[1], 0.3L);
     EXPECT_EQ(model().initialValues[0], 0.1L);
@@ -436,7 +445,8 @@ TEST_F(ModelWindowsTest, ABadNoiseFieldKeepsTheWindowOpenAndCancelOnlyReportsThe
     noise().Edit2->setText("half");
     noise().findChild<QPushButton*>("OKButton")->click();
     EXPECT_EQ(prompts.errors,
-              std::vector<std::string>({"'half' is not a valid floating point value"}));
+              std::vector<std::string>(
+                  {"Probability of noise addition: 'half' is not a valid floating point value"}));
     EXPECT_TRUE(noise().isVisible());
     EXPECT_FALSE(model().noise.noiseOn);  // nothing stored
 
@@ -444,7 +454,7 @@ TEST_F(ModelWindowsTest, ABadNoiseFieldKeepsTheWindowOpenAndCancelOnlyReportsThe
     noise().Edit2->setText("1");
     noise().Edit3->setText("1.5");
     noise().findChild<QPushButton*>("OKButton")->click();
-    EXPECT_EQ(prompts.errors.back(), "'1.5' is not a valid integer value");
+    EXPECT_EQ(prompts.errors.back(), "Random Seed: '1.5' is not a valid integer value");
     EXPECT_FALSE(model().noise.noiseOn);
     EXPECT_EQ(model().noise.noiseLevel, 0);
     EXPECT_EQ(model().noise.noiseProbability, 0);
@@ -463,6 +473,132 @@ TEST_F(ModelWindowsTest, ThePrintedEquationsFillAPage) {
     printer.setOutputFileName(QString::fromStdString(file));
     editor().printEquations(printer);
     EXPECT_GT(QFileInfo(QString::fromStdString(file)).size(), 500);
+}
+
+TEST_F(ModelWindowsTest, OkRefusesANameNothingDefinesAndShowsItsLine) {
+    action("BuildModel1")->trigger();
+    editor().StringBox->setPlainText("x1=a*x+y\ny1=b*y+x*q\nk=x+y\nl=(x+y)^2\nx=x1\ny=y1\n");
+    editor().Button2->click();
+    ASSERT_EQ(prompts.errors, std::vector<std::string>({"Error in variable/function name"}));
+    EXPECT_NE(prompts.errorDetails[0].find("line 2: 'q'"), std::string::npos)
+        << prompts.errorDetails[0];
+    EXPECT_TRUE(editor().isVisible());
+    EXPECT_EQ(editor().markedLine(), 2);
+    EXPECT_EQ(model().kind, ModelKind::Closed);
+    EXPECT_FALSE(enabled("TimeSeries1"));
+}
+
+TEST_F(ModelWindowsTest, NumberErrorsNameTheFieldTheCellOrTheFileAndLine) {
+    load("henon.mod", kHenon);
+    const std::string badPar = writeFile("bad.par", "x=0.1, y=0.1\r\na=1.4, b=\r\n");
+    struct Case {
+        const char* what;
+        std::function<void()> act;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"editor field",
+         [&] {
+             action("EditModel1")->trigger();
+             editor().inivals->setText("x=, y=0.1");
+             editor().Button2->click();
+             editor().inivals->setText("x=0.1, y=0.1");
+             editor().Button2->click();
+         },
+         "Initial values: '' is not a valid floating point value"},
+        {"parameter cell",
+         [&] {
+             action("Change1")->trigger();
+             setCell(parameters().IniGrid, 1, "");
+             parameters().accept->click();
+             parameters().par_cancel->click();
+         },
+         "Initial Conditions, row 2 (y(0)), column Values: '' is not a valid floating point "
+         "value"},
+        {"parameter file",
+         [&] {
+             prompts.answerOpen(badPar);
+             action("Load1")->trigger();
+         },
+         badPar + ", line 2: '' is not a valid floating point value"},
+        {"noise field",
+         [&] {
+             action("AddNoise1")->trigger();
+             noise().Edit1->setText("");
+             noise().findChild<QPushButton*>("OKButton")->click();
+             noise().close();
+         },
+         "Standard Deviation: '' is not a valid floating point value"},
+    };
+    for (const Case& c : cases) {
+        prompts.clear();
+        c.act();
+        EXPECT_EQ(prompts.errors, std::vector<std::string>({c.message})) << c.what;
+    }
+    // None of them changed the model.
+    EXPECT_EQ(model().parameterValues[1], 0.3L);
+    EXPECT_EQ(model().initialValues[1], 0.1L);
+}
+
+TEST_F(ModelWindowsTest, CancelAndFailedLoadsKeepTheModelInForce) {
+    load("henon.mod", kHenon);
+    const auto expectHenon = [&](const char* after) {
+        SCOPED_TRACE(after);
+        EXPECT_EQ(model().kind, ModelKind::Discrete);
+        EXPECT_EQ(model().variableCount, 2);
+        EXPECT_EQ(model().parameterValues[0], 1.4L);
+        EXPECT_EQ(form->windowTitle(), "Kalvora - henon");
+        EXPECT_EQ(editor().windowTitle(), "henon");
+        EXPECT_EQ(editor().inivals->text(), "x=0.1, y=0.1");
+        EXPECT_EQ(model().modelFile, path("henon.mod"));
+        for (const char* id : {"TimeSeries1", "PhasePlot1", "Change1", "EditModel1"})
+            EXPECT_TRUE(enabled(id)) << id;
+    };
+
+    // Build New Model shows the built-in model; the commands would run henon meanwhile, so they
+    // wait. Cancel, the editor's Close and its close box all bring henon back.
+    for (int way = 0; way < 3; ++way) {
+        action("BuildModel1")->trigger();
+        EXPECT_EQ(form->windowTitle(), "Kalvora - Newmodel");
+        EXPECT_EQ(editor().inivals->text(), "x=0.25, y=0.2");
+        EXPECT_FALSE(enabled("TimeSeries1"));
+        if (way == 0)
+            editor().Button3->click();
+        else if (way == 1)
+            editor().Close1->trigger();
+        else
+            editor().close();
+        expectHenon("a dismissed new model");
+    }
+    EXPECT_TRUE(prompts.errors.empty());
+
+    // Files that cannot become the model: a picture, a script that does not compile, a missing
+    // file. Each is refused with a message that names it, and nothing changes.
+    const std::string picture =
+        writeFile("picture.mod", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0", 18));
+    const std::string syntax = writeFile("syntax.mod", "x=1\r\nr=2\r\n\r\nd\r\nx=r*(x\r\n");
+    for (const std::string& file : {picture, syntax, path("missing.mod")}) {
+        prompts.clear();
+        prompts.answerOpen(file);
+        action("LoadModel1")->trigger();
+        ASSERT_EQ(prompts.errors.size(), 1u) << file;
+        EXPECT_NE(prompts.errors[0].find(
+                      QFileInfo(QString::fromStdString(file)).fileName().toStdString()),
+                  std::string::npos)
+            << prompts.errors[0];
+        EXPECT_FALSE(editor().isVisible());
+        expectHenon(file.c_str());
+    }
+
+    // An accepted new model has no way back.
+    action("BuildModel1")->trigger();
+    editor().Button2->click();
+    EXPECT_EQ(form->windowTitle(), "Kalvora - Newmodel");
+    action("EditModel1")->trigger();
+    editor().Button3->click();
+    EXPECT_EQ(form->windowTitle(), "Kalvora - Newmodel");
+    EXPECT_EQ(model().parameterValues[0], 0.1L);
+    EXPECT_TRUE(enabled("TimeSeries1"));
 }
 
 }  // namespace

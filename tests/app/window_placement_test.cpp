@@ -26,6 +26,38 @@ TEST(CascadePosition, OffsetsFromTheLastWindowAndStartsAgainAtTheEdge) {
     }
 }
 
+TEST(ResultWindowGeometry, BesideTheMainWindowOrUnderItsMenuBarAndNeverOverIt) {
+    // The main window at (100, 50), 600 x 400; its menu bar ends at y = 100.
+    const QRect main(100, 50, 600, 400);
+    const int menuBottom = 100;
+    struct Case {
+        const char* what;
+        QRect last;  // null: the first window
+        QSize size;
+        QRect expected;
+    };
+    const Case cases[] = {
+        {"first, room on the right", QRect(), QSize(400, 300), QRect(700, 50, 400, 300)},
+        {"first, too wide for the right", QRect(), QSize(700, 300), QRect(132, 100, 700, 300)},
+        {"next, a step from the last", QRect(700, 50, 400, 300), QSize(400, 300),
+         QRect(732, 82, 400, 300)},
+        {"next would leave the screen", QRect(860, 600, 400, 300), QSize(400, 300),
+         QRect(700, 50, 400, 300)},
+        {"too tall for the room under the menu bar", QRect(), QSize(700, 1200),
+         QRect(132, 100, 700, 800)},
+        {"wider than the screen", QRect(), QSize(3000, 300), QRect(0, 100, 1280, 300)},
+    };
+    for (const Case& c : cases) {
+        const QRect placed = ResultWindowGeometry(
+            main, menuBottom, c.last.isNull() ? nullptr : &c.last, c.size, kScreen);
+        EXPECT_EQ(placed, c.expected) << c.what;
+        const bool overMenu = placed.intersects(
+            QRect(main.left(), main.top(), main.width(), menuBottom - main.top()));
+        EXPECT_FALSE(overMenu) << c.what;
+        EXPECT_TRUE(kScreen.contains(placed)) << c.what;
+    }
+}
+
 TEST(OnScreen, PullsARememberedGeometryBackOntoTheScreen) {
     struct Case {
         QRect remembered;

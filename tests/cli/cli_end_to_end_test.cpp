@@ -118,11 +118,13 @@ TEST(CliEndToEnd, ModelFailureKeepsWhatWasComputed) {
 
     const TemporaryModel undefined("kalvora-undefined.mod",
                                    "x=1\r\n\r\n\r\nc 0.1\r\nx=nosuch(x)\r\n");
+    // A name nothing defines is refused when the model is read, as a syntax error is.
     const Result script = Cli({"run", undefined});
-    EXPECT_EQ(script.exitCode, 1);
-    EXPECT_EQ(script.err,
-              "kalvora-cli: Error in variable/function name: line 1: attempt to call global "
-              "'nosuch' (a nil value)\n");
+    EXPECT_EQ(script.exitCode, 2);
+    EXPECT_EQ(script.err, "kalvora-cli: " + std::string(undefined) +
+                              ": Error in variable/function name: line 1: 'nosuch' is no "
+                              "variable, parameter or library name, and no statement assigns it\n");
+    EXPECT_EQ(script.out, "");
 
     // The elseif reads g, which no branch before it assigned: the interpreter stops at the first
     // step, and so must the compiled path (it once ran on and wrote eight lines).

@@ -58,14 +58,14 @@ TEST_F(AcceptingAModel, ARefusedOkChangesNothing) {
              s.initialText = "x=0.1, y=0.1, z=5";
              s.parameterText = "a=1.4, b=0.3x";
          },
-         "'0.3x' is not a valid floating point value"},
+         "Parameters: '0.3x' is not a valid floating point value"},
         {"a continuous type whose step size is no number",
          [](ModelSource& s) {
              s.initialText = "x=0.1, y=0.1, z=5";
              s.discrete = false;
              s.stepSizeText = "fast";
          },
-         "'fast' is not a valid floating point value"},
+         "Stepsize Runge Kutta : 'fast' is not a valid floating point value"},
         {"equations that do not compile",
          [](ModelSource& s) {
              s.initialText = "x=0.1, y=0.1, z=5";

@@ -28,7 +28,7 @@ TBuild::TBuild(AnalysisHost& host) : QDialog(nullptr), host_(host) {
     grid->addWidget(caption, 0, 0);
     grid->addWidget(Length, 0, 1);
 
-    OkButton = new QPushButton(QStringLiteral("Ok"), this);
+    OkButton = new QPushButton(QStringLiteral("OK"), this);
     OkButton->setObjectName("OkButton");
     OkButton->setDefault(true);
     CancelButton = new QPushButton(QStringLiteral("Cancel"), this);

@@ -1,5 +1,8 @@
 #include "analysis/data/sheet/sheet_grid_model.h"
 
+#include <QSet>
+#include <algorithm>
+
 namespace kalvora {
 
 void SheetGridModel::setTable(SheetTable table) {
@@ -32,6 +35,41 @@ QString SheetGridModel::cellText(int row, int column) const {
         }
     }
     return filled_ ? QString::fromStdString(table_.cell(row, column)) : QString();
+}
+
+QString SheetGridModel::selectionText(const QModelIndexList& selected) const {
+    QSet<QPair<int, int>> cells;
+    QList<int> rows;
+    QList<int> columns;
+    for (const QModelIndex& index : selected) {
+        cells.insert({index.row(), index.column()});
+        rows << index.row();
+        columns << index.column();
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    std::sort(columns.begin(), columns.end());
+    columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
+    if (rows.isEmpty()) {
+        return {};
+    }
+    QString text;
+    const auto line = [&](int row, bool header) {
+        for (int k = 0; k < columns.size(); ++k) {
+            if (k > 0) {
+                text += QLatin1Char('\t');
+            }
+            if (header || cells.contains({row, columns[k]})) {
+                text += cellText(header ? 0 : row + 1, columns[k]);
+            }
+        }
+        text += QLatin1Char('\n');
+    };
+    line(0, true);
+    for (int row : rows) {
+        line(row, false);
+    }
+    return text;
 }
 
 QVariant SheetGridModel::data(const QModelIndex& index, int role) const {

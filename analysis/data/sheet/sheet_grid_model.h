@@ -34,6 +34,11 @@ class SheetGridModel final : public QAbstractTableModel {
     // The text of grid cell (row, column) as shown, the header being row 0.
     QString cellText(int row, int column) const;
 
+    // The selected cells as tab-separated lines, as spreadsheets paste them: the header row of the
+    // selected columns, then one line per row holding a selected cell; a cell of those rows and
+    // columns that is not selected stays empty. Empty for no selection.
+    QString selectionText(const QModelIndexList& selected) const;
+
   private:
     SheetTable table_;
     bool filled_ = false;

@@ -1,9 +1,11 @@
 #include "analysis/data/sheet/tsheet.h"
 
+#include <QClipboard>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
@@ -13,6 +15,7 @@
 
 #include "analysis/data/common/orbit_file_save.h"
 #include "analysis/window/background_run.h"
+#include "analysis/window/plot_window.h"
 
 namespace kalvora {
 
@@ -112,19 +115,49 @@ TSheet::TSheet(AnalysisHost& host) : QMainWindow(nullptr), host_(host), model_(t
     layout->addWidget(Grid, 1);
     layout->addLayout(buttons);
 
-    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName("File1");
-    SaveAs1 = file->addAction(QStringLiteral("&Save As..."));
+    // The actions belong to the window itself, so that their keys work wherever the focus is in
+    // it.
+    SaveAs1 = new QAction(QStringLiteral("&Save As..."), this);
     SaveAs1->setObjectName("SaveAs1");
-    Close1 = file->addAction(QStringLiteral("&Close"));
+    Close1 = new QAction(QStringLiteral("&Close"), this);
     Close1->setObjectName("Close1");
-    QMenu* edit = menuBar()->addMenu(QStringLiteral("Edit"));
+    GiveCloseShortcuts(*Close1);
+    file->addAction(SaveAs1);
+    file->addAction(Close1);
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
     edit->setObjectName("Edit1");
-    Parameters1 = edit->addAction(QStringLiteral("Parameters..."));
+    Copy1 = new QAction(QStringLiteral("&Copy"), this);
+    Copy1->setObjectName("Copy1");
+    Copy1->setShortcut(QKeySequence::Copy);
+    Parameters1 = new QAction(QStringLiteral("&Parameters..."), this);
     Parameters1->setObjectName("Parameters1");
+    edit->addAction(Copy1);
+    edit->addAction(Parameters1);
+    addActions({SaveAs1, Close1, Copy1, Parameters1});
     connect(SaveAs1, &QAction::triggered, this, [this] { SaveAs1Click(); });
     connect(Close1, &QAction::triggered, this, [this] { hide(); });
+    connect(Copy1, &QAction::triggered, this, [this] { Copy1Click(); });
     connect(Parameters1, &QAction::triggered, this, [this] { Parameters1Click(); });
+    // The view copies its current cell alone on the copy key; the whole selection is meant.
+    Grid->installEventFilter(this);
+}
+
+bool TSheet::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Grid && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        Copy1Click();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TSheet::Copy1Click() {
+    const QString text = model_.selectionText(Grid->selectionModel()->selectedIndexes());
+    if (!text.isEmpty()) {
+        QGuiApplication::clipboard()->setText(text);
+    }
 }
 
 SheetSettings TSheet::settings() const {
@@ -135,11 +168,7 @@ SheetSettings TSheet::settings() const {
 }
 
 void TSheet::open() {
-    if (!isVisible()) {
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            move(screen->availableGeometry().center() - rect().center());
-        }
-    }
+    // Placed by the desktop's rule for result windows when it first appears.
     show();
     raise();
     activateWindow();

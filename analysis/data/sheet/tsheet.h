@@ -29,6 +29,7 @@ class TSheet : public QMainWindow {
     QAction* SaveAs1;
     QAction* Close1;
     QAction* Parameters1;
+    QAction* Copy1;
 
     SheetGridModel& grid() { return model_; }
     SheetSettings settings() const;
@@ -39,8 +40,13 @@ class TSheet : public QMainWindow {
     void ApplyClick();
     void SaveAs1Click();
     void Parameters1Click();
+    // "&Copy": the selection onto the clipboard as tab-separated text under its header row.
+    void Copy1Click();
     // Accept in the parameter window: refills while the window is visible.
     void recomputeAfterAccept();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void SheetFillInWindow();

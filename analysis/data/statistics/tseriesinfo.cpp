@@ -15,6 +15,7 @@
 #include "analysis/data/statistics/histogram_painter.h"
 #include "analysis/window/background_run.h"
 #include "analysis/window/plot_picture.h"
+#include "analysis/window/plot_window.h"
 
 namespace kalvora {
 
@@ -85,10 +86,14 @@ TSeriesinfo::TSeriesinfo(AnalysisHost& host, TVarSet& settings)
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName("File1");
-    Saveas1 = file->addAction(QStringLiteral("&Save as..."));
+    Saveas1 = file->addAction(QStringLiteral("&Save As..."));
     Saveas1->setObjectName("Saveas1");
-    Close1 = file->addAction(QStringLiteral("&Close"));
+    // The window's own action, so that Ctrl+W and Esc close it wherever the focus is in it.
+    Close1 = new QAction(QStringLiteral("&Close"), this);
     Close1->setObjectName("Close1");
+    GiveCloseShortcuts(*Close1);
+    file->addAction(Close1);
+    addAction(Close1);
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
     edit->setObjectName("Edit1");
     Parameters1 = edit->addAction(QStringLiteral("&Parameters..."));

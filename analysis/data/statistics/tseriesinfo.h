@@ -36,7 +36,7 @@ class TSeriesinfo : public QMainWindow {
 
     // The main-window command "S&tatistics": fills the variable list and shows the settings.
     void open();
-    // "Ok" in the settings dialog: its settings become the accepted ones and run.
+    // "OK" in the settings dialog: its settings become the accepted ones and run.
     void okbuttonClick();
     void Saveas1Click();
     void CopytoClipboardasBMP1Click();

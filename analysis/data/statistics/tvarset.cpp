@@ -40,7 +40,7 @@ TVarSet::TVarSet(const ModelWorkspace& workspace) : QDialog(nullptr), workspace_
         ++row;
     }
 
-    OkButton = new QPushButton(QStringLiteral("Ok"), this);
+    OkButton = new QPushButton(QStringLiteral("OK"), this);
     OkButton->setObjectName("OkButton");
     OkButton->setDefault(true);
     CancelButton = new QPushButton(QStringLiteral("Cancel"), this);

@@ -24,7 +24,7 @@ class TVarSet : public QDialog {
 
     // The variable names followed by the auxiliary names, item 0 selected.
     void fill();
-    // The settings as "Ok" reads them: the selected entry (1-based, clamped to the model's
+    // The settings as "OK" reads them: the selected entry (1-based, clamped to the model's
     // entries), T and N.
     StatisticsSettings settings() const;
     // Puts settings back into the controls (Cancel returns to what was accepted).

@@ -26,10 +26,10 @@ Tgranform2::Tgranform2(const ModelWorkspace& workspace)
 
 CobwebSettings Tgranform2::settings() const {
     CobwebSettings settings;
-    settings.maximum = ParseFloat(Edit2->text().toStdString());
-    settings.minimum = ParseFloat(Edit1->text().toStdString());
+    settings.maximum = FieldNumber(Edit2);
+    settings.minimum = FieldNumber(Edit1);
     settings.iteratedMap = SpinEdit1->value();
-    settings.initialValue = ParseFloat(Edit3->text().toStdString());
+    settings.initialValue = FieldNumber(Edit3);
     return settings;
 }
 

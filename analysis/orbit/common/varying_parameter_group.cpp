@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "analysis/window/model_lists.h"
+#include "analysis/window/settings_dialog.h"
 #include "core/numbers.h"
 
 namespace kalvora {
@@ -57,9 +58,10 @@ namespace {
 // parameter into an infinity or a NaN.
 Extended ReadBound(const QLineEdit* edit) {
     const std::string text = edit->text().toStdString();
-    const Extended bound = ParseFloat(text);
+    const Extended bound = FieldNumber(edit);
     if (!std::isfinite(static_cast<double>(bound))) {
-        throw ConversionError("'" + text + "' is not a valid floating point value");
+        throw ConversionError(FieldCaption(edit).toStdString() + ": '" + text +
+                              "' is not a valid floating point value");
     }
     return bound;
 }
@@ -75,7 +77,7 @@ Extended VaryingParameterGroup::maximum() const {
 }
 
 int VaryingParameterGroup::steps() const {
-    return ParseInteger(Edit1->text().toStdString());
+    return FieldInteger(Edit1);
 }
 
 }  // namespace kalvora

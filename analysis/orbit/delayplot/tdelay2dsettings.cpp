@@ -61,9 +61,9 @@ DelayPlotSettings Tdelay2dsettings::settings() const {
     settings.pointsPlotted = SpinEdit2->value();
     settings.pointsNotPlotted = SpinEdit3->value();
     if (!workspace_.model().discrete) {
-        settings.delayTime = ParseFloat(delayedit->text().toStdString());
-        settings.startTime = ParseFloat(timeedit1->text().toStdString());
-        settings.endTime = ParseFloat(timeedit2->text().toStdString());
+        settings.delayTime = FieldNumber(delayedit);
+        settings.startTime = FieldNumber(timeedit1);
+        settings.endTime = FieldNumber(timeedit2);
     }
     return settings;
 }

@@ -151,10 +151,10 @@ ObjectSettings Tmanifsettings::settings() const {
     ObjectSettings settings;
     settings.horizontalVariable = ParHorizontal->currentIndex() + 1;
     settings.verticalVariable = ParVerticle->currentIndex() + 1;
-    settings.resolution = ParseInteger(resol->text().toStdString());
+    settings.resolution = FieldInteger(resol);
     settings.shape = circle() ? ObjectShape::Circle : ObjectShape::Polygon;
     if (circle()) {
-        settings.radius = ParseFloat(radius->text().toStdString());
+        settings.radius = FieldNumber(radius);
     }
     const int rows = circle() ? 1 : NumVert->value();
     const int variables = PointGrid->columnCount() - 1;
@@ -162,7 +162,13 @@ ObjectSettings Tmanifsettings::settings() const {
         std::vector<Extended> vertex;
         for (int column = 1; column <= variables; ++column) {
             const QTableWidgetItem* cell = PointGrid->item(row, column);
-            vertex.push_back(ParseFloat(cell != nullptr ? cell->text().toStdString() : ""));
+            const QTableWidgetItem* heading = PointGrid->item(0, column);
+            // Named by the vertex and the variable, as the grid shows them.
+            const std::string place = "Vertex " + std::to_string(row) + ", " +
+                                      (heading != nullptr ? heading->text().toStdString() : "");
+            vertex.push_back(ReadAt(place, [cell] {
+                return ParseFloat(cell != nullptr ? cell->text().toStdString() : "");
+            }));
         }
         settings.vertices.push_back(std::move(vertex));
     }

@@ -62,8 +62,8 @@ PhasePlotSettings Tform2dsettings::settings() const {
     settings.pointsPlotted = SpinEdit1->value();
     settings.pointsNotPlotted = SpinEdit2->value();
     if (!workspace_.model().discrete) {
-        settings.startTime = ParseFloat(timeedit1->text().toStdString());
-        settings.endTime = ParseFloat(timeedit2->text().toStdString());
+        settings.startTime = FieldNumber(timeedit1);
+        settings.endTime = FieldNumber(timeedit2);
     }
     return settings;
 }

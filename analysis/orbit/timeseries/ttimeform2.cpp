@@ -61,8 +61,8 @@ TimeSeriesSettings Ttimeform2::settings() const {
     settings.pointsNotPlotted = SpinEdit2->value();
     settings.timeStep = SpinEdit3->value();
     if (!workspace_.model().discrete) {
-        settings.startTime = ParseFloat(timeEdit1->text().toStdString());
-        settings.endTime = ParseFloat(timeedit2->text().toStdString());
+        settings.startTime = FieldNumber(timeEdit1);
+        settings.endTime = FieldNumber(timeedit2);
     }
     return settings;
 }

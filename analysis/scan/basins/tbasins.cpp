@@ -12,7 +12,7 @@
 namespace kalvora {
 
 TBasins::TBasins(ModelWorkspace& workspace)
-    : SettingsDialog(workspace, "TBasins", QStringLiteral("Settings Basin of Atraction")),
+    : SettingsDialog(workspace, "TBasins", QStringLiteral("Settings Basin of Attraction")),
       model_(workspace) {
     CycleGrid = MakeCycleTable(this);
     DomainGrid = MakeDomainTable(this);
@@ -94,14 +94,14 @@ BasinSettings TBasins::settings() const {
     settings.maxDistance = MaxDistance->value();
     for (int r = 0; r < NumCycles->value(); ++r) {
         BasinCycle cycle;
-        cycle.period = ParseInteger(CellText(CycleGrid, r, 1).toStdString());
+        cycle.period = CellInteger(CycleGrid, r, 1);
         for (int v = 0; v < variables; ++v) {
-            cycle.point.push_back(ParseFloat(CellText(CycleGrid, r, 2 + v).toStdString()));
+            cycle.point.push_back(CellNumber(CycleGrid, r, 2 + v));
         }
         settings.cycles.push_back(std::move(cycle));
     }
     settings.domain = ReadDomain(DomainGrid);
-    settings.epsilon = ParseFloat(Epsilon->text().toStdString());
+    settings.epsilon = FieldNumber(Epsilon);
     settings.allDimensions = alldim->isChecked();
     settings.colours = model_.cycleColours;
     return settings;

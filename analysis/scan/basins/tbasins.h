@@ -12,7 +12,7 @@
 
 namespace kalvora {
 
-// "Settings Basin of Atraction": the stable cycles with a point of each, the rectangle of starting
+// "Settings Basin of Attraction": the stable cycles with a point of each, the rectangle of starting
 // points, the scan's settings and the shared colour table. The button "Run" starts the scan; a
 // double click on the dialog or the cycle table asks for the phase plot's cycle capture.
 class TBasins : public SettingsDialog {

@@ -5,7 +5,7 @@
 namespace kalvora {
 
 TBoA::TBoA(AnalysisHost& host, TBasins& settings)
-    : ScanWindowFlow(host, QStringLiteral("TBoA"), QStringLiteral("Basin of Atraction"),
+    : ScanWindowFlow(host, QStringLiteral("TBoA"), QStringLiteral("Basin of Attraction"),
                      {QStringLiteral("&Save As..."), QStringLiteral("&Print..."),
                       QStringLiteral("&Close"), QStringLiteral("Parameters...")},
                      settings) {

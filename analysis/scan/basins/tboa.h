@@ -7,7 +7,7 @@
 
 namespace kalvora {
 
-// "Basin of Atraction": the framed picture of the last basin scan.
+// "Basin of Attraction": the framed picture of the last basin scan.
 class TBoA : public ScanWindowFlow<TBasins, BasinSettings> {
     Q_OBJECT
   public:

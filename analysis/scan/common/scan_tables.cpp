@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QSignalBlocker>
 
+#include "analysis/window/settings_dialog.h"
 #include "core/numbers.h"
 
 namespace kalvora {
@@ -75,12 +76,8 @@ void FillDomainDefaults(QTableWidget* domain, const QSize& imageArea) {
 }
 
 ScanDomain ReadDomain(const QTableWidget* domain) {
-    const auto number = [domain](int row, int column) {
-        return ParseFloat(CellText(domain, row, column).toStdString());
-    };
-    const auto count = [domain](int row) {
-        return ParseInteger(CellText(domain, row, 3).toStdString());
-    };
+    const auto number = [domain](int row, int column) { return CellNumber(domain, row, column); };
+    const auto count = [domain](int row) { return CellInteger(domain, row, 3); };
     ScanDomain read;
     read.horizontalMinimum = number(0, 1);
     read.horizontalMaximum = number(0, 2);

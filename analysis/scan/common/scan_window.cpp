@@ -46,7 +46,8 @@ ScanResultWindow::ScanResultWindow(AnalysisHost& host, const QString& objectName
     : host_(host) {
     setObjectName(objectName);
     setWindowTitle(caption);
-    setFont(ResultWindowFont());
+    // The picture's texts are drawn in the pictures' font (below); the menus and the status bar
+    // keep the desktop's.
 
     Image1 = new ScanImageView(this);
     Image1->setImage(&image_);
@@ -101,7 +102,7 @@ OutputDeclaration ScanResultWindow::outputDeclaration(const Captions& captions) 
         // Drawn afresh at the size asked for, so a printed page gets a sharp frame and text.
         painter.fillRect(0, 0, width, height, Qt::white);
         if (!raster_.empty()) {
-            painter.setFont(font());
+            painter.setFont(ResultWindowFont());
             DrawScanPicture(painter, QRect(0, 0, width, height), rasterImage_, domain_,
                             horizontalName_, verticalName_);
         }
@@ -172,7 +173,7 @@ void ScanResultWindow::redraw() {
     }
     if (!raster_.empty()) {
         QPainter painter(&image_);
-        painter.setFont(font());
+        painter.setFont(ResultWindowFont());
         DrawScanPicture(painter, QRect(QPoint(0, 0), image_.size()), rasterImage_, domain_,
                         horizontalName_, verticalName_);
     }

@@ -81,9 +81,9 @@ PeriodSettings TPerCycles::settings() const {
     settings.domain = ReadDomain(DomainGrid);
     settings.periods.clear();
     for (int r = 0; r < NumCycles->value(); ++r) {
-        settings.periods.push_back(ParseInteger(CellText(CycleGrid, r, 1).toStdString()));
+        settings.periods.push_back(CellInteger(CycleGrid, r, 1));
     }
-    settings.epsilon = ParseFloat(Epsilon->text().toStdString());
+    settings.epsilon = FieldNumber(Epsilon);
     settings.colours = model_.cycleColours;
     return settings;
 }

@@ -9,7 +9,7 @@
 
 namespace kalvora {
 
-// What OK accepts in "Settings Luyapunov Exponent".
+// What OK accepts in "Settings Lyapunov Exponent".
 struct LyapunovWindowSettings {
     LyapunovSettings sweep;
     // Off: the number of parameter steps follows the width of the data area at each sweep.

@@ -3,7 +3,7 @@
 namespace kalvora {
 
 TLuyapunovSet::TLuyapunovSet(const ModelWorkspace& workspace)
-    : SweepSettingsDialog(workspace, "TLuyapunovSet", QStringLiteral("Settings Luyapunov Exponent"),
+    : SweepSettingsDialog(workspace, "TLuyapunovSet", QStringLiteral("Settings Lyapunov Exponent"),
                           LyapunovSettings{}.minimum, LyapunovSettings{}.maximum) {
     const LyapunovSettings defaults;
     NumIt = addSpinEdit("NumIt", 1, 100000, static_cast<int>(defaults.iterations));
@@ -16,7 +16,7 @@ TLuyapunovSet::TLuyapunovSet(const ModelWorkspace& workspace)
     grid->addWidget(NumIt, 3, 1);
     grid->addWidget(new QLabel(QStringLiteral("# Initial Iterations:"), settingsGroup), 4, 0);
     grid->addWidget(Initialit, 4, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Size of Pertubation"), settingsGroup), 5, 0);
+    grid->addWidget(new QLabel(QStringLiteral("Size of Perturbation"), settingsGroup), 5, 0);
     grid->addWidget(Epsilon, 5, 1);
     addResolutionRow(6, QStringLiteral("Manual Resolution"));
     finishLayout({scaling.ManScal, scaling.group}, QSize(280, 0));
@@ -31,7 +31,7 @@ LyapunovSettings TLuyapunovSet::settings() const {
     readInterval(settings);
     settings.iterations = NumIt->value();
     settings.transientSteps = Initialit->value();
-    settings.epsilon = ParseFloat(Epsilon->text().toStdString());
+    settings.epsilon = FieldNumber(Epsilon);
     readResolution(settings);
     return settings;
 }

@@ -7,7 +7,7 @@
 
 namespace kalvora {
 
-// "Settings Luyapunov Exponent": the swept parameter and its interval, the averaged and transient
+// "Settings Lyapunov Exponent": the swept parameter and its interval, the averaged and transient
 // step counts, the perturbation, the resolution and the manual vertical range.
 class TLuyapunovSet : public SweepSettingsDialog {
     Q_OBJECT

@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QFont>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -124,9 +125,8 @@ Tgpedit::Tgpedit(AnalysisHost& host, GnuplotRunner& runner, QWidget* parent)
     setWindowTitle(QStringLiteral("Gnuplot File Editor"));
     StringBox = new QPlainTextEdit(this);
     StringBox->setObjectName("StringBox");
-    QFont font(QStringLiteral("Times New Roman"));
-    font.setPixelSize(16);
-    StringBox->setFont(font);
+    // A script is code: the desktop's fixed-width font.
+    StringBox->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     StringBox->setLineWrapMode(QPlainTextEdit::NoWrap);
     StringBox->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     StringBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -304,13 +304,22 @@ EpsDialogBase::EpsDialogBase(AnalysisHost& host, GnuplotRunner& runner, QWidget*
     SaveAs->setObjectName("SaveAs");
     EditPlot = new QPushButton(QStringLiteral("Edit Plot (Adv) ..."), this);
     EditPlot->setObjectName("EditPlot");
-    connect(AutoscaleX, &QCheckBox::toggled, this, [this](bool on) {
-        MinX->setVisible(!on);
-        MaxX->setVisible(!on);
+    auto label = [this](const QString& caption) { return new QLabel(caption, this); };
+    QLabel* const minXCaption = label(QStringLiteral("Min"));
+    QLabel* const maxXCaption = label(QStringLiteral("Max"));
+    QLabel* const minYCaption = label(QStringLiteral("Min"));
+    QLabel* const maxYCaption = label(QStringLiteral("Max"));
+    // A range and its captions come and go together: a caption without its field reads as a
+    // field that failed to appear.
+    connect(AutoscaleX, &QCheckBox::toggled, this, [this, minXCaption, maxXCaption](bool on) {
+        for (QWidget* widget :
+             std::initializer_list<QWidget*>{MinX, MaxX, minXCaption, maxXCaption})
+            widget->setVisible(!on);
     });
-    connect(AutoscaleY, &QCheckBox::toggled, this, [this](bool on) {
-        MinY->setVisible(!on);
-        MaxY->setVisible(!on);
+    connect(AutoscaleY, &QCheckBox::toggled, this, [this, minYCaption, maxYCaption](bool on) {
+        for (QWidget* widget :
+             std::initializer_list<QWidget*>{MinY, MaxY, minYCaption, maxYCaption})
+            widget->setVisible(!on);
     });
     connect(SaveAs, &QPushButton::clicked, this, [this] { SaveAsClick(); });
     connect(EditPlot, &QPushButton::clicked, this, [this] { EditPlotClick(); });
@@ -322,18 +331,18 @@ EpsDialogBase::EpsDialogBase(AnalysisHost& host, GnuplotRunner& runner, QWidget*
     grid_->addWidget(new QLabel(QStringLiteral("Label"), this), 1, 1);
     grid_->addWidget(ELabX, 1, 2);
     grid_->addWidget(AutoscaleX, 1, 3);
-    grid_->addWidget(new QLabel(QStringLiteral("Min"), this), 2, 1);
+    grid_->addWidget(minXCaption, 2, 1);
     grid_->addWidget(MinX, 2, 2);
-    grid_->addWidget(new QLabel(QStringLiteral("Max"), this), 2, 3);
+    grid_->addWidget(maxXCaption, 2, 3);
     grid_->addWidget(MaxX, 2, 4);
     grid_->addWidget(new QLabel(QStringLiteral("Y:"), this), 3, 0);
     grid_->addWidget(new QLabel(QStringLiteral("Label"), this), 3, 1);
     grid_->addWidget(ELabY, 3, 2);
     grid_->addWidget(AutoscaleY, 3, 3);
     grid_->addWidget(Yrotate, 3, 4);
-    grid_->addWidget(new QLabel(QStringLiteral("Min"), this), 4, 1);
+    grid_->addWidget(minYCaption, 4, 1);
     grid_->addWidget(MinY, 4, 2);
-    grid_->addWidget(new QLabel(QStringLiteral("Max"), this), 4, 3);
+    grid_->addWidget(maxYCaption, 4, 3);
     grid_->addWidget(MaxY, 4, 4);
     grid_->addWidget(bw, 5, 0, 1, 2);
     grid_->addWidget(SaveAs, 20, 3);
@@ -363,6 +372,18 @@ bool EpsDialogBase::writeScript(const std::string& output) {
         return false;
     }
     return ReportingErrors(host_.prompts(), [&] {
+        // A range that is no number is named by its field, as the dialog shows it.
+        const auto number = [](const char* caption, const QLineEdit* edit) {
+            ReadAt(caption, [edit] { return ParseFloat(Text(edit)); });
+        };
+        if (rangesAlwaysUsed_ || !AutoscaleX->isChecked()) {
+            number("X: Min", MinX);
+            number("X: Max", MaxX);
+        }
+        if (rangesAlwaysUsed_ || !AutoscaleY->isChecked()) {
+            number("Y: Min", MinY);
+            number("Y: Max", MaxY);
+        }
         // A range or path that cannot be written refuses before any file changes.
         const std::string text = script(output);
         WriteTextFile(ScriptScratchFile(host_.workspace()), text);
@@ -387,7 +408,16 @@ bool EpsDialogBase::SaveAsClick() {
 }
 
 bool EpsDialogBase::EditPlotClick() {
-    if (!writeScript(host_.workspace().dataFolder + "myplot.eps")) {
+    // The script names its picture: the user says where it goes, as Save As does, rather than
+    // finding a fixed file written beside the models.
+    Prompts::FileRequest request;
+    request.title = "EPS Plot";
+    request.folder = host_.workspace().dataFolder;
+    request.filter = "Encapsulated PostScript (*.eps)|*.eps";
+    request.defaultExtension = "eps";
+    request.fileName = "myplot.eps";
+    const std::optional<std::string> output = host_.prompts().chooseSaveFile(request);
+    if (!output || !writeScript(*output)) {
         return false;
     }
     if (!editor) {
@@ -568,6 +598,8 @@ void TTSEPSform::done(int result) {
 TBasEPSform::TBasEPSform(AnalysisHost& host, GnuplotRunner& runner, QWidget* parent)
     : EpsDialogBase(host, runner, parent, QStringLiteral("BlackWhite")) {
     setObjectName("BasEPSform");
+    // The picture's script always sets both ranges, whatever "Autoscale" says.
+    rangesAlwaysUsed_ = true;
     AutoscaleX->setChecked(true);
     AutoscaleY->setChecked(true);
 }

@@ -89,7 +89,8 @@ class EpsDialogBase : public QDialog {
     // "Save As ...": asks for the EPS file, writes the script and starts gnuplot. False when
     // cancelled or refused (the reason shown).
     bool SaveAsClick();
-    // "Edit Plot (Adv) ...": the script with myplot.eps in the data folder, opened in the editor.
+    // "Edit Plot (Adv) ...": asks for the EPS file (myplot.eps in the data folder proposed), then
+    // opens the script that writes it in the editor. False when cancelled or refused.
     bool EditPlotClick();
 
   protected:
@@ -98,6 +99,7 @@ class EpsDialogBase : public QDialog {
     AnalysisHost& host_;
     GnuplotRunner& runner_;
     QGridLayout* grid_;
+    bool rangesAlwaysUsed_ = false;
 
   private:
     bool writeScript(const std::string& output);

@@ -21,7 +21,7 @@ OutputCommands::OutputCommands(AnalysisHost& host, QWidget& window, OutputDeclar
     };
     SaveAs1 = action(declaration_.saveCaption, "SaveAs1");
     CopyBitmap1 = action(QStringLiteral("Copy to Clipboard as &BMP"), "CopytoClipboardasBMP1");
-    CopyVector1 = action(QStringLiteral("Copy to Clipboard as &WMF"), "CopytoClipboardasWMF1");
+    CopyVector1 = action(QStringLiteral("Copy to Clipboard as &SVG"), "CopytoClipboardasWMF1");
     Print1 = action(declaration_.printCaption, "Print1");
     CreateEPS1 = action(declaration_.epsCaption, "CreateEPS1");
     connect(SaveAs1, &QAction::triggered, this, [this] { SaveAsClick(); });

@@ -50,7 +50,7 @@ struct OutputDeclaration {
     // Image export instead (the basin windows).
     std::function<EpsImage()> epsImage;
 
-    // The print options' "X-ax" and "Y-ax" for this window.
+    // The print options' "X-axis" and "Y-axis" for this window.
     std::function<std::pair<std::string, std::string>()> printLabels;
 
     // A picture that is a bitmap by nature (the basin pictures) is saved as a bitmap only.
@@ -61,8 +61,8 @@ struct OutputDeclaration {
     QString epsCaption = QStringLiteral("Create &EPS...");
 };
 
-// The commands "&Save As...", "Copy to Clipboard as &BMP", "Copy to Clipboard as &WMF" (the
-// vector flavour, SVG), "&Print..." and "Create &EPS..." of one result window, with the dialogs
+// The commands "&Save As...", "Copy to Clipboard as &BMP", "Copy to Clipboard as &SVG" (the
+// vector picture), "&Print..." and "Create &EPS..." of one result window, with the dialogs
 // they open.
 class OutputCommands : public QObject {
     Q_OBJECT

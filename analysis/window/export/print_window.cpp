@@ -50,8 +50,8 @@ Tprintform2::Tprintform2() {
     labelaxes = new QCheckBox(QStringLiteral("     Label Axes"), this);
     labelaxes->setObjectName("labelaxes");
     labelaxes->setChecked(true);
-    xCaption = new QLabel(QStringLiteral("X-ax"), this);
-    yCaption = new QLabel(QStringLiteral("Y-ax"), this);
+    xCaption = new QLabel(QStringLiteral("X-axis"), this);
+    yCaption = new QLabel(QStringLiteral("Y-axis"), this);
     Edit2 = new QLineEdit(QStringLiteral("x"), this);
     Edit2->setObjectName("Edit2");
     Edit1 = new QLineEdit(QStringLiteral("y"), this);

@@ -50,8 +50,8 @@ class Tprintform2 : public QDialog {
     QCheckBox* labelaxes;
     QLabel* xCaption;
     QLabel* yCaption;
-    QLineEdit* Edit2;            // "X-ax"
-    QLineEdit* Edit1;            // "Y-ax"
+    QLineEdit* Edit2;            // "X-axis"
+    QLineEdit* Edit1;            // "Y-axis"
     QButtonGroup* printscaling;  // "None", "Max-Min", "Automatic scaling"
 
   signals:

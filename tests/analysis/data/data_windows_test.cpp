@@ -8,11 +8,13 @@
 #include <QImage>
 #include <QMenuBar>
 #include <QTableView>
+#include <QTest>
 #include <QTimer>
 
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -188,6 +190,41 @@ TEST_F(SheetWindow, EditedCellsAreShownButNeverReadBack) {
                                         " 3.00000000000000E+0000"}));
     window().Apply->click();
     EXPECT_EQ(cell(2, 1), "1");
+}
+
+TEST_F(SheetWindow, CopyPutsTheSelectionUnderItsHeaderOnTheClipboard) {
+    module.open();
+    apply(0, 3, 1);
+    QClipboard& clipboard = *QApplication::clipboard();
+    QItemSelectionModel& selection = *window().Grid->selectionModel();
+    struct Case {
+        const char* what;
+        std::function<void()> select;
+        QString expected;
+    };
+    SheetGridModel& grid = window().grid();
+    const auto pick = [&](int row, int column) {
+        selection.select(grid.index(row, column), QItemSelectionModel::Select);
+    };
+    const Case cases[] = {
+        {"everything", [&] { window().Grid->selectAll(); },
+         "Time\tx\ty\n0\t0\t0\n1\t1\t0\n2\t2\t2\n"},
+        {"one column", [&] { pick(1, 2), pick(2, 2); }, "y\n0\n2\n"},
+        // Cells that are not selected stay empty in the block of rows and columns.
+        {"two corners", [&] { pick(0, 0), pick(2, 2); }, "Time\ty\n0\t\n\t2\n"},
+    };
+    for (const Case& c : cases) {
+        selection.clearSelection();
+        c.select();
+        clipboard.clear();
+        window().Copy1->trigger();
+        EXPECT_EQ(clipboard.text(), c.expected) << c.what;
+        // The copy key in the grid copies the same, not the current cell alone.
+        clipboard.clear();
+        QTest::keyClick(window().Grid, Qt::Key_C, Qt::ControlModifier);
+        EXPECT_EQ(clipboard.text(), c.expected) << c.what;
+    }
+    EXPECT_EQ(window().Copy1->shortcut(), QKeySequence(QKeySequence::Copy));
 }
 
 TEST_F(SheetWindow, SaveAsWritesTheOrbitFileOfTheSheetsInterval) {

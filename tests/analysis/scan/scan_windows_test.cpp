@@ -95,8 +95,8 @@ TEST_F(ScanWindows, TextsIdentifiersAndDefaults) {
         QString expected;
     };
     const std::vector<Case> cases = {
-        {b.windowTitle(), "Settings Basin of Atraction"},
-        {basinsWindow().windowTitle(), "Basin of Atraction"},
+        {b.windowTitle(), "Settings Basin of Attraction"},
+        {basinsWindow().windowTitle(), "Basin of Attraction"},
         {p.windowTitle(), "Settings Parameter Basins for Periodic Cycles"},
         {periodsWindow().windowTitle(), "Parameter Basins for Periodic Cycles"},
         {b.okbutton->text(), "Run"},
@@ -226,13 +226,13 @@ TEST_F(ScanWindows, RefusedSettingsChangeNothing) {
     };
     const std::vector<Case> cases = {
         {[](ScanWindows& t) { SetCell(t.basinsDialog().CycleGrid, 1, 2, "abc"); },
-         "'abc' is not a valid floating point value"},
+         "Row 2 (2), column x: 'abc' is not a valid floating point value"},
         {[](ScanWindows& t) { SetCell(t.basinsDialog().CycleGrid, 0, 1, ""); },
-         "'' is not a valid integer value"},
+         "Row 1 (1), column Cycle Period: '' is not a valid integer value"},
         {[](ScanWindows& t) { SetCell(t.basinsDialog().DomainGrid, 1, 3, "0"); },
          "The resolution must be at least 1 in both directions"},
         {[](ScanWindows& t) { t.basinsDialog().Epsilon->setText("small"); },
-         "'small' is not a valid floating point value"},
+         "Epsilon: 'small' is not a valid floating point value"},
     };
     for (const Case& c : cases) {
         prepareCubicBasins();

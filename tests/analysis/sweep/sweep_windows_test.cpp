@@ -279,7 +279,7 @@ class LyapunovWindows : public ::testing::Test {
 TEST_F(LyapunovWindows, TheDialogStartsFromItsFormsDefaults) {
     module.open();
     EXPECT_EQ(window().windowTitle(), "Largest Lyapunov Exponent Diagram");
-    EXPECT_EQ(dialog().windowTitle(), "Settings Luyapunov Exponent");
+    EXPECT_EQ(dialog().windowTitle(), "Settings Lyapunov Exponent");
     EXPECT_EQ(dialog().partext->currentText(), "r");
     EXPECT_EQ(dialog().bmintext->text(), "0");
     EXPECT_EQ(dialog().bmaxtext->text(), "1.4");

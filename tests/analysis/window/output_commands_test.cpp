@@ -105,7 +105,7 @@ TEST_F(Fixture, CommandsSitInTheFileAndPopUpMenus) {
     const QList<QAction*> popup = window.PopupMenu1->actions();
     ASSERT_GE(popup.size(), 2);
     EXPECT_EQ(popup[popup.size() - 2]->text(), "Copy to Clipboard as &BMP");
-    EXPECT_EQ(popup.back()->text(), "Copy to Clipboard as &WMF");
+    EXPECT_EQ(popup.back()->text(), "Copy to Clipboard as &SVG");
 }
 
 TEST_F(Fixture, EachPictureFormatHasTheControlsSizeAndLeavesTheClipboardAlone) {
@@ -239,8 +239,9 @@ TEST_F(Fixture, RefusedRangesAndGnuplotFailuresAreReported) {
     host.scripted.answerSave(scratch.file("never.eps"));
     EXPECT_FALSE(dialog.SaveAsClick());
     ASSERT_EQ(host.scripted.errors.size(), 1u);
+    // Named by its field.
     EXPECT_EQ(host.scripted.errors[0],
-              "'1] ; system \"touch pwned\"' is not a valid floating point value");
+              "X: Max: '1] ; system \"touch pwned\"' is not a valid floating point value");
     EXPECT_FALSE(std::filesystem::exists(scratch.file("kalvoragp.tmp")));
     EXPECT_TRUE(dialog.isVisible());
     dialog.MaxX->setText("10");
@@ -295,7 +296,13 @@ TEST_F(Fixture, TheEditorRunsWhatTheUserWrote) {
     window.fill(0, 10);
     window.output->CreateEPSClick();
     TTSEPSform& dialog = window.output->seriesDialog();
+    // Cancel in the file dialog writes nothing and opens nothing.
+    EXPECT_FALSE(dialog.EditPlotClick());
+    EXPECT_FALSE(dialog.editor);
+    host.scripted.answerSave(scratch.file("myplot.eps"));
     ASSERT_TRUE(dialog.EditPlotClick());
+    EXPECT_EQ(host.scripted.saveRequests.back().fileName, "myplot.eps");
+    EXPECT_EQ(host.scripted.saveRequests.back().folder, host.workspace().dataFolder);
     ASSERT_TRUE(dialog.editor);
     Tgpedit& editor = *dialog.editor;
     ASSERT_TRUE(editor.isVisible());
@@ -353,7 +360,19 @@ TEST_F(Fixture, ABasinPictureBecomesAnEpsPicture) {
     ASSERT_TRUE(dialog.isVisible());
     EXPECT_EQ(dialog.MinX->text(), "-2");
     EXPECT_EQ(dialog.MaxY->text(), "1");
-    EXPECT_FALSE(dialog.MinX->isVisible());  // "Autoscale" checked hides the texts
+    // "Autoscale" checked hides the texts with their captions; unchecked shows both.
+    const auto captionsShown = [&] {
+        int shown = 0;
+        for (const QLabel* label : dialog.findChildren<QLabel*>())
+            shown += label->isVisible() && (label->text() == "Min" || label->text() == "Max");
+        return shown;
+    };
+    EXPECT_FALSE(dialog.MinX->isVisible());
+    EXPECT_EQ(captionsShown(), 0);
+    dialog.AutoscaleX->setChecked(false);
+    EXPECT_TRUE(dialog.MinX->isVisible());
+    EXPECT_EQ(captionsShown(), 2);
+    dialog.AutoscaleX->setChecked(true);
     const std::string data = ReadFile(scratch.file("kalvoradata.tmp"));
     EXPECT_EQ(std::count(data.begin(), data.end(), '\n'), 200);
     const std::string eps = scratch.file("basin.eps");
