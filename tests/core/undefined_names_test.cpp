@@ -7,7 +7,6 @@
 #include "core/model_commands.h"
 #include "core/model_file.h"
 #include "core/undefined_names.h"
-#include "tests/core/test_support.h"
 
 namespace kalvora {
 namespace {
@@ -79,8 +78,7 @@ TEST(UndefinedNames, OkRefusesTheModelWithTheLineAndEverySampleModelPasses) {
     for (const auto& entry : std::filesystem::directory_iterator(KALVORA_MODELS)) {
         ModelWorkspace sample;
         ModelSource read;
-        testing::RecordingShell shell;
-        ReadModelFile(sample, read, shell, entry.path().string());
+        ReadModelSource(entry.path().string(), read);
         const auto sampleRefusal = AcceptModel(sample, read);
         EXPECT_FALSE(sampleRefusal.has_value())
             << entry.path() << ": " << sampleRefusal->message << " " << sampleRefusal->details;
