@@ -93,9 +93,9 @@ OutputDeclaration ScanResultWindow::outputDeclaration(const Captions& captions) 
     OutputDeclaration declaration;
     declaration.saveCaption = captions.saveAs;
     declaration.printCaption = captions.print;
-    // The picture is the window's framed raster: saved as a bitmap, exported to gnuplot pixel by
-    // pixel in the scans' own pixel-file format, with the scanned plane as the ranges.
-    declaration.bitmapOnly = true;
+    // The picture is the window's framed raster, drawn afresh for each format (a vector picture
+    // keeps its frame and text sharp around the stretched raster); it is exported to gnuplot pixel
+    // by pixel in the scans' own pixel-file format, with the scanned plane as the ranges.
     declaration.size = [this] { return image_.isNull() ? imageAreaSize() : image_.size(); };
     declaration.draw = [this](QPainter& painter, int width, int height) {
         // Drawn afresh at the size asked for, so a printed page gets a sharp frame and text.

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <cmath>
+#include <cstring>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -498,21 +499,38 @@ TEST_F(ScanOutput, TheFileMenuHoldsTheCommandsInOrderAndEnabled) {
     }
 }
 
-TEST_F(ScanOutput, SaveAsWritesTheWindowsPictureAsABitmapWhateverTheName) {
+TEST_F(ScanOutput, SaveAsWritesTheFormatTheExtensionNames) {
+    struct Format {
+        const char* extension;
+        int filter;  // the dialog's filter, which an extension it names overrides
+        const char* magic;
+        bool bitmap;
+    };
+    const std::vector<Format> formats = {{".bmp", 1, "BM", true},
+                                         {".PNG", 0, "\x89PNG", true},
+                                         {".svg", 0, "<?xml", false},
+                                         {".pdf", 0, "%PDF", false}};
     for (const OutputCase& c : cases()) {
         SCOPED_TRACE(c.name);
         ScanResultWindow& window = scanned(c.name);
         ASSERT_TRUE(host.scripted.errors.empty()) << host.scripted.errors.front();
-        // A name asking for another format still gets the bitmap the dialog offers.
-        const std::string name = file(std::string(c.name) + ".png");
-        host.scripted.answerSave(name);
-        window.SaveAs1->trigger();
-        EXPECT_EQ(host.scripted.saveRequests.back().filter, "*.bmp|*.bmp");
-        EXPECT_EQ(ReadFile(name).substr(0, 2), "BM");
-        const QImage saved(QString::fromStdString(name), "BMP");
-        ASSERT_EQ(saved.size(), window.image().size());
-        EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32),
-                  window.image().convertToFormat(QImage::Format_RGB32));
+        for (const Format& format : formats) {
+            SCOPED_TRACE(format.extension);
+            const std::string name = file(std::string(c.name) + format.extension);
+            host.scripted.answerSave(name, format.filter);
+            window.SaveAs1->trigger();
+            ASSERT_TRUE(host.scripted.errors.empty()) << host.scripted.errors.front();
+            EXPECT_EQ(host.scripted.saveRequests.back().filter, kPictureFilter);
+            const std::string bytes = ReadFile(name);
+            EXPECT_EQ(bytes.substr(0, std::strlen(format.magic)), format.magic);
+            if (format.bitmap) {
+                // A bitmap is the window's picture, pixel for pixel.
+                QImage saved;
+                ASSERT_TRUE(saved.loadFromData(QByteArray::fromStdString(bytes)));
+                EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32),
+                          window.image().convertToFormat(QImage::Format_RGB32));
+            }
+        }
     }
 }
 
