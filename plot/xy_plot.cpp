@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QSvgGenerator>
@@ -353,12 +354,25 @@ void Tsp_XYPlot::PaintFrame(QPainter& painter, int width, int height) {
     painter.fillRect(QRect(fieldRight_, fieldTop_, width - fieldRight_, fieldBottom_ - fieldTop_),
                      background);
     painter.setBackgroundMode(Qt::TransparentMode);
+    painter.save();
+    OffsetStrokes(painter);
     PaintAxisLines(painter);
     PaintTicksAndLabels(painter, *topAxis_);
     PaintTicksAndLabels(painter, *rightAxis_);
     PaintTicksAndLabels(painter, *leftAxis_);
     PaintTicksAndLabels(painter, *bottomAxis_);
     PaintBorder(painter, width, height);
+    painter.restore();
+}
+
+void Tsp_XYPlot::OffsetStrokes(QPainter& painter) const {
+    // On the screen a one-pixel line at x fills the pixel from x to x + 1; a vector device strokes
+    // it centred on x, half outside: the frame round the picture's edge would lose its left and
+    // top halves and blur the others. Half a pixel right and down puts every line where the screen
+    // has it.
+    if (exact_) {
+        painter.translate(0.5, 0.5);
+    }
 }
 
 void Tsp_XYPlot::PaintAxisLines(QPainter& painter) {
@@ -507,14 +521,18 @@ void Tsp_XYPlot::PaintField(QPainter& painter) {
     if (OnFieldDraw) {
         OnFieldDraw(*this, painter);
     }
+    painter.save();
+    OffsetStrokes(painter);
     PaintGrid(painter, *leftAxis_);
     PaintGrid(painter, *bottomAxis_);
     PaintGrid(painter, *rightAxis_);
     PaintGrid(painter, *topAxis_);
+    painter.restore();
     for (Tsp_DataSeries* series : series_) {
         if (series->Active()) {
-            const Tsp_DrawContext context{painter,    *this,     XAxisOf(*series), YAxisOf(*series),
-                                          fieldLeft_, fieldTop_, fieldRight_,      fieldBottom_};
+            const Tsp_DrawContext context{painter,          *this,        XAxisOf(*series),
+                                          YAxisOf(*series), fieldLeft_,   fieldTop_,
+                                          fieldRight_,      fieldBottom_, exact_};
             series->Draw(context);
         }
     }
@@ -523,6 +541,9 @@ void Tsp_XYPlot::PaintField(QPainter& painter) {
 
 void Tsp_XYPlot::PaintPlot(QPainter& painter, int width, int height, bool useValidity) {
     painter.setFont(font());
+    // Everything but a bitmap (the screen paints into one too) is a vector device.
+    exact_ =
+        painter.paintEngine() != nullptr && painter.paintEngine()->type() != QPaintEngine::Raster;
     if (!useValidity || !layoutValid_) {
         Layout(QFontMetrics(painter.font(), painter.device()), width, height);
         // A new layout moves the field, so frame and field must follow.

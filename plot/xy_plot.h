@@ -162,6 +162,8 @@ class Tsp_XYPlot : public QWidget, public Tsp_SeriesHost {
     // Paints what is invalid (everything when useValidity is false) and calls OnDrawEnd.
     void PaintPlot(QPainter& painter, int width, int height, bool useValidity);
     void PaintOverlays(QPainter& painter);
+    // Shifts one-pixel strokes onto the pixel centres of a vector device.
+    void OffsetStrokes(QPainter& painter) const;
     bool EnsureBuffer();
 
     Tsp_Axis& XAxisOf(const Tsp_DataSeries& series);
@@ -198,6 +200,8 @@ class Tsp_XYPlot : public QWidget, public Tsp_SeriesHost {
     int mouseState_ = 0;
     bool xCursorOn_ = false;
     double xCursorVal_ = 0;
+    // Whether the device painted on now is a vector device (SVG, PDF, a printer).
+    bool exact_ = false;
     bool layoutValid_ = false;
     bool frameValid_ = false;
     bool fieldValid_ = false;

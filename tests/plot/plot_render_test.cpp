@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QMimeData>
 #include <QPainter>
+#include <QSvgRenderer>
+#include <cmath>
 #include <vector>
 
 #include "plot/plot_config.h"
@@ -278,6 +280,56 @@ TEST_F(PlotRenderTest, ClipboardGetsABitmapAndAVectorPicture) {
     ASSERT_NE(data, nullptr);
     ASSERT_TRUE(data->hasFormat("image/svg+xml"));
     EXPECT_TRUE(data->data("image/svg+xml").contains("<svg"));
+}
+
+// A vector picture (SVG here; PDF and printers take the same path) rendered four times finer than
+// the plot's pixels: every side of the frame lies wholly inside the picture, and a point lies where
+// its value maps, not on the nearest whole pixel.
+TEST_F(PlotRenderTest, AVectorPictureHasTheWholeFrameAndUnroundedPoints) {
+    plot.BottomAxis().GridAttr().SetVisible(false);
+    plot.LeftAxis().GridAttr().SetVisible(false);
+    // Values that map 0.45 pixels past a whole pixel, the worst case for rounding.
+    const Tsp_Axis& bottom = plot.BottomAxis();
+    const Tsp_Axis& left = plot.LeftAxis();
+    const double exactX = bottom.OriginPixel() + 150.45;
+    const double exactY = left.OriginPixel() - 120.45;
+    series.AddPoint((exactX - bottom.OriginPixel()) / bottom.PixelsPerUnit() + bottom.OriginValue(),
+                    (exactY - left.OriginPixel()) / left.PixelsPerUnit() + left.OriginValue());
+    const QByteArray svg = plot.RenderSvg();
+
+    constexpr int kScale = 4;
+    QImage fine(400 * kScale, 300 * kScale, QImage::Format_RGB32);
+    fine.fill(Qt::white);
+    {
+        QPainter painter(&fine);
+        QSvgRenderer(svg).render(&painter, QRectF(0, 0, fine.width(), fine.height()));
+    }
+    auto dark = [&](int x, int y) { return qGray(fine.pixel(x, y)) < 96; };
+    const int midX = fine.width() / 2 + 7;  // clear of tick marks
+    const int midY = fine.height() / 2 + 7;
+    for (int i = 0; i < kScale; ++i) {
+        EXPECT_TRUE(dark(i, midY)) << "left side, fine column " << i;
+        EXPECT_TRUE(dark(fine.width() - 1 - i, midY)) << "right side, fine column " << i;
+        EXPECT_TRUE(dark(midX, i)) << "top side, fine row " << i;
+        EXPECT_TRUE(dark(midX, fine.height() - 1 - i)) << "bottom side, fine row " << i;
+    }
+
+    // The blue dot's centre, against the pixel centre of the exact position.
+    double sumX = 0, sumY = 0, weight = 0;
+    for (int y = 0; y < fine.height(); ++y) {
+        for (int x = 0; x < fine.width(); ++x) {
+            const QRgb pixel = fine.pixel(x, y);
+            const double blueness = qBlue(pixel) - (qRed(pixel) + qGreen(pixel)) / 2.0;
+            if (blueness > 64) {
+                sumX += blueness * (x + 0.5);
+                sumY += blueness * (y + 0.5);
+                weight += blueness;
+            }
+        }
+    }
+    ASSERT_GT(weight, 0);
+    EXPECT_NEAR(sumX / weight, (exactX + 0.5) * kScale, 0.5);
+    EXPECT_NEAR(sumY / weight, (exactY + 0.5) * kScale, 0.5);
 }
 
 TEST_F(PlotRenderTest, XCursorInvertsTheColumnOnScreen) {
