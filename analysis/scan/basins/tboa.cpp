@@ -30,7 +30,8 @@ void TBoA::scanAndShow(const BasinSettings& settings) {
                QString::fromStdString(
                    ws.variableNames[static_cast<std::size_t>(settings.horizontalVariable)]),
                QString::fromStdString(
-                   ws.variableNames[static_cast<std::size_t>(settings.verticalVariable)]));
+                   ws.variableNames[static_cast<std::size_t>(settings.verticalVariable)]),
+               BasinLegend(settings.colours, scanCycles_));
 }
 
 void TBoA::SaveDataAs1Click() {

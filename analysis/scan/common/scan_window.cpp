@@ -1,13 +1,13 @@
 #include "analysis/scan/common/scan_window.h"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QShowEvent>
 
-#include "analysis/scan/common/scan_picture.h"
 #include "analysis/window/background_run.h"
 #include "analysis/window/plot_window.h"
 #include "core/numbers.h"
@@ -103,7 +103,7 @@ OutputDeclaration ScanResultWindow::outputDeclaration(const Captions& captions) 
         if (!raster_.empty()) {
             painter.setFont(font());
             DrawScanPicture(painter, QRect(0, 0, width, height), rasterImage_, domain_,
-                            horizontalName_, verticalName_);
+                            horizontalName_, verticalName_, legend_);
         }
     };
     declaration.epsImage = [this] {
@@ -139,7 +139,7 @@ void ScanResultWindow::graphMouseMove(int x, int y) {
     if (image_.isNull()) {
         return;
     }
-    const ScanFrame frame = FrameFor(QRect(QPoint(0, 0), image_.size()));
+    const ScanFrame frame = this->frame();
     if (frame.right == frame.left || frame.bottom == frame.top) {
         return;
     }
@@ -148,13 +148,21 @@ void ScanResultWindow::graphMouseMove(int x, int y) {
                          QString::fromStdString(FormatGeneral(vertical, 8)));
 }
 
+ScanFrame ScanResultWindow::frame() const {
+    // Measured on the image, as the picture's drawing measures the legend.
+    return FrameFor(QRect(QPoint(0, 0), image_.size()),
+                    ScanRightInset(QFontMetrics(font(), &image_), legend_));
+}
+
 bool ScanResultWindow::guarded(const std::function<void()>& command) {
     return ReportingErrors(host_.prompts(), command);
 }
 
 void ScanResultWindow::showResult(ColourRaster raster, const ScanDomain& domain,
-                                  const QString& horizontalName, const QString& verticalName) {
+                                  const QString& horizontalName, const QString& verticalName,
+                                  ScanLegend legend) {
     raster_ = std::move(raster);
+    legend_ = std::move(legend);
     domain_ = domain;
     horizontalName_ = horizontalName;
     verticalName_ = verticalName;
@@ -174,7 +182,7 @@ void ScanResultWindow::redraw() {
         QPainter painter(&image_);
         painter.setFont(font());
         DrawScanPicture(painter, QRect(QPoint(0, 0), image_.size()), rasterImage_, domain_,
-                        horizontalName_, verticalName_);
+                        horizontalName_, verticalName_, legend_);
     }
     Image1->update();
 }
@@ -253,6 +261,7 @@ void ScanResultWindow::closeEvent(QCloseEvent* event) {
     // Closing releases the raster; the next scan makes a new one.
     raster_ = ColourRaster();
     rasterImage_ = QImage();
+    legend_.clear();
     image_.fill(Qt::white);
     QMainWindow::closeEvent(event);
 }

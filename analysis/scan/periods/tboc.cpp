@@ -37,7 +37,8 @@ void TBoC::scanAndShow(const PeriodSettings& settings) {
                QString::fromStdString(
                    ws.parameterNames[static_cast<std::size_t>(settings.horizontalParameter)]),
                QString::fromStdString(
-                   ws.parameterNames[static_cast<std::size_t>(settings.verticalParameter)]));
+                   ws.parameterNames[static_cast<std::size_t>(settings.verticalParameter)]),
+               PeriodLegend(settings.colours, settings.periods));
 }
 
 void TBoC::SaveDataAs1Click() {
