@@ -125,6 +125,21 @@ void Tsp_XYPlot::SetColor(Tsp_Color color) {
     update();
 }
 
+void Tsp_XYPlot::SetShowAxisTitles(bool on) {
+    if (on != showAxisTitles_) {
+        showAxisTitles_ = on;
+        Invalidate();
+    }
+}
+
+int Tsp_XYPlot::TitleRoom(const Tsp_Axis& axis, int charHeight) const {
+    return showAxisTitles_ && !axis.Title().empty() ? charHeight + 3 : 0;
+}
+
+int Tsp_XYPlot::AxisTitleRoom(const Tsp_Axis& axis) const {
+    return TitleRoom(axis, QFontMetrics(font()).height());
+}
+
 void Tsp_XYPlot::SetXCursorOn(bool on) {
     if (on == xCursorOn_) {
         return;
@@ -316,22 +331,24 @@ void Tsp_XYPlot::LayoutPass(int charWidth, int charHeight, int width, int height
     Tsp_Axis& bottom = *bottomAxis_;
     Tsp_Axis& top = *topAxis_;
 
+    // A title sits between the labels and the margin, so an axis without one keeps the layout of
+    // a plot that has no titles at all.
     const int leftInset = std::max({left.LabelSpace(charWidth, charHeight),
                                     bottom.StartOverhang(charWidth, charHeight),
                                     top.StartOverhang(charWidth, charHeight)}) +
-                          left.Margin();
+                          TitleRoom(left, charHeight) + left.Margin();
     const int bottomInset = std::max({bottom.LabelSpace(charWidth, charHeight),
                                       left.StartOverhang(charWidth, charHeight),
                                       right.StartOverhang(charWidth, charHeight)}) +
-                            bottom.Margin();
+                            TitleRoom(bottom, charHeight) + bottom.Margin();
     const int rightInset = std::max({right.LabelSpace(charWidth, charHeight),
                                      bottom.EndOverhang(charWidth, charHeight),
                                      top.EndOverhang(charWidth, charHeight)}) +
-                           right.Margin();
+                           TitleRoom(right, charHeight) + right.Margin();
     const int topInset =
         std::max({top.LabelSpace(charWidth, charHeight), left.EndOverhang(charWidth, charHeight),
                   right.EndOverhang(charWidth, charHeight)}) +
-        top.Margin();
+        TitleRoom(top, charHeight) + top.Margin();
 
     fieldLeft_ = leftInset;
     fieldTop_ = topInset;
@@ -362,6 +379,39 @@ void Tsp_XYPlot::PaintFrame(QPainter& painter, int width, int height) {
     PaintTicksAndLabels(painter, *leftAxis_);
     PaintTicksAndLabels(painter, *bottomAxis_);
     PaintBorder(painter, width, height);
+    painter.restore();
+    PaintAxisTitles(painter, width, height);
+}
+
+void Tsp_XYPlot::PaintAxisTitles(QPainter& painter, int width, int height) {
+    const QFontMetrics metrics(painter.font(), painter.device());
+    const int room = metrics.height();
+    painter.save();
+    painter.setPen(palette().color(QPalette::WindowText));
+    // Each title is centred on the field's side, against the margin at the picture's edge; the
+    // vertical ones read upwards (left) and downwards (right).
+    const QPointF fieldCentre((fieldLeft_ + fieldRight_) / 2.0, (fieldTop_ + fieldBottom_) / 2.0);
+    const double fieldWidth = fieldRight_ - fieldLeft_;
+    const double fieldHeight = fieldBottom_ - fieldTop_;
+    auto draw = [&](const Tsp_Axis& axis, QPointF centre, double angle, double length) {
+        if (TitleRoom(axis, room) == 0) {
+            return;
+        }
+        painter.save();
+        painter.translate(centre);
+        painter.rotate(angle);
+        const QString text =
+            metrics.elidedText(QString::fromStdString(axis.Title()), Qt::ElideRight,
+                               static_cast<int>(std::max(length, 1.0)));
+        painter.drawText(QRectF(-length / 2, -room / 2.0, length, room), Qt::AlignCenter, text);
+        painter.restore();
+    };
+    draw(*bottomAxis_, QPointF(fieldCentre.x(), height - bottomAxis_->Margin() - room / 2.0), 0,
+         fieldWidth);
+    draw(*topAxis_, QPointF(fieldCentre.x(), topAxis_->Margin() + room / 2.0), 0, fieldWidth);
+    draw(*leftAxis_, QPointF(leftAxis_->Margin() + room / 2.0, fieldCentre.y()), -90, fieldHeight);
+    draw(*rightAxis_, QPointF(width - rightAxis_->Margin() - room / 2.0, fieldCentre.y()), 90,
+         fieldHeight);
     painter.restore();
 }
 

@@ -332,6 +332,66 @@ TEST_F(PlotRenderTest, AVectorPictureHasTheWholeFrameAndUnroundedPoints) {
     EXPECT_NEAR(sumY / weight, (exactY + 0.5) * kScale, 0.5);
 }
 
+// Titles take room between the labels and the margin only while shown; hiding them gives back the
+// picture without titles, pixel for pixel. The readout follows the field.
+TEST_F(PlotRenderTest, AxisTitlesTakeRoomOnlyWhileShown) {
+    series.AddPoint(5, 5);
+    const QImage untitled = Render();
+    const QRect untitledField = plot.FieldRect();
+    // Where the readout reaches each end of the axes: x at Min and Max, y at Max and Min.
+    const auto readoutEdges = [this] {
+        const Tsp_ReadoutValues at = WindowReadout(plot, 100, 100);
+        const Tsp_ReadoutValues next = WindowReadout(plot, 101, 101);
+        const Tsp_Axis& bottom = plot.BottomAxis();
+        const Tsp_Axis& left = plot.LeftAxis();
+        const double dx = next.x - at.x;
+        const double dy = next.y - at.y;
+        return std::vector<double>{100 + (bottom.Min() - at.x) / dx,
+                                   100 + (bottom.Max() - at.x) / dx, 100 + (left.Max() - at.y) / dy,
+                                   100 + (left.Min() - at.y) / dy};
+    };
+    const std::vector<double> untitledEdges = readoutEdges();
+
+    plot.BottomAxis().SetTitle("time");
+    plot.LeftAxis().SetTitle("exponent");
+    plot.UpdateLayout();
+    const int room = plot.AxisTitleRoom(plot.LeftAxis());
+    EXPECT_GT(room, 8);
+    EXPECT_EQ(plot.AxisTitleRoom(plot.RightAxis()), 0);
+    const QRect field = plot.FieldRect();
+    EXPECT_EQ(field.left(), untitledField.left() + room);
+    EXPECT_EQ(field.bottom(), untitledField.bottom() - room);
+    EXPECT_EQ(field.right(), untitledField.right());
+    EXPECT_EQ(field.top(), untitledField.top());
+    // The readout's edges move with the field's.
+    const std::vector<double> titledEdges = readoutEdges();
+    const std::vector<double> shifts = {double(room), 0, 0, double(-room)};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_NEAR(titledEdges[i] - untitledEdges[i], shifts[i], 1e-6) << i;
+    }
+
+    // Text in the strips beside the margins, centred on the field.
+    const QImage titled = Render();
+    auto inkIn = [&](const QRect& strip) {
+        int ink = 0;
+        for (int y = strip.top(); y <= strip.bottom(); ++y) {
+            for (int x = strip.left(); x <= strip.right(); ++x) {
+                ink += qGray(titled.pixel(x, y)) < 128;
+            }
+        }
+        return ink;
+    };
+    const int leftMargin = plot.LeftAxis().Margin();
+    const int bottomMargin = plot.BottomAxis().Margin();
+    EXPECT_GT(inkIn(QRect(leftMargin, field.center().y() - 20, room, 40)), 10);
+    EXPECT_GT(inkIn(QRect(field.center().x() - 15, 300 - bottomMargin - room, 30, room)), 10);
+    EXPECT_EQ(inkIn(QRect(leftMargin, field.top() + 2, room, 10)), 0);  // centred, not at the end
+    EXPECT_NE(QString::fromUtf8(plot.RenderSvg()).indexOf(QStringLiteral(">exponent<")), -1);
+
+    plot.SetShowAxisTitles(false);
+    EXPECT_EQ(Render(), untitled);
+}
+
 TEST_F(PlotRenderTest, XCursorInvertsTheColumnOnScreen) {
     plot.show();
     plot.SetXCursorVal(6);
