@@ -41,6 +41,7 @@ int RunBifurcation(const Arguments& arguments) {
     // As the window: crosses (joined for a continuous model), the parameter axis fixed to the
     // interval whichever way it was swept.
     return WriteSeriesResult(session, arguments, series, size, ws.errorFlag, !ws.discrete,
+                             {*arguments.value("--parameter"), *arguments.value("--variable")},
                              [&](Tsp_XYPlot& plot) {
                                  plot.BottomAxis().SetAutoMin(false);
                                  plot.BottomAxis().SetAutoMax(false);
@@ -69,7 +70,8 @@ const CommandRegistrar registrar(
        "workers; 0 one per core (default), 1 the one-thread run; a carried "
        "state or noise always runs on one"},
       {"--png", "OUT.png", "also draw the diagram as the window shows it"},
-      {"--size", "WxH", "picture size in pixels (default 640x480)"}},
+      {"--size", "WxH", "picture size in pixels (default 640x480)"},
+      kRoundTicksOption},
      true,
      RunBifurcation});
 
