@@ -10,6 +10,7 @@
 #include <QRect>
 #include <QRectF>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -65,8 +66,9 @@ struct ExactMap {
     }
 };
 
-// Vector pictures resolve a quarter of a pixel: points closer than that to the last one drawn add
-// nothing a viewer can see, and leaving them out keeps a million-point export to a sane size.
+// Vector pictures resolve a quarter of a pixel: markers closer than that to one drawn already, and
+// line vertices inside a quarter-pixel column between its extremes, add nothing a viewer can see;
+// leaving them out keeps a million-point export to a sane size.
 constexpr double kExactCell = 0.25;
 
 bool FarAway(int x, int y) {
@@ -415,23 +417,55 @@ void Tsp_XYLine::DrawExact(const Tsp_DrawContext& context) {
     std::vector<QPointF> markerAt;
 
     if (segments) {
+        // Consecutive points within one quarter-pixel column keep only the vertices that bound
+        // them: the first, the lowest, the highest and the last, in the order they came. The line
+        // through those covers what the line through all of them covers, to a quarter pixel; a
+        // dense time series puts a thousand points in every column.
         QPolygonF run;
-        QPointF lastKept;
-        auto keep = [&](const QPointF& point) {
-            if (run.isEmpty() || std::abs(point.x() - lastKept.x()) >= kExactCell ||
-                std::abs(point.y() - lastKept.y()) >= kExactCell) {
-                run.append(point);
-                lastKept = point;
-            }
+        struct Vertex {
+            int index = 0;
+            QPointF at;
         };
-        auto closeRun = [&](const QPointF& end) {
-            if (!run.isEmpty()) {
-                // The run ends where its last point is, even if that point was within a cell.
-                if (run.back() != end) {
-                    run.append(end);
+        int cell = 0;
+        bool pending = false;
+        Vertex low, high, last;
+        auto flushCell = [&] {
+            if (!pending) {
+                return;
+            }
+            std::array<Vertex, 3> bounds{low, high, last};
+            std::sort(bounds.begin(), bounds.end(),
+                      [](const Vertex& a, const Vertex& b) { return a.index < b.index; });
+            for (const Vertex& vertex : bounds) {
+                if (run.back() != vertex.at) {
+                    run.append(vertex.at);
                 }
+            }
+            pending = false;
+        };
+        auto keep = [&](int index, const QPointF& point) {
+            const int column = static_cast<int>(std::floor(point.x() / kExactCell));
+            if (run.isEmpty() || column != cell) {
+                flushCell();
+                run.append(point);
+                cell = column;
+                low = high = last = Vertex{index, point};
+                return;
+            }
+            pending = true;
+            if (point.y() < low.at.y()) {
+                low = Vertex{index, point};
+            }
+            if (point.y() > high.at.y()) {
+                high = Vertex{index, point};
+            }
+            last = Vertex{index, point};
+        };
+        auto closeRun = [&] {
+            if (!run.isEmpty()) {
+                flushCell();
                 if (run.size() == 1) {
-                    run.append(end);
+                    run.append(run.back());
                 }
                 painter.drawPolyline(run);
                 run.clear();
@@ -441,7 +475,6 @@ void Tsp_XYLine::DrawExact(const Tsp_DrawContext& context) {
         int previousX = pixelX(xs[0]);
         int previousY = pixelY(ys[0]);
         bool previousValid = std::isfinite(xs[0]) && std::isfinite(ys[0]);
-        QPointF previousEnd;
         for (int i = 1; i < count; ++i) {
             const bool valid = std::isfinite(xs[i]) && std::isfinite(ys[i]);
             const int x = valid ? pixelX(xs[i]) : 0;
@@ -451,18 +484,17 @@ void Tsp_XYLine::DrawExact(const Tsp_DrawContext& context) {
                     markerAt.push_back(centre(i - 1));
                 }
                 if (run.isEmpty()) {
-                    keep(centre(i - 1));
+                    keep(i - 1, centre(i - 1));
                 }
-                previousEnd = centre(i);
-                keep(previousEnd);
+                keep(i, centre(i));
             } else {
-                closeRun(previousEnd);
+                closeRun();
             }
             previousX = x;
             previousY = y;
             previousValid = valid;
         }
-        closeRun(previousEnd);
+        closeRun();
         if (markers && previousValid && inside(previousX, previousY)) {
             markerAt.push_back(centre(count - 1));
         }

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QImage>
 #include <QMimeData>
 #include <QPainter>
+#include <QSvgGenerator>
 #include <QSvgRenderer>
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -390,6 +393,89 @@ TEST_F(PlotRenderTest, AxisTitlesTakeRoomOnlyWhileShown) {
 
     plot.SetShowAxisTitles(false);
     EXPECT_EQ(Render(), untitled);
+}
+
+// The vector path thins a dense line to the vertices that bound each quarter-pixel column. Drawn
+// four times finer, its picture and that of the naive polyline through every point ink the same
+// places, to half a pixel (the pen's half width, by which a join at a spike may differ).
+TEST_F(PlotRenderTest, AThinnedVectorLineCoversWhatTheFullLineCovers) {
+    series.PointAttr().SetVisible(false);
+    series.LineAttr().SetVisible(true);
+    double value = 0.3;
+    // About six points per pixel column.
+    for (int i = 0; i < 2500; ++i) {
+        value = 3.9 * value * (1 - value);
+        series.AddPoint(i * 10.0 / 2500, 1 + 8 * value);
+    }
+    constexpr int kScale = 2;
+    auto fine = [&](const QByteArray& svg) {
+        QImage image(400 * kScale, 300 * kScale, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        QSvgRenderer(svg).render(&painter, QRectF(0, 0, image.width(), image.height()));
+        return image;
+    };
+    const QImage thinned = fine(plot.RenderSvg());
+
+    // The same plot with the series hidden, and the line through every point drawn over it.
+    series.LineAttr().SetVisible(false);
+    QByteArray naiveSvg;
+    {
+        QBuffer buffer(&naiveSvg);
+        buffer.open(QIODevice::WriteOnly);
+        QSvgGenerator generator;
+        generator.setOutputDevice(&buffer);
+        generator.setSize(QSize(400, 300));
+        generator.setViewBox(QRect(0, 0, 400, 300));
+        generator.setResolution(plot.logicalDpiX());
+        QPainter painter(&generator);
+        plot.DrawTo(painter, 400, 300);
+        const Tsp_Axis& bottom = plot.BottomAxis();
+        const Tsp_Axis& left = plot.LeftAxis();
+        QPolygonF line;
+        for (int i = 0; i < series.Count(); ++i) {
+            line << QPointF((series.XValues()[i] - bottom.OriginValue()) * bottom.PixelsPerUnit() +
+                                bottom.OriginPixel() + 0.5,
+                            (series.YValues()[i] - left.OriginValue()) * left.PixelsPerUnit() +
+                                left.OriginPixel() + 0.5);
+        }
+        QPen pen(Qt::blue, 1);
+        pen.setCapStyle(Qt::SquareCap);
+        painter.setPen(pen);
+        painter.setClipRect(plot.FieldRect());
+        painter.drawPolyline(line);
+    }
+    const QImage naive = fine(naiveSvg);
+
+    auto inked = [](const QImage& image, int x, int y) {
+        const QRgb pixel = image.pixel(x, y);
+        return qBlue(pixel) - (qRed(pixel) + qGreen(pixel)) / 2 > 96;
+    };
+    auto near = [&](const QImage& image, int x, int y) {
+        for (int dy = -1; dy <= 1; ++dy) {
+            for (int dx = -1; dx <= 1; ++dx) {
+                const int nx = std::clamp(x + dx, 0, image.width() - 1);
+                const int ny = std::clamp(y + dy, 0, image.height() - 1);
+                if (inked(image, nx, ny)) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    int inkedPixels = 0;
+    int strays = 0;
+    for (int y = 0; y < thinned.height(); ++y) {
+        for (int x = 0; x < thinned.width(); ++x) {
+            if (inked(thinned, x, y) || inked(naive, x, y)) {
+                ++inkedPixels;
+                strays += !(near(thinned, x, y) && near(naive, x, y));
+            }
+        }
+    }
+    EXPECT_GT(inkedPixels, 20000);
+    EXPECT_EQ(strays, 0);
+    EXPECT_LT(plot.RenderSvg().size() * 5, naiveSvg.size());
 }
 
 TEST_F(PlotRenderTest, XCursorInvertsTheColumnOnScreen) {
