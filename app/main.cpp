@@ -1,6 +1,8 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
+#include <cstdio>
+#include <cstring>
 #include <exception>
 
 #include "app/main_window.h"
@@ -26,9 +28,37 @@ class KalvoraApplication final : public QApplication {
     }
 };
 
+// --help and --version are answered before the toolkit starts, so that they work without a
+// display: the build makes the manual page from them.
+bool AnsweredInformationOption(int argc, char* argv[]) {
+    if (argc != 2)
+        return false;
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("kalvora %s\n", KALVORA_VERSION);
+        return true;
+    }
+    if (std::strcmp(argv[1], "--help") != 0 && std::strcmp(argv[1], "-h") != 0)
+        return false;
+    std::printf(
+        "Usage: kalvora [MODEL.mod]\n"
+        "A workbench for nonlinear dynamical systems: discrete maps and systems of ordinary\n"
+        "differential equations, studied with time series, phase, delay and cobweb plots,\n"
+        "bifurcation diagrams, Lyapunov exponents, basins of attraction and data tools.\n"
+        "Opens the main window and loads MODEL.mod when one is named. The batch tool\n"
+        "kalvora-cli runs the same analyses without windows.\n"
+        "\n"
+        "Options:\n"
+        "  -h, --help     print this help and exit\n"
+        "  --version      print the version and exit\n"
+        "The toolkit's own options (such as -platform offscreen) are accepted as well.\n");
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    if (AnsweredInformationOption(argc, argv))
+        return 0;
     KalvoraApplication application(argc, argv);
     application.setApplicationName("Kalvora");
     application.setApplicationVersion(KALVORA_VERSION);

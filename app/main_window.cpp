@@ -48,12 +48,14 @@ std::string WithSeparator(std::string folder) {
     return folder;
 }
 
-// "models" in the working folder, else next to the program, else next to the build tree the program
-// was started from (build/kalvora in a source checkout).
+// "models" in the working folder, else next to the program, else where the program is installed
+// (KALVORA_DATA_FROM_BIN is that folder's path from the program's), else next to the build tree the
+// program was started from (build/kalvora in a source checkout).
 std::string FindModelsFolder(const std::string& workingFolder) {
     const QStringList candidates = {
         QDir(QString::fromStdString(workingFolder)).filePath("models"),
         QDir(QCoreApplication::applicationDirPath()).filePath("models"),
+        QDir(QCoreApplication::applicationDirPath()).filePath(KALVORA_DATA_FROM_BIN "/models"),
         QDir(QCoreApplication::applicationDirPath()).filePath("../models"),
     };
     for (const QString& candidate : candidates) {
@@ -718,7 +720,7 @@ QString TForm1::manualPath() const {
     const QString program = QCoreApplication::applicationDirPath();
     const QStringList candidates = {
         QDir(QString::fromStdString(workingFolder_)).filePath("docs/manual.md"),
-        QDir(program).filePath("../share/kalvora/manual.md"),
+        QDir(program).filePath(KALVORA_DATA_FROM_BIN "/manual.md"),
         QDir(program).filePath("../docs/manual.md"),
         QDir(program).filePath("../../docs/manual.md"),
     };

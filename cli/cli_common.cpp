@@ -75,7 +75,8 @@ std::string GeneralHelp() {
         "\nOptions of every command that runs a model:\n" + OptionLines(CommonOptions()) +
         "\nExit codes: 0 success; 1 the model failed during the run (the output holds what was\n"
         "computed before); 2 bad usage, bad numbers or unreadable files.\n"
-        "'kalvora-cli COMMAND --help' describes one command.\n";
+        "'kalvora-cli COMMAND --help' describes one command; 'kalvora-cli --version' prints the\n"
+        "version.\n";
     return text;
 }
 

@@ -2,24 +2,31 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "cli/cli_common.h"
 
 namespace {
 
-// kalvora-cli-draw in this program's own folder: the commands that draw, with the toolkit they
-// need. Empty when it is not there.
+// kalvora-cli-draw: the commands that draw, with the toolkit they need. In a build tree it is in
+// this program's own folder; installed, it is in the private program folder, found by the same
+// relative path from this program whatever the prefix. Empty when it is in neither.
 std::string DrawingProgram() {
     char path[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
     if (length <= 0) {
         return {};
     }
-    std::string program(path, static_cast<std::size_t>(length));
-    const std::size_t slash = program.rfind('/');
-    program = program.substr(0, slash + 1) + "kalvora-cli-draw";
-    return access(program.c_str(), X_OK) == 0 ? program : std::string();
+    std::string folder(path, static_cast<std::size_t>(length));
+    folder.erase(folder.rfind('/') + 1);
+    for (const std::string& candidate :
+         {folder + "kalvora-cli-draw", folder + KALVORA_DRAWING_PROGRAM_FROM_BIN}) {
+        if (access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+    }
+    return {};
 }
 
 }  // namespace
@@ -28,6 +35,10 @@ std::string DrawingProgram() {
 // drawing commands, the general help that lists them, an unknown word) goes to kalvora-cli-draw
 // with the same arguments.
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("kalvora-cli %s\n", KALVORA_VERSION);
+        return 0;
+    }
     const bool here = argc >= 2 && kalvora::cli::Commands().count(argv[1]) != 0;
     if (!here) {
         const std::string program = DrawingProgram();
