@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 namespace kalvora {
 
@@ -102,6 +103,18 @@ std::optional<std::string> QtPrompts::chooseSaveFile(const FileRequest& request,
     Prepare(dialog, request);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
+    if (!request.defaultExtension.empty()) {
+        // A name typed without extension gets the one of the filter the user chose, so that
+        // choosing "PNG picture" and typing "basin" writes basin.png, not a PNG named basin.bmp.
+        QObject::connect(
+            &dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+                static const QRegularExpression pattern(QStringLiteral(R"(\*\.(\w+))"));
+                const QRegularExpressionMatch match = pattern.match(filter);
+                if (match.hasMatch()) {
+                    dialog.setDefaultSuffix(match.captured(1));
+                }
+            });
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     if (chosenFilter != nullptr) {

@@ -51,6 +51,14 @@ void Tsp_Axis::SetMargin(int margin) {
     plot_.Invalidate();
 }
 
+void Tsp_Axis::SetTitle(const std::string& title) {
+    if (title == title_) {
+        return;
+    }
+    title_ = title;
+    plot_.Invalidate();
+}
+
 void Tsp_Axis::SaveRange() {
     savedMin_ = Min();
     savedMax_ = Max();

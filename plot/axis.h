@@ -26,6 +26,11 @@ class Tsp_Axis : public Tsp_Scale {
     int Margin() const { return margin_; }
     void SetMargin(int margin);
 
+    // The name shown along the axis, outside its tick labels (a variable, a parameter, "time");
+    // empty for none. The plot shows titles while its ShowAxisTitles is on.
+    const std::string& Title() const { return title_; }
+    void SetTitle(const std::string& title);
+
     Tsp_LineAttr& GridAttr() { return gridAttr_; }
     const Tsp_LineAttr& GridAttr() const { return gridAttr_; }
 
@@ -44,6 +49,7 @@ class Tsp_Axis : public Tsp_Scale {
     double savedMin_ = 0;
     double savedMax_ = 10;
     int margin_ = 4;
+    std::string title_;
     Tsp_LineAttr gridAttr_;
 };
 

@@ -13,6 +13,10 @@ DataFilePlot::DataFilePlot(const std::vector<std::string>& files,
     plot_.resize(options.width, options.height);
     plot_.LeftAxis().GridAttr().SetVisible(options.grid);
     plot_.BottomAxis().GridAttr().SetVisible(options.grid);
+    plot_.BottomAxis().SetTitle(options.xTitle);
+    plot_.LeftAxis().SetTitle(options.yTitle);
+    plot_.BottomAxis().SetRoundTicks(options.roundTicks);
+    plot_.LeftAxis().SetRoundTicks(options.roundTicks);
     for (std::size_t i = 0; i < files.size(); ++i) {
         auto line = std::make_unique<Tsp_XYLine>();
         const Tsp_Color colour = kSlotColours[i % std::size(kSlotColours)];

@@ -16,6 +16,9 @@ struct DataFilePlotOptions {
     int height = 480;
     bool lines = false;  // join consecutive points instead of marking each with one pixel
     bool grid = false;
+    bool roundTicks = false;  // ticks on round values instead of the default arithmetic
+    std::string xTitle;       // the axes' names, none when empty
+    std::string yTitle;
 };
 
 // Data files drawn the way a result window draws its series slots: the standard plot

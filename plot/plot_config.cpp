@@ -54,8 +54,14 @@ Tsp_ReadoutValues WindowReadout(const Tsp_Axis& leftAxis, const Tsp_Axis& rightA
 
 Tsp_ReadoutValues WindowReadout(const Tsp_XYPlot& plot, int mouseX, int mouseY,
                                 const Tsp_ReadoutOffsets& offsets) {
+    // The titles move the field by their room; the readout follows them.
+    Tsp_ReadoutOffsets shifted = offsets;
+    shifted.left += plot.AxisTitleRoom(plot.LeftAxis());
+    shifted.right += plot.AxisTitleRoom(plot.RightAxis());
+    shifted.top += plot.AxisTitleRoom(plot.TopAxis());
+    shifted.bottom += plot.AxisTitleRoom(plot.BottomAxis());
     return WindowReadout(plot.LeftAxis(), plot.RightAxis(), plot.BottomAxis(), plot.TopAxis(),
-                         plot.width(), plot.height(), mouseX, mouseY, offsets);
+                         plot.width(), plot.height(), mouseX, mouseY, shifted);
 }
 
 }  // namespace kalvora

@@ -34,7 +34,8 @@ struct Tsp_ReadoutValues {
 
 // The values the result windows show in status panels 0 and 1 for mouse position (mouseX, mouseY):
 // a mapping from the axes' ranges, margins and label room with a fixed 6 by 8 character cell,
-// independent of the control's own pixel mapping (and of its font).
+// independent of the control's own pixel mapping (and of its font). The plot's overload also
+// moves the edges by the room of the axis titles the plot shows.
 Tsp_ReadoutValues WindowReadout(const Tsp_Axis& leftAxis, const Tsp_Axis& rightAxis,
                                 const Tsp_Axis& bottomAxis, const Tsp_Axis& topAxis,
                                 int controlWidth, int controlHeight, int mouseX, int mouseY,

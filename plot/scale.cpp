@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 
 namespace kalvora {
 
@@ -98,6 +99,10 @@ void Tsp_Scale::ComputeTicks() {
         ComputePixelTicks();
         return;
     }
+    if (roundTicks_) {
+        ComputeRoundTicks();
+        return;
+    }
     // Ranges far below the resolution of a double give factors or scaled ticks that are not
     // numbers; such a scale shows no ticks rather than garbage.
     if (!std::isfinite(scaleFactor_) || !std::isfinite(firstScaled_) ||
@@ -126,6 +131,70 @@ void Tsp_Scale::FillTicksFromBase() {
         tickValues_[i] = std::trunc(base + direction * i) / scaleFactor_;
         tickPixels_[i] = static_cast<std::int16_t>(ValueToPixel(tickValues_[i]));
     }
+}
+
+void Tsp_Scale::ComputeRoundTicks() {
+    ticksCount_ = 0;
+    const double range = max_ - min_;
+    if (!(range > 0) || !std::isfinite(range)) {
+        return;
+    }
+    const int wanted = requestedTicks_;
+    const int around = static_cast<int>(std::floor(std::log10(range / std::max(1, wanted - 1))));
+    // The step m * 10^e is kept as its two integers, so that a tick value is computed as one
+    // product or quotient of whole numbers and comes out as the nearest double to the decimal
+    // (0.3, not 0.30000000000000004).
+    struct Step {
+        int mantissa;
+        int exponent;
+        double first;
+        double last;
+        int count;
+    };
+    std::optional<Step> best;
+    for (int exponent = around - 1; exponent <= around + 1; ++exponent) {
+        for (const int mantissa : {1, 2, 5}) {
+            const double step = mantissa * std::pow(10.0, exponent);
+            // A bound that lies on a tick, but for the last bit, keeps its tick.
+            const double first = std::ceil(min_ / step - 1e-9);
+            const double last = std::floor(max_ / step + 1e-9);
+            if (!std::isfinite(first) || !std::isfinite(last) || last < first ||
+                last - first > 1e6) {
+                continue;
+            }
+            const int count = static_cast<int>(last - first) + 1;
+            if (count > kMaxTicks) {
+                continue;
+            }
+            // Nearest to the count asked for; of two as near, the one with more ticks.
+            const auto distance = [wanted](int n) { return std::abs(n - wanted); };
+            if (!best || distance(count) < distance(best->count) ||
+                (distance(count) == distance(best->count) && count > best->count)) {
+                best = Step{mantissa, exponent, first, last, count};
+            }
+        }
+    }
+    if (!best) {
+        return;
+    }
+    const double power = std::pow(10.0, std::abs(best->exponent));
+    ticksCount_ = wanted == 1 ? 1 : best->count;
+    for (int i = 0; i < ticksCount_; ++i) {
+        const double multiple =
+            Inversed() ? best->last - i : best->first + i;  // from the origin's end, as above
+        const double units = multiple * best->mantissa;
+        tickValues_[i] = best->exponent < 0 ? units / power : units * power;
+        tickPixels_[i] = static_cast<std::int16_t>(ValueToPixel(tickValues_[i]));
+    }
+}
+
+void Tsp_Scale::SetRoundTicks(bool on) {
+    if (on == roundTicks_) {
+        return;
+    }
+    roundTicks_ = on;
+    ComputeTicks();
+    AppearanceChanged();
 }
 
 void Tsp_Scale::ComputePixelTicks() {
@@ -279,8 +348,11 @@ void Tsp_Scale::PanBy(int pixels) {
     }
     const double offset = pixels / pixelsPerUnit_;
     const int interval = TickIntervalPixels();
-    if (requestedTicks_ == 0 || std::abs(pixels) > interval || !std::isfinite(scaleFactor_) ||
-        !std::isfinite(min_ + offset) || !std::isfinite(max_ + offset) || ticksCount_ == 0) {
+    // Round ticks are recomputed for every position: their step depends on the width only.
+    const bool roundTicks = roundTicks_ && !NoTicksLabel();
+    if (requestedTicks_ == 0 || roundTicks || std::abs(pixels) > interval ||
+        !std::isfinite(scaleFactor_) || !std::isfinite(min_ + offset) ||
+        !std::isfinite(max_ + offset) || ticksCount_ == 0) {
         SetRange(max_ + offset, min_ + offset);
         return;
     }

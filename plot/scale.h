@@ -81,6 +81,12 @@ class Tsp_Scale {
     int StartOverhang(int charWidth, int charHeight) const;
     int EndOverhang(int charWidth, int charHeight) const;
 
+    // Round ticks: values that are whole multiples of 1, 2 or 5 times a power of ten (0, 0.2,
+    // 0.4 ...), as many as come closest to the requested count. Off by default, when the ticks are
+    // the whole scaled units above, whose step need not be round (0.25, 0.42, 0.59 ...).
+    bool RoundTicks() const { return roundTicks_; }
+    void SetRoundTicks(bool on);
+
     // Shifts the range by a pixel offset, keeping the tick step for small moves so that dragging
     // does not make the labels jump.
     void PanBy(int pixels);
@@ -119,6 +125,7 @@ class Tsp_Scale {
     void ComputeMapping();
     void ComputeTicks();
     void ComputePixelTicks();
+    void ComputeRoundTicks();
     void FillTicksFromBase();
     int TickIntervalPixels() const;
 
@@ -139,6 +146,7 @@ class Tsp_Scale {
     double max_ = 10;
     int requestedTicks_ = 3;
     std::string labelFormat_ = "###0.##";
+    bool roundTicks_ = false;
     // Shift of evenly spaced (NoTicksLabel) ticks after panning, in screen pixels.
     int pixelTickShift_ = 0;
     std::array<std::int16_t, kMaxTicks> tickPixels_{};

@@ -1,11 +1,16 @@
 #include "plot/xy_line.h"
 
 #include <QLine>
+#include <QLineF>
 #include <QPainter>
 #include <QPoint>
+#include <QPointF>
 #include <QPolygon>
+#include <QPolygonF>
 #include <QRect>
+#include <QRectF>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -38,6 +43,33 @@ struct PixelMap {
         return pixel > kPixelLimit ? kPixelLimit : static_cast<int>(pixel);
     }
 };
+
+// The same mapping without rounding, for vector devices. A raster pixel p covers [p, p + 1), so the
+// stroke of a point at p is centred on p + 0.5: the exact position keeps that half-pixel offset, so
+// that a vector picture and a bitmap of the same plot put each point in the same place.
+struct ExactMap {
+    double originValue;
+    double pixelsPerUnit;
+    double originPixel;
+
+    explicit ExactMap(const Tsp_Scale& scale)
+        : originValue(scale.OriginValue()),
+          pixelsPerUnit(scale.PixelsPerUnit()),
+          originPixel(scale.OriginPixel()) {}
+
+    double operator()(double value) const {
+        const double pixel = (value - originValue) * pixelsPerUnit + originPixel;
+        if (std::isnan(pixel)) {
+            return kPixelLimit;
+        }
+        return std::clamp(pixel, double(-kPixelLimit), double(kPixelLimit));
+    }
+};
+
+// Vector pictures resolve a quarter of a pixel: markers closer than that to one drawn already, and
+// line vertices inside a quarter-pixel column between its extremes, add nothing a viewer can see;
+// leaving them out keeps a million-point export to a sane size.
+constexpr double kExactCell = 0.25;
 
 bool FarAway(int x, int y) {
     return x < -kFarAwayPixel || x > kFarAwayPixel || y < -kFarAwayPixel || y > kFarAwayPixel;
@@ -196,6 +228,10 @@ void Tsp_XYLine::Draw(const Tsp_DrawContext& context) {
     pen.setCapStyle(Qt::SquareCap);
     painter.setPen(pen);
     painter.setBrush(QBrush(ToQColor(pointAttr_.Color()), QtBrushStyle(pointAttr_.Style())));
+    if (context.exact) {
+        DrawExact(context);
+        return;
+    }
 
     const PixelMap mapX(xAxis);
     const PixelMap mapY(yAxis);
@@ -356,6 +392,190 @@ void Tsp_XYLine::Draw(const Tsp_DrawContext& context) {
             case ptCustom:
                 break;
         }
+    }
+}
+
+void Tsp_XYLine::DrawExact(const Tsp_DrawContext& context) {
+    QPainter& painter = context.painter;
+    const int count = Count();
+    const Tsp_LineAttr& line = LineAttr();
+    const PixelMap pixelX(context.xAxis);
+    const PixelMap pixelY(context.yAxis);
+    const ExactMap mapX(context.xAxis);
+    const ExactMap mapY(context.yAxis);
+    const int left = context.fieldLeft;
+    const int top = context.fieldTop;
+    const int right = context.fieldRight;
+    const int bottom = context.fieldBottom;
+    // Which points are inside, and which segments are too far away to draw, is decided on the
+    // rounded pixels, so the vector picture shows exactly the points and segments the bitmap does.
+    auto inside = [&](int x, int y) { return x >= left && x < right && y >= top && y < bottom; };
+    const double* xs = XValues().data();
+    const double* ys = YValues().data();
+    const bool markers = pointAttr_.Visible();
+    const bool segments = line.Visible() && count >= 2;
+    std::vector<QPointF> markerAt;
+
+    if (segments) {
+        // Consecutive points within one quarter-pixel column keep only the vertices that bound
+        // them: the first, the lowest, the highest and the last, in the order they came. The line
+        // through those covers what the line through all of them covers, to a quarter pixel; a
+        // dense time series puts a thousand points in every column.
+        QPolygonF run;
+        struct Vertex {
+            int index = 0;
+            QPointF at;
+        };
+        int cell = 0;
+        bool pending = false;
+        Vertex low, high, last;
+        auto flushCell = [&] {
+            if (!pending) {
+                return;
+            }
+            std::array<Vertex, 3> bounds{low, high, last};
+            std::sort(bounds.begin(), bounds.end(),
+                      [](const Vertex& a, const Vertex& b) { return a.index < b.index; });
+            for (const Vertex& vertex : bounds) {
+                if (run.back() != vertex.at) {
+                    run.append(vertex.at);
+                }
+            }
+            pending = false;
+        };
+        auto keep = [&](int index, const QPointF& point) {
+            const int column = static_cast<int>(std::floor(point.x() / kExactCell));
+            if (run.isEmpty() || column != cell) {
+                flushCell();
+                run.append(point);
+                cell = column;
+                low = high = last = Vertex{index, point};
+                return;
+            }
+            pending = true;
+            if (point.y() < low.at.y()) {
+                low = Vertex{index, point};
+            }
+            if (point.y() > high.at.y()) {
+                high = Vertex{index, point};
+            }
+            last = Vertex{index, point};
+        };
+        auto closeRun = [&] {
+            if (!run.isEmpty()) {
+                flushCell();
+                if (run.size() == 1) {
+                    run.append(run.back());
+                }
+                painter.drawPolyline(run);
+                run.clear();
+            }
+        };
+        auto centre = [&](int i) { return QPointF(mapX(xs[i]) + 0.5, mapY(ys[i]) + 0.5); };
+        int previousX = pixelX(xs[0]);
+        int previousY = pixelY(ys[0]);
+        bool previousValid = std::isfinite(xs[0]) && std::isfinite(ys[0]);
+        for (int i = 1; i < count; ++i) {
+            const bool valid = std::isfinite(xs[i]) && std::isfinite(ys[i]);
+            const int x = valid ? pixelX(xs[i]) : 0;
+            const int y = valid ? pixelY(ys[i]) : 0;
+            if (valid && previousValid && !(FarAway(previousX, previousY) && FarAway(x, y))) {
+                if (markers && inside(previousX, previousY)) {
+                    markerAt.push_back(centre(i - 1));
+                }
+                if (run.isEmpty()) {
+                    keep(i - 1, centre(i - 1));
+                }
+                keep(i, centre(i));
+            } else {
+                closeRun();
+            }
+            previousX = x;
+            previousY = y;
+            previousValid = valid;
+        }
+        closeRun();
+        if (markers && previousValid && inside(previousX, previousY)) {
+            markerAt.push_back(centre(count - 1));
+        }
+    } else if (markers) {
+        for (int i = 0; i < count; ++i) {
+            if (std::isfinite(xs[i]) && std::isfinite(ys[i]) &&
+                inside(pixelX(xs[i]), pixelY(ys[i]))) {
+                markerAt.emplace_back(mapX(xs[i]) + 0.5, mapY(ys[i]) + 0.5);
+            }
+        }
+    }
+    if (markerAt.empty()) {
+        return;
+    }
+
+    // Marker geometry as on the raster, around the point's centre instead of a pixel's corner.
+    const double l = pointAttr_.LeftExtent();
+    const double t = pointAttr_.TopExtent();
+    const double r = pointAttr_.RightExtent();
+    const double b = pointAttr_.BottomExtent();
+    const TPointKind kind = pointAttr_.Kind();
+    // A quarter-pixel grid over the field: one marker per cell.
+    constexpr int kCellsPerPixel = 4;
+    PixelSet cells(left * kCellsPerPixel, top * kCellsPerPixel, right * kCellsPerPixel,
+                   bottom * kCellsPerPixel);
+    std::vector<QRectF> dots;
+    std::vector<QLineF> lines;
+    for (const QPointF& p : markerAt) {
+        if (!cells.Insert(static_cast<int>(std::floor(p.x() * kCellsPerPixel)),
+                          static_cast<int>(std::floor(p.y() * kCellsPerPixel)))) {
+            continue;
+        }
+        const double x = p.x();
+        const double y = p.y();
+        switch (kind) {
+            case ptRectangle:
+                if (l + r >= 1) {
+                    painter.drawRect(QRectF(x - l, y - t, l + r - 1, 2 * t));
+                }
+                break;
+            case ptEllipse:
+                painter.drawEllipse(
+                    QRectF(x - l, y - t, std::max(0.0, l + r - 1), std::max(0.0, t + b - 1)));
+                break;
+            case ptDiamond: {
+                const QPointF corners[4] = {QPointF(x, y - t), QPointF(x + l, y), QPointF(x, y + t),
+                                            QPointF(x - l, y)};
+                painter.drawPolygon(corners, 4);
+                break;
+            }
+            case ptCross:
+                if (l + r <= 1 && t + b <= 1) {
+                    dots.emplace_back(x - 0.5, y - 0.5, 1.0, 1.0);
+                } else {
+                    if (l + r >= 1) {
+                        lines.emplace_back(x - l, y, x + r - 1, y);
+                    }
+                    if (t + b >= 1) {
+                        lines.emplace_back(x, y - t, x, y + b - 1);
+                    }
+                }
+                break;
+            case ptCustom:
+                if (OnDrawCustomPoint) {
+                    OnDrawCustomPoint(painter, static_cast<int>(std::floor(x)),
+                                      static_cast<int>(std::floor(y)));
+                }
+                break;
+        }
+    }
+    if (!lines.empty()) {
+        painter.drawLines(lines.data(), static_cast<int>(lines.size()));
+    }
+    if (!dots.empty()) {
+        // A one-pixel dot is a filled square: a zero-length stroke is not drawn alike everywhere.
+        painter.save();
+        const QColor colour = painter.pen().color();
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(colour);
+        painter.drawRects(dots.data(), static_cast<int>(dots.size()));
+        painter.restore();
     }
 }
 

@@ -28,6 +28,9 @@ class Tsp_XYLine : public Tsp_XYDataSeries, public PointSink {
     std::function<void(QPainter& painter, int x, int y)> OnDrawCustomPoint;
 
   private:
+    // The vector-device path of Draw: the same segments and markers at unrounded positions.
+    void DrawExact(const Tsp_DrawContext& context);
+
     Tsp_PointAttr pointAttr_;
 };
 

@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QSvgGenerator>
@@ -122,6 +123,21 @@ void Tsp_XYPlot::SetColor(Tsp_Color color) {
     color_ = color;
     InvalidateFrame();
     update();
+}
+
+void Tsp_XYPlot::SetShowAxisTitles(bool on) {
+    if (on != showAxisTitles_) {
+        showAxisTitles_ = on;
+        Invalidate();
+    }
+}
+
+int Tsp_XYPlot::TitleRoom(const Tsp_Axis& axis, int charHeight) const {
+    return showAxisTitles_ && !axis.Title().empty() ? charHeight + 3 : 0;
+}
+
+int Tsp_XYPlot::AxisTitleRoom(const Tsp_Axis& axis) const {
+    return TitleRoom(axis, QFontMetrics(font()).height());
 }
 
 void Tsp_XYPlot::SetXCursorOn(bool on) {
@@ -315,22 +331,24 @@ void Tsp_XYPlot::LayoutPass(int charWidth, int charHeight, int width, int height
     Tsp_Axis& bottom = *bottomAxis_;
     Tsp_Axis& top = *topAxis_;
 
+    // A title sits between the labels and the margin, so an axis without one keeps the layout of
+    // a plot that has no titles at all.
     const int leftInset = std::max({left.LabelSpace(charWidth, charHeight),
                                     bottom.StartOverhang(charWidth, charHeight),
                                     top.StartOverhang(charWidth, charHeight)}) +
-                          left.Margin();
+                          TitleRoom(left, charHeight) + left.Margin();
     const int bottomInset = std::max({bottom.LabelSpace(charWidth, charHeight),
                                       left.StartOverhang(charWidth, charHeight),
                                       right.StartOverhang(charWidth, charHeight)}) +
-                            bottom.Margin();
+                            TitleRoom(bottom, charHeight) + bottom.Margin();
     const int rightInset = std::max({right.LabelSpace(charWidth, charHeight),
                                      bottom.EndOverhang(charWidth, charHeight),
                                      top.EndOverhang(charWidth, charHeight)}) +
-                           right.Margin();
+                           TitleRoom(right, charHeight) + right.Margin();
     const int topInset =
         std::max({top.LabelSpace(charWidth, charHeight), left.EndOverhang(charWidth, charHeight),
                   right.EndOverhang(charWidth, charHeight)}) +
-        top.Margin();
+        TitleRoom(top, charHeight) + top.Margin();
 
     fieldLeft_ = leftInset;
     fieldTop_ = topInset;
@@ -353,12 +371,58 @@ void Tsp_XYPlot::PaintFrame(QPainter& painter, int width, int height) {
     painter.fillRect(QRect(fieldRight_, fieldTop_, width - fieldRight_, fieldBottom_ - fieldTop_),
                      background);
     painter.setBackgroundMode(Qt::TransparentMode);
+    painter.save();
+    OffsetStrokes(painter);
     PaintAxisLines(painter);
     PaintTicksAndLabels(painter, *topAxis_);
     PaintTicksAndLabels(painter, *rightAxis_);
     PaintTicksAndLabels(painter, *leftAxis_);
     PaintTicksAndLabels(painter, *bottomAxis_);
     PaintBorder(painter, width, height);
+    painter.restore();
+    PaintAxisTitles(painter, width, height);
+}
+
+void Tsp_XYPlot::PaintAxisTitles(QPainter& painter, int width, int height) {
+    const QFontMetrics metrics(painter.font(), painter.device());
+    const int room = metrics.height();
+    painter.save();
+    painter.setPen(palette().color(QPalette::WindowText));
+    // Each title is centred on the field's side, against the margin at the picture's edge; the
+    // vertical ones read upwards (left) and downwards (right).
+    const QPointF fieldCentre((fieldLeft_ + fieldRight_) / 2.0, (fieldTop_ + fieldBottom_) / 2.0);
+    const double fieldWidth = fieldRight_ - fieldLeft_;
+    const double fieldHeight = fieldBottom_ - fieldTop_;
+    auto draw = [&](const Tsp_Axis& axis, QPointF centre, double angle, double length) {
+        if (TitleRoom(axis, room) == 0) {
+            return;
+        }
+        painter.save();
+        painter.translate(centre);
+        painter.rotate(angle);
+        const QString text =
+            metrics.elidedText(QString::fromStdString(axis.Title()), Qt::ElideRight,
+                               static_cast<int>(std::max(length, 1.0)));
+        painter.drawText(QRectF(-length / 2, -room / 2.0, length, room), Qt::AlignCenter, text);
+        painter.restore();
+    };
+    draw(*bottomAxis_, QPointF(fieldCentre.x(), height - bottomAxis_->Margin() - room / 2.0), 0,
+         fieldWidth);
+    draw(*topAxis_, QPointF(fieldCentre.x(), topAxis_->Margin() + room / 2.0), 0, fieldWidth);
+    draw(*leftAxis_, QPointF(leftAxis_->Margin() + room / 2.0, fieldCentre.y()), -90, fieldHeight);
+    draw(*rightAxis_, QPointF(width - rightAxis_->Margin() - room / 2.0, fieldCentre.y()), 90,
+         fieldHeight);
+    painter.restore();
+}
+
+void Tsp_XYPlot::OffsetStrokes(QPainter& painter) const {
+    // On the screen a one-pixel line at x fills the pixel from x to x + 1; a vector device strokes
+    // it centred on x, half outside: the frame round the picture's edge would lose its left and
+    // top halves and blur the others. Half a pixel right and down puts every line where the screen
+    // has it.
+    if (exact_) {
+        painter.translate(0.5, 0.5);
+    }
 }
 
 void Tsp_XYPlot::PaintAxisLines(QPainter& painter) {
@@ -507,14 +571,18 @@ void Tsp_XYPlot::PaintField(QPainter& painter) {
     if (OnFieldDraw) {
         OnFieldDraw(*this, painter);
     }
+    painter.save();
+    OffsetStrokes(painter);
     PaintGrid(painter, *leftAxis_);
     PaintGrid(painter, *bottomAxis_);
     PaintGrid(painter, *rightAxis_);
     PaintGrid(painter, *topAxis_);
+    painter.restore();
     for (Tsp_DataSeries* series : series_) {
         if (series->Active()) {
-            const Tsp_DrawContext context{painter,    *this,     XAxisOf(*series), YAxisOf(*series),
-                                          fieldLeft_, fieldTop_, fieldRight_,      fieldBottom_};
+            const Tsp_DrawContext context{painter,          *this,        XAxisOf(*series),
+                                          YAxisOf(*series), fieldLeft_,   fieldTop_,
+                                          fieldRight_,      fieldBottom_, exact_};
             series->Draw(context);
         }
     }
@@ -523,6 +591,9 @@ void Tsp_XYPlot::PaintField(QPainter& painter) {
 
 void Tsp_XYPlot::PaintPlot(QPainter& painter, int width, int height, bool useValidity) {
     painter.setFont(font());
+    // Everything but a bitmap (the screen paints into one too) is a vector device.
+    exact_ =
+        painter.paintEngine() != nullptr && painter.paintEngine()->type() != QPaintEngine::Raster;
     if (!useValidity || !layoutValid_) {
         Layout(QFontMetrics(painter.font(), painter.device()), width, height);
         // A new layout moves the field, so frame and field must follow.

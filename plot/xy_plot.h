@@ -65,6 +65,13 @@ class Tsp_XYPlot : public QWidget, public Tsp_SeriesHost {
     Tsp_Color Color() const { return color_; }
     void SetColor(Tsp_Color color);
 
+    // Whether the axes' titles are drawn (on by default; an axis without a title takes no room).
+    bool ShowAxisTitles() const { return showAxisTitles_; }
+    void SetShowAxisTitles(bool on);
+    // The pixels an axis's title takes outside its labels, in the control's font: the text's
+    // height and a small gap, or 0 without a shown title.
+    int AxisTitleRoom(const Tsp_Axis& axis) const;
+
     Tsp_zpDirections Zoom() const { return zoom_; }
     void SetZoom(Tsp_zpDirections zoom) { zoom_ = zoom; }
     Tsp_zpDirections Pan() const { return pan_; }
@@ -157,11 +164,15 @@ class Tsp_XYPlot : public QWidget, public Tsp_SeriesHost {
     void PaintAxisLines(QPainter& painter);
     void PaintTicksAndLabels(QPainter& painter, const Tsp_Axis& axis);
     void PaintBorder(QPainter& painter, int width, int height);
+    void PaintAxisTitles(QPainter& painter, int width, int height);
+    int TitleRoom(const Tsp_Axis& axis, int charHeight) const;
     void PaintField(QPainter& painter);
     void PaintGrid(QPainter& painter, const Tsp_Axis& axis);
     // Paints what is invalid (everything when useValidity is false) and calls OnDrawEnd.
     void PaintPlot(QPainter& painter, int width, int height, bool useValidity);
     void PaintOverlays(QPainter& painter);
+    // Shifts one-pixel strokes onto the pixel centres of a vector device.
+    void OffsetStrokes(QPainter& painter) const;
     bool EnsureBuffer();
 
     Tsp_Axis& XAxisOf(const Tsp_DataSeries& series);
@@ -192,12 +203,15 @@ class Tsp_XYPlot : public QWidget, public Tsp_SeriesHost {
     Tsp_zpDirections zoom_ = zpdBoth;
     Tsp_zpDirections pan_ = zpdBoth;
     bool rangeSaved_ = false;
+    bool showAxisTitles_ = true;
     Tsp_ShiftKeys zoomShiftKeys_ = ssShift;
     Tsp_ShiftKeys panShiftKeys_ = ssCtrl;
     int mouseX0_ = 0, mouseY0_ = 0, mouseX1_ = 0, mouseY1_ = 0;
     int mouseState_ = 0;
     bool xCursorOn_ = false;
     double xCursorVal_ = 0;
+    // Whether the device painted on now is a vector device (SVG, PDF, a printer).
+    bool exact_ = false;
     bool layoutValid_ = false;
     bool frameValid_ = false;
     bool fieldValid_ = false;

@@ -15,31 +15,40 @@
 namespace kalvora {
 
 void SaveSeriesPicture(const std::string& fileName, Tsp_XYLine& series, const PictureSize& size,
-                       bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
-    SaveSeriesPicture(fileName, std::vector<Tsp_XYLine*>{&series}, size, overflow, arrangeAxes);
+                       bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes,
+                       const PictureLook& look) {
+    SaveSeriesPicture(fileName, std::vector<Tsp_XYLine*>{&series}, size, overflow, arrangeAxes,
+                      look);
 }
 
 void SaveSeriesPicture(const std::string& fileName, const std::vector<Tsp_XYLine*>& series,
                        const PictureSize& size, bool overflow,
-                       const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
+                       const std::function<void(Tsp_XYPlot&)>& arrangeAxes,
+                       const PictureLook& look) {
     AtomicFileWriter file(fileName);
-    WriteSeriesPicture(file, series, size, overflow, arrangeAxes);
+    WriteSeriesPicture(file, series, size, overflow, arrangeAxes, look);
     file.commit();
 }
 
 void WriteSeriesPicture(AtomicFileWriter& file, Tsp_XYLine& series, const PictureSize& size,
-                        bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
-    WriteSeriesPicture(file, std::vector<Tsp_XYLine*>{&series}, size, overflow, arrangeAxes);
+                        bool overflow, const std::function<void(Tsp_XYPlot&)>& arrangeAxes,
+                        const PictureLook& look) {
+    WriteSeriesPicture(file, std::vector<Tsp_XYLine*>{&series}, size, overflow, arrangeAxes, look);
 }
 
 void WriteSeriesPicture(AtomicFileWriter& file, const std::vector<Tsp_XYLine*>& series,
                         const PictureSize& size, bool overflow,
-                        const std::function<void(Tsp_XYPlot&)>& arrangeAxes) {
+                        const std::function<void(Tsp_XYPlot&)>& arrangeAxes,
+                        const PictureLook& look) {
     EnsureApplication();
     Tsp_XYPlot plot;
     plot.setFont(ResultWindowFont());
     ApplyStandardPlotConfiguration(plot);
     plot.resize(size.width, size.height);
+    plot.BottomAxis().SetTitle(look.horizontalTitle);
+    plot.LeftAxis().SetTitle(look.verticalTitle);
+    plot.BottomAxis().SetRoundTicks(look.roundTicks);
+    plot.LeftAxis().SetRoundTicks(look.roundTicks);
     if (arrangeAxes) {
         arrangeAxes(plot);
     }

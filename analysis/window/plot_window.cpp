@@ -66,6 +66,13 @@ PlotWindow::PlotWindow(AnalysisHost& host, const QString& objectName, const QStr
     ChangeLineColor1 = action(QStringLiteral("Change &Line Colour"), "ChangeLineColor1");
     ShowGrid1 = action(QStringLiteral("Show &Grid"), "ShowGrid1");
     ShowGrid1->setCheckable(true);
+    ShowAxisTitles1 = action(QStringLiteral("Show Axis &Titles"), "ShowAxisTitles1");
+    ShowAxisTitles1->setCheckable(true);
+    ShowAxisTitles1->setChecked(true);
+    RoundTicks1 = action(QStringLiteral("&Round Tick Values"), "RoundTicks1");
+    RoundTicks1->setCheckable(true);
+    connect(ShowAxisTitles1, &QAction::triggered, this, [this] { ShowAxisTitlesClick(); });
+    connect(RoundTicks1, &QAction::triggered, this, [this] { RoundTicksClick(); });
     connect(Close1, &QAction::triggered, this, &QWidget::close);
     GiveCloseShortcuts(*Close1);
     connect(ChangeBackgroundColor1, &QAction::triggered, this,
@@ -133,6 +140,7 @@ void PlotWindow::PlotIni(bool plotSquares, bool connectPoints, Tsp_XYLine& serie
 }
 
 void PlotWindow::Plot(Tsp_XYLine& series, bool failed) {
+    nameAxes();
     const Tsp_Color background = FromQColor(host_.backgroundColour());
     graph->SetColor(background);
     graph->SetFieldColor(background);
@@ -143,7 +151,17 @@ void PlotWindow::Plot(Tsp_XYLine& series, bool failed) {
     graph->Invalidate();
 }
 
+void PlotWindow::nameAxes() {
+    if (axisNames_) {
+        const auto [horizontal, vertical] = axisNames_();
+        graph->BottomAxis().SetTitle(horizontal);
+        graph->LeftAxis().SetTitle(vertical);
+    }
+}
+
 void PlotWindow::showOverflowLabel(bool failed) {
+    // A run that appends without Plot ends here too.
+    nameAxes();
     if (failed != lastRunFailed_) {
         graph->Invalidate();
     }
@@ -196,6 +214,16 @@ void PlotWindow::ShowGridClick() {
     graph->BottomAxis().GridAttr().SetVisible(on);
 }
 
+void PlotWindow::ShowAxisTitlesClick() {
+    graph->SetShowAxisTitles(ShowAxisTitles1->isChecked());
+}
+
+void PlotWindow::RoundTicksClick() {
+    const bool on = RoundTicks1->isChecked();
+    graph->LeftAxis().SetRoundTicks(on);
+    graph->BottomAxis().SetRoundTicks(on);
+}
+
 std::pair<double, double> PlotWindow::readoutAt(int x, int y) const {
     const Tsp_ReadoutValues values = WindowReadout(*graph, x, y, readout_);
     return {values.x, values.y};
@@ -235,6 +263,8 @@ QMenu* PlotWindow::createEditGraphMenu(QWidget* parent) {
     menu->addAction(ChangeBackgroundColor1);
     menu->addAction(ChangeLineColor1);
     menu->addAction(ShowGrid1);
+    menu->addAction(ShowAxisTitles1);
+    menu->addAction(RoundTicks1);
     return menu;
 }
 
@@ -282,6 +312,8 @@ OutputCommands* PlotWindow::offerOutput(OutputDeclaration declaration) {
                                          graph->LeftAxis().Min(), graph->LeftAxis().Max()};
         };
     }
+    // The print options' labels are the axes' names: the plot shows the same on its axes.
+    axisNames_ = declaration.printLabels;
     output = new OutputCommands(host_, *this, std::move(declaration));
     output->addToMenus(findChild<QMenu*>(QStringLiteral("File1")), Close1, PopupMenu1);
     return output;

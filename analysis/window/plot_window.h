@@ -69,6 +69,9 @@ class PlotWindow : public QMainWindow {
     QAction* ChangeBackgroundColor1;
     QAction* ChangeLineColor1;
     QAction* ShowGrid1;
+    // The plot's names on its axes (on when the window opens) and round tick values (off).
+    QAction* ShowAxisTitles1;
+    QAction* RoundTicks1;
 
     // The plot's pop-up menu; each window fills it.
     QMenu* PopupMenu1;
@@ -102,6 +105,9 @@ class PlotWindow : public QMainWindow {
     void ChangeLineColorClick();
     // Applies the check mark of "Show &Grid" (which the menu toggles) to both grids.
     void ShowGridClick();
+    // Applies the check marks of "Show Axis &Titles" and "&Round Tick Values" to the plot.
+    void ShowAxisTitlesClick();
+    void RoundTicksClick();
 
     // Opens the parameter window under the analysis tag given to attachSettings.
     void ParametersClick();
@@ -166,11 +172,14 @@ class PlotWindow : public QMainWindow {
 
   private:
     void graphMouseMove(int x, int y);
+    // Names the axes after the run's settings (what the print options offer as labels).
+    void nameAxes();
 
     AnalysisHost& host_;
     StatusPanels* panels_;
     Tsp_ReadoutOffsets readout_ = kStandardReadoutOffsets;
     bool lastRunFailed_ = false;
+    std::function<std::pair<std::string, std::string>()> axisNames_;
     SettingsDialog* settingsDialog_ = nullptr;
     int analysisTag_ = 0;
     bool placed_ = false;

@@ -40,13 +40,14 @@ int RunBifurcation(const Arguments& arguments) {
 
     // As the window: crosses (joined for a continuous model), the parameter axis fixed to the
     // interval whichever way it was swept.
-    return WriteSeriesResult(session, arguments, series, size, session.failed(),
-                             !ws.model().discrete, [&](Tsp_XYPlot& plot) {
-                                 plot.BottomAxis().SetAutoMin(false);
-                                 plot.BottomAxis().SetAutoMax(false);
-                                 plot.BottomAxis().SetRange(static_cast<double>(values.lower()),
-                                                            static_cast<double>(values.upper()));
-                             });
+    return WriteSeriesResult(
+        session, arguments, series, size, session.failed(), !ws.model().discrete,
+        {*arguments.value("--parameter"), *arguments.value("--variable")}, [&](Tsp_XYPlot& plot) {
+            plot.BottomAxis().SetAutoMin(false);
+            plot.BottomAxis().SetAutoMax(false);
+            plot.BottomAxis().SetRange(static_cast<double>(values.lower()),
+                                       static_cast<double>(values.upper()));
+        });
 }
 
 const CommandRegistrar registrar(
@@ -69,7 +70,8 @@ const CommandRegistrar registrar(
        "workers; 0 one per core (default), 1 the one-thread run; a carried "
        "state or noise always runs on one"},
       {"--png", "OUT.png", "also draw the diagram as the window shows it"},
-      {"--size", "WxH", "picture size in pixels (default 640x480)"}},
+      {"--size", "WxH", "picture size in pixels (default 640x480)"},
+      kRoundTicksOption},
      true,
      RunBifurcation});
 

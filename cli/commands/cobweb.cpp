@@ -71,8 +71,13 @@ int RunCobweb(const Arguments& arguments) {
         StyleCobwebStaircase(staircase);
         const double low = static_cast<double>(construction.minimum);
         const double high = static_cast<double>(construction.maximum);
-        WriteSeriesPicture(*picture, std::vector<Tsp_XYLine*>{&diagonal, &curve, &staircase}, size,
-                           failed, [&](Tsp_XYPlot& plot) { FixCobwebAxes(plot, low, high); });
+        // The window's names: the map's variable and its iterate.
+        const std::string x = ws.model().variableNames[0];
+        WriteSeriesPicture(
+            *picture, std::vector<Tsp_XYLine*>{&diagonal, &curve, &staircase}, size, failed,
+            [&](Tsp_XYPlot& plot) { FixCobwebAxes(plot, low, high); },
+            PictureLookOf(arguments,
+                          {x + "(t)", x + "(t+" + std::to_string(settings.iteratedMap) + ")"}));
         picture->finish();
     }
     output.finish();
@@ -99,7 +104,8 @@ const CommandRegistrar registrar(
       {"--steps", "K", "staircase steps, one at a time (default 10)"},
       {"--curve", "FILE", "also write the 800 points of the iterate's graph to FILE"},
       {"--png", "OUT.png", "also draw the curve, diagonal and staircase as the window shows them"},
-      {"--size", "WxH", "picture size in pixels (default 640x480)"}},
+      {"--size", "WxH", "picture size in pixels (default 640x480)"},
+      kRoundTicksOption},
      true,
      RunCobweb});
 

@@ -36,8 +36,10 @@ int RunDelay(const Arguments& arguments) {
     Tsp_XYLine series;
     const DelayPlotOutcome outcome = DelayPlotRun(session.model(), settings, series);
     // As the window: single-pixel points, joined for a continuous model.
-    return WriteSeriesResult(session, arguments, series, size, outcome.failed,
-                             !ws.model().discrete);
+    const std::string name = *arguments.value("--variable");
+    return WriteSeriesResult(
+        session, arguments, series, size, outcome.failed, !ws.model().discrete,
+        {name + "(t)", name + "(t+" + std::to_string(outcome.plan.delaySteps) + ")"});
 }
 
 const CommandRegistrar registrar(
@@ -53,7 +55,8 @@ const CommandRegistrar registrar(
       {"--from", "S", "continuous: first plotted time (default 1)"},
       {"--to", "E", "continuous: end of the plotted time (default 30)"},
       {"--png", "OUT.png", "also draw the plot as the window shows it"},
-      {"--size", "WxH", "picture size in pixels (default 640x480)"}},
+      {"--size", "WxH", "picture size in pixels (default 640x480)"},
+      kRoundTicksOption},
      true,
      RunDelay});
 

@@ -46,6 +46,7 @@ int RunLyapunov(const Arguments& arguments) {
     zero.AddPoint(static_cast<double>(settings.minimum), 0);
     zero.AddPoint(static_cast<double>(settings.maximum), 0);
     return WriteSeriesResult(session, arguments, curve, size, session.failed(), true,
+                             {*arguments.value("--parameter"), "exponent"},
                              [&](Tsp_XYPlot& plot) {
                                  plot.BottomAxis().SetAutoMin(false);
                                  plot.BottomAxis().SetAutoMax(false);
@@ -72,7 +73,8 @@ const CommandRegistrar registrar(
        "workers; 0 one per core (default), 1 the one-thread run; noise always "
        "runs on one"},
       {"--png", "OUT.png", "also draw the curve as the window shows it"},
-      {"--size", "WxH", "picture size in pixels (default 640x480)"}},
+      {"--size", "WxH", "picture size in pixels (default 640x480)"},
+      kRoundTicksOption},
      true,
      RunLyapunov});
 

@@ -70,6 +70,13 @@ std::pair<long long, long long> AttractorOption(const std::string& text) {
     return {count(text.substr(0, colon)), count(text.substr(colon + 1))};
 }
 
+// The name of a 1-based model variable, empty for none.
+std::string VariableName(const ModelWorkspace& ws, int variable) {
+    return variable >= 1 && variable <= ws.model().variableCount
+               ? ws.model().variableNames[static_cast<std::size_t>(variable - 1)]
+               : std::string();
+}
+
 int RunObjects(const Arguments& arguments) {
     const PictureSize size = CheckSeriesCommandLine(arguments);
     const std::optional<std::string> attractorFile = arguments.value("--attractor-file");
@@ -163,7 +170,10 @@ int RunObjects(const Arguments& arguments) {
         picture = std::make_unique<AtomicFileWriter>(*arguments.value("--png"));
         StyleObjectSeries(attractor);
         StyleObjectSeries(object);
-        WriteSeriesPicture(*picture, std::vector<Tsp_XYLine*>{&attractor, &object}, size, failed);
+        WriteSeriesPicture(*picture, std::vector<Tsp_XYLine*>{&attractor, &object}, size, failed,
+                           {},
+                           PictureLookOf(arguments, {VariableName(ws, settings.horizontalVariable),
+                                                     VariableName(ws, settings.verticalVariable)}));
         picture->finish();
     }
     output.finish();
@@ -197,7 +207,8 @@ const CommandRegistrar registrar(
        "(default 1000:1000)"},
       {"--attractor-file", "FILE", "write the attractor's points to FILE"},
       {"--png", "OUT.png", "also draw the attractor and the object as the window shows them"},
-      {"--size", "WxH", "picture size in pixels (default 640x480)"}},
+      {"--size", "WxH", "picture size in pixels (default 640x480)"},
+      kRoundTicksOption},
      true,
      RunObjects});
 

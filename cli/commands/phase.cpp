@@ -37,11 +37,11 @@ int RunPhase(const Arguments& arguments) {
     const PhasePlotOutcome outcome = PhasePlotRun(session.model(), settings, orbit, false, series);
     // As the window: single-pixel points (joined for a continuous model), and a visible frame
     // around an orbit that has settled on a fixed point.
-    return WriteSeriesResult(session, arguments, series, size, outcome.failed, !ws.model().discrete,
-                             [&](Tsp_XYPlot& plot) {
-                                 FrameSettledOrbit(plot, series, outcome.xSettled,
-                                                   outcome.ySettled);
-                             });
+    return WriteSeriesResult(
+        session, arguments, series, size, outcome.failed, !ws.model().discrete,
+        {*arguments.value("--x"), *arguments.value("--y")}, [&](Tsp_XYPlot& plot) {
+            FrameSettledOrbit(plot, series, outcome.xSettled, outcome.ySettled);
+        });
 }
 
 const CommandRegistrar registrar(
@@ -57,7 +57,8 @@ const CommandRegistrar registrar(
       {"--from", "S", "continuous: first plotted time (default 1)"},
       {"--to", "E", "continuous: end of the plotted time (default 50)"},
       {"--png", "OUT.png", "also draw the plot as the window shows it"},
-      {"--size", "WxH", "picture size in pixels (default 640x480)"}},
+      {"--size", "WxH", "picture size in pixels (default 640x480)"},
+      kRoundTicksOption},
      true,
      RunPhase});
 

@@ -62,6 +62,9 @@ int RunPlot(const Arguments& arguments) {
     options.height = size.height;
     options.lines = arguments.has("--lines");
     options.grid = arguments.has("--grid");
+    options.roundTicks = arguments.has("--round-ticks");
+    options.xTitle = arguments.value("--x-title").value_or("");
+    options.yTitle = arguments.value("--y-title").value_or("");
     DataFilePlot plot(files, options);
 
     QByteArray bytes;
@@ -89,13 +92,17 @@ int RunPlot(const Arguments& arguments) {
 const CommandRegistrar registrar(
     {"plot",
      "draw two-column data files into a picture with the result windows' plot settings",
-     "FILE.dat [FILE2.dat ...] -o OUT.png|OUT.svg|OUT.pdf [--size WxH] [--points|--lines] [--grid]",
+     "FILE.dat [FILE2.dat ...] -o OUT.png|OUT.svg|OUT.pdf [--size WxH] [--points|--lines] [--grid] "
+     "[--round-ticks] [--x-title TEXT] [--y-title TEXT]",
      {
          {"-o", "OUT.png", "the picture to write: .png, or .svg or .pdf for a vector picture"},
          {"--size", "WxH", "picture size in pixels (default 640x480)"},
          {"--points", "", "mark each point with one pixel (the default)"},
          {"--lines", "", "join consecutive points with lines"},
          {"--grid", "", "show the grid of the left and bottom axes"},
+         {"--round-ticks", "", "put the ticks on round values (0, 0.2, 0.4 ...)"},
+         {"--x-title", "TEXT", "the name on the horizontal axis"},
+         {"--y-title", "TEXT", "the name on the vertical axis"},
      },
      false,
      RunPlot});

@@ -147,9 +147,32 @@ std::vector<int> PeriodsOption(const Arguments& arguments) {
     }
 }
 
-ScanColours DefaultColours() {
+// The colour table a fresh program starts with, with each --colour N=#RRGGBB applied in turn.
+ScanColours ColourOptions(const Arguments& arguments) {
     const ModelWorkspace fresh;
-    return fresh.cycleColours;
+    ScanColours colours = fresh.cycleColours;
+    for (const std::string& text : arguments.values("--colour")) {
+        const auto refuse = [&]() {
+            return UsageError(
+                "--colour expects N=#RRGGBB with N a cycle from 1 to 100, such as 2=#0072B2, not "
+                "'" +
+                text + "'");
+        };
+        const std::size_t equals = text.find('=');
+        if (equals == std::string::npos || equals == 0 || equals > 3 ||
+            text.find_first_not_of("0123456789") != equals) {
+            throw refuse();
+        }
+        const int cycle = std::stoi(text.substr(0, equals));
+        const std::string hex = text.substr(equals + 1);
+        if (cycle < 1 || cycle > 100 || hex.size() != 7 || hex[0] != '#' ||
+            hex.find_first_not_of("0123456789abcdefABCDEF", 1) != std::string::npos) {
+            throw refuse();
+        }
+        colours[static_cast<std::size_t>(cycle - 1)] =
+            static_cast<RgbColour>(std::stoul(hex.substr(1), nullptr, 16));
+    }
+    return colours;
 }
 
 int ThreadsOption(const Arguments& arguments) {
@@ -183,7 +206,8 @@ std::vector<std::string> ClassFiles(const Arguments& arguments, std::size_t clas
 int WriteScanResult(ModelSession& session, const Arguments& arguments, const ScanOutcome& outcome,
                     const ScanDomain& domain, const PictureSize& size,
                     const std::string& horizontalName, const std::string& verticalName,
-                    const std::vector<RgbColour>& classes, int firstClass) {
+                    const std::vector<RgbColour>& classes, int firstClass,
+                    const ScanLegend& legend) {
     if (!outcome.message.empty() && !outcome.stopped) {
         session.prompts.error(outcome.message);
     }
@@ -194,7 +218,7 @@ int WriteScanResult(ModelSession& session, const Arguments& arguments, const Sca
     if (const std::optional<std::string> picture = arguments.value("--png")) {
         SaveScanPicture(*picture, size.width, size.height, outcome.raster, domain,
                         QString::fromStdString(horizontalName),
-                        QString::fromStdString(verticalName));
+                        QString::fromStdString(verticalName), legend);
     }
     Output output(arguments);
     WritePixelLines(output.stream(), outcome.raster, domain);
@@ -236,7 +260,7 @@ int RunBasins(const Arguments& arguments) {
     settings.transient = static_cast<int>(arguments.integer("--skip", 200, 10, 10000));
     settings.maxDistance = static_cast<int>(arguments.integer("--max-distance", 1000, 10, 10000));
     settings.allDimensions = arguments.has("--all-dimensions");
-    settings.colours = DefaultColours();
+    settings.colours = ColourOptions(arguments);
     CheckBasinSettings(ws.model().variableCount, settings);
 
     ReseedIfFixed(ws);
@@ -252,7 +276,8 @@ int RunBasins(const Arguments& arguments) {
     return WriteScanResult(
         session, arguments, outcome, settings.domain, size,
         ws.model().variableNames[static_cast<std::size_t>(settings.horizontalVariable)],
-        ws.model().variableNames[static_cast<std::size_t>(settings.verticalVariable)], classes, 0);
+        ws.model().variableNames[static_cast<std::size_t>(settings.verticalVariable)], classes, 0,
+        BasinLegend(settings.colours, static_cast<int>(settings.cycles.size())));
 }
 
 int RunPeriods(const Arguments& arguments) {
@@ -275,7 +300,7 @@ int RunPeriods(const Arguments& arguments) {
     settings.domain = DomainOptions(arguments);
     settings.epsilon = arguments.number("--epsilon", 0.001L);
     settings.transient = static_cast<int>(arguments.integer("--skip", 100, 10, 10000));
-    settings.colours = DefaultColours();
+    settings.colours = ColourOptions(arguments);
     CheckPeriodSettings(ws.model().parameterCount, settings);
 
     ReseedIfFixed(ws);
@@ -291,13 +316,19 @@ int RunPeriods(const Arguments& arguments) {
     return WriteScanResult(
         session, arguments, outcome, settings.domain, size,
         ws.model().parameterNames[static_cast<std::size_t>(settings.horizontalParameter)],
-        ws.model().parameterNames[static_cast<std::size_t>(settings.verticalParameter)], classes,
-        1);
+        ws.model().parameterNames[static_cast<std::size_t>(settings.verticalParameter)], classes, 1,
+        PeriodLegend(settings.colours, settings.periods));
 }
 
 const std::vector<OptionSpec> kPictureOptions = {
     {"--threads", "K", "workers (default: one per core; 1 scans on one thread)"},
-    {"--png", "OUT.png", "also draw the framed picture as the window shows it"},
+    {"--png", "OUT.png",
+     "also draw the framed picture with its legend as the window shows it (.svg, .pdf or .bmp "
+     "for those formats)"},
+    {"--colour", "N=#RRGGBB",
+     "the colour of cycle N, 1 to 100 (repeatable; default cycle 1 red, then a colour-blind-safe "
+     "palette)",
+     true},
     {"--size", "WxH", "picture size in pixels (default 640x480)"},
     {"--save-data", "PREFIX", "also write the points of each class to PREFIX<n>.dat"},
 };
@@ -314,6 +345,7 @@ const CommandRegistrar basins(
      "MODEL.mod --h-variable NAME --v-variable NAME --h-range MIN:MAX --v-range MIN:MAX "
      "--resolution HxV --cycle PERIOD:V1,V2,... [--cycle ...] [--epsilon E] [--skip T] "
      "[--max-distance R] [--all-dimensions] [--threads K] [--png OUT.png [--size WxH]] "
+     "[--colour N=#RRGGBB ...] "
      "[--save-data PREFIX] [OPTIONS]",
      WithPictureOptions({
          {"--h-variable", "NAME", "the variable on the horizontal axis"},
@@ -339,7 +371,8 @@ const CommandRegistrar periods(
      "x, y, red, green, blue",
      "MODEL.mod --h-parameter NAME --v-parameter NAME --h-range MIN:MAX --v-range MIN:MAX "
      "--resolution HxV [--periods P1,P2,...] [--confirm K] [--epsilon E] [--skip T] "
-     "[--threads K] [--png OUT.png [--size WxH]] [--save-data PREFIX] [OPTIONS]",
+     "[--threads K] [--png OUT.png [--size WxH]] [--colour N=#RRGGBB ...] [--save-data PREFIX] "
+     "[OPTIONS]",
      WithPictureOptions({
          {"--h-parameter", "NAME", "the parameter on the horizontal axis"},
          {"--v-parameter", "NAME", "the parameter on the vertical axis"},

@@ -2,6 +2,8 @@
 
 #include "cli/commands/series_command.h"
 
+#include <tuple>
+
 #include <memory>
 
 #include "analysis/orbit/common/orbit_counts.h"
@@ -95,8 +97,17 @@ std::pair<Extended, Extended> IntervalOptions(const Arguments& arguments, const 
     return {start, end};
 }
 
+PictureLook PictureLookOf(const Arguments& arguments,
+                          const std::pair<std::string, std::string>& axisNames) {
+    PictureLook look;
+    std::tie(look.horizontalTitle, look.verticalTitle) = axisNames;
+    look.roundTicks = arguments.has("--round-ticks");
+    return look;
+}
+
 int WriteSeriesResult(ModelSession& session, const Arguments& arguments, Tsp_XYLine& series,
                       const PictureSize& size, bool failed, bool lineVisible,
+                      const std::pair<std::string, std::string>& axisNames,
                       const std::function<void(Tsp_XYPlot&)>& arrangeAxes,
                       const std::vector<Tsp_XYLine*>& overlays) {
     // Data and picture replace their targets together or not at all: both are complete before
@@ -110,7 +121,8 @@ int WriteSeriesResult(ModelSession& session, const Arguments& arguments, Tsp_XYL
         StyleRunSeries(series, false, lineVisible);
         std::vector<Tsp_XYLine*> drawn = {&series};
         drawn.insert(drawn.end(), overlays.begin(), overlays.end());
-        WriteSeriesPicture(*picture, drawn, size, failed, arrangeAxes);
+        WriteSeriesPicture(*picture, drawn, size, failed, arrangeAxes,
+                           PictureLookOf(arguments, axisNames));
         picture->finish();
     }
     output.finish();

@@ -38,12 +38,22 @@ void RefuseOtherKindOptions(const Arguments& arguments, bool discrete,
 std::pair<Extended, Extended> IntervalOptions(const Arguments& arguments, const ModelWorkspace& ws,
                                               Extended from, Extended to);
 
+// --round-ticks, which every command that draws a plot offers.
+inline const OptionSpec kRoundTicksOption{
+    "--round-ticks", "", "put the picture's ticks on round values (0, 0.2, 0.4 ...)"};
+
+// The look of the picture: the axes' names as the window shows them (horizontal, vertical) and the
+// ticks --round-ticks asks for.
+PictureLook PictureLookOf(const Arguments& arguments,
+                          const std::pair<std::string, std::string>& axisNames);
+
 // Writes the run's points as two-column data to -o or standard output and, with --png, draws them
-// as the window shows a fresh run: single-pixel points, joined when lineVisible, the "Overflow"
-// label after a failed run, and arrangeAxes fixing axis ranges. Returns the exit code.
-// overlays (already styled) are drawn over the series but not written.
+// as the window shows a fresh run: single-pixel points, joined when lineVisible, the axes' names,
+// the "Overflow" label after a failed run, and arrangeAxes fixing axis ranges. Returns the exit
+// code. overlays (already styled) are drawn over the series but not written.
 int WriteSeriesResult(ModelSession& session, const Arguments& arguments, Tsp_XYLine& series,
                       const PictureSize& size, bool failed, bool lineVisible,
+                      const std::pair<std::string, std::string>& axisNames,
                       const std::function<void(Tsp_XYPlot&)>& arrangeAxes = {},
                       const std::vector<Tsp_XYLine*>& overlays = {});
 

@@ -35,7 +35,7 @@ int RunTimeSeries(const Arguments& arguments) {
     const TimeSeriesOutcome outcome = TimeSeriesRun(session.model(), settings, series);
     // As the window: points joined (its default), time exactly over the requested interval.
     return WriteSeriesResult(session, arguments, series, size, outcome.failed, true,
-                             [&](Tsp_XYPlot& plot) {
+                             {"time", *arguments.value("--variable")}, [&](Tsp_XYPlot& plot) {
                                  plot.BottomAxis().SetAutoMin(false);
                                  plot.BottomAxis().SetAutoMax(false);
                                  plot.BottomAxis().SetRange(static_cast<double>(outcome.plan.start),
@@ -56,7 +56,8 @@ const CommandRegistrar registrar(
       {"--from", "S", "continuous: first plotted time (default 100)"},
       {"--to", "E", "continuous: last plotted time (default 200)"},
       {"--png", "OUT.png", "also draw the plot as the window shows it"},
-      {"--size", "WxH", "picture size in pixels (default 640x480)"}},
+      {"--size", "WxH", "picture size in pixels (default 640x480)"},
+      kRoundTicksOption},
      true,
      RunTimeSeries});
 

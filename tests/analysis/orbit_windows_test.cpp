@@ -100,10 +100,13 @@ TEST_F(TimeSeriesWindows, TheReadoutUsesThisWindowsOwnFrame) {
     openAndAccept();
     const Tsp_XYPlot& graph = *window().graph;
     const Tsp_Axis& left = graph.LeftAxis();
-    const int l = left.LabelSpace(6, 8) + 6;
+    // The axes' titles ("time" and the variable) move the left and bottom edges by their room.
+    const int l = left.LabelSpace(6, 8) + 6 + graph.AxisTitleRoom(left);
     const int r = 14 + 9;
     const int t = 14 + 6;
-    const int b = graph.BottomAxis().LabelSpace(6, 8) + 6 + 4;
+    const int b =
+        graph.BottomAxis().LabelSpace(6, 8) + 6 + 4 + graph.AxisTitleRoom(graph.BottomAxis());
+    EXPECT_GT(graph.AxisTitleRoom(left), 0);
     // The readout maps pixels to values through the fonts' label space; a fraction of a pixel
     // is the precision any layout can promise.
     const double xPixel = 100.0 / (graph.width() - l - r);
@@ -217,12 +220,14 @@ TEST_F(TimeSeriesWindows, APictureDrawnWithoutTheWindowLooksAsTheWindowDoes) {
     }
     const std::filesystem::path file = std::filesystem::temp_directory_path() /
                                        ("kalvora-picture-" + std::to_string(getpid()) + ".png");
-    SaveSeriesPicture(file.string(), window().series(0), {shown.width(), shown.height()}, false,
-                      [](Tsp_XYPlot& plot) {
-                          plot.BottomAxis().SetAutoMin(false);
-                          plot.BottomAxis().SetAutoMax(false);
-                          plot.BottomAxis().SetRange(100, 200);
-                      });
+    SaveSeriesPicture(
+        file.string(), window().series(0), {shown.width(), shown.height()}, false,
+        [](Tsp_XYPlot& plot) {
+            plot.BottomAxis().SetAutoMin(false);
+            plot.BottomAxis().SetAutoMax(false);
+            plot.BottomAxis().SetRange(100, 200);
+        },
+        PictureLook{graph.BottomAxis().Title(), graph.LeftAxis().Title(), false});
     const QImage saved(QString::fromStdString(file.string()));
     std::filesystem::remove(file);
     EXPECT_TRUE(saved.convertToFormat(QImage::Format_RGB32) == shown);

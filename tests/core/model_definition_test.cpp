@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -254,10 +255,15 @@ TEST(ModelWorkspace, StartUpValues) {
     EXPECT_EQ(ws.model().kind, ModelKind::Closed);
     EXPECT_EQ(ws.model().stepSize, 0.01L);
     EXPECT_EQ(ws.cycleColours[0], 0xFF0000u);
-    EXPECT_EQ(ws.cycleColours[1], 0x0000FFu);
-    EXPECT_EQ(ws.cycleColours[99], 0x0000FFu);
+    EXPECT_EQ(ws.cycleColours[1], 0x0072B2u);
     EXPECT_EQ(ws.cycleColours[100], 0xFFFFFFu);
     EXPECT_EQ(ws.cycleColours[101], 0x000000u);
+    // Cycles 1 to 12 and the two fixed classes all differ; the palette repeats after that.
+    const std::set<RgbColour> first(ws.cycleColours.begin(), ws.cycleColours.begin() + 12);
+    EXPECT_EQ(first.size(), 12u);
+    EXPECT_EQ(first.count(0xFFFFFFu) + first.count(0x000000u), 0u);
+    EXPECT_EQ(ws.cycleColours[12], ws.cycleColours[1]);
+    EXPECT_EQ(ws.cycleColours[99], ws.cycleColours[99 - 11]);
     EXPECT_EQ(ws.dataFolder.back(), '/');
     EXPECT_EQ(ws.model().noise.noiseVariable, 1);
 }

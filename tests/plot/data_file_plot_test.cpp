@@ -38,7 +38,8 @@ class DataFilePlotTest : public ::testing::Test {
 };
 
 TEST_F(DataFilePlotTest, FilesGetTheSlotColoursAndShareTheAxes) {
-    DataFilePlot plot({diagonal, centre}, DataFilePlotOptions{400, 300, false, false});
+    DataFilePlot plot({diagonal, centre},
+                      DataFilePlotOptions{400, 300, false, false, false, {}, {}});
     const QImage image = plot.Bitmap();
     ASSERT_EQ(image.size(), QSize(400, 300));
     Tsp_XYPlot& p = plot.Plot();
@@ -54,7 +55,7 @@ TEST_F(DataFilePlotTest, FilesGetTheSlotColoursAndShareTheAxes) {
 }
 
 TEST_F(DataFilePlotTest, LinesAndGridOnRequest) {
-    DataFilePlot plot({diagonal}, DataFilePlotOptions{400, 300, true, true});
+    DataFilePlot plot({diagonal}, DataFilePlotOptions{400, 300, true, true, false, {}, {}});
     const QImage image = plot.Bitmap();
     Tsp_XYPlot& p = plot.Plot();
     p.UpdateLayout();

@@ -85,6 +85,68 @@ TEST(PlotCli, APdfIsOnePageOfThePicturesSize) {
     std::filesystem::remove(pdf);
 }
 
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The tick labels and axis names of an SVG picture: the texts it writes.
+bool HasText(const std::string& svg, const std::string& text) {
+    return svg.find(">" + text + "<") != std::string::npos;
+}
+
+TEST(PlotCli, TitlesAndRoundTicksAreOptionsOfThePicture) {
+    const std::string data = DataFile("titles.dat", "0 0\r\n0.7 0.7\r\n");
+    const std::string svg = Scratch("titles.svg");
+    // Data 0 .. 0.7 scales to -0.0175 .. 0.7175: the default ticks -0.01, 0.17, 0.35, 0.53, 0.71,
+    // the round ones 0, 0.2, 0.4, 0.6.
+    ASSERT_EQ(Plot({data, "-o", svg}).exitCode, 0);
+    std::string text = ReadText(svg);
+    EXPECT_TRUE(HasText(text, "0.17"));
+    EXPECT_FALSE(HasText(text, "0.4"));
+    const Result result =
+        Plot({data, "-o", svg, "--round-ticks", "--x-title", "time", "--y-title", "amplitude"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    text = ReadText(svg);
+    for (const char* label : {"0", "0.2", "0.4", "0.6", "time", "amplitude"}) {
+        EXPECT_TRUE(HasText(text, label)) << label;
+    }
+    EXPECT_FALSE(HasText(text, "0.17"));
+    std::filesystem::remove(data);
+    std::filesystem::remove(svg);
+}
+
+// The pictures of the model commands name their axes as the windows do: the exponent curve's
+// vertical axis reads "exponent" upwards in the strip beside the left margin, taller than any tick
+// label there could be.
+TEST(PlotCli, ModelPicturesNameTheirAxes) {
+    const std::string picture = Scratch("lyapunov.png");
+    const Result result =
+        testing::RunCli({"lyapunov", std::string(KALVORA_MODELS) + "/logistic.mod", "--parameter",
+                         "r", "--min", "2.8", "--max", "4", "--resolution", "50", "-o",
+                         Scratch("lyapunov.dat"), "--png", picture, "--round-ticks"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const QImage image =
+        QImage(QString::fromStdString(picture)).convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(image.isNull());
+    int first = -1;
+    int last = -1;
+    for (int y = 1; y < image.height() - 1; ++y) {
+        for (int x = 6; x < 20; ++x) {
+            if (qGray(image.pixel(x, y)) < 128) {
+                first = first < 0 ? y : first;
+                last = y;
+            }
+        }
+    }
+    EXPECT_GT(last - first, 35) << first << " " << last;
+    EXPECT_LT(std::abs((first + last) / 2 - image.height() / 2), 30);
+    std::filesystem::remove(picture);
+    std::filesystem::remove(Scratch("lyapunov.dat"));
+}
+
 TEST(PlotCli, BadInputWritesNothingAndSaysWhy) {
     const std::string good = DataFile("good.dat", "1 2\r\n");
     const std::string bad = DataFile("bad.dat", "1 2\r\n3\r\n");

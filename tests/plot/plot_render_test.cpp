@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QImage>
 #include <QMimeData>
 #include <QPainter>
+#include <QSvgGenerator>
+#include <QSvgRenderer>
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "plot/plot_config.h"
@@ -278,6 +283,199 @@ TEST_F(PlotRenderTest, ClipboardGetsABitmapAndAVectorPicture) {
     ASSERT_NE(data, nullptr);
     ASSERT_TRUE(data->hasFormat("image/svg+xml"));
     EXPECT_TRUE(data->data("image/svg+xml").contains("<svg"));
+}
+
+// A vector picture (SVG here; PDF and printers take the same path) rendered four times finer than
+// the plot's pixels: every side of the frame lies wholly inside the picture, and a point lies where
+// its value maps, not on the nearest whole pixel.
+TEST_F(PlotRenderTest, AVectorPictureHasTheWholeFrameAndUnroundedPoints) {
+    plot.BottomAxis().GridAttr().SetVisible(false);
+    plot.LeftAxis().GridAttr().SetVisible(false);
+    // Values that map 0.45 pixels past a whole pixel, the worst case for rounding.
+    const Tsp_Axis& bottom = plot.BottomAxis();
+    const Tsp_Axis& left = plot.LeftAxis();
+    const double exactX = bottom.OriginPixel() + 150.45;
+    const double exactY = left.OriginPixel() - 120.45;
+    series.AddPoint((exactX - bottom.OriginPixel()) / bottom.PixelsPerUnit() + bottom.OriginValue(),
+                    (exactY - left.OriginPixel()) / left.PixelsPerUnit() + left.OriginValue());
+    const QByteArray svg = plot.RenderSvg();
+
+    constexpr int kScale = 4;
+    QImage fine(400 * kScale, 300 * kScale, QImage::Format_RGB32);
+    fine.fill(Qt::white);
+    {
+        QPainter painter(&fine);
+        QSvgRenderer(svg).render(&painter, QRectF(0, 0, fine.width(), fine.height()));
+    }
+    auto dark = [&](int x, int y) { return qGray(fine.pixel(x, y)) < 96; };
+    const int midX = fine.width() / 2 + 7;  // clear of tick marks
+    const int midY = fine.height() / 2 + 7;
+    for (int i = 0; i < kScale; ++i) {
+        EXPECT_TRUE(dark(i, midY)) << "left side, fine column " << i;
+        EXPECT_TRUE(dark(fine.width() - 1 - i, midY)) << "right side, fine column " << i;
+        EXPECT_TRUE(dark(midX, i)) << "top side, fine row " << i;
+        EXPECT_TRUE(dark(midX, fine.height() - 1 - i)) << "bottom side, fine row " << i;
+    }
+
+    // The blue dot's centre, against the pixel centre of the exact position.
+    double sumX = 0, sumY = 0, weight = 0;
+    for (int y = 0; y < fine.height(); ++y) {
+        for (int x = 0; x < fine.width(); ++x) {
+            const QRgb pixel = fine.pixel(x, y);
+            const double blueness = qBlue(pixel) - (qRed(pixel) + qGreen(pixel)) / 2.0;
+            if (blueness > 64) {
+                sumX += blueness * (x + 0.5);
+                sumY += blueness * (y + 0.5);
+                weight += blueness;
+            }
+        }
+    }
+    ASSERT_GT(weight, 0);
+    EXPECT_NEAR(sumX / weight, (exactX + 0.5) * kScale, 0.5);
+    EXPECT_NEAR(sumY / weight, (exactY + 0.5) * kScale, 0.5);
+}
+
+// Titles take room between the labels and the margin only while shown; hiding them gives back the
+// picture without titles, pixel for pixel. The readout follows the field.
+TEST_F(PlotRenderTest, AxisTitlesTakeRoomOnlyWhileShown) {
+    series.AddPoint(5, 5);
+    const QImage untitled = Render();
+    const QRect untitledField = plot.FieldRect();
+    // Where the readout reaches each end of the axes: x at Min and Max, y at Max and Min.
+    const auto readoutEdges = [this] {
+        const Tsp_ReadoutValues at = WindowReadout(plot, 100, 100);
+        const Tsp_ReadoutValues next = WindowReadout(plot, 101, 101);
+        const Tsp_Axis& bottom = plot.BottomAxis();
+        const Tsp_Axis& left = plot.LeftAxis();
+        const double dx = next.x - at.x;
+        const double dy = next.y - at.y;
+        return std::vector<double>{100 + (bottom.Min() - at.x) / dx,
+                                   100 + (bottom.Max() - at.x) / dx, 100 + (left.Max() - at.y) / dy,
+                                   100 + (left.Min() - at.y) / dy};
+    };
+    const std::vector<double> untitledEdges = readoutEdges();
+
+    plot.BottomAxis().SetTitle("time");
+    plot.LeftAxis().SetTitle("exponent");
+    plot.UpdateLayout();
+    const int room = plot.AxisTitleRoom(plot.LeftAxis());
+    EXPECT_GT(room, 8);
+    EXPECT_EQ(plot.AxisTitleRoom(plot.RightAxis()), 0);
+    const QRect field = plot.FieldRect();
+    EXPECT_EQ(field.left(), untitledField.left() + room);
+    EXPECT_EQ(field.bottom(), untitledField.bottom() - room);
+    EXPECT_EQ(field.right(), untitledField.right());
+    EXPECT_EQ(field.top(), untitledField.top());
+    // The readout's edges move with the field's.
+    const std::vector<double> titledEdges = readoutEdges();
+    const std::vector<double> shifts = {double(room), 0, 0, double(-room)};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_NEAR(titledEdges[i] - untitledEdges[i], shifts[i], 1e-6) << i;
+    }
+
+    // Text in the strips beside the margins, centred on the field.
+    const QImage titled = Render();
+    auto inkIn = [&](const QRect& strip) {
+        int ink = 0;
+        for (int y = strip.top(); y <= strip.bottom(); ++y) {
+            for (int x = strip.left(); x <= strip.right(); ++x) {
+                ink += qGray(titled.pixel(x, y)) < 128;
+            }
+        }
+        return ink;
+    };
+    const int leftMargin = plot.LeftAxis().Margin();
+    const int bottomMargin = plot.BottomAxis().Margin();
+    EXPECT_GT(inkIn(QRect(leftMargin, field.center().y() - 20, room, 40)), 10);
+    EXPECT_GT(inkIn(QRect(field.center().x() - 15, 300 - bottomMargin - room, 30, room)), 10);
+    EXPECT_EQ(inkIn(QRect(leftMargin, field.top() + 2, room, 10)), 0);  // centred, not at the end
+    EXPECT_NE(QString::fromUtf8(plot.RenderSvg()).indexOf(QStringLiteral(">exponent<")), -1);
+
+    plot.SetShowAxisTitles(false);
+    EXPECT_EQ(Render(), untitled);
+}
+
+// The vector path thins a dense line to the vertices that bound each quarter-pixel column. Drawn
+// four times finer, its picture and that of the naive polyline through every point ink the same
+// places, to half a pixel (the pen's half width, by which a join at a spike may differ).
+TEST_F(PlotRenderTest, AThinnedVectorLineCoversWhatTheFullLineCovers) {
+    series.PointAttr().SetVisible(false);
+    series.LineAttr().SetVisible(true);
+    double value = 0.3;
+    // About six points per pixel column.
+    for (int i = 0; i < 2500; ++i) {
+        value = 3.9 * value * (1 - value);
+        series.AddPoint(i * 10.0 / 2500, 1 + 8 * value);
+    }
+    constexpr int kScale = 2;
+    auto fine = [&](const QByteArray& svg) {
+        QImage image(400 * kScale, 300 * kScale, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        QSvgRenderer(svg).render(&painter, QRectF(0, 0, image.width(), image.height()));
+        return image;
+    };
+    const QImage thinned = fine(plot.RenderSvg());
+
+    // The same plot with the series hidden, and the line through every point drawn over it.
+    series.LineAttr().SetVisible(false);
+    QByteArray naiveSvg;
+    {
+        QBuffer buffer(&naiveSvg);
+        buffer.open(QIODevice::WriteOnly);
+        QSvgGenerator generator;
+        generator.setOutputDevice(&buffer);
+        generator.setSize(QSize(400, 300));
+        generator.setViewBox(QRect(0, 0, 400, 300));
+        generator.setResolution(plot.logicalDpiX());
+        QPainter painter(&generator);
+        plot.DrawTo(painter, 400, 300);
+        const Tsp_Axis& bottom = plot.BottomAxis();
+        const Tsp_Axis& left = plot.LeftAxis();
+        QPolygonF line;
+        for (int i = 0; i < series.Count(); ++i) {
+            line << QPointF((series.XValues()[i] - bottom.OriginValue()) * bottom.PixelsPerUnit() +
+                                bottom.OriginPixel() + 0.5,
+                            (series.YValues()[i] - left.OriginValue()) * left.PixelsPerUnit() +
+                                left.OriginPixel() + 0.5);
+        }
+        QPen pen(Qt::blue, 1);
+        pen.setCapStyle(Qt::SquareCap);
+        painter.setPen(pen);
+        painter.setClipRect(plot.FieldRect());
+        painter.drawPolyline(line);
+    }
+    const QImage naive = fine(naiveSvg);
+
+    auto inked = [](const QImage& image, int x, int y) {
+        const QRgb pixel = image.pixel(x, y);
+        return qBlue(pixel) - (qRed(pixel) + qGreen(pixel)) / 2 > 96;
+    };
+    auto near = [&](const QImage& image, int x, int y) {
+        for (int dy = -1; dy <= 1; ++dy) {
+            for (int dx = -1; dx <= 1; ++dx) {
+                const int nx = std::clamp(x + dx, 0, image.width() - 1);
+                const int ny = std::clamp(y + dy, 0, image.height() - 1);
+                if (inked(image, nx, ny)) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    int inkedPixels = 0;
+    int strays = 0;
+    for (int y = 0; y < thinned.height(); ++y) {
+        for (int x = 0; x < thinned.width(); ++x) {
+            if (inked(thinned, x, y) || inked(naive, x, y)) {
+                ++inkedPixels;
+                strays += !(near(thinned, x, y) && near(naive, x, y));
+            }
+        }
+    }
+    EXPECT_GT(inkedPixels, 20000);
+    EXPECT_EQ(strays, 0);
+    EXPECT_LT(plot.RenderSvg().size() * 5, naiveSvg.size());
 }
 
 TEST_F(PlotRenderTest, XCursorInvertsTheColumnOnScreen) {

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
 #include <vector>
 
 namespace kalvora {
@@ -234,6 +235,71 @@ TEST_F(ScaleTest, PixelTicksMoveWithTheDragAndWrap) {
     ASSERT_EQ(scale.TicksCount(), 3);
     EXPECT_EQ(scale.TickPixel(0), 50);
     EXPECT_DOUBLE_EQ(scale.Min(), -5);
+}
+
+// The round-tick choice: multiples of 1, 2 or 5 times a power of ten, as many as come nearest to
+// the count asked for (more of two as near), exactly the decimal values (== the literal), the
+// labels those decimals. Switching it off gives back the default ticks of the same range.
+TEST_F(ScaleTest, RoundTickValuesAreWholeMultiplesOfOneTwoOrFive) {
+    struct Case {
+        double min, max;
+        int requested;
+        bool inversed;
+        std::vector<double> ticks;
+        std::vector<std::string> labels;
+    };
+    const std::vector<Case> cases = {
+        {0, 10, 5, false, {0, 2, 4, 6, 8, 10}, {"0", "2", "4", "6", "8", "10"}},
+        {-0.225, 9.225, 5, false, {0, 2, 4, 6, 8}, {"0", "2", "4", "6", "8"}},
+        {0.2, 0.85, 5, false, {0.2, 0.4, 0.6, 0.8}, {"0.2", "0.4", "0.6", "0.8"}},
+        // The default would give 0.25, 0.42, 0.59, 0.76, 0.93.
+        {0.25,
+         0.93,
+         5,
+         false,
+         {0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9},
+         {"0.3", "0.4", "0.5", "0.6", "0.7", "0.8", "0.9"}},
+        {-3.1, -0.9, 3, false, {-3, -2, -1}, {"-3", "-2", "-1"}},
+        {1e6,
+         1e6 + 3,
+         4,
+         false,
+         {1e6, 1e6 + 1, 1e6 + 2, 1e6 + 3},
+         {"1000000", "1000001", "1000002", "1000003"}},
+        {0, 1e-4, 3, false, {0, 5e-5, 1e-4}, {"0", "0.00005", "0.0001"}},
+        {0, 10, 5, true, {10, 8, 6, 4, 2, 0}, {"10", "8", "6", "4", "2", "0"}},
+        {0, 10, 1, false, {0}, {"0"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.min) + " .. " + std::to_string(c.max));
+        Tsp_Scale round;
+        round.SetLinePos(50, 300, 400);
+        round.SetLabelFormat("#####0.#####");
+        round.SetTicksCount(c.requested);
+        round.SetInversed(c.inversed);
+        round.SetRange(c.min, c.max);
+        round.SetRoundTicks(true);
+        ASSERT_EQ(Ticks(round), c.ticks);
+        for (int i = 0; i < round.TicksCount(); ++i) {
+            EXPECT_EQ(round.TickLabel(i), c.labels[static_cast<std::size_t>(i)]);
+            EXPECT_EQ(round.TickPixel(i), round.ValueToPixel(c.ticks[static_cast<std::size_t>(i)]));
+        }
+    }
+    scale.SetRange(0.2, 0.85);
+    scale.SetRoundTicks(true);
+    scale.SetRoundTicks(false);
+    ExpectTicks(scale, {0.2, 0.36, 0.52, 0.68, 0.84});
+}
+
+TEST_F(ScaleTest, RoundTicksFollowAPan) {
+    scale.SetRange(0, 10);
+    scale.SetRoundTicks(true);
+    scale.PanBy(20);  // half a unit
+    EXPECT_NEAR(scale.Min(), 0.5, 1e-12);
+    ExpectTicks(scale, {2, 4, 6, 8, 10});
+    scale.PanBy(-40);
+    EXPECT_NEAR(scale.Min(), -0.5, 1e-12);
+    ExpectTicks(scale, {0, 2, 4, 6, 8});
 }
 
 TEST(NumericPicture, FormatsLikeTheAxisLabels) {

@@ -14,6 +14,7 @@
 
 #include "analysis/data/statistics/histogram_painter.h"
 #include "analysis/window/background_run.h"
+#include "analysis/window/export/picture_export.h"
 #include "analysis/window/plot_picture.h"
 #include "analysis/window/plot_window.h"
 
@@ -44,16 +45,6 @@ class StatisticsSurface final : public QWidget {
 const char* const kFigureCaptions[] = {
     "Series",  "Number of Data points", "Mean",     "Median",   "Maximum",
     "Minimum", "Standard Deviation",    "Variance", "Skewness", "Kurtosis"};
-
-bool EndsWithPng(const std::string& path) {
-    if (path.size() < 4) {
-        return false;
-    }
-    std::string extension = path.substr(path.size() - 4);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension == ".png";
-}
 
 }  // namespace
 
@@ -197,15 +188,20 @@ void TSeriesinfo::Saveas1Click() {
     Prompts::FileRequest request;
     request.title = "Save Picture As";
     request.folder = host_.workspace().dataFolder;
-    request.filter = "Bitmap file (*.bmp)|*.bmp|PNG file (*.png)|*.png";
+    request.filter = kPictureFilter;
     request.defaultExtension = "bmp";
-    const auto path = prompts.chooseSaveFile(request);
+    int chosenFilter = 0;
+    const auto path = prompts.chooseSaveFile(request, &chosenFilter);
     if (!path) {
         return;
     }
-    const QImage picture = clientPicture();
-    ReportingErrors(prompts,
-                    [&] { SavePictureFile(*path, picture, EndsWithPng(*path) ? "PNG" : "BMP"); });
+    // The client area rendered onto the chosen device: a vector picture keeps the figures and the
+    // histogram's labels as text.
+    QWidget* area = centralWidget();
+    ReportingErrors(prompts, [&] {
+        SavePicture(*path, PictureFormatFor(*path, chosenFilter), area->size(),
+                    [area](QPainter& painter, int, int) { area->render(&painter); });
+    });
 }
 
 void TSeriesinfo::CopytoClipboardasBMP1Click() {

@@ -34,7 +34,8 @@ void TBoA::scanAndShow(const BasinSettings& settings) {
                QString::fromStdString(
                    ws.model().variableNames[static_cast<std::size_t>(settings.horizontalVariable)]),
                QString::fromStdString(
-                   ws.model().variableNames[static_cast<std::size_t>(settings.verticalVariable)]));
+                   ws.model().variableNames[static_cast<std::size_t>(settings.verticalVariable)]),
+               BasinLegend(settings.colours, scanCycles_));
 }
 
 void TBoA::SaveDataAs1Click() {

@@ -1,13 +1,13 @@
 #include "analysis/scan/common/scan_window.h"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QShowEvent>
 
-#include "analysis/scan/common/scan_picture.h"
 #include "analysis/window/background_run.h"
 #include "analysis/window/plot_window.h"
 #include "core/numbers.h"
@@ -94,9 +94,9 @@ OutputDeclaration ScanResultWindow::outputDeclaration(const Captions& captions) 
     OutputDeclaration declaration;
     declaration.saveCaption = captions.saveAs;
     declaration.printCaption = captions.print;
-    // The picture is the window's framed raster: saved as a bitmap, exported to gnuplot pixel by
-    // pixel in the scans' own pixel-file format, with the scanned plane as the ranges.
-    declaration.bitmapOnly = true;
+    // The picture is the window's framed raster, drawn afresh for each format (a vector picture
+    // keeps its frame and text sharp around the stretched raster); it is exported to gnuplot pixel
+    // by pixel in the scans' own pixel-file format, with the scanned plane as the ranges.
     declaration.size = [this] { return image_.isNull() ? imageAreaSize() : image_.size(); };
     declaration.draw = [this](QPainter& painter, int width, int height) {
         // Drawn afresh at the size asked for, so a printed page gets a sharp frame and text.
@@ -104,7 +104,7 @@ OutputDeclaration ScanResultWindow::outputDeclaration(const Captions& captions) 
         if (!raster_.empty()) {
             painter.setFont(ResultWindowFont());
             DrawScanPicture(painter, QRect(0, 0, width, height), rasterImage_, domain_,
-                            horizontalName_, verticalName_);
+                            horizontalName_, verticalName_, legend_);
         }
     };
     declaration.epsImage = [this] {
@@ -140,7 +140,7 @@ void ScanResultWindow::graphMouseMove(int x, int y) {
     if (image_.isNull()) {
         return;
     }
-    const ScanFrame frame = FrameFor(QRect(QPoint(0, 0), image_.size()));
+    const ScanFrame frame = this->frame();
     if (frame.right == frame.left || frame.bottom == frame.top) {
         return;
     }
@@ -149,13 +149,21 @@ void ScanResultWindow::graphMouseMove(int x, int y) {
                          QString::fromStdString(FormatGeneral(vertical, 8)));
 }
 
+ScanFrame ScanResultWindow::frame() const {
+    // Measured on the image, as the picture's drawing measures the legend.
+    return FrameFor(QRect(QPoint(0, 0), image_.size()),
+                    ScanRightInset(QFontMetrics(font(), &image_), legend_));
+}
+
 bool ScanResultWindow::guarded(const std::function<void()>& command) {
     return ReportingErrors(host_.prompts(), command);
 }
 
 void ScanResultWindow::showResult(ColourRaster raster, const ScanDomain& domain,
-                                  const QString& horizontalName, const QString& verticalName) {
+                                  const QString& horizontalName, const QString& verticalName,
+                                  ScanLegend legend) {
     raster_ = std::move(raster);
+    legend_ = std::move(legend);
     domain_ = domain;
     horizontalName_ = horizontalName;
     verticalName_ = verticalName;
@@ -175,7 +183,7 @@ void ScanResultWindow::redraw() {
         QPainter painter(&image_);
         painter.setFont(ResultWindowFont());
         DrawScanPicture(painter, QRect(QPoint(0, 0), image_.size()), rasterImage_, domain_,
-                        horizontalName_, verticalName_);
+                        horizontalName_, verticalName_, legend_);
     }
     Image1->update();
 }
@@ -271,6 +279,7 @@ void ScanResultWindow::closeEvent(QCloseEvent* event) {
     // Closing releases the raster; the next scan makes a new one.
     raster_ = ColourRaster();
     rasterImage_ = QImage();
+    legend_.clear();
     image_.fill(Qt::white);
     QMainWindow::closeEvent(event);
 }

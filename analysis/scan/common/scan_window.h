@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/scan/common/scan_picture.h"
 #include "analysis/scan/common/scan_run.h"
 #include "analysis/window/analysis_host.h"
 #include "analysis/window/analysis_tag.h"
@@ -72,6 +73,9 @@ class ScanResultWindow : public QMainWindow {
     const QImage& image() const { return image_; }
     const ColourRaster& raster() const { return raster_; }
     const ScanDomain& domain() const { return domain_; }
+    const ScanLegend& legend() const { return legend_; }
+    // Where the raster lies in the window's image, beside the legend.
+    ScanFrame frame() const;
     bool hasResult() const { return !raster_.empty(); }
     QString panelText(int panel) const;
 
@@ -92,9 +96,9 @@ class ScanResultWindow : public QMainWindow {
     ModelWorkspace& workspace() const { return host_.workspace(); }
     bool guarded(const std::function<void()>& command);
 
-    // Keeps the scan's result and draws it.
+    // Keeps the scan's result and draws it, with the legend of its classes.
     void showResult(ColourRaster raster, const ScanDomain& domain, const QString& horizontalName,
-                    const QString& verticalName);
+                    const QString& verticalName, ScanLegend legend);
 
     // Runs the scan on a worker behind the computing window while the user interface goes on;
     // this window and `dialog` take no commands meanwhile. The job gets the evaluators of the
@@ -128,6 +132,7 @@ class ScanResultWindow : public QMainWindow {
     ScanDomain domain_;
     QString horizontalName_;
     QString verticalName_;
+    ScanLegend legend_;
     bool running_ = false;
 };
 

@@ -42,7 +42,8 @@ void TBoC::scanAndShow(const PeriodSettings& settings) {
         QString::fromStdString(
             ws.model().parameterNames[static_cast<std::size_t>(settings.horizontalParameter)]),
         QString::fromStdString(
-            ws.model().parameterNames[static_cast<std::size_t>(settings.verticalParameter)]));
+            ws.model().parameterNames[static_cast<std::size_t>(settings.verticalParameter)]),
+        PeriodLegend(settings.colours, settings.periods));
 }
 
 void TBoC::SaveDataAs1Click() {

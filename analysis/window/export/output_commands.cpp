@@ -57,7 +57,7 @@ void OutputCommands::SaveAsClick() {
     Prompts::FileRequest request;
     request.title = "Save Picture As";
     request.folder = host_.workspace().dataFolder;
-    request.filter = declaration_.bitmapOnly ? "*.bmp|*.bmp" : kPictureFilter;
+    request.filter = kPictureFilter;
     request.defaultExtension = "bmp";
     int chosenFilter = 0;
     const std::optional<std::string> fileName =
@@ -66,10 +66,8 @@ void OutputCommands::SaveAsClick() {
         return;
     }
     ReportingErrors(host_.prompts(), [&] {
-        const PictureFormat format = declaration_.bitmapOnly
-                                         ? PictureFormat::Bmp
-                                         : PictureFormatFor(*fileName, chosenFilter);
-        SavePicture(*fileName, format, pictureSize(), declaration_.draw);
+        SavePicture(*fileName, PictureFormatFor(*fileName, chosenFilter), pictureSize(),
+                    declaration_.draw);
     });
 }
 

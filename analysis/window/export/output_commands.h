@@ -53,9 +53,6 @@ struct OutputDeclaration {
     // The print options' "X-axis" and "Y-axis" for this window.
     std::function<std::pair<std::string, std::string>()> printLabels;
 
-    // A picture that is a bitmap by nature (the basin pictures) is saved as a bitmap only.
-    bool bitmapOnly = false;
-
     QString saveCaption = QStringLiteral("&Save As...");
     QString printCaption = QStringLiteral("&Print...");
     QString epsCaption = QStringLiteral("Create &EPS...");

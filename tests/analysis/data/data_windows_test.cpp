@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <unistd.h>
 #include <QApplication>
 #include <QClipboard>
@@ -23,6 +25,7 @@
 #include "analysis/data/sheet/spreadsheet_module.h"
 #include "analysis/data/statistics/statistics_module.h"
 #include "analysis/window/background_run.h"
+#include "analysis/window/export/picture_export.h"
 #include "core/text_file.h"
 #include "tests/analysis/test_models.h"
 #include "tests/analysis/window/fake_host.h"
@@ -359,22 +362,32 @@ TEST_F(StatisticsWindows, AConstantSampleShowsUndefinedFiguresAndOneFullBar) {
     EXPECT_EQ(QColor(picture.pixel(55, 75)), QColor(Qt::white));
 }
 
-TEST_F(StatisticsWindows, SaveAsWritesTheClientAreaAsBitmapOrPngByExtension) {
+TEST_F(StatisticsWindows, SaveAsWritesTheClientAreaInTheFormatItsExtensionNames) {
     run(0, 0, 20);
     const QSize area = window().centralWidget()->size();
-    host.scripted.answerSave(files.file("info.bmp"));
-    host.scripted.answerSave(files.file("info.PNG"));
-    host.scripted.answerSave(files.file("info.other"));
-    window().Saveas1->trigger();
-    window().Saveas1->trigger();
-    window().Saveas1->trigger();
-    EXPECT_EQ(ReadTextFile(files.file("info.bmp")).substr(0, 2), "BM");
-    EXPECT_EQ(ReadTextFile(files.file("info.PNG")).substr(1, 3), "PNG");
-    EXPECT_EQ(ReadTextFile(files.file("info.other")).substr(0, 2), "BM");
-    EXPECT_EQ(QImage(QString::fromStdString(files.file("info.bmp"))).size(), area);
-    ASSERT_EQ(host.scripted.saveRequests.size(), 3u);
+    struct Case {
+        const char* name;
+        int filter;
+        std::size_t at;
+        const char* magic;
+    };
+    for (const Case& c : {Case{"info.bmp", 1, 0, "BM"}, Case{"info.PNG", 0, 1, "PNG"},
+                          Case{"info.svg", 0, 0, "<?xml"}, Case{"info.pdf", 0, 0, "%PDF"},
+                          Case{"info.other", 0, 0, "BM"}}) {
+        host.scripted.answerSave(files.file(c.name), c.filter);
+        window().Saveas1->trigger();
+        EXPECT_EQ(ReadTextFile(files.file(c.name)).substr(c.at, std::strlen(c.magic)), c.magic)
+            << c.name;
+    }
+    const QImage bitmap(QString::fromStdString(files.file("info.bmp")));
+    EXPECT_EQ(bitmap.size(), area);
+    EXPECT_EQ(bitmap.convertToFormat(QImage::Format_RGB32),
+              window().clientPicture().convertToFormat(QImage::Format_RGB32));
+    // The figures are text in the vector picture.
+    EXPECT_NE(ReadTextFile(files.file("info.svg")).find("Mean"), std::string::npos);
+    ASSERT_EQ(host.scripted.saveRequests.size(), 5u);
     EXPECT_EQ(host.scripted.saveRequests[0].folder, host.ws.dataFolder);
-    EXPECT_EQ(host.scripted.saveRequests[0].filter.rfind("Bitmap file (*.bmp)|*.bmp", 0), 0u);
+    EXPECT_EQ(host.scripted.saveRequests[0].filter, kPictureFilter);
 
     window().Saveas1->trigger();  // cancelled
     host.scripted.answerSave(files.file("missing/info.bmp"));

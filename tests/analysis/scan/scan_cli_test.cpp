@@ -60,13 +60,13 @@ const std::vector<std::string> kCubicPlane = {"basins",       "",
                                               "--cycle",      "1:-0.7071067811865476,0"};
 
 // The cubic-plane command with options replaced (an option given once already) or added
-// (repeatable ones such as --cycle, and new ones).
+// (the repeatable --cycle and --colour, and new ones).
 std::vector<std::string> CubicPlane(const std::vector<std::string>& more = {}) {
     std::vector<std::string> words = kCubicPlane;
     words[1] = Model("cubic_plane.mod");
     for (std::size_t k = 0; k + 1 < more.size(); k += 2) {
         auto given = std::find(words.begin(), words.end(), more[k]);
-        if (given != words.end() && more[k] != "--cycle") {
+        if (given != words.end() && more[k] != "--cycle" && more[k] != "--colour") {
             *(given + 1) = more[k + 1];
         } else {
             words.insert(words.end(), {more[k], more[k + 1]});
@@ -86,9 +86,10 @@ TEST(ScanCli, BasinsWriteOnePixelLinePerPixelColumnByColumnWithCrLf) {
             const PixelLine& pixel = pixels[static_cast<std::size_t>(i * 5 + j)];
             EXPECT_NEAR(pixel.x, -1 + i * 2.0 / 9, 1e-12);
             EXPECT_NEAR(pixel.y, 0.5 - j * 0.25, 1e-12);
-            // Cycle 1 (red) right of x = 0, cycle 2 (blue by default) left of it.
+            // Cycle 1 (red) right of x = 0, cycle 2 (the palette's blue, 0072B2) left of it.
             EXPECT_EQ(pixel.red, pixel.x > 0 ? 255 : 0) << i << " " << j;
-            EXPECT_EQ(pixel.blue, pixel.x > 0 ? 0 : 255) << i << " " << j;
+            EXPECT_EQ(pixel.green, pixel.x > 0 ? 0 : 0x72) << i << " " << j;
+            EXPECT_EQ(pixel.blue, pixel.x > 0 ? 0 : 0xB2) << i << " " << j;
         }
     }
 }
@@ -122,14 +123,15 @@ TEST(ScanCli, SaveDataWritesEachClassAsTheWindowSavesIt) {
     struct Class {
         int number;
         int red;
+        int green;
         int blue;
     };
     // 0: divergent (black), 1: cycle 1 (red), 2: cycle 2 (blue).
-    for (const Class c : {Class{0, 0, 0}, Class{1, 255, 0}, Class{2, 0, 255}}) {
+    for (const Class c : {Class{0, 0, 0, 0}, Class{1, 255, 0, 0}, Class{2, 0, 0x72, 0xB2}}) {
         const std::string file = prefix + std::to_string(c.number) + ".dat";
         std::string expected;
         for (const PixelLine& pixel : pixels) {
-            if (pixel.red == c.red && pixel.green == 0 && pixel.blue == c.blue) {
+            if (pixel.red == c.red && pixel.green == c.green && pixel.blue == c.blue) {
                 expected += FormatOrbitValue(pixel.x) + " " + FormatOrbitValue(pixel.y) + "\r\n";
             }
         }
@@ -160,11 +162,48 @@ TEST(ScanCli, PeriodsMapTheCircleMapsTonguesAndDrawTheFramedPicture) {
     EXPECT_EQ(pixels[10].red, 255);
     const PixelLine& half = pixels[10 * 11 + 0];
     EXPECT_DOUBLE_EQ(half.x, 0.5);
-    EXPECT_EQ(half.blue, 255);
+    EXPECT_EQ(half.blue, 0xB2);
     const std::string bytes = ReadWholeFile(picture);
     ASSERT_GT(bytes.size(), 24u);
     EXPECT_EQ(bytes.substr(1, 3), "PNG");
     std::filesystem::remove(picture);
+}
+
+// --colour gives a cycle its colour in the pixel lines, the class files and the picture (whose
+// format follows its extension); the colours of other cycles stay the defaults.
+TEST(ScanCli, ColourOptionsRecolourTheirCyclesEverywhere) {
+    const std::string prefix = Scratch("recoloured");
+    const std::string picture = Scratch("recoloured.svg");
+    const CliResult result =
+        RunCli(CubicPlane({"--colour", "2=#00ff00", "--colour", "1=#123456", "--colour",
+                           "1=#ABCDEF", "--save-data", prefix, "--png", picture}));
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    int cycle1 = 0;
+    int cycle2 = 0;
+    for (const PixelLine& pixel : PixelLines(result.out)) {
+        if (pixel.x > 0) {
+            // The last --colour for a cycle wins.
+            EXPECT_EQ((std::vector<int>{pixel.red, pixel.green, pixel.blue}),
+                      (std::vector<int>{0xAB, 0xCD, 0xEF}));
+            ++cycle1;
+        } else {
+            EXPECT_EQ((std::vector<int>{pixel.red, pixel.green, pixel.blue}),
+                      (std::vector<int>{0, 255, 0}));
+            ++cycle2;
+        }
+    }
+    EXPECT_EQ(SplitLines(ReadWholeFile(prefix + "1.dat")).size(), static_cast<std::size_t>(cycle1));
+    EXPECT_EQ(SplitLines(ReadWholeFile(prefix + "2.dat")).size(), static_cast<std::size_t>(cycle2));
+    const std::string svg = ReadWholeFile(picture);
+    EXPECT_NE(svg.find("<svg"), std::string::npos);
+    // The legend names the classes.
+    for (const char* text : {"cycle 1", "cycle 2", "no convergence", "divergence"}) {
+        EXPECT_NE(svg.find(text), std::string::npos) << text;
+    }
+    for (const std::string& file :
+         {prefix + "0.dat", prefix + "1.dat", prefix + "2.dat", picture}) {
+        std::filesystem::remove(file);
+    }
 }
 
 TEST(ScanCli, RefusesWhatItCannotScanWithAClearMessage) {
@@ -186,6 +225,12 @@ TEST(ScanCli, RefusesWhatItCannotScanWithAClearMessage) {
         {CubicPlane({"--h-range", "1"}), "MIN:MAX"},
         {CubicPlane({"--v-variable", "z"}), "no variable 'z'"},
         {CubicPlane({"--epsilon", "tiny"}), "'tiny' is not a valid floating point value"},
+        {CubicPlane({"--colour", "0=#FF0000"}), "--colour expects N=#RRGGBB"},
+        {CubicPlane({"--colour", "101=#FF0000"}), "--colour expects N=#RRGGBB"},
+        {CubicPlane({"--colour", "2=FF0000"}), "--colour expects N=#RRGGBB"},
+        {CubicPlane({"--colour", "2=#FF00"}), "--colour expects N=#RRGGBB"},
+        {CubicPlane({"--colour", "2=#GG0000"}), "--colour expects N=#RRGGBB"},
+        {CubicPlane({"--colour", "x=#FF0000"}), "--colour expects N=#RRGGBB"},
     };
     for (const Case& c : cases) {
         const CliResult result = RunCli(c.words);

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <cmath>
+#include <cstring>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -175,8 +176,14 @@ TEST_F(ScanWindows, RunScansDrawsTheFramedPictureAndReadsOutThePointer) {
 
     const QImage& image = window.image();
     ASSERT_EQ(image.size(), window.imageAreaSize());
-    const int right = image.width() - 30;
-    const int bottom = image.height() - 35;
+    // The frame keeps its left, top and bottom insets; the legend widens the right one.
+    const ScanFrame frame = window.frame();
+    EXPECT_EQ(frame.left, 50);
+    EXPECT_EQ(frame.top, 20);
+    EXPECT_EQ(frame.bottom, image.height() - 35);
+    EXPECT_GT(image.width() - frame.right, 30 + 60);
+    const int right = frame.right;
+    const int bottom = frame.bottom;
     // The frame's corners, a tick under the bottom side and the stretched raster inside.
     EXPECT_EQ(image.pixel(50, 20) & 0xFFFFFFu, 0u);
     EXPECT_EQ(image.pixel(right, bottom) & 0xFFFFFFu, 0u);
@@ -194,7 +201,58 @@ TEST_F(ScanWindows, RunScansDrawsTheFramedPictureAndReadsOutThePointer) {
     // A resize draws the same raster into the new frame.
     window.resize(608, 415);
     EXPECT_EQ(window.image().size(), QSize(600, 350));
-    EXPECT_EQ(window.image().pixel(600 - 33, 150) & 0xFFFFFFu, testing::kRed);
+    EXPECT_EQ(window.image().pixel(window.frame().right - 3, 150) & 0xFFFFFFu, testing::kRed);
+}
+
+// The legend beside the frame names each class in its colour, by cycle in the basin window and by
+// period in the period window, and the window's pictures show it too.
+TEST_F(ScanWindows, TheLegendNamesEachClassBesideItsSwatch) {
+    prepareCubicBasins();
+    basinsDialog().okbutton->click();
+    const ScanColours& colours = host.ws.cycleColours;
+    struct Entry {
+        RgbColour colour;
+        const char* text;
+    };
+    auto expectLegend = [](const ScanLegend& legend, const std::vector<Entry>& expected) {
+        ASSERT_EQ(legend.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ(legend[i].colour, expected[i].colour) << i;
+            EXPECT_EQ(legend[i].text.toStdString(), expected[i].text) << i;
+        }
+    };
+    expectLegend(basinsWindow().legend(), {{colours[0], "cycle 1"},
+                                           {colours[1], "cycle 2"},
+                                           {colours[100], "no convergence"},
+                                           {colours[101], "divergence"}});
+    // Each swatch is painted right of the frame, from its top down.
+    const QImage& image = basinsWindow().image();
+    const ScanFrame frame = basinsWindow().frame();
+    std::vector<RgbColour> swatches;
+    for (int y = frame.top; y < frame.bottom; ++y) {
+        const RgbColour colour = image.pixel(frame.right + 18 + 5, y) & 0xFFFFFFu;
+        if (colour != 0xFFFFFFu && colour != 0 && (swatches.empty() || swatches.back() != colour)) {
+            swatches.push_back(colour);
+        }
+    }
+    EXPECT_EQ(swatches, (std::vector<RgbColour>{colours[0], colours[1]}));
+
+    periods.open();
+    SetCell(periodsDialog().CycleGrid, 0, 1, "2");
+    periodsDialog().NumCycles->setValue(2);
+    SetCell(periodsDialog().CycleGrid, 1, 1, "5");
+    const char* domain[2][3] = {{"1", "2", "4"}, {"0", "1", "2"}};
+    for (int r = 0; r < 2; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            SetCell(periodsDialog().DomainGrid, r, c + 1, domain[r][c]);
+        }
+    }
+    periodsDialog().okbutton->click();
+    ASSERT_TRUE(host.scripted.errors.empty()) << host.scripted.errors.front();
+    expectLegend(periodsWindow().legend(), {{colours[0], "period 2"},
+                                            {colours[1], "period 5"},
+                                            {colours[100], "no convergence"},
+                                            {colours[101], "divergence"}});
 }
 
 TEST_F(ScanWindows, ParametersRescanWithTheAcceptedSettingsAndCancelReturnsTheDialogToThem) {
@@ -412,7 +470,8 @@ TEST_F(ScanWindows, TheColourPanelsEditTheSharedTable) {
         return answer;
     };
     panels.SpinEdit1->setValue(3);
-    EXPECT_EQ(ColourPanels::panelColour(panels.CcPanel), testing::kBlue);
+    const RgbColour third = host.ws.cycleColours[2];
+    EXPECT_EQ(ColourPanels::panelColour(panels.CcPanel), third);
     panels.CcPanel->click();
     EXPECT_EQ(host.ws.cycleColours[2], 0x123456u);
     EXPECT_EQ(ColourPanels::panelColour(panels.CcPanel), 0x123456u);
@@ -420,7 +479,7 @@ TEST_F(ScanWindows, TheColourPanelsEditTheSharedTable) {
     EXPECT_EQ(host.ws.cycleColours[101], testing::kBlack);
     panels.NonConvergencePanel->click();
     EXPECT_EQ(host.ws.cycleColours[100], 0x00AA00u);
-    EXPECT_EQ(offered, (std::vector<RgbColour>{testing::kBlue, testing::kBlack, testing::kWhite}));
+    EXPECT_EQ(offered, (std::vector<RgbColour>{third, testing::kBlack, testing::kWhite}));
     // The other dialog shows the same table when it opens.
     periods.open();
     EXPECT_EQ(ColourPanels::panelColour(periodsDialog().colours->NonConvergencePanel), 0x00AA00u);
@@ -500,21 +559,38 @@ TEST_F(ScanOutput, TheFileMenuHoldsTheCommandsInOrderAndEnabled) {
     }
 }
 
-TEST_F(ScanOutput, SaveAsWritesTheWindowsPictureAsABitmapWhateverTheName) {
+TEST_F(ScanOutput, SaveAsWritesTheFormatTheExtensionNames) {
+    struct Format {
+        const char* extension;
+        int filter;  // the dialog's filter, which an extension it names overrides
+        const char* magic;
+        bool bitmap;
+    };
+    const std::vector<Format> formats = {{".bmp", 1, "BM", true},
+                                         {".PNG", 0, "\x89PNG", true},
+                                         {".svg", 0, "<?xml", false},
+                                         {".pdf", 0, "%PDF", false}};
     for (const OutputCase& c : cases()) {
         SCOPED_TRACE(c.name);
         ScanResultWindow& window = scanned(c.name);
         ASSERT_TRUE(host.scripted.errors.empty()) << host.scripted.errors.front();
-        // A name asking for another format still gets the bitmap the dialog offers.
-        const std::string name = file(std::string(c.name) + ".png");
-        host.scripted.answerSave(name);
-        window.SaveAs1->trigger();
-        EXPECT_EQ(host.scripted.saveRequests.back().filter, "*.bmp|*.bmp");
-        EXPECT_EQ(ReadFile(name).substr(0, 2), "BM");
-        const QImage saved(QString::fromStdString(name), "BMP");
-        ASSERT_EQ(saved.size(), window.image().size());
-        EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32),
-                  window.image().convertToFormat(QImage::Format_RGB32));
+        for (const Format& format : formats) {
+            SCOPED_TRACE(format.extension);
+            const std::string name = file(std::string(c.name) + format.extension);
+            host.scripted.answerSave(name, format.filter);
+            window.SaveAs1->trigger();
+            ASSERT_TRUE(host.scripted.errors.empty()) << host.scripted.errors.front();
+            EXPECT_EQ(host.scripted.saveRequests.back().filter, kPictureFilter);
+            const std::string bytes = ReadFile(name);
+            EXPECT_EQ(bytes.substr(0, std::strlen(format.magic)), format.magic);
+            if (format.bitmap) {
+                // A bitmap is the window's picture, pixel for pixel.
+                QImage saved;
+                ASSERT_TRUE(saved.loadFromData(QByteArray::fromStdString(bytes)));
+                EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32),
+                          window.image().convertToFormat(QImage::Format_RGB32));
+            }
+        }
     }
 }
 

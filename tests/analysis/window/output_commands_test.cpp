@@ -106,6 +106,13 @@ TEST_F(Fixture, CommandsSitInTheFileAndPopUpMenus) {
     ASSERT_GE(popup.size(), 2);
     EXPECT_EQ(popup[popup.size() - 2]->text(), "Copy to Clipboard as &BMP");
     EXPECT_EQ(popup.back()->text(), "Copy to Clipboard as &SVG");
+    QStringList graph;
+    for (QAction* action : window.findChild<QMenu*>("EditGraph1")->actions()) {
+        graph << action->text() + (action->isChecked() ? "+" : "");
+    }
+    EXPECT_EQ(graph.join('|'),
+              "Change &BackgroundColor|Change &LineColor|Show &Grid|Show Axis &Titles+|&Round Tick "
+              "Values");
 }
 
 TEST_F(Fixture, EachPictureFormatHasTheControlsSizeAndLeavesTheClipboardAlone) {

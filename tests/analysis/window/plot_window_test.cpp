@@ -9,6 +9,7 @@
 #include <string>
 
 #include "analysis/window/data_file_writer.h"
+#include "analysis/window/export/output_commands.h"
 #include "analysis/window/slot_plot_window.h"
 #include "core/numbers.h"
 #include "tests/analysis/window/fake_host.h"
@@ -352,6 +353,45 @@ TEST(PlotWindow, MouseMovesShowTheValuesUnderTheMouse) {
     EXPECT_EQ(window.panelText(1).toStdString(), FormatGeneral(y, 8, 2));
     EXPECT_GT(x, 0);
     EXPECT_LT(x, 1);
+}
+
+// The axes carry the names the window declares for its prints, set by each run; the "Edit Graph"
+// menu hides them and switches both axes to round ticks and back.
+TEST(PlotWindow, RunsNameTheAxesAndTheEditGraphMenuTogglesTitlesAndRoundTicks) {
+    FakeHost host;
+    RecordingSlotWindow window(host);
+    std::string variable = "x";
+    window.offerSlotOutput(EpsLayout::Points, [&variable] {
+        return std::pair<std::string, std::string>("time", variable);
+    });
+    FakeRun(window, {{0, 0}, {1, 1}});
+    EXPECT_EQ(window.graph->BottomAxis().Title(), "time");
+    EXPECT_EQ(window.graph->LeftAxis().Title(), "x");
+    variable = "y";
+    FakeRun(window, {{0, 0}, {1, 1}});
+    EXPECT_EQ(window.graph->LeftAxis().Title(), "y");
+
+    EXPECT_TRUE(window.ShowAxisTitles1->isChecked());
+    EXPECT_FALSE(window.RoundTicks1->isChecked());
+    EXPECT_TRUE(window.graph->ShowAxisTitles());
+    window.ShowAxisTitles1->trigger();
+    EXPECT_FALSE(window.graph->ShowAxisTitles());
+
+    const auto ticks = [](const Tsp_Axis& axis) {
+        std::vector<double> values;
+        for (int i = 0; i < axis.TicksCount(); ++i) {
+            values.push_back(axis.TickValue(i));
+        }
+        return values;
+    };
+    // Data 0 .. 1 scales to -0.025 .. 1.025.
+    const std::vector<double> plain = ticks(window.graph->BottomAxis());
+    window.RoundTicks1->trigger();
+    const std::vector<double> round = {0, 0.2, 0.4, 0.6, 0.8, 1};
+    EXPECT_EQ(ticks(window.graph->BottomAxis()), round);
+    EXPECT_EQ(ticks(window.graph->LeftAxis()), round);
+    window.RoundTicks1->trigger();
+    EXPECT_EQ(ticks(window.graph->BottomAxis()), plain);
 }
 
 }  // namespace
