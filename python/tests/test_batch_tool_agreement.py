@@ -177,16 +177,16 @@ def test_scans_equal_the_batch_tools_pixel_file(case, cli):
     assert len(np.unique(scan.classes)) > 1
 
 
-def test_scan_classes_tell_cycles_apart_that_share_a_colour():
-    # The program colours cycles 2 to 100 alike; the classes still name each one.
+def test_scan_classes_and_colours_name_each_cycle():
+    # Divergence, then the cycles in the palette's order (cycle 1 red), then no convergence.
     scan = load("cubic_plane.mod").basins(
         "x", "y", (-1.5, 1.5), (-1, 1), 20,
         [(1, (0.7071067811865476, 0)), (1, (-0.7071067811865476, 0)), (1, (5, 5))], skip=60)
     left, right = scan.classes[10, 2], scan.classes[10, 18]
     assert (left, right) == (2, 1)
     assert scan.colours.shape == (5, 3)
-    assert [tuple(c) for c in scan.colours] == [(0, 0, 0), (255, 0, 0), (0, 0, 255),
-                                                (0, 0, 255), (255, 255, 255)]
+    assert [tuple(c) for c in scan.colours] == [(0, 0, 0), (255, 0, 0), (0, 114, 178),
+                                                (230, 159, 0), (255, 255, 255)]
     assert scan.horizontal[0] == -1.5 and scan.horizontal[-1] == 1.5
     assert scan.vertical[0] == 1 and scan.vertical[-1] == -1
 

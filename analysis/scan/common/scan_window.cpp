@@ -150,9 +150,12 @@ void ScanResultWindow::graphMouseMove(int x, int y) {
 }
 
 ScanFrame ScanResultWindow::frame() const {
-    // Measured on the image, as the picture's drawing measures the legend.
+    // Measured on the image with the font the drawing's painter ends up with: the painter fills
+    // what the picture font leaves unset (its size) from the application's font, which QFontMetrics
+    // alone would not, and the readout would then name the wrong pixel beside a legend.
+    const QFont drawn = ResultWindowFont().resolve(QFont());
     return FrameFor(QRect(QPoint(0, 0), image_.size()),
-                    ScanRightInset(QFontMetrics(font(), &image_), legend_));
+                    ScanRightInset(QFontMetrics(drawn, &image_), legend_));
 }
 
 bool ScanResultWindow::guarded(const std::function<void()>& command) {

@@ -111,7 +111,7 @@ TEST_F(Fixture, CommandsSitInTheFileAndPopUpMenus) {
         graph << action->text() + (action->isChecked() ? "+" : "");
     }
     EXPECT_EQ(graph.join('|'),
-              "Change &BackgroundColor|Change &LineColor|Show &Grid|Show Axis &Titles+|&Round Tick "
+              "Change &Background Colour|Change &Line Colour|Show &Grid|Show Axis &Titles+|&Round Tick "
               "Values");
 }
 
