@@ -20,59 +20,83 @@ inline bool Finite(double value) {
     return std::fabs(value) <= DBL_MAX;
 }
 
-// d/dx of the math library's functions of one argument at x, whose value is v.
-double UnaryDerivative(std::string_view name, double x, double v) {
-    if (name == "abs") {
-        // Not differentiable at 0; 0 is the derivative of both one-sided means.
-        return x > 0 ? 1.0 : x < 0 ? -1.0 : 0.0;
+// The math functions the program calls, by what their derivatives need.
+enum Function : std::uint8_t {
+    Abs,
+    Acos,
+    Asin,
+    Atan,
+    Cos,
+    Cosh,
+    Deg,
+    Exp,
+    Log,
+    Log10,
+    Rad,
+    Sin,
+    Sinh,
+    Sqrt,
+    Tan,
+    Tanh,
+    Piecewise,  // floor and ceil
+    Pow,
+    Atan2,
+    Fmod
+};
+
+Function FunctionOf(std::string_view name) {
+    static constexpr std::pair<std::string_view, Function> kNames[] = {
+        {"abs", Abs},   {"acos", Acos}, {"asin", Asin},   {"atan", Atan}, {"cos", Cos},
+        {"cosh", Cosh}, {"deg", Deg},   {"exp", Exp},     {"log", Log},   {"log10", Log10},
+        {"rad", Rad},   {"sin", Sin},   {"sinh", Sinh},   {"sqrt", Sqrt}, {"tan", Tan},
+        {"tanh", Tanh}, {"pow", Pow},   {"atan2", Atan2}, {"fmod", Fmod}};
+    for (const auto& [text, function] : kNames) {
+        if (text == name) {
+            return function;
+        }
     }
-    if (name == "acos") {
-        return -1.0 / std::sqrt(1.0 - x * x);
+    return Piecewise;
+}
+
+// d/dx of a math function of one argument at x, whose value is v.
+double UnaryDerivative(Function function, double x, double v) {
+    switch (function) {
+        case Abs:
+            // Not differentiable at 0; 0 is the mean of the two one-sided derivatives.
+            return x > 0 ? 1.0 : x < 0 ? -1.0 : 0.0;
+        case Acos:
+            return -1.0 / std::sqrt(1.0 - x * x);
+        case Asin:
+            return 1.0 / std::sqrt(1.0 - x * x);
+        case Atan:
+            return 1.0 / (1.0 + x * x);
+        case Cos:
+            return -std::sin(x);
+        case Cosh:
+            return std::sinh(x);
+        case Deg:
+            return 1.0 / kRadiansPerDegree;
+        case Exp:
+            return v;
+        case Log:
+            return 1.0 / x;
+        case Log10:
+            return 1.0 / (x * std::numbers::ln10);
+        case Rad:
+            return kRadiansPerDegree;
+        case Sin:
+            return std::cos(x);
+        case Sinh:
+            return std::cosh(x);
+        case Sqrt:
+            return 0.5 / v;
+        case Tan:
+            return 1.0 + v * v;
+        case Tanh:
+            return 1.0 - v * v;
+        default:
+            return 0.0;  // floor and ceil: piecewise constant
     }
-    if (name == "asin") {
-        return 1.0 / std::sqrt(1.0 - x * x);
-    }
-    if (name == "atan") {
-        return 1.0 / (1.0 + x * x);
-    }
-    if (name == "cos") {
-        return -std::sin(x);
-    }
-    if (name == "cosh") {
-        return std::sinh(x);
-    }
-    if (name == "deg") {
-        return 1.0 / kRadiansPerDegree;
-    }
-    if (name == "exp") {
-        return v;
-    }
-    if (name == "log") {
-        return 1.0 / x;
-    }
-    if (name == "log10") {
-        return 1.0 / (x * std::numbers::ln10);
-    }
-    if (name == "rad") {
-        return kRadiansPerDegree;
-    }
-    if (name == "sin") {
-        return std::cos(x);
-    }
-    if (name == "sinh") {
-        return std::cosh(x);
-    }
-    if (name == "sqrt") {
-        return 0.5 / v;
-    }
-    if (name == "tan") {
-        return 1.0 + v * v;
-    }
-    if (name == "tanh") {
-        return 1.0 - v * v;
-    }
-    // floor and ceil: piecewise constant.
-    return 0.0;
 }
 
 }  // namespace
@@ -85,6 +109,12 @@ DualProgram::DualProgram(std::shared_ptr<const NativeModel> program)
     : program_(std::move(program)) {
     values_.assign(static_cast<std::size_t>(program_->registerCount()), 0.0);
     program_->prepare(values_.data());
+    for (const NativeModel::Instruction& instruction : program_->code()) {
+        functions_.push_back(instruction.op == Op::Pow ? Pow
+                             : instruction.op == Op::Call1 || instruction.op == Op::Call2
+                                 ? FunctionOf(NativeModel::FunctionName(instruction))
+                                 : Piecewise);
+    }
 }
 
 int DualProgram::argumentCount() const {
@@ -184,19 +214,18 @@ bool DualProgram::run(const double* arguments, int directions, const double* see
                 break;
             case Op::Pow:
             case Op::Call2: {
-                const std::string_view name =
-                    in.op == Op::Pow ? "pow" : NativeModel::FunctionName(in);
+                const auto function = static_cast<Function>(functions_[at]);
                 value = in.op == Op::Pow ? std::pow(a, b) : in.binary(a, b);
                 double da = 0;
                 double db = 0;
-                if (name == "pow") {
+                if (function == Pow) {
                     // Each part only where it is needed: x^2 at a negative x has no log, and
                     // 0^0 no power below it.
                     const bool aVaries = std::any_of(ta, ta + n, [](double v) { return v != 0; });
                     const bool bVaries = std::any_of(tb, tb + n, [](double v) { return v != 0; });
                     da = aVaries && b != 0 ? b * std::pow(a, b - 1) : 0.0;
                     db = bVaries && value != 0 ? value * std::log(a) : 0.0;
-                } else if (name == "atan2") {
+                } else if (function == Atan2) {
                     const double scale = a * a + b * b;
                     da = b / scale;
                     db = -a / scale;
@@ -212,7 +241,8 @@ bool DualProgram::run(const double* arguments, int directions, const double* see
             }
             case Op::Call1: {
                 value = in.unary(a);
-                const double slope = UnaryDerivative(NativeModel::FunctionName(in), a, value);
+                const double slope =
+                    UnaryDerivative(static_cast<Function>(functions_[at]), a, value);
                 for (int d = 0; d < n; ++d) {
                     dt[d] = slope * ta[d];
                 }

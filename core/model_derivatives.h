@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -37,6 +38,8 @@ class DualProgram {
 
   private:
     std::shared_ptr<const NativeModel> program_;
+    // For each operation that calls a math function, which one: looked up once, not per call.
+    std::vector<std::uint8_t> functions_;
     std::vector<double> values_;
     std::vector<double> tangents_;
     int directions_ = 0;

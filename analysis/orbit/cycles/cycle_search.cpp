@@ -21,7 +21,7 @@ constexpr long long kMaximumStarts = 1000000;
 // Iterations before a start is given up: damped Newton converges within a few dozen where it
 // converges at all; the stabilised iterations creep at first and need more.
 constexpr int kNewtonIterations = 40;
-constexpr int kStabilisedIterations = 80;
+constexpr int kStabilisedIterations = 30;
 constexpr int kPolishIterations = 3;
 
 double MaxNorm(const Vector& v) {
@@ -82,8 +82,8 @@ class CycleMaps {
                 return false;
             }
             // step_ is row-major; Eigen's default is column-major, hence the transpose.
-            const Eigen::Map<const Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic,
-                                                 Eigen::RowMajor>>
+            const Eigen::Map<
+                const Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>>
                 step(step_.data(), n_, n_);
             jacobian = (step * jacobian).eval();
             image = fx_;
@@ -110,8 +110,9 @@ class CycleMaps {
                 return false;
             }
             g = fx_;
-            dg = Eigen::Map<const Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic,
-                                                Eigen::RowMajor>>(step_.data(), n_, n_);
+            dg = Eigen::Map<
+                const Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>>(
+                step_.data(), n_, n_);
             return true;
         }
         if (!iterate(p, x, g, dg)) {
@@ -399,8 +400,7 @@ class CycleCollector {
         }
         const auto first = static_cast<std::size_t>(
             std::min_element(orbit.begin(), orbit.end(), Before) - orbit.begin());
-        std::rotate(orbit.begin(), orbit.begin() + static_cast<std::ptrdiff_t>(first),
-                    orbit.end());
+        std::rotate(orbit.begin(), orbit.begin() + static_cast<std::ptrdiff_t>(first), orbit.end());
         std::rotate(linearisations.begin(),
                     linearisations.begin() + static_cast<std::ptrdiff_t>(first),
                     linearisations.end());
@@ -427,10 +427,9 @@ class CycleCollector {
             if (a.period != b.period) {
                 return a.period < b.period;
             }
-            return std::lexicographical_compare(a.points[0].values.begin(),
-                                                a.points[0].values.end(),
-                                                b.points[0].values.begin(),
-                                                b.points[0].values.end());
+            return std::lexicographical_compare(
+                a.points[0].values.begin(), a.points[0].values.end(), b.points[0].values.begin(),
+                b.points[0].values.end());
         });
         return std::move(cycles_);
     }
@@ -475,7 +474,8 @@ void CheckCycleSettings(int variableCount, const CycleSettings& settings) {
     if (settings.firstPeriod < 1 || settings.lastPeriod > kMaximumCyclePeriod ||
         settings.firstPeriod > settings.lastPeriod) {
         throw CycleSettingsError("The periods must lie in 1.." +
-                                 std::to_string(kMaximumCyclePeriod) + ", the first not after the last");
+                                 std::to_string(kMaximumCyclePeriod) +
+                                 ", the first not after the last");
     }
     if (settings.box.empty()) {
         throw CycleSettingsError("The box needs at least one variable");
@@ -491,11 +491,13 @@ void CheckCycleSettings(int variableCount, const CycleSettings& settings) {
         seen[axis.variable] = true;
         if (!std::isfinite(axis.minimum) || !std::isfinite(axis.maximum) ||
             !(axis.minimum < axis.maximum)) {
-            throw CycleSettingsError("Each range of the box must run from a smaller to a larger number");
+            throw CycleSettingsError(
+                "Each range of the box must run from a smaller to a larger number");
         }
     }
     if (settings.grid < 1 || StartCount(settings) > kMaximumStarts) {
-        throw CycleSettingsError("The grid must have 1 or more starts per variable, at most a million in all");
+        throw CycleSettingsError(
+            "The grid must have 1 or more starts per variable, at most a million in all");
     }
     if (!(settings.tolerance > 0) || !std::isfinite(settings.tolerance)) {
         throw CycleSettingsError("The tolerance must be a positive number");

@@ -91,7 +91,6 @@ struct CycleSearchOutcome {
 // runtime's. Polls the stop request between starts; a stopped search returns what the finished
 // starts found. Noise is not applied: these are the cycles of the model itself.
 CycleSearchOutcome FindCycles(const ModelRuntime& model, ModelKind kind,
-                              const CycleSettings& settings, RunControl& control,
-                              int threads = 0);
+                              const CycleSettings& settings, RunControl& control, int threads = 0);
 
 }  // namespace kalvora
