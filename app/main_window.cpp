@@ -301,6 +301,7 @@ void TForm1::createCommands() {
          "Parameter basins for periodic cycles", true},
         {"GraphicalAnalysis1", "&Graphical Analysis...", "Graphical analysis", false},
         {"Manifold1", "&Iterating Objects...", "Iterating objects", false},
+        {"FixedPointsandCycles1", "&Fixed Points and Cycles...", "Fixed points and cycles", true},
     };
     for (const Analysis& analysis : plots) {
         const QString id = analysis.id;
