@@ -198,6 +198,8 @@ bool Solve(CycleMaps& maps, int p, const Transformation* transformation, double 
         }
         Matrix system = -dg;
         if (transformation != nullptr) {
+            // beta grows with the residual: far from a root the step is a short, stable step of
+            // the transformed flow; close to one the iteration becomes Newton's, quadratic.
             const double beta = size;
             for (int i = 0; i < n; ++i) {
                 system(transformation->column[i], i) += beta * transformation->sign[i];
