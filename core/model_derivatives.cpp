@@ -223,7 +223,8 @@ bool DualProgram::run(const double* arguments, int directions, const double* see
                     // 0^0 no power below it.
                     const bool aVaries = std::any_of(ta, ta + n, [](double v) { return v != 0; });
                     const bool bVaries = std::any_of(tb, tb + n, [](double v) { return v != 0; });
-                    da = aVaries && b != 0 ? b * std::pow(a, b - 1) : 0.0;
+                    // Squares are the common case, and pow the costliest step of a program.
+                    da = !aVaries || b == 0 ? 0.0 : b == 2 ? 2 * a : b * std::pow(a, b - 1);
                     db = bVaries && value != 0 ? value * std::log(a) : 0.0;
                 } else if (function == Atan2) {
                     const double scale = a * a + b * b;
