@@ -133,9 +133,8 @@ int RunFixedPoints(const Arguments& arguments) {
 const CommandRegistrar registrar(
     {"fixedpoints",
      "the fixed points and cycles of a map (the equilibria of a continuous model) in a box: one "
-     "line per cycle point, the least period, the values of all variables, each eigenvalue as "
-     "real and imaginary part (by descending modulus for a map, descending real part for a "
-     "flow), then stable or unstable; the points of a cycle in orbit order",
+     "line per cycle point, the least period, all variables, the eigenvalues (real, imaginary) "
+     "and stable or unstable",
      "MODEL.mod --box NAME=MIN:MAX[,NAME=MIN:MAX...] [--period P | --periods A:B] [--grid N] "
      "[--tolerance T] [--threads K] [OPTIONS]",
      {{"--box", "NAME=MIN:MAX[,...]",
