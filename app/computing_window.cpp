@@ -9,20 +9,9 @@
 #include <algorithm>
 #include <climits>
 
-#include "core/model_workspace.h"
-
 namespace kalvora {
 
-namespace {
-
-// Letting Qt process its events costs microseconds; a model step costs far less. Breathing at most
-// every few milliseconds keeps the Stop button responsive without slowing the computation down.
-constexpr qint64 kBreathIntervalMs = 15;
-
-}  // namespace
-
-TComputing::TComputing(ModelWorkspace& workspace, QWidget* parent)
-    : QDialog(parent), workspace_(workspace) {
+TComputing::TComputing(QWidget* parent) : QDialog(parent) {
     setObjectName("Computing");
     setWindowTitle("Program is computing...");
     setModal(false);
@@ -43,7 +32,8 @@ TComputing::TComputing(ModelWorkspace& workspace, QWidget* parent)
 }
 
 void TComputing::StopClick() {
-    workspace_.stopFlag = true;
+    if (stopHandler_)
+        stopHandler_();
 }
 
 void TComputing::reject() {
@@ -51,6 +41,8 @@ void TComputing::reject() {
 }
 
 void TComputing::closeEvent(QCloseEvent* event) {
+    // Closing the window stops the run: a run going on unseen, with no Stop left, would keep the
+    // commands locked for as long as it lasts.
     if (running_) {
         StopClick();
         event->ignore();
@@ -60,38 +52,24 @@ void TComputing::closeEvent(QCloseEvent* event) {
 }
 
 void TComputing::start(long long maximum) {
-    // A Stop pressed during the last stretch of the previous computation, after its final check,
-    // must not end this one before it begins.
-    workspace_.stopFlag = false;
     // QProgressBar counts in int; a longer range is cut at the largest int.
     gauge_->setRange(0, static_cast<int>(std::clamp<long long>(maximum, 0, INT_MAX)));
     gauge_->setValue(0);
     running_ = true;
-    if (observer_)
-        observer_(true);
-    show();
-    raise();
-    Stop->setFocus();
-    sinceBreath_.invalidate();
-    QApplication::processEvents();
+    if (!isVisible()) {
+        show();
+        raise();
+        Stop->setFocus();
+    }
 }
 
 void TComputing::setPosition(long long position) {
     gauge_->setValue(static_cast<int>(std::clamp<long long>(position, 0, gauge_->maximum())));
 }
 
-void TComputing::breathe() {
-    if (sinceBreath_.isValid() && sinceBreath_.elapsed() < kBreathIntervalMs)
-        return;
-    sinceBreath_.start();
-    QApplication::processEvents();
-}
-
 void TComputing::finish() {
     running_ = false;
     hide();
-    if (observer_)
-        observer_(false);
 }
 
 }  // namespace kalvora

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QElapsedTimer>
 #include <functional>
 
 #include "core/progress.h"
@@ -11,24 +10,20 @@ class QPushButton;
 
 namespace kalvora {
 
-struct ModelWorkspace;
-
-// "Program is computing...": the gauge of a long computation and its Stop button. It is the
-// desktop's progress display for the long computations.
+// "Program is computing...": the gauge of a run that takes long, and its Stop button. Stop, Escape
+// and the close box all stop the run; the window goes away when the run has ended.
 class TComputing final : public QDialog, public Progress {
     Q_OBJECT
   public:
-    TComputing(ModelWorkspace& workspace, QWidget* parent = nullptr);
+    explicit TComputing(QWidget* parent = nullptr);
 
-    // Called with true when a long computation starts and false when it ends, so that the main
-    // window can lock the commands that must not run meanwhile.
-    void setRunningObserver(std::function<void(bool)> observer) { observer_ = std::move(observer); }
+    // What Stop does: the main window requests the running job's stop.
+    void setStopHandler(std::function<void()> handler) { stopHandler_ = std::move(handler); }
     bool running() const { return running_; }
 
     // Progress
     void start(long long maximum) override;
     void setPosition(long long position) override;
-    void breathe() override;
     void finish() override;
 
     QPushButton* stopButton() const { return Stop; }
@@ -43,12 +38,10 @@ class TComputing final : public QDialog, public Progress {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    ModelWorkspace& workspace_;
     QProgressBar* gauge_;
     QPushButton* Stop;
-    QElapsedTimer sinceBreath_;
     bool running_ = false;
-    std::function<void(bool)> observer_;
+    std::function<void()> stopHandler_;
 };
 
 }  // namespace kalvora

@@ -34,14 +34,15 @@ int main(int argc, char* argv[]) {
     application.setApplicationVersion(KALVORA_VERSION);
 
     kalvora::TForm1 mainWindow;
+    mainWindow.exitDecided = [] { kalvora::ArmExitDeadline(std::chrono::seconds(1)); };
     mainWindow.show();
 
     // A termination signal ends the program without the exit question: whoever sent it is not at
     // the window to answer. A running computation is stopped first so the event loop can return,
     // and the main window's destruction then removes the scratch folder.
     kalvora::TerminationSignals terminationSignals([&mainWindow] {
-        mainWindow.workspace().stopFlag = true;
-        mainWindow.workspace().interrupt.request();
+        mainWindow.stopRun();
+        kalvora::ArmExitDeadline(std::chrono::seconds(1));
         QApplication::exit(0);
     });
 

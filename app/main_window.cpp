@@ -21,11 +21,11 @@
 #include <clocale>
 #include <exception>
 
+#include "analysis/window/background_run.h"
 #include "app/about_box.h"
 #include "app/background_picture.h"
 #include "app/computing_window.h"
 #include "app/model_editor.h"
-#include "app/model_watchdog.h"
 #include "app/noise_window.h"
 #include "app/parameter_window.h"
 #include "app/qt_prompts.h"
@@ -96,9 +96,8 @@ TForm1::TForm1(const StartupOptions& options) {
     runStartup(options);
 
     // The other windows, created once and afterwards only shown and hidden.
-    computing_ = new TComputing(workspace_, this);
-    computing_->setRunningObserver([this](bool running) { setComputing(running); });
-    watchdog_ = std::make_unique<ModelWatchdog>(workspace_, *computing_);
+    computing_ = new TComputing(this);
+    computing_->setStopHandler([this] { stopRun(); });
     parameters_ = new TParameters(*this, this);
     noise_ = new TNoiseForm(workspace_, this);
     noise_->setStatusSink([this](const QString& text) { setStatusText(text); });
@@ -196,9 +195,6 @@ void TForm1::runStartup(const StartupOptions& options) {
     std::setlocale(LC_NUMERIC, "C");
 
     loadModelFolder_ = FindModelsFolder(workingFolder_);
-
-    workspace_.errorFlag = false;
-    workspace_.stopFlag = false;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -287,26 +283,25 @@ void TForm1::createCommands() {
         const char* id;
         const char* caption;
         const char* name;
-        bool longComputation;
     };
     const Analysis plots[] = {
-        {"TimeSeries1", "&Time Series...", "Time series", false},
-        {"PhasePlot1", "&Phase Plot...", "Phase plot", false},
-        {"BifurcationDiagram1", "&Bifurcation Diagram...", "Bifurcation diagram", true},
-        {"LargestLuyapunovExponent1", "&Largest Lyapunov Exponent", "Largest Lyapunov exponent",
-         true},
-        {"DelayPlot1", "&Delay Plot...", "Delay plot", false},
-        {"BasinofAttraction1", "Basin of &Attraction...", "Basin of attraction", true},
+        {"TimeSeries1", "&Time Series...", "Time series"},
+        {"PhasePlot1", "&Phase Plot...", "Phase plot"},
+        {"BifurcationDiagram1", "&Bifurcation Diagram...", "Bifurcation diagram"},
+        {"LargestLuyapunovExponent1", "&Largest Lyapunov Exponent", "Largest Lyapunov exponent"},
+        {"DelayPlot1", "&Delay Plot...", "Delay plot"},
+        {"BasinofAttraction1", "Basin of &Attraction...", "Basin of attraction"},
         {"ParameterBasinsforPeriodicCycles1", "Parameter Basins for Periodic &Cycles",
-         "Parameter basins for periodic cycles", true},
-        {"GraphicalAnalysis1", "&Graphical Analysis...", "Graphical analysis", false},
-        {"Manifold1", "&Iterating Objects...", "Iterating objects", false},
-        {"FixedPointsandCycles1", "&Fixed Points and Cycles...", "Fixed points and cycles", true},
+         "Parameter basins for periodic cycles"},
+        {"GraphicalAnalysis1", "&Graphical Analysis...", "Graphical analysis"},
+        {"Manifold1", "&Iterating Objects...", "Iterating objects"},
+        {"FixedPointsandCycles1", "&Fixed Points and Cycles...", "Fixed points and cycles"},
     };
     for (const Analysis& analysis : plots) {
         const QString id = analysis.id;
         const QString name = analysis.name;
-        addCommand(plot, id, analysis.caption, true, analysis.longComputation,
+        // Every analysis evaluates the model, so none starts while a run goes on.
+        addCommand(plot, id, analysis.caption, true, true,
                    [this, id, name] { openAnalysis(id, name); });
     }
 
@@ -324,7 +319,7 @@ void TForm1::createCommands() {
 
     QMenu* extra = bar->addMenu("E&xtra");
     extra->setObjectName("Extra1");
-    addCommand(extra, "AddNoise1", "&Noise", true, false, [this] { AddNoise1Click(); });
+    addCommand(extra, "AddNoise1", "&Noise", true, true, [this] { AddNoise1Click(); });
     // Sweeps use every core unless this is checked, with the same numbers either way; one thread
     // leaves the other cores free.
     QAction* oneThread = extra->addAction(QStringLiteral("Compute on &One Thread"));
@@ -498,13 +493,14 @@ void TForm1::enableModelCommands() {
         if (entry.value().needsModel)
             entry.value().allowed = true;
     }
-    const int variables = workspace_.variableCount;
+    const int variables = workspace_.model().variableCount;
     setAllowed("PhasePlot1", variables > 1);
     setAllowed("GraphicalAnalysis1", variables == 1);
     applyEnabling();
 
     // A model that becomes ready starts without noise.
-    workspace_.noise.noiseOn = false;
+    if (workspace_.model().noise.noiseOn)
+        ReplaceModel(workspace_, [](ModelDefinition& model) { model.noise.noiseOn = false; });
     noise_->clearCheckBoxes();
     setStatusText("   Noise Off");
 
@@ -589,6 +585,26 @@ void TForm1::closeAnalysisWindows() {
 
 Progress& TForm1::computingProgress() {
     return *computing_;
+}
+
+bool TForm1::runModelCheck(const std::function<void(RunControl* control)>& check) {
+    return RunWithComputingWindow(*this, [&](RunControl& control) { check(&control); });
+}
+
+void TForm1::runStarted(RunControl& control) {
+    currentRun_ = &control;
+    setComputing(true);
+}
+
+void TForm1::runFinished() {
+    currentRun_ = nullptr;
+    setComputing(false);
+}
+
+void TForm1::stopRun() {
+    if (currentRun_ != nullptr) {
+        currentRun_->requestStop();
+    }
 }
 
 bool TForm1::chooseBackgroundColour(QWidget* parent) {
@@ -785,10 +801,11 @@ void TForm1::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    // A long computation still running ends at its next check instead of going on unseen, and a
-    // model evaluation wherever it is.
-    workspace_.stopFlag = true;
-    workspace_.interrupt.request();
+    // A run still going is stopped before anything waits for it: its worker ends at once, and the
+    // run returns as soon as the event loops have been told to quit.
+    stopRun();
+    if (exitDecided)
+        exitDecided();
     if (scratch_)
         scratch_->remove();
     event->accept();

@@ -27,7 +27,6 @@ namespace kalvora {
 class QtPrompts;
 class ScratchFolder;
 class TComputing;
-class ModelWatchdog;
 class TParameters;
 class TNoiseForm;
 class TModelstring;
@@ -63,11 +62,16 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     void setEditModelEnabled(bool enabled) override;
     void setSaveModelEnabled(bool enabled) override;
     void showEditor() override;
+    bool runModelCheck(const std::function<void(RunControl* control)>& check) override;
 
     // AnalysisHost
     ModelWorkspace& workspace() override { return workspace_; }
     Prompts& prompts() override { return *prompts_; }
     Progress& computingProgress() override;
+    void runStarted(RunControl& control) override;
+    void runFinished() override;
+    bool runGoing() const override { return currentRun_ != nullptr; }
+    void stopRun() override;
     QColor backgroundColour() const override { return backgroundColour_; }
     bool chooseBackgroundColour(QWidget* parent) override;
     QColor lineColour() const override { return lineColour_; }
@@ -91,6 +95,8 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
 
     // Load Model without its dialog, for a model file named on the command line.
     void loadModelFile(const std::string& path);
+    // Called once Exit has been confirmed (the program sets its exit deadline here).
+    std::function<void()> exitDecided;
     // Runs a command; an exception it raises becomes one error message box and the program goes on.
     void runCommand(const std::function<void()>& command);
 
@@ -173,6 +179,9 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     QColor lineColour_ = Qt::blue;
     bool allWindowsDisabled_ = false;
     bool computingRunning_ = false;
+    // The job running on a worker, whose stop Stop, Exit and the signals request; null between
+    // runs.
+    RunControl* currentRun_ = nullptr;
     bool modelRefused_ = false;
     QString mainCaption_ = "Kalvora";
 
@@ -184,8 +193,6 @@ class TForm1 final : public QMainWindow, public ModelShell, public AnalysisHost 
     QLabel* statusPanel2_ = nullptr;
 
     TComputing* computing_ = nullptr;
-    // After the workspace, so that it stops watching before the workspace goes.
-    std::unique_ptr<ModelWatchdog> watchdog_;
     TParameters* parameters_ = nullptr;
     TNoiseForm* noise_ = nullptr;
     TAboutBox* about_ = nullptr;

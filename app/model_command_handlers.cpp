@@ -81,7 +81,8 @@ void TModelstring::SaveToolButton1Click() {
 bool TForm1::mayDropEdits() {
     if (!editor_->isModified())
         return true;
-    const std::string name = workspace_.modelName.empty() ? "Newmodel" : workspace_.modelName;
+    const std::string name =
+        workspace_.model().modelName.empty() ? "Newmodel" : workspace_.model().modelName;
     switch (prompts_->askSaveChanges("The model \"" + name +
                                      "\" has been modified. Save the changes?")) {
         case Prompts::SaveAnswer::Save:

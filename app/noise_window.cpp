@@ -73,8 +73,10 @@ TNoiseForm::TNoiseForm(ModelWorkspace& workspace, QWidget* parent)
     fix_rnd->setObjectName("fix_rnd");
     grid->addWidget(fix_rnd, 7, 0, 1, 2);
     // Runs started while the box is ticked re-seed, whether or not OK has been pressed since.
-    connect(fix_rnd, &QCheckBox::toggled, this,
-            [this](bool fixed) { workspace_.noise.fixSeedForEachRun = fixed; });
+    connect(fix_rnd, &QCheckBox::toggled, this, [this](bool fixed) {
+        ReplaceModel(workspace_,
+                     [fixed](ModelDefinition& model) { model.noise.fixSeedForEachRun = fixed; });
+    });
 
     auto* ok = new QPushButton("OK", this);
     ok->setObjectName("OKButton");
@@ -103,13 +105,13 @@ TNoiseForm::TNoiseForm(ModelWorkspace& workspace, QWidget* parent)
 
 void TNoiseForm::showWindow() {
     Variable->clear();
-    for (int i = 0; i < workspace_.variableCount; ++i) {
-        Variable->addItem(QString::fromStdString(workspace_.variableNames[i]));
+    for (int i = 0; i < workspace_.model().variableCount; ++i) {
+        Variable->addItem(QString::fromStdString(workspace_.model().variableNames[i]));
     }
     // A choice left from a model with more variables falls back to the first, as one below 0 does.
-    const int variable = workspace_.noise.noiseVariable - 1;
+    const int variable = workspace_.model().noise.noiseVariable - 1;
     Variable->setCurrentIndex(variable >= 0 && variable < Variable->count() ? variable : 0);
-    noisetypebox->setCurrentIndex(workspace_.noise.noiseType - 1);
+    noisetypebox->setCurrentIndex(workspace_.model().noise.noiseType - 1);
     show();
     raise();
     activateWindow();
@@ -128,15 +130,17 @@ void TNoiseForm::okClick() {
     const std::optional<std::int32_t> seed =
         seedText.isEmpty() ? std::nullopt
                            : std::optional<std::int32_t>(ParseInteger(seedText.toStdString()));
-    NoiseSettings& noise = workspace_.noise;
-    noise.noiseOn = CheckBox1->isChecked();
-    // A model without variables offers no entry; the first slot is the only safe place then.
-    noise.noiseVariable = std::max(0, Variable->currentIndex()) + 1;
-    noise.noiseCounter = 0;
-    noise.noisePeriod = Noiseincredit->value();
-    noise.noiseLevel = level;
-    noise.noiseProbability = probability;
-    noise.noiseType = noisetypebox->currentIndex() + 1;
+    ReplaceModel(workspace_, [&](ModelDefinition& model) {
+        NoiseSettings& noise = model.noise;
+        noise.noiseOn = CheckBox1->isChecked();
+        // A model without variables offers no entry; the first slot is the only safe place then.
+        noise.noiseVariable = std::max(0, Variable->currentIndex()) + 1;
+        noise.noisePeriod = Noiseincredit->value();
+        noise.noiseLevel = level;
+        noise.noiseProbability = probability;
+        noise.noiseType = noisetypebox->currentIndex() + 1;
+    });
+    workspace_.randomState.noiseCounter = 0;
     reportStatus();
     SeedNoise(workspace_, seed);
     finish();
@@ -166,7 +170,7 @@ void TNoiseForm::finish() {
 
 void TNoiseForm::reportStatus() {
     if (statusSink_)
-        statusSink_(workspace_.noise.noiseOn ? "   Noise On" : "   Noise Off");
+        statusSink_(workspace_.model().noise.noiseOn ? "   Noise On" : "   Noise Off");
 }
 
 }  // namespace kalvora

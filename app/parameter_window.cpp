@@ -110,13 +110,15 @@ void TParameters::fillGrid(QTableWidget* grid, int rows,
 
 void TParameters::ShowParameterWindow() {
     const ModelWorkspace& ws = workspace_;
-    const int parameters = std::clamp(ws.parameterCount, 0, kModelListCapacity);
-    const int variables = std::clamp(ws.variableCount, 0, kModelListCapacity);
-    fillGrid(ParGrid, parameters, ws.parameterNames,
-             useDefaults_ ? ws.defaultParameterValues : ws.parameterValues, "", shownParameters_);
-    fillGrid(IniGrid, variables, ws.variableNames,
-             useDefaults_ ? ws.defaultInitialValues : ws.initialValues, "(0)", shownInitial_);
-    if (!ws.discrete)
+    const int parameters = std::clamp(ws.model().parameterCount, 0, kModelListCapacity);
+    const int variables = std::clamp(ws.model().variableCount, 0, kModelListCapacity);
+    fillGrid(ParGrid, parameters, ws.model().parameterNames,
+             useDefaults_ ? ws.model().defaultParameterValues : ws.model().parameterValues, "",
+             shownParameters_);
+    fillGrid(IniGrid, variables, ws.model().variableNames,
+             useDefaults_ ? ws.model().defaultInitialValues : ws.model().initialValues, "(0)",
+             shownInitial_);
+    if (!ws.model().discrete)
         Edit1->setText(main_.modelEditor()->rh->text());
     useDefaults_ = false;
     // Laid out for the model's type each time it is opened, not each time it regains the focus, so
@@ -128,15 +130,15 @@ void TParameters::ShowParameterWindow() {
 }
 
 void TParameters::FormActivate() {
-    const bool continuous = !workspace_.discrete;
+    const bool continuous = !workspace_.model().discrete;
     Label1->setVisible(continuous);
     Edit1->setVisible(continuous);
     const int height = continuous ? kGridHeightWithStep : kGridHeightWithoutStep;
     IniGrid->setFixedHeight(height);
     ParGrid->setFixedHeight(height);
     if (continuous) {
-        shownStep_ = {QString::fromStdString(FormatGeneral(workspace_.stepSize, 15)),
-                      workspace_.stepSize};
+        shownStep_ = {QString::fromStdString(FormatGeneral(workspace_.model().stepSize, 15)),
+                      workspace_.model().stepSize};
         Edit1->setText(shownStep_.text);
     }
 }
@@ -167,8 +169,8 @@ void TParameters::acceptClick() {
     for (int i = 0; i < IniGrid->rowCount(); ++i) {
         initial.push_back(cellValue(IniGrid, i, shownInitial_));
     }
-    Extended stepSize = ws.stepSize;
-    if (!ws.discrete) {
+    Extended stepSize = ws.model().stepSize;
+    if (!ws.model().discrete) {
         const QString text = Edit1->text();
         if (text == shownStep_.text) {
             stepSize = shownStep_.value;
@@ -182,9 +184,11 @@ void TParameters::acceptClick() {
         }
     }
     ReseedIfFixed(ws);
-    std::copy(parameters.begin(), parameters.end(), ws.parameterValues.begin());
-    std::copy(initial.begin(), initial.end(), ws.initialValues.begin());
-    ws.stepSize = stepSize;
+    ReplaceModel(ws, [&](ModelDefinition& model) {
+        std::copy(parameters.begin(), parameters.end(), model.parameterValues.begin());
+        std::copy(initial.begin(), initial.end(), model.initialValues.begin());
+        model.stepSize = stepSize;
+    });
     main_.enableAllWindows();
     hide();
     main_.RecomputeAfterAccept();

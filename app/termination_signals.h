@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <chrono>
 #include <functional>
 
 class QSocketNotifier;
@@ -11,6 +12,11 @@ namespace kalvora {
 // of the event loop, so that the program still removes its private scratch folder instead of
 // leaving it behind in the temporary folder. The signal handler only writes a byte to a pipe; the
 // reaction runs later on the user-interface thread, where it is safe to touch the windows.
+// The end of the program has been decided (Exit, a signal): the stop has gone to any running job,
+// whose worker then ends within milliseconds. Should one not (a library call that never returns to
+// the interpreter), the process still ends once the deadline has passed.
+void ArmExitDeadline(std::chrono::milliseconds deadline);
+
 class TerminationSignals final : public QObject {
     Q_OBJECT
   public:

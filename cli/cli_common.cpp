@@ -92,8 +92,8 @@ std::string CommandHelp(const Command& command) {
 }
 
 int VariableIndex(const ModelWorkspace& ws, const std::string& name) {
-    for (int i = 0; i < ws.variableCount; ++i) {
-        if (ws.variableNames[i] == name) {
+    for (int i = 0; i < ws.model().variableCount; ++i) {
+        if (ws.model().variableNames[i] == name) {
             return i;
         }
     }
@@ -124,20 +124,22 @@ void ApplySet(ModelWorkspace& ws, const std::string& assignment) {
         throw UsageError("--set " + name + ": " + error.what());
     }
     bool found = false;
-    for (int i = 0; i < ws.variableCount; ++i) {
-        if (ws.variableNames[i] == name) {
-            ws.initialValues[i] = value;
-            found = true;
-        }
-    }
     std::vector<std::string> parameters;
-    for (int j = 0; j < ws.parameterCount; ++j) {
-        parameters.push_back(ws.parameterNames[j]);
-        if (ws.parameterNames[j] == name) {
-            ws.parameterValues[j] = value;
-            found = true;
+    ReplaceModel(ws, [&](ModelDefinition& model) {
+        for (int i = 0; i < model.variableCount; ++i) {
+            if (model.variableNames[i] == name) {
+                model.initialValues[i] = value;
+                found = true;
+            }
         }
-    }
+        for (int j = 0; j < model.parameterCount; ++j) {
+            parameters.push_back(model.parameterNames[j]);
+            if (model.parameterNames[j] == name) {
+                model.parameterValues[j] = value;
+                found = true;
+            }
+        }
+    });
     if (!found) {
         throw UsageError("--set: the model has no variable or parameter '" + name +
                          "' (variables: " + NameList(VariableNames(ws, false)) +
@@ -146,7 +148,7 @@ void ApplySet(ModelWorkspace& ws, const std::string& assignment) {
 }
 
 void ApplyNoiseOptions(ModelWorkspace& ws, const Arguments& arguments) {
-    NoiseSettings& noise = ws.noise;
+    NoiseSettings noise = ws.model().noise;
     if (const auto name = arguments.value("--noise-variable")) {
         const int index = VariableIndex(ws, *name);
         if (index < 0) {
@@ -190,6 +192,8 @@ void ApplyNoiseOptions(ModelWorkspace& ws, const Arguments& arguments) {
         seed = static_cast<std::int32_t>(arguments.integer("--seed", 0, INT32_MIN, INT32_MAX));
     }
     noise.fixSeedForEachRun = seed.has_value();
+    ReplaceModel(ws, [&](ModelDefinition& model) { model.noise = noise; });
+    ws.randomState.noiseCounter = 0;
     if (noise.noiseOn || seed) {
         SeedNoise(ws, seed);
     }
@@ -446,6 +450,25 @@ ModelSession::ModelSession() {
     ws.prompts = &prompts;
 }
 
+ModelSession::~ModelSession() = default;
+
+ModelEvaluator& ModelSession::model() {
+    if (!model_) {
+        model_ = std::make_unique<ModelEvaluator>(ws.definition, ws.randomState, &prompts,
+                                                  &SignalledModels());
+    }
+    return *model_;
+}
+
+bool ModelSession::failed() const {
+    return model_ && model_->errorFlag;
+}
+
+bool CliModelShell::runModelCheck(const std::function<void(RunControl* control)>& check) {
+    check(&SignalledModels());
+    return true;
+}
+
 void PrepareModel(ModelSession& session, const Arguments& arguments) {
     if (arguments.positional().empty()) {
         throw UsageError("expected a model file MODEL.mod");
@@ -464,8 +487,9 @@ void PrepareModel(ModelSession& session, const Arguments& arguments) {
     }
     RefuseOutputsOverInputs(inputs, outputs);
     ModelWorkspace& ws = session.ws;
-    ws.memoryLimit = static_cast<std::size_t>(arguments.integer("--memory-limit", 1024, 1, 1 << 20))
-                     << 20;
+    const std::size_t memoryLimit =
+        static_cast<std::size_t>(arguments.integer("--memory-limit", 1024, 1, 1 << 20)) << 20;
+    ReplaceModel(ws, [&](ModelDefinition& model) { model.memoryLimit = memoryLimit; });
     try {
         LoadModelFromFile(ws, session.source, session.shell, modelPath);
     } catch (const ConversionError& error) {
@@ -500,24 +524,23 @@ void PrepareModel(ModelSession& session, const Arguments& arguments) {
         ApplySet(ws, assignment);
     }
     if (arguments.has("--step-size")) {
-        const Extended stepSize = arguments.number("--step-size", ws.stepSize);
+        const Extended stepSize = arguments.number("--step-size", ws.model().stepSize);
         // A discrete model steps by whole iterations; taking the option silently would let the
         // user believe the run used it.
-        if (ws.discrete) {
-            throw UsageError("--step-size: " + ws.modelName +
+        if (ws.model().discrete) {
+            throw UsageError("--step-size: " + ws.model().modelName +
                              " is a discrete model; a step size applies only to continuous models");
         }
-        ws.stepSize = stepSize;
+        ReplaceModel(ws, [&](ModelDefinition& model) { model.stepSize = stepSize; });
     }
     // From the model file, the parameter file or the option alike: a step that does not advance
     // time would never end a run.
-    if (!ws.discrete && !(ws.stepSize > 0 && std::isfinite(ws.stepSize))) {
+    if (!ws.model().discrete && !(ws.model().stepSize > 0 && std::isfinite(ws.model().stepSize))) {
         throw UsageError("the step size must be a positive number, not " +
-                         FormatGeneral(ws.stepSize, 15));
+                         FormatGeneral(ws.model().stepSize, 15));
     }
     ApplyNoiseOptions(ws, arguments);
     session.prompts.takeErrorCount();
-    ws.errorFlag = false;
 }
 
 void RefuseOutputsOverInputs(const std::vector<std::string>& inputs,
@@ -576,7 +599,7 @@ void Output::commit() {
 
 int RunResult(ModelSession& session) {
     const int messages = session.prompts.takeErrorCount();
-    if (!session.ws.errorFlag) {
+    if (!session.failed()) {
         return kExitSuccess;
     }
     if (messages == 0) {
@@ -587,8 +610,10 @@ int RunResult(ModelSession& session) {
 
 std::vector<std::string> VariableNames(const ModelWorkspace& ws, bool withAuxiliaries) {
     const int count =
-        std::min(ws.variableCount + (withAuxiliaries ? ws.auxiliaryCount : 0), kModelListCapacity);
-    return std::vector<std::string>(ws.variableNames.begin(), ws.variableNames.begin() + count);
+        std::min(ws.model().variableCount + (withAuxiliaries ? ws.model().auxiliaryCount : 0),
+                 kModelListCapacity);
+    return std::vector<std::string>(ws.model().variableNames.begin(),
+                                    ws.model().variableNames.begin() + count);
 }
 
 void RegisterCommand(Command command) {

@@ -108,7 +108,6 @@ class StderrProgress : public Progress {
   public:
     void start(long long maximum) override;
     void setPosition(long long position) override;
-    void breathe() override {}
     void finish() override;
 
   private:
@@ -131,20 +130,49 @@ class CliRunControl final : public RunControl {
     StderrProgress progress_;
 };
 
-// The models that SIGINT and SIGTERM stop: ModelSession registers its workspace; instances made
-// for workers need a RunningModel of their own. The run then keeps what it computed and the command
+// The models that SIGINT and SIGTERM stop: ModelSession makes its evaluator with it, and a model's
+// top level runs under it while the file loads; evaluators made for workers need a RunningModel
+// of their own (or the run's control). The run then keeps what it computed and the command
 // ends with "the model was stopped" and exit code 1. Without a model or control to stop, or at a
 // second signal, the program removes its unfinished temporary files and ends at once.
 RunControl& SignalledModels();
 
+// The batch tool has no windows; a model's top level runs here while the file loads, stopped by
+// the termination signals.
+class CliModelShell final : public ModelShell {
+  public:
+    void setMainCaption(const std::string&) override {}
+    void setEditorCaption(const std::string&) override {}
+    void enableModelCommands() override {}
+    void disableModelCommands() override {}
+    void closeAnalysisWindows() override {}
+    void setEditModelEnabled(bool) override {}
+    void setSaveModelEnabled(bool) override {}
+    void showEditor() override {}
+    bool runModelCheck(const std::function<void(RunControl* control)>& check) override;
+};
+
 // One loaded model with everything a sub-command needs around it.
 struct ModelSession {
     ModelSession();
+    ~ModelSession();
+    ModelSession(const ModelSession&) = delete;
+    ModelSession& operator=(const ModelSession&) = delete;
+
     ModelWorkspace ws;
     ModelSource source;
-    NullModelShell shell;
+    CliModelShell shell;
     CliPrompts prompts;
-    RunningModel running{SignalledModels(), ws.interrupt};
+
+    // The evaluator the command runs on, on this thread: made at the first call from the model as
+    // prepared (PrepareModel, then ReseedIfFixed), with the session's prompts; the termination
+    // signals stop it wherever it is.
+    ModelEvaluator& model();
+    // A model step of the run failed (errorFlag of the evaluator).
+    bool failed() const;
+
+  private:
+    std::unique_ptr<ModelEvaluator> model_;
 };
 
 // Loads the model file (the first positional argument) and applies, in this order, --par, --set,
@@ -178,8 +206,8 @@ int StoppedResult(ModelSession& session, Output& output);
 void RefuseOutputsOverInputs(const std::vector<std::string>& inputs,
                              const std::vector<std::string>& outputs);
 
-// The exit code after a run: 1 when errorFlag is set, printing "Overflow" unless a script message
-// was printed during the run; otherwise 0.
+// The exit code after a run: 1 when the evaluator's errorFlag is set, printing "Overflow" unless a
+// script message was printed during the run; otherwise 0.
 int RunResult(ModelSession& session);
 
 // Names of the model's variables (then auxiliaries when asked) in order: "x y z".

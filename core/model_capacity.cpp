@@ -8,10 +8,10 @@
 
 namespace kalvora {
 
-std::string CompileFailureMessage(const ModelRuntime& ws) {
-    const int variables = std::max(ws.variableCount, 0);
-    const int parameters = std::max(ws.parameterCount, 0);
-    const int auxiliaries = std::max(ws.auxiliaryCount, 0);
+std::string CompileFailureMessage(const ModelEvaluator& ws) {
+    const int variables = std::max(ws.model().variableCount, 0);
+    const int parameters = std::max(ws.model().parameterCount, 0);
+    const int auxiliaries = std::max(ws.model().auxiliaryCount, 0);
     if (ws.scriptStatus == LUA_ERRSYNTAX) {
         if (variables + parameters > kModelLocalLimit) {
             return "Too many variables and parameters: the model function takes at most " +

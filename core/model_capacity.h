@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/model_workspace.h"
+#include "core/model_evaluator.h"
 
 namespace kalvora {
 
@@ -14,7 +14,7 @@ inline constexpr int kModelRegisterLimit = 249;
 
 // The message for a failed load of the script: a plain statement of the limit the model passes,
 // or the compile message of the status.
-std::string CompileFailureMessage(const ModelRuntime& ws);
+std::string CompileFailureMessage(const ModelEvaluator& ws);
 
 // The name of result k (0-based) as the script's return list gives it; "result k+1" when the
 // script has no such entry.

@@ -7,6 +7,7 @@
 #include "core/model_step.h"
 #include "core/numbers.h"
 #include "core/prompts.h"
+#include "core/run_control.h"
 #include "core/script_lines.h"
 #include "core/text_file.h"
 
@@ -22,55 +23,73 @@ Prompts::FileRequest ModelSaveRequest(const ModelWorkspace& ws, const std::strin
     return request;
 }
 
-// The model becomes ready: noise goes off with the commands coming on.
+}  // namespace
+
 void EnableModelCommands(ModelWorkspace& ws, ModelShell& shell) {
-    ws.noise.noiseOn = false;
+    if (ws.model().noise.noiseOn) {
+        ReplaceModel(ws, [](ModelDefinition& model) { model.noise.noiseOn = false; });
+    }
     shell.enableModelCommands();
 }
 
-}  // namespace
+void ResetModel(ModelWorkspace& ws, ModelShell& shell) {
+    ReplaceModel(ws, [](ModelDefinition& model) {
+        SetModelKind(model, ModelKind::Closed);
+        model.modelFile.clear();
+        model.variableCount = 0;
+        model.parameterCount = 0;
+    });
+    shell.setMainCaption("Kalvora");
+    shell.disableModelCommands();
+    shell.closeAnalysisWindows();
+}
 
-std::optional<ModelRefusal> AcceptModel(ModelWorkspace& ws, const ModelSource& source) {
+ModelCheck CheckModel(const ModelSource& source, const ModelDefinition& current,
+                      RunControl* control) {
     ModelDefinition definition;
     try {
-        definition = DefinitionFromSource(source, ws.stepSize);
+        definition = DefinitionFromSource(source, current.stepSize);
     } catch (const ConversionError& error) {
-        return ModelRefusal{error.what(), 0, {}, 0};
+        return {nullptr, ModelRefusal{error.what(), 0, {}, 0}};
     } catch (const DefinitionError& error) {
-        return ModelRefusal{error.what(), 0, {}, 0};
+        return {nullptr, ModelRefusal{error.what(), 0, {}, 0}};
     }
-    // Compiled apart from the workspace, which keeps running its own model until this succeeded.
-    ModelRuntime candidate;
-    candidate.memoryLimit = ws.memoryLimit;
-    // A stop of the workspace's model reaches the candidate's top level too.
-    const FollowingInterrupt following(candidate.interrupt, ws.interrupt);
-    candidate.variableCount = definition.variableCount;
-    candidate.parameterCount = definition.parameterCount;
-    candidate.auxiliaryCount = definition.auxiliaryCount;
-    candidate.scriptText = definition.scriptText;
-    CompileModelScript(candidate);
-    if (candidate.scriptStatus != 0) {
+    definition.memoryLimit = current.memoryLimit;
+    definition.modelName = current.modelName;
+    definition.modelFile = current.modelFile;
+    definition.noise = current.noise;
+    ModelDefinitionPtr candidate = ShareDefinition(std::move(definition));
+    const ModelEvaluator check(candidate, {}, nullptr, control);
+    if (check.scriptStatus != 0) {
         // The recorded message says more than the status (a stop, a limit of the interpreter).
-        ModelRefusal refusal{candidate.recordedMessage.empty()
-                                 ? CompileMessage(candidate.scriptStatus)
-                                 : candidate.recordedMessage,
-                             candidate.scriptStatus,
+        ModelRefusal refusal{check.recordedMessage.empty() ? CompileMessage(check.scriptStatus)
+                                                           : check.recordedMessage,
+                             check.scriptStatus,
                              {},
                              0};
-        refusal.details = candidate.recordedDetails;
+        refusal.details = check.recordedDetails;
         if (refusal.details.empty()) {
-            refusal.details = ScriptErrorDetail(candidate.luaState, candidate.scriptText);
+            refusal.details = ScriptErrorDetail(check.luaState, candidate->scriptText);
         }
         refusal.line = EquationLineOf(refusal.details);
-        return refusal;
+        return {nullptr, std::move(refusal)};
     }
-    StoreDefinitionValues(ws, definition);
-    ws.stepSize = definition.stepSize;
-    SetModelKind(ws, definition.kind);
-    ws.scriptText = std::move(definition.scriptText);
-    ws.scriptStatus = 0;
-    // The candidate closes the old state when it goes.
-    SwapModelStates(ws, candidate);
+    return {std::move(candidate), std::nullopt};
+}
+
+std::optional<ModelRefusal> AcceptModel(ModelWorkspace& ws, const ModelSource& source,
+                                        ModelShell* shell) {
+    ModelCheck check;
+    const auto run = [&](RunControl* control) { check = CheckModel(source, ws.model(), control); };
+    if (shell == nullptr) {
+        run(nullptr);
+    } else if (!shell->runModelCheck(run)) {
+        return ModelRefusal{"Another computation is running; the model was not changed", 0, {}, 0};
+    }
+    if (check.refusal) {
+        return check.refusal;
+    }
+    ws.definition = std::move(check.definition);
     return std::nullopt;
 }
 
@@ -78,13 +97,14 @@ void LoadModelFromFile(ModelWorkspace& ws, ModelSource& source, ModelShell& shel
                        const std::string& path) {
     ResetModel(ws, shell);
     ws.dataFolder = FolderOf(path);
-    ReadModelFile(ws, source, shell, path);
+    ReplaceModel(ws, [&](ModelDefinition& model) { model.modelName = ModelNameFromPath(path); });
+    ReadModelFile(source, shell, path);
     shell.setEditModelEnabled(true);
-    if (const std::optional<ModelRefusal> refusal = AcceptModel(ws, source)) {
+    if (const std::optional<ModelRefusal> refusal = AcceptModel(ws, source, &shell)) {
         throw ModelRefusedError(*refusal);
     }
     EnableModelCommands(ws, shell);
-    ws.modelFile = path;
+    ReplaceModel(ws, [&](ModelDefinition& model) { model.modelFile = path; });
 }
 
 bool LoadModel(ModelWorkspace& ws, ModelSource& source, ModelShell& shell, Prompts& prompts) {
@@ -101,8 +121,8 @@ bool LoadModel(ModelWorkspace& ws, ModelSource& source, ModelShell& shell, Promp
 }
 
 bool SaveModel(ModelWorkspace& ws, const ModelSource& source, ModelShell& shell, Prompts& prompts) {
-    if (!ws.modelFile.empty()) {
-        return ReportingErrors(prompts, [&] { WriteModelFile(source, ws.modelFile); });
+    if (!ws.model().modelFile.empty()) {
+        return ReportingErrors(prompts, [&] { WriteModelFile(source, ws.model().modelFile); });
     }
     const auto path = prompts.chooseSaveFile(ModelSaveRequest(ws, "Model (*.mod)|*.mod"));
     if (!path) {
@@ -110,9 +130,10 @@ bool SaveModel(ModelWorkspace& ws, const ModelSource& source, ModelShell& shell,
     }
     return ReportingErrors(prompts, [&] {
         WriteModelFile(source, *path);
-        ws.modelName = ModelNameFromPath(*path);
-        shell.setMainCaption("Kalvora - " + ws.modelName);
-        shell.setEditorCaption(ws.modelName);
+        ReplaceModel(ws,
+                     [&](ModelDefinition& model) { model.modelName = ModelNameFromPath(*path); });
+        shell.setMainCaption("Kalvora - " + ws.model().modelName);
+        shell.setEditorCaption(ws.model().modelName);
     });
 }
 
@@ -124,23 +145,25 @@ bool SaveModelAs(ModelWorkspace& ws, const ModelSource& source, ModelShell& shel
     }
     return ReportingErrors(prompts, [&] {
         WriteModelFile(source, *path);
-        ws.modelFile = *path;
-        ws.modelName = ModelNameFromPath(*path);
-        shell.setEditorCaption(ws.modelName);
+        ReplaceModel(ws, [&](ModelDefinition& model) {
+            model.modelFile = *path;
+            model.modelName = ModelNameFromPath(*path);
+        });
+        shell.setEditorCaption(ws.model().modelName);
     });
 }
 
 bool SaveModelFromEditor(ModelWorkspace& ws, const ModelSource& source, ModelShell& shell,
                          Prompts& prompts) {
-    if (!ws.modelFile.empty()) {
-        return ReportingErrors(prompts, [&] { WriteModelFile(source, ws.modelFile); });
+    if (!ws.model().modelFile.empty()) {
+        return ReportingErrors(prompts, [&] { WriteModelFile(source, ws.model().modelFile); });
     }
     return SaveModelAs(ws, source, shell, prompts);
 }
 
 void BuildNewModel(ModelWorkspace& ws, ModelSource& source, ModelShell& shell) {
     ResetModel(ws, shell);
-    ws.modelName = "Newmodel";
+    ReplaceModel(ws, [](ModelDefinition& model) { model.modelName = "Newmodel"; });
     SetNewModelSource(source);
     shell.showEditor();
     shell.setMainCaption("Kalvora - Newmodel");
@@ -152,7 +175,7 @@ bool AcceptModelSource(ModelWorkspace& ws, const ModelSource& source, ModelShell
     if (refusedLine != nullptr) {
         *refusedLine = 0;
     }
-    if (const std::optional<ModelRefusal> refusal = AcceptModel(ws, source)) {
+    if (const std::optional<ModelRefusal> refusal = AcceptModel(ws, source, &shell)) {
         if (refusedLine != nullptr) {
             *refusedLine = refusal->line;
         }
@@ -160,7 +183,7 @@ bool AcceptModelSource(ModelWorkspace& ws, const ModelSource& source, ModelShell
         return false;
     }
     EnableModelCommands(ws, shell);
-    shell.setMainCaption("Kalvora - " + ws.modelName);
+    shell.setMainCaption("Kalvora - " + ws.model().modelName);
     shell.setSaveModelEnabled(true);
     shell.setEditModelEnabled(true);
     return true;

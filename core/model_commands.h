@@ -11,6 +11,7 @@ namespace kalvora {
 
 class ModelShell;
 class Prompts;
+class RunControl;
 
 // The model commands of the main window and the model editor, without windows: captions and command
 // enabling go through the shell, dialogs and error messages through the prompts. Script messages go
@@ -39,12 +40,32 @@ class ModelRefusedError : public std::runtime_error {
     std::string details;
 };
 
-// All of a model or none of it: parses the source into a definition, compiles its script into a
-// Lua state of its own, and only when both succeeded swaps them into the workspace (names, counts,
-// values and default copies, auxiliary slots at 0, kind, step size, script, Lua state, status 0).
-// A refusal leaves the workspace exactly as it was and is returned, not shown: the caller reports
-// it. No window is touched.
-std::optional<ModelRefusal> AcceptModel(ModelWorkspace& ws, const ModelSource& source);
+// What checking a source gives: the definition to take, or why it cannot be taken.
+struct ModelCheck {
+    ModelDefinitionPtr definition;
+    std::optional<ModelRefusal> refusal;
+};
+
+// Parses the source into a definition (keeping current's memory limit, name and file, and its
+// step size for a discrete model) and compiles its script in an evaluator of its own, which runs
+// the script's top level: on the desktop this runs on a worker, stopped through control. Touches
+// nothing else.
+ModelCheck CheckModel(const ModelSource& source, const ModelDefinition& current,
+                      RunControl* control = nullptr);
+
+// All of a model or none of it: CheckModel, and only when it succeeded the definition replaces the
+// workspace's. A refusal leaves the workspace exactly as it was and is returned, not shown: the
+// caller reports it. No window is touched.
+// With a shell, the check runs through its runModelCheck (on the desktop, a job on a worker).
+std::optional<ModelRefusal> AcceptModel(ModelWorkspace& ws, const ModelSource& source,
+                                        ModelShell* shell = nullptr);
+
+// Closes the model: kind Closed, no model file, caption "Kalvora", no variables or parameters (the
+// lists keep their contents), model commands disabled, analysis windows closed.
+void ResetModel(ModelWorkspace& ws, ModelShell& shell);
+
+// The model becomes ready: noise goes off with the commands coming on.
+void EnableModelCommands(ModelWorkspace& ws, ModelShell& shell);
 
 // Load Model: asks for a file ("Load Model", starting in the models folder) and loads it.
 bool LoadModel(ModelWorkspace& ws, ModelSource& source, ModelShell& shell, Prompts& prompts);

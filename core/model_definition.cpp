@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "core/model_shell.h"
+#include "core/native_model.h"
 #include "core/numbers.h"
 
 namespace kalvora {
@@ -113,6 +113,7 @@ ModelDefinition ParseModelDefinition(const std::string& initialText,
                                      const std::string& parameterText,
                                      const std::string& auxiliaryText) {
     ModelDefinition definition;
+    SetModelKind(definition, ModelKind::Discrete);
     ParseAssignmentList(initialText, definition.variableNames, definition.initialValues,
                         definition.variableCount);
     ParseAssignmentList(parameterText, definition.parameterNames, definition.parameterValues,
@@ -137,49 +138,44 @@ ModelDefinition ParseModelDefinition(const std::string& initialText,
     RefuseDuplicateNames(definition.parameterNames, 0, definition.parameterCount, "parameters");
     RefuseDuplicateNames(definition.variableNames, definition.variableCount, auxiliaries,
                          "auxiliary variables");
+    // The values a model is defined with are the ones the parameter window's Default restores.
+    definition.defaultInitialValues = definition.initialValues;
+    definition.defaultParameterValues = definition.parameterValues;
     return definition;
 }
 
-void StoreDefinitionValues(ModelWorkspace& ws, const ModelDefinition& definition) {
-    ws.variableCount = definition.variableCount;
-    ws.parameterCount = definition.parameterCount;
-    ws.auxiliaryCount = definition.auxiliaryCount;
-    const int names = definition.variableCount + definition.auxiliaryCount;
+ModelDefinitionPtr ShareDefinition(ModelDefinition definition) {
+    if (definition.nativeModel == nullptr && !definition.scriptText.empty()) {
+        definition.nativeModel = NativeModel::Compile(definition.scriptText);
+    }
+    return std::make_shared<const ModelDefinition>(std::move(definition));
+}
+
+void StoreDefinitionValues(ModelDefinition& target, const ModelDefinition& parsed) {
+    target.variableCount = parsed.variableCount;
+    target.parameterCount = parsed.parameterCount;
+    target.auxiliaryCount = parsed.auxiliaryCount;
+    const int names = parsed.variableCount + parsed.auxiliaryCount;
     for (int i = 0; i < names; ++i) {
-        ws.variableNames[i] = definition.variableNames[i];
+        target.variableNames[i] = parsed.variableNames[i];
     }
-    for (int j = 0; j < definition.parameterCount; ++j) {
-        ws.parameterNames[j] = definition.parameterNames[j];
-        ws.parameterValues[j] = definition.parameterValues[j];
-        ws.defaultParameterValues[j] = definition.parameterValues[j];
+    for (int j = 0; j < parsed.parameterCount; ++j) {
+        target.parameterNames[j] = parsed.parameterNames[j];
+        target.parameterValues[j] = parsed.parameterValues[j];
+        target.defaultParameterValues[j] = parsed.parameterValues[j];
     }
-    for (int i = 0; i < definition.variableCount; ++i) {
-        ws.initialValues[i] = definition.initialValues[i];
-        ws.defaultInitialValues[i] = definition.initialValues[i];
+    for (int i = 0; i < parsed.variableCount; ++i) {
+        target.initialValues[i] = parsed.initialValues[i];
+        target.defaultInitialValues[i] = parsed.initialValues[i];
     }
-    for (int i = definition.variableCount; i < kModelListCapacity; ++i) {
-        ws.initialValues[i] = 0;
+    for (int i = parsed.variableCount; i < kModelListCapacity; ++i) {
+        target.initialValues[i] = 0;
     }
 }
 
-void AcceptModelDefinition(ModelWorkspace& ws, const std::string& initialText,
-                           const std::string& parameterText, const std::string& auxiliaryText) {
-    StoreDefinitionValues(ws, ParseModelDefinition(initialText, parameterText, auxiliaryText));
-}
-
-void SetModelKind(ModelWorkspace& ws, ModelKind kind) {
-    ws.kind = kind;
-    ws.discrete = kind != ModelKind::Continuous;
-}
-
-void ResetModel(ModelWorkspace& ws, ModelShell& shell) {
-    SetModelKind(ws, ModelKind::Closed);
-    ws.modelFile.clear();
-    shell.setMainCaption("Kalvora");
-    ws.variableCount = 0;
-    ws.parameterCount = 0;
-    shell.disableModelCommands();
-    shell.closeAnalysisWindows();
+void SetModelKind(ModelDefinition& definition, ModelKind kind) {
+    definition.kind = kind;
+    definition.discrete = kind != ModelKind::Continuous;
 }
 
 }  // namespace kalvora

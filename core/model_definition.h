@@ -1,15 +1,20 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
-#include "core/model_workspace.h"
+#include "core/lua_sandbox.h"
+#include "core/model_types.h"
 
 namespace kalvora {
 
 class ModelShell;
+class NativeModel;
+struct ModelWorkspace;
 
 // A definition text that cannot be read (an entry without "=", too many entries). The message names
 // the offending entry.
@@ -33,22 +38,44 @@ void ParseAssignmentList(const std::string& text, NameList& names, ValueList& va
 // 200.
 void ParseNameList(const std::string& text, NameList& names, int firstIndex, std::int32_t& count);
 
-// One model as the user defined it, parsed: what the workspace takes when the model is accepted.
-// Built whole before anything is stored, so that a definition that fails anywhere (a bad value, a
-// step size that is no number, a script that does not compile) leaves the loaded model as it was.
-// The values are also the definition's defaults, which the parameter window's Default restores.
+// One model as the user defined it: names, counts, kind, step size, values, noise and the script
+// with its compiled program. Once shared (ModelDefinitionPtr) it never changes: every run makes
+// the evaluators it needs from it (ModelEvaluator, one per thread), and a change the user makes
+// (new values, another model, noise) becomes a new definition that the desktop swaps in. So a run
+// can never see half a change, and no analysis can write the loaded model.
 struct ModelDefinition {
     std::int32_t variableCount = 0;
     std::int32_t parameterCount = 0;
     std::int32_t auxiliaryCount = 0;
     NameList variableNames{};  // the variables, then the auxiliary variables
     NameList parameterNames{};
-    ValueList initialValues{};  // zero beyond the variables
+    // The values in force: a run starts from initialValues (zero beyond the variables) with
+    // parameterValues.
+    ValueList initialValues{};
     ValueList parameterValues{};
-    ModelKind kind = ModelKind::Discrete;  // Discrete or Continuous
+    // What the parameter window's Default restores: the values the model was loaded with.
+    ValueList defaultInitialValues{};
+    ValueList defaultParameterValues{};
+    ModelKind kind = ModelKind::Closed;
+    // True unless Continuous; always follows kind (SetModelKind).
+    bool discrete = true;
     Extended stepSize = 0.01L;
     std::string scriptText;
+    // scriptText compiled into a register program (see NativeModel), when the statements allow;
+    // null when the definition has not been compiled (evaluators then compile it themselves).
+    std::shared_ptr<const NativeModel> nativeModel;
+    NoiseSettings noise;
+    // The most memory one run of the model may hold; beyond it the model fails with the memory
+    // message instead of exhausting the machine.
+    std::size_t memoryLimit = kDefaultModelMemoryLimit;
+    std::string modelName;
+    std::string modelFile;
 };
+
+using ModelDefinitionPtr = std::shared_ptr<const ModelDefinition>;
+
+// The definition shared, with its compiled program made when it has none yet.
+ModelDefinitionPtr ShareDefinition(ModelDefinition definition);
 
 // The three definition texts (initial values, parameters, auxiliary names) as a definition of kind
 // Discrete without a script. Throws ConversionError or DefinitionError; more than 200 variables
@@ -57,22 +84,14 @@ ModelDefinition ParseModelDefinition(const std::string& initialText,
                                      const std::string& parameterText,
                                      const std::string& auxiliaryText);
 
-// The workspace takes the definition's names, counts and values, the default copies too. Every
-// state slot beyond the variables starts at 0: a run copies all of initialValues into its state, so
-// an auxiliary variable would otherwise start from what the previous model left in its slot (an
-// integrated auxiliary would not start at 0 where a fresh program's does).
-void StoreDefinitionValues(ModelWorkspace& ws, const ModelDefinition& definition);
+// target takes parsed's names, counts and values, the default copies too. Every state slot beyond
+// the variables starts at 0: a run copies all of initialValues into its state, so an auxiliary
+// variable would otherwise start from what the previous model left in its slot (an integrated
+// auxiliary would not start at 0 where a fresh program's does).
+void StoreDefinitionValues(ModelDefinition& target, const ModelDefinition& parsed);
 
-// ParseModelDefinition, then StoreDefinitionValues: all of it or, when a text fails, nothing.
-void AcceptModelDefinition(ModelWorkspace& ws, const std::string& initialText,
-                           const std::string& parameterText, const std::string& auxiliaryText);
-
-// The one place where the kind in force changes. `discrete` follows it (true unless Continuous), so
-// that what the analyses read for their time axis is always the kind ModelStep runs.
-void SetModelKind(ModelWorkspace& ws, ModelKind kind);
-
-// Closes the model: kind Closed, no model file, caption "Kalvora", no variables or parameters (the
-// lists keep their contents), model commands disabled, analysis windows closed.
-void ResetModel(ModelWorkspace& ws, ModelShell& shell);
+// The one place where the kind changes. `discrete` follows it (true unless Continuous), so that
+// what the analyses read for their time axis is always the kind ModelStep runs.
+void SetModelKind(ModelDefinition& definition, ModelKind kind);
 
 }  // namespace kalvora

@@ -484,35 +484,32 @@ bool RungeKuttaStepJacobian(ModelDerivatives& flow, double h, const double* x, d
            std::all_of(jacobian, jacobian + static_cast<std::ptrdiff_t>(n) * n, Finite);
 }
 
-ModelDerivatives MakeModelDerivatives(ModelRuntime& runtime) {
-    const int variables = std::clamp<int>(runtime.variableCount, 0, kModelListCapacity);
-    const int parameterCount = std::clamp<int>(runtime.parameterCount, 0, kModelListCapacity);
+ModelDerivatives MakeModelDerivatives(ModelEvaluator& model) {
+    const int variables = std::clamp<int>(model.model().variableCount, 0, kModelListCapacity);
+    const int parameterCount = std::clamp<int>(model.model().parameterCount, 0, kModelListCapacity);
     std::vector<double> parameters(static_cast<std::size_t>(parameterCount));
     for (int j = 0; j < parameterCount; ++j) {
-        parameters[j] = static_cast<double>(runtime.parameterValues[j]);
+        parameters[j] = static_cast<double>(model.parameterValues[j]);
     }
-    ModelFunction interpreter = [&runtime, variables, parameterCount](const double* arguments,
-                                                                      double* results) {
+    ModelFunction interpreter = [&model, variables, parameterCount](const double* arguments,
+                                                                    double* results) {
         StateVector in{};
         StateVector out{};
         for (int i = 0; i < variables; ++i) {
             in[i] = arguments[i];
         }
-        for (int j = 0; j < parameterCount; ++j) {
-            runtime.parameterValues[j] = arguments[variables + j];
-        }
-        // The runtime's own values and flag stay as they were: a start that leads the model
+        // The evaluator's own values and flag stay as they were: a start that leads the model
         // astray is an everyday event of a search, not a failure of the run.
-        const auto saved = runtime.parameterValues;
-        const bool failedBefore = runtime.errorFlag;
+        const auto saved = model.parameterValues;
+        const bool failedBefore = model.errorFlag;
         for (int j = 0; j < parameterCount; ++j) {
-            runtime.parameterValues[j] = arguments[variables + j];
+            model.parameterValues[j] = arguments[variables + j];
         }
-        runtime.errorFlag = false;
-        EvaluateModel(runtime, in, out);
-        const bool failed = runtime.errorFlag;
-        runtime.errorFlag = failedBefore;
-        runtime.parameterValues = saved;
+        model.errorFlag = false;
+        EvaluateModelOnce(model, in, out);
+        const bool failed = model.errorFlag;
+        model.errorFlag = failedBefore;
+        model.parameterValues = saved;
         if (failed) {
             return false;
         }
@@ -521,7 +518,7 @@ ModelDerivatives MakeModelDerivatives(ModelRuntime& runtime) {
         }
         return true;
     };
-    return ModelDerivatives(runtime.nativeModel, variables, std::move(parameters),
+    return ModelDerivatives(model.nativeModel, variables, std::move(parameters),
                             std::move(interpreter));
 }
 

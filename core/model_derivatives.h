@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/model_workspace.h"
+#include "core/model_evaluator.h"
 
 namespace kalvora {
 
@@ -93,10 +93,10 @@ class ModelDerivatives {
 bool RungeKuttaStepJacobian(ModelDerivatives& flow, double h, const double* x, double* next,
                             double* jacobian);
 
-// The derivatives of the runtime's model at its current parameter values: exact when its script is
-// compiled, otherwise through the runtime's interpreter (which the result then uses: keep the
-// runtime on this thread and alive while the result is used). Messages of a failing call go where
-// the runtime's messages go.
-ModelDerivatives MakeModelDerivatives(ModelRuntime& runtime);
+// The derivatives of the evaluator's model at the evaluator's parameter values: exact when its
+// script is compiled, otherwise through the evaluator's interpreter (which the result then uses:
+// keep the evaluator on this thread and alive while the result is used). Messages of a failing
+// call go where the evaluator's messages go.
+ModelDerivatives MakeModelDerivatives(ModelEvaluator& model);
 
 }  // namespace kalvora

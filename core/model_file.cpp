@@ -21,8 +21,7 @@ std::string ModelNameFromPath(const std::string& path) {
     return name.size() > 4 ? name.substr(0, name.size() - 4) : std::string();
 }
 
-void ReadModelFile(ModelWorkspace& ws, ModelSource& source, ModelShell& shell,
-                   const std::string& path) {
+void ReadModelFile(ModelSource& source, ModelShell& shell, const std::string& path) {
     shell.disableModelCommands();
     const std::string text = WithoutByteOrderMark(ReadTextFile(path));
     std::vector<std::string> lines = SplitLines(text);
@@ -49,9 +48,9 @@ void ReadModelFile(ModelWorkspace& ws, ModelSource& source, ModelShell& shell,
         source.equations += lines[i];
         source.equations += "\r\n";
     }
-    ws.modelName = ModelNameFromPath(path);
-    shell.setMainCaption("Kalvora - " + ws.modelName);
-    shell.setEditorCaption(ws.modelName);
+    const std::string name = ModelNameFromPath(path);
+    shell.setMainCaption("Kalvora - " + name);
+    shell.setEditorCaption(name);
 }
 
 std::string ModelFileText(const ModelSource& source) {
@@ -107,19 +106,20 @@ std::string ScriptText(const NameList& variableNames, int variableCount, int aux
 
 }  // namespace
 
-void BuildModelScript(ModelWorkspace& ws, const std::string& equations) {
-    ws.scriptText = ScriptText(ws.variableNames, ws.variableCount, ws.auxiliaryCount,
-                               ws.parameterNames, ws.parameterCount, equations);
+void BuildModelScript(ModelDefinition& definition, const std::string& equations) {
+    definition.scriptText =
+        ScriptText(definition.variableNames, definition.variableCount, definition.auxiliaryCount,
+                   definition.parameterNames, definition.parameterCount, equations);
 }
 
 ModelDefinition DefinitionFromSource(const ModelSource& source, Extended discreteStepSize) {
     ModelDefinition definition =
         ParseModelDefinition(source.initialText, source.parameterText, source.auxiliaryText);
     if (source.discrete) {
-        definition.kind = ModelKind::Discrete;
+        SetModelKind(definition, ModelKind::Discrete);
         definition.stepSize = discreteStepSize;
     } else {
-        definition.kind = ModelKind::Continuous;
+        SetModelKind(definition, ModelKind::Continuous);
         definition.stepSize = ParseFloat(source.stepSizeText);
     }
     definition.scriptText =

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "core/model_definition.h"
-#include "core/model_workspace.h"
 
 namespace kalvora {
 
@@ -27,11 +26,10 @@ void SetNewModelSource(ModelSource& source);
 std::string ModelNameFromPath(const std::string& path);
 
 // Fills source from a model file: three definition lines, the type line ("d", or "c" and the
-// step-size text after two characters), then the equations. Sets the model name and, once the file
-// is open, both captions, even when reading fails. The empty line that closes a file
+// step-size text after two characters), then the equations. Once the file is open, both captions
+// show the model's name, even when reading fails. The empty line that closes a file
 // written by WriteModelFile is not read back as an equation line. Throws FileError.
-void ReadModelFile(ModelWorkspace& ws, ModelSource& source, ModelShell& shell,
-                   const std::string& path);
+void ReadModelFile(ModelSource& source, ModelShell& shell, const std::string& path);
 
 // The file text of a source; WriteModelFile writes exactly this.
 std::string ModelFileText(const ModelSource& source);
@@ -39,8 +37,8 @@ std::string ModelFileText(const ModelSource& source);
 // Writes the source (accepted or not) as a model file, CR LF line ends. Throws FileError.
 void WriteModelFile(const ModelSource& source, const std::string& path);
 
-// scriptText := the Lua function model built from the workspace's names and the equations.
-void BuildModelScript(ModelWorkspace& ws, const std::string& equations);
+// scriptText := the Lua function model built from the definition's names and the equations.
+void BuildModelScript(ModelDefinition& definition, const std::string& equations);
 
 // The whole definition of a source: the three texts parsed, the kind, the step size (the step-size
 // text for a continuous model; discreteStepSize, the one in force, for a discrete one) and the

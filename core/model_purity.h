@@ -8,8 +8,9 @@ namespace kalvora {
 // nothing outside the call: they assign only the function's arguments and their own locals, call
 // only the math library's functions (not its random generator), and hold no loop, no function, no
 // string and no table. Such a model gives the same results for the same arguments whenever it is
-// called, so a run of its steps can be repeated from a saved start. Any doubt gives false: the
-// check reads the script's text, it does not run it.
+// called, so a run of its steps can be repeated from a saved start. Any doubt gives false. The
+// check is the compiler's own reading of the statements (NativeModel::stateless), so what the
+// compiler runs and what this judges can never disagree about a name.
 bool ModelIsStateless(const std::string& scriptText);
 
 // True when every call of the model gives results that depend on its arguments alone: the

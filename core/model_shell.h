@@ -1,8 +1,11 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace kalvora {
+
+class RunControl;
 
 // The window effects of the model commands (captions, command enabling, closing windows). The main
 // window implements it; the core calls it so that the model commands run the same without windows.
@@ -22,6 +25,14 @@ class ModelShell {
     virtual void setSaveModelEnabled(bool enabled) = 0;
     // Shows the model editor and brings it to the front.
     virtual void showEditor() = 0;
+    // Runs an evaluation of the model that a model command needs (compiling a new model runs its
+    // script's top level, which may take as long as it likes). The desktop runs it as a job on a
+    // worker, stopped through the control it passes; the batch tool and tests run it here, with
+    // no control. Returns false when it could not run (another run is going).
+    virtual bool runModelCheck(const std::function<void(RunControl* control)>& check) {
+        check(nullptr);
+        return true;
+    }
 };
 
 // Does nothing: for the batch tool and tests that do not watch the windows.

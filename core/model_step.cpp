@@ -127,7 +127,7 @@ inline void StoreResult(double* target, double value) {
     *target = value;
 }
 
-void ShowMessage(ModelRuntime& ws, const char* message, const std::string& details = {}) {
+void ShowMessage(ModelEvaluator& ws, const char* message, const std::string& details = {}) {
     if (message[0] == '\0') {
         return;
     }
@@ -141,16 +141,17 @@ void ShowMessage(ModelRuntime& ws, const char* message, const std::string& detai
 }
 
 // A stopped evaluation keeps no state: the next run builds a fresh one.
-void ReportStop(ModelRuntime& ws) {
+void ReportStop(ModelEvaluator& ws) {
     ShowMessage(ws, kModelStoppedMessage);
     CloseModelState(ws.luaState, ws.interrupt);
     ws.luaState = nullptr;
 }
 
-void ReportNotANumber(ModelRuntime& ws, int result) {
+void ReportNotANumber(ModelEvaluator& ws, int result) {
     lua_State* lua = ws.luaState;
-    const std::string message = "The model gives " + ModelResultName(ws.scriptText, result) +
-                                " no number (" + lua_typename(lua, lua_type(lua, result + 1)) + ")";
+    const std::string message = "The model gives " +
+                                ModelResultName(ws.model().scriptText, result) + " no number (" +
+                                lua_typename(lua, lua_type(lua, result + 1)) + ")";
     ws.errorFlag = true;
     ShowMessage(ws, message.c_str());
 }
@@ -176,8 +177,9 @@ inline int Count(std::int32_t value) {
 // whatever the counts have become since the compile.
 constexpr int kStackRoom = 2 * kModelListCapacity + 1;
 
-inline int ResultCount(const ModelRuntime& ws) {
-    return std::min(Count(ws.variableCount) + Count(ws.auxiliaryCount), kModelListCapacity);
+inline int ResultCount(const ModelEvaluator& ws) {
+    return std::min(Count(ws.model().variableCount) + Count(ws.model().auxiliaryCount),
+                    kModelListCapacity);
 }
 
 // One call of model; false when the Lua call failed (out untouched, state already rebuilt). In is
@@ -188,7 +190,7 @@ inline int ResultCount(const ModelRuntime& ws) {
 // A result that is not finite (math.huge, 0/0 without a trap) clears `finite`; the caller treats it
 // as an arithmetic fault.
 template <typename In, typename Out>
-bool Evaluate(ModelRuntime& ws, const In* in, Out* out, bool& finite) {
+bool Evaluate(ModelEvaluator& ws, const In* in, Out* out, bool& finite) {
     if (ws.luaState == nullptr) {
         // A stopped model is not rebuilt (its top level may be what ran away) until the stop is
         // cleared.
@@ -203,8 +205,8 @@ bool Evaluate(ModelRuntime& ws, const In* in, Out* out, bool& finite) {
         }
     }
     lua_State* lua = ws.luaState;
-    const int variables = Count(ws.variableCount);
-    const int parameters = Count(ws.parameterCount);
+    const int variables = Count(ws.model().variableCount);
+    const int parameters = Count(ws.model().parameterCount);
     const int results = ResultCount(ws);
     lua_settop(lua, 0);
     lua_rawgeti(lua, LUA_REGISTRYINDEX, kModelKeySlot);
@@ -222,7 +224,8 @@ bool Evaluate(ModelRuntime& ws, const In* in, Out* out, bool& finite) {
             ReportStop(ws);
             return false;
         }
-        ShowMessage(ws, EvaluationMessage(ws.scriptStatus), ScriptErrorDetail(lua, ws.scriptText));
+        ShowMessage(ws, EvaluationMessage(ws.scriptStatus),
+                    ScriptErrorDetail(lua, ws.model().scriptText));
         CompileModelScript(ws);
         return false;
     }
@@ -283,13 +286,13 @@ bool KuttaSum(int m, Extended h, const StateVector& in, const Stage& k1, const S
 // again only when a sum is not finite.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-bool RungeKutta(ModelRuntime& ws, const StateVector& in, StateVector& out, bool& finite,
+bool RungeKutta(ModelEvaluator& ws, const StateVector& in, StateVector& out, bool& finite,
                 int* faults = nullptr) {
     Stage k1;
     Stage k2;
     Stage k3;
     const int m = ResultCount(ws);
-    const Extended h = ws.stepSize;
+    const Extended h = ws.model().stepSize;
     bool ok = true;
     // A failed evaluation leaves its output unwritten; zeros keep the remaining arithmetic defined.
     KuttaStages(m, h, in, k1, k2, k3, [&](const auto* at, Stage& derivative) {
@@ -316,18 +319,14 @@ struct Shape {
     int results = 0;
 };
 
-inline Shape ShapeOf(const ModelRuntime& ws) {
-    return {Count(ws.variableCount), Count(ws.parameterCount), ResultCount(ws)};
+inline Shape ShapeOf(const ModelEvaluator& ws) {
+    return {Count(ws.model().variableCount), Count(ws.model().parameterCount), ResultCount(ws)};
 }
-
-// Steps made with the compiled program between two breaths: as often as the interpreter's hook
-// lets a long evaluation breathe, in steps that take a few nanoseconds.
-constexpr std::uint32_t kStepsPerBreath = 4096;
 
 // The compiled program when it may stand in for the interpreter in this step: it belongs to the
 // state's script, was made for these counts, and no stop is pending (a stop is reported by the
 // interpreter, which the request has armed). The runtime's registers are prepared for it.
-inline const NativeModel* NativeFor(ModelRuntime& ws, const Shape& shape) {
+inline const NativeModel* NativeFor(ModelEvaluator& ws, const Shape& shape) {
     const NativeModel* native = ws.nativeModel.get();
     if (native == nullptr || !native->covered() || ws.luaState == nullptr ||
         ws.interrupt.requested() || native->argumentCount() != shape.variables + shape.parameters ||
@@ -344,7 +343,7 @@ inline const NativeModel* NativeFor(ModelRuntime& ws, const Shape& shape) {
 
 // Loads the parameters into the program's registers, converted as the interpreter receives them;
 // false when one is not finite.
-inline bool LoadParameters(ModelRuntime& ws, const Shape& shape) {
+inline bool LoadParameters(ModelEvaluator& ws, const Shape& shape) {
     double* registers = ws.nativeRegisters.data() + shape.variables;
     bool finite = true;
     for (int j = 0; j < shape.parameters; ++j) {
@@ -357,7 +356,7 @@ inline bool LoadParameters(ModelRuntime& ws, const Shape& shape) {
 // One call of the compiled program on the variables at, with the parameters loaded already; false
 // when a value was not finite.
 template <typename In>
-bool RunNative(ModelRuntime& ws, const NativeModel& native, const Shape& shape, const In* at) {
+bool RunNative(ModelEvaluator& ws, const NativeModel& native, const Shape& shape, const In* at) {
     double* registers = ws.nativeRegisters.data();
     bool finite = true;
     for (int i = 0; i < shape.variables; ++i) {
@@ -371,12 +370,9 @@ bool RunNative(ModelRuntime& ws, const NativeModel& native, const Shape& shape, 
 // or when any value in it was not finite: the interpreter then makes the step and judges it.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-bool StepNatively(ModelRuntime& ws, ModelKind kind, StateVector& state) {
+bool StepNatively(ModelEvaluator& ws, ModelKind kind, StateVector& state) {
     if (ws.nativeModel == nullptr) {
         return false;
-    }
-    if (++ws.nativeSteps % kStepsPerBreath == 0) {
-        ws.interrupt.breathe();
     }
     const Shape shape = ShapeOf(ws);
     const NativeModel* native = NativeFor(ws, shape);
@@ -402,7 +398,7 @@ bool StepNatively(ModelRuntime& ws, ModelKind kind, StateVector& state) {
     Stage k2;
     Stage k3;
     bool ok = true;
-    KuttaStages(shape.results, ws.stepSize, state, k1, k2, k3,
+    KuttaStages(shape.results, ws.model().stepSize, state, k1, k2, k3,
                 [&](const auto* at, Stage& derivative) {
                     if (reloadParameters) {
                         LoadParameters(ws, shape);
@@ -417,7 +413,7 @@ bool StepNatively(ModelRuntime& ws, ModelKind kind, StateVector& state) {
                     }
                 });
     std::array<Extended, kModelListCapacity> sums;
-    if (!ok || !KuttaSum(shape.results, ws.stepSize, state, k1, k2, k3, sums.data())) {
+    if (!ok || !KuttaSum(shape.results, ws.model().stepSize, state, k1, k2, k3, sums.data())) {
         return false;
     }
     for (int i = 0; i < shape.results; ++i) {
@@ -459,10 +455,10 @@ const char* EvaluationMessage(int status) {
     }
 }
 
-void CompileModelScript(ModelRuntime& ws) {
+void CompileModelScript(ModelEvaluator& ws) {
     CloseModelState(ws.luaState, ws.interrupt);
     ws.luaState = nullptr;
-    lua_State* lua = NewModelState(ws.memoryLimit, ws.interrupt);
+    lua_State* lua = NewModelState(ws.model().memoryLimit, ws.interrupt);
     // Evaluations rely on this room and do not check it again: a state that cannot have it is
     // treated like one that could not be built.
     if (lua != nullptr && !lua_checkstack(lua, kStackRoom)) {
@@ -478,48 +474,40 @@ void CompileModelScript(ModelRuntime& ws) {
     ws.luaState = lua;
     lua_pushstring(lua, "model");
     lua_rawseti(lua, LUA_REGISTRYINDEX, kModelKeySlot);
-    ws.scriptStatus =
-        luaL_loadbuffer(lua, ws.scriptText.data(), ws.scriptText.size(), "modelbuffer");
+    ws.scriptStatus = luaL_loadbuffer(lua, ws.model().scriptText.data(),
+                                      ws.model().scriptText.size(), "modelbuffer");
     if (ws.scriptStatus != 0) {
-        ShowMessage(ws, CompileFailureMessage(ws).c_str(), ScriptErrorDetail(lua, ws.scriptText));
+        ShowMessage(ws, CompileFailureMessage(ws).c_str(),
+                    ScriptErrorDetail(lua, ws.model().scriptText));
     } else {
         ws.scriptStatus = lua_pcall(lua, 0, 0, 0);
         if (ws.scriptStatus != 0) {
             ShowMessage(
                 ws,
                 ws.interrupt.requested() ? kModelStoppedMessage : CompileMessage(ws.scriptStatus),
-                ScriptErrorDetail(lua, ws.scriptText));
+                ScriptErrorDetail(lua, ws.model().scriptText));
         }
     }
-    lua_checkstack(lua,
-                   Count(ws.variableCount) + Count(ws.auxiliaryCount) + Count(ws.parameterCount));
+    lua_checkstack(lua, Count(ws.model().variableCount) + Count(ws.model().auxiliaryCount) +
+                            Count(ws.model().parameterCount));
     if (ws.scriptStatus != 0) {
         ws.nativeModel.reset();
-    } else if (ws.nativeModel == nullptr || ws.nativeModel->script() != ws.scriptText) {
-        ws.nativeModel = NativeModel::Compile(ws.scriptText);
+    } else if (ws.nativeModel == nullptr || ws.nativeModel->script() != ws.model().scriptText) {
+        ws.nativeModel = NativeModel::Compile(ws.model().scriptText);
     }
 }
 
-void SwapModelStates(ModelRuntime& first, ModelRuntime& second) {
-    first.interrupt.detach();
-    second.interrupt.detach();
-    std::swap(first.luaState, second.luaState);
-    std::swap(first.nativeModel, second.nativeModel);
-    RebindModelState(first.luaState, first.interrupt);
-    RebindModelState(second.luaState, second.interrupt);
-}
-
-void EvaluateModel(ModelRuntime& ws, const StateVector& in, StateVector& out) {
+void EvaluateModelOnce(ModelEvaluator& ws, const StateVector& in, StateVector& out) {
     bool finite = true;
     Evaluate(ws, in.data(), out.data(), finite);
 }
 
-void RungeKuttaStep(ModelRuntime& ws, const StateVector& in, StateVector& out) {
+void RungeKuttaStep(ModelEvaluator& ws, const StateVector& in, StateVector& out) {
     bool finite = true;
     RungeKutta(ws, in, out, finite);
 }
 
-void ModelStep(ModelRuntime& ws, ModelKind kind, StateVector& state) {
+void ModelStep(ModelEvaluator& ws, ModelKind kind, StateVector& state) {
     if (kind != ModelKind::Closed && !StepNatively(ws, kind, state)) {
         // Clearing the status flags is slow; reading them is not, so clear only what an earlier
         // computation left behind.
@@ -623,7 +611,7 @@ enum class BatchOutcome { Done, Replay, Stopped };
 // n steps of a stateless map inside the interpreter. Done: state holds the result of the n steps.
 // Replay: something went wrong somewhere in them (a fault, an error, a result that is no finite
 // number), state is untouched and nothing was shown; the steps one by one find where and say what.
-BatchOutcome RunBatch(ModelRuntime& ws, const Shape& shape, StateVector& state, std::int64_t n) {
+BatchOutcome RunBatch(ModelEvaluator& ws, const Shape& shape, StateVector& state, std::int64_t n) {
     lua_State* lua = ws.luaState;
     if (lua == nullptr) {
         return BatchOutcome::Replay;
@@ -677,7 +665,7 @@ BatchOutcome RunBatch(ModelRuntime& ws, const Shape& shape, StateVector& state, 
 // double stored as Extended and read back is the same double). True: state holds the result of the
 // n steps. False: a value was not finite somewhere; state is untouched and the steps one by one
 // find where and judge it.
-bool NativeBatch(ModelRuntime& ws, const NativeModel& native, const Shape& shape,
+bool NativeBatch(ModelEvaluator& ws, const NativeModel& native, const Shape& shape,
                  StateVector& state, std::int64_t n) {
     double* registers = ws.nativeRegisters.data();
     bool finite = LoadParameters(ws, shape);
@@ -723,7 +711,7 @@ bool NativeBatch(ModelRuntime& ws, const NativeModel& native, const Shape& shape
 // (Replay: a fault, an error, a value that is not finite somewhere in it) has left the state as it
 // was, and its steps are made one by one from there, which finds the failing step and judges it.
 template <typename Batch>
-std::int64_t InBatches(ModelRuntime& ws, ModelKind kind, StateVector& state, std::int64_t steps,
+std::int64_t InBatches(ModelEvaluator& ws, ModelKind kind, StateVector& state, std::int64_t steps,
                        Batch&& batch) {
     std::int64_t done = 0;
     while (done < steps && !ws.errorFlag) {
@@ -745,23 +733,23 @@ std::int64_t InBatches(ModelRuntime& ws, ModelKind kind, StateVector& state, std
     return done;
 }
 
-bool Batchable(const ModelRuntime& ws, const Shape& shape) {
+bool Batchable(const ModelEvaluator& ws, const Shape& shape) {
     return shape.variables > 0 &&
            shape.variables + shape.parameters + shape.results <= kBatchLocalLimit &&
-           ModelIsStateless(ws.scriptText);
+           (ws.nativeModel != nullptr && ws.nativeModel->script() == ws.model().scriptText
+                ? ws.nativeModel->stateless()
+                : ModelIsStateless(ws.model().scriptText));
 }
 
 }  // namespace
 
-std::int64_t ModelTransient(ModelRuntime& ws, ModelKind kind, StateVector& state,
+std::int64_t ModelTransient(ModelEvaluator& ws, ModelKind kind, StateVector& state,
                             std::int64_t steps) {
     const Shape shape = ShapeOf(ws);
     const bool map = !ws.errorFlag && steps > 1 && kind == ModelKind::Discrete && !ws.noise.noiseOn;
     if (map && NativeFor(ws, shape) != nullptr) {
         return InBatches(ws, kind, state, steps, [&](std::int64_t n) {
-            // Between batches the desktop breathes, and what it did meanwhile (a stop, another
-            // model) is looked at again.
-            ws.interrupt.breathe();
+            // Between batches a stop requested meanwhile is looked at again.
             const Shape now = ShapeOf(ws);
             const NativeModel* native = NativeFor(ws, now);
             return native != nullptr && NativeBatch(ws, *native, now, state, n)

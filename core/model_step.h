@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "core/model_workspace.h"
+#include "core/model_evaluator.h"
 
 namespace kalvora {
 
@@ -11,27 +11,26 @@ namespace kalvora {
 const char* CompileMessage(int status);
 const char* EvaluationMessage(int status);
 
-// Builds a fresh Lua state from scriptText (base, table, string and math only) and runs the chunk
-// so that it defines the global function model. Failures show the compile message through
-// ws.prompts and leave the code in scriptStatus.
-void CompileModelScript(ModelRuntime& ws);
+// Builds a fresh Lua state from the definition's script (base, table, string and math only) and
+// runs the chunk so that it defines the global function model. Failures show the compile message
+// through ws.prompts and leave the code in scriptStatus.
+void CompileModelScript(ModelEvaluator& ws);
 
-// Exchanges the two runtimes' Lua states, each then reached by its new owner's interrupt: a model
-// compiled in a runtime of its own becomes the workspace's.
-void SwapModelStates(ModelRuntime& first, ModelRuntime& second);
-
-// One call of model: variables from in, parameters from parameterValues; the N + A results go to
-// slots 0 .. N+A-1 of out. in and out may be the same vector. On a Lua error the evaluation message
-// is shown, errorFlag set, the state rebuilt, and out is not written.
-void EvaluateModel(ModelRuntime& ws, const StateVector& in, StateVector& out);
+// One call of the model in the interpreter, with no noise and no compiled program: variables
+// from in, parameters from the evaluator's parameterValues; the N + A results go to slots
+// 0 .. N+A-1 of out (in and out may be the same vector). On a Lua error the evaluation message is
+// recorded, errorFlag set, the state rebuilt, and out is not written. The reference the exact
+// derivatives are checked against, and the differences' evaluation for scripts the compiler
+// refuses.
+void EvaluateModelOnce(ModelEvaluator& ws, const StateVector& in, StateVector& out);
 
 // Kutta's third-order step of size stepSize over variables and auxiliary variables.
-void RungeKuttaStep(ModelRuntime& ws, const StateVector& in, StateVector& out);
+void RungeKuttaStep(ModelEvaluator& ws, const StateVector& in, StateVector& out);
 
 // The step every analysis calls: one iteration (Discrete) or one Runge-Kutta step (Continuous),
 // then noise. An arithmetic fault in the step sets errorFlag silently and rebuilds the Lua state.
 // Only slots 0 .. N+A-1 are meaningful afterwards.
-void ModelStep(ModelRuntime& ws, ModelKind kind, StateVector& state);
+void ModelStep(ModelEvaluator& ws, ModelKind kind, StateVector& state);
 
 // steps model steps, as many calls of ModelStep would make them, ending early after a step that
 // sets errorFlag (or at once when it is set already). Returns the steps made, the failed one
@@ -40,7 +39,7 @@ void ModelStep(ModelRuntime& ws, ModelKind kind, StateVector& state);
 // ModelIsStateless) the steps run as batches inside the interpreter, with the same numbers, the
 // same failing step and the same messages as the steps one by one; other models take the steps one
 // by one.
-std::int64_t ModelTransient(ModelRuntime& ws, ModelKind kind, StateVector& state,
+std::int64_t ModelTransient(ModelEvaluator& ws, ModelKind kind, StateVector& state,
                             std::int64_t steps);
 
 }  // namespace kalvora

@@ -19,7 +19,19 @@ std::string WorkingFolder() {
 
 }  // namespace
 
-ModelWorkspace::ModelWorkspace() {
+namespace {
+
+// What the program starts with before any model: one variable and one parameter, closed.
+ModelDefinitionPtr StartUpDefinition() {
+    ModelDefinition model;
+    model.variableCount = 1;
+    model.parameterCount = 1;
+    return std::make_shared<const ModelDefinition>(std::move(model));
+}
+
+}  // namespace
+
+ModelWorkspace::ModelWorkspace() : definition(StartUpDefinition()) {
     dataFolder = WorkingFolder();
     programFolder = dataFolder;
     cycleColours.fill(0x0000FFu);   // cycles 2 to 100: blue
@@ -28,8 +40,8 @@ ModelWorkspace::ModelWorkspace() {
     cycleColours[101] = 0x000000u;  // divergence: black
 }
 
-ModelRuntime::~ModelRuntime() {
-    CloseModelState(luaState, interrupt);
+void AdoptRandomState(ModelWorkspace& ws, const ModelEvaluator& ranOn) {
+    ws.randomState = RandomStateOf(ranOn);
 }
 
 }  // namespace kalvora

@@ -205,6 +205,10 @@ class NativeModelCompiler {
             throw NotCovered{};
         }
         emit({NativeModel::Op::End});
+        model_.stateless_ = globals_.empty();
+        if (uncertainRead_) {
+            throw NotCovered{};
+        }
         for (const auto& [value, reg] : constants_) {
             model_.constants_.emplace_back(reg, value);
         }
@@ -265,12 +269,16 @@ class NativeModelCompiler {
         return std::nullopt;
     }
     // A name read: only a value certainly assigned on every way to this point is a number.
-    std::uint32_t read(std::string_view name) const {
+    // A name that may be nil here is left to the interpreter, which decides what reading it does
+    // (an error, or a global the state holds): the program cannot run such a model. Reading goes
+    // on, because the same reading also tells whether the statements keep any state.
+    std::uint32_t read(std::string_view name) {
         const auto reg = lookUp(name);
-        if (!reg || !assigned_[*reg]) {
-            throw NotCovered{};
+        if (reg && assigned_[*reg]) {
+            return *reg;
         }
-        return *reg;
+        uncertainRead_ = true;
+        return reg ? *reg : newRegister();
     }
     // The register an assignment to name writes. A global is the model's own only when nothing
     // else could read it: not the model function, not the math library.
@@ -395,6 +403,10 @@ class NativeModelCompiler {
         std::vector<std::size_t> toEnd;
         bool sawElse = false;
         while (true) {
+            // Every condition is reached only through the conditions before it, none of whose
+            // branches ran: it reads what held before the statement, not what a branch assigned.
+            assigned_ = before;
+            assigned_.resize(registers_, false);
             const int condition = expression();
             if (!nodes_[condition].boolean()) {
                 throw NotCovered{};
@@ -834,6 +846,7 @@ class NativeModelCompiler {
     std::vector<bool> assigned_;
     // Never a NaN: numerals are not, and folding makes none.
     std::map<double, std::uint32_t> constants_;
+    bool uncertainRead_ = false;
 };
 
 std::shared_ptr<const NativeModel> NativeModel::Compile(const std::string& scriptText) {

@@ -28,6 +28,11 @@ class NativeModel {
 
     const std::string& script() const { return script_; }
     bool covered() const { return covered_; }
+    // Whether the statements, read whole, assign nothing but the model's arguments and its own
+    // locals: a call keeps nothing for the next, whatever the interpreter does with the names that
+    // may be nil (which make a model stateless yet not covered). The one reading of the script
+    // that both the compiler and the batch replays rely on.
+    bool stateless() const { return stateless_; }
     // Whether a call may change an argument register at or after first (a model that assigns to
     // a parameter), so that the next call must load it again.
     bool writesArgumentsFrom(int first) const;
@@ -93,6 +98,7 @@ class NativeModel {
 
     std::string script_;
     bool covered_ = false;
+    bool stateless_ = false;
     int argumentCount_ = 0;
     int highestWrittenArgument_ = -1;
     int registerCount_ = 0;

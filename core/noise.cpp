@@ -4,7 +4,7 @@
 
 namespace kalvora {
 
-void ApplyNoise(ModelRuntime& ws, StateVector& state) {
+void ApplyNoise(ModelEvaluator& ws, StateVector& state) {
     NoiseSettings& noise = ws.noise;
     if (!noise.noiseOn || !(noise.noiseLevel > 0)) {
         return;
@@ -34,20 +34,22 @@ void ApplyNoise(ModelRuntime& ws, StateVector& state) {
     noise.noiseCounter = noise.noisePeriod > 1 ? (noise.noiseCounter + 1) % noise.noisePeriod : 0;
 }
 
-void ReseedIfFixed(ModelRuntime& ws) {
-    if (ws.noise.fixSeedForEachRun) {
-        ws.random.seed = static_cast<std::uint32_t>(ws.noise.noiseSeed);
+void ReseedIfFixed(ModelWorkspace& ws) {
+    if (ws.model().noise.fixSeedForEachRun) {
+        ws.randomState.random.seed = static_cast<std::uint32_t>(ws.model().noise.noiseSeed);
     }
 }
 
-void SeedNoise(ModelRuntime& ws, std::optional<std::int32_t> seed) {
+void SeedNoise(ModelWorkspace& ws, std::optional<std::int32_t> seed) {
+    std::int32_t noiseSeed = 0;
     if (seed) {
-        ws.noise.noiseSeed = *seed;
+        noiseSeed = *seed;
     } else {
-        ws.random.randomize();
-        ws.noise.noiseSeed = static_cast<std::int32_t>(ws.random.nextBelow(0x7FFFFFFEu));
+        ws.randomState.random.randomize();
+        noiseSeed = static_cast<std::int32_t>(ws.randomState.random.nextBelow(0x7FFFFFFEu));
     }
-    ws.random.seed = static_cast<std::uint32_t>(ws.noise.noiseSeed);
+    ReplaceModel(ws, [&](ModelDefinition& model) { model.noise.noiseSeed = noiseSeed; });
+    ws.randomState.random.seed = static_cast<std::uint32_t>(noiseSeed);
 }
 
 }  // namespace kalvora

@@ -10,14 +10,14 @@ namespace kalvora {
 
 // Adds noise to slot noiseVariable - 1 after a step, when noise is on with a positive level: one
 // random draw per call, two more on an eligible step (every noisePeriod-th, with noiseProbability).
-void ApplyNoise(ModelRuntime& ws, StateVector& state);
+void ApplyNoise(ModelEvaluator& model, StateVector& state);
 
 // At the start of a run: when "Fix Random Seed For Each Run" is on, the generator restarts from
 // noiseSeed, so the run repeats exactly.
-void ReseedIfFixed(ModelRuntime& ws);
+void ReseedIfFixed(ModelWorkspace& ws);
 
-// Sets noiseSeed and seeds the generator with it. Without a seed the generator is randomized from
-// the clock and noiseSeed becomes a random integer below 2147483646.
-void SeedNoise(ModelRuntime& ws, std::optional<std::int32_t> seed);
+// Sets the model's noiseSeed and seeds the workspace's generator with it. Without a seed the
+// generator is randomized from the clock and noiseSeed becomes a random integer below 2147483646.
+void SeedNoise(ModelWorkspace& ws, std::optional<std::int32_t> seed);
 
 }  // namespace kalvora

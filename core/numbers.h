@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "core/model_workspace.h"
+#include "core/model_types.h"
 
 namespace kalvora {
 

@@ -11,8 +11,9 @@
 
 namespace kalvora {
 
-std::string OrbitLine(const ModelRuntime& ws, const StateVector& state) {
-    const int values = std::clamp(ws.variableCount + ws.auxiliaryCount, 0, kModelListCapacity);
+std::string OrbitLine(const ModelEvaluator& ws, const StateVector& state) {
+    const int values =
+        std::clamp(ws.model().variableCount + ws.model().auxiliaryCount, 0, kModelListCapacity);
     std::string line(static_cast<std::size_t>(values) * (kOrbitValueWidth + 1) + 1, ' ');
     char* out = line.data();
     for (int i = 0; i < values; ++i) {
@@ -24,11 +25,11 @@ std::string OrbitLine(const ModelRuntime& ws, const StateVector& state) {
     return line;
 }
 
-OrbitWriteOutcome WriteOrbit(ModelRuntime& model, ModelKind kind, std::ostream& out,
+OrbitWriteOutcome WriteOrbit(ModelEvaluator& model, ModelKind kind, std::ostream& out,
                              const OrbitSampling& sampling, RunControl& control,
                              const std::string& name) {
     Progress& progress = control.progress();
-    StateVector state = model.initialValues;
+    StateVector state = model.model().initialValues;
     model.errorFlag = false;
     // Iterates before the first sampled one. A failure here would leave an undefined state to be
     // written as if it were the orbit, so it ends the run like any other failure.
@@ -68,25 +69,6 @@ OrbitWriteOutcome WriteOrbit(ModelRuntime& model, ModelKind kind, std::ostream& 
     return outcome;
 }
 
-std::int64_t WriteOrbit(ModelWorkspace& ws, std::ostream& out, const OrbitSampling& sampling,
-                        Progress& progress, const std::string& name) {
-    RunControl control(progress);
-    return WriteOrbit(ws, ws.kind, out, sampling, control, name).lines;
-}
-
-std::int64_t WriteOrbit(ModelWorkspace& ws, std::ostream& out, const OrbitSampling& sampling,
-                        RunControl& control, const std::string& name) {
-    return WriteOrbit(ws, ws.kind, out, sampling, control, name).lines;
-}
-
-std::int64_t OrbitFileWriter(ModelWorkspace& ws, const std::string& path,
-                             const OrbitSampling& sampling, Progress& progress) {
-    AtomicFileWriter writer(path);
-    const std::int64_t lines = WriteOrbit(ws, writer.stream(), sampling, progress, path);
-    writer.commit();
-    return lines;
-}
-
 Prompts::FileRequest OrbitFileRequest(const ModelWorkspace& ws) {
     Prompts::FileRequest request;
     request.title = "Save Data Series As";
@@ -94,15 +76,6 @@ Prompts::FileRequest OrbitFileRequest(const ModelWorkspace& ws) {
     request.filter = "*.txt|*.txt";
     request.defaultExtension = "txt";
     return request;
-}
-
-bool SaveOrbitFile(ModelWorkspace& ws, const OrbitSampling& sampling, Prompts& prompts,
-                   Progress& progress) {
-    const auto path = prompts.chooseSaveFile(OrbitFileRequest(ws));
-    if (!path) {
-        return false;
-    }
-    return ReportingErrors(prompts, [&] { OrbitFileWriter(ws, *path, sampling, progress); });
 }
 
 }  // namespace kalvora

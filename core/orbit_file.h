@@ -23,7 +23,7 @@ struct OrbitSampling {
 
 // One line of an orbit file: the variables and then the auxiliary variables, 23-character fields
 // separated by one space, CR LF.
-std::string OrbitLine(const ModelRuntime& ws, const StateVector& state);
+std::string OrbitLine(const ModelEvaluator& ws, const StateVector& state);
 
 struct OrbitWriteOutcome {
     std::int64_t lines = 0;
@@ -31,33 +31,15 @@ struct OrbitWriteOutcome {
     bool stopped = false;  // the run control's stop request ended the run early
 };
 
-// WriteOrbit for a worker: the model is any runtime (a model instance), and a stop request ends
-// the run after the last complete line.
-OrbitWriteOutcome WriteOrbit(ModelRuntime& model, ModelKind kind, std::ostream& out,
+// Runs the model from the initial values and writes one line per sampled iterate. A failing model
+// step ends the output after the last complete line and leaves errorFlag set (also when the failure
+// comes before the first sampled iterate, in which case nothing is written); a stop request ends
+// it after the last complete line. Throws FileError (naming `name`) when the stream fails.
+OrbitWriteOutcome WriteOrbit(ModelEvaluator& model, ModelKind kind, std::ostream& out,
                              const OrbitSampling& sampling, RunControl& control,
                              const std::string& name = "output");
 
-// Runs the model from the initial values and writes one line per sampled iterate. A failing model
-// step ends the output after the last complete line and leaves errorFlag set (also when the failure
-// comes before the first sampled iterate, in which case nothing is written). Returns the number of
-// lines written. Throws FileError (naming `name`) when the stream fails.
-std::int64_t WriteOrbit(ModelWorkspace& ws, std::ostream& out, const OrbitSampling& sampling,
-                        Progress& progress, const std::string& name = "output");
-
-// The same under a run control: a stop request ends the output after the last complete line.
-std::int64_t WriteOrbit(ModelWorkspace& ws, std::ostream& out, const OrbitSampling& sampling,
-                        RunControl& control, const std::string& name = "output");
-
-// WriteOrbit into a file, replaced only when the writing succeeded. Throws FileError.
-std::int64_t OrbitFileWriter(ModelWorkspace& ws, const std::string& path,
-                             const OrbitSampling& sampling, Progress& progress);
-
 // The save dialog of orbit files: "*.txt" files, starting in dataFolder.
 Prompts::FileRequest OrbitFileRequest(const ModelWorkspace& ws);
-
-// "Build Data Series" and the spreadsheet's "&Save As...": asks for a ".txt" file starting in
-// dataFolder, then writes it; errors are shown through the prompts. False when cancelled or failed.
-bool SaveOrbitFile(ModelWorkspace& ws, const OrbitSampling& sampling, Prompts& prompts,
-                   Progress& progress);
 
 }  // namespace kalvora

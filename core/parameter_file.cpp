@@ -42,7 +42,8 @@ void RequireSameNames(const std::string& path, const std::string& what, const Na
 
 }  // namespace
 
-std::string ParameterFileText(const ModelWorkspace& ws) {
+std::string ParameterFileText(const ModelWorkspace& workspace) {
+    const ModelDefinition& ws = workspace.model();
     std::string text =
         AssignmentLine(ws.variableNames, ws.initialValues, ws.variableCount) + "\r\n";
     text += AssignmentLine(ws.parameterNames, ws.parameterValues, ws.parameterCount) + "\r\n";
@@ -56,7 +57,8 @@ void WriteParameterFile(const ModelWorkspace& ws, const std::string& path) {
     WriteTextFile(path, ParameterFileText(ws));
 }
 
-void ReadParameterFile(ModelWorkspace& ws, const std::string& path) {
+void ReadParameterFile(ModelWorkspace& workspace, const std::string& path) {
+    const ModelDefinition& ws = workspace.model();
     const std::vector<std::string> lines = SplitLines(WithoutByteOrderMark(ReadTextFile(path)));
     auto line = [&](std::size_t index) {
         return index < lines.size() ? lines[index] : std::string();
@@ -77,13 +79,15 @@ void ReadParameterFile(ModelWorkspace& ws, const std::string& path) {
                      variableCount);
     RequireSameNames(path, "parameters", ws.parameterNames, ws.parameterCount, parameterNames,
                      parameterCount);
-    for (int i = 0; i < variableCount; ++i) {
-        ws.initialValues[i] = initialValues[i];
-    }
-    for (int i = 0; i < parameterCount; ++i) {
-        ws.parameterValues[i] = parameterValues[i];
-    }
-    ws.stepSize = stepSize;
+    ReplaceModel(workspace, [&](ModelDefinition& model) {
+        for (int i = 0; i < variableCount; ++i) {
+            model.initialValues[i] = initialValues[i];
+        }
+        for (int i = 0; i < parameterCount; ++i) {
+            model.parameterValues[i] = parameterValues[i];
+        }
+        model.stepSize = stepSize;
+    });
 }
 
 bool StoreParameters(const ModelWorkspace& ws, Prompts& prompts) {

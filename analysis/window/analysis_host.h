@@ -8,6 +8,7 @@
 #include "core/model_workspace.h"
 #include "core/progress.h"
 #include "core/prompts.h"
+#include "core/run_control.h"
 
 namespace kalvora {
 
@@ -21,6 +22,15 @@ class AnalysisHost {
     virtual Prompts& prompts() = 0;
     // The computing window ("Program is computing...") as the long computations' progress display.
     virtual Progress& computingProgress() = 0;
+
+    // A run of the model starts on a worker (RunWithComputingWindow): until runFinished, every
+    // command that would evaluate or change the model is disabled, and Stop, closing the computing
+    // window, Exit and the termination signals request control's stop.
+    virtual void runStarted(RunControl& control) = 0;
+    virtual void runFinished() = 0;
+    virtual bool runGoing() const = 0;
+    // Stop: the running job's stop request, when a job runs.
+    virtual void stopRun() = 0;
 
     // The two colour pickers shared by every plot window. The background colour holds for every
     // later run in every window; choose* return false when the user cancels.

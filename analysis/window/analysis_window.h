@@ -11,7 +11,8 @@
 //                    limits that are no numbers, of an interval too short (checks of OK alone)
 //   validate(s)      raises the message of settings that cannot run now; changes nothing
 //   prepareSeries(s) empties and styles the series and sets the axes (PlotIni, Manualscal)
-//   compute(s)       runs the computation into `data`; returns whether the run failed
+//   compute(s)       runs the computation into `data` as a job on a worker (runModel); returns
+//                    whether the run failed (a stop is no failure)
 // The base owns the order: OK reads the dialog, validates, and only then stores the value as the
 // accepted settings (with a snapshot of the dialog), reseeds a fixed random generator
 // (ReseedIfFixed), hides the dialog and runs; Cancel restores the dialog's snapshot; Accept in the
@@ -30,6 +31,7 @@
 #include <utility>
 
 #include "analysis/window/analysis_tag.h"
+#include "analysis/window/background_run.h"
 #include "analysis/window/plot_window.h"
 #include "core/noise.h"
 
@@ -40,7 +42,7 @@ class AnalysisWindow : public Base {
   public:
     // "OK" in the settings dialog.
     void okbuttonClick() {
-        if (running_) {
+        if (busy()) {
             return;
         }
         this->guarded([this] {
@@ -61,7 +63,7 @@ class AnalysisWindow : public Base {
 
     // Accept in the parameter window while this window is visible and opened it.
     void recomputeAfterAccept() {
-        if (!this->isVisible() || running_) {
+        if (!this->isVisible() || busy()) {
             return;
         }
         this->guarded([this] {
@@ -76,6 +78,8 @@ class AnalysisWindow : public Base {
 
     const Settings& acceptedSettings() const { return accepted_; }
     bool running() const { return running_; }
+    // This window's run, or any other, is going: a new one waits for it to end.
+    bool busy() const { return running_ || this->host().runGoing(); }
 
   protected:
     template <class... BaseArguments>
@@ -106,14 +110,24 @@ class AnalysisWindow : public Base {
     // Whether the accepted settings can run now (the model may have changed since OK); a refusal
     // is reported.
     bool acceptedRunnable() {
-        return !running_ && this->guarded([this] { validate(accepted_); });
+        return !busy() && this->guarded([this] { validate(accepted_); });
+    }
+
+    // The model evaluation of a run: job runs on a worker, on an evaluator of the loaded model,
+    // while this thread goes on handling events (see RunModelJob). The failure it reports is one
+    // the user is to see: a stopped run kept what it computed and is no failure.
+    ModelRunOutcome runModel(
+        const std::function<void(ModelEvaluator& model, RunControl& control)>& job) {
+        ModelRunOutcome outcome = RunModelJob(this->host(), job);
+        outcome.failed = outcome.failed && !outcome.stopped;
+        return outcome;
     }
 
     // A re-run from the accepted settings: before runs first (the slider's parameter), after only
     // when the run completed. Returns whether it did.
     template <class Before, class After>
     bool rerunAccepted(Before&& before, After&& after) {
-        if (running_) {
+        if (busy()) {
             return false;
         }
         bool completed = false;
@@ -131,7 +145,7 @@ class AnalysisWindow : public Base {
     // locked like every other run, presented by the caller.
     template <class Run>
     void appendRun(Run&& run) {
-        if (running_) {
+        if (busy()) {
             return;
         }
         RunningMark mark(running_);
@@ -139,6 +153,10 @@ class AnalysisWindow : public Base {
     }
 
     void closeEvent(QCloseEvent* event) override {
+        // Closing the window whose run goes on stops that run: nobody is left to look at it.
+        if (running_) {
+            this->host().stopRun();
+        }
         Base::closeEvent(event);
         resultClosed();
         this->host().enableAllWindows();

@@ -128,7 +128,7 @@ void FrameSettledOrbit(Tsp_XYPlot& plot, const Tsp_XYDataSeries& series, bool xS
 
 void PlotWindow::PlotIni(bool plotSquares, bool connectPoints, Tsp_XYLine& series) {
     series.ClearPoints();
-    StyleRunSeries(series, plotSquares, connectPoints || !workspace().discrete);
+    StyleRunSeries(series, plotSquares, connectPoints || !workspace().model().discrete);
     series.SetActive(false);
 }
 

@@ -77,7 +77,7 @@ bool SettingsDialog::showModelKind(std::initializer_list<QWidget*> discreteOnly,
                                    std::initializer_list<QWidget*> continuousOnly, QLabel* firstRow,
                                    QLabel* secondRow, QCheckBox* plotSquares,
                                    QCheckBox* connectPoints) {
-    const bool discrete = workspace_.discrete;
+    const bool discrete = workspace_.model().discrete;
     for (QWidget* control : discreteOnly) {
         control->setVisible(discrete);
     }
@@ -150,6 +150,21 @@ void SettingsDialog::restore(const Snapshot& snapshot) {
             edit->setText(value.toString());
         }
     }
+}
+
+bool SettingsDialog::modelNamesChanged() {
+    const ModelDefinition& model = workspace_.model();
+    std::string names;
+    for (int i = 0; i < model.variableCount + model.auxiliaryCount && i < kModelListCapacity; ++i) {
+        names += model.variableNames[i] + ',';
+    }
+    names += ';';
+    for (int j = 0; j < model.parameterCount && j < kModelListCapacity; ++j) {
+        names += model.parameterNames[j] + ',';
+    }
+    const bool changed = names != namesAtLastFill_ || namesAtLastFill_.empty();
+    namesAtLastFill_ = names;
+    return changed;
 }
 
 }  // namespace kalvora

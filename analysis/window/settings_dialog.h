@@ -10,6 +10,7 @@
 #include <QSpinBox>
 #include <QVariant>
 #include <initializer_list>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -64,6 +65,13 @@ class SettingsDialog : public QDialog {
                        std::initializer_list<QWidget*> continuousOnly, QLabel* firstRow,
                        QLabel* secondRow, QCheckBox* plotSquares, QCheckBox* connectPoints);
 
+    // Whether the loaded model's names (variables, auxiliaries, parameters) differ from those of
+    // the previous call, the first call included. Choices and ranges made for one model mean
+    // nothing for another (an interval of the logistic map's r applied to the Hénon map's a), so a
+    // dialog goes back to its defaults then, and keeps them for the same model reloaded or edited
+    // without renaming.
+    bool modelNamesChanged();
+
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     // Cancel, Escape and the close box: the result window is enabled again, nothing else.
@@ -72,6 +80,9 @@ class SettingsDialog : public QDialog {
     QGroupBox* settingsGroup;
     QGridLayout* settingsGrid;
     const ModelWorkspace& workspace_;
+
+  private:
+    std::string namesAtLastFill_;
 };
 
 }  // namespace kalvora

@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <memory>
 #include <string>
 
 #include "analysis/data/sheet/sheet_fill.h"
@@ -18,10 +19,13 @@ namespace {
 
 struct Loaded {
     ModelWorkspace ws;
+    // The loaded model run on this thread.
+    std::unique_ptr<ModelEvaluator> evaluator;
     ModelSource source;
     explicit Loaded(const char* name) {
         NullModelShell shell;
         LoadModelFromFile(ws, source, shell, std::string(KALVORA_MODELS) + "/" + name);
+        evaluator = std::make_unique<ModelEvaluator>(ws.definition, ws.randomState);
     }
 };
 
@@ -30,9 +34,9 @@ constexpr long long kRows = kSheetMaximumRows;
 void BM_BareLorenzSteps(benchmark::State& state) {
     Loaded lorenz("lorenz.mod");
     for (auto _ : state) {
-        StateVector s = lorenz.ws.initialValues;
+        StateVector s = lorenz.ws.model().initialValues;
         for (long long i = 0; i < kRows; ++i) {
-            ModelStep(lorenz.ws, lorenz.ws.kind, s);
+            ModelStep(*lorenz.evaluator, lorenz.ws.model().kind, s);
         }
         benchmark::DoNotOptimize(s);
     }
@@ -43,7 +47,7 @@ void BM_SheetFillLorenz(benchmark::State& state) {
     Loaded lorenz("lorenz.mod");
     QuietRunControl control;
     for (auto _ : state) {
-        const SheetTable table = SheetFill(lorenz.ws, {0, kRows, 1}, control);
+        const SheetTable table = SheetFill(*lorenz.evaluator, {0, kRows, 1}, control);
         benchmark::DoNotOptimize(table.values.data());
     }
 }
@@ -52,7 +56,7 @@ BENCHMARK(BM_SheetFillLorenz)->Unit(benchmark::kMillisecond);
 void BM_SheetCellTexts(benchmark::State& state) {
     Loaded lorenz("lorenz.mod");
     QuietRunControl control;
-    const SheetTable table = SheetFill(lorenz.ws, {0, kRows, 1}, control);
+    const SheetTable table = SheetFill(*lorenz.evaluator, {0, kRows, 1}, control);
     for (auto _ : state) {
         std::size_t characters = 0;
         for (long long row = 1; row < table.rowCount(); ++row) {
@@ -73,8 +77,7 @@ void BM_StatisticsLargestSample(benchmark::State& state) {
     QuietRunControl control;
     StatisticsRecord record;
     for (auto _ : state) {
-        StatisticsRun(logistic.ws, logistic.ws.kind, {1, 100, kStatisticsMaximumPoints}, control,
-                      record);
+        StatisticsRun(*logistic.evaluator, {1, 100, kStatisticsMaximumPoints}, control, record);
         benchmark::DoNotOptimize(record.mean);
     }
 }

@@ -6,14 +6,15 @@
 
 #include <QApplication>
 #include <QImage>
+#include <memory>
 #include <string>
 
 #include "analysis/orbit/phaseplot/phase_plot_run.h"
+#include "analysis/window/plot_window.h"
 #include "core/model_commands.h"
 #include "core/model_shell.h"
 #include "core/model_step.h"
 #include "plot/plot_config.h"
-#include "analysis/window/plot_window.h"
 #include "plot/xy_line.h"
 #include "plot/xy_plot.h"
 
@@ -24,10 +25,13 @@ constexpr long long kStepsPerRun = 1000 + 10000 + 1;
 
 struct Henon {
     ModelWorkspace ws;
+    // The loaded model run on this thread.
+    std::unique_ptr<ModelEvaluator> evaluator;
     ModelSource source;
     Henon() {
         NullModelShell shell;
         LoadModelFromFile(ws, source, shell, std::string(KALVORA_MODELS) + "/henon.mod");
+        evaluator = std::make_unique<ModelEvaluator>(ws.definition, ws.randomState);
     }
 };
 
@@ -40,10 +44,10 @@ void Report(benchmark::State& state) {
 void BM_BareModelSteps(benchmark::State& state) {
     Henon henon;
     for (auto _ : state) {
-        StateVector vector = henon.ws.initialValues;
-        henon.ws.errorFlag = false;
-        for (long long i = 0; i < kStepsPerRun && !henon.ws.errorFlag; ++i) {
-            ModelStep(henon.ws, henon.ws.kind, vector);
+        StateVector vector = henon.ws.model().initialValues;
+        henon.evaluator->errorFlag = false;
+        for (long long i = 0; i < kStepsPerRun && !henon.evaluator->errorFlag; ++i) {
+            ModelStep(*henon.evaluator, henon.ws.model().kind, vector);
         }
         benchmark::DoNotOptimize(vector);
     }
@@ -60,7 +64,7 @@ void BM_PhasePlotRun(benchmark::State& state) {
     for (auto _ : state) {
         series.ClearPoints();
         series.SetActive(false);
-        PhasePlotRun(henon.ws, settings, orbit, false, series);
+        PhasePlotRun(*henon.evaluator, settings, orbit, false, series);
         benchmark::DoNotOptimize(series.Count());
     }
     Report(state);
@@ -78,7 +82,7 @@ void BM_RepaintTenThousandPoints(benchmark::State& state) {
     StyleNewSeries(series, clBlue);
     StyleRunSeries(series, false, false);
     PhasePlotOrbit orbit;
-    PhasePlotRun(henon.ws, PhasePlotSettings{}, orbit, false, series);
+    PhasePlotRun(*henon.evaluator, PhasePlotSettings{}, orbit, false, series);
     series.SetPlot(&plot);
     for (auto _ : state) {
         QImage picture = plot.RenderBitmap();

@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <memory>
 #include <string>
 
 #include "analysis/scan/basins/basin_scan.h"
@@ -17,10 +18,13 @@ namespace {
 
 struct LoadedModel {
     ModelWorkspace ws;
+    // The loaded model run on this thread.
+    std::unique_ptr<ModelEvaluator> evaluator;
     ModelSource source;
     explicit LoadedModel(const std::string& name) {
         NullModelShell shell;
         LoadModelFromFile(ws, source, shell, std::string(KALVORA_MODELS) + "/" + name);
+        evaluator = std::make_unique<ModelEvaluator>(ws.definition, ws.randomState);
     }
 };
 
@@ -46,16 +50,16 @@ void CountSteps(benchmark::State& state, long long steps) {
 void BM_BareStepsOfTheScan(benchmark::State& state) {
     LoadedModel model("cubic_plane.mod");
     const BasinSettings settings = OverheadSettings();
-    ModelRuntime& ws = model.ws;
+    ModelEvaluator& ws = *model.evaluator;
     for (auto _ : state) {
         for (int i = 0; i <= kOverheadResolution; ++i) {
             for (int j = 0; j <= kOverheadResolution; ++j) {
-                StateVector vector = ws.initialValues;
+                StateVector vector = ws.model().initialValues;
                 vector[0] = settings.domain.horizontalAt(i);
                 vector[1] = settings.domain.verticalAt(j);
                 ws.errorFlag = false;
                 for (int step = 0; step <= kTransient && !ws.errorFlag; ++step) {
-                    ModelStep(ws, model.ws.kind, vector);
+                    ModelStep(ws, model.ws.model().kind, vector);
                 }
                 benchmark::DoNotOptimize(vector);
             }
@@ -68,7 +72,7 @@ BENCHMARK(BM_BareStepsOfTheScan)->Unit(benchmark::kMillisecond);
 void BM_OneThreadBasinScanOfTheSameSteps(benchmark::State& state) {
     LoadedModel model("cubic_plane.mod");
     const BasinSettings settings = OverheadSettings();
-    ScanModels models = MakeScanModels(model.ws, 1, settings.domain);
+    ScanModels models = MakeScanModels(model.ws.definition, 1, settings.domain);
     QuietRunControl control;
     for (auto _ : state) {
         benchmark::DoNotOptimize(BasinScan(models, settings, control));
@@ -85,7 +89,8 @@ void BM_DefaultHenonBasinScan(benchmark::State& state) {
     settings.cycles = {{7, {0.42471785245334L, 0.198177126186022L}}};
     settings.domain = {0, 1.4L, 450, 0, 1.4L, 450};
     settings.colours = model.ws.cycleColours;
-    ScanModels models = MakeScanModels(model.ws, static_cast<int>(state.range(0)), settings.domain);
+    ScanModels models =
+        MakeScanModels(model.ws.definition, static_cast<int>(state.range(0)), settings.domain);
     QuietRunControl control;
     for (auto _ : state) {
         benchmark::DoNotOptimize(BasinScan(models, settings, control));
@@ -101,7 +106,8 @@ void BM_HenonPeriodScan(benchmark::State& state) {
     settings.periods = {1, 2, 4, 8};
     settings.domain = {0, 1.4L, 450, 0, 0.3L, 450};
     settings.colours = model.ws.cycleColours;
-    ScanModels models = MakeScanModels(model.ws, static_cast<int>(state.range(0)), settings.domain);
+    ScanModels models =
+        MakeScanModels(model.ws.definition, static_cast<int>(state.range(0)), settings.domain);
     QuietRunControl control;
     for (auto _ : state) {
         benchmark::DoNotOptimize(PeriodScan(models, settings, control));

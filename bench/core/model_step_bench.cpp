@@ -8,6 +8,7 @@
 #include <time.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 
 #include "core/model_commands.h"
@@ -21,25 +22,28 @@ constexpr int kCallsPerIteration = 1000;
 
 struct LoadedModel {
     ModelWorkspace ws;
+    // The loaded model run on this thread.
+    std::unique_ptr<ModelEvaluator> evaluator;
     ModelSource source;
     explicit LoadedModel(const std::string& name) {
         NullModelShell shell;
         LoadModelFromFile(ws, source, shell, std::string(KALVORA_MODELS) + "/" + name);
+        evaluator = std::make_unique<ModelEvaluator>(ws.definition, ws.randomState);
     }
 };
 
 void BM_ModelStep(benchmark::State& state, const char* model) {
     LoadedModel loaded(model);
-    StateVector vector = loaded.ws.initialValues;
+    StateVector vector = loaded.ws.model().initialValues;
     for (auto _ : state) {
         // Restarting now and then keeps an unstable model (the built-in one grows by 1.32 per
         // step) far from overflow; the copy costs little against a thousand steps.
-        vector = loaded.ws.initialValues;
+        vector = loaded.ws.model().initialValues;
         for (int i = 0; i < kCallsPerIteration; ++i) {
-            ModelStep(loaded.ws, loaded.ws.kind, vector);
+            ModelStep(*loaded.evaluator, loaded.ws.model().kind, vector);
         }
         benchmark::DoNotOptimize(vector);
-        if (loaded.ws.errorFlag) {
+        if (loaded.evaluator->errorFlag) {
             state.SkipWithError("model failed");
             break;
         }
@@ -51,17 +55,17 @@ void BM_ModelStep(benchmark::State& state, const char* model) {
 // Defines benchloop(n, variables..., parameters...) in the model's own state: n calls of model
 // from a loop inside the interpreter, the state kept in locals as ModelStep keeps it in the vector.
 // Returns false (with the Lua message in error) when it does not compile.
-bool DefineLuaLoop(ModelWorkspace& ws, std::string& error) {
+bool DefineLuaLoop(ModelEvaluator& ws, std::string& error) {
     std::string arguments;
-    for (int i = 0; i < ws.variableCount; ++i) {
-        arguments += (i ? "," : "") + ws.variableNames[i];
+    for (int i = 0; i < ws.model().variableCount; ++i) {
+        arguments += (i ? "," : "") + ws.model().variableNames[i];
     }
     std::string results = arguments;
-    for (int j = 0; j < ws.parameterCount; ++j) {
-        arguments += "," + ws.parameterNames[j];
+    for (int j = 0; j < ws.model().parameterCount; ++j) {
+        arguments += "," + ws.model().parameterNames[j];
     }
     std::string auxiliaries;
-    for (int k = 0; k < ws.auxiliaryCount; ++k) {
+    for (int k = 0; k < ws.model().auxiliaryCount; ++k) {
         results += ",aux" + std::to_string(k);
         auxiliaries += (k ? ",aux" : "local aux") + std::to_string(k);
     }
@@ -76,18 +80,18 @@ bool DefineLuaLoop(ModelWorkspace& ws, std::string& error) {
 }
 
 // One run of benchloop with n calls, from the initial values.
-bool RunLuaLoop(ModelWorkspace& ws, int calls) {
+bool RunLuaLoop(ModelEvaluator& ws, int calls) {
     lua_State* lua = ws.luaState;
     lua_settop(lua, 0);
     lua_getfield(lua, LUA_GLOBALSINDEX, "benchloop");
     lua_pushnumber(lua, calls);
-    for (int i = 0; i < ws.variableCount; ++i) {
-        lua_pushnumber(lua, static_cast<lua_Number>(ws.initialValues[i]));
+    for (int i = 0; i < ws.model().variableCount; ++i) {
+        lua_pushnumber(lua, static_cast<lua_Number>(ws.model().initialValues[i]));
     }
-    for (int j = 0; j < ws.parameterCount; ++j) {
-        lua_pushnumber(lua, static_cast<lua_Number>(ws.parameterValues[j]));
+    for (int j = 0; j < ws.model().parameterCount; ++j) {
+        lua_pushnumber(lua, static_cast<lua_Number>(ws.model().parameterValues[j]));
     }
-    return lua_pcall(lua, 1 + ws.variableCount + ws.parameterCount, 1, 0) == 0;
+    return lua_pcall(lua, 1 + ws.model().variableCount + ws.model().parameterCount, 1, 0) == 0;
 }
 
 // The same model function called from a loop inside the interpreter: argument passing and the call
@@ -95,12 +99,12 @@ bool RunLuaLoop(ModelWorkspace& ws, int calls) {
 void BM_LuaLoop(benchmark::State& state, const char* model) {
     LoadedModel loaded(model);
     std::string error;
-    if (!DefineLuaLoop(loaded.ws, error)) {
+    if (!DefineLuaLoop(*loaded.evaluator, error)) {
         state.SkipWithError(error.c_str());
         return;
     }
     for (auto _ : state) {
-        if (!RunLuaLoop(loaded.ws, kCallsPerIteration)) {
+        if (!RunLuaLoop(*loaded.evaluator, kCallsPerIteration)) {
             state.SkipWithError("benchloop failed");
             break;
         }
@@ -129,21 +133,21 @@ struct ThreadCpuClock {
 void BM_StepOverLuaLoop(benchmark::State& state, const char* model) {
     using Clock = ThreadCpuClock;
     LoadedModel loaded(model);
-    ModelWorkspace& ws = loaded.ws;
+    ModelEvaluator& ws = *loaded.evaluator;
     std::string error;
     if (!DefineLuaLoop(ws, error)) {
         state.SkipWithError(error.c_str());
         return;
     }
-    const int callsPerStep = ws.kind == ModelKind::Continuous ? 3 : 1;
-    StateVector vector = ws.initialValues;
+    const int callsPerStep = ws.model().kind == ModelKind::Continuous ? 3 : 1;
+    StateVector vector = ws.model().initialValues;
     Clock::duration steps{};
     Clock::duration loop{};
     for (auto _ : state) {
         const auto start = Clock::now();
-        vector = ws.initialValues;
+        vector = ws.model().initialValues;
         for (int i = 0; i < kCallsPerIteration; ++i) {
-            ModelStep(ws, ws.kind, vector);
+            ModelStep(ws, ws.model().kind, vector);
         }
         benchmark::DoNotOptimize(vector);
         const auto middle = Clock::now();
@@ -171,14 +175,14 @@ void BM_StepOverLuaLoop(benchmark::State& state, const char* model) {
 // results, without fault checks, conversions to Extended or noise.
 void BM_CApiCall(benchmark::State& state, const char* model) {
     LoadedModel loaded(model);
-    ModelWorkspace& ws = loaded.ws;
+    ModelEvaluator& ws = *loaded.evaluator;
     lua_State* lua = ws.luaState;
-    const int variables = ws.variableCount;
-    const int parameters = ws.parameterCount;
-    const int results = ws.variableCount + ws.auxiliaryCount;
+    const int variables = ws.model().variableCount;
+    const int parameters = ws.model().parameterCount;
+    const int results = ws.model().variableCount + ws.model().auxiliaryCount;
     double values[kModelListCapacity];
     for (int i = 0; i < variables; ++i) {
-        values[i] = static_cast<double>(ws.initialValues[i]);
+        values[i] = static_cast<double>(ws.model().initialValues[i]);
     }
     for (auto _ : state) {
         for (int n = 0; n < kCallsPerIteration; ++n) {
@@ -188,7 +192,7 @@ void BM_CApiCall(benchmark::State& state, const char* model) {
                 lua_pushnumber(lua, values[i]);
             }
             for (int j = 0; j < parameters; ++j) {
-                lua_pushnumber(lua, static_cast<double>(ws.parameterValues[j]));
+                lua_pushnumber(lua, static_cast<double>(ws.model().parameterValues[j]));
             }
             lua_pcall(lua, variables + parameters, results, 0);
             for (int k = 0; k < variables; ++k) {
@@ -196,7 +200,7 @@ void BM_CApiCall(benchmark::State& state, const char* model) {
             }
         }
         for (int i = 0; i < variables; ++i) {
-            values[i] = static_cast<double>(ws.initialValues[i]);
+            values[i] = static_cast<double>(ws.model().initialValues[i]);
         }
     }
     state.counters["calls"] =

@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <memory>
 #include <string>
 
 #include "core/model_commands.h"
@@ -17,10 +18,13 @@ constexpr std::int64_t kSteps = 100000;
 
 struct LoadedModel {
     ModelWorkspace ws;
+    // The loaded model run on this thread.
+    std::unique_ptr<ModelEvaluator> evaluator;
     ModelSource source;
     explicit LoadedModel(const std::string& name) {
         NullModelShell shell;
         LoadModelFromFile(ws, source, shell, std::string(KALVORA_MODELS) + "/" + name);
+        evaluator = std::make_unique<ModelEvaluator>(ws.definition, ws.randomState);
     }
 };
 
@@ -33,10 +37,10 @@ void Report(benchmark::State& state) {
 void BM_Transient(benchmark::State& state, const char* model) {
     LoadedModel loaded(model);
     for (auto _ : state) {
-        StateVector vector = loaded.ws.initialValues;
-        ModelTransient(loaded.ws, loaded.ws.kind, vector, kSteps);
+        StateVector vector = loaded.ws.model().initialValues;
+        ModelTransient(*loaded.evaluator, loaded.ws.model().kind, vector, kSteps);
         benchmark::DoNotOptimize(vector);
-        if (loaded.ws.errorFlag) {
+        if (loaded.evaluator->errorFlag) {
             state.SkipWithError("model failed");
             break;
         }
@@ -47,9 +51,9 @@ void BM_Transient(benchmark::State& state, const char* model) {
 void BM_StepByStep(benchmark::State& state, const char* model) {
     LoadedModel loaded(model);
     for (auto _ : state) {
-        StateVector vector = loaded.ws.initialValues;
+        StateVector vector = loaded.ws.model().initialValues;
         for (std::int64_t i = 0; i < kSteps; ++i) {
-            ModelStep(loaded.ws, loaded.ws.kind, vector);
+            ModelStep(*loaded.evaluator, loaded.ws.model().kind, vector);
         }
         benchmark::DoNotOptimize(vector);
     }

@@ -9,6 +9,7 @@
 #include "analysis/orbit/cycles/cycle_search.h"
 #include "core/model_commands.h"
 #include "core/model_derivatives.h"
+#include "core/model_evaluator.h"
 #include "core/model_shell.h"
 
 namespace kalvora {
@@ -32,8 +33,8 @@ void BM_HenonCyclesUpToPeriodEight(benchmark::State& state) {
     std::size_t found = 0;
     for (auto _ : state) {
         QuietRunControl control;
-        const CycleSearchOutcome outcome = FindCycles(model.ws, model.ws.kind, settings, control,
-                                                      static_cast<int>(state.range(0)));
+        const CycleSearchOutcome outcome =
+            FindCycles(model.ws.definition, settings, control, static_cast<int>(state.range(0)));
         found = outcome.cycles.size();
         benchmark::DoNotOptimize(outcome);
     }
@@ -47,7 +48,8 @@ BENCHMARK(BM_HenonCyclesUpToPeriodEight)
 
 void BM_HenonExactJacobian(benchmark::State& state) {
     LoadedModel model("henon.mod");
-    ModelDerivatives derivatives = MakeModelDerivatives(model.ws);
+    ModelEvaluator evaluator(model.ws.definition);
+    ModelDerivatives derivatives = MakeModelDerivatives(evaluator);
     double x[2] = {0.3, 0.1};
     double fx[2];
     double jacobian[4];

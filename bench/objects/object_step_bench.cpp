@@ -5,6 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,10 +23,13 @@ constexpr long long kPoints = 4 * kResolution;
 
 struct Loaded {
     ModelWorkspace ws;
+    // The loaded model run on this thread.
+    std::unique_ptr<ModelEvaluator> evaluator;
     ModelSource source;
     explicit Loaded(const std::string& name) {
         NullModelShell shell;
         LoadModelFromFile(ws, source, shell, std::string(KALVORA_MODELS) + "/" + name);
+        evaluator = std::make_unique<ModelEvaluator>(ws.definition, ws.randomState);
     }
 };
 
@@ -50,8 +54,8 @@ void Report(benchmark::State& state) {
 // The floor: one model step for each of the points, each kept as a full state.
 void BM_BareStepsOnFullStates(benchmark::State& state) {
     Loaded henon("henon.mod");
-    IteratedObject object = BuildObject(henon.ws, Square());
-    std::vector<StateVector> states(kPoints, henon.ws.initialValues);
+    IteratedObject object = BuildObject(henon.ws.model(), Square());
+    std::vector<StateVector> states(kPoints, henon.ws.model().initialValues);
     for (long long i = 0; i < kPoints; ++i) {
         states[i][0] = object.coordinate(i, 0);
         states[i][1] = object.coordinate(i, 1);
@@ -59,10 +63,10 @@ void BM_BareStepsOnFullStates(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         std::vector<StateVector> moving = states;
-        henon.ws.errorFlag = false;
+        henon.evaluator->errorFlag = false;
         state.ResumeTiming();
         for (StateVector& point : moving) {
-            ModelStep(henon.ws, henon.ws.kind, point);
+            ModelStep(*henon.evaluator, henon.ws.model().kind, point);
         }
         benchmark::DoNotOptimize(moving.data());
     }
@@ -73,14 +77,14 @@ BENCHMARK(BM_BareStepsOnFullStates)->Unit(benchmark::kMillisecond);
 // One time step as the window takes it: every point stepped and handed to the series.
 void BM_ObjectStep(benchmark::State& state) {
     Loaded henon("henon.mod");
-    const IteratedObject start = BuildObject(henon.ws, Square());
+    const IteratedObject start = BuildObject(henon.ws.model(), Square());
     NullSink sink;
     QuietRunControl control;
     for (auto _ : state) {
         state.PauseTiming();
         IteratedObject object = start;
         state.ResumeTiming();
-        ObjectStep(henon.ws, henon.ws.kind, object, 0, 1, sink, control);
+        ObjectStep(*henon.evaluator, henon.ws.model().kind, object, 0, 1, sink, control);
     }
     Report(state);
 }
@@ -94,7 +98,8 @@ void BM_CobwebStart(benchmark::State& state) {
     NullSink sink;
     for (auto _ : state) {
         CobwebConstruction construction;
-        CobwebStart(logistic.ws, logistic.ws.kind, settings, construction, sink, sink, sink);
+        CobwebStart(*logistic.evaluator, logistic.ws.model().kind, settings, construction, sink,
+                    sink, sink);
     }
 }
 BENCHMARK(BM_CobwebStart)->Unit(benchmark::kMicrosecond);

@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <memory>
 #include <string>
 
 #include "analysis/sweep/bifurcation/bifurcation_sweep.h"
@@ -17,10 +18,13 @@ namespace {
 
 struct LoadedModel {
     ModelWorkspace ws;
+    // The loaded model run on this thread.
+    std::unique_ptr<ModelEvaluator> evaluator;
     ModelSource source;
     explicit LoadedModel(const char* file) {
         NullModelShell shell;
         LoadModelFromFile(ws, source, shell, std::string(KALVORA_MODELS) + "/" + file);
+        evaluator = std::make_unique<ModelEvaluator>(ws.definition, ws.randomState);
     }
 };
 
@@ -58,17 +62,17 @@ void Report(benchmark::State& state, const SweepCase& c) {
 // The floor: every model step of the sweep and nothing else.
 void BareSteps(benchmark::State& state, const SweepCase& c) {
     LoadedModel model(c.file);
-    ModelWorkspace& ws = model.ws;
+    ModelEvaluator& ws = *model.evaluator;
     const Extended step = (c.maximum - c.minimum) / static_cast<Extended>(c.resolution);
     for (auto _ : state) {
         ws.errorFlag = false;
         for (long long i = 0; i <= c.resolution; ++i) {
-            StateVector vector = ws.initialValues;
+            StateVector vector = ws.model().initialValues;
             ws.parameterValues[c.parameter - 1] = c.minimum + static_cast<Extended>(i) * step;
             // As the sweep makes them: the transient as one run, the plotted steps one by one.
-            ModelTransient(ws, ws.kind, vector, c.transient);
+            ModelTransient(ws, ws.model().kind, vector, c.transient);
             for (long long k = 0; k < c.plotted; ++k) {
-                ModelStep(ws, ws.kind, vector);
+                ModelStep(ws, ws.model().kind, vector);
             }
             benchmark::DoNotOptimize(vector);
         }
@@ -84,7 +88,8 @@ void Sweep(benchmark::State& state, const SweepCase& c, int threads) {
     QuietRunControl control;
     for (auto _ : state) {
         series.ClearPoints();
-        BifurcationSweep(model.ws, model.ws.kind, settings, threads, control, series);
+        BifurcationSweep(*model.evaluator, model.ws.model().kind, settings, threads, control,
+                         series);
         benchmark::DoNotOptimize(series.Count());
     }
     Report(state, c);

@@ -26,12 +26,12 @@ int RunBifurcation(const Arguments& arguments) {
     settings.rightToLeft = arguments.has("--right-to-left");
     const int threads = ThreadsOption(arguments);
     // Refused here, before the run, with the sweep's own message.
-    const SweptValues values = PlanBifurcation(ws, settings);
+    const SweptValues values = PlanBifurcation(ws.model(), settings);
 
     CliRunControl control;
     Tsp_XYLine series;
     series.Reserve(static_cast<std::size_t>(values.count() * settings.plottedPoints));
-    BifurcationSweep(ws, ws.kind, settings, threads, control, series);
+    BifurcationSweep(session.model(), ws.model().kind, settings, threads, control, series);
     if (control.stopRequested()) {
         Output output(arguments);
         WriteDataLines(output.stream(), series.XValues(), series.YValues());
@@ -40,8 +40,8 @@ int RunBifurcation(const Arguments& arguments) {
 
     // As the window: crosses (joined for a continuous model), the parameter axis fixed to the
     // interval whichever way it was swept.
-    return WriteSeriesResult(session, arguments, series, size, ws.errorFlag, !ws.discrete,
-                             [&](Tsp_XYPlot& plot) {
+    return WriteSeriesResult(session, arguments, series, size, session.failed(),
+                             !ws.model().discrete, [&](Tsp_XYPlot& plot) {
                                  plot.BottomAxis().SetAutoMin(false);
                                  plot.BottomAxis().SetAutoMax(false);
                                  plot.BottomAxis().SetRange(static_cast<double>(values.lower()),

@@ -27,9 +27,9 @@ int RunCobweb(const Arguments& arguments) {
     ModelSession session;
     PrepareModel(session, arguments);
     ModelWorkspace& ws = session.ws;
-    if (ws.variableCount != 1) {
+    if (ws.model().variableCount != 1) {
         throw UsageError("the graphical analysis follows a map of one variable; this model has " +
-                         std::to_string(ws.variableCount));
+                         std::to_string(ws.model().variableCount));
     }
 
     // The window's defaults: the dialog starts from the same struct.
@@ -47,10 +47,11 @@ int RunCobweb(const Arguments& arguments) {
     Tsp_XYLine diagonal;
     Tsp_XYLine staircase;
     CobwebConstruction construction;
-    bool failed = CobwebStart(ws, ws.kind, settings, construction, curve, diagonal, staircase);
+    bool failed = CobwebStart(session.model(), ws.model().kind, settings, construction, curve,
+                              diagonal, staircase);
     // One "Next Iteration(s)" of one time step after another, as a user would press it.
     for (long long i = 0; i < steps && !failed; ++i) {
-        failed = CobwebStep(ws, ws.kind, construction, 1, staircase);
+        failed = CobwebStep(session.model(), ws.model().kind, construction, 1, staircase);
     }
 
     // Staircase, curve and picture replace their targets together or not at all.

@@ -18,9 +18,9 @@ int RunDelay(const Arguments& arguments) {
 
     DelayPlotSettings settings;
     settings.variable = StateEntryOption(ws, arguments, "--variable");
-    RefuseOtherKindOptions(arguments, ws.discrete, {"--points", "--skip", "--delay"},
+    RefuseOtherKindOptions(arguments, ws.model().discrete, {"--points", "--skip", "--delay"},
                            {"--from", "--to", "--delay-time"});
-    if (ws.discrete) {
+    if (ws.model().discrete) {
         settings.delaySteps =
             static_cast<int>(arguments.integer("--delay", settings.delaySteps, 1, 20));
         settings.pointsPlotted = arguments.integer("--points", settings.pointsPlotted, 2, 10000000);
@@ -34,9 +34,10 @@ int RunDelay(const Arguments& arguments) {
 
     ReseedIfFixed(ws);
     Tsp_XYLine series;
-    const DelayPlotOutcome outcome = DelayPlotRun(ws, settings, series);
+    const DelayPlotOutcome outcome = DelayPlotRun(session.model(), settings, series);
     // As the window: single-pixel points, joined for a continuous model.
-    return WriteSeriesResult(session, arguments, series, size, outcome.failed, !ws.discrete);
+    return WriteSeriesResult(session, arguments, series, size, outcome.failed,
+                             !ws.model().discrete);
 }
 
 const CommandRegistrar registrar(

@@ -81,11 +81,11 @@ int RunFixedPoints(const Arguments& arguments) {
 
     CycleSettings settings;
     settings.box = BoxOption(ws, *boxText);
-    PeriodOptions(arguments, ws.kind, settings);
+    PeriodOptions(arguments, ws.model().kind, settings);
     settings.grid = static_cast<int>(arguments.integer("--grid", 20, 1, 1000000));
     settings.tolerance = static_cast<double>(arguments.number("--tolerance", 1e-10L));
     try {
-        CheckCycleSettings(ws.variableCount, settings);
+        CheckCycleSettings(ws.model().variableCount, settings);
     } catch (const CycleSettingsError& error) {
         throw UsageError(error.what());
     }
@@ -93,7 +93,7 @@ int RunFixedPoints(const Arguments& arguments) {
 
     Output output(arguments);
     CliRunControl control;
-    const CycleSearchOutcome outcome = FindCycles(ws, ws.kind, settings, control, threads);
+    const CycleSearchOutcome outcome = FindCycles(ws.definition, settings, control, threads);
     std::ostream& out = output.stream();
     for (const Cycle& cycle : outcome.cycles) {
         for (const CyclePoint& point : cycle.points) {
@@ -117,8 +117,8 @@ int RunFixedPoints(const Arguments& arguments) {
     }
     if (outcome.cycles.empty()) {
         std::cerr << "kalvora-cli: "
-                  << (ws.kind == ModelKind::Continuous ? "no equilibrium"
-                                                       : "no fixed point or cycle")
+                  << (ws.model().kind == ModelKind::Continuous ? "no equilibrium"
+                                                               : "no fixed point or cycle")
                   << " found in the box" << std::endl;
         return outcome.message.empty() ? kExitSuccess : kExitModelFailed;
     }

@@ -27,25 +27,30 @@ int RunInfo(const Arguments& arguments) {
     const ModelWorkspace& ws = session.ws;
     Output output(arguments);
     std::ostream& out = output.stream();
-    out << "Model: " << ws.modelName << "\n";
-    out << "File: " << ws.modelFile << "\n";
-    out << "Kind: " << (ws.discrete ? "discrete" : "continuous") << "\n";
-    if (!ws.discrete) {
-        out << "Step size: " << FormatGeneral(ws.stepSize, 15) << "\n";
+    out << "Model: " << ws.model().modelName << "\n";
+    out << "File: " << ws.model().modelFile << "\n";
+    out << "Kind: " << (ws.model().discrete ? "discrete" : "continuous") << "\n";
+    if (!ws.model().discrete) {
+        out << "Step size: " << FormatGeneral(ws.model().stepSize, 15) << "\n";
     }
-    out << "Variables: " << Assignments(ws.variableNames, ws.initialValues, 0, ws.variableCount)
+    out << "Variables: "
+        << Assignments(ws.model().variableNames, ws.model().initialValues, 0,
+                       ws.model().variableCount)
         << "\n";
     out << "Parameters: "
-        << Assignments(ws.parameterNames, ws.parameterValues, 0, ws.parameterCount) << "\n";
+        << Assignments(ws.model().parameterNames, ws.model().parameterValues, 0,
+                       ws.model().parameterCount)
+        << "\n";
     // Auxiliary variables are computed by the equations; their value is the one a run starts from.
     out << "Auxiliaries: "
-        << Assignments(ws.variableNames, ws.initialValues, ws.variableCount, ws.auxiliaryCount)
+        << Assignments(ws.model().variableNames, ws.model().initialValues, ws.model().variableCount,
+                       ws.model().auxiliaryCount)
         << "\n";
-    if (ws.noise.noiseOn) {
-        out << "Noise: " << (ws.noise.noiseType == 2 ? "uniform" : "normal") << ", level "
-            << FormatGeneral(ws.noise.noiseLevel, 15) << ", on "
-            << ws.variableNames[ws.noise.noiseVariable - 1] << ", seed " << ws.noise.noiseSeed
-            << "\n";
+    if (ws.model().noise.noiseOn) {
+        out << "Noise: " << (ws.model().noise.noiseType == 2 ? "uniform" : "normal") << ", level "
+            << FormatGeneral(ws.model().noise.noiseLevel, 15) << ", on "
+            << ws.model().variableNames[ws.model().noise.noiseVariable - 1] << ", seed "
+            << ws.model().noise.noiseSeed << "\n";
     }
     out << "Equations:\n";
     for (const std::string& line : SplitLines(session.source.equations)) {

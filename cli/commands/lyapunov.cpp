@@ -25,12 +25,12 @@ int RunLyapunov(const Arguments& arguments) {
     settings.epsilon = arguments.number("--epsilon", 0.001L);
     settings.resolution = ResolutionOption(arguments);
     const int threads = ThreadsOption(arguments);
-    const SweptValues values = PlanLyapunov(ws, settings);
+    const SweptValues values = PlanLyapunov(ws.model(), settings);
 
     ReseedIfFixed(ws);
     CliRunControl control;
     Tsp_XYLine curve;
-    LyapunovSweep(ws, ws.kind, settings, threads, control, curve);
+    LyapunovSweep(session.model(), ws.model().kind, settings, threads, control, curve);
     if (control.stopRequested()) {
         Output output(arguments);
         WriteDataLines(output.stream(), curve.XValues(), curve.YValues());
@@ -45,7 +45,7 @@ int RunLyapunov(const Arguments& arguments) {
     zero.PointAttr().SetVisible(false);
     zero.AddPoint(static_cast<double>(settings.minimum), 0);
     zero.AddPoint(static_cast<double>(settings.maximum), 0);
-    return WriteSeriesResult(session, arguments, curve, size, ws.errorFlag, true,
+    return WriteSeriesResult(session, arguments, curve, size, session.failed(), true,
                              [&](Tsp_XYPlot& plot) {
                                  plot.BottomAxis().SetAutoMin(false);
                                  plot.BottomAxis().SetAutoMax(false);

@@ -24,7 +24,7 @@ namespace {
 int VariableOption(const ModelWorkspace& ws, const Arguments& arguments,
                    const std::string& option) {
     const int entry = StateEntryOption(ws, arguments, option);
-    if (entry > ws.variableCount) {
+    if (entry > ws.model().variableCount) {
         throw UsageError(option + ": '" + *arguments.value(option) +
                          "' is an auxiliary variable; the object lies in the plane of two model "
                          "variables");
@@ -45,8 +45,9 @@ std::vector<Extended> PointOption(const ModelWorkspace& ws, const std::string& o
         }
         from = comma + 1;
     }
-    if (values.size() != static_cast<std::size_t>(ws.variableCount)) {
-        throw UsageError(option + " '" + text + "' needs " + std::to_string(ws.variableCount) +
+    if (values.size() != static_cast<std::size_t>(ws.model().variableCount)) {
+        throw UsageError(option + " '" + text + "' needs " +
+                         std::to_string(ws.model().variableCount) +
                          " values separated by commas, one per model variable");
     }
     return values;
@@ -82,7 +83,7 @@ int RunObjects(const Arguments& arguments) {
     ModelWorkspace& ws = session.ws;
 
     ObjectSettings settings;
-    if (ws.variableCount >= 2) {
+    if (ws.model().variableCount >= 2) {
         settings.horizontalVariable = VariableOption(ws, arguments, "--h-variable");
         settings.verticalVariable = VariableOption(ws, arguments, "--v-variable");
     }
@@ -114,7 +115,7 @@ int RunObjects(const Arguments& arguments) {
         std::tie(settings.attractorPlotted, settings.attractorNotPlotted) =
             AttractorOption(*attractor);
     }
-    CheckObjectSettings(ws, settings);
+    CheckObjectSettings(ws.model(), settings);
     const long long corners = settings.shape == ObjectShape::Polygon
                                   ? static_cast<long long>(settings.vertices.size())
                                   : 1;
@@ -133,11 +134,13 @@ int RunObjects(const Arguments& arguments) {
     Tsp_XYLine object;
     IteratedObject iterated;
     CliRunControl control;
-    bool failed = ObjectStart(ws, ws.kind, settings, iterated, attractor, object, control);
+    bool failed = ObjectStart(session.model(), ws.model().kind, settings, iterated, attractor,
+                              object, control);
     // K time steps in one call: the same points as K "Next Iteration(s)" of one step each, and a
     // signal cannot slip in between two of them.
     if (!failed && !control.stopRequested() && steps > 0) {
-        failed = ObjectStep(ws, ws.kind, iterated, unplotted, steps, object, control);
+        failed = ObjectStep(session.model(), ws.model().kind, iterated, unplotted, steps, object,
+                            control);
     }
     if (control.stopRequested()) {
         // What was computed is written, as for a failing model.

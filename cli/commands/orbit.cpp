@@ -19,7 +19,8 @@ int RunOrbit(const Arguments& arguments) {
     PrepareModel(session, arguments);
     Output output(arguments);
     CliRunControl control;
-    WriteOrbit(session.ws, output.stream(), sampling, control, output.name());
+    WriteOrbit(session.model(), session.ws.model().kind, output.stream(), sampling, control,
+               output.name());
     if (control.stopRequested()) {
         return StoppedResult(session, output);
     }

@@ -20,8 +20,9 @@ int RunPhase(const Arguments& arguments) {
     PhasePlotSettings settings;
     settings.xVariable = StateEntryOption(ws, arguments, "--x");
     settings.yVariable = StateEntryOption(ws, arguments, "--y");
-    RefuseOtherKindOptions(arguments, ws.discrete, {"--points", "--skip"}, {"--from", "--to"});
-    if (ws.discrete) {
+    RefuseOtherKindOptions(arguments, ws.model().discrete, {"--points", "--skip"},
+                           {"--from", "--to"});
+    if (ws.model().discrete) {
         settings.pointsPlotted = arguments.integer("--points", settings.pointsPlotted, 2, 10000000);
         settings.pointsNotPlotted =
             arguments.integer("--skip", settings.pointsNotPlotted, 0, 100000);
@@ -33,13 +34,14 @@ int RunPhase(const Arguments& arguments) {
     ReseedIfFixed(ws);
     Tsp_XYLine series;
     PhasePlotOrbit orbit;
-    const PhasePlotOutcome outcome = PhasePlotRun(ws, settings, orbit, false, series);
+    const PhasePlotOutcome outcome = PhasePlotRun(session.model(), settings, orbit, false, series);
     // As the window: single-pixel points (joined for a continuous model), and a visible frame
     // around an orbit that has settled on a fixed point.
-    return WriteSeriesResult(
-        session, arguments, series, size, outcome.failed, !ws.discrete, [&](Tsp_XYPlot& plot) {
-            FrameSettledOrbit(plot, series, outcome.xSettled, outcome.ySettled);
-        });
+    return WriteSeriesResult(session, arguments, series, size, outcome.failed, !ws.model().discrete,
+                             [&](Tsp_XYPlot& plot) {
+                                 FrameSettledOrbit(plot, series, outcome.xSettled,
+                                                   outcome.ySettled);
+                             });
 }
 
 const CommandRegistrar registrar(

@@ -18,23 +18,25 @@ int RunSteps(const Arguments& arguments) {
     ModelWorkspace& ws = session.ws;
     Output output(arguments);
     std::ostream& out = output.stream();
-    out << (ws.discrete ? "step" : "time");
+    out << (ws.model().discrete ? "step" : "time");
     for (const std::string& name : VariableNames(ws, true)) {
         out << ' ' << name;
     }
     out << '\n';
-    const int values = std::min(ws.variableCount + ws.auxiliaryCount, kModelListCapacity);
+    const int values =
+        std::min(ws.model().variableCount + ws.model().auxiliaryCount, kModelListCapacity);
     ReseedIfFixed(ws);
-    ws.errorFlag = false;
-    StateVector state = ws.initialValues;
+    ModelEvaluator& model = session.model();
+    StateVector state = ws.model().initialValues;
     // No bar: the table itself shows how far the run is.
     CliRunControl control;
     for (std::int64_t n = 1; n <= steps && !control.stopRequested(); ++n) {
-        ModelStep(ws, ws.kind, state);
-        if (ws.errorFlag) {
+        ModelStep(model, ws.model().kind, state);
+        if (model.errorFlag) {
             break;
         }
-        out << (ws.discrete ? std::to_string(n) : FormatGeneral(n * ws.stepSize, 15));
+        out << (ws.model().discrete ? std::to_string(n)
+                                    : FormatGeneral(n * ws.model().stepSize, 15));
         for (int i = 0; i < values; ++i) {
             out << ' ' << FormatGeneral(state[i], 15);
         }

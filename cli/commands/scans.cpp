@@ -132,7 +132,7 @@ int WriteScanResult(ModelSession& session, const Arguments& arguments, const Sca
                     const ScanDomain& domain, const PictureSize& size,
                     const std::string& horizontalName, const std::string& verticalName,
                     const std::vector<RgbColour>& classes, int firstClass) {
-    if (!outcome.message.empty()) {
+    if (!outcome.message.empty() && !outcome.stopped) {
         session.prompts.error(outcome.message);
     }
     if (const std::optional<std::string> prefix = arguments.value("--save-data")) {
@@ -149,7 +149,7 @@ int WriteScanResult(ModelSession& session, const Arguments& arguments, const Sca
     Output output(arguments);
     WritePixelLines(output.stream(), outcome.raster, domain);
     if (outcome.stopped) {
-        // What was computed is written, the rest of the pixels blank (white).
+        // What was computed is written; the pixels never reached have no line.
         return StoppedResult(session, output);
     }
     output.commit();
@@ -163,21 +163,21 @@ int RunBasins(const Arguments& arguments) {
     ModelSession session;
     PrepareModel(session, arguments);
     ModelWorkspace& ws = session.ws;
-    if (ws.variableCount < 2) {
+    if (ws.model().variableCount < 2) {
         throw UsageError("basins need a model with at least two variables, one for each axis");
     }
 
     BasinSettings settings;
-    settings.horizontalVariable =
-        NameOption(arguments, "--h-variable", ws.variableNames, ws.variableCount, "variable");
-    settings.verticalVariable =
-        NameOption(arguments, "--v-variable", ws.variableNames, ws.variableCount, "variable");
+    settings.horizontalVariable = NameOption(arguments, "--h-variable", ws.model().variableNames,
+                                             ws.model().variableCount, "variable");
+    settings.verticalVariable = NameOption(arguments, "--v-variable", ws.model().variableNames,
+                                           ws.model().variableCount, "variable");
     const std::vector<std::string> cycles = arguments.values("--cycle");
     if (cycles.empty()) {
         throw UsageError("at least one --cycle PERIOD:V1,V2,... is required");
     }
     for (const std::string& cycle : cycles) {
-        settings.cycles.push_back(CycleOption(cycle, ws.variableCount));
+        settings.cycles.push_back(CycleOption(cycle, ws.model().variableCount));
     }
     settings.domain = DomainOptions(arguments);
     settings.epsilon = arguments.number("--epsilon", 0.001L);
@@ -185,21 +185,22 @@ int RunBasins(const Arguments& arguments) {
     settings.maxDistance = static_cast<int>(arguments.integer("--max-distance", 1000, 10, 10000));
     settings.allDimensions = arguments.has("--all-dimensions");
     settings.colours = DefaultColours();
-    CheckBasinSettings(ws.variableCount, settings);
+    CheckBasinSettings(ws.model().variableCount, settings);
 
     ReseedIfFixed(ws);
-    ScanModels models = MakeScanModels(ws, ThreadsOption(arguments), settings.domain);
     CliRunControl control;
+    ScanModels models = MakeScanModels(ws.definition, ThreadsOption(arguments), settings.domain,
+                                       ws.randomState, &control);
     const ScanOutcome outcome = BasinScan(models, settings, control);
 
     std::vector<RgbColour> classes{DivergenceColour(settings.colours)};
     for (std::size_t c = 0; c < settings.cycles.size(); ++c) {
         classes.push_back(CycleColour(settings.colours, static_cast<int>(c) + 1));
     }
-    return WriteScanResult(session, arguments, outcome, settings.domain, size,
-                           ws.variableNames[static_cast<std::size_t>(settings.horizontalVariable)],
-                           ws.variableNames[static_cast<std::size_t>(settings.verticalVariable)],
-                           classes, 0);
+    return WriteScanResult(
+        session, arguments, outcome, settings.domain, size,
+        ws.model().variableNames[static_cast<std::size_t>(settings.horizontalVariable)],
+        ws.model().variableNames[static_cast<std::size_t>(settings.verticalVariable)], classes, 0);
 }
 
 int RunPeriods(const Arguments& arguments) {
@@ -208,26 +209,27 @@ int RunPeriods(const Arguments& arguments) {
     ModelSession session;
     PrepareModel(session, arguments);
     ModelWorkspace& ws = session.ws;
-    if (ws.parameterCount < 2) {
+    if (ws.model().parameterCount < 2) {
         throw UsageError("periods need a model with at least two parameters, one for each axis");
     }
 
     PeriodSettings settings;
-    settings.horizontalParameter =
-        NameOption(arguments, "--h-parameter", ws.parameterNames, ws.parameterCount, "parameter");
-    settings.verticalParameter =
-        NameOption(arguments, "--v-parameter", ws.parameterNames, ws.parameterCount, "parameter");
+    settings.horizontalParameter = NameOption(arguments, "--h-parameter", ws.model().parameterNames,
+                                              ws.model().parameterCount, "parameter");
+    settings.verticalParameter = NameOption(arguments, "--v-parameter", ws.model().parameterNames,
+                                            ws.model().parameterCount, "parameter");
     settings.periods = PeriodsOption(arguments);
     settings.confirmations = static_cast<int>(arguments.integer("--confirm", 1, 1, 100));
     settings.domain = DomainOptions(arguments);
     settings.epsilon = arguments.number("--epsilon", 0.001L);
     settings.transient = static_cast<int>(arguments.integer("--skip", 100, 10, 10000));
     settings.colours = DefaultColours();
-    CheckPeriodSettings(ws.parameterCount, settings);
+    CheckPeriodSettings(ws.model().parameterCount, settings);
 
     ReseedIfFixed(ws);
-    ScanModels models = MakeScanModels(ws, ThreadsOption(arguments), settings.domain);
     CliRunControl control;
+    ScanModels models = MakeScanModels(ws.definition, ThreadsOption(arguments), settings.domain,
+                                       ws.randomState, &control);
     const ScanOutcome outcome = PeriodScan(models, settings, control);
 
     std::vector<RgbColour> classes;
@@ -236,8 +238,9 @@ int RunPeriods(const Arguments& arguments) {
     }
     return WriteScanResult(
         session, arguments, outcome, settings.domain, size,
-        ws.parameterNames[static_cast<std::size_t>(settings.horizontalParameter)],
-        ws.parameterNames[static_cast<std::size_t>(settings.verticalParameter)], classes, 1);
+        ws.model().parameterNames[static_cast<std::size_t>(settings.horizontalParameter)],
+        ws.model().parameterNames[static_cast<std::size_t>(settings.verticalParameter)], classes,
+        1);
 }
 
 const std::vector<OptionSpec> kPictureOptions = {

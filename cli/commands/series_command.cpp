@@ -61,7 +61,7 @@ int StateEntryOption(const ModelWorkspace& ws, const Arguments& arguments,
     if (!name) {
         throw UsageError(option + " NAME is required");
     }
-    const int entry = StateEntryOf(ws, *name);
+    const int entry = StateEntryOf(ws.model(), *name);
     if (entry == 0) {
         throw UsageError(option + ": the model has no variable '" + *name + "'");
     }
@@ -87,7 +87,7 @@ std::pair<Extended, Extended> IntervalOptions(const Arguments& arguments, const 
                                               Extended from, Extended to) {
     const Extended start = arguments.number("--from", from);
     const Extended end = arguments.number("--to", to);
-    if (!ContinuousIntervalValid(start, end, ws.stepSize)) {
+    if (!ContinuousIntervalValid(start, end, ws.model().stepSize)) {
         throw UsageError(
             "--from and --to: the interval must start at 0 or later and hold more than three "
             "steps");

@@ -17,7 +17,7 @@ int RunSheet(const Arguments& arguments) {
     PrepareModel(session, arguments);
 
     CliRunControl control;
-    const SheetTable table = SheetFill(session.ws, settings, control);
+    const SheetTable table = SheetFill(session.model(), settings, control);
 
     Output output(arguments);
     std::ostream& out = output.stream();

@@ -27,12 +27,12 @@ int RunStats(const Arguments& arguments) {
 
     CliRunControl control;
     StatisticsRecord record;
-    StatisticsRun(ws, ws.kind, settings, control, record);
+    StatisticsRun(session.model(), settings, control, record);
 
     // The figures and the picture replace their targets together or not at all.
     Output output(arguments);
     for (const StatisticsFigure& figure : StatisticsFigures(
-             record, ws.variableNames[static_cast<std::size_t>(record.variable - 1)])) {
+             record, ws.model().variableNames[static_cast<std::size_t>(record.variable - 1)])) {
         output.stream() << figure.label << ": " << figure.value << "\n";
     }
     std::unique_ptr<AtomicFileWriter> picture;

@@ -13,11 +13,11 @@ int ParameterOption(const ModelWorkspace& ws, const Arguments& arguments,
         throw UsageError(option + " NAME is required");
     }
     std::string names;
-    for (int j = 0; j < ws.parameterCount && j < kModelListCapacity; ++j) {
-        if (ws.parameterNames[j] == *name) {
+    for (int j = 0; j < ws.model().parameterCount && j < kModelListCapacity; ++j) {
+        if (ws.model().parameterNames[j] == *name) {
             return j + 1;
         }
-        names += (names.empty() ? "" : ", ") + ws.parameterNames[j];
+        names += (names.empty() ? "" : ", ") + ws.model().parameterNames[j];
     }
     throw UsageError(option + ": the model has no parameter '" + *name +
                      "' (parameters: " + (names.empty() ? "none" : names) + ")");

@@ -17,9 +17,9 @@ int RunTimeSeries(const Arguments& arguments) {
 
     TimeSeriesSettings settings;
     settings.variable = StateEntryOption(ws, arguments, "--variable");
-    RefuseOtherKindOptions(arguments, ws.discrete, {"--points", "--skip", "--every"},
+    RefuseOtherKindOptions(arguments, ws.model().discrete, {"--points", "--skip", "--every"},
                            {"--from", "--to"});
-    if (ws.discrete) {
+    if (ws.model().discrete) {
         settings.pointsPlotted = arguments.integer("--points", settings.pointsPlotted, 2, 1000000);
         settings.pointsNotPlotted =
             arguments.integer("--skip", settings.pointsNotPlotted, 0, 100000);
@@ -32,7 +32,7 @@ int RunTimeSeries(const Arguments& arguments) {
 
     ReseedIfFixed(ws);
     Tsp_XYLine series;
-    const TimeSeriesOutcome outcome = TimeSeriesRun(ws, settings, series);
+    const TimeSeriesOutcome outcome = TimeSeriesRun(session.model(), settings, series);
     // As the window: points joined (its default), time exactly over the requested interval.
     return WriteSeriesResult(session, arguments, series, size, outcome.failed, true,
                              [&](Tsp_XYPlot& plot) {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <memory>
+#include <thread>
 #include <vector>
 
 #include "analysis/orbit/cobweb/cobweb_run.h"
@@ -18,6 +21,10 @@ using testing::UseLogistic;
 using testing::UseModel;
 using Point = VectorPointSink::Point;
 
+std::unique_ptr<ModelEvaluator> Evaluator(const ModelWorkspace& ws) {
+    return testing::EvaluatorOf(ws);
+}
+
 struct CobwebRun {
     CobwebConstruction construction;
     VectorPointSink curve;
@@ -26,10 +33,10 @@ struct CobwebRun {
     bool failed = false;
 };
 
-CobwebRun StartCobweb(ModelWorkspace& ws, const CobwebSettings& settings) {
+CobwebRun StartCobweb(ModelEvaluator& model, const CobwebSettings& settings) {
     CobwebRun run;
-    run.failed = CobwebStart(ws, ws.kind, settings, run.construction, run.curve, run.diagonal,
-                             run.staircase);
+    run.failed = CobwebStart(model, model.model().kind, settings, run.construction, run.curve,
+                             run.diagonal, run.staircase);
     return run;
 }
 
@@ -45,7 +52,8 @@ double Iterated(double r, double x, int times) {
 TEST(CobwebRun, CurveDiagonalAndThreeStepsOfTheStaircaseInSinglePrecision) {
     ModelWorkspace ws;
     UseLogistic(ws);
-    CobwebRun run = StartCobweb(ws, CobwebSettings{});
+    auto model = Evaluator(ws);
+    CobwebRun run = StartCobweb(*model, CobwebSettings{});
 
     ASSERT_EQ(run.curve.points.size(), 800u);
     EXPECT_EQ(run.curve.points.front().x, 0.00125);
@@ -62,7 +70,7 @@ TEST(CobwebRun, CurveDiagonalAndThreeStepsOfTheStaircaseInSinglePrecision) {
     EXPECT_EQ(run.diagonal.points[1].y, 0.0);
 
     for (int i = 0; i < 3; ++i) {
-        EXPECT_FALSE(CobwebStep(ws, ws.kind, run.construction, 1, run.staircase));
+        EXPECT_FALSE(CobwebStep(*model, model->model().kind, run.construction, 1, run.staircase));
     }
     // Every step starts from the value rounded to single precision.
     const double x0 = static_cast<float>(0.34);
@@ -102,7 +110,8 @@ TEST(CobwebRun, BoundsInEitherOrderAndInitialValuesOutsideThem) {
         settings.minimum = c.minimum;
         settings.maximum = c.maximum;
         settings.initialValue = c.initial;
-        const CobwebRun run = StartCobweb(ws, settings);
+        auto model = Evaluator(ws);
+        const CobwebRun run = StartCobweb(*model, settings);
         SCOPED_TRACE(static_cast<double>(c.initial));
         ASSERT_EQ(run.staircase.points.size(), 1u);
         EXPECT_DOUBLE_EQ(run.staircase.points[0].x, c.start);
@@ -119,13 +128,14 @@ TEST(CobwebRun, TheSecondIterateDrawsTheCurveAndEachStepAppliesTheMapTwice) {
     UseLogistic(ws);
     CobwebSettings settings;
     settings.iteratedMap = 2;
-    CobwebRun run = StartCobweb(ws, settings);
+    auto model = Evaluator(ws);
+    CobwebRun run = StartCobweb(*model, settings);
     ASSERT_EQ(run.curve.points.size(), 800u);
-    EXPECT_EQ(ModelCalls(ws), 1 + 2 * 800);
+    EXPECT_EQ(ModelCalls(*model), 1 + 2 * 800);
     EXPECT_EQ(run.curve.points[99].y, Iterated(3.7, run.curve.points[99].x, 2));
 
-    CobwebStep(ws, ws.kind, run.construction, 2, run.staircase);
-    EXPECT_EQ(ModelCalls(ws), 1 + 2 * 800 + 4);
+    CobwebStep(*model, model->model().kind, run.construction, 2, run.staircase);
+    EXPECT_EQ(ModelCalls(*model), 1 + 2 * 800 + 4);
     const double x0 = static_cast<float>(0.34);
     const double x1 = static_cast<float>(Iterated(3.7, x0, 2));
     ASSERT_EQ(run.staircase.points.size(), 4u);
@@ -139,19 +149,20 @@ TEST(CobwebRun, AFailingStepEndsTheCurveAndFreezesTheStaircase) {
     // Fails for every argument above one half.
     UseModel(ws, ModelKind::Discrete, {{"x", 0.1L}}, {{"a", 0}}, {},
              "if x > 0.5 then return 1/a end return x*x");
-    CobwebRun run = StartCobweb(ws, CobwebSettings{});
+    auto model = Evaluator(ws);
+    CobwebRun run = StartCobweb(*model, CobwebSettings{});
     EXPECT_TRUE(run.failed);
-    EXPECT_TRUE(ws.errorFlag);
+    EXPECT_TRUE(model->errorFlag);
     EXPECT_EQ(run.curve.points.size(), 400u);  // the grid points up to 0.5
     EXPECT_EQ(run.diagonal.points.size(), 2u);
     EXPECT_EQ(run.staircase.points.size(), 1u);
-    EXPECT_TRUE(CobwebStep(ws, ws.kind, run.construction, 5, run.staircase));
+    EXPECT_TRUE(CobwebStep(*model, model->model().kind, run.construction, 5, run.staircase));
     EXPECT_EQ(run.staircase.points.size(), 1u);
 
     // A map that cannot be evaluated at the initial value draws no curve at all.
     CobwebSettings settings;
     settings.initialValue = 0.9L;
-    run = StartCobweb(ws, settings);
+    run = StartCobweb(*model, settings);
     EXPECT_TRUE(run.failed);
     EXPECT_TRUE(run.curve.points.empty());
     EXPECT_EQ(run.staircase.points.size(), 1u);
@@ -160,10 +171,11 @@ TEST(CobwebRun, AFailingStepEndsTheCurveAndFreezesTheStaircase) {
     settings.initialValue = 0.3L;
     UseModel(ws, ModelKind::Discrete, {{"x", 0.1L}}, {{"a", 0}}, {},
              "if x > 2 then return 1/a end return 2*x");
+    model = Evaluator(ws);
     settings.maximum = 0.5L;
-    run = StartCobweb(ws, settings);
+    run = StartCobweb(*model, settings);
     EXPECT_FALSE(run.failed);
-    EXPECT_TRUE(CobwebStep(ws, ws.kind, run.construction, 10, run.staircase));
+    EXPECT_TRUE(CobwebStep(*model, model->model().kind, run.construction, 10, run.staircase));
     // 0.3 -> 0.6 -> 1.2 -> 2.4 -> fails: three steps drawn.
     EXPECT_EQ(run.staircase.points.size(), 1u + 2 * 3 - 1);
 }
@@ -171,29 +183,31 @@ TEST(CobwebRun, AFailingStepEndsTheCurveAndFreezesTheStaircase) {
 TEST(CobwebRun, AnotherAnalysisFailingMeanwhileDoesNotStopTheStaircase) {
     ModelWorkspace ws;
     UseLogistic(ws);
-    CobwebRun run = StartCobweb(ws, CobwebSettings{});
-    ws.errorFlag = true;  // left behind by another window's run
-    EXPECT_FALSE(CobwebStep(ws, ws.kind, run.construction, 1, run.staircase));
+    auto model = Evaluator(ws);
+    CobwebRun run = StartCobweb(*model, CobwebSettings{});
+    model->errorFlag = true;  // left behind by another window's run
+    EXPECT_FALSE(CobwebStep(*model, model->model().kind, run.construction, 1, run.staircase));
     EXPECT_EQ(run.staircase.points.size(), 2u);
-    EXPECT_FALSE(ws.errorFlag);
+    EXPECT_FALSE(model->errorFlag);
 }
 
 TEST(CobwebRun, AnIteratedMapOutsideOneToHundredIsRefusedBeforeAnythingChanges) {
     for (int n : {0, -1, 101}) {
         ModelWorkspace ws;
         UseLogistic(ws);
-        ws.errorFlag = true;
+        auto model = Evaluator(ws);
+        model->errorFlag = true;
         CobwebSettings settings;
         settings.iteratedMap = n;
         CobwebRun run;
         run.construction.currentX = 0.5f;
-        EXPECT_THROW(CobwebStart(ws, ws.kind, settings, run.construction, run.curve, run.diagonal,
-                                 run.staircase),
+        EXPECT_THROW(CobwebStart(*model, model->model().kind, settings, run.construction, run.curve,
+                                 run.diagonal, run.staircase),
                      OrbitSettingsError);
-        EXPECT_TRUE(ws.errorFlag);
+        EXPECT_TRUE(model->errorFlag);
         EXPECT_EQ(run.construction.currentX, 0.5f);
         EXPECT_TRUE(run.diagonal.points.empty());
-        EXPECT_EQ(ModelCalls(ws), 0);
+        EXPECT_EQ(ModelCalls(*model), 0);
     }
 }
 
@@ -214,22 +228,24 @@ struct ObjectRun {
     bool failed = false;
 };
 
-ObjectRun StartObject(ModelWorkspace& ws, const ObjectSettings& settings) {
+ObjectRun StartObject(ModelEvaluator& model, const ObjectSettings& settings) {
     ObjectRun run;
     QuietRunControl control;
-    run.failed = ObjectStart(ws, ws.kind, settings, run.object, run.attractor, run.points, control);
+    run.failed = ObjectStart(model, model.model().kind, settings, run.object, run.attractor,
+                             run.points, control);
     return run;
 }
 
-bool Step(ModelWorkspace& ws, ObjectRun& run, int unplotted, long long count) {
+bool Step(ModelEvaluator& model, ObjectRun& run, int unplotted, long long count) {
     QuietRunControl control;
-    return ObjectStep(ws, ws.kind, run.object, unplotted, count, run.points, control);
+    return ObjectStep(model, model.model().kind, run.object, unplotted, count, run.points, control);
 }
 
 TEST(ObjectRun, TheUnitSquareSampledWithResolution100) {
     ModelWorkspace ws;
     UseHenon(ws);
-    const ObjectRun run = StartObject(ws, Square());
+    auto model = Evaluator(ws);
+    const ObjectRun run = StartObject(*model, Square());
     ASSERT_EQ(run.points.points.size(), 400u);
     const Point corners[] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
     for (int side = 0; side < 4; ++side) {
@@ -247,7 +263,7 @@ TEST(ObjectRun, TheUnitSquareSampledWithResolution100) {
         EXPECT_EQ(occurrences, 1) << corner.x << "," << corner.y;
     }
     EXPECT_TRUE(run.attractor.points.empty());
-    EXPECT_EQ(ModelCalls(ws), 0);
+    EXPECT_EQ(ModelCalls(*model), 0);
 }
 
 TEST(ObjectRun, TheCircleStartsAtAngleZeroAndKeepsTheOtherVariablesAtTheCentre) {
@@ -260,7 +276,8 @@ TEST(ObjectRun, TheCircleStartsAtAngleZeroAndKeepsTheOtherVariablesAtTheCentre) 
     settings.horizontalVariable = 1;
     settings.verticalVariable = 3;
     settings.showAttractor = false;
-    const ObjectRun run = StartObject(ws, settings);
+    auto model = Evaluator(ws);
+    const ObjectRun run = StartObject(*model, settings);
     ASSERT_EQ(run.object.pointCount(), 100);
     EXPECT_EQ(run.points.points[0].x, 0.5);
     EXPECT_EQ(run.points.points[0].y, 0);
@@ -277,7 +294,8 @@ TEST(ObjectRun, OneVertexGivesResolutionCopiesOfIt) {
     UseHenon(ws);
     ObjectSettings settings = Square(3);
     settings.vertices = {{0.25L, -0.5L}};
-    const ObjectRun run = StartObject(ws, settings);
+    auto model = Evaluator(ws);
+    const ObjectRun run = StartObject(*model, settings);
     ASSERT_EQ(run.points.points.size(), 3u);
     for (const Point& p : run.points.points) {
         EXPECT_EQ(p.x, 0.25);
@@ -296,11 +314,12 @@ TEST(ObjectRun, ImagesAfterUnplottedIterationsAndTheirCount) {
     for (const Case& c : cases) {
         ModelWorkspace ws;
         UseHenon(ws);
-        ObjectRun run = StartObject(ws, Square());
-        EXPECT_FALSE(Step(ws, run, c.unplotted, c.count));
+        auto model = Evaluator(ws);
+        ObjectRun run = StartObject(*model, Square());
+        EXPECT_FALSE(Step(*model, run, c.unplotted, c.count));
         SCOPED_TRACE(c.unplotted);
         ASSERT_EQ(run.points.points.size(), c.points);
-        EXPECT_EQ(ModelCalls(ws), 400 * c.modelSteps);
+        EXPECT_EQ(ModelCalls(*model), 400 * c.modelSteps);
         // Point 150 (on the second side) by direct iteration.
         double x = 1, y = 0.5;
         for (int i = 0; i < c.modelSteps; ++i) {
@@ -320,7 +339,8 @@ TEST(ObjectRun, TheAttractorStartsAfterTheTransientFromTheInitialValues) {
     settings.showAttractor = true;
     settings.attractorPlotted = 5;
     settings.attractorNotPlotted = 3;
-    const ObjectRun run = StartObject(ws, settings);
+    auto model = Evaluator(ws);
+    const ObjectRun run = StartObject(*model, settings);
     ASSERT_EQ(run.attractor.points.size(), 5u);
     double x = 0.1, y = 0.1;
     for (int i = 0; i < 8; ++i) {
@@ -340,19 +360,21 @@ TEST(ObjectRun, AFailingStepAddsNoImageAndTheObjectMovesNoMore) {
     // Doubles x; fails once x passes 3.
     UseModel(ws, ModelKind::Discrete, {{"x", 0}, {"y", 0}}, {{"a", 0}}, {},
              "if x > 3 then return 1/a, y end return 2*x, y");
-    ObjectRun run = StartObject(ws, Square(10));
-    EXPECT_FALSE(Step(ws, run, 0, 1));  // up to 2
-    EXPECT_TRUE(Step(ws, run, 0, 5));   // up to 4 passes, the next step fails
+    auto model = Evaluator(ws);
+    ObjectRun run = StartObject(*model, Square(10));
+    EXPECT_FALSE(Step(*model, run, 0, 1));  // up to 2
+    EXPECT_TRUE(Step(*model, run, 0, 5));   // up to 4 passes, the next step fails
     EXPECT_EQ(run.points.points.size(), 40u * 3);
-    EXPECT_TRUE(ws.errorFlag);
-    EXPECT_TRUE(Step(ws, run, 0, 1));
+    EXPECT_TRUE(model->errorFlag);
+    EXPECT_TRUE(Step(*model, run, 0, 1));
     EXPECT_EQ(run.points.points.size(), 40u * 3);
 
     // An attractor that fails keeps the object from moving, and says so.
     ObjectSettings settings = Square(10);
     settings.showAttractor = true;
-    ws.initialValues[0] = 1;
-    run = StartObject(ws, settings);
+    ReplaceModel(ws, [](ModelDefinition& m) { m.initialValues[0] = 1; });
+    model = Evaluator(ws);
+    run = StartObject(*model, settings);
     EXPECT_TRUE(run.failed);
     EXPECT_EQ(run.attractor.points.size(), 0u);  // the transient already failed
     EXPECT_EQ(run.points.points.size(), 40u);
@@ -365,17 +387,69 @@ TEST(ObjectRun, AStopEndsTheRunAfterACompleteTimeStep) {
         RunControl* control = nullptr;
         void start(long long) override {}
         void setPosition(long long) override { control->requestStop(); }
-        void breathe() override {}
         void finish() override {}
     } progress;
     RunControl control(progress);
     progress.control = &control;
     ModelWorkspace ws;
     UseHenon(ws);
-    ObjectRun run = StartObject(ws, Square());
-    EXPECT_FALSE(ObjectStep(ws, ws.kind, run.object, 0, 5, run.points, control));
+    auto model = testing::EvaluatorOf(ws, &control);
+    ObjectRun run = StartObject(*model, Square());
+    EXPECT_FALSE(ObjectStep(*model, model->model().kind, run.object, 0, 5, run.points, control));
     EXPECT_EQ(run.points.points.size(), 800u);
-    EXPECT_EQ(ModelCalls(ws), 400);
+    EXPECT_EQ(ModelCalls(*model), 400);
+}
+
+TEST(ObjectRun, AStopThatInterruptsAModelStepIsNoFailure) {
+    // The model hangs once x passes 1.5, so the stop, pressed from another thread as Stop is,
+    // always lands inside a model step: the attractor of the start, or the second time step of a
+    // move. Either way the object keeps its last complete position and may move on.
+    struct Case {
+        const char* what;
+        bool attractor;
+    };
+    const Case cases[] = {{"attractor", true}, {"time step", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ModelWorkspace ws;
+        UseModel(ws, ModelKind::Discrete, {{"x", 0}, {"y", 0}}, {{"a", 0}}, {},
+                 "if x > 1.5 then while true do end end return x + 1, y");
+        QuietRunControl control;
+        auto model = testing::EvaluatorOf(ws, &control);
+        ObjectSettings settings = Square(10);
+        settings.showAttractor = c.attractor;
+        settings.attractorNotPlotted = 1;  // the attractor then reaches x = 1 and 2
+        // Started just before the call that hangs: each run clears an earlier stop at its start.
+        std::thread stopper;
+        auto stopSoon = [&] {
+            stopper = std::thread([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                control.requestStop();
+            });
+        };
+        if (c.attractor) {
+            stopSoon();
+        }
+        ObjectRun run;
+        run.failed = ObjectStart(*model, model->model().kind, settings, run.object, run.attractor,
+                                 run.points, control);
+        bool failed = run.failed;
+        std::vector<Extended> placed = run.object.coordinates;
+        if (!c.attractor) {
+            stopSoon();
+            failed = ObjectStep(*model, model->model().kind, run.object, 0, 3, run.points, control);
+            // The one complete time step, computed by the script in double precision.
+            for (std::size_t i = 0; i < placed.size(); ++i) {
+                placed[i] = static_cast<double>(placed[i]) + (i % 2 == 0 ? 1.0 : 0.0);
+            }
+        }
+        stopper.join();
+        EXPECT_FALSE(failed);
+        EXPECT_FALSE(run.object.failed);
+        EXPECT_EQ(run.object.coordinates, placed);
+        EXPECT_EQ(run.points.points.size(), c.attractor ? 40u : 80u);
+        EXPECT_EQ(run.attractor.points.size(), c.attractor ? 2u : 0u);
+    }
 }
 
 TEST(ObjectRun, SettingsThatCannotPlaceAnObjectAreRefusedBeforeAnythingChanges) {
@@ -405,15 +479,16 @@ TEST(ObjectRun, SettingsThatCannotPlaceAnObjectAreRefusedBeforeAnythingChanges) 
         } else {
             UseHenon(ws);
         }
-        ws.errorFlag = true;
+        auto model = Evaluator(ws);
+        model->errorFlag = true;
         ObjectRun run;
         run.object.variableCount = 2;
         run.object.coordinates = {5, 6};
         QuietRunControl control;
-        EXPECT_THROW(
-            ObjectStart(ws, ws.kind, c.settings, run.object, run.attractor, run.points, control),
-            ObjectSettingsError);
-        EXPECT_TRUE(ws.errorFlag);
+        EXPECT_THROW(ObjectStart(*model, model->model().kind, c.settings, run.object, run.attractor,
+                                 run.points, control),
+                     ObjectSettingsError);
+        EXPECT_TRUE(model->errorFlag);
         EXPECT_EQ(run.object.coordinates.size(), 2u);
         EXPECT_TRUE(run.points.points.empty());
     }

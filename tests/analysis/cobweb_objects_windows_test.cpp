@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QMenuBar>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -31,6 +32,10 @@ std::string ReadFile(const std::filesystem::path& file) {
 std::filesystem::path ScratchFile(const std::string& name) {
     return std::filesystem::temp_directory_path() /
            ("kalvora-" + name + "-" + std::to_string(getpid()));
+}
+
+void SetParameter(ModelWorkspace& ws, Extended value) {
+    ReplaceModel(ws, [value](ModelDefinition& m) { m.parameterValues[0] = value; });
 }
 
 // The captions of a menu's items in order, sub-menus by their titles, separators as "-".
@@ -158,6 +163,27 @@ TEST_F(CobwebWindows, AFailedStepShowsOverflowAndAddsNoMore) {
     EXPECT_EQ(window().staircase().Count(), count);
 }
 
+TEST_F(CobwebWindows, AStopInsideAStepKeepsTheStepsBeforeItAndNoOverflow) {
+    // From 0.3 the staircase reaches 2.4 in three steps; the step from there never ends, so the
+    // Stop lands inside it.
+    UseModel(host.ws, ModelKind::Discrete, {{"x", 0.1L}}, {{"a", 0}}, {},
+             "if x > 2 then while true do end end return 2*x");
+    module.open();
+    dialog().Edit3->setText("0.3");
+    dialog().okbutton->click();
+    window().Tgrafanit->SpinEdit1->setValue(10);
+    for (int press = 0; press < 2; ++press) {
+        QTimer::singleShot(50, [this] { host.stopRun(); });
+        window().NextIterations1->trigger();
+        EXPECT_FALSE(window().label1->isVisible()) << press;
+        EXPECT_EQ(window().staircase().Count(), 1 + 2 * 3 - 1) << press;
+        // The construction may go on from where the stop found it.
+        EXPECT_FALSE(window().construction().failed) << press;
+        EXPECT_EQ(window().construction().currentX, static_cast<float>(2.4)) << press;
+    }
+    EXPECT_TRUE(host.scripted.errors.empty());
+}
+
 TEST_F(CobwebWindows, SaveDataWritesTheStaircase) {
     openAndAccept();
     const std::filesystem::path file = ScratchFile("cobweb");
@@ -176,7 +202,7 @@ TEST_F(CobwebWindows, ParametersRecomputeUnderTag8AndClosingResetsTheIteratedMap
     dialog().okbutton->click();
     window().Parameters1->trigger();
     EXPECT_EQ(host.tag, 8);
-    host.ws.parameterValues[0] = 2;
+    SetParameter(host.ws, 2);
     module.recomputeAfterAccept();
     const double x = window().map().X(399);
     double y = x;
@@ -392,7 +418,7 @@ TEST_F(ObjectWindows, ParametersOpenUnderTag9AndAcceptRecomputesNothing) {
     dialog().okbutton->click();
     window().Parameters1->trigger();
     EXPECT_EQ(host.tag, 9);
-    host.ws.parameterValues[0] = 1.2L;
+    SetParameter(host.ws, 1.2L);
     module.recomputeAfterAccept();
     EXPECT_EQ(window().object().Count(), 400);
     window().NextIterations1->trigger();  // the new value acts from the next step
@@ -400,7 +426,7 @@ TEST_F(ObjectWindows, ParametersOpenUnderTag9AndAcceptRecomputesNothing) {
 }
 
 TEST_F(ObjectWindows, ALargeMoveOnAWorkerGivesThePointsOfTheDirectRun) {
-    // 4 x 60000 points: past the size that moves on a worker behind the computing window.
+    // 4 x 60000 points, long enough for the computing window to appear.
     openSquare("60000");
     dialog().okbutton->click();
     window().NextIterations1->trigger();
@@ -415,14 +441,15 @@ TEST_F(ObjectWindows, ALargeMoveOnAWorkerGivesThePointsOfTheDirectRun) {
     IteratedObject object;
     VectorPointSink points;
     QuietRunControl control;
-    ObjectStart(direct, direct.kind, settings, object, points, points, control);
-    ObjectStep(direct, direct.kind, object, 0, 1, points, control);
+    auto model = testing::EvaluatorOf(direct);
+    ObjectStart(*model, model->model().kind, settings, object, points, points, control);
+    ObjectStep(*model, model->model().kind, object, 0, 1, points, control);
     for (int i = 0; i < 480000; i += 997) {
         ASSERT_EQ(window().object().X(i), points.points[i].x) << i;
         ASSERT_EQ(window().object().Y(i), points.points[i].y) << i;
     }
     EXPECT_TRUE(window().isEnabled());
-    EXPECT_FALSE(host.ws.errorFlag);
+    EXPECT_FALSE(window().label1->isVisible());
 }
 
 TEST_F(ObjectWindows, TimeStepsThatWouldOverfillThePictureAreRefused) {

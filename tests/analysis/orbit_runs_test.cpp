@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "analysis/orbit/common/orbit_counts.h"
@@ -22,6 +23,14 @@ using testing::UseHenon;
 using testing::UseLogistic;
 using testing::UseModel;
 
+std::unique_ptr<ModelEvaluator> Evaluator(const ModelWorkspace& ws) {
+    return testing::EvaluatorOf(ws);
+}
+
+void SetStepSize(ModelWorkspace& ws, Extended stepSize) {
+    ReplaceModel(ws, [stepSize](ModelDefinition& m) { m.stepSize = stepSize; });
+}
+
 std::vector<double> LogisticOrbit(double r, double x, int length) {
     std::vector<double> orbit;
     for (int i = 0; i < length; ++i) {
@@ -36,8 +45,9 @@ std::vector<double> LogisticOrbit(double r, double x, int length) {
 TEST(TimeSeriesRun, DiscreteDefaultsPlotIterations100To200AfterTheTransient) {
     ModelWorkspace ws;
     UseLogistic(ws);
+    auto model = Evaluator(ws);
     VectorPointSink sink;
-    const TimeSeriesOutcome outcome = TimeSeriesRun(ws, TimeSeriesSettings{}, sink);
+    const TimeSeriesOutcome outcome = TimeSeriesRun(*model, TimeSeriesSettings{}, sink);
 
     ASSERT_EQ(sink.points.size(), 101u);
     EXPECT_EQ(outcome.pointsAdded, 101);
@@ -50,7 +60,7 @@ TEST(TimeSeriesRun, DiscreteDefaultsPlotIterations100To200AfterTheTransient) {
         EXPECT_EQ(sink.points[i].y, orbit[100 + i]) << "point " << i;
     }
     // No step is taken after the last point.
-    EXPECT_EQ(ModelCalls(ws), 200);
+    EXPECT_EQ(ModelCalls(*model), 200);
 }
 
 TEST(TimeSeriesRun, TimeStepSpacesPointsAndScalesTheTransient) {
@@ -60,8 +70,9 @@ TEST(TimeSeriesRun, TimeStepSpacesPointsAndScalesTheTransient) {
     settings.pointsPlotted = 5;
     settings.pointsNotPlotted = 10;
     settings.timeStep = 3;
+    auto model = Evaluator(ws);
     VectorPointSink sink;
-    const TimeSeriesOutcome outcome = TimeSeriesRun(ws, settings, sink);
+    const TimeSeriesOutcome outcome = TimeSeriesRun(*model, settings, sink);
 
     ASSERT_EQ(sink.points.size(), 6u);
     EXPECT_EQ(outcome.plan.start, 30);
@@ -71,7 +82,7 @@ TEST(TimeSeriesRun, TimeStepSpacesPointsAndScalesTheTransient) {
         EXPECT_EQ(sink.points[i].x, 30 + 3 * i);
         EXPECT_EQ(sink.points[i].y, orbit[30 + 3 * i]);
     }
-    EXPECT_EQ(ModelCalls(ws), 30 + 5 * 3);
+    EXPECT_EQ(ModelCalls(*model), 30 + 5 * 3);
 }
 
 TEST(TimeSeriesRun, WithoutTransientTheFirstPointIsTheInitialValue) {
@@ -79,8 +90,9 @@ TEST(TimeSeriesRun, WithoutTransientTheFirstPointIsTheInitialValue) {
     UseLogistic(ws, 3.7L, 0.25L);
     TimeSeriesSettings settings;
     settings.pointsNotPlotted = 0;
+    auto model = Evaluator(ws);
     VectorPointSink sink;
-    TimeSeriesRun(ws, settings, sink);
+    TimeSeriesRun(*model, settings, sink);
     ASSERT_FALSE(sink.points.empty());
     EXPECT_EQ(sink.points[0].x, 0);
     EXPECT_EQ(sink.points[0].y, 0.25);
@@ -90,9 +102,10 @@ TEST(TimeSeriesRun, ContinuousRunPlotsTheTimesReachedOverTheInterval) {
     ModelWorkspace ws;
     // dx/dt = 1 with an auxiliary that integrates 1 as well: both grow by h per step.
     UseModel(ws, ModelKind::Continuous, {{"x", 0}}, {{"a", 0}}, {"k"}, "return 1, 1");
-    ws.stepSize = 0.01L;
+    SetStepSize(ws, 0.01L);
+    auto model = Evaluator(ws);
     VectorPointSink sink;
-    const TimeSeriesOutcome outcome = TimeSeriesRun(ws, TimeSeriesSettings{}, sink);
+    const TimeSeriesOutcome outcome = TimeSeriesRun(*model, TimeSeriesSettings{}, sink);
 
     EXPECT_EQ(outcome.plan.pointsPlotted, 10000);
     EXPECT_EQ(outcome.plan.pointsNotPlotted, 10000);
@@ -105,7 +118,7 @@ TEST(TimeSeriesRun, ContinuousRunPlotsTheTimesReachedOverTheInterval) {
     // The value is x after NP + g steps of 0.01 (accumulated, so only close to the time).
     EXPECT_NEAR(sink.points[5000].y, 150.0, 1e-9);
     // Three evaluations per Runge-Kutta step: 10000 transient steps and 10000 between the points.
-    EXPECT_EQ(ModelCalls(ws), 3 * 20000);
+    EXPECT_EQ(ModelCalls(*model), 3 * 20000);
 }
 
 TEST(TimeSeriesRun, AuxiliaryVariablesArePlottedFromTheirSlot) {
@@ -115,8 +128,9 @@ TEST(TimeSeriesRun, AuxiliaryVariablesArePlottedFromTheirSlot) {
     settings.variable = 2;  // k
     settings.pointsNotPlotted = 0;
     settings.pointsPlotted = 3;
+    auto model = Evaluator(ws);
     VectorPointSink sink;
-    TimeSeriesRun(ws, settings, sink);
+    TimeSeriesRun(*model, settings, sink);
     ASSERT_EQ(sink.points.size(), 4u);
     EXPECT_EQ(sink.points[0].y, 0.0);  // the auxiliary slot of initialValues
     EXPECT_EQ(sink.points[1].y, 1.5);
@@ -131,11 +145,12 @@ TEST(TimeSeriesRun, FailingStepKeepsThePointsBeforeIt) {
              "if x >= 49 then return 1/a end return x + 1");
     TimeSeriesSettings settings;
     settings.pointsNotPlotted = 10;
+    auto model = Evaluator(ws);
     VectorPointSink sink;
-    const TimeSeriesOutcome outcome = TimeSeriesRun(ws, settings, sink);
+    const TimeSeriesOutcome outcome = TimeSeriesRun(*model, settings, sink);
 
     EXPECT_TRUE(outcome.failed);
-    EXPECT_TRUE(ws.errorFlag);
+    EXPECT_TRUE(model->errorFlag);
     ASSERT_EQ(sink.points.size(), 40u);
     EXPECT_EQ(sink.points.front().x, 10);
     EXPECT_EQ(sink.points.back().x, 49);
@@ -145,34 +160,44 @@ TEST(TimeSeriesRun, FailingStepKeepsThePointsBeforeIt) {
 TEST(TimeSeriesRun, FailureDuringTheTransientPlotsNothing) {
     ModelWorkspace ws;
     UseModel(ws, ModelKind::Discrete, {{"x", 0}}, {{"a", 0}}, {}, "return 1/a");
+    auto model = Evaluator(ws);
     VectorPointSink sink;
-    EXPECT_TRUE(TimeSeriesRun(ws, TimeSeriesSettings{}, sink).failed);
+    EXPECT_TRUE(TimeSeriesRun(*model, TimeSeriesSettings{}, sink).failed);
     EXPECT_TRUE(sink.points.empty());
 }
 
 TEST(TimeSeriesRun, ARunClearsTheErrorFlagOfAnEarlierFailure) {
     ModelWorkspace ws;
     UseLogistic(ws);
-    ws.errorFlag = true;
+    auto model = Evaluator(ws);
+    model->errorFlag = true;
     VectorPointSink sink;
-    EXPECT_FALSE(TimeSeriesRun(ws, TimeSeriesSettings{}, sink).failed);
+    EXPECT_FALSE(TimeSeriesRun(*model, TimeSeriesSettings{}, sink).failed);
     EXPECT_EQ(sink.points.size(), 101u);
 }
 
 TEST(TimeSeriesRun, RefusesRunsItCannotCarryOutBeforeTakingAStep) {
     ModelWorkspace ws;
     UseModel(ws, ModelKind::Continuous, {{"x", 0}}, {{"a", 0}}, {}, "return 1");
-    TimeSeriesSettings settings;
-    ws.stepSize = 0;
-    VectorPointSink sink;
-    EXPECT_THROW(TimeSeriesRun(ws, settings, sink), OrbitSettingsError);
-    ws.stepSize = 1e-9L;  // 1e11 points
-    EXPECT_THROW(TimeSeriesRun(ws, settings, sink), OrbitSettingsError);
-    settings.variable = 201;
-    ws.stepSize = 0.01L;
-    EXPECT_THROW(TimeSeriesRun(ws, settings, sink), OrbitSettingsError);
-    EXPECT_TRUE(sink.points.empty());
-    EXPECT_EQ(ModelCalls(ws), 0);
+    struct Case {
+        Extended stepSize;
+        int variable;
+    };
+    const Case cases[] = {
+        {0, 1},
+        {1e-9L, 1},  // 1e11 points
+        {0.01L, 201},
+    };
+    for (const Case& c : cases) {
+        SetStepSize(ws, c.stepSize);
+        auto model = Evaluator(ws);
+        TimeSeriesSettings settings;
+        settings.variable = c.variable;
+        VectorPointSink sink;
+        EXPECT_THROW(TimeSeriesRun(*model, settings, sink), OrbitSettingsError);
+        EXPECT_TRUE(sink.points.empty());
+        EXPECT_EQ(ModelCalls(*model), 0);
+    }
 }
 
 TEST(OrbitCounts, ContinuousCountsRoundHalvesToEven) {
@@ -197,54 +222,55 @@ TEST(OrbitCounts, NegativeCountsAreRefusedBeforeAnyStepWithAMessage) {
     struct Case {
         const char* what;
         ModelKind kind;
-        std::function<void(ModelWorkspace&, VectorPointSink&)> run;
+        std::function<void(ModelEvaluator&, VectorPointSink&)> run;
         const char* message;
     };
     const std::vector<Case> cases = {
         {"phase plot, E below S", ModelKind::Continuous,
-         [](ModelWorkspace& ws, VectorPointSink& sink) {
+         [](ModelEvaluator& model, VectorPointSink& sink) {
              PhasePlotSettings settings;
              settings.startTime = 5;
              settings.endTime = 4;
              PhasePlotOrbit orbit;
-             PhasePlotRun(ws, settings, orbit, false, sink);
+             PhasePlotRun(model, settings, orbit, false, sink);
          },
          "The run asks for -100 points; the end must not lie before the start"},
         {"time series, negative count", ModelKind::Discrete,
-         [](ModelWorkspace& ws, VectorPointSink& sink) {
+         [](ModelEvaluator& model, VectorPointSink& sink) {
              TimeSeriesSettings settings;
              settings.pointsPlotted = -3;
-             TimeSeriesRun(ws, settings, sink);
+             TimeSeriesRun(model, settings, sink);
          },
          "The run asks for -3 points; the end must not lie before the start"},
         {"delay plot, negative transient", ModelKind::Discrete,
-         [](ModelWorkspace& ws, VectorPointSink& sink) {
+         [](ModelEvaluator& model, VectorPointSink& sink) {
              DelayPlotSettings settings;
              settings.pointsNotPlotted = -1;
-             DelayPlotRun(ws, settings, sink);
+             DelayPlotRun(model, settings, sink);
          },
          "The run asks for -1 transient steps; the start must not lie before time 0"},
         {"time series, start before 0", ModelKind::Continuous,
-         [](ModelWorkspace& ws, VectorPointSink& sink) {
+         [](ModelEvaluator& model, VectorPointSink& sink) {
              TimeSeriesSettings settings;
              settings.startTime = -1;
-             TimeSeriesRun(ws, settings, sink);
+             TimeSeriesRun(model, settings, sink);
          },
          "The run asks for -100 transient steps; the start must not lie before time 0"},
     };
     for (const Case& c : cases) {
         ModelWorkspace ws;
         UseModel(ws, c.kind, {{"x", 0}, {"y", 0}}, {{"a", 0}}, {}, "return 1, 1");
-        ws.stepSize = 0.01L;
+        SetStepSize(ws, 0.01L);
+        auto model = Evaluator(ws);
         VectorPointSink sink;
         try {
-            c.run(ws, sink);
+            c.run(*model, sink);
             ADD_FAILURE() << c.what << ": not refused";
         } catch (const OrbitSettingsError& error) {
             EXPECT_STREQ(error.what(), c.message) << c.what;
         }
         EXPECT_TRUE(sink.points.empty()) << c.what;
-        EXPECT_EQ(ModelCalls(ws), 0) << c.what;
+        EXPECT_EQ(ModelCalls(*model), 0) << c.what;
     }
 }
 
@@ -253,13 +279,14 @@ TEST(OrbitCounts, NegativeCountsAreRefusedBeforeAnyStepWithAMessage) {
 TEST(PhasePlotRun, DefaultsStepTheTransientAndBetweenThePoints) {
     ModelWorkspace ws;
     UseHenon(ws);
+    auto model = Evaluator(ws);
     PhasePlotOrbit orbit;
     VectorPointSink sink;
-    const PhasePlotOutcome outcome = PhasePlotRun(ws, PhasePlotSettings{}, orbit, false, sink);
+    const PhasePlotOutcome outcome = PhasePlotRun(*model, PhasePlotSettings{}, orbit, false, sink);
 
     EXPECT_EQ(outcome.pointsAdded, 10000);
     ASSERT_EQ(sink.points.size(), 10000u);
-    EXPECT_EQ(ModelCalls(ws), 1000 + 9999);
+    EXPECT_EQ(ModelCalls(*model), 1000 + 9999);
     EXPECT_FALSE(outcome.xSettled);
     EXPECT_FALSE(outcome.ySettled);
     // The first point is the state after the transient.
@@ -276,10 +303,11 @@ TEST(PhasePlotRun, DefaultsStepTheTransientAndBetweenThePoints) {
 TEST(PhasePlotRun, ContinuousIntervalGivesTheCounts) {
     ModelWorkspace ws;
     UseModel(ws, ModelKind::Continuous, {{"x", 0}, {"y", 0}}, {{"a", 0}}, {}, "return 1, -1");
-    ws.stepSize = 0.01L;
+    SetStepSize(ws, 0.01L);
+    auto model = Evaluator(ws);
     PhasePlotOrbit orbit;
     VectorPointSink sink;
-    PhasePlotRun(ws, PhasePlotSettings{}, orbit, false, sink);
+    PhasePlotRun(*model, PhasePlotSettings{}, orbit, false, sink);
     EXPECT_EQ(orbit.pointsNotPlotted, 100);
     EXPECT_EQ(orbit.pointsPlotted, 4900);
     EXPECT_EQ(sink.points.size(), 4900u);
@@ -295,17 +323,18 @@ TEST(PhasePlotRun, NextIterationSetsContinueTheSameOrbit) {
     settings.yVariable = 1;
     settings.pointsNotPlotted = 0;
     settings.pointsPlotted = 10000;
+    auto model = Evaluator(ws);
     PhasePlotOrbit orbit;
     VectorPointSink sink;
-    PhasePlotRun(ws, settings, orbit, false, sink);
+    PhasePlotRun(*model, settings, orbit, false, sink);
     // A continuation ignores changed settings and keeps the last run's variables and count.
     settings.pointsPlotted = 7;
     settings.pointsNotPlotted = 500;
-    PhasePlotRun(ws, settings, orbit, true, sink);
-    PhasePlotRun(ws, settings, orbit, true, sink);
+    PhasePlotRun(*model, settings, orbit, true, sink);
+    PhasePlotRun(*model, settings, orbit, true, sink);
 
     ASSERT_EQ(sink.points.size(), 30000u);
-    EXPECT_EQ(ModelCalls(ws), 30000 - 1);
+    EXPECT_EQ(ModelCalls(*model), 30000 - 1);
     // Each set starts with the iterate after the last point of the one before: none is skipped.
     const std::vector<double> orbitValues = LogisticOrbit(3.7, 0.3, 30000);
     for (int set = 0; set < 3; ++set) {
@@ -320,14 +349,15 @@ TEST(PhasePlotRun, AContinuationAfterAFailureAddsNothing) {
     ModelWorkspace ws;
     UseModel(ws, ModelKind::Discrete, {{"x", 0}, {"y", 0}}, {{"a", 0}}, {},
              "if x >= 20 then return 1/a, 0 end return x + 1, y");
+    auto model = Evaluator(ws);
     PhasePlotOrbit orbit;
     VectorPointSink sink;
     PhasePlotSettings settings;
     settings.pointsNotPlotted = 0;
-    const PhasePlotOutcome fresh = PhasePlotRun(ws, settings, orbit, false, sink);
+    const PhasePlotOutcome fresh = PhasePlotRun(*model, settings, orbit, false, sink);
     EXPECT_TRUE(fresh.failed);
     EXPECT_EQ(sink.points.size(), 21u);
-    const PhasePlotOutcome more = PhasePlotRun(ws, settings, orbit, true, sink);
+    const PhasePlotOutcome more = PhasePlotRun(*model, settings, orbit, true, sink);
     EXPECT_TRUE(more.failed);
     EXPECT_EQ(more.pointsAdded, 0);
     EXPECT_EQ(sink.points.size(), 21u);
@@ -337,12 +367,13 @@ TEST(PhasePlotRun, ASettledOrbitIsReportedPerAxisOnlyForAFreshRun) {
     ModelWorkspace ws;
     // x contracts to 0; y keeps moving.
     UseModel(ws, ModelKind::Discrete, {{"x", 1}, {"y", 0}}, {{"a", 0.5}}, {}, "return a*x, y + 1");
+    auto model = Evaluator(ws);
     PhasePlotOrbit orbit;
     VectorPointSink sink;
-    const PhasePlotOutcome fresh = PhasePlotRun(ws, PhasePlotSettings{}, orbit, false, sink);
+    const PhasePlotOutcome fresh = PhasePlotRun(*model, PhasePlotSettings{}, orbit, false, sink);
     EXPECT_TRUE(fresh.xSettled);
     EXPECT_FALSE(fresh.ySettled);
-    const PhasePlotOutcome continued = PhasePlotRun(ws, PhasePlotSettings{}, orbit, true, sink);
+    const PhasePlotOutcome continued = PhasePlotRun(*model, PhasePlotSettings{}, orbit, true, sink);
     EXPECT_FALSE(continued.xSettled);
 }
 
@@ -368,6 +399,7 @@ TEST(PhasePlotSlider, PositionOfAValueIsRoundedAndClamped) {
 TEST(DelayPlotRun, PointsPairAValueWithTheOneDStepsLater) {
     ModelWorkspace ws;
     UseLogistic(ws, 3.9L, 0.2L);
+    auto model = Evaluator(ws);
     DelayPlotSettings settings;
     settings.pointsNotPlotted = 0;
     settings.pointsPlotted = 50;
@@ -375,7 +407,7 @@ TEST(DelayPlotRun, PointsPairAValueWithTheOneDStepsLater) {
     for (int d : {1, 3}) {
         settings.delaySteps = d;
         VectorPointSink sink;
-        const DelayPlotOutcome outcome = DelayPlotRun(ws, settings, sink);
+        const DelayPlotOutcome outcome = DelayPlotRun(*model, settings, sink);
         ASSERT_EQ(sink.points.size(), 50u);
         EXPECT_EQ(outcome.plan.delaySteps, d);
         for (int i = 0; i < 50; ++i) {
@@ -388,25 +420,29 @@ TEST(DelayPlotRun, PointsPairAValueWithTheOneDStepsLater) {
 TEST(DelayPlotRun, DefaultsTakeOneModelStepPerPoint) {
     ModelWorkspace ws;
     UseLogistic(ws);
+    auto model = Evaluator(ws);
     VectorPointSink sink;
-    DelayPlotRun(ws, DelayPlotSettings{}, sink);
+    DelayPlotRun(*model, DelayPlotSettings{}, sink);
     EXPECT_EQ(sink.points.size(), 10000u);
-    EXPECT_EQ(ModelCalls(ws), 1000 + 1 + 9999);
+    EXPECT_EQ(ModelCalls(*model), 1000 + 1 + 9999);
 }
 
 TEST(DelayPlotRun, WithNoiseBothCoordinatesComeFromOneOrbit) {
     ModelWorkspace ws;
     UseLogistic(ws, 3.2L, 0.4L);
-    ws.noise.noiseOn = true;
-    ws.noise.noiseLevel = 0.01L;
-    ws.noise.noiseProbability = 1;
-    ws.noise.noisePeriod = 1;
+    ReplaceModel(ws, [](ModelDefinition& m) {
+        m.noise.noiseOn = true;
+        m.noise.noiseLevel = 0.01L;
+        m.noise.noiseProbability = 1;
+        m.noise.noisePeriod = 1;
+    });
     SeedNoise(ws, 1234);
+    auto model = Evaluator(ws);
     DelayPlotSettings settings;
     settings.delaySteps = 2;
     settings.pointsPlotted = 200;
     VectorPointSink sink;
-    DelayPlotRun(ws, settings, sink);
+    DelayPlotRun(*model, settings, sink);
     ASSERT_EQ(sink.points.size(), 200u);
     // (x(t), x(t+2)) followed two points later by (x(t+2), x(t+4)).
     for (int i = 0; i + 2 < 200; ++i) {
@@ -425,9 +461,10 @@ TEST(DelayPlotRun, WithNoiseBothCoordinatesComeFromOneOrbit) {
 TEST(DelayPlotRun, ContinuousDelayIsConvertedToSteps) {
     ModelWorkspace ws;
     UseModel(ws, ModelKind::Continuous, {{"x", 0}}, {{"a", 0}}, {}, "return 1");
-    ws.stepSize = 0.01L;
+    SetStepSize(ws, 0.01L);
+    auto model = Evaluator(ws);
     VectorPointSink sink;
-    const DelayPlotOutcome outcome = DelayPlotRun(ws, DelayPlotSettings{}, sink);
+    const DelayPlotOutcome outcome = DelayPlotRun(*model, DelayPlotSettings{}, sink);
     EXPECT_EQ(outcome.plan.delaySteps, 100);
     EXPECT_EQ(outcome.plan.pointsNotPlotted, 100);
     EXPECT_EQ(outcome.plan.pointsPlotted, 2900);
@@ -440,8 +477,9 @@ TEST(DelayPlotRun, FailureInTheTransientPlotsNothing) {
     ModelWorkspace ws;
     UseModel(ws, ModelKind::Discrete, {{"x", 0}}, {{"a", 0}}, {},
              "if x >= 5 then return 1/a end return x + 1");
+    auto model = Evaluator(ws);
     VectorPointSink sink;
-    const DelayPlotOutcome outcome = DelayPlotRun(ws, DelayPlotSettings{}, sink);
+    const DelayPlotOutcome outcome = DelayPlotRun(*model, DelayPlotSettings{}, sink);
     EXPECT_TRUE(outcome.failed);
     EXPECT_TRUE(sink.points.empty());
 }
@@ -449,14 +487,15 @@ TEST(DelayPlotRun, FailureInTheTransientPlotsNothing) {
 TEST(DelayPlotRun, RefusesNegativeAndOverlongDelays) {
     ModelWorkspace ws;
     UseModel(ws, ModelKind::Continuous, {{"x", 0}}, {{"a", 0}}, {}, "return 1");
-    ws.stepSize = 0.01L;
+    SetStepSize(ws, 0.01L);
+    auto model = Evaluator(ws);
     DelayPlotSettings settings;
     VectorPointSink sink;
     settings.delayTime = -1;
-    EXPECT_THROW(DelayPlotRun(ws, settings, sink), OrbitSettingsError);
+    EXPECT_THROW(DelayPlotRun(*model, settings, sink), OrbitSettingsError);
     settings.delayTime = 1e6L;
-    EXPECT_THROW(DelayPlotRun(ws, settings, sink), OrbitSettingsError);
-    EXPECT_EQ(ModelCalls(ws), 0);
+    EXPECT_THROW(DelayPlotRun(*model, settings, sink), OrbitSettingsError);
+    EXPECT_EQ(ModelCalls(*model), 0);
 }
 
 // ---- the end of a run ----
@@ -466,44 +505,44 @@ TEST(OrbitRunEnd, AStepThatWouldFailOnlyAfterTheLastPointIsNotTaken) {
     // last point at x = 15, so it is complete and must not be reported as failed.
     struct Case {
         const char* run;
-        std::function<bool(ModelWorkspace&, VectorPointSink&)> start;
+        std::function<bool(ModelEvaluator&, VectorPointSink&)> start;
         std::size_t points;
     };
     const std::vector<Case> cases = {
         {"time series",
-         [](ModelWorkspace& ws, VectorPointSink& sink) {
+         [](ModelEvaluator& model, VectorPointSink& sink) {
              TimeSeriesSettings settings;
              settings.pointsNotPlotted = 10;
              settings.pointsPlotted = 5;
-             return TimeSeriesRun(ws, settings, sink).failed;
+             return TimeSeriesRun(model, settings, sink).failed;
          },
          6},
         {"time series, time step 5",
-         [](ModelWorkspace& ws, VectorPointSink& sink) {
+         [](ModelEvaluator& model, VectorPointSink& sink) {
              TimeSeriesSettings settings;
              settings.pointsNotPlotted = 1;
              settings.pointsPlotted = 2;
              settings.timeStep = 5;
-             return TimeSeriesRun(ws, settings, sink).failed;
+             return TimeSeriesRun(model, settings, sink).failed;
          },
          3},
         {"phase plot",
-         [](ModelWorkspace& ws, VectorPointSink& sink) {
+         [](ModelEvaluator& model, VectorPointSink& sink) {
              PhasePlotSettings settings;
              settings.yVariable = 1;
              settings.pointsNotPlotted = 10;
              settings.pointsPlotted = 6;
              PhasePlotOrbit orbit;
-             return PhasePlotRun(ws, settings, orbit, false, sink).failed;
+             return PhasePlotRun(model, settings, orbit, false, sink).failed;
          },
          6},
         {"delay plot",
-         [](ModelWorkspace& ws, VectorPointSink& sink) {
+         [](ModelEvaluator& model, VectorPointSink& sink) {
              DelayPlotSettings settings;
              settings.pointsNotPlotted = 9;
              settings.delaySteps = 1;
              settings.pointsPlotted = 6;
-             return DelayPlotRun(ws, settings, sink).failed;
+             return DelayPlotRun(model, settings, sink).failed;
          },
          6},
     };
@@ -511,12 +550,13 @@ TEST(OrbitRunEnd, AStepThatWouldFailOnlyAfterTheLastPointIsNotTaken) {
         ModelWorkspace ws;
         UseModel(ws, ModelKind::Discrete, {{"x", 0}}, {{"a", 0}}, {},
                  "if x >= 15 then return 1/a end return x + 1");
+        auto model = Evaluator(ws);
         VectorPointSink sink;
-        EXPECT_FALSE(c.start(ws, sink)) << c.run;
-        EXPECT_FALSE(ws.errorFlag) << c.run;
+        EXPECT_FALSE(c.start(*model, sink)) << c.run;
+        EXPECT_FALSE(model->errorFlag) << c.run;
         ASSERT_EQ(sink.points.size(), c.points) << c.run;
         EXPECT_EQ(sink.points.back().y, 15) << c.run;
-        EXPECT_EQ(ModelCalls(ws), 15) << c.run;
+        EXPECT_EQ(ModelCalls(*model), 15) << c.run;
     }
 }
 
@@ -527,11 +567,12 @@ TEST(OrbitRunEnd, NoStepFollowsAFailure) {
     ws.prompts = &prompts;
     UseModel(ws, ModelKind::Discrete, {{"x", 0}, {"y", 0}}, {{"a", 0}}, {},
              "if x >= 20 then error('stop') end return x + 1, y");
+    auto model = Evaluator(ws);
     PhasePlotSettings settings;
     settings.pointsNotPlotted = 0;
     PhasePlotOrbit orbit;
     VectorPointSink sink;
-    EXPECT_TRUE(PhasePlotRun(ws, settings, orbit, false, sink).failed);
+    EXPECT_TRUE(PhasePlotRun(*model, settings, orbit, false, sink).failed);
     EXPECT_EQ(sink.points.size(), 21u);
     EXPECT_EQ(prompts.errors.size(), 1u);
 }
@@ -553,12 +594,13 @@ TEST(TimeSeriesRun, ContinuousAbscissaeAreTheTimesReachedByTheRoundedCounts) {
     for (const Case& c : cases) {
         ModelWorkspace ws;
         UseModel(ws, ModelKind::Continuous, {{"x", 0}}, {{"a", 0}}, {}, "return 1");
-        ws.stepSize = c.stepSize;
+        SetStepSize(ws, c.stepSize);
         TimeSeriesSettings settings;
         settings.startTime = c.from;
         settings.endTime = c.to;
+        auto model = Evaluator(ws);
         VectorPointSink sink;
-        const TimeSeriesOutcome outcome = TimeSeriesRun(ws, settings, sink);
+        const TimeSeriesOutcome outcome = TimeSeriesRun(*model, settings, sink);
         ASSERT_EQ(sink.points.size(), c.points) << "h = " << static_cast<double>(c.stepSize);
         EXPECT_NEAR(sink.points.front().x, c.first, 1e-12);
         EXPECT_NEAR(sink.points.back().x, c.last, 1e-12);

@@ -22,10 +22,24 @@ namespace {
 
 using kalvora::ScriptedPrompts;
 using testing::FakeHost;
-using testing::ModelCalls;
 using testing::UseHenon;
 using testing::UseLogistic;
 using testing::UseModel;
+
+void SetParameter(ModelWorkspace& ws, Extended value) {
+    ReplaceModel(ws, [value](ModelDefinition& m) { m.parameterValues[0] = value; });
+}
+
+void SetStepSize(ModelWorkspace& ws, Extended stepSize) {
+    ReplaceModel(ws, [stepSize](ModelDefinition& m) { m.stepSize = stepSize; });
+}
+
+// A host whose message boxes can be replaced, as a test's own prompts.
+class PromptingHost : public FakeHost {
+  public:
+    Prompts& prompts() override { return custom != nullptr ? *custom : scripted; }
+    Prompts* custom = nullptr;
+};
 
 const char* const kIntervalTooShort =
     "The interval must start at time 0 or later and hold more than three steps";
@@ -235,14 +249,14 @@ TEST_F(TimeSeriesWindows, AcceptedParametersRecomputeTheCurrentSlot) {
     window().Parameters1->trigger();
     EXPECT_EQ(host.tag, 1);
     const double before = window().series(0).Y(50);
-    host.ws.parameterValues[0] = 3.2L;
+    SetParameter(host.ws, 3.2L);
     module.recomputeAfterAccept();
     EXPECT_EQ(window().series(0).Count(), 101);
     EXPECT_NE(window().series(0).Y(50), before);
 
     // A hidden window is not recomputed.
     window().hide();
-    host.ws.parameterValues[0] = 3.5L;
+    SetParameter(host.ws, 3.5L);
     const double hidden = window().series(0).Y(50);
     module.recomputeAfterAccept();
     EXPECT_EQ(window().series(0).Y(50), hidden);
@@ -310,7 +324,7 @@ class PhasePlotWindows : public ::testing::Test {
         dialog().okbutton->click();
     }
 
-    FakeHost host;
+    PromptingHost host;
     PhasePlotModule module;
 };
 
@@ -334,26 +348,27 @@ TEST_F(PhasePlotWindows, OpeningFillsTheDialogFromTheModel) {
 TEST_F(PhasePlotWindows, SliderSweepsTheParameterBetweenTheAcceptedBounds) {
     accept("2.5", "4");
     EXPECT_EQ(window().series(0).Count(), 10000);
-    EXPECT_EQ(host.ws.parameterValues[0], 2.5L);
+    // The orbit converges to x = 2a.
+    EXPECT_NEAR(window().series(0).X(9999), 5, 1e-9);
     EXPECT_EQ(window().panelText(2), "a");
     EXPECT_EQ(window().panelText(3), "2.5");
     EXPECT_EQ(window().ScrollBar1->value(), 0);
 
     window().ScrollBar1->setValue(40);
     EXPECT_EQ(window().panelText(3), "3.1");
-    EXPECT_NEAR(static_cast<double>(host.ws.parameterValues[0]), 3.1, 1e-15);
-    // The orbit converges to x = 2a.
     EXPECT_NEAR(window().series(0).X(9999), 6.2, 1e-9);
+    // The slider varies the parameter for this window's runs only: the model keeps its value.
+    EXPECT_EQ(host.ws.model().parameterValues[0], 3);
 }
 
 TEST_F(PhasePlotWindows, AParameterOutsideTheRangeWidensItWithoutASecondRun) {
     accept("2.5", "4");
     window().Parameters1->trigger();
     EXPECT_EQ(host.tag, 2);
-    host.ws.parameterValues[0] = 5;
-    const long long calls = ModelCalls(host.ws);
+    SetParameter(host.ws, 5);
+    const int runs = host.runs;
     module.recomputeAfterAccept();
-    EXPECT_EQ(ModelCalls(host.ws) - calls, 1000 + 9999);  // one run only
+    EXPECT_EQ(host.runs - runs, 1);  // one run only
     EXPECT_EQ(window().ScrollBar1->value(), 100);
     EXPECT_EQ(window().ScrollBar1->rangeMinimum(), 2.5);
     EXPECT_EQ(window().ScrollBar1->rangeMaximum(), 5);
@@ -362,7 +377,7 @@ TEST_F(PhasePlotWindows, AParameterOutsideTheRangeWidensItWithoutASecondRun) {
 
     // The user's next move is handled normally.
     window().ScrollBar1->setValue(0);
-    EXPECT_EQ(host.ws.parameterValues[0], 2.5L);
+    EXPECT_NEAR(window().series(0).X(9999), 5, 1e-9);
 }
 
 TEST_F(PhasePlotWindows, NextIterationSetAppendsToTheCurrentOrbit) {
@@ -410,7 +425,7 @@ TEST_F(PhasePlotWindows, AnAddSlotAsksForParametersAndTheRunGoesIntoThatSlot) {
     window().buttons[2]->trigger();
     EXPECT_EQ(host.parameterWindowOpenings.back(), 2);
     EXPECT_EQ(window().currentSlot(), 2);
-    host.ws.parameterValues[0] = 1;
+    SetParameter(host.ws, 1);
     module.recomputeAfterAccept();
     EXPECT_EQ(window().slotCaption(2), "Remove");
     EXPECT_EQ(window().series(2).Count(), 10000);
@@ -461,7 +476,7 @@ TEST_F(PhasePlotWindows, BadSliderSettingsAreRefusedBeforeAnythingRuns) {
     EXPECT_EQ(host.scripted.errors[2], "'1e400' is not a valid floating point value");
     EXPECT_TRUE(dialog().isVisible());
     EXPECT_EQ(window().series(0).Count(), 0);
-    EXPECT_EQ(host.ws.parameterValues[0], 3);
+    EXPECT_EQ(host.ws.model().parameterValues[0], 3);
 }
 
 TEST_F(PhasePlotWindows, ASliderMoveThatCannotRunLeavesParameterSliderAndOrbit) {
@@ -471,29 +486,32 @@ TEST_F(PhasePlotWindows, ASliderMoveThatCannotRunLeavesParameterSliderAndOrbit) 
 
     // The model changed since OK (as loading a model file does): a continuous kind with a step
     // size of 0 cannot run the accepted settings.
-    host.ws.kind = ModelKind::Continuous;
-    host.ws.discrete = false;
-    host.ws.stepSize = 0;
+    const ModelDefinitionPtr accepted = host.ws.definition;
+    ReplaceModel(host.ws, [](ModelDefinition& m) {
+        SetModelKind(m, ModelKind::Continuous);
+        m.stepSize = 0;
+    });
+    const int runs = host.runs;
     window().ScrollBar1->setValue(80);
     ASSERT_EQ(host.scripted.errors.size(), 1u);
     EXPECT_EQ(host.scripted.errors[0], "The Runge-Kutta step size must be greater than 0");
-    EXPECT_EQ(host.ws.parameterValues[0], 3);
+    EXPECT_EQ(host.runs, runs);
     EXPECT_EQ(window().ScrollBar1->value(), 50);
     EXPECT_EQ(window().panelText(3), "3");
     EXPECT_EQ(window().series(0).X(9999), shown);
     EXPECT_TRUE(window().series(0).Active());
 
-    host.ws.kind = ModelKind::Discrete;
-    host.ws.discrete = true;
+    host.ws.definition = accepted;
     window().ScrollBar1->setValue(100);
-    EXPECT_EQ(host.ws.parameterValues[0], 4);
+    EXPECT_EQ(window().panelText(3), "4");
+    EXPECT_NEAR(window().series(0).X(9999), 8, 1e-9);
     EXPECT_EQ(window().series(0).Count(), 10000);
 }
 
 TEST_F(PhasePlotWindows, NothingEntersARunThatIsGoing) {
-    // A script error shows its message box, whose event loop lets the user act meanwhile: a
-    // slider move, "Next Iteration Set" or Accept in the parameter window must not start a second
-    // run inside the first.
+    // A script error shows its message box at the end of the run, whose event loop lets the user
+    // act meanwhile: "Next Iteration Set" or Accept in the parameter window must not start a
+    // second run inside the first, and a slider move runs only once the first has ended.
     struct ActingDuringTheBox : ScriptedPrompts {
         std::function<void()> during;
         void error(const std::string& message) override {
@@ -507,19 +525,25 @@ TEST_F(PhasePlotWindows, NothingEntersARunThatIsGoing) {
     } prompts;
     UseModel(host.ws, ModelKind::Discrete, {{"x", 0}, {"y", 0}}, {{"a", 3}, {"b", 1}}, {},
              "if x > 100 then error('stop') end return x + 1, a");
-    host.ws.prompts = &prompts;
+    host.custom = &prompts;
     accept("3", "4");
     ASSERT_EQ(prompts.errors.size(), 1u);
 
-    prompts.during = [this] {
+    bool runGoingDuringTheBox = true;
+    prompts.during = [this, &runGoingDuringTheBox] {
+        runGoingDuringTheBox = host.runGoing();
         window().ScrollBar1->setValue(50);
         window().NextIterationSet1->trigger();
         module.recomputeAfterAccept();
     };
+    const int runs = host.runs;
     window().ScrollBar1->setValue(20);
-    EXPECT_EQ(prompts.errors.size(), 2u);  // the one run's error, no other run's
-    EXPECT_EQ(window().ScrollBar1->value(), 20);
-    EXPECT_NEAR(static_cast<double>(host.ws.parameterValues[0]), 3.2, 1e-15);
+    EXPECT_FALSE(runGoingDuringTheBox);
+    // The run at 20, then the one at the slider's last position, 50; nothing else.
+    EXPECT_EQ(host.runs - runs, 2);
+    EXPECT_EQ(prompts.errors.size(), 3u);
+    EXPECT_EQ(window().ScrollBar1->value(), 50);
+    EXPECT_EQ(window().panelText(3), "3.5");
     EXPECT_FALSE(window().continuation());
     EXPECT_TRUE(host.scripted.errors.empty());
 }
@@ -549,7 +573,7 @@ TEST_F(PhasePlotWindows, CancelRevertsTheDialogAndRunsKeepTheAcceptedSettings) {
     for (const Case& c : cases) {
         UseModel(host.ws, ModelKind::Continuous, {{"x", 0}, {"y", 0}}, {{"a", 1}}, {},
                  "return a, -1");
-        host.ws.stepSize = 0.01L;
+        SetStepSize(host.ws, 0.01L);
         host.scripted.errors.clear();
         accept("1", "2");
         ASSERT_EQ(window().series(0).Count(), 4900) << c.edit;
@@ -582,7 +606,7 @@ TEST_F(PhasePlotWindows, AModelWithoutParametersPlotsAndSweepsNothing) {
     EXPECT_EQ(window().series(0).Count(), 10000);
     window().ScrollBar1->setValue(30);
     EXPECT_EQ(window().series(0).Count(), 10000);
-    EXPECT_EQ(host.ws.parameterValues[0], 3);  // left from the fixture's model, not written
+    EXPECT_EQ(host.ws.model().parameterValues[0], 3);  // left from the fixture's model
 }
 
 // ---- delay plot ----
@@ -620,7 +644,7 @@ TEST_F(DelayPlotWindows, OkStartsAtTheLowerBoundOfTheParameter) {
     dialog().varying.parmin->setText("2");
     dialog().varying.parmax->setText("4");
     dialog().okbutton->click();
-    EXPECT_EQ(host.ws.parameterValues[0], 2);
+    EXPECT_EQ(host.ws.model().parameterValues[0], 3.9L);  // the window's runs only
     EXPECT_EQ(window().panelText(2), "r");
     EXPECT_EQ(window().panelText(3), "2");
     // r = 2 settles at 0.5.
@@ -668,7 +692,7 @@ TEST_F(DelayPlotWindows, AcceptedParametersWidenTheSliderAndRecompute) {
     dialog().okbutton->click();
     window().Parameters1->trigger();
     EXPECT_EQ(host.tag, 5);
-    host.ws.parameterValues[0] = 3.5L;
+    SetParameter(host.ws, 3.5L);
     module.recomputeAfterAccept();
     EXPECT_EQ(window().ScrollBar1->rangeMaximum(), 3.5);
     EXPECT_EQ(window().ScrollBar1->value(), 100);
@@ -712,7 +736,7 @@ TEST_F(DelayPlotWindows, ManualScalingTakesBothAxesFromTheDialogAndRefusesAnythi
 
 TEST_F(DelayPlotWindows, ADelayThatCannotRunIsRefusedBeforeAnythingChanges) {
     UseModel(host.ws, ModelKind::Continuous, {{"x", 1}}, {{"a", 1}}, {}, "return -a*x");
-    host.ws.stepSize = 0.01L;
+    SetStepSize(host.ws, 0.01L);
     module.open();
     dialog().okbutton->click();
     ASSERT_EQ(window().plotted().Count(), 2900);

@@ -192,17 +192,17 @@ TEST_F(DesktopTest, UnsavedEditsAreSavedDiscardedOrKept) {
              action("LoadModel1")->trigger();
              // A cancelled command never reached the file dialog.
              prompts.openAnswers.clear();
-             return form->workspace().modelName == "logistic";
+             return form->workspace().model().modelName == "logistic";
          }},
         {"Build New Model",
          [this] {
              action("BuildModel1")->trigger();
-             return form->workspace().modelName == "Newmodel";
+             return form->workspace().model().modelName == "Newmodel";
          }},
         {"Close Model",
          [this] {
              action("Close1")->trigger();
-             return form->workspace().kind == ModelKind::Closed;
+             return form->workspace().model().kind == ModelKind::Closed;
          }},
         {"Exit", [this] { return form->close(); }},
     };
@@ -211,9 +211,6 @@ TEST_F(DesktopTest, UnsavedEditsAreSavedDiscardedOrKept) {
         for (const Answer answer : {Answer::Cancel, Answer::Discard, Answer::Save}) {
             SCOPED_TRACE(std::string(command.name) + " " + std::to_string(int(answer)));
             form->show();
-            // An Exit that went ahead ended the program, model interrupt included; the next case
-            // plays a program started afresh.
-            form->workspace().interrupt.clear();
             editor().setModified(false);
             load("henon.mod", kHenon);
             editor().params->setText("a=1.2, b=0.3");
@@ -228,8 +225,8 @@ TEST_F(DesktopTest, UnsavedEditsAreSavedDiscardedOrKept) {
             EXPECT_EQ(went, answer != Answer::Cancel);
             EXPECT_TRUE(prompts.confirmations.empty());
             if (answer == Answer::Cancel) {
-                EXPECT_EQ(form->workspace().modelName, "henon");
-                EXPECT_EQ(form->workspace().kind, ModelKind::Discrete);
+                EXPECT_EQ(form->workspace().model().modelName, "henon");
+                EXPECT_EQ(form->workspace().model().kind, ModelKind::Discrete);
                 EXPECT_EQ(editor().params->text(), "a=1.2, b=0.3");
                 EXPECT_EQ(form->windowTitle(), "Kalvora - henon*");
             }

@@ -37,6 +37,7 @@ class ModelWindowsTest : public AppTest {
     TParameters& parameters() { return *form->parameterWindow(); }
     TNoiseForm& noise() { return *form->noiseWindow(); }
     ModelWorkspace& ws() { return form->workspace(); }
+    const ModelDefinition& model() { return form->workspace().model(); }
 
     void load(const std::string& name, const char* content) {
         prompts.answerOpen(writeFile(name, content));
@@ -50,7 +51,7 @@ class ModelWindowsTest : public AppTest {
 TEST_F(ModelWindowsTest, TheVariableCountDecidesBetweenPhasePlotAndGraphicalAnalysis) {
     load("logistic.mod", kLogistic);
     ASSERT_TRUE(prompts.errors.empty()) << prompts.errors[0];
-    EXPECT_EQ(ws().kind, ModelKind::Discrete);
+    EXPECT_EQ(model().kind, ModelKind::Discrete);
     EXPECT_EQ(form->windowTitle(), "Kalvora - logistic");
     EXPECT_EQ(prompts.openRequests.back().title, "Load Model");
     for (const char* id : {"GraphicalAnalysis1", "ToolGraphAna", "TimeSeries1", "Close1",
@@ -83,7 +84,7 @@ TEST_F(ModelWindowsTest, CloseModelEmptiesTheStatusPanelAndRestoresTheCaption) {
     ASSERT_TRUE(parameters().isVisible());
 
     action("Close1")->trigger();
-    EXPECT_EQ(ws().kind, ModelKind::Closed);
+    EXPECT_EQ(model().kind, ModelKind::Closed);
     EXPECT_EQ(form->windowTitle(), "Kalvora");
     EXPECT_EQ(form->statusText(), "");
     EXPECT_FALSE(parameters().isVisible());
@@ -93,7 +94,7 @@ TEST_F(ModelWindowsTest, CloseModelEmptiesTheStatusPanelAndRestoresTheCaption) {
         EXPECT_FALSE(enabled(id)) << id;
     }
     // The previous values stay in the lists.
-    EXPECT_EQ(ws().initialValues[0], 0.1L);
+    EXPECT_EQ(model().initialValues[0], 0.1L);
 }
 
 TEST_F(ModelWindowsTest, OkWithASyntaxErrorKeepsTheEditorOpenUntilTheEquationsAreCorrected) {
@@ -117,8 +118,9 @@ TEST_F(ModelWindowsTest, OkWithASyntaxErrorKeepsTheEditorOpenUntilTheEquationsAr
     EXPECT_TRUE(enabled("TimeSeries1"));
 
     // The accepted model runs: the built-in model's first step.
-    StateVector state = ws().initialValues;
-    ModelStep(ws(), ws().kind, state);
+    ModelEvaluator evaluator(ws().definition);
+    StateVector state = model().initialValues;
+    ModelStep(evaluator, model().kind, state);
     EXPECT_DOUBLE_EQ(static_cast<double>(state[0]), 0.225);
     EXPECT_DOUBLE_EQ(static_cast<double>(state[3]), 0.2025);
 }
@@ -130,7 +132,7 @@ TEST_F(ModelWindowsTest, ABadNumberInTheEditorStopsOkAndKeepsTheTexts) {
     EXPECT_EQ(prompts.errors,
               std::vector<std::string>({"'zz' is not a valid floating point value"}));
     EXPECT_TRUE(editor().isVisible());
-    EXPECT_EQ(ws().kind, ModelKind::Closed);
+    EXPECT_EQ(model().kind, ModelKind::Closed);
     EXPECT_EQ(editor().params->text(), "a=0.1, b=zz");
 }
 
@@ -140,12 +142,12 @@ TEST_F(ModelWindowsTest, TheTypeButtonsChangeTheEditorOnlyUntilOk) {
     EXPECT_FALSE(editor().rh->isVisibleTo(&editor()));
     editor().continuous->click();
     EXPECT_TRUE(editor().rh->isVisibleTo(&editor()));
-    EXPECT_EQ(ws().kind, ModelKind::Discrete);
-    EXPECT_TRUE(ws().discrete);
+    EXPECT_EQ(model().kind, ModelKind::Discrete);
+    EXPECT_TRUE(model().discrete);
     editor().Button3->click();
     EXPECT_FALSE(editor().isVisible());
-    EXPECT_EQ(ws().kind, ModelKind::Discrete);
-    EXPECT_TRUE(ws().discrete);
+    EXPECT_EQ(model().kind, ModelKind::Discrete);
+    EXPECT_TRUE(model().discrete);
     // The parameter window follows the model in force, not the unaccepted choice.
     action("Change1")->trigger();
     EXPECT_FALSE(parameters().Edit1->isVisibleTo(&parameters()));
@@ -157,9 +159,9 @@ TEST_F(ModelWindowsTest, TheTypeButtonsChangeTheEditorOnlyUntilOk) {
     editor().rh->setText("0.02");
     editor().Button2->click();
     ASSERT_TRUE(prompts.errors.empty()) << prompts.errors[0];
-    EXPECT_EQ(ws().kind, ModelKind::Continuous);
-    EXPECT_FALSE(ws().discrete);
-    EXPECT_EQ(ws().stepSize, 0.02L);
+    EXPECT_EQ(model().kind, ModelKind::Continuous);
+    EXPECT_FALSE(model().discrete);
+    EXPECT_EQ(model().stepSize, 0.02L);
 }
 
 TEST_F(ModelWindowsTest, ARefusedOkLeavesTheLoadedModelRunning) {
@@ -171,18 +173,19 @@ TEST_F(ModelWindowsTest, ARefusedOkLeavesTheLoadedModelRunning) {
     EXPECT_EQ(prompts.errors,
               std::vector<std::string>({"'0.3x' is not a valid floating point value"}));
     EXPECT_TRUE(editor().isVisible());
-    EXPECT_EQ(ws().variableCount, 2);
-    StateVector state = ws().initialValues;
-    ModelStep(ws(), ws().kind, state);
-    EXPECT_FALSE(ws().errorFlag);
+    EXPECT_EQ(model().variableCount, 2);
+    ModelEvaluator evaluator(ws().definition);
+    StateVector state = model().initialValues;
+    ModelStep(evaluator, model().kind, state);
+    EXPECT_FALSE(evaluator.errorFlag);
     EXPECT_DOUBLE_EQ(static_cast<double>(state[0]), 1 - 1.4 * 0.01 + 0.1);
     EXPECT_DOUBLE_EQ(static_cast<double>(state[1]), 0.03);
 }
 
 TEST_F(ModelWindowsTest, AModelOnTheCommandLineLoadsAsLoadModelDoesAndABadFileIsShownInTheEditor) {
     form->loadModelFile(writeFile("osc.mod", kOscillator));
-    EXPECT_EQ(ws().kind, ModelKind::Continuous);
-    EXPECT_EQ(ws().stepSize, 0.01L);
+    EXPECT_EQ(model().kind, ModelKind::Continuous);
+    EXPECT_EQ(model().stepSize, 0.01L);
     EXPECT_TRUE(editor().continuous->isChecked());
     EXPECT_EQ(editor().rh->text(), "0.01");
     EXPECT_EQ(editor().StringBox->toPlainText(), "x1=v\nv=-w*w*x\nx=x1\n");
@@ -191,7 +194,7 @@ TEST_F(ModelWindowsTest, AModelOnTheCommandLineLoadsAsLoadModelDoesAndABadFileIs
     action("LoadModel1")->trigger();
     EXPECT_EQ(prompts.errors,
               std::vector<std::string>({"'1q' is not a valid floating point value"}));
-    EXPECT_EQ(ws().kind, ModelKind::Closed);
+    EXPECT_EQ(model().kind, ModelKind::Closed);
     EXPECT_EQ(editor().inivals->text(), "x=1q");
     EXPECT_EQ(form->windowTitle(), "Kalvora - broken");
     EXPECT_TRUE(enabled("EditModel1"));
@@ -206,7 +209,7 @@ TEST_F(ModelWindowsTest, SaveAsInTheEditorWritesItsTextsAndRemembersTheFile) {
     EXPECT_EQ(readFile(file),
               "x=0.25, y=0.2\r\na=0.1, b=0.5\r\nk,l\r\nd\r\nx1=a*x+y\r\ny1=b*y+x\r\nk=x+y\r\n"
               "l=(x+y)^2\r\nx=x1\r\ny=y1\r\n\r\n");
-    EXPECT_EQ(ws().modelFile, file);
+    EXPECT_EQ(model().modelFile, file);
     EXPECT_EQ(editor().windowTitle(), "mine");
     EXPECT_EQ(form->windowTitle(), "Kalvora - Newmodel");
 
@@ -224,7 +227,8 @@ TEST_F(ModelWindowsTest, SaveAsInTheEditorWritesItsTextsAndRemembersTheFile) {
 
 TEST_F(ModelWindowsTest, TheParameterWindowShowsSevenDigitsAndStoresUntouchedCellsInFull) {
     load("henon.mod", kHenon);
-    ws().parameterValues[0] = 1.23456789012345L;
+    ReplaceModel(ws(),
+                 [](ModelDefinition& changed) { changed.parameterValues[0] = 1.23456789012345L; });
     action("Change1")->trigger();
     EXPECT_EQ(parameters().windowTitle(), "Change Parameter Values");
     EXPECT_EQ(parameters().ParGrid->item(0, 0)->text(), "a");
@@ -237,16 +241,18 @@ TEST_F(ModelWindowsTest, TheParameterWindowShowsSevenDigitsAndStoresUntouchedCel
     parameters().accept->click();
     EXPECT_FALSE(parameters().isVisible());
     EXPECT_FALSE(form->allWindowsDisabled());
-    EXPECT_EQ(ws().initialValues[0], 0.7L);
-    EXPECT_EQ(ws().parameterValues[0], 1.23456789012345L);
-    EXPECT_EQ(ws().defaultInitialValues[0], 0.1L);
+    EXPECT_EQ(model().initialValues[0], 0.7L);
+    EXPECT_EQ(model().parameterValues[0], 1.23456789012345L);
+    EXPECT_EQ(model().defaultInitialValues[0], 0.1L);
 }
 
 TEST_F(ModelWindowsTest, ABadCellStopsAcceptAndStoresNothing) {
     load("henon.mod", kHenon);
-    ws().noise.fixSeedForEachRun = true;
-    ws().noise.noiseSeed = 7;
-    ws().random.seed = 99;
+    ReplaceModel(ws(), [](ModelDefinition& changed) {
+        changed.noise.fixSeedForEachRun = true;
+        changed.noise.noiseSeed = 7;
+    });
+    ws().randomState.random.seed = 99;
     action("Change1")->trigger();
     setCell(parameters().ParGrid, 0, "1.2");
     setCell(parameters().ParGrid, 1, "0.3x");
@@ -255,17 +261,17 @@ TEST_F(ModelWindowsTest, ABadCellStopsAcceptAndStoresNothing) {
 
     EXPECT_EQ(prompts.errors,
               std::vector<std::string>({"'0.3x' is not a valid floating point value"}));
-    EXPECT_EQ(ws().parameterValues[0], 1.4L);
-    EXPECT_EQ(ws().parameterValues[1], 0.3L);
-    EXPECT_EQ(ws().initialValues[0], 0.1L);
-    EXPECT_EQ(ws().random.seed, 99u);  // not reseeded either
+    EXPECT_EQ(model().parameterValues[0], 1.4L);
+    EXPECT_EQ(model().parameterValues[1], 0.3L);
+    EXPECT_EQ(model().initialValues[0], 0.1L);
+    EXPECT_EQ(ws().randomState.random.seed, 99u);  // not reseeded either
     EXPECT_TRUE(parameters().isVisible());
     EXPECT_TRUE(form->allWindowsDisabled());
     EXPECT_EQ(parameters().ParGrid->currentRow(), 1);
 
     // Cancel keeps the model's values as they were before the window opened.
     parameters().par_cancel->click();
-    EXPECT_EQ(ws().parameterValues[0], 1.4L);
+    EXPECT_EQ(model().parameterValues[0], 1.4L);
     EXPECT_FALSE(form->allWindowsDisabled());
 }
 
@@ -277,7 +283,7 @@ TEST_F(ModelWindowsTest, TheStepSizeFieldBelongsToContinuousModels) {
     EXPECT_EQ(parameters().ParGrid->height(), 137);
     parameters().Edit1->setText("0.005");
     parameters().accept->click();
-    EXPECT_EQ(ws().stepSize, 0.005L);
+    EXPECT_EQ(model().stepSize, 0.005L);
 }
 
 TEST_F(ModelWindowsTest, DefaultThenAcceptRestoresTheDefinitionsValues) {
@@ -288,17 +294,17 @@ TEST_F(ModelWindowsTest, DefaultThenAcceptRestoresTheDefinitionsValues) {
         setCell(parameters().IniGrid, 1, value);
         parameters().accept->click();
     }
-    ASSERT_EQ(ws().parameterValues[0], 1.25L);
+    ASSERT_EQ(model().parameterValues[0], 1.25L);
 
     action("Change1")->trigger();
     parameters().par_default->click();
     EXPECT_EQ(parameters().ParGrid->item(0, 1)->text(), "1.4");
     EXPECT_TRUE(form->allWindowsDisabled());
     parameters().accept->click();
-    EXPECT_EQ(ws().parameterValues[0], 1.4L);
-    EXPECT_EQ(ws().initialValues[1], 0.1L);
+    EXPECT_EQ(model().parameterValues[0], 1.4L);
+    EXPECT_EQ(model().initialValues[1], 0.1L);
     // Default fills once; the next opening shows the current values again.
-    ws().parameterValues[0] = 1.3L;
+    ReplaceModel(ws(), [](ModelDefinition& changed) { changed.parameterValues[0] = 1.3L; });
     action("Change1")->trigger();
     EXPECT_EQ(parameters().ParGrid->item(0, 1)->text(), "1.3");
 }
@@ -322,8 +328,8 @@ TEST_F(ModelWindowsTest, OkInTheEditorOpenedFromTheParameterWindowRefillsItsGrid
     ASSERT_EQ(parameters().ParGrid->rowCount(), 1);
     EXPECT_EQ(parameters().ParGrid->item(0, 0)->text(), "r");
     parameters().accept->click();
-    EXPECT_EQ(ws().initialValues[0], 0.3L);
-    EXPECT_EQ(ws().parameterValues[0], 3.7L);
+    EXPECT_EQ(model().initialValues[0], 0.3L);
+    EXPECT_EQ(model().parameterValues[0], 3.7L);
     EXPECT_FALSE(form->allWindowsDisabled());
 
     // A continuous model's step size typed in the editor reaches the step-size field too.
@@ -335,7 +341,7 @@ TEST_F(ModelWindowsTest, OkInTheEditorOpenedFromTheParameterWindowRefillsItsGrid
     ASSERT_TRUE(prompts.errors.empty()) << prompts.errors[0];
     EXPECT_EQ(parameters().Edit1->text(), "0.005");
     parameters().accept->click();
-    EXPECT_EQ(ws().stepSize, 0.005L);
+    EXPECT_EQ(model().stepSize, 0.005L);
     editor().discr->click();
     editor().Button2->click();
 
@@ -353,10 +359,11 @@ TEST_F(ModelWindowsTest, OkInTheEditorOpenedFromTheParameterWindowRefillsItsGrid
 
 TEST_F(ModelWindowsTest, StoreThenLoadParametersRestoresTheValuesBitForBit) {
     load("henon.mod", kHenon);
-    ws().parameterValues[0] = 1.23456789012345L;
-    ws().initialValues[1] = -2.5e-7L;
-    const Extended a = ws().parameterValues[0];
-    const Extended y = ws().initialValues[1];
+    ReplaceModel(ws(),
+                 [](ModelDefinition& changed) { changed.parameterValues[0] = 1.23456789012345L; });
+    ReplaceModel(ws(), [](ModelDefinition& changed) { changed.initialValues[1] = -2.5e-7L; });
+    const Extended a = model().parameterValues[0];
+    const Extended y = model().initialValues[1];
     const std::string file = path("values.par");
     prompts.answerSave(file);
     action("Store1")->trigger();
@@ -364,13 +371,13 @@ TEST_F(ModelWindowsTest, StoreThenLoadParametersRestoresTheValuesBitForBit) {
     EXPECT_EQ(prompts.saveRequests.back().title, "Save Parameters As");
     EXPECT_EQ(prompts.saveRequests.back().folder, ws().dataFolder);
 
-    ws().parameterValues[0] = 9;
-    ws().initialValues[1] = 9;
+    ReplaceModel(ws(), [](ModelDefinition& changed) { changed.parameterValues[0] = 9; });
+    ReplaceModel(ws(), [](ModelDefinition& changed) { changed.initialValues[1] = 9; });
     prompts.answerOpen(file);
     action("Load1")->trigger();
     ASSERT_TRUE(prompts.errors.empty()) << prompts.errors[0];
-    EXPECT_TRUE(SameBits(ws().parameterValues[0], a));
-    EXPECT_TRUE(SameBits(ws().initialValues[1], y));
+    EXPECT_TRUE(SameBits(model().parameterValues[0], a));
+    EXPECT_TRUE(SameBits(model().initialValues[1], y));
 }
 
 TEST_F(ModelWindowsTest, NoiseOkSetsTheStatusTextAndTheSeed) {
@@ -390,30 +397,30 @@ TEST_F(ModelWindowsTest, NoiseOkSetsTheStatusTextAndTheSeed) {
     EXPECT_FALSE(noise().isVisible());
     EXPECT_FALSE(form->allWindowsDisabled());
     EXPECT_EQ(form->statusText(), "   Noise On");
-    const NoiseSettings& settings = ws().noise;
+    const NoiseSettings& settings = model().noise;
     EXPECT_TRUE(settings.noiseOn);
     EXPECT_EQ(settings.noiseVariable, 2);
     EXPECT_EQ(settings.noiseType, 2);
     EXPECT_EQ(settings.noiseLevel, 0.05L);
     EXPECT_EQ(settings.noisePeriod, 3);
     EXPECT_EQ(settings.noiseSeed, 12345);
-    EXPECT_EQ(ws().random.seed, 12345u);
+    EXPECT_EQ(ws().randomState.random.seed, 12345u);
 
     // Without a seed the generator starts from a random one, which is kept for repeating the run.
     action("AddNoise1")->trigger();
     noise().Edit3->clear();
     noise().okClick();
-    EXPECT_GE(ws().noise.noiseSeed, 0);
-    EXPECT_LT(ws().noise.noiseSeed, 2147483646);
-    EXPECT_EQ(ws().random.seed, static_cast<std::uint32_t>(ws().noise.noiseSeed));
+    EXPECT_GE(model().noise.noiseSeed, 0);
+    EXPECT_LT(model().noise.noiseSeed, 2147483646);
+    EXPECT_EQ(ws().randomState.random.seed, static_cast<std::uint32_t>(model().noise.noiseSeed));
 
     // A model that becomes ready starts without noise, with both boxes cleared.
     noise().fix_rnd->setChecked(true);
-    EXPECT_TRUE(ws().noise.fixSeedForEachRun);
+    EXPECT_TRUE(model().noise.fixSeedForEachRun);
     load("logistic.mod", kLogistic);
-    EXPECT_FALSE(ws().noise.noiseOn);
+    EXPECT_FALSE(model().noise.noiseOn);
     EXPECT_FALSE(noise().CheckBox1->isChecked());
-    EXPECT_FALSE(ws().noise.fixSeedForEachRun);
+    EXPECT_FALSE(model().noise.fixSeedForEachRun);
     EXPECT_EQ(form->statusText(), "   Noise Off");
 
     // The variable list follows the model: one entry for the one-variable model.
@@ -431,18 +438,17 @@ TEST_F(ModelWindowsTest, ABadNoiseFieldKeepsTheWindowOpenAndCancelOnlyReportsThe
     EXPECT_EQ(prompts.errors,
               std::vector<std::string>({"'half' is not a valid floating point value"}));
     EXPECT_TRUE(noise().isVisible());
-    EXPECT_FALSE(ws().noise.noiseOn);  // nothing stored
+    EXPECT_FALSE(model().noise.noiseOn);  // nothing stored
 
     noise().Edit1->setText("0.25");
     noise().Edit2->setText("1");
     noise().Edit3->setText("1.5");
     noise().findChild<QPushButton*>("OKButton")->click();
     EXPECT_EQ(prompts.errors.back(), "'1.5' is not a valid integer value");
-    EXPECT_FALSE(ws().noise.noiseOn);
-    EXPECT_EQ(ws().noise.noiseLevel, 0);
-    EXPECT_EQ(ws().noise.noiseProbability, 0);
+    EXPECT_FALSE(model().noise.noiseOn);
+    EXPECT_EQ(model().noise.noiseLevel, 0);
+    EXPECT_EQ(model().noise.noiseProbability, 0);
 
-    ws().noise.noiseOn = false;
     noise().findChild<QPushButton*>("CancelButton")->click();
     EXPECT_FALSE(noise().isVisible());
     EXPECT_EQ(form->statusText(), "   Noise Off");

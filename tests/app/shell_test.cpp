@@ -9,9 +9,14 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
+#include <chrono>
+#include <functional>
 #include <stdexcept>
+#include <thread>
 
+#include "analysis/window/background_run.h"
 #include "app/computing_window.h"
 #include "app/parameter_window.h"
 #include "app/qt_prompts.h"
@@ -273,42 +278,60 @@ TEST_F(AppTest, AnExceptionFromACommandBecomesOneErrorMessage) {
               std::vector<std::string>({"'abc' is not a valid floating point value"}));
 }
 
-TEST_F(AppTest, ALongComputationLocksTheModelCommandsAndStopEndsIt) {
+// While a run goes on, every command that would evaluate or change the model is off; Stop, Escape,
+// Return and the close box of the computing window all reach the run's stop request.
+TEST_F(AppTest, ARunLocksTheModelCommandsAndEveryWayOfStoppingReachesIt) {
     form->enableModelCommands();
     form->setSaveModelEnabled(true);
     TComputing* computing = form->computingWindow();
-    Progress& progress = form->computingProgress();
-
-    // A Stop left over from the previous run does not end the next one.
-    form->workspace().stopFlag = true;
-    progress.start(10);
-    EXPECT_FALSE(form->workspace().stopFlag);
-    EXPECT_TRUE(computing->isVisible());
-    EXPECT_EQ(computing->windowTitle(), "Program is computing...");
-    for (const char* id :
-         {"LoadModel1", "ToolBuildModel", "Close1", "Load1", "BifurcationDiagram1", "ToolLyapunov",
-          "BasinofAttraction1", "ToolParBasins", "Spreadsheet1", "Statistics2", "DataSeries1"}) {
-        EXPECT_FALSE(enabled(id)) << id;
+    struct Way {
+        const char* name;
+        std::function<void()> stop;
+    };
+    const Way ways[] = {
+        {"Stop", [&] { computing->stopButton()->click(); }},
+        {"Escape", [&] { QTest::keyClick(computing->stopButton(), Qt::Key_Escape); }},
+        {"Return", [&] { QTest::keyClick(computing, Qt::Key_Return); }},
+        {"close box", [&] { computing->close(); }},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        bool checked = false;
+        QTimer::singleShot(500, [&] {
+            checked = true;
+            EXPECT_TRUE(computing->isVisible());
+            EXPECT_EQ(computing->windowTitle(), "Program is computing...");
+            for (const char* id :
+                 {"LoadModel1", "ToolBuildModel", "Close1", "Load1", "BifurcationDiagram1",
+                  "ToolLyapunov", "BasinofAttraction1", "ToolParBasins", "Spreadsheet1",
+                  "Statistics2", "DataSeries1", "TimeSeries1", "AddNoise1"}) {
+                EXPECT_FALSE(enabled(id)) << id;
+            }
+            for (const char* id : {"Store1", "SaveModel1", "Change1", "Exit1"}) {
+                EXPECT_TRUE(enabled(id)) << id;
+            }
+            EXPECT_FALSE(form->parameterWindow()->accept->isEnabled());
+            EXPECT_TRUE(computing->stopButton()->isDefault());
+            way.stop();
+        });
+        bool stopped = false;
+        RunWithComputingWindow(*form, [&](RunControl& control) {
+            control.progress().start(10);
+            const auto start = std::chrono::steady_clock::now();
+            while (!control.stopRequested() &&
+                   std::chrono::steady_clock::now() - start < std::chrono::seconds(20)) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+            stopped = control.stopRequested();
+        });
+        EXPECT_TRUE(checked);
+        EXPECT_TRUE(stopped);
+        EXPECT_FALSE(computing->isVisible());
+        EXPECT_FALSE(form->runGoing());
+        EXPECT_TRUE(enabled("LoadModel1"));
+        EXPECT_TRUE(enabled("BifurcationDiagram1"));
+        EXPECT_TRUE(form->parameterWindow()->accept->isEnabled());
     }
-    for (const char* id : {"TimeSeries1", "Store1", "SaveModel1", "Change1", "Exit1"}) {
-        EXPECT_TRUE(enabled(id)) << id;
-    }
-    EXPECT_FALSE(form->parameterWindow()->accept->isEnabled());
-
-    progress.setPosition(4);
-    EXPECT_EQ(computing->gauge()->value(), 4);
-    QTest::keyClick(computing->stopButton(), Qt::Key_Escape);
-    EXPECT_TRUE(form->workspace().stopFlag);
-    form->workspace().stopFlag = false;
-    QTest::keyClick(computing, Qt::Key_Return);
-    EXPECT_TRUE(form->workspace().stopFlag);
-    EXPECT_TRUE(computing->stopButton()->isDefault());
-
-    progress.finish();
-    EXPECT_FALSE(computing->isVisible());
-    EXPECT_TRUE(enabled("LoadModel1"));
-    EXPECT_TRUE(enabled("BifurcationDiagram1"));
-    EXPECT_TRUE(form->parameterWindow()->accept->isEnabled());
 }
 
 TEST(QtPromptsTest, FiltersBecomeQtNameFilters) {

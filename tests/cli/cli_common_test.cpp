@@ -47,10 +47,11 @@ TEST(Arguments, BadUsage) {
 TEST(PrepareModel, AppliesParameterFileThenSetThenStepAndNoise) {
     const std::string dir = ::testing::TempDir();
     {
+        ModelDefinition model = ParseModelDefinition("x=1, y=1, z=1", "sigma=1, r=2, b=3", "");
+        SetModelKind(model, ModelKind::Continuous);
+        model.stepSize = 0.002L;
         ModelWorkspace ws;
-        AcceptModelDefinition(ws, "x=1, y=1, z=1", "sigma=1, r=2, b=3", "");
-        ws.discrete = false;
-        ws.stepSize = 0.002L;
+        ws.definition = ShareDefinition(std::move(model));
         WriteParameterFile(ws, dir + "lorenz-test.par");
     }
     const Arguments arguments(
@@ -61,18 +62,18 @@ TEST(PrepareModel, AppliesParameterFileThenSetThenStepAndNoise) {
     ModelSession session;
     PrepareModel(session, arguments);
     const ModelWorkspace& ws = session.ws;
-    EXPECT_EQ(ws.kind, ModelKind::Continuous);
-    EXPECT_EQ(ws.parameterValues[0], 1);
-    EXPECT_EQ(ws.parameterValues[1], 28.5L);
-    EXPECT_EQ(ws.initialValues[1], -4);
-    EXPECT_EQ(ws.stepSize, 0.002L);
-    EXPECT_TRUE(ws.noise.noiseOn);
-    EXPECT_EQ(ws.noise.noiseVariable, 3);
-    EXPECT_EQ(ws.noise.noiseType, 2);
-    EXPECT_EQ(ws.noise.noisePeriod, 3);
-    EXPECT_EQ(ws.noise.noiseSeed, 77);
-    EXPECT_EQ(ws.random.seed, 77u);
-    EXPECT_TRUE(ws.noise.fixSeedForEachRun);
+    EXPECT_EQ(ws.model().kind, ModelKind::Continuous);
+    EXPECT_EQ(ws.model().parameterValues[0], 1);
+    EXPECT_EQ(ws.model().parameterValues[1], 28.5L);
+    EXPECT_EQ(ws.model().initialValues[1], -4);
+    EXPECT_EQ(ws.model().stepSize, 0.002L);
+    EXPECT_TRUE(ws.model().noise.noiseOn);
+    EXPECT_EQ(ws.model().noise.noiseVariable, 3);
+    EXPECT_EQ(ws.model().noise.noiseType, 2);
+    EXPECT_EQ(ws.model().noise.noisePeriod, 3);
+    EXPECT_EQ(ws.model().noise.noiseSeed, 77);
+    EXPECT_EQ(ws.randomState.random.seed, 77u);
+    EXPECT_TRUE(ws.model().noise.fixSeedForEachRun);
 }
 
 TEST(PrepareModel, RejectsUnknownNamesAndBadNoise) {
@@ -93,7 +94,7 @@ TEST(PrepareModel, RejectsUnknownNamesAndBadNoise) {
     PrepareModel(session, Arguments({KALVORA_MODELS "/henon.mod", "--noise-level", "0",
                                      "--noise-type", "uniform"},
                                     AllowedOptions()));
-    EXPECT_FALSE(session.ws.noise.noiseOn);
+    EXPECT_FALSE(session.ws.model().noise.noiseOn);
 }
 
 }  // namespace

@@ -123,6 +123,17 @@ TEST(CliEndToEnd, ModelFailureKeepsWhatWasComputed) {
     EXPECT_EQ(script.err,
               "kalvora-cli: Error in variable/function name: line 1: attempt to call global "
               "'nosuch' (a nil value)\n");
+
+    // The elseif reads g, which no branch before it assigned: the interpreter stops at the first
+    // step, and so must the compiled path (it once ran on and wrote eight lines).
+    const TemporaryModel elseif("kalvora-elseif.mod",
+                                "x=0.2\r\nr=3.9\r\n\r\nd\r\nlocal g\r\n"
+                                "if x > 0.9 then g = 1 elseif g > 0 then x = 0.5 end\r\n"
+                                "x=r*x*(1-x)\r\n");
+    const Result nil = Cli({"orbit", elseif, "--length", "8"});
+    EXPECT_EQ(nil.exitCode, 1);
+    EXPECT_EQ(nil.out, "");
+    EXPECT_NE(nil.err.find("attempt to compare number with nil"), std::string::npos) << nil.err;
 }
 
 TEST(CliEndToEnd, BadUsageAndBadInputExitWithTwo) {

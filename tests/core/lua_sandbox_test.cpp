@@ -10,8 +10,9 @@
 
 #include "core/model_capacity.h"
 #include "core/model_definition.h"
-#include "core/model_instance.h"
+#include "core/model_evaluator.h"
 #include "core/model_step.h"
+#include "core/model_workspace.h"
 #include "core/run_control.h"
 #include "core/scripted_prompts.h"
 
@@ -22,20 +23,30 @@ namespace {
 struct HostileModel {
     ModelWorkspace ws;
     ScriptedPrompts prompts;
+    std::unique_ptr<ModelEvaluator> evaluator;
 
     explicit HostileModel(const std::string& body, std::size_t memoryLimit = 64u << 20,
                           const std::string& top = "") {
         ws.prompts = &prompts;
-        ws.memoryLimit = memoryLimit;
-        AcceptModelDefinition(ws, "x=1", "a=2", "k");
-        ws.scriptText = top + "function model (x,a)\r\n" + body + "\r\nreturn x,k\r\nend";
-        ws.kind = ModelKind::Discrete;
-        CompileModelScript(ws);
+        ModelDefinition model = ParseModelDefinition("x=1", "a=2", "k");
+        model.memoryLimit = memoryLimit;
+        model.scriptText = top + "function model (x,a)\r\n" + body + "\r\nreturn x,k\r\nend";
+        SetModelKind(model, ModelKind::Discrete);
+        ws.definition = ShareDefinition(std::move(model));
+        evaluator = std::make_unique<ModelEvaluator>(ws.definition, ws.randomState, &prompts);
+    }
+    // The model with another script, as the editor's OK leaves it, and a run's evaluator of it.
+    void replaceScript(const std::string& script) {
+        ReplaceModel(ws, [&](ModelDefinition& model) {
+            model.scriptText = script;
+            model.nativeModel.reset();
+        });
+        evaluator = std::make_unique<ModelEvaluator>(ws.definition, ws.randomState, &prompts);
     }
     // One step; the state of x afterwards.
     StateVector step() {
-        StateVector state = ws.initialValues;
-        ModelStep(ws, ws.kind, state);
+        StateVector state = ws.model().initialValues;
+        ModelStep(*evaluator, ws.model().kind, state);
         return state;
     }
 };
@@ -71,16 +82,14 @@ TEST(LuaSandbox, HostileLibraryCallsFailAsScriptErrorsInsteadOfCrashing) {
     for (const Case& c : cases) {
         HostileModel model(c.body);
         model.step();
-        EXPECT_TRUE(model.ws.errorFlag) << c.body;
+        EXPECT_TRUE(model.evaluator->errorFlag) << c.body;
         ASSERT_FALSE(model.prompts.errors.empty()) << c.body;
         EXPECT_EQ(model.prompts.errors.front(), c.message) << c.body;
         // The program stays usable: the same workspace runs a sound model afterwards.
-        model.ws.scriptText = "function model (x,a)\r\nk=x+a\r\nreturn x+1,k\r\nend";
         model.prompts.errors.clear();
-        CompileModelScript(model.ws);
-        model.ws.errorFlag = false;
+        model.replaceScript("function model (x,a)\r\nk=x+a\r\nreturn x+1,k\r\nend");
         const StateVector state = model.step();
-        EXPECT_FALSE(model.ws.errorFlag) << c.body;
+        EXPECT_FALSE(model.evaluator->errorFlag) << c.body;
         EXPECT_EQ(state[0], 2) << c.body;
     }
 }
@@ -107,7 +116,7 @@ TEST(LuaSandbox, SafeFunctionsKeepTheirResults) {
     for (const Case& c : cases) {
         HostileModel model(std::string(c.body) + "\r\nk = 0");
         const StateVector state = model.step();
-        EXPECT_FALSE(model.ws.errorFlag) << c.body;
+        EXPECT_FALSE(model.evaluator->errorFlag) << c.body;
         EXPECT_TRUE(model.prompts.errors.empty()) << c.body << ": " << model.prompts.errors.front();
         EXPECT_EQ(state[0], c.x) << c.body;
     }
@@ -157,7 +166,7 @@ TEST(LuaSandbox, PatternFunctionsAgreeWithTheLibrary) {
     lua_State* reference = luaL_newstate();
     luaL_openlibs(reference);
     HostileModel model("");
-    lua_State* sandboxed = model.ws.luaState;
+    lua_State* sandboxed = model.evaluator->luaState;
     auto run = [](lua_State* lua, const std::string& call) {
         const std::string chunk =
             "local r = {" + call +
@@ -190,14 +199,14 @@ TEST(LuaSandbox, PrintWritesToStandardErrorOnly) {
     model.step();
     const std::string out = ::testing::internal::GetCapturedStdout();
     const std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_FALSE(model.ws.errorFlag);
+    EXPECT_FALSE(model.evaluator->errorFlag);
     EXPECT_EQ(out, "");
     EXPECT_EQ(err, "one\t2\tnil\n");
 }
 
 TEST(LuaSandbox, MemoryCapReportsTheMemoryMessageAtCompileToo) {
     HostileModel model("k = 0", 64u << 20, "big = ('x'):rep(100 * 2^20)\r\n");
-    EXPECT_EQ(model.ws.scriptStatus, LUA_ERRMEM);
+    EXPECT_EQ(model.evaluator->scriptStatus, LUA_ERRMEM);
     ASSERT_FALSE(model.prompts.errors.empty());
     EXPECT_EQ(model.prompts.errors.front(), "Error in memory");
 }
@@ -222,43 +231,42 @@ TEST(LuaSandbox, RunawayModelsStopWithinASecondOfTheRequest) {
         std::thread stopper([&] {
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
             requested = std::chrono::steady_clock::now();
-            model.ws.interrupt.request();
+            model.evaluator->interrupt.request();
         });
-        StateVector state = model.ws.initialValues;
-        ModelStep(model.ws, model.ws.kind, state);
+        StateVector state = model.ws.model().initialValues;
+        ModelStep(*model.evaluator, model.ws.model().kind, state);
         const auto ended = std::chrono::steady_clock::now();
         stopper.join();
         EXPECT_LT(ended - requested, std::chrono::seconds(1)) << body;
-        EXPECT_TRUE(model.ws.errorFlag) << body;
+        EXPECT_TRUE(model.evaluator->errorFlag) << body;
         EXPECT_EQ(model.prompts.errors, std::vector<std::string>{kModelStoppedMessage}) << body;
         // Once the request is cleared the model runs again from a fresh state.
-        model.ws.interrupt.clear();
-        model.ws.errorFlag = false;
-        model.ws.scriptText = "function model (x,a)\r\nreturn x+1,0\r\nend";
-        CompileModelScript(model.ws);
+        model.evaluator->interrupt.clear();
+        model.replaceScript("function model (x,a)\r\nreturn x+1,0\r\nend");
         EXPECT_EQ(model.step()[0], 2) << body;
     }
 }
 
 TEST(LuaSandbox, ARunawayTopLevelStopsAtCompile) {
-    ModelWorkspace ws;
     ScriptedPrompts prompts;
-    ws.prompts = &prompts;
-    AcceptModelDefinition(ws, "x=1", "", "");
-    ws.scriptText = "while true do end\r\nfunction model (x)\r\nreturn x\r\nend";
+    ModelDefinition definition = ParseModelDefinition("x=1", "", "");
+    definition.scriptText = "while true do end\r\nfunction model (x)\r\nreturn x\r\nend";
+    SetModelKind(definition, ModelKind::Discrete);
+    const ModelDefinitionPtr shared = ShareDefinition(std::move(definition));
+    // The run's stop reaches the evaluator while it compiles.
+    QuietRunControl control;
     std::thread stopper([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        ws.interrupt.request();
+        control.requestStop();
     });
-    CompileModelScript(ws);
+    ModelEvaluator model(shared, {}, &prompts, &control);
     stopper.join();
-    EXPECT_NE(ws.scriptStatus, 0);
+    EXPECT_NE(model.scriptStatus, 0);
     EXPECT_EQ(prompts.errors, std::vector<std::string>{kModelStoppedMessage});
     // A step while the request holds fails at once: the top level is not run again.
-    StateVector state = ws.initialValues;
-    ws.kind = ModelKind::Discrete;
-    ModelStep(ws, ws.kind, state);
-    EXPECT_TRUE(ws.errorFlag);
+    StateVector state = shared->initialValues;
+    ModelStep(model, ModelKind::Discrete, state);
+    EXPECT_TRUE(model.errorFlag);
 }
 
 // A run's stop request reaches every model instance registered with it, on whatever thread.
@@ -269,9 +277,9 @@ TEST(LuaSandbox, RunControlStopReachesTheRegisteredInstances) {
     std::atomic<int> stopped{0};
     for (int w = 0; w < 2; ++w) {
         workers.emplace_back([&] {
-            ModelInstance instance(source.ws);
+            ModelEvaluator instance(source.ws.definition);
             RunningModel running(control, instance.interrupt);
-            StateVector state = instance.initialValues;
+            StateVector state = instance.model().initialValues;
             ModelStep(instance, ModelKind::Discrete, state);
             if (instance.errorFlag && instance.recordedMessage == kModelStoppedMessage) {
                 ++stopped;
@@ -313,24 +321,25 @@ TEST(ModelCapacity, ModelsBeyondTheInterpretersLimitsSaySo) {
         for (int k = 0; k < c.auxiliaries; ++k) {
             auxiliaries += (k ? "," : "") + ("k" + std::to_string(k));
         }
-        AcceptModelDefinition(ws, initial, parameters, auxiliaries);
+        ModelDefinition model = ParseModelDefinition(initial, parameters, auxiliaries);
         std::string head = "function model (";
         std::string tail = "return ";
-        for (int i = 0; i < ws.variableCount + ws.auxiliaryCount; ++i) {
-            tail += (i ? "," : "") + ws.variableNames[i];
-            if (i < ws.variableCount) {
-                head += (i ? "," : "") + ws.variableNames[i];
+        for (int i = 0; i < model.variableCount + model.auxiliaryCount; ++i) {
+            tail += (i ? "," : "") + model.variableNames[i];
+            if (i < model.variableCount) {
+                head += (i ? "," : "") + model.variableNames[i];
             }
         }
-        for (int j = 0; j < ws.parameterCount; ++j) {
-            head += "," + ws.parameterNames[j];
+        for (int j = 0; j < model.parameterCount; ++j) {
+            head += "," + model.parameterNames[j];
         }
-        ws.scriptText = head + ")\r\n" + tail + "\r\nend";
-        CompileModelScript(ws);
+        model.scriptText = head + ")\r\n" + tail + "\r\nend";
+        ws.definition = ShareDefinition(std::move(model));
+        const ModelEvaluator evaluator(ws.definition, ws.randomState, &prompts);
         const std::string label = std::to_string(c.variables) + "/" + std::to_string(c.parameters) +
                                   "/" + std::to_string(c.auxiliaries);
         if (c.limit[0] == '\0') {
-            EXPECT_EQ(ws.scriptStatus, 0) << label;
+            EXPECT_EQ(evaluator.scriptStatus, 0) << label;
             continue;
         }
         ASSERT_EQ(prompts.errors.size(), 1u) << label;
@@ -354,10 +363,9 @@ TEST(ModelCapacity, DuplicateNamesInAListAreRefused) {
         {"x=1", "x=2", "", ""},          // across lists a parameter shadows a variable, as ever
     };
     for (const Case& c : cases) {
-        ModelWorkspace ws;
         std::string message;
         try {
-            AcceptModelDefinition(ws, c.initial, c.parameters, c.auxiliaries);
+            ParseModelDefinition(c.initial, c.parameters, c.auxiliaries);
         } catch (const DefinitionError& error) {
             message = error.what();
         }

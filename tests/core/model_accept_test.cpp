@@ -37,10 +37,10 @@ struct AcceptingAModel : ::testing::Test {
 
     // The state after one step from the initial values must be the Hénon map's.
     void expectHenonStep() {
-        StateVector state = ws.initialValues;
-        ws.errorFlag = false;
-        ModelStep(ws, ws.kind, state);
-        EXPECT_FALSE(ws.errorFlag);
+        StateVector state = ws.model().initialValues;
+        ModelEvaluator model(ws.definition, ws.randomState, &prompts);
+        ModelStep(model, ws.model().kind, state);
+        EXPECT_FALSE(model.errorFlag);
         EXPECT_DOUBLE_EQ(static_cast<double>(state[0]), 1 - 1.4 * 0.1 * 0.1 + 0.1);
         EXPECT_DOUBLE_EQ(static_cast<double>(state[1]), 0.3 * 0.1);
     }
@@ -76,20 +76,20 @@ TEST_F(AcceptingAModel, ARefusedOkChangesNothing) {
     for (const Case& c : cases) {
         ModelSource edited = source;
         c.edit(edited);
-        const std::string script = ws.scriptText;
+        const std::string script = ws.model().scriptText;
         shell.calls.clear();
         prompts.errors.clear();
         EXPECT_FALSE(AcceptModelSource(ws, edited, shell, prompts)) << c.what;
         EXPECT_EQ(prompts.errors, std::vector<std::string>{c.message}) << c.what;
         EXPECT_TRUE(shell.calls.empty()) << c.what;
-        EXPECT_EQ(ws.variableCount, 2) << c.what;
-        EXPECT_EQ(ws.parameterCount, 2) << c.what;
-        EXPECT_EQ(ws.initialValues[2], 0) << c.what;
-        EXPECT_EQ(ws.kind, ModelKind::Discrete) << c.what;
-        EXPECT_TRUE(ws.discrete) << c.what;
-        EXPECT_EQ(ws.stepSize, 0.01L) << c.what;
-        EXPECT_EQ(ws.scriptText, script) << c.what;
-        EXPECT_EQ(ws.scriptStatus, 0) << c.what;
+        EXPECT_EQ(ws.model().variableCount, 2) << c.what;
+        EXPECT_EQ(ws.model().parameterCount, 2) << c.what;
+        EXPECT_EQ(ws.model().initialValues[2], 0) << c.what;
+        EXPECT_EQ(ws.model().kind, ModelKind::Discrete) << c.what;
+        EXPECT_TRUE(ws.model().discrete) << c.what;
+        EXPECT_EQ(ws.model().stepSize, 0.01L) << c.what;
+        EXPECT_EQ(ws.model().scriptText, script) << c.what;
+        EXPECT_EQ(ModelEvaluator(ws.definition).scriptStatus, 0) << c.what;
         expectHenonStep();
     }
 }
@@ -101,20 +101,20 @@ TEST_F(AcceptingAModel, AnAcceptedOkReplacesTheWholeModel) {
     source.discrete = false;
     source.stepSizeText = "0.05";
     ASSERT_TRUE(AcceptModelSource(ws, source, shell, prompts));
-    EXPECT_EQ(ws.variableCount, 1);
-    EXPECT_EQ(ws.parameterCount, 1);
-    EXPECT_EQ(ws.kind, ModelKind::Continuous);
-    EXPECT_FALSE(ws.discrete);
-    EXPECT_EQ(ws.stepSize, 0.05L);
-    EXPECT_EQ(ws.initialValues[1], 0);  // the old y
+    EXPECT_EQ(ws.model().variableCount, 1);
+    EXPECT_EQ(ws.model().parameterCount, 1);
+    EXPECT_EQ(ws.model().kind, ModelKind::Continuous);
+    EXPECT_FALSE(ws.model().discrete);
+    EXPECT_EQ(ws.model().stepSize, 0.05L);
+    EXPECT_EQ(ws.model().initialValues[1], 0);  // the old y
     EXPECT_EQ(ParameterFileText(ws), "x=0.5\r\nr=3.7\r\n0.05\r\n");
 
     // Back to discrete: the step size in force stays, as the parameter window shows it later.
     source.discrete = true;
     ASSERT_TRUE(AcceptModelSource(ws, source, shell, prompts));
-    EXPECT_EQ(ws.kind, ModelKind::Discrete);
-    EXPECT_TRUE(ws.discrete);
-    EXPECT_EQ(ws.stepSize, 0.05L);
+    EXPECT_EQ(ws.model().kind, ModelKind::Discrete);
+    EXPECT_TRUE(ws.model().discrete);
+    EXPECT_EQ(ws.model().stepSize, 0.05L);
     EXPECT_EQ(ParameterFileText(ws), "x=0.5\r\nr=3.7\r\n");
 }
 
@@ -134,12 +134,14 @@ TEST(LoadModelFromFile, AuxiliaryVariablesStartAtZeroWhateverModelCameBefore) {
     LoadModelFromFile(reused, source, shell, folder.file("lorenz.mod"));
     LoadModelFromFile(reused, source, shell, folder.file("vanderpol.mod"));
     LoadModelFromFile(fresh, source, shell, folder.file("vanderpol.mod"));
-    EXPECT_EQ(reused.initialValues[2], 0);
-    StateVector a = reused.initialValues;
-    StateVector b = fresh.initialValues;
+    EXPECT_EQ(reused.model().initialValues[2], 0);
+    StateVector a = reused.model().initialValues;
+    StateVector b = fresh.model().initialValues;
+    ModelEvaluator reusedModel(reused.definition);
+    ModelEvaluator freshModel(fresh.definition);
     for (int n = 0; n < 10; ++n) {
-        ModelStep(reused, reused.kind, a);
-        ModelStep(fresh, fresh.kind, b);
+        ModelStep(reusedModel, reused.model().kind, a);
+        ModelStep(freshModel, fresh.model().kind, b);
     }
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(a[i], b[i]) << i;
@@ -160,11 +162,11 @@ TEST(LoadModelFromFile, ARefusedFileLeavesTheModelClosedWithItsTextsInTheSource)
         EXPECT_STREQ(error.what(), "Error in syntax");
         EXPECT_EQ(error.scriptStatus, 3);
     }
-    EXPECT_EQ(ws.kind, ModelKind::Closed);
-    EXPECT_EQ(ws.modelFile, "");
+    EXPECT_EQ(ws.model().kind, ModelKind::Closed);
+    EXPECT_EQ(ws.model().modelFile, "");
     EXPECT_EQ(source.equations, "x==r\r\n");
     EXPECT_FALSE(source.discrete);
-    EXPECT_EQ(ws.stepSize, 0.01L);
+    EXPECT_EQ(ws.model().stepSize, 0.01L);
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 #include <utility>
 #include <vector>
 
+#include "core/model_commands.h"
 #include "core/model_shell.h"
+#include "core/model_workspace.h"
 #include "core/numbers.h"
 #include "tests/core/test_support.h"
 
@@ -114,20 +116,22 @@ TEST(ParseNameList, EntriesAfterTheVariables) {
     EXPECT_EQ(count, 1);
 }
 
+using testing::AcceptModelDefinition;
+
 TEST(AcceptModelDefinition, FillsWorkspaceAndEveryDefault) {
     ModelWorkspace ws;
     AcceptModelDefinition(ws, "x=0.25, y=0.2, z=-3", "a=0.1, b=0.5, c=7", "k,l");
-    EXPECT_EQ(ws.variableCount, 3);
-    EXPECT_EQ(ws.parameterCount, 3);
-    EXPECT_EQ(ws.auxiliaryCount, 2);
-    EXPECT_EQ(ws.variableNames[3], "k");
-    EXPECT_EQ(ws.parameterNames[2], "c");
+    EXPECT_EQ(ws.model().variableCount, 3);
+    EXPECT_EQ(ws.model().parameterCount, 3);
+    EXPECT_EQ(ws.model().auxiliaryCount, 2);
+    EXPECT_EQ(ws.model().variableNames[3], "k");
+    EXPECT_EQ(ws.model().parameterNames[2], "c");
     // Every default, not only the first: Default in the parameter window restores from them.
     const std::vector<Extended> initial = {0.25L, 0.2L, -3};
     const std::vector<Extended> parameters = {0.1L, 0.5L, 7};
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(ws.defaultInitialValues[i], initial[i]) << i;
-        EXPECT_EQ(ws.defaultParameterValues[i], parameters[i]) << i;
+        EXPECT_EQ(ws.model().defaultInitialValues[i], initial[i]) << i;
+        EXPECT_EQ(ws.model().defaultParameterValues[i], parameters[i]) << i;
     }
 }
 
@@ -146,22 +150,22 @@ TEST(AcceptModelDefinition, AFailureAnywhereStoresNothing) {
         ModelWorkspace ws;
         AcceptModelDefinition(ws, "x=1", "a=2", "");
         EXPECT_ANY_THROW(AcceptModelDefinition(ws, c.initial, c.parameters, c.auxiliaries));
-        EXPECT_EQ(ws.variableCount, 1) << c.initial;
-        EXPECT_EQ(ws.initialValues[0], 1) << c.initial;
-        EXPECT_EQ(ws.parameterCount, 1) << c.initial;
-        EXPECT_EQ(ws.parameterValues[0], 2) << c.initial;
-        EXPECT_EQ(ws.auxiliaryCount, 0) << c.initial;
-        EXPECT_EQ(ws.defaultInitialValues[0], 1) << c.initial;
+        EXPECT_EQ(ws.model().variableCount, 1) << c.initial;
+        EXPECT_EQ(ws.model().initialValues[0], 1) << c.initial;
+        EXPECT_EQ(ws.model().parameterCount, 1) << c.initial;
+        EXPECT_EQ(ws.model().parameterValues[0], 2) << c.initial;
+        EXPECT_EQ(ws.model().auxiliaryCount, 0) << c.initial;
+        EXPECT_EQ(ws.model().defaultInitialValues[0], 1) << c.initial;
     }
 }
 
 TEST(AcceptModelDefinition, StateSlotsBeyondTheVariablesStartAtZero) {
     ModelWorkspace ws;
     AcceptModelDefinition(ws, "x=1, y=1, z=1", "s=10", "");
-    ws.initialValues[3] = 9;
+    ReplaceModel(ws, [](ModelDefinition& model) { model.initialValues[3] = 9; });
     AcceptModelDefinition(ws, "x=2, y=0", "mu=1", "elapsed");
     for (int i = 2; i < kModelListCapacity; ++i) {
-        ASSERT_EQ(ws.initialValues[i], 0) << i;
+        ASSERT_EQ(ws.model().initialValues[i], 0) << i;
     }
 }
 
@@ -172,9 +176,9 @@ TEST(SetModelKind, DiscreteFollowsTheKind) {
                                                  {ModelKind::Discrete, true},
                                                  {ModelKind::Continuous, false},
                                                  {ModelKind::Closed, true}}) {
-        SetModelKind(ws, kind);
-        EXPECT_EQ(ws.kind, kind);
-        EXPECT_EQ(ws.discrete, discrete);
+        ReplaceModel(ws, [&](ModelDefinition& model) { SetModelKind(model, kind); });
+        EXPECT_EQ(ws.model().kind, kind);
+        EXPECT_EQ(ws.model().discrete, discrete);
     }
 }
 
@@ -188,45 +192,47 @@ TEST(AcceptModelDefinition, TooManyVariablesAndAuxiliaries) {
     // The refusal leaves the model as it was, so N + A still fits the list: storing the 199
     // variables first would pair them with the old two auxiliary names, one past the end.
     EXPECT_THROW(AcceptModelDefinition(ws, variables, "b=4", "k,l"), DefinitionError);
-    EXPECT_EQ(ws.variableCount, 2);
-    EXPECT_EQ(ws.auxiliaryCount, 2);
-    EXPECT_EQ(ws.variableNames[0], "x");
-    EXPECT_EQ(ws.variableNames[2], "k");
-    EXPECT_EQ(ws.initialValues[1], 2);
-    EXPECT_EQ(ws.parameterValues[0], 3);
+    EXPECT_EQ(ws.model().variableCount, 2);
+    EXPECT_EQ(ws.model().auxiliaryCount, 2);
+    EXPECT_EQ(ws.model().variableNames[0], "x");
+    EXPECT_EQ(ws.model().variableNames[2], "k");
+    EXPECT_EQ(ws.model().initialValues[1], 2);
+    EXPECT_EQ(ws.model().parameterValues[0], 3);
     AcceptModelDefinition(ws, variables, "", "k");
-    EXPECT_EQ(ws.variableNames[199], "k");
+    EXPECT_EQ(ws.model().variableNames[199], "k");
 }
 
 TEST(ResetModel, ClosesButKeepsValues) {
     ModelWorkspace ws;
     AcceptModelDefinition(ws, "x=0.25", "a=1", "k");
-    ws.kind = ModelKind::Discrete;
-    ws.modelFile = "/tmp/m.mod";
+    ReplaceModel(ws, [](ModelDefinition& model) {
+        SetModelKind(model, ModelKind::Discrete);
+        model.modelFile = "/tmp/m.mod";
+    });
     testing::RecordingShell shell;
     ResetModel(ws, shell);
-    EXPECT_EQ(ws.kind, ModelKind::Closed);
-    EXPECT_EQ(ws.modelFile, "");
-    EXPECT_EQ(ws.variableCount, 0);
-    EXPECT_EQ(ws.parameterCount, 0);
-    EXPECT_EQ(ws.auxiliaryCount, 1);
-    EXPECT_EQ(ws.initialValues[0], 0.25L);
+    EXPECT_EQ(ws.model().kind, ModelKind::Closed);
+    EXPECT_EQ(ws.model().modelFile, "");
+    EXPECT_EQ(ws.model().variableCount, 0);
+    EXPECT_EQ(ws.model().parameterCount, 0);
+    EXPECT_EQ(ws.model().auxiliaryCount, 1);
+    EXPECT_EQ(ws.model().initialValues[0], 0.25L);
     EXPECT_EQ(shell.calls, (std::vector<std::string>{"main:Kalvora", "disable", "close"}));
 }
 
 TEST(ModelWorkspace, StartUpValues) {
     ModelWorkspace ws;
-    EXPECT_EQ(ws.variableCount, 1);
-    EXPECT_EQ(ws.parameterCount, 1);
-    EXPECT_EQ(ws.kind, ModelKind::Closed);
-    EXPECT_EQ(ws.stepSize, 0.01L);
+    EXPECT_EQ(ws.model().variableCount, 1);
+    EXPECT_EQ(ws.model().parameterCount, 1);
+    EXPECT_EQ(ws.model().kind, ModelKind::Closed);
+    EXPECT_EQ(ws.model().stepSize, 0.01L);
     EXPECT_EQ(ws.cycleColours[0], 0xFF0000u);
     EXPECT_EQ(ws.cycleColours[1], 0x0000FFu);
     EXPECT_EQ(ws.cycleColours[99], 0x0000FFu);
     EXPECT_EQ(ws.cycleColours[100], 0xFFFFFFu);
     EXPECT_EQ(ws.cycleColours[101], 0x000000u);
     EXPECT_EQ(ws.dataFolder.back(), '/');
-    EXPECT_EQ(ws.noise.noiseVariable, 1);
+    EXPECT_EQ(ws.model().noise.noiseVariable, 1);
 }
 
 }  // namespace

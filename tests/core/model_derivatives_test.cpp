@@ -23,14 +23,18 @@ using Analytic = std::function<Matrix(const std::vector<double>& x, const std::v
 // A long comment after the function is beyond the compiler: the model then runs in the
 // interpreter and its Jacobian is made by differences.
 void MoveToInterpreter(Twin& twin) {
-    twin.ws.scriptText += "\r\n--[[ in the interpreter ]]";
-    CompileModelScript(twin.ws);
-    ASSERT_EQ(0, twin.ws.scriptStatus);
+    ReplaceModel(twin.ws, [](ModelDefinition& model) {
+        model.scriptText += "\r\n--[[ in the interpreter ]]";
+        model.nativeModel.reset();
+    });
+    twin.makeEvaluator();
+    ASSERT_EQ(0, twin.model->scriptStatus);
+    ASSERT_FALSE(twin.model->nativeModel != nullptr && twin.model->nativeModel->covered());
 }
 
-std::vector<double> Parameters(const ModelRuntime& ws) {
+std::vector<double> Parameters(const ModelEvaluator& ws) {
     std::vector<double> p;
-    for (int j = 0; j < ws.parameterCount; ++j) {
+    for (int j = 0; j < ws.model().parameterCount; ++j) {
         p.push_back(static_cast<double>(ws.parameterValues[j]));
     }
     return p;
@@ -106,11 +110,11 @@ TEST(ModelDerivatives, SampleModelsMatchTheirHandWrittenJacobians) {
             if (!compiled) {
                 MoveToInterpreter(twin);
             }
-            ModelDerivatives derivatives = MakeModelDerivatives(twin.ws);
+            ModelDerivatives derivatives = MakeModelDerivatives(*twin.model);
             EXPECT_EQ(compiled ? DerivativeMethod::Exact : DerivativeMethod::FiniteDifference,
                       derivatives.method())
                 << name;
-            const int n = twin.ws.variableCount;
+            const int n = twin.ws.model().variableCount;
             for (int trial = 0; trial < 5; ++trial) {
                 std::vector<double> x(n);
                 for (double& value : x) {
@@ -119,13 +123,13 @@ TEST(ModelDerivatives, SampleModelsMatchTheirHandWrittenJacobians) {
                 std::vector<double> fx(n);
                 Matrix jacobian(static_cast<std::size_t>(n) * n);
                 ASSERT_TRUE(derivatives.jacobian(x.data(), fx.data(), jacobian.data())) << name;
-                ExpectClose(analytic(x, Parameters(twin.ws)), jacobian, compiled ? 1e-14 : 1e-7,
+                ExpectClose(analytic(x, Parameters(*twin.model)), jacobian, compiled ? 1e-14 : 1e-7,
                             name + (compiled ? " exact" : " differences"));
                 // The values are the model's own.
                 StateVector in{};
                 StateVector out{};
                 std::copy(x.begin(), x.end(), in.begin());
-                EvaluateModel(twin.ws, in, out);
+                EvaluateModelOnce(*twin.model, in, out);
                 for (int i = 0; i < n; ++i) {
                     EXPECT_EQ(static_cast<double>(out[i]), fx[i]) << name;
                 }
@@ -172,12 +176,12 @@ TEST(ModelDerivatives, DualNumbersAgreeWithDifferencesForEveryOperation) {
         Twin differences;
         UseScript(exact, c.initial, c.parameters, c.body);
         UseScript(differences, c.initial, c.parameters, c.body, "\r\n--[[ ]]");
-        ModelDerivatives dual = MakeModelDerivatives(exact.ws);
-        ModelDerivatives central = MakeModelDerivatives(differences.ws);
+        ModelDerivatives dual = MakeModelDerivatives(*exact.model);
+        ModelDerivatives central = MakeModelDerivatives(*differences.model);
         ASSERT_EQ(DerivativeMethod::Exact, dual.method()) << c.name;
         ASSERT_EQ(DerivativeMethod::FiniteDifference, central.method()) << c.name;
-        const int n = exact.ws.variableCount;
-        const int parameters = exact.ws.parameterCount;
+        const int n = exact.ws.model().variableCount;
+        const int parameters = exact.ws.model().parameterCount;
         int compared = 0;
         for (int trial = 0; trial < 40; ++trial) {
             std::vector<double> x(n);
@@ -218,7 +222,7 @@ TEST(ModelDerivatives, DualNumbersAgreeWithDifferencesForEveryOperation) {
 TEST(ModelDerivatives, ParameterDerivativeOfTheHenonMap) {
     Twin twin;
     UseFile(twin, std::string(KALVORA_MODELS) + "/henon.mod");
-    ModelDerivatives henon = MakeModelDerivatives(twin.ws);
+    ModelDerivatives henon = MakeModelDerivatives(*twin.model);
     henon.setParameter(0, 1.2);
     const double x[] = {0.7, -0.3};
     double fx[2];
@@ -243,11 +247,15 @@ TEST(ModelDerivatives, NoJacobianWhereTheModelHasNone) {
         for (const char* suffix : {"", "\r\n--[[ ]]"}) {
             Twin twin;
             UseScript(twin, "x=1", "a=1", c.body, suffix);
-            ModelDerivatives derivatives = MakeModelDerivatives(twin.ws);
+            ModelDerivatives derivatives = MakeModelDerivatives(*twin.model);
             double fx = 0;
             double jacobian = 0;
             EXPECT_FALSE(derivatives.jacobian(&c.x, &fx, &jacobian)) << c.body << suffix;
-            EXPECT_FALSE(twin.ws.errorFlag) << c.body;
+            EXPECT_FALSE(twin.model->errorFlag) << c.body;
+            // Differences in a parameter leave the evaluator's own value as it was.
+            const double at = 2;
+            derivatives.parameterDerivative(&at, 0, &fx, &jacobian);
+            EXPECT_EQ(1.0L, twin.model->parameterValues[0]) << c.body << suffix;
         }
     }
 }
@@ -259,7 +267,7 @@ TEST(ModelDerivatives, RungeKuttaOneStepJacobian) {
     Twin linear;
     UseScript(linear, "x=1,y=0", "a=-0.5,w=2",
               "local dx=a*x-w*y\r\nlocal dy=w*x+a*y\r\nx=dx\r\ny=dy");
-    ModelDerivatives flow = MakeModelDerivatives(linear.ws);
+    ModelDerivatives flow = MakeModelDerivatives(*linear.model);
     const double h = 0.1;
     const double a[4] = {-0.5 * h, -2 * h, 2 * h, -0.5 * h};  // hA
     double a2[4];
@@ -284,9 +292,9 @@ TEST(ModelDerivatives, RungeKuttaOneStepJacobian) {
 
     Twin lorenz;
     UseFile(lorenz, std::string(KALVORA_MODELS) + "/lorenz.mod");
-    ModelDerivatives lorenzFlow = MakeModelDerivatives(lorenz.ws);
+    ModelDerivatives lorenzFlow = MakeModelDerivatives(*lorenz.model);
     const double start[3] = {1.5, -2.0, 20.0};
-    const double step = static_cast<double>(lorenz.ws.stepSize);
+    const double step = static_cast<double>(lorenz.ws.model().stepSize);
     double after[3];
     double phi[9];
     ASSERT_TRUE(RungeKuttaStepJacobian(lorenzFlow, step, start, after, phi));
@@ -294,7 +302,7 @@ TEST(ModelDerivatives, RungeKuttaOneStepJacobian) {
         StateVector state{};
         std::copy(start, start + 3, state.begin());
         state[j] += offset;
-        ModelStep(lorenz.ws, ModelKind::Continuous, state);
+        ModelStep(*lorenz.model, ModelKind::Continuous, state);
         return state;
     };
     const StateVector here = stepFrom(0, 0);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,34 +14,41 @@
 #include "core/model_file.h"
 #include "core/model_shell.h"
 #include "core/model_step.h"
+#include "core/model_workspace.h"
 #include "core/scripted_prompts.h"
 
 namespace kalvora {
 
-// Two workspaces with the same model: one runs the transient, the other the steps one by one.
+// Two workspaces with the same model: one runs the transient, the other the steps one by one, each
+// on an evaluator of its own.
 struct Twin {
     ModelWorkspace ws;
     ScriptedPrompts prompts;
+    std::unique_ptr<ModelEvaluator> model;
     Twin() { ws.prompts = &prompts; }
+    // The evaluator of the workspace's model, made as a run makes one.
+    void makeEvaluator() {
+        model = std::make_unique<ModelEvaluator>(ws.definition, ws.randomState, &prompts);
+    }
 };
 
 // suffix goes after the function: "\r\n--[[ ]]" keeps the model from being compiled for the
 // machine (a long comment is beyond the compiler), so that the twin runs in the interpreter.
 inline void UseScript(Twin& twin, const std::string& initial, const std::string& parameters,
                       const std::string& body, const std::string& suffix = "") {
-    ModelWorkspace& ws = twin.ws;
-    AcceptModelDefinition(ws, initial, parameters, "");
-    BuildModelScript(ws, body);
-    ws.scriptText += suffix;
-    ws.kind = ModelKind::Discrete;
-    ws.discrete = true;
-    CompileModelScript(ws);
+    ModelDefinition model = ParseModelDefinition(initial, parameters, "");
+    BuildModelScript(model, body);
+    model.scriptText += suffix;
+    SetModelKind(model, ModelKind::Discrete);
+    twin.ws.definition = ShareDefinition(std::move(model));
+    twin.makeEvaluator();
 }
 
 inline void UseFile(Twin& twin, const std::string& path) {
     NullModelShell shell;
     ModelSource source;
     LoadModelFromFile(twin.ws, source, shell, path);
+    twin.makeEvaluator();
 }
 
 struct Outcome {
@@ -52,23 +60,23 @@ struct Outcome {
 
 inline Outcome StepByStep(Twin& twin, std::int64_t steps) {
     Outcome outcome;
-    outcome.state = twin.ws.initialValues;
-    twin.ws.errorFlag = false;
-    while (outcome.steps < steps && !twin.ws.errorFlag) {
-        ModelStep(twin.ws, twin.ws.kind, outcome.state);
+    outcome.state = twin.ws.model().initialValues;
+    twin.model->errorFlag = false;
+    while (outcome.steps < steps && !twin.model->errorFlag) {
+        ModelStep(*twin.model, twin.ws.model().kind, outcome.state);
         ++outcome.steps;
     }
-    outcome.failed = twin.ws.errorFlag;
+    outcome.failed = twin.model->errorFlag;
     outcome.messages = twin.prompts.errors;
     return outcome;
 }
 
 inline Outcome Transient(Twin& twin, std::int64_t steps) {
     Outcome outcome;
-    outcome.state = twin.ws.initialValues;
-    twin.ws.errorFlag = false;
-    outcome.steps = ModelTransient(twin.ws, twin.ws.kind, outcome.state, steps);
-    outcome.failed = twin.ws.errorFlag;
+    outcome.state = twin.ws.model().initialValues;
+    twin.model->errorFlag = false;
+    outcome.steps = ModelTransient(*twin.model, twin.ws.model().kind, outcome.state, steps);
+    outcome.failed = twin.model->errorFlag;
     outcome.messages = twin.prompts.errors;
     return outcome;
 }

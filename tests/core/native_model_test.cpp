@@ -16,15 +16,18 @@ namespace {
 // A long comment after the function is beyond the compiler: the twin runs in the interpreter.
 constexpr const char* kInterpreterOnly = "\r\n--[[ in the interpreter ]]";
 
-bool Compiled(const ModelRuntime& ws) {
+bool Compiled(const ModelEvaluator& ws) {
     return ws.nativeModel != nullptr && ws.nativeModel->covered();
 }
 
 void MoveToInterpreter(Twin& twin) {
-    twin.ws.scriptText += kInterpreterOnly;
-    CompileModelScript(twin.ws);
-    ASSERT_EQ(0, twin.ws.scriptStatus);
-    ASSERT_FALSE(Compiled(twin.ws));
+    ReplaceModel(twin.ws, [](ModelDefinition& m) {
+        m.scriptText += kInterpreterOnly;
+        m.nativeModel.reset();
+    });
+    twin.makeEvaluator();
+    ASSERT_EQ(0, twin.model->scriptStatus);
+    ASSERT_FALSE(Compiled(*twin.model));
 }
 
 TEST(NativeModel, EverySampleModelGivesTheInterpretersNumbers) {
@@ -39,8 +42,8 @@ TEST(NativeModel, EverySampleModelGivesTheInterpretersNumbers) {
             UseFile(interpreter, entry.path().string());
             UseFile(machine, entry.path().string());
             MoveToInterpreter(interpreter);
-            EXPECT_TRUE(Compiled(machine.ws)) << name;
-            const int slots = machine.ws.variableCount + machine.ws.auxiliaryCount;
+            EXPECT_TRUE(Compiled(*machine.model)) << name;
+            const int slots = machine.ws.model().variableCount + machine.ws.model().auxiliaryCount;
             const Outcome expected = StepByStep(interpreter, steps);
             ExpectSame(expected, StepByStep(machine, steps), slots, name + " steps");
             ExpectSame(expected, Transient(machine, steps), slots, name + " transient");
@@ -104,9 +107,9 @@ TEST(NativeModel, StatementsAndFaultsGiveTheInterpretersNumbers) {
         Twin machine;
         UseScript(interpreter, c.initial, c.parameters, c.body, kInterpreterOnly);
         UseScript(machine, c.initial, c.parameters, c.body);
-        ASSERT_FALSE(Compiled(interpreter.ws)) << c.name;
-        EXPECT_TRUE(Compiled(machine.ws)) << c.name;
-        const int slots = machine.ws.variableCount;
+        ASSERT_FALSE(Compiled(*interpreter.model)) << c.name;
+        EXPECT_TRUE(Compiled(*machine.model)) << c.name;
+        const int slots = machine.ws.model().variableCount;
         const Outcome expected = StepByStep(interpreter, 3000);
         ExpectSame(expected, StepByStep(machine, 3000), slots, std::string(c.name) + " steps");
         machine.prompts.errors.clear();
@@ -120,13 +123,14 @@ TEST(NativeModel, ReturnedExpressionsGiveTheInterpretersNumbers) {
     Twin interpreter;
     Twin machine;
     for (Twin* twin : {&interpreter, &machine}) {
-        AcceptModelDefinition(twin->ws, "x=0.3", "r=3.9", "k");
-        twin->ws.scriptText = twin == &machine ? script : script + kInterpreterOnly;
-        twin->ws.kind = ModelKind::Discrete;
-        CompileModelScript(twin->ws);
+        ModelDefinition model = ParseModelDefinition("x=0.3", "r=3.9", "k");
+        model.scriptText = twin == &machine ? script : script + kInterpreterOnly;
+        SetModelKind(model, ModelKind::Discrete);
+        twin->ws.definition = ShareDefinition(std::move(model));
+        twin->makeEvaluator();
     }
-    ASSERT_TRUE(Compiled(machine.ws));
-    ASSERT_FALSE(Compiled(interpreter.ws));
+    ASSERT_TRUE(Compiled(*machine.model));
+    ASSERT_FALSE(Compiled(*interpreter.model));
     ExpectSame(StepByStep(interpreter, 2000), StepByStep(machine, 2000), 2, "returned expressions");
 }
 
@@ -138,15 +142,18 @@ TEST(NativeModel, NoisyRunsGiveTheInterpretersNumbers) {
               kInterpreterOnly);
     UseScript(machine, "x=0.2,y=0.1", "a=1.4,b=0.3", "local xn=1-a*x^2+y\r\ny=b*x\r\nx=xn");
     for (Twin* twin : {&interpreter, &machine}) {
-        twin->ws.noise.noiseOn = true;
-        twin->ws.noise.noiseVariable = 2;
-        twin->ws.noise.noiseLevel = 0.01L;
-        twin->ws.noise.noiseProbability = 0.5L;
-        twin->ws.random.seed = 11;
+        ReplaceModel(twin->ws, [](ModelDefinition& m) {
+            m.noise.noiseOn = true;
+            m.noise.noiseVariable = 2;
+            m.noise.noiseLevel = 0.01L;
+            m.noise.noiseProbability = 0.5L;
+        });
+        twin->ws.randomState.random.seed = 11;
+        twin->makeEvaluator();
     }
     const Outcome expected = StepByStep(interpreter, 5000);
     ExpectSame(expected, Transient(machine, 5000), 2, "noise");
-    EXPECT_EQ(interpreter.ws.random.seed, machine.ws.random.seed);
+    EXPECT_EQ(interpreter.model->random.seed, machine.model->random.seed);
 }
 
 TEST(NativeModel, TakesOnlyWhatItCanComputeAsTheInterpreterDoes) {
@@ -159,6 +166,10 @@ TEST(NativeModel, TakesOnlyWhatItCanComputeAsTheInterpreterDoes) {
         {"if x>0 then g=1 else g=2 end\r\nx=x+g", true},
         {"local t\r\nt=1\r\nx=x+t", true},
         {"if x>0 then g=1 end\r\nx=x+g", false},  // g may be nil
+        // An elseif is reached only when no branch before it ran: g is still nil there.
+        {"local g\r\nif x>0.9 then g=1 elseif g>0 then x=0.5 end\r\nx=a*x*(1-x)", false},
+        {"if x>0.9 then g=1 elseif g>0 then x=0.5 else g=2 end\r\nx=x+g", false},
+        {"local g\r\nif x>0.9 then g=1 elseif x>0.5 then g=2 else g=3 end\r\nx=x+g", true},
         {"local t\r\nx=x+t", false},
         {"x=x+g\r\ng=2", false},  // the previous call's value
         {"c=(c or 0)+1\r\nx=x+c", false},
@@ -217,48 +228,46 @@ TEST(NativeModel, TakesOnlyWhatItCanComputeAsTheInterpreterDoes) {
 TEST(NativeModel, StopReachesCompiledSteps) {
     Twin twin;
     UseScript(twin, "x=0.2", "r=3.7", "x=r*x*(1-x)");
-    ASSERT_TRUE(Compiled(twin.ws));
-    StateVector state = twin.ws.initialValues;
-    ModelStep(twin.ws, ModelKind::Discrete, state);
-    ASSERT_FALSE(twin.ws.errorFlag);
-    twin.ws.interrupt.request();
-    ModelStep(twin.ws, ModelKind::Discrete, state);
-    EXPECT_TRUE(twin.ws.errorFlag);
+    ASSERT_TRUE(Compiled(*twin.model));
+    StateVector state = twin.ws.model().initialValues;
+    ModelStep(*twin.model, ModelKind::Discrete, state);
+    ASSERT_FALSE(twin.model->errorFlag);
+    twin.model->interrupt.request();
+    ModelStep(*twin.model, ModelKind::Discrete, state);
+    EXPECT_TRUE(twin.model->errorFlag);
     EXPECT_EQ(std::vector<std::string>{kModelStoppedMessage}, twin.prompts.errors);
 }
 
-// The desktop keeps its windows alive through the interpreter's hook while a long run takes the
-// user-interface thread; compiled steps make no hook calls, so they breathe by themselves, and a
-// Stop pressed meanwhile ends the run.
-TEST(NativeModel, LongCompiledRunsBreatheAndStop) {
+// Nothing inside a step handles events any more: a long compiled run, as a transient or step by
+// step, ends when another thread (Stop, Exit, a signal) requests the stop.
+TEST(NativeModel, LongCompiledRunsStopFromAnotherThread) {
     Twin twin;
     UseScript(twin, "x=0.2", "r=3.7", "x=r*x*(1-x)");
-    ASSERT_TRUE(Compiled(twin.ws));
-    int breaths = 0;
-    twin.ws.interrupt.setBreathHandler([&] {
-        if (++breaths == 3) {
-            twin.ws.interrupt.request();
-        }
-    });
-    twin.ws.interrupt.startBreathing();
-    StateVector state = twin.ws.initialValues;
-    const std::int64_t steps = ModelTransient(twin.ws, ModelKind::Discrete, state, 1LL << 50);
-    // The interpreter's step that reports the stop breathes once more.
-    EXPECT_EQ(4, breaths);
+    ASSERT_TRUE(Compiled(*twin.model));
+    const auto stopSoon = [&] {
+        return std::thread([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            twin.model->interrupt.request();
+        });
+    };
+    StateVector state = twin.ws.model().initialValues;
+    std::thread stopper = stopSoon();
+    const std::int64_t steps = ModelTransient(*twin.model, ModelKind::Discrete, state, 1LL << 50);
+    stopper.join();
     EXPECT_LT(steps, 1LL << 50);
-    EXPECT_TRUE(twin.ws.errorFlag);
+    EXPECT_TRUE(twin.model->errorFlag);
     EXPECT_EQ(std::vector<std::string>{kModelStoppedMessage}, twin.prompts.errors);
 
-    twin.ws.interrupt.clear();
-    twin.ws.errorFlag = false;
-    breaths = 0;
-    for (int i = 0; i < 100000 && !twin.ws.errorFlag; ++i) {
-        ModelStep(twin.ws, ModelKind::Discrete, state);
+    twin.model->interrupt.clear();
+    twin.model->errorFlag = false;
+    stopper = stopSoon();
+    long long made = 0;
+    for (; made < (1LL << 50) && !twin.model->errorFlag; ++made) {
+        ModelStep(*twin.model, ModelKind::Discrete, state);
     }
-    EXPECT_EQ(4, breaths);
-    EXPECT_TRUE(twin.ws.errorFlag);
-    twin.ws.interrupt.stopBreathing();
-    twin.ws.interrupt.setBreathHandler({});
+    stopper.join();
+    EXPECT_LT(made, 1LL << 50);
+    EXPECT_TRUE(twin.model->errorFlag);
 }
 
 }  // namespace

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <sstream>
 
 #include "core/model_definition.h"
 #include "core/model_file.h"
-#include "core/model_instance.h"
 #include "core/model_step.h"
 #include "core/progress.h"
 #include "core/run_control.h"
@@ -16,47 +16,45 @@
 namespace kalvora {
 namespace {
 
-void Define(ModelWorkspace& ws, const std::string& initial, const std::string& auxiliaries,
-            const std::string& equations) {
-    AcceptModelDefinition(ws, initial, "", auxiliaries);
-    BuildModelScript(ws, equations);
-    ws.kind = ModelKind::Discrete;
-    CompileModelScript(ws);
+// An evaluator of the map, as a run makes one.
+std::unique_ptr<ModelEvaluator> Define(const std::string& initial, const std::string& auxiliaries,
+                                       const std::string& equations) {
+    ModelDefinition model = ParseModelDefinition(initial, "", auxiliaries);
+    BuildModelScript(model, equations);
+    SetModelKind(model, ModelKind::Discrete);
+    return std::make_unique<ModelEvaluator>(ShareDefinition(std::move(model)));
 }
 
-std::string Orbit(ModelWorkspace& ws, OrbitSampling sampling) {
+std::string Orbit(ModelEvaluator& model, OrbitSampling sampling) {
     std::ostringstream out;
-    NullProgress progress;
-    WriteOrbit(ws, out, sampling, progress);
+    QuietRunControl control;
+    WriteOrbit(model, model.model().kind, out, sampling, control);
     return out.str();
 }
 
 TEST(OrbitFile, HalvingMapWritesIteratesOneToN) {
-    ModelWorkspace ws;
-    Define(ws, "x=1", "", "x=0.5*x");
-    EXPECT_EQ(Orbit(ws, {1, 3, 1}),
+    const auto model = Define("x=1", "", "x=0.5*x");
+    EXPECT_EQ(Orbit(*model, {1, 3, 1}),
               " 5.00000000000000E-0001\r\n"
               " 2.50000000000000E-0001\r\n"
               " 1.25000000000000E-0001\r\n");
 }
 
 TEST(OrbitFile, AuxiliariesFollowVariablesAndSamplingPicksIterates) {
-    ModelWorkspace ws;
-    Define(ws, "x=0", "k,l", "x=x+1\r\nk=-x\r\nl=2*x");
-    const std::string line = Orbit(ws, {1, 1, 1});
+    const auto model = Define("x=0", "k,l", "x=x+1\r\nk=-x\r\nl=2*x");
+    const std::string line = Orbit(*model, {1, 1, 1});
     EXPECT_EQ(line, " 1.00000000000000E+0000 -1.00000000000000E+0000  2.00000000000000E+0000\r\n");
     // Start 10, step 3: iterates 12 and 15.
-    EXPECT_EQ(SplitLines(Orbit(ws, {10, 2, 3}))[1].substr(0, 23), " 1.50000000000000E+0001");
+    EXPECT_EQ(SplitLines(Orbit(*model, {10, 2, 3}))[1].substr(0, 23), " 1.50000000000000E+0001");
 }
 
 TEST(OrbitFile, FailureEndsTheFileAfterTheLastCompleteLine) {
-    ModelWorkspace ws;
-    Define(ws, "x=1", "", "x=x*1e200");
-    EXPECT_EQ(SplitLines(Orbit(ws, {1, 10, 1})).size(), 1u);
-    EXPECT_TRUE(ws.errorFlag);
+    const auto model = Define("x=1", "", "x=x*1e200");
+    EXPECT_EQ(SplitLines(Orbit(*model, {1, 10, 1})).size(), 1u);
+    EXPECT_TRUE(model->errorFlag);
     // A failure before the first sampled iterate writes nothing rather than an undefined state.
-    EXPECT_EQ(Orbit(ws, {5, 3, 1}), "");
-    EXPECT_TRUE(ws.errorFlag);
+    EXPECT_EQ(Orbit(*model, {5, 3, 1}), "");
+    EXPECT_TRUE(model->errorFlag);
 }
 
 // Asks the run to stop once the gauge reaches a position, as the Stop button does meanwhile.
@@ -70,22 +68,20 @@ class StoppingProgress final : public Progress {
             control->requestStop();
         }
     }
-    void breathe() override {}
     void finish() override {}
 
   private:
     long long at_;
 };
 
-TEST(OrbitFile, AStopEndsTheRunAfterTheLastCompleteLineOnAnyRuntime) {
-    ModelWorkspace ws;
-    Define(ws, "x=1", "", "x=0.5*x");
-    ModelInstance instance(ws);
+TEST(OrbitFile, AStopEndsTheRunAfterTheLastCompleteLine) {
+    const auto model = Define("x=1", "", "x=0.5*x");
     StoppingProgress progress(3);
     RunControl control(progress);
     progress.control = &control;
     std::ostringstream out;
-    const OrbitWriteOutcome outcome = WriteOrbit(instance, ws.kind, out, {1, 10, 1}, control);
+    const OrbitWriteOutcome outcome =
+        WriteOrbit(*model, model->model().kind, out, {1, 10, 1}, control);
     EXPECT_TRUE(outcome.stopped);
     EXPECT_FALSE(outcome.failed);
     EXPECT_EQ(outcome.lines, 3);  // the line being written when Stop came is completed
@@ -94,13 +90,19 @@ TEST(OrbitFile, AStopEndsTheRunAfterTheLastCompleteLineOnAnyRuntime) {
 
 TEST(OrbitFile, FileReplacedOnlyWhenWritten) {
     testing::ScratchFolder folder;
-    ModelWorkspace ws;
-    Define(ws, "x=1", "", "x=0.5*x");
-    NullProgress progress;
-    EXPECT_EQ(OrbitFileWriter(ws, folder.file("o.txt"), {1, 2, 1}, progress), 2);
+    const auto model = Define("x=1", "", "x=0.5*x");
+    // As the data tools write an orbit file: into a writer that replaces the file once complete.
+    auto writeFile = [&](const std::string& path) {
+        AtomicFileWriter file(path);
+        QuietRunControl control;
+        const OrbitWriteOutcome outcome =
+            WriteOrbit(*model, model->model().kind, file.stream(), {1, 2, 1}, control, path);
+        file.commit();
+        return outcome.lines;
+    };
+    EXPECT_EQ(writeFile(folder.file("o.txt")), 2);
     EXPECT_EQ(SplitLines(folder.read("o.txt")).size(), 2u);
-    EXPECT_THROW(OrbitFileWriter(ws, folder.file("no/such/dir/o.txt"), {1, 2, 1}, progress),
-                 FileError);
+    EXPECT_THROW(writeFile(folder.file("no/such/dir/o.txt")), FileError);
     EXPECT_EQ(folder.entries(), 1u);
 }
 

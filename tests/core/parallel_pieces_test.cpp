@@ -11,33 +11,34 @@
 #include <vector>
 
 #include "core/model_definition.h"
+#include "core/model_evaluator.h"
 #include "core/model_file.h"
-#include "core/model_instance.h"
 #include "core/model_step.h"
 #include "core/scripted_prompts.h"
 
 namespace kalvora {
 namespace {
 
+// The logistic map's definition, made with these equations.
+ModelDefinitionPtr Logistic(const std::string& equations) {
+    ModelDefinition model = ParseModelDefinition("x=0.3", "r=3.7", "");
+    BuildModelScript(model, equations);
+    SetModelKind(model, ModelKind::Discrete);
+    return ShareDefinition(std::move(model));
+}
+
 struct LogisticWorkspace {
-    ModelWorkspace ws;
     ScriptedPrompts prompts;
-    LogisticWorkspace() {
-        ws.prompts = &prompts;
-        AcceptModelDefinition(ws, "x=0.3", "r=3.7", "");
-        // r above 4 throws the orbit out of [0, 1]; it then diverges and overflows.
-        BuildModelScript(ws, "x1=r*x*(1-x)\r\nx=x1");
-        ws.kind = ModelKind::Discrete;
-        CompileModelScript(ws);
-    }
+    // r above 4 throws the orbit out of [0, 1]; it then diverges and overflows.
+    ModelDefinitionPtr definition = Logistic("x1=r*x*(1-x)\r\nx=x1");
 };
 
 // One orbit per parameter value, as a sweep computes it: r from 3.5 upwards in steps of 0.01.
-bool Orbit(ModelRuntime& model, long long index, std::vector<Extended>& out) {
+bool Orbit(ModelEvaluator& model, long long index, std::vector<Extended>& out) {
     model.parameterValues[0] = 3.5L + 0.01L * static_cast<Extended>(index);
     model.errorFlag = false;
     StateVector state = {};
-    state[0] = model.initialValues[0];
+    state[0] = model.model().initialValues[0];
     for (int step = 0; step < 2000; ++step) {
         ModelStep(model, ModelKind::Discrete, state);
         if (model.errorFlag) {
@@ -53,11 +54,11 @@ struct SweepResult {
     std::vector<std::vector<Extended>> pieces;
 };
 
-SweepResult Sweep(const ModelWorkspace& ws, long long count, int workers) {
+SweepResult Sweep(const ModelDefinitionPtr& definition, long long count, int workers) {
     QuietRunControl control;
-    std::deque<ModelInstance> instances;
+    std::deque<ModelEvaluator> instances;
     for (int w = 0; w < WorkerCount(workers, count); ++w) {
-        instances.emplace_back(ws);
+        instances.emplace_back(definition);
     }
     SweepResult result;
     result.pieces.resize(static_cast<std::size_t>(count));
@@ -69,21 +70,22 @@ SweepResult Sweep(const ModelWorkspace& ws, long long count, int workers) {
     return result;
 }
 
-TEST(ModelInstance, StepsBitForBitAsTheWorkspaceItWasMadeFrom) {
+// A worker's evaluator (no prompts) and the one that shows messages step alike.
+TEST(ModelEvaluator, StepsBitForBitWhateverThreadItServes) {
     LogisticWorkspace model;
-    ModelInstance instance(model.ws);
+    ModelEvaluator shown(model.definition, {}, &model.prompts);
+    ModelEvaluator instance(model.definition);
     std::vector<Extended> fromWorkspace;
     std::vector<Extended> fromInstance;
-    ASSERT_TRUE(Orbit(model.ws, 10, fromWorkspace));
+    ASSERT_TRUE(Orbit(shown, 10, fromWorkspace));
     ASSERT_TRUE(Orbit(instance, 10, fromInstance));
     EXPECT_EQ(fromWorkspace, fromInstance);
     EXPECT_EQ(instance.prompts, nullptr);
 }
 
-TEST(ModelInstance, RecordsScriptMessagesInsteadOfShowingThem) {
+TEST(ModelEvaluator, RecordsScriptMessagesInsteadOfShowingThem) {
     LogisticWorkspace model;
-    BuildModelScript(model.ws, "x1=r*x*(1-x) + undefined_function()\r\nx=x1");
-    ModelInstance instance(model.ws);
+    ModelEvaluator instance(Logistic("x1=r*x*(1-x) + undefined_function()\r\nx=x1"));
     StateVector state = {};
     ModelStep(instance, ModelKind::Discrete, state);
     EXPECT_TRUE(instance.errorFlag);
@@ -101,11 +103,11 @@ TEST(RunPieces, WorkersGiveTheOneThreadResultIncludingTheFirstFailure) {
         bool failed;
     };
     for (const Case& c : {Case{40, 40, false}, Case{80, 52, true}}) {
-        const SweepResult one = Sweep(model.ws, c.count, 1);
+        const SweepResult one = Sweep(model.definition, c.count, 1);
         EXPECT_EQ(one.outcome.kept, c.kept);
         EXPECT_EQ(one.outcome.failed, c.failed);
         for (int workers : {2, 3, 8}) {
-            const SweepResult many = Sweep(model.ws, c.count, workers);
+            const SweepResult many = Sweep(model.definition, c.count, workers);
             EXPECT_EQ(many.outcome.kept, one.outcome.kept) << workers;
             EXPECT_EQ(many.outcome.failed, one.outcome.failed) << workers;
             EXPECT_FALSE(many.outcome.stopped);

@@ -77,12 +77,13 @@ TEST(ScriptErrorDetails, ARunTimeErrorNamesTheEquationLine) {
     ws.prompts = &prompts;
     ASSERT_FALSE(AcceptModel(ws, Source("x1=1-a*x*x+y\r\ny=nosuch(x)\r\nx=x1\r\n")).has_value());
     StateVector state{};
-    ModelStep(ws, ws.kind, state);
-    EXPECT_TRUE(ws.errorFlag);
+    ModelEvaluator model(ws.definition, ws.randomState, &prompts);
+    ModelStep(model, ws.model().kind, state);
+    EXPECT_TRUE(model.errorFlag);
     EXPECT_EQ(prompts.errors, std::vector<std::string>{"Error in variable/function name"});
     ASSERT_EQ(prompts.errorDetails.size(), 1u);
     EXPECT_EQ(prompts.errorDetails[0], "line 2: attempt to call global 'nosuch' (a nil value)");
-    EXPECT_EQ(ws.recordedDetails, prompts.errorDetails[0]);
+    EXPECT_EQ(model.recordedDetails, prompts.errorDetails[0]);
 }
 
 }  // namespace

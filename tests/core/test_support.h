@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "core/model_definition.h"
 #include "core/model_shell.h"
+#include "core/model_workspace.h"
 #include "core/text_file.h"
 
 namespace kalvora::testing {
@@ -62,5 +64,13 @@ struct RecordingShell : ModelShell {
     void setSaveModelEnabled(bool on) override { calls.push_back(on ? "save+" : "save-"); }
     void showEditor() override { calls.push_back("show"); }
 };
+
+// The three texts taken into the workspace's model as the model editor's OK takes them: parsed
+// whole first, so that a failure stores nothing.
+inline void AcceptModelDefinition(ModelWorkspace& ws, const std::string& initial,
+                                  const std::string& parameters, const std::string& auxiliaries) {
+    const ModelDefinition parsed = ParseModelDefinition(initial, parameters, auxiliaries);
+    ReplaceModel(ws, [&](ModelDefinition& model) { StoreDefinitionValues(model, parsed); });
+}
 
 }  // namespace kalvora::testing

@@ -1,6 +1,6 @@
 #include "analysis/data/common/orbit_file_save.h"
 
-#include "analysis/data/common/worker_run.h"
+#include "analysis/window/background_run.h"
 #include "core/text_file.h"
 
 namespace kalvora {
@@ -12,18 +12,20 @@ bool SaveOrbitFileBehindGauge(AnalysisHost& host, const OrbitSampling& sampling)
         return false;
     }
     OrbitWriteOutcome outcome;
-    bool ran = false;
+    ModelRunOutcome ran;
     ReportingErrors(prompts, [&] {
-        ran = RunOnModelInstance(
-            host, [&](ModelInstance& model, ModelKind kind, RunControl& control) {
-                AtomicFileWriter file(*path);
-                outcome = WriteOrbit(model, kind, file.stream(), sampling, control, *path);
-                if (!outcome.stopped) {
-                    file.commit();
-                }
-            });
+        ran = RunModelJob(host, [&](ModelEvaluator& model, RunControl& control) {
+            AtomicFileWriter file(*path);
+            outcome =
+                WriteOrbit(model, model.model().kind, file.stream(), sampling, control, *path);
+            // Also a stop that interrupted a model step, which ends the writing as a failure
+            // would: the file is left as it was all the same.
+            if (!outcome.stopped && !control.stopRequested()) {
+                file.commit();
+            }
+        });
     });
-    if (!ran || outcome.stopped) {
+    if (!ran.ran || ran.stopped || outcome.stopped) {
         return false;
     }
     if (outcome.failed) {

@@ -1,13 +1,27 @@
 #include "analysis/data/sheet/sheet_fill.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "core/model_step.h"
-#include "core/noise.h"
 #include "core/numbers.h"
 #include "core/run_control.h"
 
 namespace kalvora {
+
+namespace {
+
+// Re-seeded here, on the run's evaluator, rather than before the run on the workspace: the batch
+// tool calls this without the window flow that would do it, and the workspace continues the
+// sequence from the evaluator afterwards either way, so the numbers are those of a workspace
+// re-seeded first.
+void RestartFixedSeed(ModelEvaluator& model) {
+    if (model.noise.fixSeedForEachRun) {
+        model.random.seed = static_cast<std::uint32_t>(model.noise.noiseSeed);
+    }
+}
+
+}  // namespace
 
 long long SheetTable::rowCount() const {
     return 1 + std::max(settings.rows, rowsFilled + (failed ? 1 : 0));
@@ -35,19 +49,19 @@ std::string SheetTable::cell(long long row, int column) const {
     return {};
 }
 
-std::vector<std::string> SheetHeader(const ModelWorkspace& ws) {
-    const int values = std::clamp(ws.variableCount + ws.auxiliaryCount, 0, kModelListCapacity);
+std::vector<std::string> SheetHeader(const ModelDefinition& model) {
+    const int values =
+        std::clamp(model.variableCount + model.auxiliaryCount, 0, kModelListCapacity);
     std::vector<std::string> header{"Time"};
-    header.insert(header.end(), ws.variableNames.begin(), ws.variableNames.begin() + values);
+    header.insert(header.end(), model.variableNames.begin(), model.variableNames.begin() + values);
     return header;
 }
 
-SheetTable SheetFill(ModelRuntime& model, ModelKind kind, std::vector<std::string> header,
-                     const SheetSettings& settings, RunControl& control) {
+SheetTable SheetFill(ModelEvaluator& model, const SheetSettings& settings, RunControl& control) {
+    const ModelKind kind = model.model().kind;
     SheetTable table;
-    table.header = std::move(header);
-    table.valueColumns =
-        std::clamp(model.variableCount + model.auxiliaryCount, 0, kModelListCapacity);
+    table.header = SheetHeader(model.model());
+    table.valueColumns = static_cast<int>(table.header.size()) - 1;
     table.settings.start = std::clamp(settings.start, 0LL, kSheetMaximumStart);
     table.settings.rows = std::clamp(settings.rows, 1LL, kSheetMaximumRows);
     table.settings.every = std::clamp(settings.every, 1LL, kSheetMaximumEvery);
@@ -58,8 +72,8 @@ SheetTable SheetFill(ModelRuntime& model, ModelKind kind, std::vector<std::strin
 
     Progress& progress = control.progress();
     progress.start(rows);
-    StateVector state = model.initialValues;
-    ReseedIfFixed(model);
+    StateVector state = model.model().initialValues;
+    RestartFixedSeed(model);
     model.errorFlag = false;
     // A failure while skipping to the first row leaves a state that is not the orbit's; showing it
     // under the orbit's iterate numbers would be wrong, so it ends the fill before the first row.
@@ -85,13 +99,13 @@ SheetTable SheetFill(ModelRuntime& model, ModelKind kind, std::vector<std::strin
             ModelStep(model, kind, state);
         }
     }
-    table.failed = model.errorFlag;
+    // A stop that interrupted a model step ended the fill; the model did not fail.
+    if (control.stopRequested()) {
+        table.stopped = true;
+    }
+    table.failed = model.errorFlag && !table.stopped;
     progress.finish();
     return table;
-}
-
-SheetTable SheetFill(ModelWorkspace& ws, const SheetSettings& settings, RunControl& control) {
-    return SheetFill(ws, ws.kind, SheetHeader(ws), settings, control);
 }
 
 }  // namespace kalvora

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "core/model_workspace.h"
+#include "core/model_evaluator.h"
 
 namespace kalvora {
 
@@ -49,16 +49,12 @@ struct SheetTable {
 };
 
 // "Time", then the names of the variables and auxiliary variables in StateVector order.
-std::vector<std::string> SheetHeader(const ModelWorkspace& ws);
+std::vector<std::string> SheetHeader(const ModelDefinition& model);
 
 // Steps the model from its initial values (re-seeding the noise first when the seed is fixed for
 // each run), skips `start` iterates and records `rows` states, `every` steps apart. A failing model
 // step or a stop request ends the fill; the rows before it are kept. Settings outside their ranges
-// are clamped into them.
-SheetTable SheetFill(ModelRuntime& model, ModelKind kind, std::vector<std::string> header,
-                     const SheetSettings& settings, RunControl& control);
-
-// The same on the workspace itself (the batch tool, tests).
-SheetTable SheetFill(ModelWorkspace& ws, const SheetSettings& settings, RunControl& control);
+// are clamped into them. The header is SheetHeader of the evaluator's model.
+SheetTable SheetFill(ModelEvaluator& model, const SheetSettings& settings, RunControl& control);
 
 }  // namespace kalvora

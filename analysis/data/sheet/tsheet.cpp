@@ -12,7 +12,7 @@
 #include <algorithm>
 
 #include "analysis/data/common/orbit_file_save.h"
-#include "analysis/data/common/worker_run.h"
+#include "analysis/window/background_run.h"
 
 namespace kalvora {
 
@@ -173,15 +173,14 @@ void TSheet::SheetFillInWindow() {
         return;
     }
     const SheetSettings sheet = settings();
-    std::vector<std::string> header = SheetHeader(host_.workspace());
     RunLock lock(*this, running_);
     SheetTable table;
     ReportingErrors(host_.prompts(), [&] {
-        const bool ran = RunOnModelInstance(
-            host_, [&](ModelInstance& model, ModelKind kind, RunControl& control) {
-                table = SheetFill(model, kind, std::move(header), sheet, control);
+        const ModelRunOutcome ran =
+            RunModelJob(host_, [&](ModelEvaluator& model, RunControl& control) {
+                table = SheetFill(model, sheet, control);
             });
-        if (ran) {
+        if (ran.ran) {
             model_.setTable(std::move(table));
         }
     });

@@ -2,15 +2,25 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "core/model_step.h"
-#include "core/noise.h"
 #include "core/numbers.h"
 #include "core/run_control.h"
 
 namespace kalvora {
 
 namespace {
+
+// Re-seeded here, on the run's evaluator, rather than before the run on the workspace: the batch
+// tool calls this without the window flow that would do it, and the workspace continues the
+// sequence from the evaluator afterwards either way, so the numbers are those of a workspace
+// re-seeded first.
+void RestartFixedSeed(ModelEvaluator& model) {
+    if (model.noise.fixSeedForEachRun) {
+        model.random.seed = static_cast<std::uint32_t>(model.noise.noiseSeed);
+    }
+}
 
 // Ascending with not-a-number last: a strict weak order even for a sample holding NaN, which a
 // plain "<" is not (sorting with it is undefined).
@@ -69,9 +79,10 @@ StatisticsRecord::StatisticsRecord() {
     sample.reserve(static_cast<std::size_t>(kStatisticsMaximumPoints));
 }
 
-void StatisticsRun(ModelRuntime& model, ModelKind kind, const StatisticsSettings& settings,
-                   RunControl& control, StatisticsRecord& record) {
-    const int values = model.variableCount + model.auxiliaryCount;
+void StatisticsRun(ModelEvaluator& model, const StatisticsSettings& settings, RunControl& control,
+                   StatisticsRecord& record) {
+    const ModelKind kind = model.model().kind;
+    const int values = model.model().variableCount + model.model().auxiliaryCount;
     const int variable =
         settings.variable < 1 || settings.variable > values ? 1 : settings.variable;
     const long long transient = std::clamp(settings.transient, 0LL, kStatisticsMaximumTransient);
@@ -88,9 +99,9 @@ void StatisticsRun(ModelRuntime& model, ModelKind kind, const StatisticsSettings
 
     Progress& progress = control.progress();
     progress.start(transient + 1 + points);
-    ReseedIfFixed(model);
+    RestartFixedSeed(model);
     model.errorFlag = false;
-    StateVector state = model.initialValues;
+    StateVector state = model.model().initialValues;
     // T + 1 steps: a transient of 0 still leaves the initial value out of the sample.
     for (long long i = 0; i <= transient && !model.errorFlag; ++i) {
         if (control.stopRequested()) {
@@ -126,7 +137,11 @@ void StatisticsRun(ModelRuntime& model, ModelKind kind, const StatisticsSettings
     record.count = static_cast<long long>(record.sample.size());
     // Also a failure of the step after the last sampled value: the orbit has left the numbers,
     // which the window's note tells, though the sample itself is complete.
-    record.failed = model.errorFlag;
+    // A stop that interrupted a model step ended the run; the model did not fail.
+    if (control.stopRequested()) {
+        record.stopped = true;
+    }
+    record.failed = model.errorFlag && !record.stopped;
     std::sort(record.sample.begin(), record.sample.end(), SampleBefore);
     ComputeFigures(record, sum);
     progress.finish();

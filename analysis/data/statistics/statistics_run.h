@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/model_workspace.h"
+#include "core/model_evaluator.h"
 
 namespace kalvora {
 
@@ -49,8 +49,8 @@ struct StatisticsRecord {
 // Re-seeds the noise when the seed is fixed for each run, steps the model T + 1 times from its
 // initial values and collects N values of the variable, one step apart; then sorts them and
 // computes the figures. A failing model step or a stop request ends the collection.
-void StatisticsRun(ModelRuntime& model, ModelKind kind, const StatisticsSettings& settings,
-                   RunControl& control, StatisticsRecord& record);
+void StatisticsRun(ModelEvaluator& model, const StatisticsSettings& settings, RunControl& control,
+                   StatisticsRecord& record);
 
 inline constexpr int kHistogramBins = 20;
 

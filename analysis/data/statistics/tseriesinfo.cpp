@@ -12,8 +12,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "analysis/data/common/worker_run.h"
 #include "analysis/data/statistics/histogram_painter.h"
+#include "analysis/window/background_run.h"
 #include "analysis/window/plot_picture.h"
 
 namespace kalvora {
@@ -158,10 +158,9 @@ void TSeriesinfo::run() {
     menuBar()->setEnabled(false);
     bool ran = false;
     ReportingErrors(host_.prompts(), [&] {
-        ran = RunOnModelInstance(host_,
-                                 [&](ModelInstance& model, ModelKind kind, RunControl& control) {
-                                     StatisticsRun(model, kind, settings, control, working_);
-                                 });
+        ran = RunModelJob(host_, [&](ModelEvaluator& model, RunControl& control) {
+                  StatisticsRun(model, settings, control, working_);
+              }).ran;
     });
     menuBar()->setEnabled(true);
     running_ = false;
@@ -169,7 +168,7 @@ void TSeriesinfo::run() {
         return;
     }
     std::swap(shown_, working_);
-    seriesName_ = ws.variableNames[static_cast<std::size_t>(shown_.variable - 1)];
+    seriesName_ = ws.model().variableNames[static_cast<std::size_t>(shown_.variable - 1)];
     showFigures();
     show();
     raise();

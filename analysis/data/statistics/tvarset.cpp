@@ -68,7 +68,8 @@ StatisticsSettings TVarSet::settings() const {
     SpinEdit1->interpretText();
     SpinEdit2->interpretText();
     StatisticsSettings settings;
-    const int entries = std::max(1, workspace_.variableCount + workspace_.auxiliaryCount);
+    const int entries =
+        std::max(1, workspace_.model().variableCount + workspace_.model().auxiliaryCount);
     settings.variable = std::clamp(Variable->currentIndex() + 1, 1, entries);
     settings.transient = SpinEdit2->value();
     settings.points = SpinEdit1->value();

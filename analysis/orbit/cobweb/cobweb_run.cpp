@@ -12,7 +12,7 @@ namespace {
 
 // The n-th iterate of the first variable at x, in the construction's working state. Stops at the
 // first failing step.
-void Iterate(ModelRuntime& model, ModelKind kind, StateVector& state, int times) {
+void Iterate(ModelEvaluator& model, ModelKind kind, StateVector& state, int times) {
     for (int i = 0; i < times && !model.errorFlag; ++i) {
         ModelStep(model, kind, state);
     }
@@ -28,7 +28,7 @@ void CheckCobwebSettings(const CobwebSettings& settings) {
     }
 }
 
-bool CobwebStart(ModelRuntime& model, ModelKind kind, const CobwebSettings& settings,
+bool CobwebStart(ModelEvaluator& model, ModelKind kind, const CobwebSettings& settings,
                  CobwebConstruction& construction, PointSink& curve, PointSink& diagonal,
                  PointSink& staircase) {
     CheckCobwebSettings(settings);
@@ -48,7 +48,7 @@ bool CobwebStart(ModelRuntime& model, ModelKind kind, const CobwebSettings& sett
     construction.minimum = low;
     construction.maximum = high;
     construction.start = start;
-    StateVector state = model.initialValues;
+    StateVector state = model.model().initialValues;
 
     // A map that cannot be evaluated at the initial value draws no curve.
     state[0] = start;
@@ -69,11 +69,11 @@ bool CobwebStart(ModelRuntime& model, ModelKind kind, const CobwebSettings& sett
 
     construction.currentX = static_cast<float>(start);
     construction.failed = model.errorFlag;
-    construction.state = model.initialValues;
+    construction.state = model.model().initialValues;
     return construction.failed;
 }
 
-bool CobwebStep(ModelRuntime& model, ModelKind kind, CobwebConstruction& construction,
+bool CobwebStep(ModelEvaluator& model, ModelKind kind, CobwebConstruction& construction,
                 long long count, PointSink& staircase) {
     if (construction.failed) {
         return true;

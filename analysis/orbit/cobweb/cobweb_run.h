@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/model_workspace.h"
+#include "core/model_evaluator.h"
 #include "core/point_sink.h"
 
 namespace kalvora {
@@ -45,14 +45,14 @@ void CheckCobwebSettings(const CobwebSettings& settings);
 // iterate over (min, max], ending early at a failing grid point), the diagonal ((max, max) then
 // (min, min)) and the staircase's first point (x0, min) to their sinks. An initial value outside
 // the bounds is replaced by (max + 2 min) / 3. Returns whether a model step failed.
-bool CobwebStart(ModelRuntime& model, ModelKind kind, const CobwebSettings& settings,
+bool CobwebStart(ModelEvaluator& model, ModelKind kind, const CobwebSettings& settings,
                  CobwebConstruction& construction, PointSink& curve, PointSink& diagonal,
                  PointSink& staircase);
 
 // Grows the staircase by `count` steps of the n-th iterate: a horizontal segment to the diagonal
 // (not before the first step), then a vertical one to the curve. Adds nothing once the construction
 // has failed. Returns whether it has failed.
-bool CobwebStep(ModelRuntime& model, ModelKind kind, CobwebConstruction& construction,
+bool CobwebStep(ModelEvaluator& model, ModelKind kind, CobwebConstruction& construction,
                 long long count, PointSink& staircase);
 
 }  // namespace kalvora

@@ -10,6 +10,16 @@
 
 namespace kalvora {
 
+namespace {
+
+void AddPoints(Tsp_XYLine& series, const VectorPointSink& points) {
+    for (const VectorPointSink::Point& point : points.points) {
+        series.AddPoint(point.x, point.y);
+    }
+}
+
+}  // namespace
+
 Tgranform::Tgranform(AnalysisHost& host, Tgranform2& settings)
     : AnalysisWindow(host, settings, AnalysisTag::GraphicalAnalysis, QStringLiteral("Tgranform"),
                      QStringLiteral("Graphical Analysis"), QSize(481, 432),
@@ -46,7 +56,7 @@ Tgranform::Tgranform(AnalysisHost& host, Tgranform2& settings)
                                                 spare};
     };
     output.printLabels = [this] {
-        const std::string x = workspace().variableNames[0];
+        const std::string x = workspace().model().variableNames[0];
         return std::pair<std::string, std::string>(
             x + "(t)", x + "(t+" + std::to_string(accepted_.iteratedMap) + ")");
     };
@@ -76,18 +86,36 @@ bool Tgranform::prepareSeries(const CobwebSettings&) {
     return true;
 }
 
-bool Tgranform::compute(const CobwebSettings& settings) {
-    ModelWorkspace& ws = workspace();
+bool Tgranform::compute(const CobwebSettings& accepted) {
+    // The worker's own copy: the accepted settings belong to this thread.
+    const CobwebSettings settings = accepted;
+    VectorPointSink curve;
+    VectorPointSink diagonal;
+    VectorPointSink staircase;
+    CobwebConstruction construction;
+    const ModelRunOutcome ran = runModel([&](ModelEvaluator& model, RunControl& control) {
+        CobwebStart(model, model.model().kind, settings, construction, curve, diagonal, staircase);
+        // A stop cut the curve short, yet the staircase starts from the initial value all the
+        // same: the construction may go on.
+        if (control.stopRequested()) {
+            construction.failed = false;
+        }
+    });
+    if (!ran.ran) {
+        return false;
+    }
+    construction_ = construction;
     yequalx_->SetDrawLocked(true);
     staircase_->SetDrawLocked(true);
-    const bool failed =
-        CobwebStart(ws, ws.kind, settings, construction_, *map_, *yequalx_, *staircase_);
+    AddPoints(*map_, curve);
+    AddPoints(*yequalx_, diagonal);
+    AddPoints(*staircase_, staircase);
     const double low = static_cast<double>(construction_.minimum);
     const double high = static_cast<double>(construction_.maximum);
     Manualscal(low, high, low, high);
     yequalx_->SetDrawLocked(false);
     staircase_->SetDrawLocked(false);
-    return failed;
+    return ran.failed;
 }
 
 void Tgranform::ClearFormClick() {
@@ -96,9 +124,31 @@ void Tgranform::ClearFormClick() {
 
 void Tgranform::NextIterationsClick() {
     appendRun([this] {
-        ModelWorkspace& ws = workspace();
+        CobwebConstruction construction = construction_;
+        const long long count = Tgrafanit->steps();
+        VectorPointSink staircase;
+        const ModelRunOutcome ran = runModel([&](ModelEvaluator& model, RunControl& control) {
+            // One staircase step at a time, so that a stop keeps the steps completed before it
+            // and drops only the one it interrupted: the construction may then go on.
+            for (long long k = 0; k < count && !construction.failed; ++k) {
+                const CobwebConstruction before = construction;
+                const std::size_t kept = staircase.points.size();
+                CobwebStep(model, model.model().kind, construction, 1, staircase);
+                if (control.stopRequested()) {
+                    if (construction.failed) {
+                        construction = before;
+                        staircase.points.resize(kept);
+                    }
+                    break;
+                }
+            }
+        });
+        if (!ran.ran) {
+            return;
+        }
+        construction_ = construction;
         staircase_->SetDrawLocked(true);
-        CobwebStep(ws, ws.kind, construction_, Tgrafanit->steps(), *staircase_);
+        AddPoints(*staircase_, staircase);
         staircase_->SetDrawLocked(false);
         // No Plot follows a step, yet a step that failed must not pass unseen.
         showOverflowLabel(construction_.failed);

@@ -14,8 +14,8 @@ bool ContinuousIntervalValid(Extended start, Extended end, Extended stepSize) {
     return !(end - start <= 3 * stepSize || start < 0);
 }
 
-void CheckContinuousInterval(const ModelWorkspace& workspace, Extended start, Extended end) {
-    if (!workspace.discrete && !ContinuousIntervalValid(start, end, workspace.stepSize)) {
+void CheckContinuousInterval(const ModelDefinition& model, Extended start, Extended end) {
+    if (!model.discrete && !ContinuousIntervalValid(start, end, model.stepSize)) {
         throw OrbitSettingsError(
             "The interval must start at time 0 or later and hold more than three steps");
     }
@@ -33,11 +33,10 @@ long long ContinuousStepCount(Extended span, Extended stepSize) {
     return RoundHalfEven(steps);
 }
 
-int StateEntryOf(const ModelWorkspace& workspace, const std::string& name) {
-    const int count =
-        std::clamp(workspace.variableCount + workspace.auxiliaryCount, 0, kModelListCapacity);
+int StateEntryOf(const ModelDefinition& model, const std::string& name) {
+    const int count = std::clamp(model.variableCount + model.auxiliaryCount, 0, kModelListCapacity);
     for (int i = 0; i < count; ++i) {
-        if (workspace.variableNames[i] == name) {
+        if (model.variableNames[i] == name) {
             return i + 1;
         }
     }

@@ -28,7 +28,7 @@ long long RoundHalfEven(Extended value);
 bool ContinuousIntervalValid(Extended start, Extended end, Extended stepSize);
 // The same check for the settings dialogs' OK, for the workspace's model (a discrete model has no
 // interval): raises OrbitSettingsError with the message.
-void CheckContinuousInterval(const ModelWorkspace& workspace, Extended start, Extended end);
+void CheckContinuousInterval(const ModelDefinition& model, Extended start, Extended end);
 
 // Steps of size stepSize in a continuous time span (rounded, halves to even). Refuses a step size
 // that is not positive, since every count would be meaningless.
@@ -36,7 +36,7 @@ long long ContinuousStepCount(Extended span, Extended stepSize);
 
 // The 1-based StateVector entry of a variable or auxiliary variable named so (variables first, as
 // the settings dialogs list them); 0 when the model has no such name.
-int StateEntryOf(const ModelWorkspace& workspace, const std::string& name);
+int StateEntryOf(const ModelDefinition& model, const std::string& name);
 
 // Refuses a 1-based StateVector entry outside the vector.
 void CheckStateEntry(int entry);

@@ -4,11 +4,11 @@
 
 namespace kalvora {
 
-StateVector StartOrbit(ModelWorkspace& workspace, long long transientSteps) {
-    const ModelKind kind = workspace.kind;
-    StateVector state = workspace.initialValues;
-    workspace.errorFlag = false;
-    ModelTransient(workspace, kind, state, transientSteps);
+StateVector StartOrbit(ModelEvaluator& model, long long transientSteps) {
+    const ModelKind kind = model.model().kind;
+    StateVector state = model.model().initialValues;
+    model.errorFlag = false;
+    ModelTransient(model, kind, state, transientSteps);
     return state;
 }
 

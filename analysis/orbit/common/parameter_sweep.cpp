@@ -29,34 +29,44 @@ void ParameterSweep::prepareRun(int steps) {
     slider->setLargestPosition(steps);
 }
 
-void ParameterSweep::startAccepted(ModelWorkspace& workspace,
-                                   const VaryingParameterGroup::Sweep& sweep) {
-    varying_.store(workspace, sweep.minimum);
+void ParameterSweep::startAccepted(const VaryingParameterGroup::Sweep& sweep) {
+    parameter_ = sweep.parameter;
+    value_ = sweep.minimum;
+    varies_ = true;
 }
 
-void ParameterSweep::finishAccepted(ModelWorkspace& workspace,
-                                    const VaryingParameterGroup::Sweep& sweep) {
+void ParameterSweep::finishAccepted(const VaryingParameterGroup::Sweep& sweep) {
     slider->setParameterRange(static_cast<double>(sweep.minimum),
                               static_cast<double>(sweep.maximum));
     slider->moveWithoutRun(0);
-    followSlider(workspace);
-    showParameter(workspace);
+    followSlider();
 }
 
-void ParameterSweep::followSlider(ModelWorkspace& workspace) {
-    varying_.store(workspace, slider->currentParameter());
+void ParameterSweep::followSlider() {
+    value_ = slider->currentParameter();
+    varies_ = true;
 }
 
 void ParameterSweep::followAcceptedValue(const ModelWorkspace& workspace) {
-    const Extended value = varying_.value(workspace);
-    window_.setPanelText(3, ParameterText(value));
-    slider->widenTo(value);
-    slider->showValue(value);
+    value_ = varying_.value(workspace, parameter_);
+    varies_ = true;
+    window_.setPanelText(3, ParameterText(value_));
+    slider->widenTo(value_);
+    slider->showValue(value_);
 }
 
 void ParameterSweep::showParameter(const ModelWorkspace& workspace) {
-    window_.setPanelText(2, varying_.par->currentText());
-    window_.setPanelText(3, ParameterText(varying_.value(workspace)));
+    const ModelDefinition& model = workspace.model();
+    window_.setPanelText(2, parameter_ < model.parameterCount
+                                ? QString::fromStdString(model.parameterNames[parameter_])
+                                : QString());
+    window_.setPanelText(3, ParameterText(value_));
+}
+
+void ParameterSweep::applyTo(ModelEvaluator& model) const {
+    if (varies_) {
+        varying_.store(model, parameter_, value_);
+    }
 }
 
 }  // namespace kalvora

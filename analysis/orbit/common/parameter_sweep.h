@@ -24,22 +24,31 @@ class ParameterSweep {
     void prepareRun();
     // The same with the step count of accepted settings.
     void prepareRun(int steps);
+    // The slider varies the parameter for this window's runs only: the model keeps its value, so
+    // nothing of the slider stays in the model when the window closes.
     // OK in the settings dialog, before the first run: the parameter starts at the lower bound.
-    void startAccepted(ModelWorkspace& workspace, const VaryingParameterGroup::Sweep& sweep);
+    void startAccepted(const VaryingParameterGroup::Sweep& sweep);
     // After that run: the slider spans the bounds and goes back to its start without running
-    // (only the first run of new settings is computed), and the parameter and panels follow it.
-    void finishAccepted(ModelWorkspace& workspace, const VaryingParameterGroup::Sweep& sweep);
+    // (only the first run of new settings is computed), and the parameter follows it.
+    void finishAccepted(const VaryingParameterGroup::Sweep& sweep);
     // A move by the user, before the run: the parameter where the slider stands.
-    void followSlider(ModelWorkspace& workspace);
-    // Accept in the parameter window, before the run: shows the accepted value, widens the range
-    // to hold it and puts the slider there without running.
+    void followSlider();
+    // Accept in the parameter window, before the run: the model's (new) value, shown, the range
+    // widened to hold it and the slider put there without running.
     void followAcceptedValue(const ModelWorkspace& workspace);
     // The parameter's name and value in panels 2 and 3.
     void showParameter(const ModelWorkspace& workspace);
+    // On a run's evaluator (the worker's side): the parameter at the value of this window.
+    void applyTo(ModelEvaluator& model) const;
+    Extended value() const { return value_; }
 
   private:
     PlotWindow& window_;
     const VaryingParameterGroup& varying_;
+    // Read by the run's worker, written only between runs.
+    Extended value_ = 0;
+    int parameter_ = 0;
+    bool varies_ = false;
 };
 
 }  // namespace kalvora

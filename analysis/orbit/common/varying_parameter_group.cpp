@@ -38,11 +38,11 @@ void VaryingParameterGroup::fill() {
 }
 
 void VaryingParameterGroup::parChange() {
-    if (workspace_.parameterCount < 1) {
+    if (workspace_.model().parameterCount < 1) {
         return;
     }
-    const QString value =
-        QString::fromStdString(FormatGeneral(workspace_.parameterValues[parameterIndex()], 15));
+    const QString value = QString::fromStdString(
+        FormatGeneral(workspace_.model().parameterValues[parameterIndex()], 15));
     parmin->setText(value);
     parmax->setText(value);
 }
@@ -83,8 +83,9 @@ int VaryingParameterGroup::steps() const {
 namespace kalvora {
 
 VaryingParameterGroup::Sweep VaryingParameterGroup::sweep() const {
-    const bool parameters = workspace_.parameterCount > 0;
-    return Sweep{parameters ? minimum() : 0, parameters ? maximum() : 0, checkedSteps()};
+    const bool parameters = workspace_.model().parameterCount > 0;
+    return Sweep{parameters ? minimum() : 0, parameters ? maximum() : 0, checkedSteps(),
+                 parameterIndex()};
 }
 
 int VaryingParameterGroup::checkedSteps() const {
@@ -99,13 +100,15 @@ int VaryingParameterGroup::checkedSteps() const {
 
 namespace kalvora {
 
-Extended VaryingParameterGroup::value(const ModelWorkspace& workspace) const {
-    return workspace.parameterCount > 0 ? workspace.parameterValues[parameterIndex()] : 0;
+Extended VaryingParameterGroup::value(const ModelWorkspace& workspace, int parameter) const {
+    const ModelDefinition& model = workspace.model();
+    return parameter >= 0 && parameter < model.parameterCount ? model.parameterValues[parameter]
+                                                              : 0;
 }
 
-void VaryingParameterGroup::store(ModelWorkspace& workspace, Extended value) const {
-    if (workspace.parameterCount > 0) {
-        workspace.parameterValues[parameterIndex()] = value;
+void VaryingParameterGroup::store(ModelEvaluator& model, int parameter, Extended value) const {
+    if (parameter >= 0 && parameter < model.model().parameterCount) {
+        model.parameterValues[parameter] = value;
     }
 }
 

@@ -37,16 +37,20 @@ class VaryingParameterGroup {
         Extended minimum;
         Extended maximum;
         int steps;
+        // 0-based: the parameter chosen when the settings were accepted. A later change of the
+        // dialog (refilled for another model, a choice cancelled) does not move the slider's
+        // parameter.
+        int parameter = 0;
     };
     // All three at once, so that a bad one is reported before anything runs; a step count below 1
     // is refused as the slider would refuse it. A model without parameters has nothing to sweep:
     // its bounds are 0 and the empty edits are not read.
     Sweep sweep() const;
 
-    // The chosen parameter's value in the workspace, and storing a new one; a model without
-    // parameters reads 0 and stores nothing.
-    Extended value(const ModelWorkspace& workspace) const;
-    void store(ModelWorkspace& workspace, Extended value) const;
+    // The chosen parameter's value in the workspace's model (0 for a model without parameters),
+    // and the same value set for one run's evaluator (nothing for a model without parameters).
+    Extended value(const ModelWorkspace& workspace, int parameter) const;
+    void store(ModelEvaluator& model, int parameter, Extended value) const;
 
   private:
     const ModelWorkspace& workspace_;

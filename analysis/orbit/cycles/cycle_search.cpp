@@ -7,7 +7,7 @@
 #include <memory>
 #include <numeric>
 
-#include "core/model_instance.h"
+#include "core/model_evaluator.h"
 #include "core/model_purity.h"
 #include "core/parallel_pieces.h"
 
@@ -63,7 +63,7 @@ std::vector<Transformation> Transformations(int n) {
 // One worker's model and the arithmetic of F^p with its derivative.
 class CycleMaps {
   public:
-    CycleMaps(ModelRuntime& model, bool flow)
+    CycleMaps(ModelEvaluator& model, bool flow)
         : derivatives_(MakeModelDerivatives(model)), n_(derivatives_.variables()), flow_(flow) {
         fx_.resize(n_);
         step_.resize(static_cast<Eigen::Index>(n_) * n_);
@@ -517,23 +517,23 @@ const char* CycleTypeName(CycleType type) {
     }
 }
 
-CycleSearchOutcome FindCycles(const ModelRuntime& model, ModelKind kind,
-                              const CycleSettings& settings, RunControl& control, int threads) {
+CycleSearchOutcome FindCycles(const ModelDefinitionPtr& definition, const CycleSettings& settings,
+                              RunControl& control, int threads) {
+    const ModelDefinition& model = *definition;
     const int n = std::clamp<int>(model.variableCount, 0, kModelListCapacity);
     CheckCycleSettings(n, settings);
-    const bool flow = kind == ModelKind::Continuous;
+    const bool flow = model.kind == ModelKind::Continuous;
     const long long starts = StartCount(settings);
     // A model that keeps state between calls answers by the order of its calls: one thread.
     const int workers =
         ModelCallsAreIndependent(model.scriptText) ? WorkerCount(threads, starts) : 1;
-    std::vector<std::unique_ptr<ModelInstance>> instances;
+    std::vector<std::unique_ptr<ModelEvaluator>> instances;
     std::vector<std::unique_ptr<CycleMaps>> maps;
-    std::vector<std::unique_ptr<RunningModel>> running;
     for (int worker = 0; worker < workers; ++worker) {
-        instances.push_back(std::make_unique<ModelInstance>(model));
+        instances.push_back(
+            std::make_unique<ModelEvaluator>(definition, RandomState{}, nullptr, &control));
         instances.back()->noise.noiseOn = false;
         maps.push_back(std::make_unique<CycleMaps>(*instances.back(), flow));
-        running.push_back(std::make_unique<RunningModel>(control, instances.back()->interrupt));
     }
     const std::vector<Transformation> transformations =
         flow ? std::vector<Transformation>{} : Transformations(n);

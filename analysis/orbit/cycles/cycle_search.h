@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/model_definition.h"
 #include "core/model_derivatives.h"
-#include "core/model_workspace.h"
 #include "core/run_control.h"
 
 namespace kalvora {
@@ -86,11 +86,12 @@ struct CycleSearchOutcome {
 // grid of starts: damped Newton on F^p(x) - x, and for maps the same iteration under stabilising
 // transformations (which make other cycles attracting for it, the unstable cycles of chaotic maps
 // among them). A cycle found under a longer period is kept under its least period when that is
-// searched, and dropped otherwise. Runs on model instances of its own, one per worker (threads:
-// 0 one per core, 1 the one-thread run; the result is the same); the parameters are the
-// runtime's. Polls the stop request between starts; a stopped search returns what the finished
-// starts found. Noise is not applied: these are the cycles of the model itself.
-CycleSearchOutcome FindCycles(const ModelRuntime& model, ModelKind kind,
-                              const CycleSettings& settings, RunControl& control, int threads = 0);
+// searched, and dropped otherwise. Runs on evaluators of its own, made from the definition on the
+// calling thread, one per worker (threads: 0 one per core, 1 the one-thread run; the result is the
+// same); the parameters are the definition's. The stop request reaches the evaluators inside a
+// model call; between starts it is polled, and a stopped search returns what the finished starts
+// found. Noise is not applied: these are the cycles of the model itself.
+CycleSearchOutcome FindCycles(const ModelDefinitionPtr& model, const CycleSettings& settings,
+                              RunControl& control, int threads = 0);
 
 }  // namespace kalvora

@@ -51,7 +51,7 @@ CycleSettingsDialog::CycleSettingsDialog(const ModelWorkspace& workspace)
 
 void CycleSettingsDialog::FormActivate() {
     // A flow has equilibria, not cycles: no periods to choose.
-    const bool map = workspace_.kind != ModelKind::Continuous;
+    const bool map = workspace_.model().kind != ModelKind::Continuous;
     periodLabel_->setEnabled(map);
     firstPeriod->setEnabled(map);
     lastPeriod->setEnabled(map);
@@ -61,7 +61,7 @@ void CycleSettingsDialog::FormActivate() {
 }
 
 bool CycleSettingsDialog::planar() const {
-    return workspace_.variableCount >= 2;
+    return workspace_.model().variableCount >= 2;
 }
 
 void CycleSettingsDialog::fillLists() {
@@ -75,7 +75,7 @@ CycleSettings CycleSettingsDialog::settings() const {
     CycleSettings settings;
     settings.firstPeriod = firstPeriod->value();
     settings.lastPeriod = lastPeriod->value();
-    if (workspace_.kind == ModelKind::Continuous) {
+    if (workspace_.model().kind == ModelKind::Continuous) {
         settings.firstPeriod = settings.lastPeriod = 1;
     }
     const auto number = [](const QLineEdit* edit) {

@@ -14,7 +14,7 @@
 
 #include "analysis/window/background_run.h"
 #include "analysis/window/export/output_commands.h"
-#include "core/model_instance.h"
+#include "core/model_evaluator.h"
 #include "core/model_step.h"
 #include "core/numbers.h"
 
@@ -38,24 +38,6 @@ QString Eigenvalue(const std::complex<double>& value) {
     return Number(value.real()) + (value.imag() < 0 ? " - " : " + ") +
            Number(std::fabs(value.imag())) + "i";
 }
-
-// The menus stay locked while the search runs, so that no second run starts meanwhile.
-class LockedMenus {
-  public:
-    explicit LockedMenus(PlotWindow& window) : window_(window) {
-        window_.menuBar()->setEnabled(false);
-        window_.graph->setContextMenuPolicy(Qt::NoContextMenu);
-    }
-    ~LockedMenus() {
-        window_.menuBar()->setEnabled(true);
-        window_.graph->setContextMenuPolicy(Qt::CustomContextMenu);
-    }
-    LockedMenus(const LockedMenus&) = delete;
-    LockedMenus& operator=(const LockedMenus&) = delete;
-
-  private:
-    PlotWindow& window_;
-};
 
 }  // namespace
 
@@ -148,14 +130,14 @@ CyclesWindowSettings CyclesWindow::readDialog() const {
 }
 
 void CyclesWindow::validate(const CyclesWindowSettings& settings) const {
-    if (workspace().kind == ModelKind::Closed) {
+    if (workspace().model().kind == ModelKind::Closed) {
         throw CycleSettingsError("No model is loaded");
     }
-    CheckCycleSettings(workspace().variableCount, settings.search);
+    CheckCycleSettings(workspace().model().variableCount, settings.search);
 }
 
 bool CyclesWindow::prepareSeries(const CyclesWindowSettings& settings) {
-    PlotIni(false, workspace().kind == ModelKind::Continuous, orbit_);
+    PlotIni(false, workspace().model().kind == ModelKind::Continuous, orbit_);
     for (Tsp_XYLine* series : {&stable_, &unstable_, &stableSegments_, &unstableSegments_}) {
         series->ClearPoints();
     }
@@ -168,43 +150,47 @@ bool CyclesWindow::prepareSeries(const CyclesWindowSettings& settings) {
 
 bool CyclesWindow::compute(const CyclesWindowSettings& settings) {
     ModelWorkspace& ws = workspace();
-    const ModelKind kind = ws.kind;
+    // The worker reads only these copies, never the workspace.
+    const ModelDefinitionPtr definition = ws.definition;
+    const RandomState randomState = ws.randomState;
+    const ModelKind kind = definition->kind;
     const int threads = ws.computationThreads;
     flow_ = kind == ModelKind::Continuous;
-    variableNames_.assign(ws.variableNames.begin(),
-                          ws.variableNames.begin() + std::max(ws.variableCount, 0));
-    // The worker gets models of its own, made here: it never reads the workspace.
-    auto source = std::make_shared<ModelInstance>(ws);
-    auto orbitModel = std::make_shared<ModelInstance>(ws);
+    variableNames_.assign(
+        definition->variableNames.begin(),
+        definition->variableNames.begin() + std::max(definition->variableCount, 0));
     const int across = settings.search.box.front().variable;
     const int up = settings.search.box.size() > 1 ? settings.search.box.back().variable : -1;
     std::vector<std::pair<double, double>> orbit;
     CycleSearchOutcome outcome;
+    RandomState orbitRandom;
     // Shown from the start, behind the computing window, where the result will appear.
     show();
-    {
-        const LockedMenus locked(*this);
-        RunWithComputingWindow(host().computingProgress(), ws, [&](RunControl& control) {
-            outcome = FindCycles(*source, kind, settings.search, control, threads);
-            if (outcome.stopped) {
-                return;
+    RunWithComputingWindow(host(), [&](RunControl& control) {
+        outcome = FindCycles(definition, settings.search, control, threads);
+        if (outcome.stopped) {
+            return;
+        }
+        // Made on the worker: a Lua state belongs to the thread that uses it.
+        ModelEvaluator orbitModel(definition, randomState, nullptr, &control);
+        StateVector state = definition->initialValues;
+        for (int step = 0; step < kOrbitTransient + kOrbitPoints && !orbitModel.errorFlag &&
+                           !control.stopRequested();
+             ++step) {
+            const double x = static_cast<double>(state[across]);
+            ModelStep(orbitModel, kind, state);
+            if (step >= kOrbitTransient && !orbitModel.errorFlag) {
+                // One variable: the point against its image.
+                const double next = static_cast<double>(state[across]);
+                orbit.emplace_back(up >= 0 ? next : x,
+                                   up >= 0 ? static_cast<double>(state[up]) : next);
             }
-            const RunningModel running(control, orbitModel->interrupt);
-            StateVector state = orbitModel->initialValues;
-            orbitModel->errorFlag = false;
-            for (int step = 0; step < kOrbitTransient + kOrbitPoints && !orbitModel->errorFlag &&
-                               !control.stopRequested();
-                 ++step) {
-                const double x = static_cast<double>(state[across]);
-                ModelStep(*orbitModel, kind, state);
-                if (step >= kOrbitTransient && !orbitModel->errorFlag) {
-                    // One variable: the point against its image.
-                    const double next = static_cast<double>(state[across]);
-                    orbit.emplace_back(up >= 0 ? next : x,
-                                       up >= 0 ? static_cast<double>(state[up]) : next);
-                }
-            }
-        });
+        }
+        orbitRandom = RandomStateOf(orbitModel);
+    });
+    // The background orbit drew from the noise sequence; the next run continues it.
+    if (definition->noise.noiseOn && !outcome.stopped) {
+        ws.randomState = orbitRandom;
     }
     outcome_ = std::move(outcome);
     for (const auto& [x, y] : orbit) {

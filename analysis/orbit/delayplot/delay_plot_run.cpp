@@ -9,18 +9,18 @@
 
 namespace kalvora {
 
-DelayPlotPlan PlanDelayPlot(const ModelWorkspace& workspace, const DelayPlotSettings& settings) {
+DelayPlotPlan PlanDelayPlot(const ModelDefinition& model, const DelayPlotSettings& settings) {
     CheckStateEntry(settings.variable);
     DelayPlotPlan plan;
-    if (workspace.discrete) {
+    if (model.discrete) {
         plan.delaySteps = settings.delaySteps;
         plan.pointsPlotted = settings.pointsPlotted;
         plan.pointsNotPlotted = settings.pointsNotPlotted;
     } else {
-        plan.delaySteps = ContinuousStepCount(settings.delayTime, workspace.stepSize);
+        plan.delaySteps = ContinuousStepCount(settings.delayTime, model.stepSize);
         plan.pointsPlotted =
-            ContinuousStepCount(settings.endTime - settings.startTime, workspace.stepSize);
-        plan.pointsNotPlotted = ContinuousStepCount(settings.startTime, workspace.stepSize);
+            ContinuousStepCount(settings.endTime - settings.startTime, model.stepSize);
+        plan.pointsNotPlotted = ContinuousStepCount(settings.startTime, model.stepSize);
     }
     if (plan.delaySteps < 0) {
         throw OrbitSettingsError("The delay must not be negative");
@@ -34,27 +34,27 @@ DelayPlotPlan PlanDelayPlot(const ModelWorkspace& workspace, const DelayPlotSett
     return plan;
 }
 
-DelayPlotOutcome DelayPlotRun(ModelWorkspace& workspace, const DelayPlotSettings& settings,
+DelayPlotOutcome DelayPlotRun(ModelEvaluator& model, const DelayPlotSettings& settings,
                               PointSink& sink) {
     DelayPlotOutcome outcome;
-    outcome.plan = PlanDelayPlot(workspace, settings);
+    outcome.plan = PlanDelayPlot(model.model(), settings);
     const DelayPlotPlan& plan = outcome.plan;
     const int slot = settings.variable - 1;
-    const ModelKind kind = workspace.kind;
+    const ModelKind kind = model.model().kind;
 
-    StateVector state = StartOrbit(workspace, plan.pointsNotPlotted);
+    StateVector state = StartOrbit(model, plan.pointsNotPlotted);
 
     // lagged[next] is x(t) when the state holds x(t + d); it is overwritten by x(t + d) right after
     // being read, which makes it x(t + 1) for the next point.
     std::vector<double> lagged(static_cast<std::size_t>(plan.delaySteps));
-    for (std::size_t i = 0; i < lagged.size() && !workspace.errorFlag; ++i) {
+    for (std::size_t i = 0; i < lagged.size() && !model.errorFlag; ++i) {
         lagged[i] = static_cast<double>(state[slot]);
-        ModelStep(workspace, kind, state);
+        ModelStep(model, kind, state);
     }
 
     std::size_t next = 0;
     for (long long i = 0; i < plan.pointsPlotted; ++i) {
-        if (workspace.errorFlag) {
+        if (model.errorFlag) {
             break;
         }
         const double ahead = static_cast<double>(state[slot]);
@@ -68,10 +68,10 @@ DelayPlotOutcome DelayPlotRun(ModelWorkspace& workspace, const DelayPlotSettings
         ++outcome.pointsAdded;
         // No step after the last point: its failure would mark a complete run as failed.
         if (i + 1 < plan.pointsPlotted) {
-            ModelStep(workspace, kind, state);
+            ModelStep(model, kind, state);
         }
     }
-    outcome.failed = workspace.errorFlag;
+    outcome.failed = model.errorFlag;
     return outcome;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/model_workspace.h"
+#include "core/model_evaluator.h"
 #include "core/point_sink.h"
 
 namespace kalvora {
@@ -33,12 +33,12 @@ inline constexpr long long kMaximumDelaySteps = 10'000'000;
 
 // Reads the delay and the counts for the model's kind. Raises OrbitSettingsError for a negative or
 // too long delay and for runs that cannot be carried out.
-DelayPlotPlan PlanDelayPlot(const ModelWorkspace& workspace, const DelayPlotSettings& settings);
+DelayPlotPlan PlanDelayPlot(const ModelDefinition& model, const DelayPlotSettings& settings);
 
 // Steps ONE orbit from the initial values: NP transient steps, then d steps, then P points
 // (x(t), x(t + d)), one model step after each. The last d values of the variable wait in a ring
 // buffer, so both coordinates of every point come from the same orbit, also with noise switched on.
-DelayPlotOutcome DelayPlotRun(ModelWorkspace& workspace, const DelayPlotSettings& settings,
+DelayPlotOutcome DelayPlotRun(ModelEvaluator& model, const DelayPlotSettings& settings,
                               PointSink& sink);
 
 }  // namespace kalvora

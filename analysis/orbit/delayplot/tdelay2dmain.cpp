@@ -46,7 +46,7 @@ void Tdelay2Dmain::open() {
 DelayPlotWindowSettings Tdelay2Dmain::readDialog() const {
     DelayPlotWindowSettings settings;
     settings.run = settings_.settings();
-    CheckContinuousInterval(workspace(), settings.run.startTime, settings.run.endTime);
+    CheckContinuousInterval(workspace().model(), settings.run.startTime, settings.run.endTime);
     // Bad bounds or a bad step count are reported with the dialog still open.
     settings.sweep = settings_.varying.sweep();
     settings.plotSquares = settings_.PlotBoxes->isChecked();
@@ -56,13 +56,13 @@ DelayPlotWindowSettings Tdelay2Dmain::readDialog() const {
 }
 
 void Tdelay2Dmain::validate(const DelayPlotWindowSettings& settings) const {
-    PlanDelayPlot(workspace(), settings.run);
+    PlanDelayPlot(workspace().model(), settings.run);
 }
 
 bool Tdelay2Dmain::prepareSeries(const DelayPlotWindowSettings& settings) {
     Tsp_XYLine& series = *data;
     sweep_.prepareRun(settings.sweep.steps);
-    const DelayPlotPlan plan = PlanDelayPlot(workspace(), settings.run);
+    const DelayPlotPlan plan = PlanDelayPlot(workspace().model(), settings.run);
     PlotIni(settings.plotSquares, settings.connectPoints, series);
     if (!applyManualLimits(settings.manualScaling)) {
         NotManualscal();
@@ -72,17 +72,30 @@ bool Tdelay2Dmain::prepareSeries(const DelayPlotWindowSettings& settings) {
 }
 
 bool Tdelay2Dmain::compute(const DelayPlotWindowSettings& settings) {
-    const DelayPlotOutcome outcome = DelayPlotRun(workspace(), settings.run, *data);
-    lastDelaySteps_ = outcome.plan.delaySteps;
-    return outcome.failed;
+    const DelayPlotSettings run = settings.run;
+    VectorPointSink points;
+    DelayPlotOutcome outcome;
+    const ModelRunOutcome ran = runModel([&](ModelEvaluator& model, RunControl&) {
+        sweep_.applyTo(model);
+        outcome = DelayPlotRun(model, run, points);
+    });
+    if (ran.ran) {
+        lastDelaySteps_ = outcome.plan.delaySteps;
+    }
+    Tsp_XYLine& series = *data;
+    for (const VectorPointSink::Point& point : points.points) {
+        series.AddPoint(point.x, point.y);
+    }
+    return ran.failed;
 }
 
 void Tdelay2Dmain::acceptedRunStarting() {
-    sweep_.startAccepted(workspace(), accepted_.sweep);
+    sweep_.startAccepted(accepted_.sweep);
 }
 
 void Tdelay2Dmain::acceptedRunFinished() {
-    sweep_.finishAccepted(workspace(), accepted_.sweep);
+    sweep_.finishAccepted(accepted_.sweep);
+    sweep_.showParameter(workspace());
 }
 
 void Tdelay2Dmain::recomputeStarting() {
@@ -101,14 +114,24 @@ void Tdelay2Dmain::SaveDataAs1Click() {
 }
 
 void Tdelay2Dmain::ScrollBar1Change() {
-    // Settings that cannot run leave the parameter, the slider and the picture as they were.
-    if (!acceptedRunnable()) {
-        ScrollBar1->returnToSettled();
+    // A move while this window's run goes on stops that run; the run for the slider's latest
+    // position follows as soon as it has ended, so a drag stays smooth and the last position wins.
+    if (running()) {
+        slideWaiting_ = true;
+        host().stopRun();
         return;
     }
-    ScrollBar1->settle();
-    rerunAccepted([this] { sweep_.followSlider(workspace()); },
-                  [this] { sweep_.showParameter(workspace()); });
+    do {
+        slideWaiting_ = false;
+        // Settings that cannot run leave the parameter, the slider and the picture as they were.
+        if (!acceptedRunnable()) {
+            ScrollBar1->returnToSettled();
+            return;
+        }
+        ScrollBar1->settle();
+        rerunAccepted([this] { sweep_.followSlider(); },
+                      [this] { sweep_.showParameter(workspace()); });
+    } while (slideWaiting_);
 }
 
 void Tdelay2Dmain::resultClosed() {

@@ -59,6 +59,8 @@ class Tdelay2Dmain : public AnalysisWindow<PlotWindow, DelayPlotWindowSettings> 
     std::unique_ptr<Tsp_XYLine> spare_;
     ParameterSweep sweep_;
     long long lastDelaySteps_ = 1;
+    // A slider move arrived while a run went on: run again once it has ended.
+    bool slideWaiting_ = false;
 };
 
 }  // namespace kalvora

@@ -60,7 +60,7 @@ DelayPlotSettings Tdelay2dsettings::settings() const {
     settings.delaySteps = varp2->value();
     settings.pointsPlotted = SpinEdit2->value();
     settings.pointsNotPlotted = SpinEdit3->value();
-    if (!workspace_.discrete) {
+    if (!workspace_.model().discrete) {
         settings.delayTime = ParseFloat(delayedit->text().toStdString());
         settings.startTime = ParseFloat(timeedit1->text().toStdString());
         settings.endTime = ParseFloat(timeedit2->text().toStdString());

@@ -15,8 +15,11 @@ namespace {
 // memory of a large object by the capacity of the state.
 class PointStepper {
   public:
-    PointStepper(ModelRuntime& model, ModelKind kind, int variableCount)
-        : model_(model), kind_(kind), variableCount_(variableCount), state_(model.initialValues) {}
+    PointStepper(ModelEvaluator& model, ModelKind kind, int variableCount)
+        : model_(model),
+          kind_(kind),
+          variableCount_(variableCount),
+          state_(model.model().initialValues) {}
 
     void step(Extended* point) {
         for (int v = 0; v < variableCount_; ++v) {
@@ -29,7 +32,7 @@ class PointStepper {
     }
 
   private:
-    ModelRuntime& model_;
+    ModelEvaluator& model_;
     ModelKind kind_;
     int variableCount_;
     StateVector state_;
@@ -37,7 +40,7 @@ class PointStepper {
 
 }  // namespace
 
-void CheckObjectModel(const ModelRuntime& model) {
+void CheckObjectModel(const ModelDefinition& model) {
     if (model.variableCount < 2) {
         throw ObjectSettingsError(
             "Iterating objects needs a model with at least two variables: the object lies in the "
@@ -45,7 +48,7 @@ void CheckObjectModel(const ModelRuntime& model) {
     }
 }
 
-void CheckObjectSettings(const ModelRuntime& model, const ObjectSettings& settings) {
+void CheckObjectSettings(const ModelDefinition& model, const ObjectSettings& settings) {
     CheckObjectModel(model);
     const int variables = model.variableCount;
     auto checkVariable = [&](int variable) {
@@ -89,7 +92,7 @@ void CheckObjectSettings(const ModelRuntime& model, const ObjectSettings& settin
     }
 }
 
-IteratedObject BuildObject(const ModelRuntime& model, const ObjectSettings& settings) {
+IteratedObject BuildObject(const ModelDefinition& model, const ObjectSettings& settings) {
     CheckObjectSettings(model, settings);
     IteratedObject object;
     const int variables = model.variableCount;
@@ -146,16 +149,16 @@ void AddObjectPoints(const IteratedObject& object, PointSink& sink) {
     }
 }
 
-bool ObjectStart(ModelRuntime& model, ModelKind kind, const ObjectSettings& settings,
+bool ObjectStart(ModelEvaluator& model, ModelKind kind, const ObjectSettings& settings,
                  IteratedObject& object, PointSink& attractor, PointSink& objectPoints,
                  RunControl& control) {
-    CheckObjectSettings(model, settings);
+    CheckObjectSettings(model.model(), settings);
     control.clearStop();
     model.errorFlag = false;
     if (settings.showAttractor) {
         const int h = settings.horizontalVariable - 1;
         const int v = settings.verticalVariable - 1;
-        StateVector state = model.initialValues;
+        StateVector state = model.model().initialValues;
         Progress& progress = control.progress();
         const long long total = settings.attractorNotPlotted + settings.attractorPlotted;
         progress.start(total);
@@ -178,13 +181,14 @@ bool ObjectStart(ModelRuntime& model, ModelKind kind, const ObjectSettings& sett
         }
         progress.finish();
     }
-    object = BuildObject(model, settings);
-    object.failed = model.errorFlag;
+    object = BuildObject(model.model(), settings);
+    // A stop may have interrupted a step of the attractor; the object itself never moved.
+    object.failed = model.errorFlag && !control.stopRequested();
     AddObjectPoints(object, objectPoints);
     return object.failed;
 }
 
-bool ObjectStep(ModelRuntime& model, ModelKind kind, IteratedObject& object, int unplotted,
+bool ObjectStep(ModelEvaluator& model, ModelKind kind, IteratedObject& object, int unplotted,
                 long long count, PointSink& sink, RunControl& control) {
     if (object.failed) {
         return true;
@@ -211,8 +215,11 @@ bool ObjectStep(ModelRuntime& model, ModelKind kind, IteratedObject& object, int
                 stepper.step(&object.coordinates[static_cast<std::size_t>(i * variables)]);
             }
         }
-        if (stopped) {
+        // A stop that interrupted a model step is no failure of the model: the time step is
+        // undone like any other stopped one.
+        if (stopped || (model.errorFlag && control.stopRequested())) {
             object.coordinates = std::move(before);
+            model.errorFlag = false;
             break;
         }
         if (!model.errorFlag) {

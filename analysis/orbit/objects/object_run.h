@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/model_workspace.h"
+#include "core/model_evaluator.h"
 #include "core/point_sink.h"
 #include "core/run_control.h"
 
@@ -58,15 +58,15 @@ struct IteratedObject {
 
 // Raises ObjectSettingsError for a model with a single variable: there is no plane to place an
 // object in.
-void CheckObjectModel(const ModelRuntime& model);
+void CheckObjectModel(const ModelDefinition& model);
 
 // Raises ObjectSettingsError for settings ObjectStart would refuse.
-void CheckObjectSettings(const ModelRuntime& model, const ObjectSettings& settings);
+void CheckObjectSettings(const ModelDefinition& model, const ObjectSettings& settings);
 
 // The sampled outline: R points per polygon edge (each edge from its vertex up to one step short
 // of the next, the last edge closing on vertex 1), or R points on the circle counter-clockwise
 // from angle 0 in the plane of the two plotted variables.
-IteratedObject BuildObject(const ModelRuntime& model, const ObjectSettings& settings);
+IteratedObject BuildObject(const ModelDefinition& model, const ObjectSettings& settings);
 
 // Refuses (ObjectSettingsError) `count` time steps that would take a picture already holding
 // `plottedSoFar` points past kMaximumPlottedPoints: every time step adds all object points.
@@ -78,16 +78,18 @@ void AddObjectPoints(const IteratedObject& object, PointSink& sink);
 // Places a new object: clears errorFlag; with the attractor shown, steps the model's initial
 // values through the transient and hands attractorPlotted points to `attractor` (stopping at a
 // failing step); then builds the object and hands its points to `objectPoints`. A stop request ends
-// the attractor early. Returns whether a model step failed.
-bool ObjectStart(ModelRuntime& model, ModelKind kind, const ObjectSettings& settings,
+// the attractor early and is no failure: the object can move on. Returns whether a model step
+// failed.
+bool ObjectStart(ModelEvaluator& model, ModelKind kind, const ObjectSettings& settings,
                  IteratedObject& object, PointSink& attractor, PointSink& objectPoints,
                  RunControl& control);
 
 // Moves the object on `count` times: each time every point takes (unplotted + 1) model steps, in
 // index order, and then all points are handed to the sink. Nothing moves once the object has
 // failed; a step that fails leaves the points of that time step unplotted. A stop request ends the
-// run after a complete time step. Returns whether the object has failed.
-bool ObjectStep(ModelRuntime& model, ModelKind kind, IteratedObject& object, int unplotted,
+// run after the last complete time step, also when it interrupts a model step, and is no failure.
+// Returns whether the object has failed.
+bool ObjectStep(ModelEvaluator& model, ModelKind kind, IteratedObject& object, int unplotted,
                 long long count, PointSink& sink, RunControl& control);
 
 }  // namespace kalvora

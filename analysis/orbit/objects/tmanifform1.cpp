@@ -6,11 +6,19 @@
 #include <utility>
 
 #include "analysis/orbit/objects/object_series.h"
-#include "analysis/window/background_run.h"
 #include "analysis/window/export/output_commands.h"
-#include "core/model_instance.h"
 
 namespace kalvora {
+
+namespace {
+
+void AddPoints(Tsp_XYLine& series, const VectorPointSink& points) {
+    for (const VectorPointSink::Point& point : points.points) {
+        series.AddPoint(point.x, point.y);
+    }
+}
+
+}  // namespace
 
 Tmanifform1::Tmanifform1(AnalysisHost& host, Tmanifsettings& settings)
     : AnalysisWindow(host, settings, AnalysisTag::IteratingObjects, QStringLiteral("Tmanifform1"),
@@ -42,8 +50,9 @@ Tmanifform1::Tmanifform1(AnalysisHost& host, Tmanifsettings& settings)
                                                 nullptr};
     };
     output.printLabels = [this] {
-        return std::pair<std::string, std::string>(workspace().variableNames[iterated_.horizontal],
-                                                   workspace().variableNames[iterated_.vertical]);
+        return std::pair<std::string, std::string>(
+            workspace().model().variableNames[iterated_.horizontal],
+            workspace().model().variableNames[iterated_.vertical]);
     };
     output.printCaption = QStringLiteral("&Print Image...");
     output.epsCaption = QStringLiteral("Create EPS...");
@@ -53,7 +62,7 @@ Tmanifform1::Tmanifform1(AnalysisHost& host, Tmanifsettings& settings)
 void Tmanifform1::open() {
     guarded([this] {
         // Refused before the dialog opens: no object can be placed in a line.
-        CheckObjectModel(workspace());
+        CheckObjectModel(workspace().model());
         settings_.fill();
         takeDialogAsAccepted();
         settings_.show();
@@ -63,7 +72,7 @@ void Tmanifform1::open() {
 
 ObjectWindowSettings Tmanifform1::readDialog() const {
     // The model may have lost its second variable since the dialog was filled.
-    CheckObjectModel(workspace());
+    CheckObjectModel(workspace().model());
     ObjectWindowSettings settings;
     settings.run = settings_.settings();
     settings.unplotted = settings_.interiter->value();
@@ -72,7 +81,7 @@ ObjectWindowSettings Tmanifform1::readDialog() const {
 }
 
 void Tmanifform1::validate(const ObjectWindowSettings& settings) const {
-    CheckObjectSettings(workspace(), settings.run);
+    CheckObjectSettings(workspace().model(), settings.run);
 }
 
 bool Tmanifform1::prepareSeries(const ObjectWindowSettings& settings) {
@@ -86,15 +95,24 @@ bool Tmanifform1::prepareSeries(const ObjectWindowSettings& settings) {
 }
 
 bool Tmanifform1::compute(const ObjectWindowSettings& settings) {
-    ModelWorkspace& ws = workspace();
+    const ObjectSettings run = settings.run;
+    IteratedObject placed;
+    VectorPointSink attractor;
+    VectorPointSink object;
+    const ModelRunOutcome ran = runModel([&](ModelEvaluator& model, RunControl& control) {
+        ObjectStart(model, model.model().kind, run, placed, attractor, object, control);
+    });
+    if (!ran.ran) {
+        return false;
+    }
+    iterated_ = std::move(placed);
     object_->SetDrawLocked(true);
     attractor_->SetDrawLocked(true);
-    QuietRunControl control;
-    const bool failed =
-        ObjectStart(ws, ws.kind, settings.run, iterated_, *attractor_, *object_, control);
+    AddPoints(*attractor_, attractor);
+    AddPoints(*object_, object);
     attractor_->SetDrawLocked(false);
     object_->SetDrawLocked(false);
-    return failed;
+    return ran.failed;
 }
 
 void Tmanifform1::ClearFormClick() {
@@ -112,43 +130,25 @@ void Tmanifform1::NextIterationsClick() {
 
 void Tmanifform1::step(int unplotted, long long count) {
     CheckObjectImages(iterated_, object_->Count(), count);
-    ModelWorkspace& ws = workspace();
-    const ModelKind kind = ws.kind;
-    const long long work = iterated_.pointCount() * (unplotted + 1) * count;
-    object_->SetDrawLocked(true);
-    if (work <= kBackgroundSteps || iterated_.failed) {
-        QuietRunControl control;
-        ObjectStep(ws, kind, iterated_, unplotted, count, *object_, control);
-        object_->SetDrawLocked(false);
+    // A failed object moves no more: there is nothing to run.
+    if (iterated_.failed) {
         return;
     }
-    // The worker moves a copy of the object on a model of its own; the window takes both back
-    // when it ends, also after Stop (the copy then stands at the last complete time step).
-    ModelInstance instance(ws);
+    // The worker moves a copy of the object; the window takes it back when the run ends, also
+    // after Stop (the copy then stands at the last complete time step).
     IteratedObject moved = iterated_;
     VectorPointSink images;
-    setEnabled(false);
-    try {
-        RunWithComputingWindow(host().computingProgress(), ws, [&](RunControl& control) {
-            ObjectStep(instance, kind, moved, unplotted, count, images, control);
-        });
-    } catch (...) {
-        setEnabled(true);
-        object_->SetDrawLocked(false);
-        throw;
+    const ModelRunOutcome ran = runModel([&](ModelEvaluator& model, RunControl& control) {
+        ObjectStep(model, model.model().kind, moved, unplotted, count, images, control);
+    });
+    if (!ran.ran) {
+        return;
     }
-    setEnabled(true);
     iterated_ = std::move(moved);
-    ws.errorFlag = instance.errorFlag;
-    AdoptRandomState(ws, instance);
+    object_->SetDrawLocked(true);
     object_->Reserve(static_cast<std::size_t>(object_->Count()) + images.points.size());
-    for (const VectorPointSink::Point& point : images.points) {
-        object_->AddPoint(point.x, point.y);
-    }
+    AddPoints(*object_, images);
     object_->SetDrawLocked(false);
-    if (!instance.recordedMessage.empty()) {
-        host().prompts().error(instance.recordedMessage);
-    }
 }
 
 void Tmanifform1::SaveDataAs1Click() {

@@ -27,9 +27,6 @@ class Tmanifform1 : public AnalysisWindow<PlotWindow, ObjectWindowSettings> {
     Q_OBJECT
   public:
     static constexpr int kAnalysisTag = AnalysisTag::IteratingObjects;
-    // Moves of more model steps than this run on a worker behind the computing window, where Stop
-    // can end them; smaller ones are over before a window could appear.
-    static constexpr long long kBackgroundSteps = 200'000;
 
     Tmanifform1(AnalysisHost& host, Tmanifsettings& settings);
 
@@ -61,7 +58,7 @@ class Tmanifform1 : public AnalysisWindow<PlotWindow, ObjectWindowSettings> {
     void resultClosed() override;
 
   private:
-    // ObjectStep into the object's series, on a worker when the move is large.
+    // ObjectStep into the object's series, on a worker.
     void step(int unplotted, long long count);
 
     Tmanifsettings& settings_;

@@ -95,12 +95,12 @@ Tmanifsettings::Tmanifsettings(const ModelWorkspace& workspace)
 }
 
 void Tmanifsettings::fill() {
-    const int variables = std::clamp(workspace_.variableCount, 1, kModelListCapacity);
+    const int variables = std::clamp(workspace_.model().variableCount, 1, kModelListCapacity);
     PointGrid->setColumnCount(variables + 1);
     PointGrid->setItem(0, 0, FixedCell(QStringLiteral("Point")));
     for (int v = 0; v < variables; ++v) {
         PointGrid->setItem(0, v + 1,
-                           FixedCell(QString::fromStdString(workspace_.variableNames[v])));
+                           FixedCell(QString::fromStdString(workspace_.model().variableNames[v])));
     }
     FillModelVariableList(ParHorizontal, workspace_);
     FillModelVariableList(ParVerticle, workspace_);

@@ -8,15 +8,15 @@
 
 namespace kalvora {
 
-void PlanPhasePlot(const ModelWorkspace& workspace, const PhasePlotSettings& settings,
+void PlanPhasePlot(const ModelDefinition& model, const PhasePlotSettings& settings,
                    PhasePlotOrbit& orbit) {
     CheckStateEntry(settings.xVariable);
     CheckStateEntry(settings.yVariable);
     long long plotted = settings.pointsPlotted;
     long long transient = settings.pointsNotPlotted;
-    if (!workspace.discrete) {
-        plotted = ContinuousStepCount(settings.endTime - settings.startTime, workspace.stepSize);
-        transient = ContinuousStepCount(settings.startTime, workspace.stepSize);
+    if (!model.discrete) {
+        plotted = ContinuousStepCount(settings.endTime - settings.startTime, model.stepSize);
+        transient = ContinuousStepCount(settings.startTime, model.stepSize);
     }
     CheckOrbitRunSize(plotted, transient);
     orbit.xVariable = settings.xVariable;
@@ -25,13 +25,14 @@ void PlanPhasePlot(const ModelWorkspace& workspace, const PhasePlotSettings& set
     orbit.pointsNotPlotted = transient;
 }
 
-PhasePlotOutcome PhasePlotRun(ModelWorkspace& workspace, const PhasePlotSettings& settings,
+PhasePlotOutcome PhasePlotRun(ModelEvaluator& model, const PhasePlotSettings& settings,
                               PhasePlotOrbit& orbit, bool continuation, PointSink& sink) {
-    const ModelKind kind = workspace.kind;
+    const ModelKind kind = model.model().kind;
     StateVector& state = orbit.state;
     if (!continuation) {
-        PlanPhasePlot(workspace, settings, orbit);
-        state = StartOrbit(workspace, orbit.pointsNotPlotted);
+        PlanPhasePlot(model.model(), settings, orbit);
+        orbit.definition = model.definition;
+        state = StartOrbit(model, orbit.pointsNotPlotted);
     }
 
     PhasePlotOutcome outcome;
@@ -42,12 +43,12 @@ PhasePlotOutcome PhasePlotRun(ModelWorkspace& workspace, const PhasePlotSettings
     // iterate, and no step is taken after the last point (nor after a failure).
     Extended previousX = state[x];
     Extended previousY = state[y];
-    for (long long i = 0; i < orbit.pointsPlotted && !workspace.errorFlag; ++i) {
+    for (long long i = 0; i < orbit.pointsPlotted && !model.errorFlag; ++i) {
         if (i > 0 || continuation) {
             previousX = state[x];
             previousY = state[y];
-            ModelStep(workspace, kind, state);
-            if (workspace.errorFlag) {
+            ModelStep(model, kind, state);
+            if (model.errorFlag) {
                 break;
             }
         }
@@ -55,7 +56,7 @@ PhasePlotOutcome PhasePlotRun(ModelWorkspace& workspace, const PhasePlotSettings
         ++outcome.pointsAdded;
     }
 
-    outcome.failed = workspace.errorFlag;
+    outcome.failed = model.errorFlag;
     // The last step tells whether the orbit still moves.
     if (!continuation && !outcome.failed) {
         outcome.xSettled = std::fabs(previousX - state[x]) < 1e-13L;

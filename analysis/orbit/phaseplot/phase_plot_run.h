@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/model_workspace.h"
+#include "core/model_evaluator.h"
 #include "core/point_sink.h"
 
 namespace kalvora {
@@ -19,6 +19,9 @@ struct PhasePlotSettings {
 // The orbit the phase plot keeps between runs: a fresh run restarts it from the initial values,
 // "Next Iteration Set" continues it with the variables and count of the last fresh run.
 struct PhasePlotOrbit {
+    // The model the state belongs to: a continuation of another model's state would start the
+    // new model from a point of the old one.
+    ModelDefinitionPtr definition;
     StateVector state{};
     int xVariable = 1;
     int yVariable = 2;
@@ -37,7 +40,7 @@ struct PhasePlotOutcome {
 
 // Reads the counts or the interval for the model's kind into the orbit's run settings. Raises
 // OrbitSettingsError for a run that cannot be carried out.
-void PlanPhasePlot(const ModelWorkspace& workspace, const PhasePlotSettings& settings,
+void PlanPhasePlot(const ModelDefinition& model, const PhasePlotSettings& settings,
                    PhasePlotOrbit& orbit);
 
 // A fresh run (continuation false): plans the run, restarts the orbit from the initial values,
@@ -45,7 +48,7 @@ void PlanPhasePlot(const ModelWorkspace& workspace, const PhasePlotSettings& set
 // starts with the state after the transient, a continuation with the step after the kept state,
 // one model step between two points and none after the last, so the kept state is the last point.
 // A continuation after a failure adds nothing.
-PhasePlotOutcome PhasePlotRun(ModelWorkspace& workspace, const PhasePlotSettings& settings,
+PhasePlotOutcome PhasePlotRun(ModelEvaluator& model, const PhasePlotSettings& settings,
                               PhasePlotOrbit& orbit, bool continuation, PointSink& sink);
 
 }  // namespace kalvora

@@ -61,7 +61,7 @@ PhasePlotSettings Tform2dsettings::settings() const {
     settings.yVariable = varp2->currentIndex() + 1;
     settings.pointsPlotted = SpinEdit1->value();
     settings.pointsNotPlotted = SpinEdit2->value();
-    if (!workspace_.discrete) {
+    if (!workspace_.model().discrete) {
         settings.startTime = ParseFloat(timeedit1->text().toStdString());
         settings.endTime = ParseFloat(timeedit2->text().toStdString());
     }

@@ -41,7 +41,7 @@ void Tplot2Dmain::open() {
 PhasePlotWindowSettings Tplot2Dmain::readDialog() const {
     PhasePlotWindowSettings settings;
     settings.run = settings_.settings();
-    CheckContinuousInterval(workspace(), settings.run.startTime, settings.run.endTime);
+    CheckContinuousInterval(workspace().model(), settings.run.startTime, settings.run.endTime);
     // Bad bounds or a bad step count are reported with the dialog still open.
     settings.sweep = settings_.varying.sweep();
     settings.plotSquares = settings_.plotboxes->isChecked();
@@ -51,16 +51,16 @@ PhasePlotWindowSettings Tplot2Dmain::readDialog() const {
 }
 
 void Tplot2Dmain::validate(const PhasePlotWindowSettings& settings) const {
-    if (!continuation_) {
+    if (!continuing()) {
         PhasePlotOrbit planned;
-        PlanPhasePlot(workspace(), runSettings(settings), planned);
+        PlanPhasePlot(workspace().model(), runSettings(settings), planned);
     }
 }
 
 bool Tplot2Dmain::prepareSeries(const PhasePlotWindowSettings& settings) {
     Tsp_XYLine& series = *data;
     sweep_.prepareRun(settings.sweep.steps);
-    if (continuation_) {
+    if (continuing()) {
         // The series is on screen: lock it so that it is rescaled and repainted once at the end.
         series.SetDrawLocked(true);
         series.Reserve(static_cast<std::size_t>(series.Count() + orbit_.pointsPlotted));
@@ -69,7 +69,7 @@ bool Tplot2Dmain::prepareSeries(const PhasePlotWindowSettings& settings) {
     // Refuse settings that cannot run before the series is emptied; the kept orbit changes only
     // when the run really starts.
     PhasePlotOrbit planned = orbit_;
-    PlanPhasePlot(workspace(), runSettings(settings), planned);
+    PlanPhasePlot(workspace().model(), runSettings(settings), planned);
     PlotIni(settings.plotSquares, settings.connectPoints, series);
     if (!applyManualLimits(settings.manualScaling)) {
         NotManualscal();
@@ -80,23 +80,36 @@ bool Tplot2Dmain::prepareSeries(const PhasePlotWindowSettings& settings) {
 
 bool Tplot2Dmain::compute(const PhasePlotWindowSettings& settings) {
     Tsp_XYLine& series = *data;
-    const PhasePlotOutcome outcome =
-        PhasePlotRun(workspace(), continuation_ ? PhasePlotSettings{} : runSettings(settings),
-                     orbit_, continuation_, series);
-    if (!continuation_ && !settings.manualScaling) {
+    const bool continuation = continuing();
+    const PhasePlotSettings run = continuation ? PhasePlotSettings{} : runSettings(settings);
+    PhasePlotOrbit orbit = orbit_;
+    VectorPointSink points;
+    PhasePlotOutcome outcome;
+    const ModelRunOutcome ran = runModel([&](ModelEvaluator& model, RunControl&) {
+        sweep_.applyTo(model);
+        outcome = PhasePlotRun(model, run, orbit, continuation, points);
+    });
+    if (ran.ran) {
+        orbit_ = orbit;
+    }
+    for (const VectorPointSink::Point& point : points.points) {
+        series.AddPoint(point.x, point.y);
+    }
+    if (!continuation && !settings.manualScaling && !ran.stopped) {
         FrameSettledOrbit(*graph, series, outcome.xSettled, outcome.ySettled);
     }
     series.SetDrawLocked(false);
-    return outcome.failed;
+    return ran.failed;
 }
 
 void Tplot2Dmain::acceptedRunStarting() {
     markCurrentSlotFilled();
-    sweep_.startAccepted(workspace(), accepted_.sweep);
+    sweep_.startAccepted(accepted_.sweep);
 }
 
 void Tplot2Dmain::acceptedRunFinished() {
-    sweep_.finishAccepted(workspace(), accepted_.sweep);
+    sweep_.finishAccepted(accepted_.sweep);
+    sweep_.showParameter(workspace());
     continuation_ = false;
 }
 
@@ -120,6 +133,14 @@ void Tplot2Dmain::slotRemoved() {
 }
 
 void Tplot2Dmain::NextIterationSetClick() {
+    // The kept orbit belongs to the model it was computed with; after another model (or new
+    // values) was accepted, the orbit starts afresh from the model's own initial values.
+    if (orbit_.definition != workspace().definition) {
+        if (acceptedRunnable()) {
+            rerunAccepted([] {}, [this] { continuation_ = false; });
+        }
+        return;
+    }
     appendRun([this] {
         continuation_ = true;
         prepareSeries(accepted_);
@@ -130,17 +151,33 @@ void Tplot2Dmain::NextIterationSetClick() {
 }
 
 void Tplot2Dmain::ScrollBar1Change() {
-    // Settings that cannot run leave the parameter, the slider and the picture as they were.
-    if (!acceptedRunnable()) {
-        ScrollBar1->returnToSettled();
+    // A move while this window's run goes on stops that run; the run for the slider's latest
+    // position follows as soon as it has ended, so a drag stays smooth and the last position wins.
+    if (running()) {
+        slideWaiting_ = true;
+        host().stopRun();
         return;
     }
-    ScrollBar1->settle();
-    rerunAccepted([this] { sweep_.followSlider(workspace()); },
-                  [this] {
-                      sweep_.showParameter(workspace());
-                      continuation_ = false;
-                  });
+    do {
+        slideWaiting_ = false;
+        // Settings that cannot run leave the parameter, the slider and the picture as they were.
+        if (!acceptedRunnable()) {
+            ScrollBar1->returnToSettled();
+            return;
+        }
+        ScrollBar1->settle();
+        rerunAccepted([this] { sweep_.followSlider(); },
+                      [this] {
+                          sweep_.showParameter(workspace());
+                          continuation_ = false;
+                      });
+    } while (slideWaiting_);
+}
+
+bool Tplot2Dmain::continuing() const {
+    // The kept orbit belongs to the model it was computed with: after another model or new values
+    // were accepted, a run starts from the model's own initial values.
+    return continuation_ && orbit_.definition == workspace().definition;
 }
 
 PhasePlotSettings Tplot2Dmain::runSettings(const PhasePlotWindowSettings& settings) const {

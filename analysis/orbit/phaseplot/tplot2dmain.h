@@ -80,7 +80,11 @@ class Tplot2Dmain : public AnalysisWindow<SlotPlotWindow, PhasePlotWindowSetting
     bool continuation_ = false;
     std::optional<CycleCapture> capture_;
     bool capturing_ = false;
+    // A slider move arrived while a run went on: run again once it has ended.
+    bool slideWaiting_ = false;
 
+    // Whether the next run continues the kept orbit.
+    bool continuing() const;
     // The run's settings, with the basins dialog's variables during a cycle capture.
     PhasePlotSettings runSettings(const PhasePlotWindowSettings& settings) const;
 };

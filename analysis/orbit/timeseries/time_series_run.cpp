@@ -14,13 +14,13 @@ Extended ReachedTime(long long steps, Extended stepSize) {
 
 }  // namespace
 
-TimeSeriesPlan PlanTimeSeries(const ModelWorkspace& workspace, const TimeSeriesSettings& settings) {
+TimeSeriesPlan PlanTimeSeries(const ModelDefinition& model, const TimeSeriesSettings& settings) {
     CheckStateEntry(settings.variable);
-    if (workspace.discrete && settings.timeStep < 1) {
+    if (model.discrete && settings.timeStep < 1) {
         throw OrbitSettingsError("The time step must be at least 1");
     }
     TimeSeriesPlan plan;
-    if (workspace.discrete) {
+    if (model.discrete) {
         const long long k = settings.timeStep;
         plan.pointsPlotted = settings.pointsPlotted;
         plan.pointsNotPlotted = settings.pointsNotPlotted;
@@ -29,32 +29,32 @@ TimeSeriesPlan PlanTimeSeries(const ModelWorkspace& workspace, const TimeSeriesS
         CheckOrbitRunSize(plan.pointsPlotted, k * plan.pointsNotPlotted);
     } else {
         plan.pointsPlotted =
-            ContinuousStepCount(settings.endTime - settings.startTime, workspace.stepSize);
-        plan.pointsNotPlotted = ContinuousStepCount(settings.startTime, workspace.stepSize);
+            ContinuousStepCount(settings.endTime - settings.startTime, model.stepSize);
+        plan.pointsNotPlotted = ContinuousStepCount(settings.startTime, model.stepSize);
         CheckOrbitRunSize(plan.pointsPlotted, plan.pointsNotPlotted);
         // The counts are rounded, so the run spans the times it really reaches, which are S and E
         // themselves when they are whole multiples of the step size.
-        plan.start = ReachedTime(plan.pointsNotPlotted, workspace.stepSize);
-        plan.end = ReachedTime(plan.pointsNotPlotted + plan.pointsPlotted, workspace.stepSize);
+        plan.start = ReachedTime(plan.pointsNotPlotted, model.stepSize);
+        plan.end = ReachedTime(plan.pointsNotPlotted + plan.pointsPlotted, model.stepSize);
     }
     return plan;
 }
 
-TimeSeriesOutcome TimeSeriesRun(ModelWorkspace& workspace, const TimeSeriesSettings& settings,
+TimeSeriesOutcome TimeSeriesRun(ModelEvaluator& model, const TimeSeriesSettings& settings,
                                 PointSink& sink) {
     TimeSeriesOutcome outcome;
-    outcome.plan = PlanTimeSeries(workspace, settings);
+    outcome.plan = PlanTimeSeries(model.model(), settings);
     const TimeSeriesPlan& plan = outcome.plan;
     const int slot = settings.variable - 1;
-    const ModelKind kind = workspace.kind;
+    const ModelKind kind = model.model().kind;
 
-    const long long k = workspace.discrete ? settings.timeStep : 1;
-    StateVector state = StartOrbit(workspace, k * plan.pointsNotPlotted);
+    const long long k = model.model().discrete ? settings.timeStep : 1;
+    StateVector state = StartOrbit(model, k * plan.pointsNotPlotted);
 
-    if (workspace.discrete) {
+    if (model.model().discrete) {
         const long long last = plan.pointsNotPlotted + plan.pointsPlotted;
         for (long long g = plan.pointsNotPlotted; g <= last; ++g) {
-            if (workspace.errorFlag) {
+            if (model.errorFlag) {
                 break;
             }
             // The abscissa is counted in integers so that long runs keep exact iteration numbers.
@@ -65,28 +65,28 @@ TimeSeriesOutcome TimeSeriesRun(ModelWorkspace& workspace, const TimeSeriesSetti
                 break;
             }
             for (long long i = 0; i < k; ++i) {
-                ModelStep(workspace, kind, state);
-                if (workspace.errorFlag) {
+                ModelStep(model, kind, state);
+                if (model.errorFlag) {
                     break;
                 }
             }
         }
     } else {
         for (long long g = 0; g <= plan.pointsPlotted; ++g) {
-            if (workspace.errorFlag) {
+            if (model.errorFlag) {
                 break;
             }
             // The time the orbit has reached, (NP + g) * h, from the step count: accumulating h
             // would drift away from round times.
-            const Extended time = ReachedTime(plan.pointsNotPlotted + g, workspace.stepSize);
+            const Extended time = ReachedTime(plan.pointsNotPlotted + g, model.model().stepSize);
             sink.addPoint(static_cast<double>(time), static_cast<double>(state[slot]));
             ++outcome.pointsAdded;
             if (g < plan.pointsPlotted) {
-                ModelStep(workspace, kind, state);
+                ModelStep(model, kind, state);
             }
         }
     }
-    outcome.failed = workspace.errorFlag;
+    outcome.failed = model.errorFlag;
     return outcome;
 }
 

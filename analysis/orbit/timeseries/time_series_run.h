@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/model_workspace.h"
+#include "core/model_evaluator.h"
 #include "core/point_sink.h"
 
 namespace kalvora {
@@ -32,12 +32,12 @@ struct TimeSeriesOutcome {
 
 // Reads the counts or the interval for the model's kind. Raises OrbitSettingsError for a run that
 // cannot be carried out.
-TimeSeriesPlan PlanTimeSeries(const ModelWorkspace& workspace, const TimeSeriesSettings& settings);
+TimeSeriesPlan PlanTimeSeries(const ModelDefinition& model, const TimeSeriesSettings& settings);
 
 // Steps the model from its initial values and hands (time, value) points to the sink: for a
 // discrete model at t = k * NP, k * (NP + 1), ..., k * (NP + P); for a continuous one at the times
 // reached, (NP + g) * h. Stops at the first failing step and takes none after the last point.
-TimeSeriesOutcome TimeSeriesRun(ModelWorkspace& workspace, const TimeSeriesSettings& settings,
+TimeSeriesOutcome TimeSeriesRun(ModelEvaluator& model, const TimeSeriesSettings& settings,
                                 PointSink& sink);
 
 }  // namespace kalvora

@@ -35,7 +35,7 @@ void Ttimeform::startRunIntoSlot() {
 TimeSeriesWindowSettings Ttimeform::readDialog() const {
     TimeSeriesWindowSettings settings;
     settings.run = settings_.settings();
-    CheckContinuousInterval(workspace(), settings.run.startTime, settings.run.endTime);
+    CheckContinuousInterval(workspace().model(), settings.run.startTime, settings.run.endTime);
     settings.plotSquares = settings_.CheckBox1->isChecked();
     settings.connectPoints = settings_.ConnPoints->isChecked();
     settings.manualScaling = settings_.scaling.acceptedLimits();
@@ -43,11 +43,11 @@ TimeSeriesWindowSettings Ttimeform::readDialog() const {
 }
 
 void Ttimeform::validate(const TimeSeriesWindowSettings& settings) const {
-    PlanTimeSeries(workspace(), settings.run);
+    PlanTimeSeries(workspace().model(), settings.run);
 }
 
 bool Ttimeform::prepareSeries(const TimeSeriesWindowSettings& settings) {
-    const TimeSeriesPlan plan = PlanTimeSeries(workspace(), settings.run);
+    const TimeSeriesPlan plan = PlanTimeSeries(workspace().model(), settings.run);
     Tsp_XYLine& series = *data;
     PlotIni(settings.plotSquares, settings.connectPoints, series);
     const double start = static_cast<double>(plan.start);
@@ -65,7 +65,15 @@ bool Ttimeform::prepareSeries(const TimeSeriesWindowSettings& settings) {
 }
 
 bool Ttimeform::compute(const TimeSeriesWindowSettings& settings) {
-    return TimeSeriesRun(workspace(), settings.run, *data).failed;
+    const TimeSeriesSettings run = settings.run;
+    VectorPointSink points;
+    const ModelRunOutcome ran =
+        runModel([&](ModelEvaluator& model, RunControl&) { TimeSeriesRun(model, run, points); });
+    Tsp_XYLine& series = *data;
+    for (const VectorPointSink::Point& point : points.points) {
+        series.AddPoint(point.x, point.y);
+    }
+    return ran.failed;
 }
 
 void Ttimeform::acceptedRunStarting() {

@@ -60,7 +60,7 @@ TimeSeriesSettings Ttimeform2::settings() const {
     settings.pointsPlotted = SpinEdit1->value();
     settings.pointsNotPlotted = SpinEdit2->value();
     settings.timeStep = SpinEdit3->value();
-    if (!workspace_.discrete) {
+    if (!workspace_.model().discrete) {
         settings.startTime = ParseFloat(timeEdit1->text().toStdString());
         settings.endTime = ParseFloat(timeedit2->text().toStdString());
     }

@@ -65,11 +65,11 @@ int LargestPeriod(const BasinSettings& settings) {
     return largest;
 }
 
-RgbColour ClassifyStart(ModelRuntime& model, ModelKind kind, const BasinSettings& settings,
+RgbColour ClassifyStart(ModelEvaluator& model, ModelKind kind, const BasinSettings& settings,
                         const std::vector<StateVector>& cyclePoints, int largestPeriod,
                         const StateDistance& distance, int column, int row) {
     const ScanColours& colours = settings.colours;
-    StateVector state = model.initialValues;
+    StateVector state = model.model().initialValues;
     state[static_cast<std::size_t>(settings.horizontalVariable)] =
         settings.domain.horizontalAt(column);
     state[static_cast<std::size_t>(settings.verticalVariable)] = settings.domain.verticalAt(row);
@@ -80,7 +80,7 @@ RgbColour ClassifyStart(ModelRuntime& model, ModelKind kind, const BasinSettings
     for (int step = 0; step < settings.transient; ++step) {
         ModelStep(model, kind, state);
         // A distance that is not a number is divergence too: within() is false for it.
-        if (model.errorFlag || !distance.within(state, model.initialValues, radius)) {
+        if (model.errorFlag || !distance.within(state, model.model().initialValues, radius)) {
             return DivergenceColour(colours);
         }
     }
@@ -122,7 +122,7 @@ RgbColour ClassifyStart(ModelRuntime& model, ModelKind kind, const BasinSettings
 
 }  // namespace
 
-RgbColour BasinPixel(ModelRuntime& model, ModelKind kind, const BasinSettings& settings,
+RgbColour BasinPixel(ModelEvaluator& model, ModelKind kind, const BasinSettings& settings,
                      const StateDistance& distance, int column, int row) {
     return ClassifyStart(model, kind, settings, CycleStates(settings), LargestPeriod(settings),
                          distance, column, row);
@@ -131,7 +131,7 @@ RgbColour BasinPixel(ModelRuntime& model, ModelKind kind, const BasinSettings& s
 ScanOutcome BasinScan(ScanModels& models, const BasinSettings& settings, RunControl& control,
                       const std::function<void(long long columnsDone)>& columnsDone) {
     const int variableCount =
-        models.instances.empty() ? 0 : models.instances.front()->variableCount;
+        models.evaluators.empty() ? 0 : models.evaluators.front()->model().variableCount;
     CheckBasinSettings(variableCount, settings);
     const std::vector<StateVector> cyclePoints = CycleStates(settings);
     const int largestPeriod = LargestPeriod(settings);
@@ -139,7 +139,7 @@ ScanOutcome BasinScan(ScanModels& models, const BasinSettings& settings, RunCont
     const ModelKind kind = models.kind;
     return RunScan(
         models, settings.domain, control,
-        [&](ModelInstance& model, int column, int row) {
+        [&](ModelEvaluator& model, int column, int row) {
             return ClassifyStart(model, kind, settings, cyclePoints, largestPeriod, distance,
                                  column, row);
         },

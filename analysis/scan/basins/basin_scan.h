@@ -32,7 +32,7 @@ void CheckBasinSettings(int variableCount, const BasinSettings& settings);
 
 // The colour of one starting point: pixel (column, row) of the domain, the rest of the state from
 // the model's initial values, classified as a cycle, divergent or non-converging.
-RgbColour BasinPixel(ModelRuntime& model, ModelKind kind, const BasinSettings& settings,
+RgbColour BasinPixel(ModelEvaluator& model, ModelKind kind, const BasinSettings& settings,
                      const StateDistance& distance, int column, int row);
 
 // The basins of attraction of the cycles over the plane of the two axis variables.

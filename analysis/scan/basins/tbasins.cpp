@@ -63,11 +63,12 @@ TBasins::TBasins(ModelWorkspace& workspace)
 }
 
 void TBasins::fill(const QSize& imageArea) {
-    const int variables = model_.variableCount;
+    const int variables = model_.model().variableCount;
     CycleGrid->setColumnCount(2 + variables);
     QStringList headers{QStringLiteral("Nr."), QStringLiteral("Cycle Period")};
     for (int v = 0; v < variables; ++v) {
-        headers << QString::fromStdString(model_.variableNames[static_cast<std::size_t>(v)]);
+        headers << QString::fromStdString(
+            model_.model().variableNames[static_cast<std::size_t>(v)]);
     }
     CycleGrid->setHorizontalHeaderLabels(headers);
     ShowCycleRows(CycleGrid, NumCycles->value());
@@ -77,7 +78,7 @@ void TBasins::fill(const QSize& imageArea) {
     // Only the variables: a starting point has no auxiliary values to set.
     QStringList names;
     for (int v = 0; v < variables; ++v) {
-        names << QString::fromStdString(model_.variableNames[static_cast<std::size_t>(v)]);
+        names << QString::fromStdString(model_.model().variableNames[static_cast<std::size_t>(v)]);
     }
     FillAxisLists(VarHorizontal, VarVerticle, names, DomainGrid);
 }
@@ -86,7 +87,7 @@ void TBasins::FormActivate() {}
 
 BasinSettings TBasins::settings() const {
     BasinSettings settings;
-    const int variables = model_.variableCount;
+    const int variables = model_.model().variableCount;
     settings.horizontalVariable = VarHorizontal->currentIndex();
     settings.verticalVariable = VarVerticle->currentIndex();
     settings.transient = StartIterations->value();
@@ -115,7 +116,7 @@ void TBasins::writeCapturedState(const StateVector& state) {
             break;
         }
     }
-    for (int v = 0; v < model_.variableCount; ++v) {
+    for (int v = 0; v < model_.model().variableCount; ++v) {
         CycleGrid->setItem(target, 2 + v,
                            new QTableWidgetItem(QString::fromStdString(
                                FormatGeneral(state[static_cast<std::size_t>(v)], 15))));

@@ -15,22 +15,26 @@ TBoA::TBoA(AnalysisHost& host, TBasins& settings)
 }
 
 void TBoA::check(const BasinSettings& settings) const {
-    CheckBasinSettings(workspace().variableCount, settings);
+    CheckBasinSettings(workspace().model().variableCount, settings);
 }
 
 void TBoA::scanAndShow(const BasinSettings& settings) {
     ModelWorkspace& ws = workspace();
-    ScanModels models = MakeScanModels(ws, settings_.requestedThreads(), settings.domain);
-    const ScanOutcome outcome = runScan(models, &settings_, [&](RunControl& control) {
-        return BasinScan(models, settings, control);
-    });
+    const std::optional<ScanOutcome> outcome =
+        runScan(settings_.requestedThreads(), settings.domain, &settings_,
+                [&](ScanModels& models, RunControl& control) {
+                    return BasinScan(models, settings, control);
+                });
+    if (!outcome) {
+        return;
+    }
     scanColours_ = settings.colours;
     scanCycles_ = static_cast<int>(settings.cycles.size());
-    showResult(outcome.raster, settings.domain,
+    showResult(outcome->raster, settings.domain,
                QString::fromStdString(
-                   ws.variableNames[static_cast<std::size_t>(settings.horizontalVariable)]),
+                   ws.model().variableNames[static_cast<std::size_t>(settings.horizontalVariable)]),
                QString::fromStdString(
-                   ws.variableNames[static_cast<std::size_t>(settings.verticalVariable)]));
+                   ws.model().variableNames[static_cast<std::size_t>(settings.verticalVariable)]));
 }
 
 void TBoA::SaveDataAs1Click() {

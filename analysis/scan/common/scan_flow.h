@@ -25,7 +25,7 @@ class ScanWindowFlow : public ScanResultWindow {
 
     // "Run" in the settings dialog.
     void RunClick() {
-        if (running()) {
+        if (busy()) {
             return;
         }
         guarded([this] {
@@ -46,7 +46,7 @@ class ScanWindowFlow : public ScanResultWindow {
 
     // Accept in the parameter window while this window is visible and opened it.
     void recomputeAfterAccept() {
-        if (isVisible() && !running()) {
+        if (isVisible() && !busy()) {
             scan(accepted_);
         }
     }

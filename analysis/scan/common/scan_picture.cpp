@@ -10,13 +10,19 @@
 
 namespace kalvora {
 
+QRgb NotComputedPixel(int column, int row) {
+    // A fine grey check, which no cycle colour of a plain table looks like: a stopped scan's
+    // unreached area must not pass for white (no convergence) or any class.
+    return ((column / 2 + row / 2) % 2 == 0) ? qRgb(200, 200, 200) : qRgb(235, 235, 235);
+}
+
 QImage RasterImage(const ColourRaster& raster) {
     QImage image(raster.columns(), raster.rows(), QImage::Format_RGB32);
     for (int j = 0; j < raster.rows(); ++j) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(j));
         for (int i = 0; i < raster.columns(); ++i) {
             const RgbColour colour = raster.at(i, j);
-            line[i] = colour == kBlankPixel ? qRgb(255, 255, 255) : (0xFF000000u | colour);
+            line[i] = colour == kBlankPixel ? NotComputedPixel(i, j) : (0xFF000000u | colour);
         }
     }
     return image;

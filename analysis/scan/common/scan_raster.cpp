@@ -74,9 +74,11 @@ void WritePixelLines(std::ostream& out, const ColourRaster& raster, const ScanDo
     for (int i = 0; i < raster.columns(); ++i) {
         const std::string x = FormatOrbitValue(domain.horizontalAt(i));
         for (int j = 0; j < raster.rows(); ++j) {
-            RgbColour colour = raster.at(i, j);
+            const RgbColour colour = raster.at(i, j);
+            // A pixel a stopped scan never reached has no colour: written as white it would read
+            // as "no convergence", which it was not found to be.
             if (colour == kBlankPixel) {
-                colour = 0xFFFFFFu;
+                continue;
             }
             out << x << ' ' << FormatOrbitValue(domain.verticalAt(j)) << ' '
                 << ((colour >> 16) & 0xFF) << ' ' << ((colour >> 8) & 0xFF) << ' '

@@ -7,17 +7,23 @@
 
 namespace kalvora {
 
-ScanModels MakeScanModels(const ModelWorkspace& workspace, int requestedThreads,
-                          const ScanDomain& domain) {
-    ScanModels models;
-    models.kind = workspace.kind;
+int ScanWorkers(const ModelDefinition& model, int requestedThreads, const ScanDomain& domain) {
     // Noise draws from one random sequence and a model that keeps state between calls depends on
     // the order of its calls: both give the one-thread numbers only on one thread.
-    const int workers = workspace.noise.noiseOn || !ModelCallsAreIndependent(workspace.scriptText)
-                            ? 1
-                            : WorkerCount(requestedThreads, domain.columns());
+    return model.noise.noiseOn || !ModelCallsAreIndependent(model.scriptText)
+               ? 1
+               : WorkerCount(requestedThreads, domain.columns());
+}
+
+ScanModels MakeScanModels(const ModelDefinitionPtr& definition, int requestedThreads,
+                          const ScanDomain& domain, const RandomState& randomState,
+                          RunControl* control) {
+    ScanModels models;
+    models.kind = definition->kind;
+    const int workers = ScanWorkers(*definition, requestedThreads, domain);
     for (int worker = 0; worker < workers; ++worker) {
-        models.instances.push_back(std::make_unique<ModelInstance>(workspace));
+        models.evaluators.push_back(
+            std::make_unique<ModelEvaluator>(definition, randomState, nullptr, control));
     }
     return models;
 }
@@ -33,14 +39,14 @@ ScanOutcome RunScan(ScanModels& models, const ScanDomain& domain, RunControl& co
     std::atomic<bool> stoppedInColumn{false};
     // A stop reaches the models too, so that one stuck inside a step ends with the rest.
     std::vector<std::unique_ptr<RunningModel>> running;
-    for (const auto& instance : models.instances) {
+    for (const auto& instance : models.evaluators) {
         running.push_back(std::make_unique<RunningModel>(control, instance->interrupt));
     }
     control.progress().start(domain.horizontalResolution);
     const PiecesOutcome pieces = RunPieces(
-        domain.columns(), static_cast<int>(models.instances.size()), control,
+        domain.columns(), static_cast<int>(models.evaluators.size()), control,
         [&](int worker, long long column) {
-            ModelInstance& model = *models.instances[static_cast<std::size_t>(worker)];
+            ModelEvaluator& model = *models.evaluators[static_cast<std::size_t>(worker)];
             const int i = static_cast<int>(column);
             for (int j = 0; j < rows; ++j) {
                 if (control.stopRequested()) {
@@ -59,7 +65,10 @@ ScanOutcome RunScan(ScanModels& models, const ScanDomain& domain, RunControl& co
         },
         columnsDone);
     outcome.stopped = pieces.stopped || stoppedInColumn.load(std::memory_order_relaxed);
-    for (const auto& instance : models.instances) {
+    if (!models.evaluators.empty()) {
+        outcome.randomState = RandomStateOf(*models.evaluators.front());
+    }
+    for (const auto& instance : models.evaluators) {
         if (!instance->recordedMessage.empty()) {
             outcome.message = instance->recordedMessage;
             break;

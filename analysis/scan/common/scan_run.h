@@ -6,35 +6,44 @@
 #include <vector>
 
 #include "analysis/scan/common/scan_raster.h"
-#include "core/model_instance.h"
+#include "core/model_evaluator.h"
 #include "core/run_control.h"
 
 namespace kalvora {
 
-// The models a scan runs on, made on the user-interface thread before the scan starts: one
-// instance per worker. With noise on there is one, because how many random numbers a pixel draws
-// depends on its orbit, so only the one-thread order gives the noisy picture.
+// The models a scan runs on: one evaluator per worker, all of one definition, made on the thread
+// that runs the scan (on the desktop the job's worker). With noise on there is one, because how
+// many random numbers a pixel draws depends on its orbit, so only the one-thread order gives the
+// noisy picture.
 struct ScanModels {
     ModelKind kind = ModelKind::Discrete;
-    std::vector<std::unique_ptr<ModelInstance>> instances;
+    std::vector<std::unique_ptr<ModelEvaluator>> evaluators;
 };
 
-// requestedThreads: 0 for one worker per core, 1 to force the one-thread scan.
-ScanModels MakeScanModels(const ModelWorkspace& workspace, int requestedThreads,
-                          const ScanDomain& domain);
+// The evaluators a scan of this model uses. requestedThreads: 0 for one per core, 1 to force the
+// one-thread scan.
+int ScanWorkers(const ModelDefinition& model, int requestedThreads, const ScanDomain& domain);
+
+// The evaluators, each continuing randomState; with a control its stop reaches them wherever they
+// are, their script's top level included.
+ScanModels MakeScanModels(const ModelDefinitionPtr& definition, int requestedThreads,
+                          const ScanDomain& domain, const RandomState& randomState = {},
+                          RunControl* control = nullptr);
 
 struct ScanOutcome {
     ColourRaster raster;
     bool stopped = false;
     // The first script message a worker recorded; shown by the caller once the scan has ended.
     std::string message;
+    // Where a noisy scan (one evaluator) left the random sequence, for the next run to continue.
+    RandomState randomState;
 };
 
-// Colours pixel (column, row) on the given instance.
-using PixelClassifier = std::function<RgbColour(ModelInstance& model, int column, int row)>;
+// Colours pixel (column, row) on the given evaluator.
+using PixelClassifier = std::function<RgbColour(ModelEvaluator& model, int column, int row)>;
 
 // Colours every pixel, columns left to right and each column top to bottom, spread over the
-// models' instances column by column. The stop request is polled before every pixel: a stopped
+// models' evaluators column by column. The stop request is polled before every pixel: a stopped
 // scan keeps the pixels it coloured and leaves the rest blank. Progress runs over 0 .. H, the
 // columns done. columnsDone(n) reports that columns 0 .. n - 1 are complete.
 ScanOutcome RunScan(ScanModels& models, const ScanDomain& domain, RunControl& control,

@@ -184,9 +184,13 @@ void ScanResultWindow::showEvent(QShowEvent* event) {
     TakeKeyboardWhenOpened(*this, *event);
 }
 
-ScanOutcome ScanResultWindow::runScan(ScanModels& models, QWidget* dialog,
-                                      const std::function<ScanOutcome(RunControl&)>& job) {
+std::optional<ScanOutcome> ScanResultWindow::runScan(
+    int requestedThreads, const ScanDomain& domain, QWidget* dialog,
+    const std::function<ScanOutcome(ScanModels& models, RunControl& control)>& job) {
     ScanOutcome outcome;
+    const ModelDefinitionPtr definition = workspace().definition;
+    const RandomState randomState = workspace().randomState;
+    bool oneEvaluator = false;
     const bool dialogEnabled = dialog != nullptr && dialog->isEnabled();
     const bool windowEnabled = isEnabled();
     // Restores the controls however the scan ends (a stop, an exception from the job).
@@ -208,12 +212,21 @@ ScanOutcome ScanResultWindow::runScan(ScanModels& models, QWidget* dialog,
         dialog->setEnabled(false);
     }
     setEnabled(false);
-    RunWithComputingWindow(host_.computingProgress(), workspace(),
-                           [&](RunControl& control) { outcome = job(control); });
-    if (workspace().noise.noiseOn && models.instances.size() == 1) {
-        AdoptRandomState(workspace(), *models.instances.front());
+    const bool ran = RunWithComputingWindow(host_, [&](RunControl& control) {
+        // Made and let go of on the worker: a Lua state belongs to the thread that uses it.
+        ScanModels models =
+            MakeScanModels(definition, requestedThreads, domain, randomState, &control);
+        oneEvaluator = models.evaluators.size() == 1;
+        outcome = job(models, control);
+    });
+    if (!ran) {
+        return std::nullopt;
     }
-    if (!outcome.message.empty()) {
+    if (definition->noise.noiseOn && oneEvaluator) {
+        workspace().randomState = outcome.randomState;
+    }
+    // A stop is no error: the message it caused ("the model was stopped") is not shown.
+    if (!outcome.message.empty() && !outcome.stopped) {
         host_.prompts().error(outcome.message);
     }
     return outcome;

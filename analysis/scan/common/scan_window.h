@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QStatusBar>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -83,6 +84,8 @@ class ScanResultWindow : public QMainWindow {
     // A scan is running: the computing window's event loop must not start another one (a
     // parameter window accepted meanwhile, a second Run).
     bool running() const { return running_; }
+    // This window's scan, or any other run, is going: a new scan waits for it to end.
+    bool busy() const { return running_ || host_.runGoing(); }
 
   protected:
     AnalysisHost& host() const { return host_; }
@@ -94,11 +97,13 @@ class ScanResultWindow : public QMainWindow {
                     const QString& verticalName);
 
     // Runs the scan on a worker behind the computing window while the user interface goes on;
-    // this window and `dialog` take no commands meanwhile. Script messages recorded by the
-    // scan's instances are shown afterwards, and a noisy scan hands its random sequence back to
-    // the workspace.
-    ScanOutcome runScan(ScanModels& models, QWidget* dialog,
-                        const std::function<ScanOutcome(RunControl& control)>& job);
+    // this window and `dialog` take no commands meanwhile. The job gets the evaluators of the
+    // workspace's model, made on the worker (ScanModels). Script messages recorded by them are
+    // shown afterwards, and a noisy scan hands its random sequence back to the workspace. Empty
+    // when nothing ran because another run was going.
+    std::optional<ScanOutcome> runScan(
+        int requestedThreads, const ScanDomain& domain, QWidget* dialog,
+        const std::function<ScanOutcome(ScanModels& models, RunControl& control)>& job);
 
     // "Save &Data As...": one save dialog per class, "Indicate File to Save Cycle# " and the
     // class's number, each file listing the pixels of the class's colour. Cancelling ends it.

@@ -36,19 +36,19 @@ namespace {
 
 // Steps the state `count` times; false at the first failing step. Nothing looks at the steps in
 // between, so a stateless map makes them as batches.
-bool Advance(ModelRuntime& model, ModelKind kind, StateVector& state, int count) {
+bool Advance(ModelEvaluator& model, ModelKind kind, StateVector& state, int count) {
     ModelTransient(model, kind, state, count);
     return !model.errorFlag;
 }
 
-RgbColour ClassifyPair(ModelRuntime& model, ModelKind kind, const PeriodSettings& settings,
+RgbColour ClassifyPair(ModelEvaluator& model, ModelKind kind, const PeriodSettings& settings,
                        const StateDistance& distance, int column, int row) {
     const ScanColours& colours = settings.colours;
     model.parameterValues[static_cast<std::size_t>(settings.horizontalParameter)] =
         settings.domain.horizontalAt(column);
     model.parameterValues[static_cast<std::size_t>(settings.verticalParameter)] =
         settings.domain.verticalAt(row);
-    StateVector state = model.initialValues;
+    StateVector state = model.model().initialValues;
     model.errorFlag = false;
     if (!Advance(model, kind, state, settings.transient)) {
         return DivergenceColour(colours);
@@ -83,24 +83,24 @@ RgbColour ClassifyPair(ModelRuntime& model, ModelKind kind, const PeriodSettings
 
 }  // namespace
 
-RgbColour PeriodPixel(ModelRuntime& model, ModelKind kind, const PeriodSettings& settings,
+RgbColour PeriodPixel(ModelEvaluator& model, ModelKind kind, const PeriodSettings& settings,
                       int column, int row) {
-    return ClassifyPair(model, kind, settings, StateDistance::AllVariables(model.variableCount),
-                        column, row);
+    return ClassifyPair(model, kind, settings,
+                        StateDistance::AllVariables(model.model().variableCount), column, row);
 }
 
 ScanOutcome PeriodScan(ScanModels& models, const PeriodSettings& settings, RunControl& control,
                        const std::function<void(long long columnsDone)>& columnsDone) {
     const int parameterCount =
-        models.instances.empty() ? 0 : models.instances.front()->parameterCount;
+        models.evaluators.empty() ? 0 : models.evaluators.front()->model().parameterCount;
     CheckPeriodSettings(parameterCount, settings);
     const int variableCount =
-        models.instances.empty() ? 0 : models.instances.front()->variableCount;
+        models.evaluators.empty() ? 0 : models.evaluators.front()->model().variableCount;
     const StateDistance distance = StateDistance::AllVariables(variableCount);
     const ModelKind kind = models.kind;
     return RunScan(
         models, settings.domain, control,
-        [&](ModelInstance& model, int column, int row) {
+        [&](ModelEvaluator& model, int column, int row) {
             return ClassifyPair(model, kind, settings, distance, column, row);
         },
         columnsDone);

@@ -26,10 +26,10 @@ void CheckPeriodSettings(int parameterCount, const PeriodSettings& settings);
 // The colour of one parameter pair: the model from its initial values with pixel (column, row)'s
 // parameter values, classified by the first listed period its orbit repeats after the transient.
 // Leaves the two parameters of the model at the pixel's values.
-RgbColour PeriodPixel(ModelRuntime& model, ModelKind kind, const PeriodSettings& settings,
+RgbColour PeriodPixel(ModelEvaluator& model, ModelKind kind, const PeriodSettings& settings,
                       int column, int row);
 
-// The parameter plane coloured by period. The scan changes the parameters of its own instances
+// The parameter plane coloured by period. The scan changes the parameters of its own evaluators
 // only, so the workspace's values are those of before the scan, also after a stop.
 ScanOutcome PeriodScan(ScanModels& models, const PeriodSettings& settings, RunControl& control,
                        const std::function<void(long long columnsDone)>& columnsDone = {});

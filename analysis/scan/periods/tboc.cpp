@@ -17,27 +17,32 @@ TBoC::TBoC(AnalysisHost& host, TPerCycles& settings, std::function<void()> scann
 }
 
 void TBoC::check(const PeriodSettings& settings) const {
-    CheckPeriodSettings(workspace().parameterCount, settings);
+    CheckPeriodSettings(workspace().model().parameterCount, settings);
 }
 
 void TBoC::scanAndShow(const PeriodSettings& settings) {
     ModelWorkspace& ws = workspace();
-    // The scan sets the two parameters on its own instances only: the workspace keeps its
-    // values throughout, also when the scan is stopped.
-    ScanModels models = MakeScanModels(ws, settings_.requestedThreads(), settings.domain);
-    const ScanOutcome outcome = runScan(models, &settings_, [&](RunControl& control) {
-        return PeriodScan(models, settings, control);
-    });
+    // The scan sets the two parameters on its own evaluators only: the model keeps its values
+    // throughout, also when the scan is stopped.
+    const std::optional<ScanOutcome> outcome =
+        runScan(settings_.requestedThreads(), settings.domain, &settings_,
+                [&](ScanModels& models, RunControl& control) {
+                    return PeriodScan(models, settings, control);
+                });
+    if (!outcome) {
+        return;
+    }
     if (scanned_) {
         scanned_();
     }
     scanColours_ = settings.colours;
     scanCycles_ = static_cast<int>(settings.periods.size());
-    showResult(outcome.raster, settings.domain,
-               QString::fromStdString(
-                   ws.parameterNames[static_cast<std::size_t>(settings.horizontalParameter)]),
-               QString::fromStdString(
-                   ws.parameterNames[static_cast<std::size_t>(settings.verticalParameter)]));
+    showResult(
+        outcome->raster, settings.domain,
+        QString::fromStdString(
+            ws.model().parameterNames[static_cast<std::size_t>(settings.horizontalParameter)]),
+        QString::fromStdString(
+            ws.model().parameterNames[static_cast<std::size_t>(settings.verticalParameter)]));
 }
 
 void TBoC::SaveDataAs1Click() {

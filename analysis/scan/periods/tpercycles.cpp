@@ -64,8 +64,8 @@ void TPerCycles::fill(const QSize& imageArea) {
     FillDomainDefaults(DomainGrid, imageArea);
     colours->paintPanels();
     QStringList names;
-    for (int p = 0; p < model_.parameterCount; ++p) {
-        names << QString::fromStdString(model_.parameterNames[static_cast<std::size_t>(p)]);
+    for (int p = 0; p < model_.model().parameterCount; ++p) {
+        names << QString::fromStdString(model_.model().parameterNames[static_cast<std::size_t>(p)]);
     }
     FillAxisLists(ParHorizontal, ParVerticle, names, DomainGrid);
 }

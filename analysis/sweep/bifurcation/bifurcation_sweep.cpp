@@ -6,7 +6,7 @@
 
 namespace kalvora {
 
-SweptValues PlanBifurcation(const ModelRuntime& model, const BifurcationSettings& settings) {
+SweptValues PlanBifurcation(const ModelDefinition& model, const BifurcationSettings& settings) {
     CheckStateEntry(settings.plotVariable);
     if (settings.plottedPoints < 0 || settings.transientSteps < 0) {
         throw SweepSettingsError(
@@ -21,7 +21,7 @@ SweptValues PlanBifurcation(const ModelRuntime& model, const BifurcationSettings
                            settings.plottedPoints);
 }
 
-int BifurcationWorkers(const ModelRuntime& model, const BifurcationSettings& settings,
+int BifurcationWorkers(const ModelDefinition& model, const BifurcationSettings& settings,
                        int threads) {
     const long long count = settings.resolution < 0 ? 1 : settings.resolution + 1;
     return SweepWorkers(threads,
@@ -30,11 +30,11 @@ int BifurcationWorkers(const ModelRuntime& model, const BifurcationSettings& set
                         count);
 }
 
-SweepOutcome BifurcationSweep(ModelRuntime& model, ModelKind kind,
+SweepOutcome BifurcationSweep(ModelEvaluator& model, ModelKind kind,
                               const BifurcationSettings& settings, int threads, RunControl& control,
                               PointSink& sink, const std::function<void()>& refresh) {
-    const SweptValues values = PlanBifurcation(model, settings);
-    const int workers = BifurcationWorkers(model, settings, threads);
+    const SweptValues values = PlanBifurcation(model.model(), settings);
+    const int workers = BifurcationWorkers(model.model(), settings, threads);
     const int variable = settings.plotVariable - 1;
     const long long transient = settings.transientSteps;
     const long long plotted = settings.plottedPoints;
@@ -53,14 +53,14 @@ SweepOutcome BifurcationSweep(ModelRuntime& model, ModelKind kind,
     });
 
     // Only used with one worker: a carried state goes from each value to the next.
-    StateVector carried = model.initialValues;
+    StateVector carried = model.model().initialValues;
     const bool carry = settings.carryState;
     return RunSweep(model, values, workers, control, emitter,
-                    [&](ModelRuntime& runtime, long long index, ValuePoints& points) {
+                    [&](ModelEvaluator& runtime, long long index, ValuePoints& points) {
                         StateVector fresh;
                         StateVector& state = carry ? carried : fresh;
                         if (!carry) {
-                            state = runtime.initialValues;
+                            state = runtime.model().initialValues;
                         }
                         const Extended parameter = values.value(index);
                         runtime.parameterValues[values.parameter] = parameter;

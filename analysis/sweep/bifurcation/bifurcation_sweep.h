@@ -3,7 +3,7 @@
 #include <functional>
 
 #include "analysis/sweep/common/sweep_run.h"
-#include "core/model_workspace.h"
+#include "core/model_evaluator.h"
 #include "core/point_sink.h"
 #include "core/run_control.h"
 
@@ -25,11 +25,12 @@ struct BifurcationSettings {
 
 // The values the sweep visits, in its order (from max down when right to left). Raises
 // SweepSettingsError for settings that cannot run, before anything changes.
-SweptValues PlanBifurcation(const ModelRuntime& model, const BifurcationSettings& settings);
+SweptValues PlanBifurcation(const ModelDefinition& model, const BifurcationSettings& settings);
 
 // The workers the sweep uses: all that `threads` allows (0: one per core, 1: one thread) when the
 // values are independent of each other, one when the state is carried or noise is on.
-int BifurcationWorkers(const ModelRuntime& model, const BifurcationSettings& settings, int threads);
+int BifurcationWorkers(const ModelDefinition& model, const BifurcationSettings& settings,
+                       int threads);
 
 // Runs the sweep on `model` and hands every point (parameter value, plot variable after the step)
 // to the sink in sweep order, on the calling thread. The sweep ends at a stop request (polled
@@ -37,7 +38,7 @@ int BifurcationWorkers(const ModelRuntime& model, const BifurcationSettings& set
 // including the failing step; errorFlag is then set. The swept parameter of `model` keeps its
 // value. `refresh`, when given, is called after the first point of about every tenth value, where
 // a window brings its picture up to date.
-SweepOutcome BifurcationSweep(ModelRuntime& model, ModelKind kind,
+SweepOutcome BifurcationSweep(ModelEvaluator& model, ModelKind kind,
                               const BifurcationSettings& settings, int threads, RunControl& control,
                               PointSink& sink, const std::function<void()>& refresh = {});
 

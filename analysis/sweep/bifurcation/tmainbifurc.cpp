@@ -51,11 +51,11 @@ BifurcationWindowSettings Tmainbifurc::readDialog() const {
 }
 
 void Tmainbifurc::validate(const BifurcationWindowSettings& settings) const {
-    PlanBifurcation(workspace(), sweepOf(settings));
+    PlanBifurcation(workspace().model(), sweepOf(settings));
 }
 
 bool Tmainbifurc::prepareSeries(const BifurcationWindowSettings& settings) {
-    const SweptValues values = PlanBifurcation(workspace(), sweepOf(settings));
+    const SweptValues values = PlanBifurcation(workspace().model(), sweepOf(settings));
     Tsp_XYLine& series = *data;
     PlotIni(false, false, series);
     const double lower = static_cast<double>(values.lower());
@@ -76,12 +76,12 @@ bool Tmainbifurc::prepareSeries(const BifurcationWindowSettings& settings) {
 bool Tmainbifurc::compute(const BifurcationWindowSettings& settings) {
     ModelWorkspace& ws = workspace();
     const BifurcationSettings sweep = sweepOf(settings);
-    const SweptValues values = PlanBifurcation(ws, sweep);
-    const ModelKind kind = ws.kind;
+    const SweptValues values = PlanBifurcation(ws.model(), sweep);
+    const ModelKind kind = ws.model().kind;
     const int threads = ws.computationThreads;
     Tsp_XYLine& series = *data;
     lastOutcome_ = RunSweepInWindow(*this, host(), series,
-                                    [&](ModelRuntime& model, RunControl& control, PointSink& sink,
+                                    [&](ModelEvaluator& model, RunControl& control, PointSink& sink,
                                         const std::function<void()>& refresh) {
                                         return BifurcationSweep(model, kind, sweep, threads,
                                                                 control, sink, refresh);
@@ -94,7 +94,7 @@ bool Tmainbifurc::compute(const BifurcationWindowSettings& settings) {
                                  static_cast<double>(values.upper()));
     series.SetDrawLocked(false);
     raise();
-    return ws.errorFlag;
+    return lastOutcome_.failed;
 }
 
 void Tmainbifurc::acceptedRunStarting() {

@@ -7,7 +7,7 @@
 
 namespace kalvora {
 
-SweptValues PlanSweptValues(const ModelRuntime& model, int parameter, Extended from, Extended to,
+SweptValues PlanSweptValues(const ModelDefinition& model, int parameter, Extended from, Extended to,
                             long long resolution, long long pointsPerValue) {
     if (parameter < 1 || parameter > model.parameterCount || parameter > kModelListCapacity) {
         throw SweepSettingsError("There is no parameter number " + std::to_string(parameter));
@@ -38,7 +38,7 @@ SweptValues PlanSweptValues(const ModelRuntime& model, int parameter, Extended f
     return values;
 }
 
-bool StepsDrawRandomNumbers(const ModelRuntime& model) {
+bool StepsDrawRandomNumbers(const ModelDefinition& model) {
     return model.noise.noiseOn && model.noise.noiseLevel > 0;
 }
 

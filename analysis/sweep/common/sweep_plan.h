@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "core/model_workspace.h"
+#include "core/model_definition.h"
 
 namespace kalvora {
 
@@ -31,12 +31,12 @@ struct SweptValues {
 // Plans N + 1 values from `from` to `to` (either may be the larger). Refuses a parameter the model
 // does not have, a resolution of 0 with the message the division by it gives, a negative
 // resolution, and a sweep of more than kMaximumPlottedPoints points in all.
-SweptValues PlanSweptValues(const ModelRuntime& model, int parameter, Extended from, Extended to,
+SweptValues PlanSweptValues(const ModelDefinition& model, int parameter, Extended from, Extended to,
                             long long resolution, long long pointsPerValue);
 
 // Whether steps draw random numbers (noise on with a positive level): then the order of the steps
 // is part of the result and a sweep must run on one thread.
-bool StepsDrawRandomNumbers(const ModelRuntime& model);
+bool StepsDrawRandomNumbers(const ModelDefinition& model);
 
 // The workers a sweep uses: one when its values depend on each other (a carried state, noise) or
 // when one thread is asked for; otherwise `requested` (0: one per core), never more than values.

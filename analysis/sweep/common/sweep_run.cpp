@@ -6,7 +6,6 @@
 #include <string>
 
 #include "core/lua_sandbox.h"
-#include "core/model_instance.h"
 #include "core/parallel_pieces.h"
 #include "core/prompts.h"
 
@@ -17,14 +16,14 @@ namespace {
 // Puts the swept parameter back however the sweep ends, an exception included.
 class RestoredParameter {
   public:
-    RestoredParameter(ModelRuntime& model, int parameter)
+    RestoredParameter(ModelEvaluator& model, int parameter)
         : model_(model), parameter_(parameter), value_(model.parameterValues[parameter]) {}
     ~RestoredParameter() { model_.parameterValues[parameter_] = value_; }
     RestoredParameter(const RestoredParameter&) = delete;
     RestoredParameter& operator=(const RestoredParameter&) = delete;
 
   private:
-    ModelRuntime& model_;
+    ModelEvaluator& model_;
     int parameter_;
     Extended value_;
 };
@@ -36,7 +35,7 @@ struct ScriptMessage {
     std::string details;  // where in the equations, and the interpreter's own words
 };
 
-void ReportMessage(ModelRuntime& model, const ScriptMessage& script) {
+void ReportMessage(ModelEvaluator& model, const ScriptMessage& script) {
     if (script.message.empty()) {
         return;
     }
@@ -55,7 +54,7 @@ bool Interrupted(const PiecesOutcome& pieces, RunControl& control, const std::st
     return pieces.failed && control.stopRequested() && message == kModelStoppedMessage;
 }
 
-SweepOutcome RunOnOneThread(ModelRuntime& model, const SweptValues& values, RunControl& control,
+SweepOutcome RunOnOneThread(ModelEvaluator& model, const SweptValues& values, RunControl& control,
                             SweepEmitter& emitter, const SweepValue& value) {
     // Stop reaches the model even inside a step that never ends.
     const RunningModel running(control, model.interrupt);
@@ -78,15 +77,11 @@ SweepOutcome RunOnOneThread(ModelRuntime& model, const SweptValues& values, RunC
     return {pieces.kept, pieces.failed, pieces.stopped, 1};
 }
 
-SweepOutcome RunOnWorkers(ModelRuntime& model, const SweptValues& values, int workers,
+SweepOutcome RunOnWorkers(ModelEvaluator& model, const SweptValues& values, int workers,
                           RunControl& control, SweepEmitter& emitter, const SweepValue& value) {
     using Buffer = std::vector<ValuePoints::Point>;
-    struct Worker {
-        std::unique_ptr<ModelInstance> instance;
-        // Declared after the instance, so that it is let go of first.
-        std::unique_ptr<RunningModel> running;
-    };
-    std::vector<Worker> workersData(static_cast<std::size_t>(workers));
+    std::vector<std::unique_ptr<ModelEvaluator>> evaluators(static_cast<std::size_t>(workers));
+    const RandomState randomState = RandomStateOf(model);
     std::mutex mutex;
     // Values finished but not yet handed on (a later value may finish before an earlier one).
     std::map<long long, Buffer> finished;
@@ -94,14 +89,14 @@ SweepOutcome RunOnWorkers(ModelRuntime& model, const SweptValues& values, int wo
     long long handedOn = 0;
 
     auto piece = [&](int worker, long long index) {
-        Worker& own = workersData[static_cast<std::size_t>(worker)];
-        if (!own.instance) {
-            // Made on the worker, so that compiling the instances runs in parallel as well; Stop
+        std::unique_ptr<ModelEvaluator>& instance = evaluators[static_cast<std::size_t>(worker)];
+        if (!instance) {
+            // Made on the worker, so that compiling the evaluators runs in parallel as well; Stop
             // reaches it even inside a step that never ends.
-            own.instance = std::make_unique<ModelInstance>(model);
-            own.running = std::make_unique<RunningModel>(control, own.instance->interrupt);
+            instance =
+                std::make_unique<ModelEvaluator>(model.definition, randomState, nullptr, &control);
+            instance->parameterValues = model.parameterValues;
         }
-        std::unique_ptr<ModelInstance>& instance = own.instance;
         instance->errorFlag = false;
         instance->recordedMessage.clear();
         instance->recordedDetails.clear();
@@ -146,7 +141,7 @@ SweepOutcome RunOnWorkers(ModelRuntime& model, const SweptValues& values, int wo
 
 }  // namespace
 
-SweepOutcome RunSweep(ModelRuntime& model, const SweptValues& values, int workers,
+SweepOutcome RunSweep(ModelEvaluator& model, const SweptValues& values, int workers,
                       RunControl& control, SweepEmitter& emitter, const SweepValue& value) {
     const RestoredParameter restored(model, values.parameter);
     control.progress().start(values.count());

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "analysis/sweep/common/sweep_plan.h"
+#include "core/model_evaluator.h"
 #include "core/point_sink.h"
 #include "core/run_control.h"
 
@@ -65,21 +66,22 @@ struct SweepOutcome {
     int workers = 1;
 };
 
-// Computes one parameter value on `model` (the sweep's model or a worker's instance, with errorFlag
+// Computes one parameter value on `model` (the sweep's evaluator or a worker's, with errorFlag
 // clear): sets the swept parameter, steps, adds the value's points. Returns false when a model
 // step failed.
-using SweepValue = std::function<bool(ModelRuntime& model, long long index, ValuePoints& points)>;
+using SweepValue = std::function<bool(ModelEvaluator& model, long long index, ValuePoints& points)>;
 
 // Runs the values 0 .. values.steps in order and hands their points to the emitter in that order.
 //
 // One worker: every value runs on `model` itself on the calling thread, exactly as a loop over the
 // values would: the stop request is polled before each value, and the first failing value is the
-// last one (errorFlag stays set). More workers: each has a ModelInstance made from `model`, which
-// is only read meanwhile; the points are the same, point for point, and the run ends after the
-// same value; afterwards `model` carries the errorFlag and the script message of that value.
+// last one (errorFlag stays set). More workers: each makes an evaluator of its own from `model`'s
+// definition, with `model`'s parameter values and random sequence, stopped through `control`;
+// `model` is only read meanwhile. The points are the same, point for point, and the run ends after
+// the same value; afterwards `model` carries the errorFlag and the script message of that value.
 // In both cases the swept parameter of `model` holds its value from before on every way out.
 // Progress goes to control.progress() over values.count() positions.
-SweepOutcome RunSweep(ModelRuntime& model, const SweptValues& values, int workers,
+SweepOutcome RunSweep(ModelEvaluator& model, const SweptValues& values, int workers,
                       RunControl& control, SweepEmitter& emitter, const SweepValue& value);
 
 }  // namespace kalvora

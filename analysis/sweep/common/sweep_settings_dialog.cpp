@@ -6,7 +6,10 @@ namespace kalvora {
 
 SweepSettingsDialog::SweepSettingsDialog(const ModelWorkspace& workspace, const char* name,
                                          const QString& caption, Extended minimum, Extended maximum)
-    : SettingsDialog(workspace, name, caption), scaling(this, false) {
+    : SettingsDialog(workspace, name, caption),
+      scaling(this, false),
+      defaultMinimum_(minimum),
+      defaultMaximum_(maximum) {
     // Created in the order of the rows, which is the order Tab follows.
     partext = new QComboBox(settingsGroup);
     partext->setObjectName("partext");
@@ -35,6 +38,10 @@ void SweepSettingsDialog::addResolutionRow(int row, const QString& caption) {
 void SweepSettingsDialog::fillParameterList(long long defaultResolution) {
     FillParameterList(partext, workspace_);
     partext->setCurrentIndex(0);
+    if (modelNamesChanged()) {
+        bmintext->setText(QString::fromStdString(FormatGeneral(defaultMinimum_, 15)));
+        bmaxtext->setText(QString::fromStdString(FormatGeneral(defaultMaximum_, 15)));
+    }
     if (resol->text().isEmpty()) {
         resol->setText(QString::number(defaultResolution));
     }

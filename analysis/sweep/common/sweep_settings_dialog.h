@@ -54,6 +54,10 @@ class SweepSettingsDialog : public SettingsDialog {
             settings.resolution = ParseInteger(resol->text().toStdString());
         }
     }
+
+  private:
+    Extended defaultMinimum_;
+    Extended defaultMaximum_;
 };
 
 }  // namespace kalvora

@@ -6,10 +6,11 @@
 #include <QPointer>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
+#include "analysis/window/analysis_host.h"
 #include "analysis/window/background_run.h"
-#include "core/model_instance.h"
 
 namespace kalvora {
 
@@ -82,7 +83,11 @@ long long DefaultResolution(const PlotWindow& window) {
 SweepOutcome RunSweepInWindow(PlotWindow& window, AnalysisHost& host, Tsp_XYLine& series,
                               const WindowSweep& sweep) {
     ModelWorkspace& ws = host.workspace();
-    ModelInstance instance(ws);
+    const ModelDefinitionPtr definition = ws.definition;
+    const RandomState randomState = ws.randomState;
+    // What the worker's evaluator leaves behind, read here once the job has ended.
+    RandomState after = randomState;
+    std::string message;
     // Shared with the queued refreshes, which may run after this function has returned.
     auto handOver = std::make_shared<PointHandOver>();
     QPointer<PlotWindow> target(&window);
@@ -112,29 +117,40 @@ SweepOutcome RunSweepInWindow(PlotWindow& window, AnalysisHost& host, Tsp_XYLine
     {
         const LockedWindow locked(window);
         try {
-            RunWithComputingWindow(host.computingProgress(), ws, [&](RunControl& control) {
+            const bool ran = RunWithComputingWindow(host, [&](RunControl& control) {
+                ModelEvaluator model(definition, randomState, nullptr, &control);
                 try {
-                    outcome = sweep(instance, control, *handOver, refresh);
+                    if (model.scriptStatus == 0) {
+                        outcome = sweep(model, control, *handOver, refresh);
+                    } else {
+                        outcome.failed = true;
+                    }
                 } catch (...) {
                     handOver->publish();
+                    after = RandomStateOf(model);
                     throw;
                 }
                 handOver->publish();
+                after = RandomStateOf(model);
+                message = model.recordedMessage;
             });
+            if (!ran) {
+                *live = false;
+                return outcome;
+            }
         } catch (...) {
             *live = false;
             handOver->moveInto(series);
-            ws.errorFlag = instance.errorFlag;
+            ws.randomState = after;
             throw;
         }
     }
     *live = false;
     handOver->moveInto(series);
-    ws.errorFlag = instance.errorFlag;
-    AdoptRandomState(ws, instance);
+    ws.randomState = after;
     // A stop that cut a step short is no failure to report.
-    if (!instance.recordedMessage.empty() && !outcome.stopped) {
-        host.prompts().error(instance.recordedMessage);
+    if (!message.empty() && !outcome.stopped) {
+        host.prompts().error(message);
     }
     return outcome;
 }

@@ -7,7 +7,7 @@
 
 namespace kalvora {
 
-SweptValues PlanLyapunov(const ModelRuntime& model, const LyapunovSettings& settings) {
+SweptValues PlanLyapunov(const ModelDefinition& model, const LyapunovSettings& settings) {
     if (settings.iterations < 1) {
         throw SweepSettingsError("The number of iterations must be at least 1");
     }
@@ -22,18 +22,18 @@ SweptValues PlanLyapunov(const ModelRuntime& model, const LyapunovSettings& sett
                            settings.resolution, 1);
 }
 
-int LyapunovWorkers(const ModelRuntime& model, const LyapunovSettings& settings, int threads) {
+int LyapunovWorkers(const ModelDefinition& model, const LyapunovSettings& settings, int threads) {
     const long long count = settings.resolution < 0 ? 1 : settings.resolution + 1;
     return SweepWorkers(
         threads, !StepsDrawRandomNumbers(model) && ModelCallsAreIndependent(model.scriptText),
         count);
 }
 
-SweepOutcome LyapunovSweep(ModelRuntime& model, ModelKind kind, const LyapunovSettings& settings,
+SweepOutcome LyapunovSweep(ModelEvaluator& model, ModelKind kind, const LyapunovSettings& settings,
                            int threads, RunControl& control, PointSink& sink) {
-    const SweptValues values = PlanLyapunov(model, settings);
-    const int workers = LyapunovWorkers(model, settings, threads);
-    const int n = model.variableCount;
+    const SweptValues values = PlanLyapunov(model.model(), settings);
+    const int workers = LyapunovWorkers(model.model(), settings, threads);
+    const int n = model.model().variableCount;
     const long long transient = settings.transientSteps;
     const long long iterations = settings.iterations;
     const Extended epsilon = settings.epsilon;
@@ -43,8 +43,8 @@ SweepOutcome LyapunovSweep(ModelRuntime& model, ModelKind kind, const LyapunovSe
 
     SweepEmitter emitter(sink);
     return RunSweep(model, values, workers, control, emitter,
-                    [&](ModelRuntime& runtime, long long index, ValuePoints& points) {
-                        StateVector a = runtime.initialValues;
+                    [&](ModelEvaluator& runtime, long long index, ValuePoints& points) {
+                        StateVector a = runtime.model().initialValues;
                         // i * step may round just beyond the far end; the value stays inside the
                         // interval.
                         Extended parameter = values.value(index);
@@ -83,7 +83,7 @@ SweepOutcome LyapunovSweep(ModelRuntime& model, ModelKind kind, const LyapunovSe
                         }
                         Extended exponent = sum / static_cast<Extended>(iterations);
                         if (perUnitOfTime) {
-                            exponent /= runtime.stepSize;
+                            exponent /= runtime.model().stepSize;
                         }
                         points.add(static_cast<double>(parameter), static_cast<double>(exponent));
                         return !runtime.errorFlag;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "analysis/sweep/common/sweep_run.h"
-#include "core/model_workspace.h"
+#include "core/model_evaluator.h"
 #include "core/point_sink.h"
 #include "core/run_control.h"
 
@@ -24,17 +24,17 @@ inline constexpr Extended kCoincidentOrbitsPenalty = -100;
 
 // The values the sweep visits, from minimum to maximum (downwards when minimum is the larger).
 // Raises SweepSettingsError for settings that cannot run, before anything changes.
-SweptValues PlanLyapunov(const ModelRuntime& model, const LyapunovSettings& settings);
+SweptValues PlanLyapunov(const ModelDefinition& model, const LyapunovSettings& settings);
 
 // All workers `threads` allows (0: one per core, 1: one thread), one when noise is on.
-int LyapunovWorkers(const ModelRuntime& model, const LyapunovSettings& settings, int threads);
+int LyapunovWorkers(const ModelDefinition& model, const LyapunovSettings& settings, int threads);
 
 // Runs the sweep on `model` and hands one point (parameter value, exponent) per value to the sink
 // in sweep order. Exponents are per iteration for a discrete model and per unit of time for a
 // continuous one. A failing step in the transient gives the point (value, 0), one in the
 // measurement the partial sum over the full M; either ends the sweep with errorFlag set. The
 // swept parameter of `model` keeps its value.
-SweepOutcome LyapunovSweep(ModelRuntime& model, ModelKind kind, const LyapunovSettings& settings,
+SweepOutcome LyapunovSweep(ModelEvaluator& model, ModelKind kind, const LyapunovSettings& settings,
                            int threads, RunControl& control, PointSink& sink);
 
 }  // namespace kalvora

@@ -63,12 +63,12 @@ LyapunovWindowSettings TLuyapunovPlot::readDialog() const {
 }
 
 void TLuyapunovPlot::validate(const LyapunovWindowSettings& settings) const {
-    PlanLyapunov(workspace(), sweepOf(settings));
+    PlanLyapunov(workspace().model(), sweepOf(settings));
 }
 
 bool TLuyapunovPlot::prepareSeries(const LyapunovWindowSettings& settings) {
     const LyapunovSettings sweep = sweepOf(settings);
-    const SweptValues values = PlanLyapunov(workspace(), sweep);
+    const SweptValues values = PlanLyapunov(workspace().model(), sweep);
     PlotIni(false, true, curve_);
     if (!applyManualLimits(settings.manualScaling, {static_cast<double>(values.lower()),
                                                     static_cast<double>(values.upper())})) {
@@ -83,14 +83,14 @@ bool TLuyapunovPlot::prepareSeries(const LyapunovWindowSettings& settings) {
 bool TLuyapunovPlot::compute(const LyapunovWindowSettings& settings) {
     ModelWorkspace& ws = workspace();
     const LyapunovSettings sweep = sweepOf(settings);
-    const SweptValues values = PlanLyapunov(ws, sweep);
-    const ModelKind kind = ws.kind;
+    const SweptValues values = PlanLyapunov(ws.model(), sweep);
+    const ModelKind kind = ws.model().kind;
     const int threads = ws.computationThreads;
     // The curve is inactive while its points arrive: it is drawn, and the axes scaled to it,
     // once at the end.
     lastOutcome_ =
         RunSweepInWindow(*this, host(), curve_,
-                         [&](ModelRuntime& model, RunControl& control, PointSink& sink,
+                         [&](ModelEvaluator& model, RunControl& control, PointSink& sink,
                              const std::function<void()>&) {
                              return LyapunovSweep(model, kind, sweep, threads, control, sink);
                          });
@@ -100,7 +100,7 @@ bool TLuyapunovPlot::compute(const LyapunovWindowSettings& settings) {
                                  static_cast<double>(values.upper()));
     curve_.SetDrawLocked(false);
     raise();
-    return ws.errorFlag;
+    return lastOutcome_.failed;
 }
 
 void TLuyapunovPlot::closeEvent(QCloseEvent* event) {

@@ -30,7 +30,7 @@ CycleSettings Box(std::vector<CycleBoxAxis> box, int first, int last) {
 
 CycleSearchOutcome Find(const ModelWorkspace& ws, const CycleSettings& settings, int threads = 1) {
     QuietRunControl control;
-    return FindCycles(ws, ws.kind, settings, control, threads);
+    return FindCycles(ws.definition, settings, control, threads);
 }
 
 std::vector<const Cycle*> OfPeriod(const CycleSearchOutcome& outcome, int period) {
@@ -101,7 +101,7 @@ TEST(CycleSearch, HenonFixedPointsAndTwoCycleInClosedForm) {
 TEST(CycleSearch, LogisticCyclesAndLeastPeriods) {
     ModelWorkspace ws;
     Load(ws, "logistic.mod");
-    ws.parameterValues[0] = 3.2L;
+    ReplaceModel(ws, [](ModelDefinition& model) { model.parameterValues[0] = 3.2L; });
     const CycleSearchOutcome outcome = Find(ws, Box({{0, 0, 1}}, 1, 4));
     const auto fixed = OfPeriod(outcome, 1);
     ASSERT_EQ(2u, fixed.size());
@@ -136,7 +136,7 @@ TEST(CycleSearch, LorenzEquilibria) {
     Load(ws, "lorenz.mod");
     const double s = 10;
     const double r = 28;
-    const double b = static_cast<double>(ws.parameterValues[2]);
+    const double b = static_cast<double>(ws.model().parameterValues[2]);
     const CycleSearchOutcome outcome =
         Find(ws, Box({{0, -20, 20}, {1, -20, 20}, {2, -5, 40}}, 1, 1));
     ASSERT_EQ(3u, outcome.cycles.size());
@@ -330,8 +330,10 @@ TEST(CycleSearch, InterpretedModelFindsTheSameCycles) {
     Load(compiled, "henon.mod");
     ModelWorkspace interpreted;
     Load(interpreted, "henon.mod");
-    interpreted.scriptText += "\r\n--[[ in the interpreter ]]";
-    CompileModelScript(interpreted);
+    ReplaceModel(interpreted, [](ModelDefinition& model) {
+        model.scriptText += "\r\n--[[ in the interpreter ]]";
+        model.nativeModel.reset();
+    });
     CycleSettings settings = Box({{0, -2, 2}, {1, -2, 2}}, 1, 4);
     settings.grid = 8;
     const CycleSearchOutcome exact = Find(compiled, settings);
@@ -378,7 +380,8 @@ TEST(CycleSearch, BoxStopAndFreeVariables) {
 
     QuietRunControl control;
     control.requestStop();
-    const CycleSearchOutcome stopped = FindCycles(ws, ws.kind, Box({{0, -2, 2}}, 1, 2), control, 2);
+    const CycleSearchOutcome stopped =
+        FindCycles(ws.definition, Box({{0, -2, 2}}, 1, 2), control, 2);
     EXPECT_TRUE(stopped.stopped);
     EXPECT_TRUE(stopped.cycles.empty());
 }

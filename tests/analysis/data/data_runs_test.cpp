@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <map>
+#include <memory>
+#include <thread>
 
 #include "analysis/data/sheet/sheet_fill.h"
 #include "analysis/data/statistics/statistics_run.h"
@@ -14,6 +18,10 @@ namespace {
 
 using testing::ModelCalls;
 using testing::UseModel;
+
+std::unique_ptr<ModelEvaluator> Evaluator(const ModelWorkspace& ws) {
+    return testing::EvaluatorOf(ws);
+}
 
 // x -> x + 1 from 0: the value of a row is the iterate it holds.
 void UseCounter(ModelWorkspace& ws) {
@@ -37,16 +45,20 @@ class StoppingProgress final : public Progress {
             control->requestStop();
         }
     }
-    void breathe() override {}
     void finish() override {}
 
   private:
     long long at_;
 };
 
-SheetTable Fill(ModelWorkspace& ws, SheetSettings settings) {
+SheetTable Fill(ModelEvaluator& model, SheetSettings settings) {
     QuietRunControl control;
-    return SheetFill(ws, settings, control);
+    return SheetFill(model, settings, control);
+}
+
+// A fill on an evaluator of its own.
+SheetTable Fill(const ModelWorkspace& ws, SheetSettings settings) {
+    return Fill(*Evaluator(ws), settings);
 }
 
 std::vector<std::string> Column(const SheetTable& table, int column) {
@@ -62,7 +74,8 @@ std::vector<std::string> Column(const SheetTable& table, int column) {
 TEST(SheetFill, DefaultsListIterateZeroToNineHundredNinetyNine) {
     ModelWorkspace ws;
     UseCounter(ws);
-    const SheetTable table = Fill(ws, {});
+    auto model = Evaluator(ws);
+    const SheetTable table = Fill(*model, {});
     EXPECT_EQ(table.rowCount(), 1001);
     EXPECT_EQ(table.columnCount(), 2);
     EXPECT_EQ(table.cell(1, 0), "0");
@@ -70,7 +83,7 @@ TEST(SheetFill, DefaultsListIterateZeroToNineHundredNinetyNine) {
     EXPECT_EQ(table.cell(1000, 0), "999");
     EXPECT_EQ(table.cell(1000, 1), "999");
     EXPECT_FALSE(table.failed);
-    EXPECT_EQ(ModelCalls(ws), 1000);  // the step after the last row is taken too
+    EXPECT_EQ(ModelCalls(*model), 1000);  // the step after the last row is taken too
 }
 
 TEST(SheetFill, RowsAreLabelledWithTheIterateTheyHold) {
@@ -140,9 +153,10 @@ TEST(SheetFill, AFailureMarksTheRowBelowTheLastFilledOne) {
     for (const Case& c : cases) {
         ModelWorkspace ws;
         UseCounterFailingAt(ws, 3);
-        const SheetTable table = Fill(ws, c.settings);
+        auto model = Evaluator(ws);
+        const SheetTable table = Fill(*model, c.settings);
         EXPECT_TRUE(table.failed);
-        EXPECT_TRUE(ws.errorFlag);
+        EXPECT_TRUE(model->errorFlag);
         EXPECT_EQ(table.rowsFilled, c.rowsFilled) << c.settings.start << " " << c.settings.rows;
         EXPECT_EQ(table.rowCount(), c.rowCount) << c.settings.start << " " << c.settings.rows;
         EXPECT_EQ(table.cell(0, 1), "x");
@@ -158,7 +172,7 @@ TEST(SheetFill, AStopKeepsTheRowsFilledSoFar) {
     StoppingProgress progress(3);
     RunControl control(progress);
     progress.control = &control;
-    const SheetTable table = SheetFill(ws, {0, 10, 1}, control);
+    const SheetTable table = SheetFill(*Evaluator(ws), {0, 10, 1}, control);
     EXPECT_TRUE(table.stopped);
     EXPECT_FALSE(table.failed);
     // The row being filled when Stop came is completed.
@@ -168,26 +182,33 @@ TEST(SheetFill, AStopKeepsTheRowsFilledSoFar) {
 }
 
 TEST(SheetFill, AFixedSeedRepeatsANoisyFill) {
-    ModelWorkspace ws;
-    UseCounter(ws);
-    ws.noise.noiseOn = true;
-    ws.noise.noiseLevel = 0.5L;
-    ws.noise.noiseProbability = 1;
-    ws.noise.noisePeriod = 1;
-    ws.noise.noiseSeed = 42;
-    ws.noise.fixSeedForEachRun = true;
-    const SheetTable first = Fill(ws, {0, 20, 1});
-    const SheetTable second = Fill(ws, {0, 20, 1});
-    EXPECT_EQ(first.values, second.values);
-    EXPECT_NE(first.values[5], 5.0);
+    // Two fills one after the other continue one random sequence (on one evaluator, as the
+    // workspace carries it between runs): only the fixed seed makes them repeat.
+    for (const bool fixed : {true, false}) {
+        ModelWorkspace ws;
+        UseCounter(ws);
+        ReplaceModel(ws, [fixed](ModelDefinition& m) {
+            m.noise.noiseOn = true;
+            m.noise.noiseLevel = 0.5L;
+            m.noise.noiseProbability = 1;
+            m.noise.noisePeriod = 1;
+            m.noise.noiseSeed = 42;
+            m.noise.fixSeedForEachRun = fixed;
+        });
+        auto model = Evaluator(ws);
+        const SheetTable first = Fill(*model, {0, 20, 1});
+        const SheetTable second = Fill(*model, {0, 20, 1});
+        EXPECT_EQ(first.values == second.values, fixed);
+        EXPECT_NE(first.values[5], 5.0);
+    }
 }
 
 // ---- statistics ----
 
-StatisticsRecord Statistics(ModelWorkspace& ws, StatisticsSettings settings) {
+StatisticsRecord Statistics(const ModelWorkspace& ws, StatisticsSettings settings) {
     QuietRunControl control;
     StatisticsRecord record;
-    StatisticsRun(ws, ws.kind, settings, control, record);
+    StatisticsRun(*Evaluator(ws), settings, control, record);
     return record;
 }
 
@@ -250,7 +271,7 @@ TEST(StatisticsRun, TheBufferHoldsTheDialogsLargestSampleWithoutGrowing) {
     QuietRunControl control;
     StatisticsRecord record;
     const Extended* buffer = record.sample.data();
-    StatisticsRun(ws, ws.kind, {1, 0, kStatisticsMaximumPoints}, control, record);
+    StatisticsRun(*Evaluator(ws), {1, 0, kStatisticsMaximumPoints}, control, record);
     EXPECT_EQ(record.count, 100000);
     EXPECT_EQ(*record.maximum, 100000);
     EXPECT_EQ(*record.median, 50000.5L);
@@ -262,8 +283,9 @@ TEST(StatisticsRun, AFailureLimitsEveryFigureToTheValuesCollected) {
     UseCounter(ws);
     StatisticsRecord record = Statistics(ws, {1, 0, 1000});  // leaves 1 .. 1000 in the buffer
     UseCounterFailingAt(ws, 3);
+    auto model = Evaluator(ws);
     QuietRunControl control;
-    StatisticsRun(ws, ws.kind, {1, 0, 100}, control, record);
+    StatisticsRun(*model, {1, 0, 100}, control, record);
     EXPECT_TRUE(record.failed);
     EXPECT_EQ(record.count, 3);
     EXPECT_EQ(record.requested, 100);
@@ -274,7 +296,7 @@ TEST(StatisticsRun, AFailureLimitsEveryFigureToTheValuesCollected) {
     EXPECT_EQ(figures.at("Variance"), "1.000000");
 
     // Failing in the transient: nothing to describe.
-    StatisticsRun(ws, ws.kind, {1, 10, 100}, control, record);
+    StatisticsRun(*model, {1, 10, 100}, control, record);
     EXPECT_TRUE(record.failed);
     EXPECT_EQ(Figures(record).at("Number of Data points"), "0");
     EXPECT_EQ(Figures(record).at("Mean"), "undefined");
@@ -307,11 +329,58 @@ TEST(StatisticsRun, AStopKeepsTheValuesCollectedSoFar) {
     RunControl control(progress);
     progress.control = &control;
     StatisticsRecord record;
-    StatisticsRun(ws, ws.kind, {1, 0, 50000}, control, record);
+    StatisticsRun(*Evaluator(ws), {1, 0, 50000}, control, record);
     EXPECT_TRUE(record.stopped);
     EXPECT_FALSE(record.failed);
     EXPECT_EQ(record.count, 1);
     EXPECT_EQ(*record.mean, 1);
+}
+
+TEST(DataRuns, AStopThatInterruptsAModelStepIsNoFailure) {
+    // The step from x = 3 never ends, so the stop, pressed from another thread as Stop is, always
+    // lands inside it. Neither tool may then show an overflow: what came before the stop is kept.
+    ModelWorkspace ws;
+    UseModel(ws, ModelKind::Discrete, {{"x", 0}}, {{"a", 1}}, {},
+             "if x >= 3 then while true do end end return x + 1");
+    struct Outcome {
+        bool stopped;
+        bool failed;
+        long long kept;
+    };
+    struct Case {
+        const char* tool;
+        std::function<Outcome(ModelEvaluator&, RunControl&)> run;
+        long long kept;
+    };
+    const Case cases[] = {
+        {"sheet",
+         [](ModelEvaluator& model, RunControl& control) {
+             const SheetTable table = SheetFill(model, {0, 10, 1}, control);
+             return Outcome{table.stopped, table.failed, table.rowsFilled};
+         },
+         4},  // iterates 0 .. 3
+        {"statistics",
+         [](ModelEvaluator& model, RunControl& control) {
+             StatisticsRecord record;
+             StatisticsRun(model, {1, 0, 10}, control, record);
+             return Outcome{record.stopped, record.failed, record.count};
+         },
+         3},  // 1 .. 3
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.tool);
+        QuietRunControl control;
+        auto model = testing::EvaluatorOf(ws, &control);
+        std::thread stopper([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            control.requestStop();
+        });
+        const Outcome outcome = c.run(*model, control);
+        stopper.join();
+        EXPECT_TRUE(outcome.stopped);
+        EXPECT_FALSE(outcome.failed);
+        EXPECT_EQ(outcome.kept, c.kept);
+    }
 }
 
 // ---- histogram ----

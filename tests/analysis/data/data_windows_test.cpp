@@ -17,10 +17,10 @@
 #include <thread>
 #include <vector>
 
-#include "analysis/data/common/worker_run.h"
 #include "analysis/data/series/data_series_module.h"
 #include "analysis/data/sheet/spreadsheet_module.h"
 #include "analysis/data/statistics/statistics_module.h"
+#include "analysis/window/background_run.h"
 #include "core/text_file.h"
 #include "tests/analysis/test_models.h"
 #include "tests/analysis/window/fake_host.h"
@@ -33,6 +33,10 @@ using testing::UseModel;
 
 void UseCounter(ModelWorkspace& ws) {
     UseModel(ws, ModelKind::Discrete, {{"x", 0}}, {{"a", 1}}, {"y"}, "return x + 1, 2 * x");
+}
+
+void SetInitialValue(ModelWorkspace& ws, Extended x) {
+    ReplaceModel(ws, [x](ModelDefinition& m) { m.initialValues[0] = x; });
 }
 
 void UseCounterFailingAt(ModelWorkspace& ws, int last) {
@@ -71,25 +75,25 @@ TEST(DataToolRuns, ASecondRunStartedWhileOneIsInProgressDoesNothing) {
     bool secondRan = true;
     bool secondJobRan = false;
     QTimer::singleShot(0, [&] {
-        secondRan = RunOnModelInstance(
-            host, [&](ModelInstance&, ModelKind, RunControl&) { secondJobRan = true; });
+        secondRan =
+            RunModelJob(host, [&](ModelEvaluator&, RunControl&) { secondJobRan = true; }).ran;
         asked = true;
     });
-    const bool firstRan =
-        RunOnModelInstance(host, [&](ModelInstance& model, ModelKind kind, RunControl&) {
-            // Keeps the run going until the interface has tried to start the second one.
-            for (int i = 0; i < 5000 && !asked; ++i) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
-            StateVector state = model.initialValues;
-            ModelStep(model, kind, state);
-        });
+    const bool firstRan = RunModelJob(host, [&](ModelEvaluator& model, RunControl&) {
+                              // Keeps the run going until the interface has tried to start the
+                              // second one.
+                              for (int i = 0; i < 5000 && !asked; ++i) {
+                                  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                              }
+                              StateVector state = model.model().initialValues;
+                              ModelStep(model, model.model().kind, state);
+                          }).ran;
     EXPECT_TRUE(firstRan);
     EXPECT_TRUE(asked);
     EXPECT_FALSE(secondRan);
     EXPECT_FALSE(secondJobRan);
     // Afterwards runs start again.
-    EXPECT_TRUE(RunOnModelInstance(host, [](ModelInstance&, ModelKind, RunControl&) {}));
+    EXPECT_TRUE(RunModelJob(host, [](ModelEvaluator&, RunControl&) {}).ran);
 }
 
 // ---- spreadsheet ----
@@ -146,7 +150,6 @@ TEST_F(SheetWindow, RowsCarryTheIterateTheyHoldAndOverflowMarksAFailure) {
     }
     UseCounterFailingAt(host.ws, 2);
     apply(0, 5, 1);
-    EXPECT_TRUE(host.ws.errorFlag);
     EXPECT_EQ(cell(0, 1), "x");
     EXPECT_EQ(cell(3, 1), "2");
     EXPECT_EQ(cell(4, 1), "Overflow");
@@ -218,7 +221,7 @@ TEST_F(SheetWindow, AcceptRefillsOnlyAVisibleWindowAndParametersKeepTheTag) {
     EXPECT_EQ(window().grid().table(), nullptr);
     module.open();
     window().time_iterations->setValue(4);
-    host.ws.initialValues[0] = 100;
+    SetInitialValue(host.ws, 100);
     module.recomputeAfterAccept();
     EXPECT_EQ(cell(1, 1), "100");
 
@@ -364,7 +367,7 @@ TEST_F(StatisticsWindows, AcceptRunsTheAcceptedSettingsAndCancelRestoresThem) {
 TEST_F(StatisticsWindows, AcceptRunsAgainOnlyWhileVisibleAndCloseEnablesAllWindows) {
     EXPECT_EQ(module.analysisTag(), kRecomputeOnEveryAccept);
     run(0, 0, 4);
-    host.ws.initialValues[0] = 10;
+    SetInitialValue(host.ws, 10);
     module.recomputeAfterAccept();
     EXPECT_EQ(figures()[5], "11.000000");
     // "&Settings..." shows the dialog as it was left.
@@ -378,7 +381,7 @@ TEST_F(StatisticsWindows, AcceptRunsAgainOnlyWhileVisibleAndCloseEnablesAllWindo
     window().Close1->trigger();
     EXPECT_FALSE(window().isVisible());
     EXPECT_GE(host.enableCalls, 1);
-    host.ws.initialValues[0] = 20;
+    SetInitialValue(host.ws, 20);
     module.recomputeAfterAccept();
     EXPECT_EQ(figures()[5], "11.000000");
 }
@@ -432,7 +435,6 @@ TEST_F(BuildDialog, CancelledUnwritableAndFailingRuns) {
     host.scripted.answerSave(files.file("short.txt"));
     dialog().OkButton->click();
     EXPECT_EQ(SplitLines(ReadTextFile(files.file("short.txt"))).size(), 3u);
-    EXPECT_TRUE(host.ws.errorFlag);
     ASSERT_EQ(host.scripted.informations.size(), 1u);
     EXPECT_NE(host.scripted.informations[0].find("after 3 of 10 lines"), std::string::npos);
 }
@@ -441,7 +443,8 @@ TEST_F(BuildDialog, AStopLeavesNoFileBehind) {
     WriteTextFile(files.file("kept.txt"), "earlier\r\n");
     dialog().Length->setValue(1000000);
     host.scripted.answerSave(files.file("kept.txt"));
-    host.ws.stopFlag = true;  // Stop, seen at the first look the window takes at the run
+    // Stop, pressed as soon as the run is going; the writing takes far longer.
+    QTimer::singleShot(0, [this] { host.stopRun(); });
     dialog().OkButton->click();
     EXPECT_EQ(ReadTextFile(files.file("kept.txt")), "earlier\r\n");
     EXPECT_TRUE(host.scripted.errors.empty());

@@ -29,14 +29,14 @@ BasinSettings CubicPairSettings(Extended r) {
 }
 
 ScanOutcome Scan(ModelWorkspace& ws, const BasinSettings& settings, int threads) {
-    ScanModels models = MakeScanModels(ws, threads, settings.domain);
+    ScanModels models = MakeScanModels(ws.definition, threads, settings.domain, ws.randomState);
     QuietRunControl control;
     return BasinScan(models, settings, control);
 }
 
 RgbColour Pixel(ModelWorkspace& ws, const BasinSettings& settings, int column, int row) {
-    return BasinPixel(ws, ws.kind, settings, BasinDistance(ws.variableCount, settings), column,
-                      row);
+    return BasinPixel(*testing::EvaluatorOf(ws), ws.model().kind, settings,
+                      BasinDistance(ws.model().variableCount, settings), column, row);
 }
 
 TEST(BasinScan, TheTwoFixedPointsOfTheCubicMapSplitThePlaneAtXZero) {
@@ -182,7 +182,7 @@ TEST(BasinScan, EveryWorkerCountGivesTheOneThreadPicture) {
     const ScanOutcome single = Scan(ws, settings, 1);
     EXPECT_GT(CountColour(single.raster, kBlack), 0);
     EXPECT_GT(CountColour(single.raster, kWhite), 0);
-    EXPECT_EQ(MakeScanModels(ws, 3, settings.domain).instances.size(), 3u);
+    EXPECT_EQ(MakeScanModels(ws.definition, 3, settings.domain).evaluators.size(), 3u);
     for (const int threads : {2, 3, 8}) {
         const ScanOutcome parallel = Scan(ws, settings, threads);
         EXPECT_TRUE(parallel.raster == single.raster) << threads << " workers";
@@ -196,7 +196,7 @@ TEST(BasinScan, AStopKeepsTheColouredColumnsAndLeavesTheRestBlank) {
         BasinSettings settings = CubicPairSettings(1.5L);
         // Long enough that the workers are still busy when the request comes.
         settings.domain.verticalResolution = 200;
-        ScanModels models = MakeScanModels(ws, threads, settings.domain);
+        ScanModels models = MakeScanModels(ws.definition, threads, settings.domain, ws.randomState);
         StopAfterColumns progress(3);
         RunControl control(progress);
         progress.control = &control;
@@ -214,7 +214,7 @@ TEST(BasinScan, AStopEndsAScanWhoseModelNeverReturnsFromAStep) {
         UseModel(ws, ModelKind::Discrete, {{"x", 0.5L}, {"y", 0}}, {{"a", 0}}, {},
                  "while true do end\nreturn x, y");
         BasinSettings settings = CubicPairSettings(1.5L);
-        ScanModels models = MakeScanModels(ws, threads, settings.domain);
+        ScanModels models = MakeScanModels(ws.definition, threads, settings.domain, ws.randomState);
         QuietRunControl control;
         std::thread stopper([&control] {
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -237,20 +237,23 @@ TEST(BasinScan, AModelKeepingStateScansOnOneThread) {
     ModelWorkspace ws;
     UseModel(ws, ModelKind::Discrete, {{"x", 0.5L}, {"y", 0.5L}}, {{"r", 1.5L}}, {},
              "t = (t or 0) + 1\nreturn r*x - x*x*x + t*1e-9, y/2", CallCounter::Off);
-    EXPECT_EQ(MakeScanModels(ws, 8, CubicPairSettings(1.5L).domain).instances.size(), 1u);
+    EXPECT_EQ(MakeScanModels(ws.definition, 8, CubicPairSettings(1.5L).domain).evaluators.size(),
+              1u);
 }
 
 TEST(BasinScan, NoiseScansOnOneThreadAndRepeatsWithTheSameSeed) {
     ModelWorkspace ws;
     UseCubicPair(ws, 1.5L);
-    ws.noise.noiseOn = true;
-    ws.noise.noiseType = 2;
-    ws.noise.noiseLevel = 0.3L;
-    ws.noise.noiseProbability = 1;
-    ws.noise.noiseVariable = 1;
+    ReplaceModel(ws, [](ModelDefinition& m) {
+        m.noise.noiseOn = true;
+        m.noise.noiseType = 2;
+        m.noise.noiseLevel = 0.3L;
+        m.noise.noiseProbability = 1;
+        m.noise.noiseVariable = 1;
+    });
     BasinSettings settings = CubicPairSettings(1.5L);
     settings.epsilon = 0.2L;
-    EXPECT_EQ(MakeScanModels(ws, 8, settings.domain).instances.size(), 1u);
+    EXPECT_EQ(MakeScanModels(ws.definition, 8, settings.domain).evaluators.size(), 1u);
     const ScanOutcome first = Scan(ws, settings, 8);
     const ScanOutcome again = Scan(ws, settings, 8);
     EXPECT_TRUE(first.raster == again.raster);

@@ -15,7 +15,7 @@ void UseLogisticPlane(ModelWorkspace& ws) {
 
 ScanOutcome Scan(ModelWorkspace& ws, const PeriodSettings& settings, int threads,
                  RunControl& control) {
-    ScanModels models = MakeScanModels(ws, threads, settings.domain);
+    ScanModels models = MakeScanModels(ws.definition, threads, settings.domain, ws.randomState);
     return PeriodScan(models, settings, control);
 }
 
@@ -91,7 +91,9 @@ TEST(PeriodScan, SinglePairsAreClassifiedAsTheAlgorithmSays) {
         settings.domain = {0.5L, 1.5L, 1, 0, 1, 1};
         settings.transient = 60;
         settings.colours = TestColours();
-        EXPECT_EQ(PeriodPixel(ws, ws.kind, settings, 0, 1), c.expected) << c.what;
+        EXPECT_EQ(PeriodPixel(*testing::EvaluatorOf(ws), ws.model().kind, settings, 0, 1),
+                  c.expected)
+            << c.what;
     }
 }
 
@@ -110,7 +112,9 @@ TEST(PeriodScan, EveryConfirmationMustComeBackWithinEpsilon) {
         settings.colours = TestColours();
         settings.transient = 10;
         // Column 0, top row: a = 0.0003, b = 1.
-        EXPECT_EQ(PeriodPixel(ws, ws.kind, settings, 0, 0), c.expected) << c.confirmations;
+        EXPECT_EQ(PeriodPixel(*testing::EvaluatorOf(ws), ws.model().kind, settings, 0, 0),
+                  c.expected)
+            << c.confirmations;
     }
 }
 
@@ -123,17 +127,19 @@ TEST(PeriodScan, TheWorkspaceKeepsItsParametersAfterAScanAndAfterAStop) {
         settings.domain = {2.8L, 3.6L, 40, 0, 1, 200};
         settings.colours = TestColours();
         Scan(ws, settings, threads);
-        EXPECT_EQ(ws.parameterValues[0], 3.7L);
-        EXPECT_EQ(ws.parameterValues[1], 0.25L);
+        EXPECT_EQ(ws.model().parameterValues[0], 3.7L);
+        EXPECT_EQ(ws.model().parameterValues[1], 0.25L);
 
-        StopAfterColumns progress(2);
+        // Stopped as it starts, so that the stop is certain to come before the scan ends (a stop
+        // after two columns once failed on a loaded machine, the workers done before it came).
+        StopAfterColumns progress(0);
         RunControl control(progress);
         progress.control = &control;
         const ScanOutcome stopped = Scan(ws, settings, threads, control);
         EXPECT_TRUE(stopped.stopped);
         EXPECT_GT(CountColour(stopped.raster, kBlankPixel), 0);
-        EXPECT_EQ(ws.parameterValues[0], 3.7L);
-        EXPECT_EQ(ws.parameterValues[1], 0.25L);
+        EXPECT_EQ(ws.model().parameterValues[0], 3.7L);
+        EXPECT_EQ(ws.model().parameterValues[1], 0.25L);
     }
 }
 

@@ -28,14 +28,20 @@ inline ScanColours TestColours() {
 // A run control whose stop request comes once this many columns are done.
 class StopAfterColumns final : public Progress {
   public:
+    // With 0 the stop comes as the scan starts. A later count is reached only as the coordinating
+    // thread reports finished columns, which on a loaded machine may be after the workers have
+    // done them all: such a stop may come too late to stop anything.
     explicit StopAfterColumns(long long columns) : columns_(columns) {}
-    void start(long long) override {}
+    void start(long long) override {
+        if (columns_ == 0 && control != nullptr) {
+            control->requestStop();
+        }
+    }
     void setPosition(long long position) override {
         if (position >= columns_ && control != nullptr) {
             control->requestStop();
         }
     }
-    void breathe() override {}
     void finish() override {}
     RunControl* control = nullptr;
 

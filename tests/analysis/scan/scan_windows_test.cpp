@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "analysis/scan/common/scan_picture.h"
+
 #include <unistd.h>
 #include <QApplication>
 #include <QMouseEvent>
@@ -211,7 +213,7 @@ TEST_F(ScanWindows, ParametersRescanWithTheAcceptedSettingsAndCancelReturnsTheDi
     EXPECT_EQ(host.parameterWindowOpenings, std::vector<int>{6});
     // Accept after a parameter change: r = 1.2 moves the fixed points to +-sqrt(0.2), which the
     // accepted cycle table does not hold, so every start now fails to converge.
-    host.ws.parameterValues[0] = 1.2L;
+    ReplaceModel(host.ws, [](ModelDefinition& m) { m.parameterValues[0] = 1.2L; });
     basins.recomputeAfterAccept();
     EXPECT_FALSE(basinsWindow().raster() == first);
     EXPECT_EQ(testing::CountColour(basinsWindow().raster(), testing::kWhite), 22 * 11);
@@ -295,13 +297,13 @@ TEST_F(ScanWindows, ADoubleClickStartsTheCycleCaptureAndTheEndStateFillsTheRight
     EXPECT_EQ(Cell(d.CycleGrid, 2, 3), endState(1));
     EXPECT_NEAR(Cell(d.CycleGrid, 2, 2).toDouble(), std::sqrt(0.5), 1e-12);
     // Every row filled: the last row in use is overwritten.
-    host.ws.initialValues[0] = -0.5L;
+    ReplaceModel(host.ws, [](ModelDefinition& m) { m.initialValues[0] = -0.5L; });
     capture.recomputeAfterAccept();
     EXPECT_NEAR(Cell(d.CycleGrid, 2, 2).toDouble(), -std::sqrt(0.5), 1e-12);
     EXPECT_EQ(Cell(d.CycleGrid, 0, 2), "0.7071067811865476");
     // An empty first row is found first.
     SetCell(d.CycleGrid, 0, 2, "");
-    host.ws.initialValues[0] = 0.25L;
+    ReplaceModel(host.ws, [](ModelDefinition& m) { m.initialValues[0] = 0.25L; });
     capture.recomputeAfterAccept();
     EXPECT_NEAR(Cell(d.CycleGrid, 0, 2).toDouble(), std::sqrt(0.5), 1e-12);
     EXPECT_NEAR(Cell(d.CycleGrid, 2, 2).toDouble(), -std::sqrt(0.5), 1e-12);
@@ -324,8 +326,8 @@ TEST_F(ScanWindows, APeriodScanKeepsTheParametersAndTicksAllDimensions) {
     d.okbutton->click();
     ASSERT_TRUE(host.scripted.errors.empty()) << host.scripted.errors.front();
     EXPECT_TRUE(basinsDialog().alldim->isChecked());
-    EXPECT_EQ(host.ws.parameterValues[0], 1.5L);
-    EXPECT_EQ(host.ws.parameterValues[1], 0.25L);
+    EXPECT_EQ(host.ws.model().parameterValues[0], 1.5L);
+    EXPECT_EQ(host.ws.model().parameterValues[1], 0.25L);
     EXPECT_TRUE(periodsWindow().isVisible());
     // r = 1.2 ... 2.0: a fixed point; beyond 2 the fixed points give way to a 2-cycle.
     EXPECT_EQ(periodsWindow().raster().at(0, 0), testing::kRed);
@@ -562,6 +564,21 @@ TEST_F(ScanOutput, PrintOffersThePictureWithThePlanesAxesAsLabels) {
         EXPECT_EQ(print.options->Edit2->text(), c.xLabel);
         EXPECT_EQ(print.options->Edit1->text(), c.yLabel);
         print.close();
+    }
+}
+
+// A stopped scan's unreached pixels are drawn as not computed: neither white (no convergence) nor
+// the colour of any class.
+TEST(ScanPicture, PixelsAStoppedScanNeverReachedLookNotComputed) {
+    ColourRaster raster(2, 2);
+    raster.set(0, 0, 0xFFFFFFu);
+    raster.set(0, 1, 0x0000FFu);
+    const QImage image = RasterImage(raster);
+    EXPECT_EQ(image.pixel(0, 0), qRgb(255, 255, 255));
+    for (const QPoint blank : {QPoint(1, 0), QPoint(1, 1)}) {
+        EXPECT_NE(image.pixel(blank), qRgb(255, 255, 255));
+        EXPECT_NE(image.pixel(blank), qRgb(0, 0, 255));
+        EXPECT_EQ(qRed(image.pixel(blank)), qBlue(image.pixel(blank)));  // a grey
     }
 }
 

@@ -18,11 +18,12 @@ using testing::UseModel;
 
 using Points = std::vector<VectorPointSink::Point>;
 
-Points Sweep(ModelWorkspace& ws, const LyapunovSettings& settings, int threads,
+Points Sweep(ModelEvaluator& model, const LyapunovSettings& settings, int threads,
              SweepOutcome* outcome = nullptr) {
     QuietRunControl control;
     VectorPointSink sink;
-    const SweepOutcome result = LyapunovSweep(ws, ws.kind, settings, threads, control, sink);
+    const SweepOutcome result =
+        LyapunovSweep(model, model.model().kind, settings, threads, control, sink);
     if (outcome != nullptr) {
         *outcome = result;
     }
@@ -39,7 +40,7 @@ double ExponentAt(ModelWorkspace& ws, int parameter, Extended value, long long i
     settings.resolution = 1;
     settings.iterations = iterations;
     settings.transientSteps = transient;
-    const Points points = Sweep(ws, settings, 1);
+    const Points points = Sweep(*testing::EvaluatorOf(ws), settings, 1);
     EXPECT_EQ(points.size(), 2u);
     return points.at(0).y;
 }
@@ -81,14 +82,14 @@ TEST(LyapunovSweep, TheExponentFollowsTheDefinitionOnLinearModels) {
         ModelWorkspace ws;
         // The reference orbit rests at 0, so the separation is all there is to round.
         UseModel(ws, c.kind, {{"x", 0}}, {{"a", 0.25L}}, {}, c.body);
-        ws.stepSize = 0.01L;
+        ReplaceModel(ws, [](ModelDefinition& m) { m.stepSize = 0.01L; });
         LyapunovSettings settings;
         settings.minimum = 0;
         settings.maximum = 1;
         settings.resolution = 4;
         settings.transientSteps = 0;
         settings.iterations = c.iterations;
-        const Points points = Sweep(ws, settings, 1);
+        const Points points = Sweep(*testing::EvaluatorOf(ws), settings, 1);
         ASSERT_EQ(points.size(), 5u) << c.name;
         for (const auto& point : points) {
             EXPECT_NEAR(point.y, c.expected, c.tolerance) << c.name << " at " << point.x;
@@ -111,7 +112,8 @@ TEST(LyapunovSweep, TheValuesRunFromMinToMaxInEitherDirectionAndStayInside) {
         settings.resolution = c.resolution;
         settings.iterations = 1;
         settings.transientSteps = 0;
-        const Points points = Sweep(ws, settings, 1);
+        const auto model = testing::EvaluatorOf(ws);
+        const Points points = Sweep(*model, settings, 1);
         ASSERT_EQ(points.size(), static_cast<std::size_t>(c.resolution + 1));
         EXPECT_EQ(points.front().x, static_cast<double>(c.minimum));
         EXPECT_EQ(points.back().x, static_cast<double>(c.maximum));
@@ -119,7 +121,7 @@ TEST(LyapunovSweep, TheValuesRunFromMinToMaxInEitherDirectionAndStayInside) {
         for (std::size_t i = 1; i < points.size(); ++i) {
             EXPECT_NEAR(points[i].x - points[i - 1].x, step, 1e-12) << i;
         }
-        EXPECT_EQ(ws.parameterValues[0], 5);
+        EXPECT_EQ(model->parameterValues[0], 5);
     }
 }
 
@@ -146,16 +148,17 @@ TEST(LyapunovSweep, AFailureEndsTheSweepWithTheValuesPointAndRestoresTheParamete
         settings.resolution = 4;
         settings.transientSteps = std::string(c.name) == "transient" ? 5 : 0;
         settings.iterations = 10;
+        const auto model = testing::EvaluatorOf(ws);
         SweepOutcome outcome;
-        const Points points = Sweep(ws, settings, 1, &outcome);
+        const Points points = Sweep(*model, settings, 1, &outcome);
         ASSERT_EQ(points.size(), c.points) << c.name;
         if (!std::isnan(c.lastExponent)) {
             EXPECT_EQ(points.back().y, c.lastExponent) << c.name;
         }
         EXPECT_NEAR(points.front().y, 0, 1e-12) << c.name;
         EXPECT_TRUE(outcome.failed);
-        EXPECT_TRUE(ws.errorFlag);
-        EXPECT_EQ(ws.parameterValues[0], 9);
+        EXPECT_TRUE(model->errorFlag);
+        EXPECT_EQ(model->parameterValues[0], 9);
     }
 }
 
@@ -180,7 +183,7 @@ TEST(LyapunovSweep, RefusesSettingsThatCannotRun) {
         settings.iterations = c.iterations;
         settings.epsilon = c.epsilon;
         try {
-            Sweep(ws, settings, 1);
+            Sweep(*testing::EvaluatorOf(ws), settings, 1);
             ADD_FAILURE() << c.message;
         } catch (const SweepSettingsError& error) {
             EXPECT_EQ(std::string(error.what()).rfind(c.message, 0), 0u) << error.what();
@@ -213,19 +216,19 @@ TEST(LyapunovSweep, EveryThreadCountGivesTheOneThreadPointsInTheSameOrder) {
         settings.resolution = c.resolution;
         settings.iterations = c.iterations;
         settings.transientSteps = 100;
-        ModelWorkspace one;
-        c.use(one);
+        ModelWorkspace ws;
+        c.use(ws);
+        const auto one = testing::EvaluatorOf(ws);
         SweepOutcome single;
-        const Points reference = Sweep(one, settings, 1, &single);
+        const Points reference = Sweep(*one, settings, 1, &single);
         EXPECT_EQ(single.failed, c.fails) << c.name;
         for (int threads : {2, 5}) {
-            ModelWorkspace many;
-            c.use(many);
+            const auto many = testing::EvaluatorOf(ws);
             SweepOutcome parallel;
-            const Points points = Sweep(many, settings, threads, &parallel);
+            const Points points = Sweep(*many, settings, threads, &parallel);
             EXPECT_TRUE(SamePoints(points, reference)) << c.name << " on " << threads;
             EXPECT_EQ(parallel.valuesDone, single.valuesDone) << c.name;
-            EXPECT_EQ(many.errorFlag, one.errorFlag) << c.name;
+            EXPECT_EQ(many->errorFlag, one->errorFlag) << c.name;
         }
     }
 }

@@ -31,7 +31,7 @@ inline void UseLorenz(ModelWorkspace& ws) {
     UseModel(ws, ModelKind::Continuous, {{"x", 1}, {"y", 1}, {"z", 1}},
              {{"sigma", 10}, {"r", 28}, {"b", 8.0L / 3}}, {},
              "return sigma*(y-x), x*(r-z)-y, x*y-b*z", CallCounter::Off);
-    ws.stepSize = 0.01L;
+    ReplaceModel(ws, [](ModelDefinition& m) { m.stepSize = 0.01L; });
 }
 
 inline bool SamePoints(const std::vector<VectorPointSink::Point>& a,

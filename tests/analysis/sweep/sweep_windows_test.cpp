@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <unistd.h>
 #include <QApplication>
 #include <QMenuBar>
@@ -19,6 +21,7 @@ namespace {
 
 using testing::CallCounter;
 using testing::FakeHost;
+using testing::UseHenon;
 using testing::UseLogistic;
 using testing::UseModel;
 
@@ -78,6 +81,33 @@ TEST_F(BifurcationWindows, TheDialogStartsFromItsFormsDefaults) {
     EXPECT_GT(dialog().resol->text().toLongLong(), 400);
 }
 
+// An interval chosen for one model stays for that model, reloaded or not, and goes back to the
+// dialog's defaults for a model with other names.
+TEST_F(BifurcationWindows, TheIntervalStaysForTheSameModelAndResetsForAnother) {
+    struct Case {
+        const char* step;
+        std::function<void()> model;
+        const char* minimum;
+        const char* maximum;
+    };
+    const Case cases[] = {
+        {"the same model", [] {}, "2.8", "4"},
+        {"reloaded", [this] { UseLogistic(host.ws, 3.7L, 0.3L, CallCounter::Off); }, "2.8", "4"},
+        {"another model", [this] { UseHenon(host.ws, CallCounter::Off); }, "0", "1.4"},
+    };
+    module.open();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.step);
+        dialog().bmintext->setText("2.8");
+        dialog().bmaxtext->setText("4");
+        dialog().okbutton->click();
+        c.model();
+        module.open();
+        EXPECT_EQ(dialog().bmintext->text(), c.minimum);
+        EXPECT_EQ(dialog().bmaxtext->text(), c.maximum);
+    }
+}
+
 TEST_F(BifurcationWindows, OkSweepsTheDataAreasWidthIntoSlotOne) {
     module.open();
     dialog().NumPP->setValue(3);
@@ -95,7 +125,7 @@ TEST_F(BifurcationWindows, OkSweepsTheDataAreasWidthIntoSlotOne) {
     EXPECT_FALSE(series.DrawLocked());
     EXPECT_FALSE(window().label1->isVisible());
     EXPECT_TRUE(window().menuBar()->isEnabled());
-    EXPECT_EQ(host.ws.parameterValues[0], 3.7L);
+    EXPECT_EQ(host.ws.model().parameterValues[0], 3.7L);
 }
 
 TEST_F(BifurcationWindows, OneThreadAndEveryCoreDrawTheSamePoints) {
@@ -123,10 +153,10 @@ TEST_F(BifurcationWindows, AFailureShowsOverflowKeepsThePointsAndRestoresThePara
     dialog().NumNPP->setValue(0);
     sweep("3.9", "4.5", 6, 200);
     EXPECT_TRUE(window().label1->isVisible());
-    EXPECT_TRUE(host.ws.errorFlag);
+    EXPECT_TRUE(window().lastOutcome().failed);
     EXPECT_GT(window().series(0).Count(), 400);
     EXPECT_LT(window().series(0).Count(), 600);
-    EXPECT_EQ(host.ws.parameterValues[0], 3.7L);
+    EXPECT_EQ(host.ws.model().parameterValues[0], 3.7L);
 }
 
 TEST_F(BifurcationWindows, ABadResolutionIsRefusedAndTheLastSweepStays) {
@@ -170,7 +200,8 @@ TEST_F(BifurcationWindows, AddSweepsWithTheNewParametersIntoTheNextSlot) {
     window().buttons[1]->trigger();
     ASSERT_EQ(host.parameterWindowOpenings.size(), 1u);
     EXPECT_EQ(host.parameterWindowOpenings[0], Tmainbifurc::kAnalysisTag);
-    host.ws.initialValues[0] = 0.6L;  // what the user accepts
+    // What the user accepts.
+    ReplaceModel(host.ws, [](ModelDefinition& m) { m.initialValues[0] = 0.6L; });
     module.recomputeAfterAccept();
     EXPECT_EQ(window().currentSlot(), 1);
     EXPECT_EQ(window().slotCaption(1), "Remove");
@@ -193,13 +224,12 @@ TEST_F(BifurcationWindows, StopEndsTheSweepWithThePointsSoFar) {
         window().close();
         closedWhileRunning = !window().isVisible();
         menusWhileRunning = window().menuBar()->isEnabled();
-        host.ws.stopFlag = true;
+        host.stopRun();
     });
     sweep("2.8", "4", 20000, 1);
     EXPECT_FALSE(closedWhileRunning);
     EXPECT_FALSE(menusWhileRunning);
     EXPECT_TRUE(window().menuBar()->isEnabled());
-    host.ws.stopFlag = false;
     EXPECT_TRUE(window().lastOutcome().stopped);
     EXPECT_GT(window().series(0).Count(), 0);
     EXPECT_LT(window().series(0).Count(), 20001);
@@ -208,7 +238,7 @@ TEST_F(BifurcationWindows, StopEndsTheSweepWithThePointsSoFar) {
     EXPECT_GE(window().series(0).Count(), window().lastOutcome().valuesDone - 1);
     EXPECT_FALSE(window().label1->isVisible());
     EXPECT_TRUE(host.scripted.errors.empty());
-    EXPECT_EQ(host.ws.parameterValues[0], 3.7L);
+    EXPECT_EQ(host.ws.model().parameterValues[0], 3.7L);
 }
 
 TEST_F(BifurcationWindows, SaveDataAsWritesEachFilledSlot) {
@@ -313,7 +343,7 @@ TEST_F(LyapunovWindows, ATransientFailureGivesThePointMinZeroAndOverflow) {
     EXPECT_EQ(window().curve().X(0), 0);
     EXPECT_EQ(window().curve().Y(0), 0);
     EXPECT_TRUE(window().label1->isVisible());
-    EXPECT_EQ(host.ws.parameterValues[0], 5);
+    EXPECT_EQ(host.ws.model().parameterValues[0], 5);
 }
 
 TEST_F(LyapunovWindows, SaveDataAsWritesTheCurve) {

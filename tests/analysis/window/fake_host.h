@@ -20,7 +20,18 @@ class FakeHost : public AnalysisHost {
 
     ModelWorkspace& workspace() override { return ws; }
     Prompts& prompts() override { return scripted; }
-    Progress& computingProgress() override { return progress; }
+    Progress& computingProgress() override { return *display; }
+    void runStarted(RunControl& control) override {
+        run = &control;
+        ++runs;
+    }
+    void runFinished() override { run = nullptr; }
+    bool runGoing() const override { return run != nullptr; }
+    void stopRun() override {
+        if (run != nullptr) {
+            run->requestStop();
+        }
+    }
     QColor backgroundColour() const override { return background; }
     bool chooseBackgroundColour(QWidget*) override {
         if (!nextBackground.isValid()) {
@@ -53,6 +64,9 @@ class FakeHost : public AnalysisHost {
     ModelWorkspace ws;
     ScriptedPrompts scripted;
     NullProgress progress;
+    Progress* display = &progress;
+    RunControl* run = nullptr;
+    int runs = 0;
     QColor background = Qt::white;
     QColor line = Qt::blue;
     QColor nextBackground;

@@ -212,7 +212,8 @@ TEST(PlotWindow, PlotIniStylesAndDeactivatesTheSeries) {
     EXPECT_EQ(series.PointAttr().HSize(), 1);  // a single pixel
 
     // A continuous orbit is always joined.
-    host.ws.discrete = false;
+    ReplaceModel(host.ws,
+                 [](ModelDefinition& model) { SetModelKind(model, ModelKind::Continuous); });
     window.PlotIni(false, false, series);
     EXPECT_TRUE(series.LineAttr().Visible());
 }

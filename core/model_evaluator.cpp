@@ -1,0 +1,33 @@
+#include "core/model_evaluator.h"
+
+#include "core/model_step.h"
+#include "core/native_model.h"
+#include "core/run_control.h"
+
+namespace kalvora {
+
+ModelEvaluator::ModelEvaluator(ModelDefinitionPtr definitionToRun, RandomState randomState,
+                               Prompts* messagePrompts, RunControl* control)
+    : definition(std::move(definitionToRun)),
+      parameterValues(definition->parameterValues),
+      nativeModel(definition->nativeModel),
+      noise(definition->noise),
+      random(randomState.random),
+      prompts(messagePrompts) {
+    noise.noiseCounter = randomState.noiseCounter;
+    if (control != nullptr) {
+        running_ = std::make_unique<RunningModel>(*control, interrupt);
+    }
+    CompileModelScript(*this);
+}
+
+ModelEvaluator::~ModelEvaluator() {
+    running_.reset();
+    CloseModelState(luaState, interrupt);
+}
+
+RandomState RandomStateOf(const ModelEvaluator& ranOn) {
+    return {ranOn.random, ranOn.noise.noiseCounter};
+}
+
+}  // namespace kalvora
