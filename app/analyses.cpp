@@ -6,6 +6,7 @@
 #include "analysis/data/sheet/spreadsheet_module.h"
 #include "analysis/data/statistics/statistics_module.h"
 #include "analysis/orbit/cobweb/cobweb_module.h"
+#include "analysis/orbit/cycles/cycles_module.h"
 #include "analysis/orbit/delayplot/delay_plot_module.h"
 #include "analysis/orbit/objects/objects_module.h"
 #include "analysis/orbit/phaseplot/phase_plot_module.h"
@@ -37,6 +38,7 @@ void RegisterAnalyses(AnalysisRegistry& registry, AnalysisHost& host) {
     registry.add("DataSeries1", std::make_unique<DataSeriesModule>(host));
     registry.add("BifurcationDiagram1", std::make_unique<BifurcationModule>(host));
     registry.add("LargestLuyapunovExponent1", std::make_unique<LyapunovModule>(host));
+    registry.add("FixedPointsandCycles1", std::make_unique<CyclesModule>(host));
 }
 
 }  // namespace kalvora

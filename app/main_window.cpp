@@ -324,6 +324,7 @@ void TForm1::createCommands() {
          "Parameter basins for periodic cycles"},
         {"GraphicalAnalysis1", "&Graphical Analysis...", "Graphical analysis"},
         {"Manifold1", "&Iterating Objects...", "Iterating objects"},
+        {"FixedPointsandCycles1", "&Fixed Points and Cycles...", "Fixed points and cycles"},
     };
     for (const Analysis& analysis : plots) {
         const QString id = analysis.id;

@@ -521,6 +521,11 @@ void CompileModelScript(ModelEvaluator& ws) {
     }
 }
 
+void EvaluateModelOnce(ModelEvaluator& ws, const StateVector& in, StateVector& out) {
+    bool finite = true;
+    Evaluate(ws, in.data(), out.data(), finite);
+}
+
 void RungeKuttaStep(ModelEvaluator& ws, const StateVector& in, StateVector& out) {
     bool finite = true;
     RungeKutta(ws, in, out, finite);

@@ -16,6 +16,14 @@ const char* EvaluationMessage(int status);
 // through ws.prompts and leave the code in scriptStatus.
 void CompileModelScript(ModelEvaluator& ws);
 
+// One call of the model in the interpreter, with no noise and no compiled program: variables
+// from in, parameters from the evaluator's parameterValues; the N + A results go to slots
+// 0 .. N+A-1 of out (in and out may be the same vector). On a Lua error the evaluation message is
+// recorded, errorFlag set, the state rebuilt, and out is not written. The reference the exact
+// derivatives are checked against, and the differences' evaluation for scripts the compiler
+// refuses.
+void EvaluateModelOnce(ModelEvaluator& ws, const StateVector& in, StateVector& out);
+
 // Kutta's third-order step of size stepSize over variables and auxiliary variables.
 void RungeKuttaStep(ModelEvaluator& ws, const StateVector& in, StateVector& out);
 

@@ -871,6 +871,19 @@ std::shared_ptr<const NativeModel> NativeModel::Compile(const std::string& scrip
     return model;
 }
 
+std::string_view NativeModel::FunctionName(const Instruction& instruction) {
+    if (instruction.op == Op::Call2 && instruction.binary == &Power) {
+        return "pow";
+    }
+    for (const MathFunction& function : kMathFunctions) {
+        if ((instruction.op == Op::Call1 && function.unary == instruction.unary) ||
+            (instruction.op == Op::Call2 && function.binary == instruction.binary)) {
+            return function.name;
+        }
+    }
+    return {};
+}
+
 bool NativeModel::writesArgumentsFrom(int first) const {
     return highestWrittenArgument_ >= first;
 }

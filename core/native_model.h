@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kalvora {
@@ -84,6 +85,13 @@ class NativeModel {
         double (*unary)(double) = nullptr;
         double (*binary)(double, double) = nullptr;
     };
+
+    // The program itself, for readers that evaluate it another way (the derivatives). The min and
+    // max operations take their operands from operands(), starting at a, b of them.
+    const std::vector<Instruction>& code() const { return code_; }
+    const std::vector<std::uint32_t>& operands() const { return operands_; }
+    // The math library's name of the function a Call1 or Call2 operation calls ("sin", "pow").
+    static std::string_view FunctionName(const Instruction& instruction);
 
   private:
     NativeModel() = default;
