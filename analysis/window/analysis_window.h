@@ -3,7 +3,9 @@
 // How an analysis result window runs, written once.
 //
 // A new analysis derives its result window from AnalysisWindow<PlotWindow, S> (one series) or
-// AnalysisWindow<SlotPlotWindow, S> (five overlay slots), where S is a plain value: everything the
+// AnalysisWindow<SlotPlotWindow, S> (five overlay slots), or, for a scan of a plane, from
+// ScanAnalysisWindow<Dialog, S> (AnalysisWindow<ScanResultWindow, S>), where S is a plain value:
+// everything the
 // settings dialog lets the user choose (the computation's own settings struct, which holds the
 // defaults that the dialog and the CLI both start from, plus point style and scaling). It then
 // writes four things and gets the rest:
@@ -96,7 +98,12 @@ class AnalysisWindow : public Base {
     virtual bool prepareSeries(const Settings& settings) = 0;
     virtual bool compute(const Settings& settings) = 0;
 
-    virtual void present(bool failed) { this->Plot(*this->data, failed); }
+    virtual void present(bool failed) {
+        // A window whose base draws no series (a scan's picture) says for itself how it shows.
+        if constexpr (requires { this->Plot(*this->data, failed); }) {
+            this->Plot(*this->data, failed);
+        }
+    }
     virtual void acceptedRunStarting() {}
     virtual void acceptedRunFinished() {}
     virtual void recomputeStarting() {}

@@ -1,20 +1,16 @@
 #include "analysis/scan/basins/tboa.h"
 
-#include "core/noise.h"
-
 namespace kalvora {
 
 TBoA::TBoA(AnalysisHost& host, TBasins& settings)
-    : ScanWindowFlow(host, QStringLiteral("TBoA"), QStringLiteral("Basin of Attraction"),
-                     {QStringLiteral("&Save As..."), QStringLiteral("&Print..."),
-                      QStringLiteral("&Close"), QStringLiteral("Parameters...")},
-                     settings) {
+    : ScanAnalysisWindow(host, settings, AnalysisTag::Basins, QStringLiteral("TBoA"),
+                         QStringLiteral("Basin of Attraction"),
+                         {QStringLiteral("&Save As..."), QStringLiteral("&Print..."),
+                          QStringLiteral("&Close"), QStringLiteral("Parameters...")}) {
     connect(SaveDataAs1, &QAction::triggered, this, [this] { SaveDataAs1Click(); });
-    connect(Parameters1, &QAction::triggered, this, [this] { ParametersClick(kAnalysisTag); });
-    connect(Settings1, &QAction::triggered, this, [this] { SettingsClick(); });
 }
 
-void TBoA::check(const BasinSettings& settings) const {
+void TBoA::validate(const BasinSettings& settings) const {
     CheckBasinSettings(workspace().model().variableCount, settings);
 }
 
@@ -48,10 +44,5 @@ void TBoA::SaveDataAs1Click() {
     saveClassFiles(classes);
 }
 
-void TBoA::SettingsClick() {
-    setEnabled(false);
-    settings_.show();
-    settings_.raise();
-}
 
 }  // namespace kalvora

@@ -3,12 +3,12 @@
 #include <functional>
 
 #include "analysis/scan/basins/tbasins.h"
-#include "analysis/scan/common/scan_flow.h"
+#include "analysis/scan/common/scan_analysis_window.h"
 
 namespace kalvora {
 
 // "Basin of Attraction": the framed picture of the last basin scan.
-class TBoA : public ScanWindowFlow<TBasins, BasinSettings> {
+class TBoA : public ScanAnalysisWindow<TBasins, BasinSettings> {
     Q_OBJECT
   public:
     static constexpr int kAnalysisTag = AnalysisTag::Basins;
@@ -16,10 +16,9 @@ class TBoA : public ScanWindowFlow<TBasins, BasinSettings> {
     TBoA(AnalysisHost& host, TBasins& settings);
 
     void SaveDataAs1Click();
-    void SettingsClick();
 
   private:
-    void check(const BasinSettings& settings) const override;
+    void validate(const BasinSettings& settings) const override;
     void scanAndShow(const BasinSettings& settings) override;
 
     // The colours and the number of cycles of the last scan, which its saved data select by.

@@ -261,8 +261,21 @@ void ScanResultWindow::saveClassFiles(const std::vector<std::pair<int, RgbColour
     });
 }
 
-void ScanResultWindow::ParametersClick(int analysisTag) {
-    host_.showParameterWindow(analysisTag);
+void ScanResultWindow::attachSettings(SettingsDialog& settings, int analysisTag,
+                                      const std::function<void()>& okClick) {
+    connect(&settings, &SettingsDialog::okClicked, this, okClick);
+    connect(&settings, &SettingsDialog::cancelled, this, [this] {
+        if (hasResult()) {
+            setEnabled(true);
+        }
+    });
+    connect(Settings1, &QAction::triggered, this, [this, &settings] {
+        setEnabled(false);
+        settings.show();
+        settings.raise();
+    });
+    connect(Parameters1, &QAction::triggered, this,
+            [this, analysisTag] { host_.showParameterWindow(analysisTag); });
 }
 
 void ScanResultWindow::resizeEvent(QResizeEvent* event) {

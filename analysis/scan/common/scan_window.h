@@ -17,6 +17,7 @@
 #include "analysis/window/analysis_host.h"
 #include "analysis/window/analysis_tag.h"
 #include "analysis/window/export/output_commands.h"
+#include "analysis/window/settings_dialog.h"
 #include "analysis/window/status_panels.h"
 
 namespace kalvora {
@@ -113,8 +114,11 @@ class ScanResultWindow : public QMainWindow {
     // class's number, each file listing the pixels of the class's colour. Cancelling ends it.
     void saveClassFiles(const std::vector<std::pair<int, RgbColour>>& classes);
 
-    // Opens the parameter window for this analysis's tag.
-    void ParametersClick(int analysisTag);
+    // The settings dialog of the analysis, as every analysis window takes it: its OK (Run) calls
+    // okClick, Settings... reopens it with this window disabled until Run or Cancel, and
+    // Parameters... opens the parameter window for the analysis's tag.
+    void attachSettings(SettingsDialog& settings, int analysisTag,
+                        const std::function<void()>& okClick);
 
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

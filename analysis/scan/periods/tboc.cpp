@@ -1,22 +1,17 @@
 #include "analysis/scan/periods/tboc.h"
 
-#include "core/noise.h"
-
 namespace kalvora {
 
 TBoC::TBoC(AnalysisHost& host, TPerCycles& settings, std::function<void()> scanned)
-    : ScanWindowFlow(host, QStringLiteral("TBoC"),
-                     QStringLiteral("Parameter Basins for Periodic Cycles"),
-                     {QStringLiteral("Save As..."), QStringLiteral("Print..."),
-                      QStringLiteral("Close"), QStringLiteral("Parameters")},
-                     settings),
+    : ScanAnalysisWindow(host, settings, AnalysisTag::CycleBasins, QStringLiteral("TBoC"),
+                         QStringLiteral("Parameter Basins for Periodic Cycles"),
+                         {QStringLiteral("Save As..."), QStringLiteral("Print..."),
+                          QStringLiteral("Close"), QStringLiteral("Parameters")}),
       scanned_(std::move(scanned)) {
     connect(SaveDataAs1, &QAction::triggered, this, [this] { SaveDataAs1Click(); });
-    connect(Parameters1, &QAction::triggered, this, [this] { ParametersClick(kAnalysisTag); });
-    connect(Settings1, &QAction::triggered, this, [this] { SettingsClick(); });
 }
 
-void TBoC::check(const PeriodSettings& settings) const {
+void TBoC::validate(const PeriodSettings& settings) const {
     CheckPeriodSettings(workspace().model().parameterCount, settings);
 }
 
@@ -54,10 +49,5 @@ void TBoC::SaveDataAs1Click() {
     saveClassFiles(classes);
 }
 
-void TBoC::SettingsClick() {
-    setEnabled(false);
-    settings_.show();
-    settings_.raise();
-}
 
 }  // namespace kalvora

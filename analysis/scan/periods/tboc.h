@@ -2,13 +2,13 @@
 
 #include <functional>
 
-#include "analysis/scan/common/scan_flow.h"
+#include "analysis/scan/common/scan_analysis_window.h"
 #include "analysis/scan/periods/tpercycles.h"
 
 namespace kalvora {
 
 // "Parameter Basins for Periodic Cycles": the framed picture of the last period scan.
-class TBoC : public ScanWindowFlow<TPerCycles, PeriodSettings> {
+class TBoC : public ScanAnalysisWindow<TPerCycles, PeriodSettings> {
     Q_OBJECT
   public:
     static constexpr int kAnalysisTag = AnalysisTag::CycleBasins;
@@ -17,10 +17,9 @@ class TBoC : public ScanWindowFlow<TPerCycles, PeriodSettings> {
     TBoC(AnalysisHost& host, TPerCycles& settings, std::function<void()> scanned = {});
 
     void SaveDataAs1Click();
-    void SettingsClick();
 
   private:
-    void check(const PeriodSettings& settings) const override;
+    void validate(const PeriodSettings& settings) const override;
     void scanAndShow(const PeriodSettings& settings) override;
 
     std::function<void()> scanned_;
