@@ -44,5 +44,4 @@ void TBoA::SaveDataAs1Click() {
     saveClassFiles(classes);
 }
 
-
 }  // namespace kalvora

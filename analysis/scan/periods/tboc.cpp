@@ -49,5 +49,4 @@ void TBoC::SaveDataAs1Click() {
     saveClassFiles(classes);
 }
 
-
 }  // namespace kalvora
