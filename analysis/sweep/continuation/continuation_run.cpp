@@ -757,6 +757,12 @@ void CheckContinuationSettings(const ModelDefinition& model, const ContinuationS
         std::isinf(settings.startParameter)) {
         throw ContinuationSettingsError("The start must be finite");
     }
+    if (!std::isnan(settings.startParameter) &&
+        (settings.startParameter < std::min(settings.from, settings.to) ||
+         settings.startParameter > std::max(settings.from, settings.to))) {
+        throw ContinuationSettingsError(
+            "The start's parameter value must lie in the parameter interval");
+    }
     if (flow && settings.period != 1) {
         throw ContinuationSettingsError(
             "A continuous model has equilibria, not cycles: its period is 1");

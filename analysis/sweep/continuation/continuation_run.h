@@ -94,8 +94,9 @@ class ContinuationSettingsError : public std::invalid_argument {
 };
 
 // Refuses what the continuation cannot do: no such parameter, an interval that is empty or not
-// finite, a start of the wrong length, a period below 1 or above 64 (or any period for a flow), a
-// step or tolerance that is not positive, fewer than 2 points, switching at LP, NS or H.
+// finite, a start of the wrong length or whose parameter value lies outside the interval, a period
+// below 1 or above 64 (or any period for a flow), a step or tolerance that is not positive, fewer
+// than 2 points, switching at LP, NS or H.
 void CheckContinuationSettings(const ModelDefinition& model, const ContinuationSettings& settings);
 
 // Pseudo-arclength continuation of the solutions of F^p(x) - x = 0 (a map) or f(x) = 0 (a flow) in

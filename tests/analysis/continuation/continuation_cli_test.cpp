@@ -98,6 +98,7 @@ TEST(ContinuationCli, RefusalsAndFailedStarts) {
         {{"--parameter", "r", "--from", "2", "--to", "3", "--switch", "XY"}, 2, "PD or BP"},
         {{"--parameter", "r", "--from", "2", "--to", "3", "--start", "y=1"}, 2, "'y'"},
         {{"--parameter", "r", "--from", "2", "--to", "3", "--step", "0"}, 2, "positive"},
+        {{"--parameter", "r", "--from", "2", "--to", "3", "--start", "r=3.5"}, 2, "interval"},
         // The fixed point at r = 3.2 is no 2-cycle: said, and nothing written.
         {{"--parameter", "r", "--from", "2.5", "--to", "3.5", "--period", "2", "--start",
           "x=0.6875,r=3.2"},

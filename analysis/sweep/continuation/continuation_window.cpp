@@ -1,0 +1,335 @@
+#include "analysis/sweep/continuation/continuation_window.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QHeaderView>
+#include <QMenuBar>
+#include <QPainter>
+#include <QShortcut>
+#include <array>
+#include <cmath>
+#include <limits>
+
+#include "analysis/sweep/bifurcation/bifurcation_sweep.h"
+#include "analysis/window/background_run.h"
+#include "analysis/window/export/output_commands.h"
+#include "core/model_evaluator.h"
+#include "core/numbers.h"
+#include "core/point_sink.h"
+
+namespace kalvora {
+namespace {
+
+// The bifurcation diagram behind the branch: parameter steps, steps left out, points per value.
+constexpr long long kDiagramResolution = 400;
+constexpr long long kDiagramTransient = 500;
+constexpr long long kDiagramPoints = 60;
+
+QString Number(double value) {
+    return QString::fromStdString(FormatGeneral(value, 10));
+}
+
+QString Eigenvalue(const std::complex<double>& value) {
+    if (value.imag() == 0) {
+        return Number(value.real());
+    }
+    return Number(value.real()) + (value.imag() < 0 ? " - " : " + ") +
+           Number(std::fabs(value.imag())) + "i";
+}
+
+}  // namespace
+
+ContinuationWindow::ContinuationWindow(AnalysisHost& host, ContinuationSettingsDialog& settings)
+    : AnalysisWindow(host, settings, AnalysisTag::None, QStringLiteral("ContinuationWindow"),
+                     QStringLiteral("Continuation"), QSize(640, 640), QList<int>{100, 100, 50}),
+      settings_(settings) {
+    StyleNewSeries(diagram_, clSilver);
+    StyleRunSeries(diagram_, false, false);
+    for (Tsp_XYLine* branch : {&stable_, &unstable_}) {
+        StyleNewSeries(*branch, clBlack);
+        branch->LineAttr().SetVisible(true);
+        branch->LineAttr().SetWidth(2);
+        branch->PointAttr().SetVisible(false);
+    }
+    unstable_.LineAttr().SetStyle(psDash);
+    StyleNewSeries(specials_, clRed);
+    specials_.LineAttr().SetVisible(false);
+    specials_.PointAttr().SetVisible(true);
+    specials_.PointAttr().SetKind(ptEllipse);
+    specials_.PointAttr().SetStyle(bsSolid);
+    specials_.PointAttr().SetHSize(7);
+    specials_.PointAttr().SetVSize(7);
+    // The diagram first, so that the branches are drawn over it.
+    for (Tsp_XYLine* series : {&diagram_, &unstable_, &stable_, &specials_}) {
+        series->SetPlot(graph);
+    }
+    data = &stable_;
+    // The labels are painted with the plot, so that its pictures, copies and prints show them.
+    auto previous = graph->OnDrawEnd;
+    graph->OnDrawEnd = [this, previous](Tsp_XYPlot& plot, QPainter& painter) {
+        paintLabels(plot, painter);
+        if (previous) {
+            previous(plot, painter);
+        }
+    };
+    connect(SaveDataAs1, &QAction::triggered, this, [this] {
+        Tsp_XYLine all;
+        for (const ContinuationBranch& branch : outcome_.branches) {
+            for (const ContinuationPoint& point : branch.points) {
+                all.AddPoint(
+                    point.parameter,
+                    point.values[static_cast<std::size_t>(std::clamp<int>(
+                        accepted_.variable, 0, static_cast<int>(point.values.size()) - 1))]);
+            }
+        }
+        saveSeries("Indicate File to Save Data", all);
+    });
+
+    table_ = new QTableWidget(this);
+    table_->setObjectName("SpecialPointTable");
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->verticalHeader()->setVisible(false);
+    auto* dock = new QDockWidget(QStringLiteral("Special points"), this);
+    dock->setObjectName("SpecialPointDock");
+    dock->setFeatures(QDockWidget::NoDockWidgetFeatures);
+    dock->setWidget(table_);
+    addDockWidget(Qt::BottomDockWidgetArea, dock);
+    auto* copy = new QShortcut(QKeySequence::Copy, table_, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(copy, &QShortcut::activated, this,
+            [this] { QApplication::clipboard()->setText(tableText()); });
+    QAction* copyAction = PopupMenu1->addAction("&Copy Table");
+    copyAction->setObjectName("CopyTable1");
+    connect(copyAction, &QAction::triggered, this,
+            [this] { QApplication::clipboard()->setText(tableText()); });
+
+    OutputDeclaration output;
+    output.layout = EpsLayout::Lines;
+    output.epsSeries = [this] {
+        return std::array<const Tsp_XYLine*, 5>{&diagram_, &stable_, &unstable_, &specials_,
+                                                nullptr};
+    };
+    output.printLabels = [this] {
+        return std::pair<std::string, std::string>(settings_.parameter->currentText().toStdString(),
+                                                   settings_.variable->currentText().toStdString());
+    };
+    offerOutput(std::move(output));
+}
+
+void ContinuationWindow::open() {
+    settings_.fillLists();
+    takeDialogAsAccepted();
+    settings_.show();
+    settings_.raise();
+}
+
+void ContinuationWindow::openFrom(const std::vector<double>& values, int period) {
+    settings_.fillLists();
+    settings_.setStart(values, period);
+    takeDialogAsAccepted();
+    settings_.show();
+    settings_.raise();
+}
+
+ContinuationWindowSettings ContinuationWindow::readDialog() const {
+    return {settings_.settings(), settings_.variable->currentIndex(),
+            settings_.overlay->isChecked()};
+}
+
+void ContinuationWindow::validate(const ContinuationWindowSettings& settings) const {
+    const ModelDefinition& model = workspace().model();
+    if (model.kind == ModelKind::Closed) {
+        throw ContinuationSettingsError("No model is loaded");
+    }
+    if (settings.variable < 0 || settings.variable >= model.variableCount) {
+        throw ContinuationSettingsError("Choose the variable drawn");
+    }
+    CheckContinuationSettings(model, settings.continuation);
+}
+
+bool ContinuationWindow::prepareSeries(const ContinuationWindowSettings&) {
+    PlotIni(false, false, diagram_);
+    for (Tsp_XYLine* series : {&stable_, &unstable_, &specials_}) {
+        series->ClearPoints();
+    }
+    NotManualscal();
+    return true;
+}
+
+bool ContinuationWindow::compute(const ContinuationWindowSettings& settings) {
+    ModelWorkspace& ws = workspace();
+    // The worker reads only these copies, never the workspace.
+    const ModelDefinitionPtr definition = ws.definition;
+    const int threads = ws.computationThreads;
+    flow_ = definition->kind == ModelKind::Continuous;
+    variableNames_.assign(
+        definition->variableNames.begin(),
+        definition->variableNames.begin() + std::max(definition->variableCount, 0));
+    ContinuationOutcome outcome;
+    VectorPointSink diagram;
+    show();
+    RunWithComputingWindow(host(), [&](RunControl& control) {
+        outcome = RunContinuation(definition, settings.continuation, control);
+        if (!settings.overlay || outcome.stopped) {
+            return;
+        }
+        // Made on the worker: a Lua state belongs to the thread that uses it.
+        ModelEvaluator model(definition, RandomState{}, nullptr, &control);
+        model.noise.noiseOn = false;
+        BifurcationSettings sweep;
+        sweep.parameter = settings.continuation.parameter + 1;
+        sweep.minimum = std::min(settings.continuation.from, settings.continuation.to);
+        sweep.maximum = std::max(settings.continuation.from, settings.continuation.to);
+        sweep.plotVariable = settings.variable + 1;
+        sweep.plottedPoints = kDiagramPoints;
+        sweep.transientSteps = kDiagramTransient;
+        sweep.resolution = kDiagramResolution;
+        BifurcationSweep(model, definition->kind, sweep, threads, control, diagram);
+    });
+    outcome_ = std::move(outcome);
+    for (const auto& point : diagram.points) {
+        diagram_.AddPoint(point.x, point.y);
+    }
+    drawBranches(settings.variable);
+    fillTable();
+    if (!outcome_.stopped && !outcome_.notes.empty()) {
+        QString text;
+        for (const std::string& note : outcome_.notes) {
+            text += QString::fromStdString(note) + "\n";
+        }
+        host().prompts().error(text.trimmed().toStdString());
+    }
+    QString status = QString::number(outcome_.specials.size()) + " special points";
+    if (outcome_.method == DerivativeMethod::FiniteDifference) {
+        status += ", Jacobians by differences";
+    }
+    if (outcome_.stopped) {
+        status += ", stopped";
+    }
+    setPanelText(2, status);
+    return false;
+}
+
+void ContinuationWindow::present(bool failed) {
+    Plot(stable_, failed);
+    for (Tsp_XYLine* series : {&diagram_, &unstable_, &specials_}) {
+        series->SetActive(true);
+        series->SetDrawLocked(false);
+    }
+    graph->AutoScaleAxis(graph->BottomAxis());
+    graph->AutoScaleAxis(graph->LeftAxis());
+    graph->Invalidate();
+}
+
+void ContinuationWindow::drawBranches(int variable) {
+    const double gap = std::numeric_limits<double>::quiet_NaN();
+    for (const ContinuationBranch& branch : outcome_.branches) {
+        const ContinuationPoint* previous = nullptr;
+        for (const ContinuationPoint& point : branch.points) {
+            const double x = point.parameter;
+            const double y = point.values[variable];
+            Tsp_XYLine& own = point.stable ? stable_ : unstable_;
+            Tsp_XYLine& other = point.stable ? unstable_ : stable_;
+            // Where the stability changes, the run before ends on this point and a new one
+            // starts, so that the curve stays whole.
+            if (previous != nullptr && previous->stable != point.stable) {
+                other.AddPoint(x, y);
+                other.AddPoint(gap, gap);
+            }
+            own.AddPoint(x, y);
+            if (point.special >= 0) {
+                specials_.AddPoint(x, y);
+            }
+            previous = &point;
+        }
+        stable_.AddPoint(gap, gap);
+        unstable_.AddPoint(gap, gap);
+    }
+}
+
+void ContinuationWindow::paintLabels(Tsp_XYPlot& plot, QPainter& painter) const {
+    if (!specials_.Active() || outcome_.specials.empty()) {
+        return;
+    }
+    painter.save();
+    painter.setClipRect(plot.FieldRect());
+    painter.setPen(Qt::red);
+    const Tsp_Axis& across = plot.BottomAxis();
+    const Tsp_Axis& up = plot.LeftAxis();
+    for (int k = 0; k < specials_.Count(); ++k) {
+        const double x = specials_.XValues()[k];
+        const double y = specials_.YValues()[k];
+        // The label of the k-th marked point: the specials in the order the branches show them.
+        int seen = 0;
+        QString label;
+        for (const ContinuationBranch& branch : outcome_.branches) {
+            for (const ContinuationPoint& point : branch.points) {
+                if (point.special >= 0 && seen++ == k) {
+                    label = SpecialLabel(outcome_.specials[point.special].kind);
+                }
+            }
+        }
+        painter.drawText(QPoint(across.ValueToPixel(x) + 6, up.ValueToPixel(y) - 4), label);
+    }
+    painter.restore();
+}
+
+void ContinuationWindow::fillTable() {
+    QStringList header{"Label", "Period", "Parameter"};
+    for (const std::string& name : variableNames_) {
+        header << QString::fromStdString(name);
+    }
+    header << (flow_ ? "Eigenvalues" : "Multipliers");
+    table_->clear();
+    table_->setColumnCount(static_cast<int>(header.size()));
+    table_->setHorizontalHeaderLabels(header);
+    table_->setRowCount(static_cast<int>(outcome_.specials.size()));
+    int row = 0;
+    for (const SpecialPoint& special : outcome_.specials) {
+        QStringList cells{SpecialLabel(special.kind), QString::number(special.period),
+                          Number(special.parameter)};
+        for (const double value : special.values) {
+            cells << Number(value);
+        }
+        QStringList eigenvalues;
+        for (const auto& value : special.eigenvalues) {
+            eigenvalues << Eigenvalue(value);
+        }
+        cells << eigenvalues.join("; ");
+        for (int column = 0; column < cells.size(); ++column) {
+            table_->setItem(row, column, new QTableWidgetItem(cells[column]));
+        }
+        ++row;
+    }
+    table_->resizeColumnsToContents();
+}
+
+QString ContinuationWindow::tableText() const {
+    QStringList lines;
+    QStringList header;
+    for (int column = 0; column < table_->columnCount(); ++column) {
+        header << table_->horizontalHeaderItem(column)->text();
+    }
+    lines << header.join('\t');
+    for (int row = 0; row < table_->rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < table_->columnCount(); ++column) {
+            const QTableWidgetItem* item = table_->item(row, column);
+            cells << (item != nullptr ? item->text() : QString());
+        }
+        lines << cells.join('\t');
+    }
+    return lines.join('\n') + '\n';
+}
+
+void ContinuationWindow::closeEvent(QCloseEvent* event) {
+    if (running()) {
+        event->ignore();
+        return;
+    }
+    AnalysisWindow::closeEvent(event);
+}
+
+}  // namespace kalvora
