@@ -45,7 +45,7 @@ ContinuationWindow::ContinuationWindow(AnalysisHost& host, ContinuationSettingsD
     : AnalysisWindow(host, settings, AnalysisTag::None, QStringLiteral("ContinuationWindow"),
                      QStringLiteral("Continuation"), QSize(640, 640), QList<int>{100, 100, 50}),
       settings_(settings) {
-    StyleNewSeries(diagram_, clSilver);
+    StyleNewSeries(diagram_, clGray);
     StyleRunSeries(diagram_, false, false);
     for (Tsp_XYLine* branch : {&stable_, &unstable_}) {
         StyleNewSeries(*branch, clBlack);
@@ -53,7 +53,6 @@ ContinuationWindow::ContinuationWindow(AnalysisHost& host, ContinuationSettingsD
         branch->LineAttr().SetWidth(2);
         branch->PointAttr().SetVisible(false);
     }
-    unstable_.LineAttr().SetStyle(psDash);
     StyleNewSeries(specials_, clRed);
     specials_.LineAttr().SetVisible(false);
     specials_.PointAttr().SetVisible(true);
@@ -225,26 +224,75 @@ void ContinuationWindow::present(bool failed) {
 
 void ContinuationWindow::drawBranches(int variable) {
     const double gap = std::numeric_limits<double>::quiet_NaN();
+    // Runs of one stability each; a run ends on the first point of the next, so that the curve
+    // stays whole.
+    struct Run {
+        bool stable;
+        std::vector<std::pair<double, double>> points;
+    };
+    std::vector<Run> runs;
+    double xLow = HUGE_VAL, xHigh = -HUGE_VAL, yLow = HUGE_VAL, yHigh = -HUGE_VAL;
     for (const ContinuationBranch& branch : outcome_.branches) {
         const ContinuationPoint* previous = nullptr;
         for (const ContinuationPoint& point : branch.points) {
             const double x = point.parameter;
             const double y = point.values[variable];
-            Tsp_XYLine& own = point.stable ? stable_ : unstable_;
-            Tsp_XYLine& other = point.stable ? unstable_ : stable_;
-            // Where the stability changes, the run before ends on this point and a new one
-            // starts, so that the curve stays whole.
-            if (previous != nullptr && previous->stable != point.stable) {
-                other.AddPoint(x, y);
-                other.AddPoint(gap, gap);
+            xLow = std::min(xLow, x);
+            xHigh = std::max(xHigh, x);
+            yLow = std::min(yLow, y);
+            yHigh = std::max(yHigh, y);
+            if (previous == nullptr || previous->stable != point.stable) {
+                if (previous != nullptr) {
+                    runs.back().points.emplace_back(x, y);
+                }
+                runs.push_back({point.stable, {}});
             }
-            own.AddPoint(x, y);
+            runs.back().points.emplace_back(x, y);
             if (point.special >= 0) {
                 specials_.AddPoint(x, y);
             }
             previous = &point;
         }
-        stable_.AddPoint(gap, gap);
+    }
+    // The plot draws a dashed pen dash by dash per segment, which on a dense branch looks solid:
+    // the dashes are made here instead, a share of the picture's diagonal long, so that they show
+    // in every picture and export alike.
+    const double width = xHigh > xLow ? xHigh - xLow : 1;
+    const double height = yHigh > yLow ? yHigh - yLow : 1;
+    constexpr double kDash = 0.016;
+    constexpr double kSpace = 0.012;
+    for (const Run& run : runs) {
+        if (run.stable) {
+            for (const auto& [x, y] : run.points) {
+                stable_.AddPoint(x, y);
+            }
+            stable_.AddPoint(gap, gap);
+            continue;
+        }
+        bool on = true;
+        double left = kDash;  // of the present dash or space
+        unstable_.AddPoint(run.points.front().first, run.points.front().second);
+        for (std::size_t k = 1; k < run.points.size(); ++k) {
+            auto [x0, y0] = run.points[k - 1];
+            const auto [x1, y1] = run.points[k];
+            double length = std::hypot((x1 - x0) / width, (y1 - y0) / height);
+            while (length > left) {
+                const double share = left / length;
+                x0 += share * (x1 - x0);
+                y0 += share * (y1 - y0);
+                length -= left;
+                unstable_.AddPoint(x0, y0);
+                if (on) {
+                    unstable_.AddPoint(gap, gap);
+                }
+                on = !on;
+                left = on ? kDash : kSpace;
+            }
+            left -= length;
+            if (on) {
+                unstable_.AddPoint(x1, y1);
+            }
+        }
         unstable_.AddPoint(gap, gap);
     }
 }
