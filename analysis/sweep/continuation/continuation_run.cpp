@@ -183,8 +183,10 @@ bool ComplexPairCrosses(const std::vector<std::complex<double>>& values, bool fl
 class Continuation {
   public:
     Continuation(BranchEquations& equations, const ContinuationSettings& settings,
-                 RunControl& control, ContinuationOutcome& outcome)
-        : equations_(equations),
+                 RunControl& control, ContinuationOutcome& outcome,
+                 const std::function<void(const ContinuationPoint&)>& pointAdded)
+        : pointAdded_(pointAdded),
+          equations_(equations),
           settings_(settings),
           control_(control),
           outcome_(outcome),
@@ -448,9 +450,11 @@ class Continuation {
             p.special = static_cast<int>(outcome_.specials.size());
             outcome_.specials.push_back(std::move(special));
             specialStates_.push_back(std::move(f.state));
+            added(p);
             walker.points.push_back(std::move(p));
         }
         walker.points.push_back(point(next));
+        added(walker.points.back());
         ++walker.steps;
         walker.last = std::move(next);
         if (outside) {
@@ -475,9 +479,12 @@ class Continuation {
         behind.last = std::move(backward);
         behind.step = settings_.step;
         const bool fromCentre = (ahead.last.u - centre.u).norm() == 0;
+        added(point(centre));
         if (!fromCentre) {
             ahead.points.push_back(point(ahead.last));
             behind.points.push_back(point(behind.last));
+            added(ahead.points.back());
+            added(behind.points.back());
         }
         long long count = fromCentre ? 1 : 3;
         while (!(ahead.done && behind.done) && count < settings_.maxPoints) {
@@ -701,7 +708,15 @@ class Continuation {
         }
     }
 
+    // A point of the branch as it is computed, to whoever watches.
+    void added(const ContinuationPoint& point) const {
+        if (pointAdded_) {
+            pointAdded_(point);
+        }
+    }
+
   private:
+    const std::function<void(const ContinuationPoint&)>& pointAdded_;
     BranchEquations& equations_;
     const ContinuationSettings& settings_;
     RunControl& control_;
@@ -794,8 +809,9 @@ void CheckContinuationSettings(const ModelDefinition& model, const ContinuationS
     }
 }
 
-ContinuationOutcome RunContinuation(const ModelDefinitionPtr& definition,
-                                    const ContinuationSettings& settings, RunControl& control) {
+ContinuationOutcome RunContinuation(
+    const ModelDefinitionPtr& definition, const ContinuationSettings& settings, RunControl& control,
+    const std::function<void(const ContinuationPoint&)>& pointAdded) {
     const ModelDefinition& model = *definition;
     CheckContinuationSettings(model, settings);
     ModelEvaluator evaluator(definition, RandomState{}, nullptr, &control);
@@ -803,7 +819,7 @@ ContinuationOutcome RunContinuation(const ModelDefinitionPtr& definition,
     BranchEquations equations(evaluator, model.kind == ModelKind::Continuous, settings.parameter);
     ContinuationOutcome outcome;
     outcome.method = equations.method();
-    Continuation continuation(equations, settings, control, outcome);
+    Continuation continuation(equations, settings, control, outcome, pointAdded);
     continuation.run(model);
     if (!evaluator.recordedMessage.empty()) {
         outcome.notes.push_back(evaluator.recordedMessage);

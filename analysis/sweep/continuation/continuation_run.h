@@ -1,6 +1,7 @@
 #pragma once
 
 #include <complex>
+#include <functional>
 #include <limits>
 #include <stdexcept>
 #include <string>
@@ -106,8 +107,10 @@ void CheckContinuationSettings(const ModelDefinition& model, const ContinuationS
 // bordered by the tangent; the special points are located by the secant method on their test
 // functions to the rounding of the model. Runs on an evaluator of its own, on the calling thread;
 // the other parameters are the definition's; noise is not applied. A stopped run returns what it
-// has computed.
-ContinuationOutcome RunContinuation(const ModelDefinitionPtr& model,
-                                    const ContinuationSettings& settings, RunControl& control);
+// has computed. pointAdded, when given, sees every point as it is computed (the two directions
+// from the start in turn, on the calling thread), for a picture drawn while the run goes on.
+ContinuationOutcome RunContinuation(
+    const ModelDefinitionPtr& model, const ContinuationSettings& settings, RunControl& control,
+    const std::function<void(const ContinuationPoint&)>& pointAdded = {});
 
 }  // namespace kalvora

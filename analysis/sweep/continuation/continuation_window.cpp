@@ -7,10 +7,13 @@
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPointer>
 #include <QShortcut>
 #include <array>
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <mutex>
 
 #include "analysis/sweep/bifurcation/bifurcation_sweep.h"
 #include "analysis/window/background_run.h"
@@ -26,6 +29,38 @@ namespace {
 constexpr long long kDiagramResolution = 400;
 constexpr long long kDiagramTransient = 500;
 constexpr long long kDiagramPoints = 60;
+
+// Points drawn while the run goes on reach the picture in batches of this many.
+constexpr int kLiveBatch = 25;
+
+// The points a worker computes, handed to the user-interface thread in batches: the worker
+// collects them without locking and publishes a batch; the user-interface thread takes what is
+// published.
+class LivePoints {
+  public:
+    void add(double x, double y) { collected_.push_back({x, y}); }
+    std::size_t collected() const { return collected_.size(); }
+    void publish() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        published_.insert(published_.end(), collected_.begin(), collected_.end());
+        collected_.clear();
+    }
+    void moveInto(Tsp_XYLine& series) {
+        std::vector<VectorPointSink::Point> batch;
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            batch.swap(published_);
+        }
+        for (const auto& point : batch) {
+            series.AddPoint(point.x, point.y);
+        }
+    }
+
+  private:
+    std::vector<VectorPointSink::Point> collected_;  // worker only
+    std::mutex mutex_;
+    std::vector<VectorPointSink::Point> published_;
+};
 
 QString Number(double value) {
     return QString::fromStdString(FormatGeneral(value, 10));
@@ -60,8 +95,11 @@ ContinuationWindow::ContinuationWindow(AnalysisHost& host, ContinuationSettingsD
     specials_.PointAttr().SetStyle(bsSolid);
     specials_.PointAttr().SetHSize(7);
     specials_.PointAttr().SetVSize(7);
+    StyleNewSeries(live_, clBlack);
+    live_.LineAttr().SetVisible(false);
+    live_.PointAttr().SetVisible(true);
     // The diagram first, so that the branches are drawn over it.
-    for (Tsp_XYLine* series : {&diagram_, &unstable_, &stable_, &specials_}) {
+    for (Tsp_XYLine* series : {&live_, &diagram_, &unstable_, &stable_, &specials_}) {
         series->SetPlot(graph);
     }
     data = &stable_;
@@ -168,9 +206,36 @@ bool ContinuationWindow::compute(const ContinuationWindowSettings& settings) {
         definition->variableNames.begin() + std::max(definition->variableCount, 0));
     ContinuationOutcome outcome;
     VectorPointSink diagram;
+    // The branch as it grows, drawn behind the computing window; shared with the queued
+    // refreshes, which may run after this function has returned and then find nothing to do.
+    auto handOver = std::make_shared<LivePoints>();
+    auto going = std::make_shared<bool>(true);
+    QPointer<ContinuationWindow> target(this);
+    const int variable = settings.variable;
+    const auto pointAdded = [handOver, going, target, variable](const ContinuationPoint& point) {
+        handOver->add(point.parameter, point.values[static_cast<std::size_t>(variable)]);
+        if (handOver->collected() < kLiveBatch) {
+            return;
+        }
+        handOver->publish();
+        QMetaObject::invokeMethod(
+            target.data(),
+            [handOver, going, target] {
+                if (target.isNull() || !*going) {
+                    return;
+                }
+                handOver->moveInto(target->live_);
+                target->graph->AutoScaleAxis(target->graph->BottomAxis());
+                target->graph->AutoScaleAxis(target->graph->LeftAxis());
+                target->graph->Invalidate();
+            },
+            Qt::QueuedConnection);
+    };
+    live_.ClearPoints();
+    live_.SetActive(true);
     show();
     RunWithComputingWindow(host(), [&](RunControl& control) {
-        outcome = RunContinuation(definition, settings.continuation, control);
+        outcome = RunContinuation(definition, settings.continuation, control, pointAdded);
         if (!settings.overlay || outcome.stopped) {
             return;
         }
@@ -187,6 +252,10 @@ bool ContinuationWindow::compute(const ContinuationWindowSettings& settings) {
         sweep.resolution = kDiagramResolution;
         BifurcationSweep(model, definition->kind, sweep, threads, control, diagram);
     });
+    *going = false;
+    // The finished drawing takes the place of the points drawn on the way.
+    live_.ClearPoints();
+    live_.SetActive(false);
     outcome_ = std::move(outcome);
     for (const auto& point : diagram.points) {
         diagram_.AddPoint(point.x, point.y);

@@ -20,8 +20,8 @@ struct ContinuationWindowSettings {
 // parts dashed, the special points marked and labelled (LP, PD, NS, H, BP), optionally over a
 // bifurcation diagram of the same parameter; below, a table of the special points with their
 // period, parameter, values and multipliers (eigenvalues of a flow), which copies as
-// tab-separated text. Runs on a worker through the computing window; a stopped run shows the
-// branch computed so far.
+// tab-separated text. Runs on a worker through the computing window, the points drawn as they
+// come; a stopped run shows the branch computed so far.
 class ContinuationWindow : public AnalysisWindow<PlotWindow, ContinuationWindowSettings> {
     Q_OBJECT
   public:
@@ -59,6 +59,7 @@ class ContinuationWindow : public AnalysisWindow<PlotWindow, ContinuationWindowS
 
     ContinuationSettingsDialog& settings_;
     QTableWidget* table_;
+    Tsp_XYLine live_;  // the points so far, while a run goes on
     Tsp_XYLine diagram_;
     Tsp_XYLine stable_;
     Tsp_XYLine unstable_;

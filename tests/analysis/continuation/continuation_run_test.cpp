@@ -157,13 +157,18 @@ TEST(Continuation, SpecialPointsAgainstClosedForms) {
 }
 
 // Along the logistic map's fixed points x = 1 - 1/r the multiplier is 2 - r: the branch lies on
-// the closed form, is stable exactly below r = 3, and ends exactly on both ends of the interval.
+// the closed form, is stable exactly below r = 3, and ends exactly on both ends of the interval;
+// a watcher sees each point as it is computed.
 TEST(Continuation, LogisticBranchStabilityAndEnds) {
     ContinuationSettings settings;
     settings.from = 3.6;  // the ends in either order
     settings.to = 1.5;
     settings.start = {0.6};
-    const ContinuationOutcome outcome = Follow(Sample("logistic.mod"), settings);
+    std::vector<double> seen;
+    QuietRunControl control;
+    const ContinuationOutcome outcome =
+        RunContinuation(Sample("logistic.mod"), settings, control,
+                        [&](const ContinuationPoint& p) { seen.push_back(p.parameter); });
     ASSERT_EQ(1u, outcome.branches.size());
     const auto& points = outcome.branches[0].points;
     ASSERT_GT(points.size(), 50u);
@@ -175,6 +180,12 @@ TEST(Continuation, LogisticBranchStabilityAndEnds) {
         if (p.special < 0) {
             EXPECT_EQ(p.parameter < 3, p.stable) << p.parameter;
         }
+    }
+    // The watcher saw every point as it came, and only those.
+    std::sort(seen.begin(), seen.end());
+    ASSERT_EQ(points.size(), seen.size());
+    for (std::size_t k = 0; k < seen.size(); ++k) {
+        EXPECT_EQ(points[k].parameter, seen[k]);
     }
     // The points climb in r: the start's two directions are joined in the order of the curve.
     for (std::size_t k = 1; k < points.size(); ++k) {
