@@ -293,7 +293,9 @@ class Continuation {
 
     // The point between a and b (b a step from a along a's tangent) where test changes sign, by
     // the secant method with Illinois' modification on the arclength along a's tangent; each trial
-    // point is corrected onto the branch.
+    // point is corrected onto the branch. Nothing when a correction fails or strays further than
+    // the step (it found another branch), or when the sign changes through a pole rather than a
+    // root (the test grows where a root's would vanish: a model singular there).
     std::optional<State> locate(int period, const State& a, const State& b,
                                 const std::function<double(const State&)>& test) {
         double low = 0;
@@ -301,6 +303,7 @@ class Continuation {
         double testLow = test(a);
         double testHigh = test(b);
         const double width = std::fabs(high);
+        const double smallestEnd = std::min(std::fabs(testLow), std::fabs(testHigh));
         std::optional<State> best;
         int side = 0;
         const double base = a.tangent.dot(a.u);
@@ -309,16 +312,17 @@ class Continuation {
             if (!(s > std::min(low, high) && s < std::max(low, high))) {
                 s = (low + high) / 2;
             }
-            Vector u = a.u + s * a.tangent;
+            const Vector predicted = a.u + s * a.tangent;
+            Vector u = predicted;
             State trial;
             if (!correct(period, u, a.tangent, base + s, kLocatingIterations) ||
-                !makeState(period, u, a.tangent, trial)) {
-                break;
+                (u - predicted).norm() > width || !makeState(period, u, a.tangent, trial)) {
+                return std::nullopt;
             }
             const double value = test(trial);
             best = std::move(trial);
             if (value == 0) {
-                break;
+                return best;
             }
             if ((value > 0) == (testHigh > 0)) {
                 high = s;
@@ -338,10 +342,13 @@ class Continuation {
             if (std::fabs(high - low) <= 1e-15 * std::max(width, 1e-300) ||
                 std::fabs(high - low) <=
                     4 * std::numeric_limits<double>::epsilon() * std::max(1.0, MaxNorm(a.u))) {
-                break;
+                if (!(std::fabs(value) <= smallestEnd)) {
+                    return std::nullopt;
+                }
+                return best;
             }
         }
-        return best;
+        return std::nullopt;
     }
 
     struct Walker {
@@ -395,21 +402,21 @@ class Continuation {
             }
             const auto located = locate(period, walker.last, next,
                                         [this, end](const State& s) { return s.u[n_] - end; });
-            if (located) {
-                next = *located;
-                // On the end itself, not a rounding beside it: corrected at the fixed parameter.
-                Vector u = next.u;
-                u[n_] = end;
-                Vector fixed = Vector::Zero(n_ + 1);
-                fixed[n_] = 1;
-                State onEnd;
-                if (correct(period, u, fixed, end, kCorrectorIterations)) {
-                    u[n_] = end;
-                    if (makeState(period, u, walker.last.tangent, onEnd)) {
-                        next = std::move(onEnd);
-                    }
-                }
+            // On the end itself, not a rounding beside it: corrected at the fixed parameter from
+            // the located point, or from the chord between the two points when locating failed.
+            const double share = (end - walker.last.u[n_]) / (parameter - walker.last.u[n_]);
+            Vector u =
+                located ? located->u : Vector(walker.last.u + share * (next.u - walker.last.u));
+            u[n_] = end;
+            Vector fixed = Vector::Zero(n_ + 1);
+            fixed[n_] = 1;
+            State onEnd;
+            if (!correct(period, u, fixed, end, kCorrectorIterations) ||
+                (u[n_] = end, !makeState(period, u, walker.last.tangent, onEnd))) {
+                walker.done = true;  // no point on the end: the branch stops at its last point
+                return;
             }
+            next = std::move(onEnd);
         }
         struct Found {
             double arclength;
@@ -544,9 +551,11 @@ class Continuation {
             return std::nullopt;
         }
         bool converged = false;
+        bool singular = false;
         for (int iteration = 0; iteration < kStartIterations; ++iteration) {
             const Eigen::FullPivLU<Matrix> lu(jacobian.leftCols(n_));
             if (!lu.isInvertible()) {
+                singular = true;
                 break;
             }
             const Vector delta = lu.solve(g);
@@ -574,6 +583,12 @@ class Continuation {
             if (!accepted) {
                 break;
             }
+        }
+        if (!converged && singular) {
+            note("Newton's method cannot go on from the start " + where(u[n_]) +
+                 ": the Jacobian of " + (equations_.flow() ? "f" : "F^p(x) - x") +
+                 " is singular there (a bifurcation point, or a whole line of solutions)" + advice);
+            return std::nullopt;
         }
         if (!converged) {
             note("Newton's method did not converge from the start to " + kind + " " + where(u[n_]) +

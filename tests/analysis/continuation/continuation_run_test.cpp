@@ -193,8 +193,8 @@ TEST(Continuation, LogisticBranchStabilityAndEnds) {
     }
 }
 
-// Starts that find nothing say why and what to try, and give no branch; a model without compiled
-// derivatives is followed through its interpreter's differences.
+// Starts that find nothing say why and what to try, and give no branch; a pole is no special
+// point; a model without compiled derivatives is followed through its interpreter's differences.
 TEST(Continuation, StartsThatFailAndInterpretedModels) {
     ContinuationSettings noRoot;
     noRoot.from = -1;
@@ -221,6 +221,32 @@ TEST(Continuation, StartsThatFailAndInterpretedModels) {
     EXPECT_TRUE(shorter.branches.empty());
     ASSERT_EQ(1u, shorter.notes.size());
     EXPECT_NE(std::string::npos, shorter.notes[0].find("period 1, not 2")) << shorter.notes[0];
+
+    // A whole line of equilibria (y' = r y vanishes on y = 0): the start says the Jacobian is
+    // singular.
+    const auto line = Written("line", "x=0, y=0\r\nr=1\r\n\r\nc 0.01\r\nx=y\r\ny=r*x\r\n");
+    ContinuationSettings alongLine = noRoot;
+    alongLine.start.clear();  // the model's own start, the origin
+    const ContinuationOutcome singular = Follow(line, alongLine);
+    EXPECT_TRUE(singular.branches.empty());
+    ASSERT_EQ(1u, singular.notes.size());
+    EXPECT_NE(std::string::npos, singular.notes[0].find("singular")) << singular.notes[0];
+
+    // x = r/x + 1/(x - 2) passes near its pole x = 0, where the test functions change sign
+    // through infinity: no special point there, only the fold r = x^2 - x/(x - 2) at the root of
+    // x (x - 2)^2 = -1.
+    const auto pole = Written("pole", "x=1\r\nr=1\r\n\r\nd\r\nx=r/x+1/(x-2)\r\n");
+    ContinuationSettings wide;
+    wide.from = -2;
+    wide.to = 3;
+    const ContinuationOutcome nearPole = Follow(pole, wide);
+    ASSERT_EQ(1u, nearPole.specials.size());
+    EXPECT_EQ(SpecialKind::Fold, nearPole.specials[0].kind);
+    double root = -0.2;  // Newton's method on x (x - 2)^2 + 1
+    for (int k = 0; k < 50; ++k) {
+        root -= (root * (root - 2) * (root - 2) + 1) / ((root - 2) * (3 * root - 2));
+    }
+    EXPECT_NEAR(root * root - root / (root - 2), nearPole.specials[0].parameter, 1e-9);
 
     // string.format has no compiled form: the interpreter runs it, the Jacobians are differences.
     const auto interpreted = Written(
