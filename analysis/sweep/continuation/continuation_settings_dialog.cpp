@@ -40,7 +40,7 @@ ContinuationSettingsDialog::ContinuationSettingsDialog(const ModelWorkspace& wor
     layout->addWidget(to, row++, 2);
     caption("Variable drawn:");
     layout->addWidget(variable, row++, 1, 1, 2);
-    caption("Start (x=0.5, y=0.1):");
+    caption("Start:");
     layout->addWidget(start, row++, 1, 1, 2);
     caption("at the parameter value:");
     layout->addWidget(startParameter, row++, 1, 1, 2);
