@@ -26,6 +26,29 @@ ModelEvaluator::~ModelEvaluator() {
     CloseModelState(luaState, interrupt);
 }
 
+bool ModelEvaluator::reusable() const {
+    return luaState != nullptr && nativeModel != nullptr && nativeModel->covered() &&
+           nativeModel->stateless() && nativeModel->script() == definition->scriptText;
+}
+
+void ModelEvaluator::restart(RandomState randomState, Prompts* messagePrompts,
+                             RunControl* control) {
+    running_.reset();
+    interrupt.clear();
+    parameterValues = definition->parameterValues;
+    errorFlag = false;
+    scriptStatus = 0;
+    noise = definition->noise;
+    noise.noiseCounter = randomState.noiseCounter;
+    random = randomState.random;
+    prompts = messagePrompts;
+    recordedMessage.clear();
+    recordedDetails.clear();
+    if (control != nullptr) {
+        running_ = std::make_unique<RunningModel>(*control, interrupt);
+    }
+}
+
 RandomState RandomStateOf(const ModelEvaluator& ranOn) {
     return {ranOn.random, ranOn.noise.noiseCounter};
 }

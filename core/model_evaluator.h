@@ -42,6 +42,15 @@ struct ModelEvaluator {
 
     const ModelDefinition& model() const { return *definition; }
 
+    // Whether another run may use this evaluator instead of a fresh one: the compiled program
+    // makes every step and reads nothing an earlier step left, so whatever the last run did to
+    // the Lua state cannot reach the next. Callers that run many short runs of one model (the
+    // Python module) keep such an evaluator instead of compiling the script for every run.
+    bool reusable() const;
+    // A reusable evaluator as a fresh one from its definition would be: the definition's
+    // parameters and noise, the given random sequence, no message, and the new run's stop.
+    void restart(RandomState randomState, Prompts* prompts, RunControl* control);
+
     const ModelDefinitionPtr definition;
     // The parameters the steps run with: the definition's, unless the run varies one.
     std::array<Extended, kModelListCapacity> parameterValues{};

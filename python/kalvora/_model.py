@@ -43,6 +43,25 @@ Objects.__doc__ = """Iterating objects: the object's points and then its images 
 (n, 2); the attractor's points, (m, 2) (empty without attractor=)."""
 
 
+Cycle = collections.namedtuple(
+    "Cycle", "period points multipliers stable type trace determinant"
+)
+Cycle.__doc__ = """A fixed point, cycle or equilibrium: its least period (1 for an equilibrium), its
+points in orbit order as a (period, variables) array, the multipliers (eigenvalues of the
+derivative of F^period; a flow: of the Jacobian) as a complex array by descending modulus (a
+flow: real part), stable, the type ("node", "focus" or "saddle"), and the trace and determinant
+of that derivative (meaningful for two variables)."""
+
+
+class Cycles(list):
+    """The cycles a search found, by period and then by their first points. exact: whether the
+    derivatives were exact (the script compiled) or central differences."""
+
+    def __init__(self, cycles, exact):
+        super().__init__(cycles)
+        self.exact = exact
+
+
 class Scan(tuple):
     """A basin or period scan, unpacked as (classes, colours): classes, (rows, columns) ints with
     row 0 at the top (the largest vertical value); colours, (classes, 3) uint8 RGB. Class 0 is
@@ -721,3 +740,33 @@ class Model:
         options.skip = _integer("skip", skip, 0, 100000)
         options.points = _integer("points", points, 2, 100000)
         return self._checked(self._engine.statistics(options))
+
+    def fixedpoints(self, box, periods=None, grid=20, tolerance=1e-10, threads=0):
+        """The fixed points and cycles of a map (the equilibria of a continuous model) in a box,
+        with their multipliers and stability, as kalvora-cli fixedpoints finds them. box: a dict
+        {variable: (min, max)} of the variables the starts spread over (the others start from
+        their initial values). periods: P or (A, B) for periods A to B (maps only; default 1).
+        grid: starts per box variable; tolerance: the largest |F^p(x) - x| (a flow: |f(x)|) of a
+        root. Returns a list of Cycle, with .exact telling how the derivatives were made."""
+        options = _kalvora.FixedPointOptions()
+        if not isinstance(box, collections.abc.Mapping) or not box:
+            raise TypeError(f"box must be a dict {{variable: (min, max)}}, not {box!r}")
+        options.box = [
+            (self._variable("box", name),) + _pair(f"box[{name!r}]", bounds, _number)
+            for name, bounds in box.items()
+        ]
+        if periods is not None:
+            if not self._engine.discrete:
+                raise ValueError("a continuous model has equilibria, not cycles: no periods")
+            if isinstance(periods, numbers.Integral):
+                periods = (periods, periods)
+            options.first_period, options.last_period = _pair(
+                "periods", periods, lambda name, value: _integer(name, value, 1, 12)
+            )
+        options.grid = _integer("grid", grid, 1, 1000000)
+        options.tolerance = _number("tolerance", tolerance)
+        options.threads = _integer("threads", threads, 0, 1024)
+        cycles, exact, message = self._engine.fixed_points(options)
+        if message:
+            warnings.warn(message, RuntimeWarning, stacklevel=2)
+        return Cycles([Cycle(**entry) for entry in cycles], exact)

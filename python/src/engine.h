@@ -5,6 +5,7 @@
 // Python, and only engine_model.cpp (the model) and engine_runs.cpp (the analyses) know the core's
 // types, so a change of the core's interface is mended there alone.
 
+#include <complex>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -12,6 +13,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace kalvora {
@@ -168,6 +170,36 @@ struct ScanOptions {     // basins and periods
     int threads = 0;
 };
 
+struct FixedPointOptions {
+    // The box: a model variable (0-based) and its range, as texts.
+    std::vector<std::tuple<int, std::string, std::string>> box;
+    int firstPeriod = 1;
+    int lastPeriod = 1;
+    int grid = 20;
+    std::string tolerance = "1e-10";
+    int threads = 0;
+};
+
+// A cycle as the batch tool's fixedpoints lists it: its points (rows of all variables, in orbit
+// order), the multipliers (a flow: the eigenvalues), stability and type.
+struct FoundCycle {
+    int period = 1;
+    std::vector<double> points;  // rows x variables
+    int rows = 0;
+    int variables = 0;
+    std::vector<std::complex<double>> eigenvalues;
+    bool stable = false;
+    std::string type;
+    double trace = 0;
+    double determinant = 0;
+};
+
+struct FixedPointResult {
+    std::vector<FoundCycle> cycles;
+    bool exact = true;    // exact derivatives, or central differences
+    std::string message;  // the first script message a start gave ("" when none)
+};
+
 struct StatisticsOptions {
     int variable = 1;
     long long skip = 100;
@@ -260,6 +292,7 @@ class Engine {
     ScanResult periods(const ScanOptions& options, RunControl& control);
     StatisticsResult statistics(const StatisticsOptions& options, RunControl& control);
     ContinuationResult continuation(const ContinuationOptions& options, RunControl& control);
+    FixedPointResult fixedPoints(const FixedPointOptions& options, RunControl& control);
 
     // What the checks before a run need without a run: settings that cannot run are refused here
     // with BadArgument, in the caller's thread, before any worker is bothered.

@@ -18,6 +18,15 @@ namespace kalvora::python {
 // Reads a number as the desktop does; BadArgument with its message when it is none.
 Extended Number(const std::string& text);
 
+// The evaluator of this thread's last run of `definition`, restarted for this run, when it may
+// serve again (ModelEvaluator::reusable); else a fresh one. Compiling the script costs a short run
+// such as m.orbit(10) many times the run itself. Kept per thread: a Lua state and the compiled
+// program's registers belong to the thread that made them.
+std::unique_ptr<ModelEvaluator> TakeEvaluator(const ModelDefinitionPtr& definition,
+                                              const RandomState& randomState, RunControl& control);
+// Keeps a reusable evaluator, no longer reached by its run's stop, for this thread's next run.
+void KeepEvaluator(std::unique_ptr<ModelEvaluator> evaluator);
+
 // The engine's model for the length of one run, with the values set when it starts, under the
 // run's stop request. The run goes on from the noise sequence as the batch tool's command would:
 // from the fixed seed when there is one (and its period counter at zero), else from where the
@@ -36,6 +45,9 @@ class Engine::Lease {
             std::lock_guard lock(engine_.mutex_);
             AdoptRandomState(*engine_.model_, *evaluator_);
         }
+        if (evaluator_) {
+            KeepEvaluator(std::move(evaluator_));
+        }
     }
     Lease(const Lease&) = delete;
     Lease& operator=(const Lease&) = delete;
@@ -47,7 +59,7 @@ class Engine::Lease {
     // reaches wherever it is.
     ModelEvaluator& evaluator() {
         if (!evaluator_) {
-            evaluator_.emplace(ws_.definition, ws_.randomState, nullptr, &control_);
+            evaluator_ = TakeEvaluator(ws_.definition, ws_.randomState, control_);
         }
         return *evaluator_;
     }
@@ -57,7 +69,7 @@ class Engine::Lease {
     RunControl& control_;
     // The run's own copy: the definition it started from and its noise sequence.
     ModelWorkspace ws_;
-    std::optional<ModelEvaluator> evaluator_;
+    std::unique_ptr<ModelEvaluator> evaluator_;
 };
 
 }  // namespace kalvora::python

@@ -7,6 +7,7 @@
 #include "analysis/data/statistics/statistics_run.h"
 #include "analysis/orbit/cobweb/cobweb_run.h"
 #include "analysis/orbit/common/orbit_counts.h"
+#include "analysis/orbit/cycles/cycle_search.h"
 #include "analysis/orbit/delayplot/delay_plot_run.h"
 #include "analysis/orbit/objects/object_run.h"
 #include "analysis/orbit/phaseplot/phase_plot_run.h"
@@ -37,6 +38,8 @@ auto Refusing(Action action) {
     } catch (const SweepSettingsError& error) {
         throw BadArgument(error.what());
     } catch (const ScanSettingsError& error) {
+        throw BadArgument(error.what());
+    } catch (const CycleSettingsError& error) {
         throw BadArgument(error.what());
     } catch (const ConversionError& error) {
         throw BadArgument(error.what());
@@ -85,7 +88,28 @@ std::vector<Extended> Point(const std::vector<std::string>& texts) {
     return values;
 }
 
+// One per thread: the thread's last evaluator that may serve again.
+thread_local std::unique_ptr<ModelEvaluator> keptEvaluator;
+
 }  // namespace
+
+std::unique_ptr<ModelEvaluator> TakeEvaluator(const ModelDefinitionPtr& definition,
+                                              const RandomState& randomState, RunControl& control) {
+    std::unique_ptr<ModelEvaluator> kept = std::move(keptEvaluator);
+    if (kept && kept->definition == definition && kept->reusable()) {
+        kept->restart(randomState, nullptr, &control);
+        return kept;
+    }
+    return std::make_unique<ModelEvaluator>(definition, randomState, nullptr, &control);
+}
+
+void KeepEvaluator(std::unique_ptr<ModelEvaluator> evaluator) {
+    if (!evaluator->reusable()) {
+        return;
+    }
+    evaluator->restart(RandomStateOf(*evaluator), nullptr, nullptr);
+    keptEvaluator = std::move(evaluator);
+}
 
 Table Engine::orbit(const OrbitOptions& options, RunControl& control) {
     Lease lease(*this, control);
@@ -539,6 +563,42 @@ ContinuationResult Engine::continuation(const ContinuationOptions& options, RunC
     }
     result.notes = outcome.notes;
     result.branch.stopped = outcome.stopped;
+    return result;
+}
+
+FixedPointResult Engine::fixedPoints(const FixedPointOptions& options, RunControl& control) {
+    // The search makes its own evaluators, one per worker, from the definition the lease holds.
+    Lease lease(*this, control);
+    CycleSettings settings;
+    for (const auto& [variable, minimum, maximum] : options.box) {
+        settings.box.push_back(
+            {variable, static_cast<double>(Number(minimum)), static_cast<double>(Number(maximum))});
+    }
+    settings.firstPeriod = options.firstPeriod;
+    settings.lastPeriod = options.lastPeriod;
+    settings.grid = options.grid;
+    settings.tolerance = static_cast<double>(Number(options.tolerance));
+    Refusing([&] { CheckCycleSettings(lease.model().variableCount, settings); });
+    const CycleSearchOutcome outcome =
+        FindCycles(lease.definition(), settings, control, options.threads);
+    FixedPointResult result;
+    result.exact = outcome.method == DerivativeMethod::Exact;
+    result.message = outcome.message;
+    for (const Cycle& cycle : outcome.cycles) {
+        FoundCycle found;
+        found.period = cycle.period;
+        found.rows = static_cast<int>(cycle.points.size());
+        found.variables = lease.model().variableCount;
+        for (const CyclePoint& point : cycle.points) {
+            found.points.insert(found.points.end(), point.values.begin(), point.values.end());
+        }
+        found.eigenvalues = cycle.eigenvalues;
+        found.stable = cycle.stable;
+        found.type = CycleTypeName(cycle.type);
+        found.trace = cycle.trace;
+        found.determinant = cycle.determinant;
+        result.cycles.push_back(std::move(found));
+    }
     return result;
 }
 

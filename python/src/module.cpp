@@ -1,6 +1,7 @@
 // The compiled part of the Python package kalvora: the engine's runs as numpy arrays, computed
 // with the GIL released and stopped by Ctrl+C.
 
+#include <pybind11/complex.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -266,6 +267,22 @@ py::tuple ContinuationTuple(ContinuationResult&& result) {
         ArrayOf(std::move(result.special.values), {specialRows, specialColumns}), result.notes);
 }
 
+py::tuple CyclesTuple(FixedPointResult&& result) {
+    py::list cycles;
+    for (FoundCycle& cycle : result.cycles) {
+        py::dict entry;
+        entry["period"] = cycle.period;
+        entry["points"] = ArrayOf(std::move(cycle.points), {cycle.rows, cycle.variables});
+        entry["multipliers"] = ArrayOf(std::move(cycle.eigenvalues));
+        entry["stable"] = cycle.stable;
+        entry["type"] = cycle.type;
+        entry["trace"] = cycle.trace;
+        entry["determinant"] = cycle.determinant;
+        cycles.append(entry);
+    }
+    return py::make_tuple(cycles, result.exact, py::str(result.message));
+}
+
 template <typename Options, typename Result, typename Convert>
 auto Runner(Result (Engine::*run)(const Options&, RunControl&), Convert convert) {
     return [run, convert](const std::shared_ptr<Engine>& engine, const Options& options) {
@@ -394,6 +411,14 @@ PYBIND11_MODULE(_kalvora, module) {
         .def_readwrite("max_distance", &ScanOptions::maxDistance)
         .def_readwrite("all_dimensions", &ScanOptions::allDimensions)
         .def_readwrite("threads", &ScanOptions::threads);
+    py::class_<FixedPointOptions>(module, "FixedPointOptions")
+        .def(py::init<>())
+        .def_readwrite("box", &FixedPointOptions::box)
+        .def_readwrite("first_period", &FixedPointOptions::firstPeriod)
+        .def_readwrite("last_period", &FixedPointOptions::lastPeriod)
+        .def_readwrite("grid", &FixedPointOptions::grid)
+        .def_readwrite("tolerance", &FixedPointOptions::tolerance)
+        .def_readwrite("threads", &FixedPointOptions::threads);
     py::class_<StatisticsOptions>(module, "StatisticsOptions")
         .def(py::init<>())
         .def_readwrite("variable", &StatisticsOptions::variable)
@@ -435,5 +460,6 @@ PYBIND11_MODULE(_kalvora, module) {
         .def("basins", Runner(&Engine::basins, ScanTuple))
         .def("periods", Runner(&Engine::periods, ScanTuple))
         .def("statistics", Runner(&Engine::statistics, StatisticsTuple))
-        .def("continuation", Runner(&Engine::continuation, ContinuationTuple));
+        .def("continuation", Runner(&Engine::continuation, ContinuationTuple))
+        .def("fixed_points", Runner(&Engine::fixedPoints, CyclesTuple));
 }

@@ -239,3 +239,39 @@ def test_a_model_prints_as_the_batch_tools_info(name, cli, tmp_path):
     fresh.read_parameters(par)
     assert dict(fresh.parameters) == dict(model.parameters)
     assert dict(fresh.initial) == dict(model.initial)
+
+
+@pytest.mark.parametrize("model, box, periods, arguments", [
+    ("henon.mod", {"x": (-2, 2), "y": (-2, 2)}, (1, 6),
+     ["--box", "x=-2:2,y=-2:2", "--periods", "1:6"]),
+    ("lorenz.mod", {"x": (-10, 10), "y": (-10, 10)}, None, ["--box", "x=-10:10,y=-10:10"]),
+])
+def test_fixed_points_are_the_batch_tools_lines(model, box, periods, arguments, cli):
+    found = load(model).fixedpoints(box, periods=periods, grid=12, threads=2)
+    code, out, err = cli("fixedpoints", model_path(model), *arguments, "--grid", 12)
+    assert code == 0, err
+    rows = [line.split() for line in out.splitlines()]
+    assert len(found) > 0 and found.exact
+    ours = []
+    for cycle in found:
+        for point in cycle.points:
+            multipliers = [part for m in cycle.multipliers for part in (m.real, m.imag)]
+            ours.append([cycle.period, *point, *multipliers,
+                         "stable" if cycle.stable else "unstable"])
+    def text(value):  # the batch tool's 15 significant digits
+        mantissa, exponent = f"{value:.14E}".split("E")
+        return f"{mantissa}E{int(exponent):+05d}"
+
+    assert [[str(mine[0]), *map(text, mine[1:-1]), mine[-1]] for mine in ours] == rows
+
+
+def test_fixed_points_refuse_what_the_batch_tool_refuses():
+    henon = load("henon.mod")
+    with pytest.raises(ValueError, match="periods"):
+        load("lorenz.mod").fixedpoints({"x": (-1, 1)}, periods=2)
+    with pytest.raises(TypeError):
+        henon.fixedpoints([("x", -1, 1)])
+    with pytest.raises(ValueError):
+        henon.fixedpoints({"x": (1, -1)})
+    with pytest.raises(ValueError):
+        henon.fixedpoints({"x": (-1, 1)}, periods=13)

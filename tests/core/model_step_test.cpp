@@ -178,6 +178,53 @@ TEST(ModelStep, ArithmeticFaultsSetErrorFlagWithoutMessage) {
     EXPECT_TRUE(infinite.prompts.errors.empty());
 }
 
+// A restarted evaluator is a fresh one: after a run that failed, was stopped, varied a parameter
+// and drew noise, its orbit is bit for bit a new evaluator's. A model that keeps state between
+// steps (a global, a non-compiled script) is never offered for another run.
+TEST(ModelEvaluator, ARestartedEvaluatorRunsAsAFreshOneAndOnlyStatelessModelsRestart) {
+    struct Case {
+        const char* body;
+        bool reusable;
+    };
+    const Case cases[] = {
+        {"x=r*x*(1-x)", true},
+        {"if x > 0.5 then x = r*x*(1-x) else x = x/0 end", true},
+        {"n = (n or 0) + 1\r\nx=r*x*(1-x)+n*0", false},
+        {"x=select(1, r*x*(1-x))", false},
+    };
+    for (const Case& c : cases) {
+        ModelFixture model("x=0.7", "r=3.9", "", c.body);
+        model.edit([](ModelDefinition& m) {
+            m.noise.noiseOn = true;
+            m.noise.noiseLevel = 1e-3L;
+            m.noise.noiseProbability = 1;
+            m.noise.noisePeriod = 1;
+        });
+        EXPECT_EQ(model.evaluator->reusable(), c.reusable) << c.body;
+        auto orbit = [&](ModelEvaluator& on) {
+            std::vector<Extended> values;
+            StateVector state = model.start();
+            for (int i = 0; i < 20 && !on.errorFlag; ++i) {
+                ModelStep(on, ModelKind::Discrete, state);
+                values.push_back(state[0]);
+            }
+            return values;
+        };
+        ModelEvaluator& used = *model.evaluator;
+        used.parameterValues[0] = 2.5L;
+        orbit(used);
+        StateVector state = model.start();
+        state[0] = 1e308L;
+        ModelStep(used, ModelKind::Discrete, state);
+        used.interrupt.request();
+        used.restart(model.ws.randomState, nullptr, nullptr);
+        ModelEvaluator fresh(model.ws.definition, model.ws.randomState);
+        if (c.reusable) {
+            EXPECT_EQ(orbit(used), orbit(fresh)) << c.body;
+        }
+    }
+}
+
 // The step stores Lua's doubles into Extended slots without the x87 unit; every kind of double must
 // arrive exactly as a plain conversion gives it: normal, tiny, subnormal, negative zero, huge.
 TEST(ModelStep, ResultsArriveExactlyAsTheDoublesLuaReturned) {
