@@ -14,6 +14,7 @@
 #include "analysis/scan/basins/basins_module.h"
 #include "analysis/scan/periods/periods_module.h"
 #include "analysis/sweep/bifurcation/bifurcation_module.h"
+#include "analysis/sweep/continuation/continuation_module.h"
 #include "analysis/sweep/lyapunov/lyapunov_module.h"
 
 namespace kalvora {
@@ -38,7 +39,16 @@ void RegisterAnalyses(AnalysisRegistry& registry, AnalysisHost& host) {
     registry.add("DataSeries1", std::make_unique<DataSeriesModule>(host));
     registry.add("BifurcationDiagram1", std::make_unique<BifurcationModule>(host));
     registry.add("LargestLuyapunovExponent1", std::make_unique<LyapunovModule>(host));
-    registry.add("FixedPointsandCycles1", std::make_unique<CyclesModule>(host));
+    auto cycles = std::make_unique<CyclesModule>(host);
+    auto continuation = std::make_unique<ContinuationModule>(host);
+    // A point picked in Fixed Points and Cycles starts a continuation.
+    ContinuationWindow& continuationWindow = continuation->resultWindow();
+    QObject::connect(&cycles->resultWindow(), &CyclesWindow::continueFrom, &continuationWindow,
+                     [&continuationWindow](const std::vector<double>& values, int period) {
+                         continuationWindow.openFrom(values, period);
+                     });
+    registry.add("FixedPointsandCycles1", std::move(cycles));
+    registry.add("Continuation1", std::move(continuation));
 }
 
 }  // namespace kalvora

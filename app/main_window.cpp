@@ -325,6 +325,7 @@ void TForm1::createCommands() {
         {"GraphicalAnalysis1", "&Graphical Analysis...", "Graphical analysis"},
         {"Manifold1", "&Iterating Objects...", "Iterating objects"},
         {"FixedPointsandCycles1", "&Fixed Points and Cycles...", "Fixed points and cycles"},
+        {"Continuation1", "C&ontinuation...", "Continuation"},
     };
     for (const Analysis& analysis : plots) {
         const QString id = analysis.id;

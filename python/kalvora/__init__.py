@@ -9,6 +9,8 @@ The numbers are those of the desktop program and of kalvora-cli: the same comput
 underneath. Runs release the GIL and stop on Ctrl+C (KeyboardInterrupt). See docs/python.md.
 """
 
-from ._model import Cobweb, Cycle, Cycles, Model, ModelError, Objects, Scan, load
+from ._model import Cobweb, Continuation, Cycle, Cycles, Model, ModelError, Objects, Scan, load
 
-__all__ = ["Cobweb", "Cycle", "Cycles", "Model", "ModelError", "Objects", "Scan", "load"]
+__all__ = [
+    "Cobweb", "Continuation", "Cycle", "Cycles", "Model", "ModelError", "Objects", "Scan", "load"
+]

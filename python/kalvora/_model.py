@@ -33,6 +33,11 @@ Cobweb = collections.namedtuple("Cobweb", "staircase curve diagonal")
 Cobweb.__doc__ = """The graphical analysis: (n, 2) arrays of the staircase, of the iterate's graph
 (800 points) and of the diagonal."""
 
+Continuation = collections.namedtuple("Continuation", "branch labels special")
+Continuation.__doc__ = """A continuation: the branch, (n, variables + 2) rows of the parameter, the
+variables and 1 (stable) or 0 (unstable); the special points' labels ("LP", "PD", "NS", "H",
+"BP"); and their (m, variables + 1) rows of the parameter and the variables."""
+
 Objects = collections.namedtuple("Objects", "points attractor")
 Objects.__doc__ = """Iterating objects: the object's points and then its images after each step,
 (n, 2); the attractor's points, (m, 2) (empty without attractor=)."""
@@ -615,6 +620,47 @@ class Model:
         options.epsilon = _number("epsilon", epsilon)
         self._engine.check_sweep(options, True)
         return self._checked(self._engine.lyapunov(options))
+
+    def continuation(self, parameter, min, max, start=None, period=1, step=0.01,
+                     max_points=1000, switch=(), transient=0, tolerance=1e-10):
+        """A branch of fixed points or cycles of `period` (equilibria of a continuous model)
+        followed through the parameter from the point Newton's method finds from `start` (a dict
+        of variable values, which may also hold the parameter's start value; by default the
+        initial values and the parameter's value), both ways to the ends min and max (either
+        order), as `kalvora-cli continuation` does. switch: labels ("PD", "BP") of the special
+        points to switch at, one after another. A start that does not converge raises
+        ValueError with the reason; a branch that ends early warns (RuntimeWarning)."""
+        options = _kalvora.ContinuationOptions()
+        options.parameter = self._parameter("parameter", parameter) + 1
+        options.start_from = _number("min", min)
+        options.end_at = _number("max", max)
+        values = {} if start is None else start
+        if not isinstance(values, collections.abc.Mapping):
+            raise TypeError(f"start must be a dict of names and values, not {values!r}")
+        variables = list(self._engine.variable_names)
+        given = []
+        for name, value in values.items():
+            if name == parameter:
+                options.start_parameter = _number("start", value)
+            elif name in variables:
+                given.append((variables.index(name), _number("start", value)))
+            else:
+                raise KeyError(f"start: {name!r} is neither a variable of the model nor the "
+                               "parameter followed")
+        options.start = given
+        options.period = _integer("period", period, 1, 64)
+        options.step = _number("step", step)
+        options.max_points = _integer("max_points", max_points, 2, 10000000)
+        options.transient = _integer("transient", transient, 0, 100000000)
+        options.tolerance = _number("tolerance", tolerance)
+        labels = [switch] if isinstance(switch, str) else list(switch)
+        options.switches = [part.strip() for text in labels for part in str(text).split(",")]
+        branch, labels, special, notes = self._engine.continuation(options)
+        if len(branch) == 0:
+            raise ValueError("; ".join(notes))
+        for note in notes:
+            warnings.warn(note, RuntimeWarning, stacklevel=2)
+        return Continuation(branch, list(labels), special)
 
     def _scan_options(self, h_range, v_range, resolution, epsilon, skip, minimum_skip, threads):
         options = _kalvora.ScanOptions()

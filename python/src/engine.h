@@ -206,6 +206,30 @@ struct StatisticsOptions {
     long long points = 100;
 };
 
+struct ContinuationOptions {
+    int parameter = 1;  // 1-based
+    std::string from = "0";
+    std::string to = "1";
+    std::vector<std::pair<int, std::string>> start;  // 0-based variable and its start value
+    std::optional<std::string> startParameter;
+    int period = 1;
+    std::string step = "0.01";
+    int maxPoints = 1000;
+    int transient = 0;
+    std::string tolerance = "1e-10";
+    std::vector<std::string> switches;  // "PD", "BP"
+};
+
+// The points of the branches one per row (parameter, variables, 1 stable or 0 unstable) and the
+// special points one per row (parameter, variables) with their labels, as the batch tool writes
+// them; notes say why a branch ended early or there is none.
+struct ContinuationResult {
+    Table branch;
+    Table special;
+    std::vector<std::string> labels;
+    std::vector<std::string> notes;
+};
+
 // Reads a number as the desktop does; BadArgument with its message when it is none.
 double ReadNumber(const std::string& text);
 
@@ -267,6 +291,7 @@ class Engine {
     ScanResult basins(const ScanOptions& options, RunControl& control);
     ScanResult periods(const ScanOptions& options, RunControl& control);
     StatisticsResult statistics(const StatisticsOptions& options, RunControl& control);
+    ContinuationResult continuation(const ContinuationOptions& options, RunControl& control);
     FixedPointResult fixedPoints(const FixedPointOptions& options, RunControl& control);
 
     // What the checks before a run need without a run: settings that cannot run are refused here

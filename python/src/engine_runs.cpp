@@ -15,6 +15,7 @@
 #include "analysis/scan/basins/basin_scan.h"
 #include "analysis/scan/periods/period_scan.h"
 #include "analysis/sweep/bifurcation/bifurcation_sweep.h"
+#include "analysis/sweep/continuation/continuation_run.h"
 #include "analysis/sweep/lyapunov/lyapunov_sweep.h"
 #include "core/noise.h"
 #include "core/numbers.h"
@@ -41,6 +42,8 @@ auto Refusing(Action action) {
     } catch (const CycleSettingsError& error) {
         throw BadArgument(error.what());
     } catch (const ConversionError& error) {
+        throw BadArgument(error.what());
+    } catch (const ContinuationSettingsError& error) {
         throw BadArgument(error.what());
     }
 }
@@ -504,6 +507,62 @@ StatisticsResult Engine::statistics(const StatisticsOptions& options, RunControl
     const auto counts = HistogramCounts(record.sample);
     result.histogram.assign(counts.begin(), counts.end());
     NoteEnd(result, lease.evaluator(), record.failed, control);
+    return result;
+}
+
+ContinuationResult Engine::continuation(const ContinuationOptions& options, RunControl& control) {
+    Lease lease(*this, control);
+    const ModelDefinition& model = lease.model();
+    ContinuationSettings settings;
+    Refusing([&] {
+        settings.parameter = options.parameter - 1;
+        settings.from = static_cast<double>(Number(options.from));
+        settings.to = static_cast<double>(Number(options.to));
+        for (int i = 0; i < model.variableCount; ++i) {
+            settings.start.push_back(static_cast<double>(model.initialValues[i]));
+        }
+        for (const auto& [variable, text] : options.start) {
+            settings.start.at(static_cast<std::size_t>(variable)) =
+                static_cast<double>(Number(text));
+        }
+        if (options.startParameter) {
+            settings.startParameter = static_cast<double>(Number(*options.startParameter));
+        }
+        settings.period = options.period;
+        settings.step = static_cast<double>(Number(options.step));
+        settings.maxPoints = options.maxPoints;
+        settings.transient = options.transient;
+        settings.tolerance = static_cast<double>(Number(options.tolerance));
+        for (const std::string& label : options.switches) {
+            SpecialKind kind{};
+            if (!ParseSpecialLabel(label, kind)) {
+                throw ContinuationSettingsError("switch expects PD or BP, not '" + label + "'");
+            }
+            settings.switches.push_back(kind);
+        }
+        CheckContinuationSettings(model, settings);
+    });
+    const ContinuationOutcome outcome = RunContinuation(lease.definition(), settings, control);
+    ContinuationResult result;
+    const auto n = static_cast<std::size_t>(model.variableCount);
+    result.branch.columnCount = n + 2;
+    for (const ContinuationBranch& branch : outcome.branches) {
+        for (const ContinuationPoint& point : branch.points) {
+            result.branch.values.push_back(point.parameter);
+            result.branch.values.insert(result.branch.values.end(), point.values.begin(),
+                                        point.values.end());
+            result.branch.values.push_back(point.stable ? 1 : 0);
+        }
+    }
+    result.special.columnCount = n + 1;
+    for (const SpecialPoint& point : outcome.specials) {
+        result.labels.emplace_back(SpecialLabel(point.kind));
+        result.special.values.push_back(point.parameter);
+        result.special.values.insert(result.special.values.end(), point.values.begin(),
+                                     point.values.end());
+    }
+    result.notes = outcome.notes;
+    result.branch.stopped = outcome.stopped;
     return result;
 }
 

@@ -253,6 +253,20 @@ py::tuple StatisticsTuple(StatisticsResult&& result) {
     return py::make_tuple(figures, Failure(result.failed, result.message, result.line));
 }
 
+py::tuple ContinuationTuple(ContinuationResult&& result) {
+    const auto rows = [](const Table& table) {
+        return static_cast<py::ssize_t>(
+            table.columnCount == 0 ? 0 : table.values.size() / table.columnCount);
+    };
+    const auto branchRows = rows(result.branch);
+    const auto specialRows = rows(result.special);
+    const auto branchColumns = static_cast<py::ssize_t>(result.branch.columnCount);
+    const auto specialColumns = static_cast<py::ssize_t>(result.special.columnCount);
+    return py::make_tuple(
+        ArrayOf(std::move(result.branch.values), {branchRows, branchColumns}), result.labels,
+        ArrayOf(std::move(result.special.values), {specialRows, specialColumns}), result.notes);
+}
+
 py::tuple CyclesTuple(FixedPointResult&& result) {
     py::list cycles;
     for (FoundCycle& cycle : result.cycles) {
@@ -366,6 +380,19 @@ PYBIND11_MODULE(_kalvora, module) {
         .def_readwrite("carry", &SweepOptions::carry)
         .def_readwrite("right_to_left", &SweepOptions::rightToLeft)
         .def_readwrite("threads", &SweepOptions::threads);
+    py::class_<ContinuationOptions>(module, "ContinuationOptions")
+        .def(py::init<>())
+        .def_readwrite("parameter", &ContinuationOptions::parameter)
+        .def_readwrite("start_from", &ContinuationOptions::from)
+        .def_readwrite("end_at", &ContinuationOptions::to)
+        .def_readwrite("start", &ContinuationOptions::start)
+        .def_readwrite("start_parameter", &ContinuationOptions::startParameter)
+        .def_readwrite("period", &ContinuationOptions::period)
+        .def_readwrite("step", &ContinuationOptions::step)
+        .def_readwrite("max_points", &ContinuationOptions::maxPoints)
+        .def_readwrite("transient", &ContinuationOptions::transient)
+        .def_readwrite("tolerance", &ContinuationOptions::tolerance)
+        .def_readwrite("switches", &ContinuationOptions::switches);
     py::class_<ScanOptions>(module, "ScanOptions")
         .def(py::init<>())
         .def_readwrite("horizontal", &ScanOptions::horizontal)
@@ -433,5 +460,6 @@ PYBIND11_MODULE(_kalvora, module) {
         .def("basins", Runner(&Engine::basins, ScanTuple))
         .def("periods", Runner(&Engine::periods, ScanTuple))
         .def("statistics", Runner(&Engine::statistics, StatisticsTuple))
+        .def("continuation", Runner(&Engine::continuation, ContinuationTuple))
         .def("fixed_points", Runner(&Engine::fixedPoints, CyclesTuple));
 }

@@ -52,6 +52,11 @@ const std::map<std::string, Analytic>& SampleJacobians() {
          [](const auto& x, const auto& p) {
              return Matrix{p[0] - 3 * x[0] * x[0], 0, 0, 0.5};
          }},
+        // x' = a x (1 - y), y' = x.
+        {"delayed_logistic.mod",
+         [](const auto& x, const auto& p) {
+             return Matrix{p[0] * (1 - x[1]), -p[0] * x[0], 1, 0};
+         }},
         {"henon.mod",
          [](const auto& x, const auto& p) {
              return Matrix{-2 * p[0] * x[0], 1, p[1], 0};

@@ -101,6 +101,11 @@ CyclesWindow::CyclesWindow(AnalysisHost& host, CycleSettingsDialog& settings)
     QAction* copyAction = (edit != nullptr ? edit : PopupMenu1)->addAction("&Copy Table");
     copyAction->setObjectName("CopyTable1");
     connect(copyAction, &QAction::triggered, this, [this] { copyTable(); });
+    QAction* continueAction =
+        (edit != nullptr ? edit : PopupMenu1)->addAction("Co&ntinue from Point...");
+    continueAction->setObjectName("ContinueFromPoint1");
+    connect(continueAction, &QAction::triggered, this, [this] { continueFromSelected(); });
+    connect(table_, &QTableWidget::cellDoubleClicked, this, [this] { continueFromSelected(); });
 
     OutputDeclaration output;
     output.layout = EpsLayout::Points;
@@ -319,6 +324,19 @@ QString CyclesWindow::tableText() const {
         lines << cells.join('\t');
     }
     return lines.join('\n') + '\n';
+}
+
+void CyclesWindow::continueFromSelected() {
+    const QModelIndexList selected = table_->selectionModel()->selectedRows();
+    int row = selected.isEmpty() ? 0 : selected.front().row();
+    for (const Cycle& cycle : outcome_.cycles) {
+        const int count = static_cast<int>(cycle.points.size());
+        if (row < count) {
+            emit continueFrom(cycle.points[static_cast<std::size_t>(row)].values, cycle.period);
+            return;
+        }
+        row -= count;
+    }
 }
 
 void CyclesWindow::copyTable() const {

@@ -42,6 +42,12 @@ class CyclesWindow : public AnalysisWindow<PlotWindow, CyclesWindowSettings> {
     // The selected rows (all rows when none is selected) as tab-separated lines under the header.
     QString tableText() const;
     void copyTable() const;
+    // "Continue from Point": the selected row's point (the first row when none is selected) and
+    // its period, to follow through a parameter.
+    void continueFromSelected();
+
+  signals:
+    void continueFrom(const std::vector<double>& values, int period);
 
   protected:
     CyclesWindowSettings readDialog() const override;
