@@ -12,6 +12,11 @@ namespace {
 using Matrix = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>;
 
 // The logarithm of a double is exact to its rounding in double; only the sum needs the longer type.
+// One vector is rescaled to length 1 when it leaves this range: far inside the doubles' range, so
+// that one more step cannot overflow or underflow it.
+constexpr double kRescaleBelow = 1e-100;
+constexpr double kRescaleAbove = 1e100;
+
 Extended LogGrowth(double length) {
     return length > 0 ? static_cast<Extended>(std::log(length)) : kCollapsedDirectionPenalty;
 }
@@ -67,6 +72,9 @@ TangentSpace::TangentSpace(ModelEvaluator& model, ModelKind kind, int directions
 }
 
 bool TangentSpace::carryThroughMap() {
+    if (directions_ == 1) {
+        return derivatives_.directional(x_.data(), vectors_.data(), fx_.data(), product_.data());
+    }
     if (!derivatives_.jacobian(x_.data(), fx_.data(), jacobian_.data())) {
         return false;
     }
@@ -134,11 +142,17 @@ bool TangentSpace::step(StateVector& state) {
     Eigen::Map<Matrix> vectors(vectors_.data(), n_, k);
     Eigen::Map<Matrix> product(product_.data(), n_, k);
     if (k == 1) {
-        // One vector needs no factorisation: its length is R's only entry.
+        // One vector needs no factorisation, and no normalisation while its length stays far
+        // from overflow and underflow: the logarithm of the growth is taken only when it is
+        // rescaled (or at the end, see sum()), which spares a logarithm per step.
         const double length = product.norm();
-        sums_[0] += LogGrowth(length);
-        if (length > 0) {
-            vectors = product / length;
+        if (!(length > kRescaleBelow && length < kRescaleAbove)) {
+            sums_[0] += LogGrowth(length);
+            if (length > 0) {
+                vectors = product / length;
+            }
+        } else {
+            vectors = product;
         }
     } else if (k == n_ && k >= 2 && k <= 4) {
         switch (k) {
@@ -167,11 +181,20 @@ bool TangentSpace::step(StateVector& state) {
     return true;
 }
 
+Extended TangentSpace::sum(int i) const {
+    if (directions_ == 1) {
+        // The growth since the last rescaling is the vector's length.
+        Eigen::Map<const Matrix> vectors(vectors_.data(), n_, 1);
+        return sums_[0] + static_cast<Extended>(std::log(vectors.norm()));
+    }
+    return sums_[i];
+}
+
 Extended TangentSpace::exponent(int i) const {
     if (steps_ == 0) {
         return 0;
     }
-    Extended value = sums_[i] / static_cast<Extended>(steps_);
+    Extended value = sum(i) / static_cast<Extended>(steps_);
     if (kind_ == ModelKind::Continuous) {
         value /= model_.model().stepSize;
     }

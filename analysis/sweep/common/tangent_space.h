@@ -34,7 +34,7 @@ class TangentSpace {
     bool step(StateVector& state);
     long long steps() const { return steps_; }
     // The sum over the steps so far of the logarithmic growth along direction i, in QR order.
-    Extended sum(int i) const { return sums_[i]; }
+    Extended sum(int i) const;
     // sum(i) per iteration (a map) or per unit of time (a flow); 0 before the first step.
     Extended exponent(int i) const;
 
