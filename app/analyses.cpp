@@ -12,9 +12,11 @@
 #include "analysis/orbit/phaseplot/phase_plot_module.h"
 #include "analysis/orbit/timeseries/time_series_module.h"
 #include "analysis/scan/basins/basins_module.h"
+#include "analysis/scan/lyapunovmap/lyapunov_map_module.h"
 #include "analysis/scan/periods/periods_module.h"
 #include "analysis/sweep/bifurcation/bifurcation_module.h"
 #include "analysis/sweep/lyapunov/lyapunov_module.h"
+#include "analysis/sweep/spectrum/spectrum_module.h"
 
 namespace kalvora {
 
@@ -39,6 +41,8 @@ void RegisterAnalyses(AnalysisRegistry& registry, AnalysisHost& host) {
     registry.add("BifurcationDiagram1", std::make_unique<BifurcationModule>(host));
     registry.add("LargestLuyapunovExponent1", std::make_unique<LyapunovModule>(host));
     registry.add("FixedPointsandCycles1", std::make_unique<CyclesModule>(host));
+    registry.add("LyapunovSpectrum1", std::make_unique<SpectrumModule>(host));
+    registry.add("LyapunovMap1", std::make_unique<LyapunovMapModule>(host));
 }
 
 }  // namespace kalvora

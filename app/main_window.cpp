@@ -325,6 +325,8 @@ void TForm1::createCommands() {
         {"GraphicalAnalysis1", "&Graphical Analysis...", "Graphical analysis"},
         {"Manifold1", "&Iterating Objects...", "Iterating objects"},
         {"FixedPointsandCycles1", "&Fixed Points and Cycles...", "Fixed points and cycles"},
+        {"LyapunovSpectrum1", "Lyapunov &Spectrum...", "Lyapunov spectrum"},
+        {"LyapunovMap1", "Lyapunov &Map...", "Lyapunov map"},
     };
     for (const Analysis& analysis : plots) {
         const QString id = analysis.id;
