@@ -116,11 +116,11 @@ bool SpectrumWindow::compute(const SpectrumSettings& settings) {
 }
 
 void SpectrumWindow::present(bool failed) {
-    Plot(*curves_.front(), failed);
+    // Every curve joins the automatic range, the smallest exponent's included.
     for (std::size_t i = 1; i < curves_.size(); ++i) {
-        curves_[i]->SetDrawLocked(false);
+        curves_[i]->SetActive(true);
     }
-    graph->update();
+    Plot(*curves_.front(), failed);
 }
 
 void SpectrumWindow::closeEvent(QCloseEvent* event) {
