@@ -168,6 +168,29 @@ struct ScanOptions {     // basins and periods
     int threads = 0;
 };
 
+struct SpectrumOptions {
+    long long iterations = 100000;
+    long long skip = 1000;
+    int parameter = 0;  // 1-based; 0: one run, no sweep
+    std::string minimum = "0";
+    std::string maximum = "1";
+    long long resolution = 100;
+    int threads = 0;
+};
+
+struct LyapunovMapOptions {
+    int horizontal = 0;  // 0-based parameter slots, or variable slots where initial
+    int vertical = 1;
+    bool horizontalInitial = false;
+    bool verticalInitial = false;
+    std::string horizontalMinimum, horizontalMaximum, verticalMinimum, verticalMaximum;
+    int horizontalResolution = 0;
+    int verticalResolution = 0;
+    long long iterations = 1000;
+    long long skip = 300;
+    int threads = 0;
+};
+
 struct StatisticsOptions {
     int variable = 1;
     long long skip = 100;
@@ -235,6 +258,11 @@ class Engine {
     ScanResult basins(const ScanOptions& options, RunControl& control);
     ScanResult periods(const ScanOptions& options, RunControl& control);
     StatisticsResult statistics(const StatisticsOptions& options, RunControl& control);
+    // One run: the exponents, largest first, and a column holding the Kaplan-Yorke dimension. A
+    // sweep: the values and the exponents, N per value, largest first.
+    Columns spectrum(const SpectrumOptions& options, RunControl& control);
+    // The columns' values, the rows' values (the top row first) and the exponents row by row.
+    Columns lyapunovMap(const LyapunovMapOptions& options, RunControl& control);
 
     // What the checks before a run need without a run: settings that cannot run are refused here
     // with BadArgument, in the caller's thread, before any worker is bothered.
