@@ -12,10 +12,12 @@
 #include "analysis/orbit/phaseplot/phase_plot_module.h"
 #include "analysis/orbit/timeseries/time_series_module.h"
 #include "analysis/scan/basins/basins_module.h"
+#include "analysis/scan/lyapunovmap/lyapunov_map_module.h"
 #include "analysis/scan/periods/periods_module.h"
 #include "analysis/sweep/bifurcation/bifurcation_module.h"
 #include "analysis/sweep/continuation/continuation_module.h"
 #include "analysis/sweep/lyapunov/lyapunov_module.h"
+#include "analysis/sweep/spectrum/spectrum_module.h"
 
 namespace kalvora {
 
@@ -49,6 +51,8 @@ void RegisterAnalyses(AnalysisRegistry& registry, AnalysisHost& host) {
                      });
     registry.add("FixedPointsandCycles1", std::move(cycles));
     registry.add("Continuation1", std::move(continuation));
+    registry.add("LyapunovSpectrum1", std::make_unique<SpectrumModule>(host));
+    registry.add("LyapunovMap1", std::make_unique<LyapunovMapModule>(host));
 }
 
 }  // namespace kalvora

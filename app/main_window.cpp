@@ -326,6 +326,8 @@ void TForm1::createCommands() {
         {"Manifold1", "&Iterating Objects...", "Iterating objects"},
         {"FixedPointsandCycles1", "&Fixed Points and Cycles...", "Fixed points and cycles"},
         {"Continuation1", "C&ontinuation...", "Continuation"},
+        {"LyapunovSpectrum1", "Lyapunov &Spectrum...", "Lyapunov spectrum"},
+        {"LyapunovMap1", "Lyapunov &Map...", "Lyapunov map"},
     };
     for (const Analysis& analysis : plots) {
         const QString id = analysis.id;

@@ -215,7 +215,10 @@ bool DualProgram::run(const double* arguments, int directions, const double* see
             case Op::Pow:
             case Op::Call2: {
                 const auto function = static_cast<Function>(functions_[at]);
-                value = in.op == Op::Pow ? std::pow(a, b) : in.binary(a, b);
+                // A square as a * a: pow is the costliest call of a program such as x^2, and
+                // a * a is the correctly rounded square, from which pow differs by at most one
+                // unit in the last place; no derivative or root notices.
+                value = in.op == Op::Pow ? (b == 2 ? a * a : std::pow(a, b)) : in.binary(a, b);
                 double da = 0;
                 double db = 0;
                 if (function == Pow) {
@@ -401,6 +404,36 @@ bool ModelDerivatives::jacobian(const double* x, double* fx, double* jacobian) {
         if (!difference(arguments_, j, jacobian + j, n)) {
             return false;
         }
+    }
+    return true;
+}
+
+bool ModelDerivatives::directional(const double* x, const double* v, double* fx, double* jv) {
+    const int n = variables_;
+    if (dual_ == nullptr) {
+        full_.resize(static_cast<std::size_t>(n) * n);
+        if (!jacobian(x, fx, full_.data())) {
+            return false;
+        }
+        for (int i = 0; i < n; ++i) {
+            double sum = 0;
+            for (int j = 0; j < n; ++j) {
+                sum += full_[static_cast<std::size_t>(i) * n + j] * v[j];
+            }
+            jv[i] = sum;
+        }
+        return true;
+    }
+    std::copy_n(x, n, arguments_.begin());
+    std::copy(parameters_.begin(), parameters_.end(), arguments_.begin() + n);
+    seeds_.assign(arguments_.size(), 0.0);
+    std::copy_n(v, n, seeds_.begin());
+    if (!dual_->run(arguments_.data(), 1, seeds_.data())) {
+        return false;
+    }
+    for (int i = 0; i < n; ++i) {
+        fx[i] = dual_->value(i);
+        jv[i] = dual_->derivative(i, 0);
     }
     return true;
 }

@@ -68,6 +68,9 @@ class ModelDerivatives {
     bool values(const double* x, double* fx);
     // f(x) and its N x N Jacobian, row-major: jacobian[i * N + j] = d f_i / d x_j.
     bool jacobian(const double* x, double* fx, double* jacobian);
+    // f(x) and the Jacobian times v (N values): one direction of dual numbers instead of N when
+    // exact.
+    bool directional(const double* x, const double* v, double* fx, double* jv);
     // f(x) and d f / d parameter (N values).
     bool parameterDerivative(const double* x, int parameter, double* fx, double* derivative);
 
@@ -85,6 +88,7 @@ class ModelDerivatives {
     std::vector<double> seeds_;
     std::vector<double> plus_;
     std::vector<double> minus_;
+    std::vector<double> full_;
 };
 
 // Kutta's third-order step of size h, made on doubles, and the Jacobian of that one-step map by

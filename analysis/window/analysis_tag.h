@@ -18,6 +18,8 @@ enum AnalysisTag : int {
     CycleBasins = 7,  // periodic-cycle basins
     GraphicalAnalysis = 8,
     IteratingObjects = 9,  // remembered, but nothing is recomputed
+    LyapunovMap = 10,
+    Spectrum = 11,
     // The basins dialog's double click: the phase plot captures a cycle for the basins tool.
     PhasePlotCycleCapture = 20,
 };

@@ -1,6 +1,9 @@
 // kalvora-cli lyapunov: the largest Lyapunov exponent over a parameter interval, as the "Largest
 // Lyapunov Exponent Diagram" window computes it, on every core.
 
+#include <cstdint>
+#include <limits>
+
 #include "analysis/sweep/lyapunov/lyapunov_sweep.h"
 #include "analysis/window/data_file_writer.h"
 #include "analysis/window/plot_window.h"
@@ -20,9 +23,22 @@ int RunLyapunov(const Arguments& arguments) {
     settings.parameter = ParameterOption(ws, arguments, "--parameter");
     settings.minimum = arguments.number("--min", 0);
     settings.maximum = arguments.number("--max", 1.4L);
-    settings.iterations = arguments.integer("--iterations", 100, 1, 100000);
-    settings.transientSteps = arguments.integer("--skip", 300, 0, 100000);
+    // The dialog's limits are its controls'; a batch run may be as long as a 64-bit count.
+    constexpr std::int64_t kLargestCount = std::numeric_limits<std::int64_t>::max();
+    settings.iterations = arguments.integer("--iterations", 100, 1, kLargestCount);
+    settings.transientSteps = arguments.integer("--skip", 300, 0, kLargestCount);
     settings.epsilon = arguments.number("--epsilon", 0.001L);
+    const std::string method = arguments.value("--method").value_or("two-trajectories");
+    if (method == "tangent") {
+        if (arguments.has("--epsilon")) {
+            throw UsageError(
+                "--epsilon belongs to the two-trajectory method, not to --method "
+                "tangent");
+        }
+        settings.method = LyapunovMethod::TangentSpace;
+    } else if (method != "two-trajectories") {
+        throw UsageError("--method expects two-trajectories or tangent, not '" + method + "'");
+    }
     settings.resolution = ResolutionOption(arguments);
     const int threads = ThreadsOption(arguments);
     const SweptValues values = PlanLyapunov(ws.model(), settings);
@@ -61,13 +77,17 @@ const CommandRegistrar registrar(
      "the largest Lyapunov exponent as two-column data (parameter, exponent), one line per "
      "parameter value; per iteration for a discrete model, per unit of time for a continuous one",
      "MODEL.mod --parameter NAME [--min A] [--max B] [--iterations M] [--skip T] [--epsilon E] "
-     "[--resolution N] [--threads K] [--png OUT.png [--size WxH]] [OPTIONS]",
+     "[--resolution N] [--method two-trajectories|tangent] [--threads K] [--png OUT.png [--size "
+     "WxH]] [OPTIONS]",
      {{"--parameter", "NAME", "the swept parameter"},
       {"--min", "A", "first end of the parameter interval (default 0)"},
       {"--max", "B", "other end of the parameter interval (default 1.4)"},
-      {"--iterations", "M", "steps averaged over, 1 to 100000 (default 100)"},
-      {"--skip", "T", "transient steps per parameter value, 0 to 100000 (default 300)"},
-      {"--epsilon", "E", "size of the perturbation (default 0.001)"},
+      {"--iterations", "M", "steps averaged over (default 100)"},
+      {"--skip", "T", "transient steps per parameter value (default 300)"},
+      {"--epsilon", "E", "size of the perturbation of the two-trajectory method (default 0.001)"},
+      {"--method", "METHOD",
+       "two-trajectories (default): a perturbed second orbit; tangent: a tangent vector carried "
+       "by the model's Jacobian, with no perturbation size and no bias from it"},
       {"--resolution", "N", "parameter steps; N + 1 values (default 600)"},
       {"--threads", "K",
        "workers; 0 one per core (default), 1 the one-thread run; noise always "

@@ -1,10 +1,14 @@
-// kalvora-cli basins and periods: the two plane scans, as the "Basin of Attraction" and "Parameter
-// Basins for Periodic Cycles" windows compute them.
+// kalvora-cli basins, periods and lyapunov-map: the plane scans, as the "Basin of Attraction",
+// "Parameter Basins for Periodic Cycles" and "Lyapunov Map" windows compute them.
 
+#include <cmath>
+#include <cstdint>
 #include <iostream>
+#include <limits>
 
 #include "analysis/scan/basins/basin_scan.h"
 #include "analysis/scan/common/scan_picture.h"
+#include "analysis/scan/lyapunovmap/lyapunov_map_picture.h"
 #include "analysis/scan/periods/period_scan.h"
 #include "cli/cli_common.h"
 #include "core/noise.h"
@@ -320,6 +324,93 @@ int RunPeriods(const Arguments& arguments) {
         PeriodLegend(settings.colours, settings.periods));
 }
 
+// A Lyapunov map's axis: a parameter of that name, else the initial value of a variable.
+LyapunovMapAxis MapAxisOption(const ModelWorkspace& ws, const Arguments& arguments,
+                              const std::string& option) {
+    const std::optional<std::string> name = arguments.value(option);
+    if (!name) {
+        throw UsageError(option + " NAME is required");
+    }
+    const ModelDefinition& model = ws.model();
+    for (int j = 0; j < model.parameterCount; ++j) {
+        if (model.parameterNames[static_cast<std::size_t>(j)] == *name) {
+            return {false, j};
+        }
+    }
+    for (int i = 0; i < model.variableCount; ++i) {
+        if (model.variableNames[static_cast<std::size_t>(i)] == *name) {
+            return {true, i};
+        }
+    }
+    throw UsageError(option + ": the model has no parameter or variable '" + *name + "'");
+}
+
+// --save-data PREFIX for a map: PREFIX0.dat the pixels with a negative exponent (periodic),
+// PREFIX1.dat those with a non-negative one (chaotic), "x y" in the 23-character format.
+void WriteMapClassFiles(const std::vector<std::string>& files, const LyapunovMapResult& result) {
+    for (std::size_t q = 0; q < files.size(); ++q) {
+        AtomicFileWriter file(files[q]);
+        std::ostream& out = file.stream();
+        for (int column = 0; column < result.raster.columns(); ++column) {
+            for (int row = 0; row < result.raster.rows(); ++row) {
+                const double exponent = result.at(column, row);
+                if (std::isnan(exponent) || (exponent < 0) != (q == 0)) {
+                    continue;
+                }
+                out << FormatOrbitValue(result.domain.horizontalAt(column)) << ' '
+                    << FormatOrbitValue(result.domain.verticalAt(row)) << "\r\n";
+            }
+        }
+        file.commit();
+    }
+}
+
+int RunLyapunovMap(const Arguments& arguments) {
+    arguments.requirePositional(1, "one model file MODEL.mod");
+    const PictureSize size = CheckPictureOptions(arguments);
+    ModelSession session;
+    const std::vector<std::string> classFiles = ClassFiles(arguments, 2, 0);
+    PrepareModel(session, arguments, classFiles);
+    ModelWorkspace& ws = session.ws;
+
+    constexpr std::int64_t kLargestCount = std::numeric_limits<std::int64_t>::max();
+    LyapunovMapSettings settings;
+    settings.horizontal = MapAxisOption(ws, arguments, "--h-parameter");
+    settings.vertical = MapAxisOption(ws, arguments, "--v-parameter");
+    settings.domain = DomainOptions(arguments);
+    settings.iterations = arguments.integer("--iterations", settings.iterations, 1, kLargestCount);
+    settings.transientSteps =
+        arguments.integer("--skip", settings.transientSteps, 0, kLargestCount);
+    try {
+        CheckLyapunovMapSettings(ws.model(), settings);
+    } catch (const ScanSettingsError& error) {
+        throw UsageError(error.what());
+    }
+
+    ReseedIfFixed(ws);
+    CliRunControl control;
+    ScanModels models = MakeScanModels(ws.definition, ThreadsOption(arguments), settings.domain,
+                                       ws.randomState, &control);
+    const LyapunovMapResult result = LyapunovMap(models, settings, control);
+    if (!result.message.empty() && !result.stopped) {
+        session.prompts.error(result.message);
+    }
+    WriteMapClassFiles(classFiles, result);
+    if (const std::optional<std::string> picture = arguments.value("--png")) {
+        SaveScanPicture(*picture, size.width, size.height, result.raster, settings.domain,
+                        QString::fromStdString(*arguments.value("--h-parameter")),
+                        QString::fromStdString(*arguments.value("--v-parameter")),
+                        LyapunovMapLegend(result));
+    }
+    Output output(arguments);
+    WriteLyapunovMapLines(output.stream(), result);
+    if (result.stopped) {
+        return StoppedResult(session, output);
+    }
+    output.commit();
+    return kExitSuccess;
+}
+
 const std::vector<OptionSpec> kPictureOptions = {
     {"--threads", "K", "workers (default: one per core; 1 scans on one thread)"},
     {"--png", "OUT.png",
@@ -385,6 +476,34 @@ const CommandRegistrar periods(
          {"--skip", "T", "transient steps, 10 to 10000 (default 100)"},
      }),
      true, RunPeriods});
+
+const CommandRegistrar lyapunovMap(
+    {"lyapunov-map",
+     "the largest Lyapunov exponent by tangent dynamics over a plane of two parameters (or "
+     "initial values), one line per pixel: h value, v value, exponent",
+     "MODEL.mod --h-parameter NAME --v-parameter NAME --h-range MIN:MAX --v-range MIN:MAX "
+     "--resolution HxV [--iterations M] [--skip T] [--threads K] [--png OUT.png [--size WxH]] "
+     "[--save-data PREFIX] [OPTIONS]",
+     {
+         {"--h-parameter", "NAME",
+          "the parameter on the horizontal axis (or a variable: its initial value)"},
+         {"--v-parameter", "NAME",
+          "the parameter on the vertical axis (or a variable: its initial value)"},
+         {"--h-range", "MIN:MAX", "the horizontal range"},
+         {"--v-range", "MIN:MAX", "the vertical range"},
+         {"--resolution", "HxV", "pixels are (H + 1) x (V + 1), both ends included"},
+         {"--iterations", "M", "steps averaged over (default 1000)"},
+         {"--skip", "T", "transient steps (default 300)"},
+         {"--threads", "K", "workers (default: one per core; 1 scans on one thread)"},
+         {"--png", "OUT.png",
+          "also draw the map with its colour bar (.svg, .pdf or .bmp for those formats)"},
+         {"--size", "WxH", "picture size in pixels (default 640x480)"},
+         {"--save-data", "PREFIX",
+          "also write the pixels with a negative exponent to PREFIX0.dat, the others to "
+          "PREFIX1.dat"},
+     },
+     true,
+     RunLyapunovMap});
 
 }  // namespace
 }  // namespace kalvora::cli

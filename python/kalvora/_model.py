@@ -662,6 +662,60 @@ class Model:
             warnings.warn(note, RuntimeWarning, stacklevel=2)
         return Continuation(branch, list(labels), special)
 
+    def spectrum(self, iterations=100000, skip=1000, parameter=None, min=0, max=1,
+                 resolution=100, threads=0):
+        """All Lyapunov exponents by tangent dynamics, largest first, per iteration for a
+        discrete model and per unit of time for a continuous one. Without a parameter, one run
+        from the initial values: (exponents, Kaplan-Yorke dimension). With one, resolution + 1
+        values from min to max: (values, exponents), the exponents a (values, N) array; the
+        result is the same for every thread count."""
+        options = _kalvora.SpectrumOptions()
+        options.iterations = _integer("iterations", iterations, 1, 2**63 - 1)
+        options.skip = _integer("skip", skip, 0, 2**63 - 1)
+        if parameter is None:
+            exponents, dimension = self._checked(self._engine.spectrum(options))
+            return exponents, float(dimension[0])
+        options.parameter = self._parameter("parameter", parameter) + 1
+        options.minimum = _number("min", min)
+        options.maximum = _number("max", max)
+        options.resolution = _integer("resolution", resolution, 1, _INT32_MAX)
+        options.threads = _integer("threads", threads, 0, 1024)
+        count = len(self._engine.variable_names)
+        return self._checked(
+            self._engine.spectrum(options),
+            lambda columns: (columns[0][::count], columns[1].reshape(-1, count)),
+        )
+
+    def _map_axis(self, option, name):
+        """(slot, initial): a parameter, else a variable's initial value."""
+        if isinstance(name, str) and name in self._engine.parameter_names:
+            return self._engine.parameter_names.index(name), False
+        if isinstance(name, str) and name in self._engine.variable_names:
+            return self._engine.variable_names.index(name), True
+        raise ValueError(f"{option}: the model has no parameter or variable {name!r}")
+
+    def lyapunov_map(self, h_parameter, v_parameter, h_range, v_range, resolution,
+                     iterations=1000, skip=300, threads=0):
+        """The largest Lyapunov exponent by tangent dynamics over a plane of two parameters (a
+        variable's name puts its initial value on the axis): (horizontal values, vertical values
+        from the top, exponents), the exponents a (rows, columns) array with row 0 the top, NaN
+        where the orbit failed or a stop came first. The same for every thread count."""
+        options = _kalvora.LyapunovMapOptions()
+        options.horizontal, options.horizontal_initial = self._map_axis("h_parameter", h_parameter)
+        options.vertical, options.vertical_initial = self._map_axis("v_parameter", v_parameter)
+        options.horizontal_minimum, options.horizontal_maximum = _pair("h_range", h_range, _number)
+        options.vertical_minimum, options.vertical_maximum = _pair("v_range", v_range, _number)
+        if isinstance(resolution, numbers.Integral) and not isinstance(resolution, bool):
+            resolution = (resolution, resolution)
+        (options.horizontal_resolution, options.vertical_resolution) = _pair(
+            "resolution", resolution, lambda name, value: _integer(name, value, 1, _INT32_MAX)
+        )
+        options.iterations = _integer("iterations", iterations, 1, 2**63 - 1)
+        options.skip = _integer("skip", skip, 0, 2**63 - 1)
+        options.threads = _integer("threads", threads, 0, 1024)
+        horizontal, vertical, exponents = self._checked(self._engine.lyapunov_map(options))
+        return horizontal, vertical, exponents.reshape(len(vertical), len(horizontal))
+
     def _scan_options(self, h_range, v_range, resolution, epsilon, skip, minimum_skip, threads):
         options = _kalvora.ScanOptions()
         options.horizontal_minimum, options.horizontal_maximum = _pair("h_range", h_range, _number)

@@ -200,6 +200,29 @@ struct FixedPointResult {
     std::string message;  // the first script message a start gave ("" when none)
 };
 
+struct SpectrumOptions {
+    long long iterations = 100000;
+    long long skip = 1000;
+    int parameter = 0;  // 1-based; 0: one run, no sweep
+    std::string minimum = "0";
+    std::string maximum = "1";
+    long long resolution = 100;
+    int threads = 0;
+};
+
+struct LyapunovMapOptions {
+    int horizontal = 0;  // 0-based parameter slots, or variable slots where initial
+    int vertical = 1;
+    bool horizontalInitial = false;
+    bool verticalInitial = false;
+    std::string horizontalMinimum, horizontalMaximum, verticalMinimum, verticalMaximum;
+    int horizontalResolution = 0;
+    int verticalResolution = 0;
+    long long iterations = 1000;
+    long long skip = 300;
+    int threads = 0;
+};
+
 struct StatisticsOptions {
     int variable = 1;
     long long skip = 100;
@@ -293,6 +316,11 @@ class Engine {
     StatisticsResult statistics(const StatisticsOptions& options, RunControl& control);
     ContinuationResult continuation(const ContinuationOptions& options, RunControl& control);
     FixedPointResult fixedPoints(const FixedPointOptions& options, RunControl& control);
+    // One run: the exponents, largest first, and a column holding the Kaplan-Yorke dimension. A
+    // sweep: the values and the exponents, N per value, largest first.
+    Columns spectrum(const SpectrumOptions& options, RunControl& control);
+    // The columns' values, the rows' values (the top row first) and the exponents row by row.
+    Columns lyapunovMap(const LyapunovMapOptions& options, RunControl& control);
 
     // What the checks before a run need without a run: settings that cannot run are refused here
     // with BadArgument, in the caller's thread, before any worker is bothered.

@@ -13,10 +13,12 @@
 #include "analysis/orbit/phaseplot/phase_plot_run.h"
 #include "analysis/orbit/timeseries/time_series_run.h"
 #include "analysis/scan/basins/basin_scan.h"
+#include "analysis/scan/lyapunovmap/lyapunov_map.h"
 #include "analysis/scan/periods/period_scan.h"
 #include "analysis/sweep/bifurcation/bifurcation_sweep.h"
 #include "analysis/sweep/continuation/continuation_run.h"
 #include "analysis/sweep/lyapunov/lyapunov_sweep.h"
+#include "analysis/sweep/spectrum/lyapunov_spectrum.h"
 #include "core/noise.h"
 #include "core/numbers.h"
 #include "core/orbit_file.h"
@@ -599,6 +601,71 @@ FixedPointResult Engine::fixedPoints(const FixedPointOptions& options, RunContro
         found.determinant = cycle.determinant;
         result.cycles.push_back(std::move(found));
     }
+    return result;
+}
+
+Columns Engine::spectrum(const SpectrumOptions& options, RunControl& control) {
+    Lease lease(*this, control);
+    const ModelDefinition& model = lease.model();
+    SpectrumSweepSettings settings;
+    settings.run.iterations = options.iterations;
+    settings.run.transientSteps = options.skip;
+    Columns result;
+    if (options.parameter == 0) {
+        Refusing([&] { CheckSpectrumSettings(settings.run); });
+        const SpectrumResult run =
+            LyapunovSpectrum(lease.evaluator(), model.kind, settings.run, control);
+        result.columns.emplace_back(run.exponents.begin(), run.exponents.end());
+        result.columns.push_back({static_cast<double>(run.dimension)});
+        NoteEnd(result, lease.evaluator(), run.failed, control);
+        return result;
+    }
+    settings.parameter = options.parameter;
+    settings.minimum = Number(options.minimum);
+    settings.maximum = Number(options.maximum);
+    settings.resolution = options.resolution;
+    Refusing([&] { PlanSpectrumSweep(model, settings); });
+    ColumnSink sink;
+    const SweepOutcome outcome =
+        SpectrumSweep(lease.evaluator(), model.kind, settings, options.threads, control, sink);
+    sink.moveInto(result);
+    NoteEnd(result, lease.evaluator(), outcome.failed || lease.evaluator().errorFlag, control);
+    return result;
+}
+
+Columns Engine::lyapunovMap(const LyapunovMapOptions& options, RunControl& control) {
+    Lease lease(*this, control);
+    const ModelDefinition& model = lease.model();
+    LyapunovMapSettings settings;
+    settings.horizontal = {options.horizontalInitial, options.horizontal};
+    settings.vertical = {options.verticalInitial, options.vertical};
+    settings.domain.horizontalMinimum = Number(options.horizontalMinimum);
+    settings.domain.horizontalMaximum = Number(options.horizontalMaximum);
+    settings.domain.verticalMinimum = Number(options.verticalMinimum);
+    settings.domain.verticalMaximum = Number(options.verticalMaximum);
+    settings.domain.horizontalResolution = options.horizontalResolution;
+    settings.domain.verticalResolution = options.verticalResolution;
+    settings.iterations = options.iterations;
+    settings.transientSteps = options.skip;
+    Refusing([&] { CheckLyapunovMapSettings(model, settings); });
+    ScanModels models = MakeScanModels(lease.definition(), options.threads, settings.domain,
+                                       lease.randomState(), &control);
+    const LyapunovMapResult map = LyapunovMap(models, settings, control);
+    Columns result;
+    const ScanDomain& domain = settings.domain;
+    std::vector<double> horizontal, vertical, exponents;
+    for (int column = 0; column < domain.columns(); ++column) {
+        horizontal.push_back(static_cast<double>(domain.horizontalAt(column)));
+    }
+    for (int row = 0; row < domain.rows(); ++row) {
+        vertical.push_back(static_cast<double>(domain.verticalAt(row)));
+        for (int column = 0; column < domain.columns(); ++column) {
+            exponents.push_back(map.at(column, row));
+        }
+    }
+    result.columns = {std::move(horizontal), std::move(vertical), std::move(exponents)};
+    result.stopped = map.stopped;
+    result.message = map.message;
     return result;
 }
 

@@ -419,6 +419,30 @@ PYBIND11_MODULE(_kalvora, module) {
         .def_readwrite("grid", &FixedPointOptions::grid)
         .def_readwrite("tolerance", &FixedPointOptions::tolerance)
         .def_readwrite("threads", &FixedPointOptions::threads);
+    py::class_<SpectrumOptions>(module, "SpectrumOptions")
+        .def(py::init<>())
+        .def_readwrite("iterations", &SpectrumOptions::iterations)
+        .def_readwrite("skip", &SpectrumOptions::skip)
+        .def_readwrite("parameter", &SpectrumOptions::parameter)
+        .def_readwrite("minimum", &SpectrumOptions::minimum)
+        .def_readwrite("maximum", &SpectrumOptions::maximum)
+        .def_readwrite("resolution", &SpectrumOptions::resolution)
+        .def_readwrite("threads", &SpectrumOptions::threads);
+    py::class_<LyapunovMapOptions>(module, "LyapunovMapOptions")
+        .def(py::init<>())
+        .def_readwrite("horizontal", &LyapunovMapOptions::horizontal)
+        .def_readwrite("vertical", &LyapunovMapOptions::vertical)
+        .def_readwrite("horizontal_initial", &LyapunovMapOptions::horizontalInitial)
+        .def_readwrite("vertical_initial", &LyapunovMapOptions::verticalInitial)
+        .def_readwrite("horizontal_minimum", &LyapunovMapOptions::horizontalMinimum)
+        .def_readwrite("horizontal_maximum", &LyapunovMapOptions::horizontalMaximum)
+        .def_readwrite("vertical_minimum", &LyapunovMapOptions::verticalMinimum)
+        .def_readwrite("vertical_maximum", &LyapunovMapOptions::verticalMaximum)
+        .def_readwrite("horizontal_resolution", &LyapunovMapOptions::horizontalResolution)
+        .def_readwrite("vertical_resolution", &LyapunovMapOptions::verticalResolution)
+        .def_readwrite("iterations", &LyapunovMapOptions::iterations)
+        .def_readwrite("skip", &LyapunovMapOptions::skip)
+        .def_readwrite("threads", &LyapunovMapOptions::threads);
     py::class_<StatisticsOptions>(module, "StatisticsOptions")
         .def(py::init<>())
         .def_readwrite("variable", &StatisticsOptions::variable)
@@ -461,5 +485,7 @@ PYBIND11_MODULE(_kalvora, module) {
         .def("periods", Runner(&Engine::periods, ScanTuple))
         .def("statistics", Runner(&Engine::statistics, StatisticsTuple))
         .def("continuation", Runner(&Engine::continuation, ContinuationTuple))
-        .def("fixed_points", Runner(&Engine::fixedPoints, CyclesTuple));
+        .def("fixed_points", Runner(&Engine::fixedPoints, CyclesTuple))
+        .def("spectrum", Runner(&Engine::spectrum, ColumnsResult))
+        .def("lyapunov_map", Runner(&Engine::lyapunovMap, ColumnsResult));
 }

@@ -4,6 +4,7 @@ import numpy as np
 import pytest
 
 from conftest import data_lines, load, model_path, numbers
+from kalvora import _kalvora
 
 # (case, model, values set, Python call, batch tool arguments). The calls return (x, y) columns;
 # both sides also run with settings other than the defaults where the defaults would hide a
@@ -275,3 +276,38 @@ def test_fixed_points_refuse_what_the_batch_tool_refuses():
         henon.fixedpoints({"x": (1, -1)})
     with pytest.raises(ValueError):
         henon.fixedpoints({"x": (-1, 1)}, periods=13)
+
+
+def test_spectrum_and_lyapunov_map_equal_the_batch_tools_files(cli):
+    # One run: the exponents line and the dimension line, to the data format's 10 decimals.
+    exponents, dimension = load("henon.mod").spectrum(iterations=20000, skip=100)
+    code, out, err = cli("spectrum", model_path("henon.mod"), "--iterations", 20000,
+                         "--skip", 100)
+    assert code == 0, err
+    lines = out.splitlines()
+    assert lines[0] == " ".join(_kalvora.data_text(e) for e in exponents)
+    assert lines[1] == f"dimension {_kalvora.data_text(dimension)}"
+
+    # A sweep on two workers against the one-thread file: the value, then the exponents.
+    values, table = load("lorenz.mod").spectrum(parameter="r", min=20, max=28, resolution=3,
+                                                iterations=3000, skip=100, threads=2)
+    code, out, err = cli("spectrum", model_path("lorenz.mod"), "--parameter", "r", "--min", 20,
+                         "--max", 28, "--resolution", 3, "--iterations", 3000, "--skip", 100,
+                         "--threads", 1)
+    assert code == 0, err
+    assert table.shape == (4, 3)
+    assert out.splitlines() == [
+        " ".join(_kalvora.data_text(v) for v in (value, *row)) for value, row in zip(values, table)
+    ]
+
+    # The map over r and x0: the batch tool's lines run column by column, top to bottom.
+    h, v, grid = load("logistic.mod").lyapunov_map("r", "x", (2.5, 4), (0.1, 0.9), (12, 3),
+                                                    iterations=400, threads=2)
+    code, out, err = cli("lyapunov-map", model_path("logistic.mod"), "--h-parameter", "r",
+                         "--v-parameter", "x", "--h-range", "2.5:4", "--v-range", "0.1:0.9",
+                         "--resolution", "12x3", "--iterations", 400, "--threads", 1)
+    assert code == 0, err
+    expected = [" ".join(_kalvora.data_text(x) for x in (h[c], v[r], grid[r, c]))
+                for c in range(len(h)) for r in range(len(v))]
+    assert out.splitlines() == expected
+    assert grid[1, 0] == pytest.approx(np.log(0.5), abs=1e-9)

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "analysis/sweep/common/tangent_space.h"
 #include "core/model_purity.h"
 #include "core/model_step.h"
 
@@ -57,6 +58,19 @@ SweepOutcome LyapunovSweep(ModelEvaluator& model, ModelKind kind, const Lyapunov
                         runtime.parameterValues[values.parameter] = parameter;
                         // Nothing looks at the transient's steps: they may run as batches.
                         ModelTransient(runtime, kind, a, transient);
+                        if (settings.method == LyapunovMethod::TangentSpace) {
+                            TangentSpace tangent(runtime, kind, 1);
+                            for (long long m = 0; m < iterations && tangent.step(a); ++m) {
+                            }
+                            // A failure averages over the full M, as the two-trajectory method.
+                            Extended exponent = tangent.sum(0) / static_cast<Extended>(iterations);
+                            if (perUnitOfTime) {
+                                exponent /= runtime.model().stepSize;
+                            }
+                            points.add(static_cast<double>(parameter),
+                                       static_cast<double>(exponent));
+                            return !runtime.errorFlag;
+                        }
                         Extended sum = 0;
                         StateVector b = a;
                         for (int k = 0; k < n; ++k) {

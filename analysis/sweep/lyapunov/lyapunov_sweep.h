@@ -7,8 +7,14 @@
 
 namespace kalvora {
 
-// The largest Lyapunov exponent over a parameter interval: two orbits, the second displaced by
-// epsilon in every model variable, their separation renormalised to epsilon after every step.
+// How the largest exponent is measured. Two trajectories: a second orbit displaced by epsilon in
+// every model variable, their separation renormalised to epsilon after every step; it carries a
+// bias of the order of epsilon and fails once the state grows so large that epsilon is lost in
+// it. Tangent space: one tangent vector carried by the model's Jacobian (see TangentSpace), with
+// neither; epsilon is then not used.
+enum class LyapunovMethod { TwoTrajectories, TangentSpace };
+
+// The largest Lyapunov exponent over a parameter interval.
 struct LyapunovSettings {
     int parameter = 1;  // 1-based
     Extended minimum = 0;
@@ -17,6 +23,7 @@ struct LyapunovSettings {
     long long transientSteps = 300;
     Extended epsilon = 0.001L;
     long long resolution = 600;  // N parameter steps, N + 1 values
+    LyapunovMethod method = LyapunovMethod::TwoTrajectories;
 };
 
 // What the logarithm adds for a step after which the two orbits coincide (d = 0).

@@ -18,7 +18,14 @@ TLuyapunovSet::TLuyapunovSet(const ModelWorkspace& workspace)
     grid->addWidget(Initialit, 4, 1);
     grid->addWidget(new QLabel(QStringLiteral("Size of Perturbation"), settingsGroup), 5, 0);
     grid->addWidget(Epsilon, 5, 1);
-    addResolutionRow(6, QStringLiteral("Manual Resolution"));
+    Method = new QComboBox(settingsGroup);
+    Method->setObjectName(QStringLiteral("Method"));
+    Method->addItems({QStringLiteral("Two trajectories"), QStringLiteral("Tangent space")});
+    grid->addWidget(new QLabel(QStringLiteral("Method:"), settingsGroup), 6, 0);
+    grid->addWidget(Method, 6, 1);
+    connect(Method, &QComboBox::currentIndexChanged, this,
+            [this](int index) { Epsilon->setEnabled(index == 0); });
+    addResolutionRow(7, QStringLiteral("Manual Resolution"));
     finishLayout({scaling.ManScal, scaling.group}, QSize(280, 0));
 }
 
@@ -31,7 +38,12 @@ LyapunovSettings TLuyapunovSet::settings() const {
     readInterval(settings);
     settings.iterations = NumIt->value();
     settings.transientSteps = Initialit->value();
-    settings.epsilon = FieldNumber(Epsilon);
+    settings.method = Method->currentIndex() == 1 ? LyapunovMethod::TangentSpace
+                                                  : LyapunovMethod::TwoTrajectories;
+    // The tangent method never reads the perturbation: a field left unreadable does not stop it.
+    if (settings.method == LyapunovMethod::TwoTrajectories) {
+        settings.epsilon = FieldNumber(Epsilon);
+    }
     readResolution(settings);
     return settings;
 }

@@ -8,7 +8,7 @@
 namespace kalvora {
 
 // "Settings Lyapunov Exponent": the swept parameter and its interval, the averaged and transient
-// step counts, the perturbation, the resolution and the manual vertical range.
+// step counts, the perturbation, the method, the resolution and the manual vertical range.
 class TLuyapunovSet : public SweepSettingsDialog {
     Q_OBJECT
   public:
@@ -17,6 +17,8 @@ class TLuyapunovSet : public SweepSettingsDialog {
     QSpinBox* NumIt;
     QSpinBox* Initialit;
     QLineEdit* Epsilon;
+    // "Two trajectories" (the default) or "Tangent space"; the perturbation is the first's alone.
+    QComboBox* Method;
 
     // The main-window command: the parameter list refilled with its first entry selected, resol
     // filled with the default when it is empty, the interval labels rebuilt.

@@ -195,7 +195,7 @@ TEST(SweepCli, BadSettingsAreRefusedBeforeAnythingIsWritten) {
         {{"lyapunov", logistic, "--parameter", "r", "--epsilon", "-1"},
          "The size of the perturbation must not be negative"},
         {{"lyapunov", logistic, "--parameter", "r", "--iterations", "0"},
-         "--iterations must lie between 1 and 100000"},
+         "--iterations must lie between 1 and 9223372036854775807"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> words = c.words;

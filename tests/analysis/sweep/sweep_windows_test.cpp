@@ -325,6 +325,26 @@ TEST_F(LyapunovWindows, OkDrawsTheBlueCurveOverTheRedZeroLine) {
     EXPECT_FALSE(window().label1->isVisible());
 }
 
+// Method: two trajectories stays the default; the tangent method disables the perturbation,
+// runs even when its field holds no number, and gives the slope's logarithm of x -> 2x exactly.
+TEST_F(LyapunovWindows, TheTangentMethodIsAChoiceBesideTheDefaultTwoTrajectories) {
+    module.open();
+    EXPECT_EQ(dialog().Method->currentText(), "Two trajectories");
+    EXPECT_EQ(dialog().settings().method, LyapunovMethod::TwoTrajectories);
+    EXPECT_TRUE(dialog().Epsilon->isEnabled());
+    dialog().Method->setCurrentIndex(1);
+    EXPECT_FALSE(dialog().Epsilon->isEnabled());
+    UseModel(host.ws, ModelKind::Discrete, {{"x", 1}}, {{"r", 2}}, {}, "return r*x",
+             CallCounter::Off);
+    dialog().Epsilon->setText("none");
+    sweep("2", "3", 2);
+    ASSERT_TRUE(host.scripted.errors.empty()) << host.scripted.errors.front();
+    const Tsp_XYLine& curve = window().curve();
+    ASSERT_EQ(curve.Count(), 3);
+    EXPECT_DOUBLE_EQ(curve.Y(0), std::log(2.0));
+    EXPECT_DOUBLE_EQ(curve.Y(2), std::log(3.0));
+}
+
 TEST_F(LyapunovWindows, MinAboveMaxSweepsDownwardsInsteadOfPilingUpAtMin) {
     sweep("4", "2.8", 12);
     const Tsp_XYLine& curve = window().curve();
