@@ -6,20 +6,14 @@
 namespace kalvora {
 
 LyapunovMapWindow::LyapunovMapWindow(AnalysisHost& host, LyapunovMapDialog& settings)
-    : ScanWindowFlow(host, QStringLiteral("LyapunovMapWindow"), QStringLiteral("Lyapunov Map"),
-                     {QStringLiteral("Save As..."), QStringLiteral("Print..."),
-                      QStringLiteral("Close"), QStringLiteral("Parameters")},
-                     settings) {
+    : ScanAnalysisWindow(host, settings, AnalysisTag::LyapunovMap,
+                         QStringLiteral("LyapunovMapWindow"), QStringLiteral("Lyapunov Map"),
+                         {QStringLiteral("Save As..."), QStringLiteral("Print..."),
+                          QStringLiteral("Close"), QStringLiteral("Parameters")}) {
     connect(SaveDataAs1, &QAction::triggered, this, [this] { SaveDataAs1Click(); });
-    connect(Parameters1, &QAction::triggered, this, [this] { ParametersClick(kAnalysisTag); });
-    connect(Settings1, &QAction::triggered, this, [this] {
-        setEnabled(false);
-        settings_.show();
-        settings_.raise();
-    });
 }
 
-void LyapunovMapWindow::check(const LyapunovMapSettings& settings) const {
+void LyapunovMapWindow::validate(const LyapunovMapSettings& settings) const {
     CheckLyapunovMapSettings(workspace().model(), settings);
 }
 
