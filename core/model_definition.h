@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "core/integration.h"
 #include "core/lua_sandbox.h"
 #include "core/model_types.h"
 
@@ -60,6 +61,8 @@ struct ModelDefinition {
     // True unless Continuous; always follows kind (SetModelKind).
     bool discrete = true;
     Extended stepSize = 0.01L;
+    // The run's integrator of a continuous model; never read from or written to a model file.
+    Integration integration;
     std::string scriptText;
     // scriptText compiled into a register program (see NativeModel), when the statements allow;
     // null when the definition has not been compiled (evaluators then compile it themselves).
