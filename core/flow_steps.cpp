@@ -144,11 +144,13 @@ bool FlowSteps::advance() {
         return false;
     }
     ++steps_;
-    state_ = adaptive_->state();
+    // The rates at the new start are the old end's, unless noise moved the state.
+    startRates_ = endRates_;
+    startRatesKnown_ = endRatesKnown_;
     time_ = adaptive_->time();
+    state_ = adaptive_->state();
     std::copy_n(adaptive_->rates(), slots_, endRates_.begin());
     endRatesKnown_ = true;
-    startRatesKnown_ = false;
     if (ws_.noise.noiseOn) {
         // The kick comes after the step: the next one starts afresh from the state it made.
         ApplyNoise(ws_, state_);
