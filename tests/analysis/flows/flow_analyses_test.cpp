@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <string>
 #include <vector>
 
 #include "analysis/orbit/poincare/poincare_run.h"
+#include "analysis/sweep/bifurcation/bifurcation_sweep.h"
 #include "tests/analysis/test_models.h"
 
 namespace kalvora {
@@ -138,6 +140,95 @@ TEST(FlowEvents, SectionsAreReadOrRefused) {
         EXPECT_THROW(ParseSection(ws.model(), bad), SectionError) << bad;
     }
     EXPECT_THROW(ParseCrossingDirection("Up"), SectionError);
+}
+
+// The Rössler system with a = b = 0.1, c swept.
+void UseRossler(ModelWorkspace& ws) {
+    testing::UseModel(ws, ModelKind::Continuous, {{"x", 1}, {"y", 1}, {"z", 0}},
+                      {{"a", 0.1L}, {"b", 0.1L}, {"c", 4}}, {},
+                      "return -y - z, x + a*y, b + z*(x - c)", testing::CallCounter::Off);
+}
+
+std::vector<VectorPointSink::Point> Sweep(ModelWorkspace& ws, const BifurcationSettings& settings,
+                                          int threads) {
+    auto model = testing::EvaluatorOf(ws);
+    QuietRunControl control;
+    VectorPointSink sink;
+    BifurcationSweep(*model, ModelKind::Continuous, settings, threads, control, sink);
+    EXPECT_FALSE(model->errorFlag);
+    return sink.points;
+}
+
+TEST(FlowOrbitDiagram, RosslerMaximaFollowThePublishedSequence) {
+    ModelWorkspace ws;
+    UseRossler(ws);
+    struct Case {
+        Extended c;
+        int branches;  // 0: a chaotic band
+    };
+    for (const Case& c : {Case{4, 1}, Case{6, 2}, Case{8.5L, 4}, Case{9, 0}, Case{12, 3}}) {
+        BifurcationSettings settings;
+        settings.parameter = 3;
+        settings.plotVariable = 1;
+        settings.minimum = settings.maximum = c.c;
+        settings.resolution = 1;
+        settings.plottedPoints = 60;
+        settings.transientSteps = 60000;
+        settings.flowPlot = FlowPlot::LocalMaxima;
+        const auto points = Sweep(ws, settings, 1);
+        ASSERT_EQ(120u, points.size());
+        std::vector<double> maxima;
+        for (std::size_t k = 0; k < 60; ++k) {
+            maxima.push_back(points[k].y);
+        }
+        std::sort(maxima.begin(), maxima.end());
+        int clusters = 1;
+        for (std::size_t k = 1; k < maxima.size(); ++k) {
+            clusters += maxima[k] - maxima[k - 1] > 0.05 ? 1 : 0;
+        }
+        if (c.branches > 0) {
+            EXPECT_EQ(c.branches, clusters) << "c = " << static_cast<double>(c.c);
+        } else {
+            EXPECT_GT(clusters, 10) << "c = " << static_cast<double>(c.c);
+        }
+    }
+}
+
+TEST(FlowOrbitDiagram, WorkersGiveTheOneThreadPointsForEveryPlotAndMethod) {
+    ModelWorkspace ws;
+    UseRossler(ws);
+    for (const IntegrationMethod method :
+         {IntegrationMethod::RungeKutta3, IntegrationMethod::DormandPrince}) {
+        ReplaceModel(ws, [&](ModelDefinition& model) { model.integration.method = method; });
+        for (const FlowPlot plot :
+             {FlowPlot::EveryStep, FlowPlot::SectionCrossings, FlowPlot::LocalMaxima}) {
+            BifurcationSettings settings;
+            settings.parameter = 3;
+            settings.plotVariable = 2;
+            settings.minimum = 4;
+            settings.maximum = 10;
+            settings.resolution = 5;
+            settings.plottedPoints = 20;
+            settings.transientSteps = 1000;
+            settings.flowPlot = plot;
+            settings.section = ParseSection(ws.model(), "x=0");
+            settings.section.direction = CrossingDirection::Down;
+            const auto one = Sweep(ws, settings, 1);
+            const auto two = Sweep(ws, settings, 2);
+            ASSERT_EQ(6u * 20, one.size());
+            ASSERT_EQ(one.size(), two.size());
+            for (std::size_t k = 0; k < one.size(); ++k) {
+                ASSERT_EQ(one[k].x, two[k].x) << k;
+                ASSERT_EQ(one[k].y, two[k].y) << k;
+            }
+        }
+    }
+    // A map has no crossings or maxima to plot.
+    ModelWorkspace map;
+    testing::UseLogistic(map);
+    BifurcationSettings settings;
+    settings.flowPlot = FlowPlot::LocalMaxima;
+    EXPECT_THROW(PlanBifurcation(map.model(), settings), SweepSettingsError);
 }
 
 }  // namespace
