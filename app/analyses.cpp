@@ -10,6 +10,7 @@
 #include "analysis/orbit/delayplot/delay_plot_module.h"
 #include "analysis/orbit/objects/objects_module.h"
 #include "analysis/orbit/phaseplot/phase_plot_module.h"
+#include "analysis/orbit/poincare/poincare_module.h"
 #include "analysis/orbit/timeseries/time_series_module.h"
 #include "analysis/scan/basins/basins_module.h"
 #include "analysis/scan/periods/periods_module.h"
@@ -39,6 +40,7 @@ void RegisterAnalyses(AnalysisRegistry& registry, AnalysisHost& host) {
     registry.add("BifurcationDiagram1", std::make_unique<BifurcationModule>(host));
     registry.add("LargestLuyapunovExponent1", std::make_unique<LyapunovModule>(host));
     registry.add("FixedPointsandCycles1", std::make_unique<CyclesModule>(host));
+    registry.add("PoincareSection1", std::make_unique<PoincareModule>(host));
 }
 
 }  // namespace kalvora

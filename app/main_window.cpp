@@ -325,6 +325,7 @@ void TForm1::createCommands() {
         {"GraphicalAnalysis1", "&Graphical Analysis...", "Graphical analysis"},
         {"Manifold1", "&Iterating Objects...", "Iterating objects"},
         {"FixedPointsandCycles1", "&Fixed Points and Cycles...", "Fixed points and cycles"},
+        {"PoincareSection1", "P&oincar\u00e9 Section...", "Poincar\u00e9 section"},
     };
     for (const Analysis& analysis : plots) {
         const QString id = analysis.id;

@@ -35,8 +35,8 @@ constexpr E kMostShrink = 0.2L;
 
 }  // namespace
 
-DormandPrince::DormandPrince(int slots, Extended tolerance)
-    : m_(std::clamp(slots, 0, kModelListCapacity)), tolerance_(tolerance) {
+DormandPrince::DormandPrince(int slotCount, Extended tolerance)
+    : m_(std::clamp(slotCount, 0, kModelListCapacity)), tolerance_(tolerance) {
     for (auto& k : k_) {
         k.assign(static_cast<std::size_t>(m_), 0.0);
     }

@@ -18,7 +18,7 @@ using RateFunction = std::function<bool(const double* at, double* rates)>;
 class DormandPrince {
   public:
     // m slots integrated, weighted in the error norm by tolerance * (1 + |value|).
-    DormandPrince(int slots, Extended tolerance);
+    DormandPrince(int slotCount, Extended tolerance);
 
     // Starts at time t from y (slots 0 .. m-1) with a first trial step (made positive and finite
     // when it is not); false when the rates at y cannot be had.

@@ -18,7 +18,7 @@ void IntegratorStep(ModelEvaluator& ws, StateVector& state);
 // The adaptive run behind IntegratorStep, one per evaluator: where it stands, and what it was
 // started with, so that a changed state, step, tolerance or parameter starts it afresh.
 struct SampledFlow {
-    SampledFlow(int slots, Extended tolerance) : stepper(slots, tolerance) {}
+    SampledFlow(int slotCount, Extended tolerance) : stepper(slotCount, tolerance) {}
     DormandPrince stepper;
     StateVector last{};
     std::array<Extended, kModelListCapacity> parameters{};

@@ -77,6 +77,11 @@ struct ModelDefinition {
 
 using ModelDefinitionPtr = std::shared_ptr<const ModelDefinition>;
 
+// The definition a run with the given integrator evaluates: the same one when it already
+// integrates so, else a copy that differs in the integrator alone (its compiled program shared).
+ModelDefinitionPtr WithIntegration(const ModelDefinitionPtr& definition,
+                                   const Integration& integration);
+
 // The definition shared, with its compiled program made when it has none yet.
 ModelDefinitionPtr ShareDefinition(ModelDefinition definition);
 

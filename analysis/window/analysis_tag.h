@@ -18,6 +18,7 @@ enum AnalysisTag : int {
     CycleBasins = 7,  // periodic-cycle basins
     GraphicalAnalysis = 8,
     IteratingObjects = 9,  // remembered, but nothing is recomputed
+    Poincare = 10,
     // The basins dialog's double click: the phase plot captures a cycle for the basins tool.
     PhasePlotCycleCapture = 20,
 };
