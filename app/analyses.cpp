@@ -10,6 +10,7 @@
 #include "analysis/orbit/delayplot/delay_plot_module.h"
 #include "analysis/orbit/objects/objects_module.h"
 #include "analysis/orbit/phaseplot/phase_plot_module.h"
+#include "analysis/orbit/poincare/poincare_module.h"
 #include "analysis/orbit/timeseries/time_series_module.h"
 #include "analysis/scan/basins/basins_module.h"
 #include "analysis/scan/lyapunovmap/lyapunov_map_module.h"
@@ -53,6 +54,7 @@ void RegisterAnalyses(AnalysisRegistry& registry, AnalysisHost& host) {
     registry.add("Continuation1", std::move(continuation));
     registry.add("LyapunovSpectrum1", std::make_unique<SpectrumModule>(host));
     registry.add("LyapunovMap1", std::make_unique<LyapunovMapModule>(host));
+    registry.add("PoincareSection1", std::make_unique<PoincareModule>(host));
 }
 
 }  // namespace kalvora

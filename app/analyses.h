@@ -12,7 +12,8 @@ namespace kalvora {
 // main-window command that opens it:
 //   "TimeSeries1", "PhasePlot1", "BifurcationDiagram1", "LargestLuyapunovExponent1", "DelayPlot1",
 //   "BasinofAttraction1", "ParameterBasinsforPeriodicCycles1", "GraphicalAnalysis1", "Manifold1",
-//   "Spreadsheet1", "Statistics1", "DataSeries1", "FixedPointsandCycles1", "Continuation1".
+//   "Spreadsheet1", "Statistics1", "DataSeries1", "FixedPointsandCycles1", "Continuation1",
+//   "LyapunovSpectrum1", "LyapunovMap1", "PoincareSection1".
 // A module that no command opens (for example one that only recomputes after Accept) is registered
 // with an empty identifier. A command without a module tells the user that it is not available yet.
 //

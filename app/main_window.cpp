@@ -328,6 +328,7 @@ void TForm1::createCommands() {
         {"Continuation1", "C&ontinuation...", "Continuation"},
         {"LyapunovSpectrum1", "Lyapunov &Spectrum...", "Lyapunov spectrum"},
         {"LyapunovMap1", "Lyapunov &Map...", "Lyapunov map"},
+        {"PoincareSection1", "Poi&ncar\u00e9 Section...", "Poincar\u00e9 section"},
     };
     for (const Analysis& analysis : plots) {
         const QString id = analysis.id;

@@ -389,6 +389,10 @@ const std::vector<OptionSpec>& CommonOptions() {
         {"--set", "NAME=VALUE", "set a parameter or an initial value (repeatable)", true},
         {"--par", "FILE.par", "load initial and parameter values from a parameter file"},
         {"--step-size", "H", "Runge-Kutta step size of a continuous model"},
+        {"--method", "METHOD",
+         "integrator of a continuous model: rk3 (default), rk4 or dopri5 (adaptive, sampled at "
+         "the step size)"},
+        {"--tolerance", "T", "absolute and relative tolerance of dopri5 (default 1e-8)"},
         {"--noise-variable", "NAME", "variable that receives the noise (default: the first)"},
         {"--noise-type", "TYPE", "normal (default) or uniform"},
         {"--noise-level", "L", "standard deviation; a positive level switches noise on"},
@@ -581,6 +585,34 @@ void PrepareModel(ModelSession& session, const Arguments& arguments,
                              " is a discrete model; a step size applies only to continuous models");
         }
         ReplaceModel(ws, [&](ModelDefinition& model) { model.stepSize = stepSize; });
+    }
+    if (arguments.has("--method") || arguments.has("--tolerance")) {
+        // As with the step size: a map has no integrator, and silence would mislead.
+        if (ws.model().discrete) {
+            throw UsageError((arguments.has("--method") ? "--method: " : "--tolerance: ") +
+                             ws.model().modelName +
+                             " is a discrete model; an integrator applies only to continuous "
+                             "models");
+        }
+        Integration integration = ws.model().integration;
+        if (const auto name = arguments.value("--method")) {
+            const auto method = IntegrationMethodFromName(*name);
+            if (!method) {
+                throw UsageError("--method: expected rk3, rk4 or dopri5, got '" + *name + "'");
+            }
+            integration.method = *method;
+        }
+        if (arguments.has("--tolerance")) {
+            if (integration.method != IntegrationMethod::DormandPrince) {
+                throw UsageError("--tolerance: only the adaptive method dopri5 takes a tolerance");
+            }
+            integration.tolerance = arguments.number("--tolerance", integration.tolerance);
+            if (!(integration.tolerance > 0 && integration.tolerance < 1)) {
+                throw UsageError("--tolerance: expected a number between 0 and 1, got " +
+                                 *arguments.value("--tolerance"));
+            }
+        }
+        ReplaceModel(ws, [&](ModelDefinition& model) { model.integration = integration; });
     }
     // From the model file, the parameter file or the option alike: a step that does not advance
     // time would never end a run.

@@ -194,4 +194,15 @@ void SetModelKind(ModelDefinition& definition, ModelKind kind) {
     definition.discrete = kind != ModelKind::Continuous;
 }
 
+ModelDefinitionPtr WithIntegration(const ModelDefinitionPtr& definition,
+                                   const Integration& integration) {
+    if (definition->integration.method == integration.method &&
+        definition->integration.tolerance == integration.tolerance) {
+        return definition;
+    }
+    auto copy = std::make_shared<ModelDefinition>(*definition);
+    copy->integration = integration;
+    return copy;
+}
+
 }  // namespace kalvora

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "core/integration.h"
 #include "core/lua_sandbox.h"
 #include "core/model_types.h"
 
@@ -60,6 +61,8 @@ struct ModelDefinition {
     // True unless Continuous; always follows kind (SetModelKind).
     bool discrete = true;
     Extended stepSize = 0.01L;
+    // The run's integrator of a continuous model; never read from or written to a model file.
+    Integration integration;
     std::string scriptText;
     // scriptText compiled into a register program (see NativeModel), when the statements allow;
     // null when the definition has not been compiled (evaluators then compile it themselves).
@@ -73,6 +76,11 @@ struct ModelDefinition {
 };
 
 using ModelDefinitionPtr = std::shared_ptr<const ModelDefinition>;
+
+// The definition a run with the given integrator evaluates: the same one when it already
+// integrates so, else a copy that differs in the integrator alone (its compiled program shared).
+ModelDefinitionPtr WithIntegration(const ModelDefinitionPtr& definition,
+                                   const Integration& integration);
 
 // The definition shared, with its compiled program made when it has none yet.
 ModelDefinitionPtr ShareDefinition(ModelDefinition definition);

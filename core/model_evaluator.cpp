@@ -1,5 +1,6 @@
 #include "core/model_evaluator.h"
 
+#include "core/flow_steps.h"
 #include "core/model_step.h"
 #include "core/native_model.h"
 #include "core/run_control.h"

@@ -17,6 +17,7 @@ class NativeModel;
 class Prompts;
 class RunControl;
 class RunningModel;
+struct SampledFlow;
 
 // The random sequence a noisy run draws from, carried from one run to the next: the desktop keeps
 // it between runs, each run's evaluator continues it and hands it back (AdoptRandomState).
@@ -67,6 +68,8 @@ struct ModelEvaluator {
     ModelInterrupt interrupt;
     NoiseSettings noise;
     RandomGenerator random;
+    // The adaptive integrator's run between the steps of h it is sampled at (see IntegratorStep).
+    std::unique_ptr<SampledFlow> sampledFlow;
 
     // Where script messages go at once (the batch tool, tests); null on the desktop's workers,
     // whose messages are only recorded and shown on the user-interface thread after the run.

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/flow_steps.h"
 #include "core/model_capacity.h"
 #include "core/model_purity.h"
 #include "core/native_model.h"
@@ -531,7 +532,40 @@ void RungeKuttaStep(ModelEvaluator& ws, const StateVector& in, StateVector& out)
     RungeKutta(ws, in, out, finite);
 }
 
+bool ModelRates(ModelEvaluator& ws, const double* at, double* rates) {
+    const Shape shape = ShapeOf(ws);
+    if (ws.nativeModel != nullptr) {
+        const NativeModel* native = NativeFor(ws, shape);
+        if (native != nullptr && LoadParameters(ws, shape) && RunNative(ws, *native, shape, at)) {
+            const double* registers = ws.nativeRegisters.data();
+            for (int k = 0; k < shape.results; ++k) {
+                rates[k] = registers[native->resultRegister(k)];
+            }
+            return true;
+        }
+    }
+    // The interpreter judges what the compiled program could not vouch for.
+    bool finite = true;
+    if (!Evaluate(ws, at, rates, finite)) {
+        return false;
+    }
+    if (!finite) {
+        ws.errorFlag = true;
+        CompileModelScript(ws);
+        return false;
+    }
+    return true;
+}
+
 void ModelStep(ModelEvaluator& ws, ModelKind kind, StateVector& state) {
+    if (kind == ModelKind::Continuous &&
+        ws.model().integration.method != IntegrationMethod::RungeKutta3) {
+        IntegratorStep(ws, state);
+        if (ws.noise.noiseOn) {
+            ApplyNoise(ws, state);
+        }
+        return;
+    }
     if (kind != ModelKind::Closed && !StepNatively(ws, kind, state)) {
         // Clearing the status flags is slow; reading them is not, so clear only what an earlier
         // computation left behind.

@@ -27,6 +27,13 @@ void EvaluateModelOnce(ModelEvaluator& ws, const StateVector& in, StateVector& o
 // Kutta's third-order step of size stepSize over variables and auxiliary variables.
 void RungeKuttaStep(ModelEvaluator& ws, const StateVector& in, StateVector& out);
 
+// The model's rates at `at` (the variables in slots 0 .. N-1, given to the model as they are):
+// the N + A results of one call, through the compiled program when it covers the model, else the
+// interpreter. False when the call failed or a result is not finite; errorFlag is then set, a
+// failure's message shown and the Lua state rebuilt, as a failing step does. The stages of the
+// integrators beside Kutta's step are made of these.
+bool ModelRates(ModelEvaluator& ws, const double* at, double* rates);
+
 // The step every analysis calls: one iteration (Discrete) or one Runge-Kutta step (Continuous),
 // then noise. An arithmetic fault in the step sets errorFlag silently and rebuilds the Lua state.
 // Only slots 0 .. N+A-1 are meaningful afterwards.

@@ -20,6 +20,7 @@ enum AnalysisTag : int {
     IteratingObjects = 9,  // remembered, but nothing is recomputed
     LyapunovMap = 10,
     Spectrum = 11,
+    Poincare = 12,
     // The basins dialog's double click: the phase plot captures a cycle for the basins tool.
     PhasePlotCycleCapture = 20,
 };

@@ -49,8 +49,10 @@ class AnalysisWindow : public Base {
         }
         this->guarded([this] {
             Settings candidate = readDialog();
+            const Integration integration = dialog_.integration();
             validate(candidate);
             accepted_ = std::move(candidate);
+            integration_ = integration;
             acceptedDialog_ = dialog_.snapshot();
             // After validation: a refused OK must not move the random sequence.
             ReseedIfFixed(this->workspace());
@@ -125,7 +127,7 @@ class AnalysisWindow : public Base {
     // the user is to see: a stopped run kept what it computed and is no failure.
     ModelRunOutcome runModel(
         const std::function<void(ModelEvaluator& model, RunControl& control)>& job) {
-        ModelRunOutcome outcome = RunModelJob(this->host(), job);
+        ModelRunOutcome outcome = RunModelJob(this->host(), job, integration_);
         outcome.failed = outcome.failed && !outcome.stopped;
         return outcome;
     }
@@ -171,6 +173,8 @@ class AnalysisWindow : public Base {
 
     SettingsDialog& dialog_;
     Settings accepted_{};
+    // The integrator the accepted settings chose (the dialog's "Integrator").
+    Integration integration_{};
     SettingsDialog::Snapshot acceptedDialog_;
 
   private:

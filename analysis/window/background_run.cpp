@@ -126,10 +126,10 @@ bool RunWithComputingWindow(AnalysisHost& host,
 }
 
 ModelRunOutcome RunModelJob(
-    AnalysisHost& host,
-    const std::function<void(ModelEvaluator& model, RunControl& control)>& job) {
+    AnalysisHost& host, const std::function<void(ModelEvaluator& model, RunControl& control)>& job,
+    const Integration& integration) {
     ModelWorkspace& ws = host.workspace();
-    const ModelDefinitionPtr definition = ws.definition;
+    const ModelDefinitionPtr definition = WithIntegration(ws.definition, integration);
     const RandomState randomState = ws.randomState;
     ModelRunOutcome outcome;
     RandomState after = randomState;

@@ -33,10 +33,11 @@ struct ModelRunOutcome {
 };
 
 // RunWithComputingWindow for a job on one evaluator of the workspace's model, made on the worker
-// with the workspace's random sequence. Afterwards, on the user-interface thread, the workspace
-// continues that sequence and the run's first script message is shown through the host's prompts
-// (a message that a stop caused is not).
+// with the workspace's random sequence and integrated as the run's settings chose. Afterwards, on
+// the user-interface thread, the workspace continues that sequence and the run's first script
+// message is shown through the host's prompts (a message that a stop caused is not).
 ModelRunOutcome RunModelJob(
-    AnalysisHost& host, const std::function<void(ModelEvaluator& model, RunControl& control)>& job);
+    AnalysisHost& host, const std::function<void(ModelEvaluator& model, RunControl& control)>& job,
+    const Integration& integration = {});
 
 }  // namespace kalvora

@@ -61,18 +61,66 @@ void SettingsDialog::finishLayout(std::initializer_list<QWidget*> groups,
     buttons->addWidget(okbutton);
     buttons->addWidget(cancelbutton);
 
+    // The integrator comes after the dialog's own groups: every analysis of a flow offers it.
+    integratorGroup = new QGroupBox(QStringLiteral("Integrator"), this);
+    integratorGroup->setObjectName("integratorGroup");
+    integratorList = new QComboBox(integratorGroup);
+    integratorList->setObjectName("integratorList");
+    integratorList->addItems({QStringLiteral("RK3 (h)"), QStringLiteral("RK4 (h)"),
+                              QStringLiteral("Dormand\u2013Prince (tolerance)")});
+    toleranceEdit = new QLineEdit(
+        QString::fromStdString(FormatGeneral(Integration{}.tolerance, 15)), integratorGroup);
+    toleranceEdit->setObjectName("toleranceEdit");
+    toleranceEdit->setEnabled(false);
+    connect(integratorList, &QComboBox::currentIndexChanged, this,
+            [this](int index) { toleranceEdit->setEnabled(index == 2); });
+    auto* integratorRow = new QFormLayout(integratorGroup);
+    integratorRow->addRow(QStringLiteral("Integrator :"), integratorList);
+    integratorRow->addRow(QStringLiteral("Tolerance :"), toleranceEdit);
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(settingsGroup);
     for (QWidget* group : groups) {
         layout->addWidget(group);
     }
+    layout->addWidget(integratorGroup);
     layout->addLayout(buttons);
 
     connect(okbutton, &QPushButton::clicked, this, &SettingsDialog::okClicked);
     connect(cancelbutton, &QPushButton::clicked, this, &SettingsDialog::reject);
 
     FormActivate();
+    minimumSize_ = minimumSize;
+    integratorGroup->setVisible(!workspace_.model().discrete);
     setFixedSize(sizeHint().expandedTo(minimumSize));
+}
+
+void SettingsDialog::showIntegrator() {
+    const bool discrete = workspace_.model().discrete;
+    if (integratorGroup == nullptr || integratorGroup->isHidden() == discrete) {
+        return;
+    }
+    integratorGroup->setVisible(!discrete);
+    layout()->activate();
+    setFixedSize(sizeHint().expandedTo(minimumSize_));
+}
+
+Integration SettingsDialog::integration() const {
+    Integration integration;
+    if (integratorList == nullptr || workspace_.model().discrete) {
+        return integration;
+    }
+    const int index = integratorList->currentIndex();
+    integration.method = index == 1   ? IntegrationMethod::RungeKutta4
+                         : index == 2 ? IntegrationMethod::DormandPrince
+                                      : IntegrationMethod::RungeKutta3;
+    if (integration.method == IntegrationMethod::DormandPrince) {
+        integration.tolerance = FieldNumber(toleranceEdit);
+        if (!(integration.tolerance > 0 && integration.tolerance < 1)) {
+            throw ConversionError("Tolerance : the tolerance must lie between 0 and 1");
+        }
+    }
+    return integration;
 }
 
 bool SettingsDialog::showModelKind(std::initializer_list<QWidget*> discreteOnly,
@@ -103,12 +151,14 @@ bool SettingsDialog::showModelKind(std::initializer_list<QWidget*> discreteOnly,
 
 void SettingsDialog::showEvent(QShowEvent* event) {
     FormActivate();
+    showIntegrator();
     QDialog::showEvent(event);
 }
 
 void SettingsDialog::changeEvent(QEvent* event) {
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
         FormActivate();
+        showIntegrator();
     }
     QDialog::changeEvent(event);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -37,6 +38,13 @@ class SettingsDialog : public QDialog {
     // snapshot of its accepted settings and restores it on Cancel, so a cancelled change never
     // stays in the dialog to be read by a later OK or run.
     using Snapshot = std::vector<std::pair<QWidget*, QVariant>>;
+
+    // "Integrator": how a run of a continuous model integrates it (hidden for a map). Raises the
+    // conversion error of a tolerance that is no number, and refuses one outside (0, 1).
+    QGroupBox* integratorGroup = nullptr;
+    QComboBox* integratorList = nullptr;
+    QLineEdit* toleranceEdit = nullptr;
+    Integration integration() const;
     Snapshot snapshot() const;
     void restore(const Snapshot& snapshot);
 
@@ -84,7 +92,11 @@ class SettingsDialog : public QDialog {
     const ModelWorkspace& workspace_;
 
   private:
+    // Shows the integrator group for a continuous model only, refitting the fixed size.
+    void showIntegrator();
+
     std::string namesAtLastFill_;
+    QSize minimumSize_;
 };
 
 // Numbers read from a dialog's fields and table cells. A text that is no number is refused with

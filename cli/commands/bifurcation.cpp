@@ -24,6 +24,34 @@ int RunBifurcation(const Arguments& arguments) {
     settings.resolution = ResolutionOption(arguments);
     settings.carryState = arguments.has("--carry");
     settings.rightToLeft = arguments.has("--right-to-left");
+    if (arguments.has("--section") || arguments.has("--maxima")) {
+        if (arguments.has("--section") && arguments.has("--maxima")) {
+            throw UsageError("--section and --maxima: choose one");
+        }
+        if (ws.model().discrete) {
+            throw UsageError((arguments.has("--maxima") ? "--maxima: " : "--section: ") +
+                             ws.model().modelName +
+                             " is a discrete model; crossings and maxima are plotted only for a "
+                             "continuous model");
+        }
+        if (arguments.has("--maxima")) {
+            settings.flowPlot = FlowPlot::LocalMaxima;
+        } else {
+            std::string text = *arguments.value("--section");
+            CrossingDirection direction = CrossingDirection::Up;
+            try {
+                if (const auto colon = text.rfind(':'); colon != std::string::npos) {
+                    direction = ParseCrossingDirection(text.substr(colon + 1));
+                    text.erase(colon);
+                }
+                settings.section = ParseSection(ws.model(), text);
+            } catch (const SectionError& error) {
+                throw UsageError(std::string("--section: ") + error.what());
+            }
+            settings.section.direction = direction;
+            settings.flowPlot = FlowPlot::SectionCrossings;
+        }
+    }
     const int threads = ThreadsOption(arguments);
     // Refused here, before the run, with the sweep's own message.
     const SweptValues values = PlanBifurcation(ws.model(), settings);
@@ -38,16 +66,17 @@ int RunBifurcation(const Arguments& arguments) {
         return StoppedResult(session, output);
     }
 
-    // As the window: crosses (joined for a continuous model), the parameter axis fixed to the
-    // interval whichever way it was swept.
-    return WriteSeriesResult(
-        session, arguments, series, size, session.failed(), !ws.model().discrete,
-        {*arguments.value("--parameter"), *arguments.value("--variable")}, [&](Tsp_XYPlot& plot) {
-            plot.BottomAxis().SetAutoMin(false);
-            plot.BottomAxis().SetAutoMax(false);
-            plot.BottomAxis().SetRange(static_cast<double>(values.lower()),
-                                       static_cast<double>(values.upper()));
-        });
+    // As the window: crosses (joined for a continuous model's every step; crossings and maxima are
+    // separate points), the parameter axis fixed to the interval whichever way it was swept.
+    return WriteSeriesResult(session, arguments, series, size, session.failed(),
+                             !ws.model().discrete && settings.flowPlot == FlowPlot::EveryStep,
+                             {*arguments.value("--parameter"), *arguments.value("--variable")},
+                             [&](Tsp_XYPlot& plot) {
+                                 plot.BottomAxis().SetAutoMin(false);
+                                 plot.BottomAxis().SetAutoMax(false);
+                                 plot.BottomAxis().SetRange(static_cast<double>(values.lower()),
+                                                            static_cast<double>(values.upper()));
+                             });
 }
 
 const CommandRegistrar registrar(
@@ -55,7 +84,8 @@ const CommandRegistrar registrar(
      "a bifurcation diagram as two-column data (parameter, variable): for each of N + 1 "
      "parameter values, T transient steps and then P plotted ones, in sweep order",
      "MODEL.mod --parameter NAME --variable NAME [--min A] [--max B] [--points P] [--skip T] "
-     "[--resolution N] [--carry] [--right-to-left] [--threads K] [--png OUT.png [--size WxH]] "
+     "[--resolution N] [--carry] [--right-to-left] [--section NAME=VALUE[:up|down] | --maxima] "
+     "[--threads K] [--png OUT.png [--size WxH]] "
      "[OPTIONS]",
      {{"--parameter", "NAME", "the swept parameter"},
       {"--variable", "NAME", "the plotted variable or auxiliary variable"},
@@ -65,6 +95,10 @@ const CommandRegistrar registrar(
       {"--skip", "T", "transient steps per parameter value, 0 to 100000 (default 300)"},
       {"--resolution", "N", "parameter steps; N + 1 values (default 600)"},
       {"--carry", "", "start each value from the state the previous one left"},
+      {"--section", "NAME=VALUE[:up|down|both]",
+       "continuous: plot the variable where the orbit crosses the section (default up); "
+       "--points counts crossings"},
+      {"--maxima", "", "continuous: plot the variable's local maxima; --points counts maxima"},
       {"--right-to-left", "", "sweep from B down to A"},
       {"--threads", "K",
        "workers; 0 one per core (default), 1 the one-thread run; a carried "

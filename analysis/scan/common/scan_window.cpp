@@ -1,5 +1,7 @@
 #include "analysis/scan/common/scan_window.h"
 
+#include "analysis/window/settings_dialog.h"
+
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QMenuBar>
@@ -200,7 +202,10 @@ std::optional<ScanOutcome> ScanResultWindow::runScan(
     int requestedThreads, const ScanDomain& domain, QWidget* dialog,
     const std::function<ScanOutcome(ScanModels& models, RunControl& control)>& job) {
     ScanOutcome outcome;
-    const ModelDefinitionPtr definition = workspace().definition;
+    // The scan integrates a flow as its dialog's "Integrator" says.
+    const auto* settings = qobject_cast<const SettingsDialog*>(dialog);
+    const ModelDefinitionPtr definition = WithIntegration(
+        workspace().definition, settings != nullptr ? settings->integration() : Integration{});
     const RandomState randomState = workspace().randomState;
     bool oneEvaluator = false;
     const bool dialogEnabled = dialog != nullptr && dialog->isEnabled();

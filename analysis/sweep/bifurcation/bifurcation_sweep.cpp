@@ -5,6 +5,36 @@
 #include "core/model_step.h"
 
 namespace kalvora {
+namespace {
+
+// The crossings or maxima of one value's orbit from state on, which is left where the orbit
+// ended (a carried state goes on from there).
+void PlotFlowEvents(ModelEvaluator& runtime, const BifurcationSettings& settings,
+                    StateVector& state, double x, ValuePoints& points) {
+    const int variable = settings.plotVariable - 1;
+    FlowSteps flow(runtime, state);
+    long long found = 0;
+    long long quiet = 0;
+    StateVector at{};
+    Extended time = 0;
+    while (found < settings.plottedPoints && quiet < kMostStepsPerEvent && flow.advance()) {
+        ++quiet;
+        const FlowEvent event = settings.flowPlot == FlowPlot::LocalMaxima
+                                    ? FindMaximum(flow, variable, time, at)
+                                    : FindCrossing(flow, settings.section, time, at);
+        if (event == FlowEvent::Failed) {
+            break;
+        }
+        if (event == FlowEvent::Found) {
+            points.add(x, static_cast<double>(at[variable]));
+            ++found;
+            quiet = 0;
+        }
+    }
+    state = flow.state();
+}
+
+}  // namespace
 
 SweptValues PlanBifurcation(const ModelDefinition& model, const BifurcationSettings& settings) {
     CheckStateEntry(settings.plotVariable);
@@ -16,6 +46,13 @@ SweptValues PlanBifurcation(const ModelDefinition& model, const BifurcationSetti
     Extended to = settings.maximum;
     if (settings.rightToLeft) {
         std::swap(from, to);
+    }
+    if (settings.flowPlot != FlowPlot::EveryStep && model.kind != ModelKind::Continuous) {
+        throw SweepSettingsError(
+            "Section crossings and maxima are plotted only for a continuous model");
+    }
+    if (settings.flowPlot == FlowPlot::SectionCrossings && settings.section.terms.empty()) {
+        throw SweepSettingsError("The section names no variable");
     }
     return PlanSweptValues(model, settings.parameter, from, to, settings.resolution,
                            settings.plottedPoints);
@@ -67,6 +104,12 @@ SweepOutcome BifurcationSweep(ModelEvaluator& model, ModelKind kind,
                         // Nothing looks at the transient's steps: they may run as batches.
                         ModelTransient(runtime, kind, state, transient);
                         const double x = static_cast<double>(parameter);
+                        if (settings.flowPlot != FlowPlot::EveryStep) {
+                            if (!runtime.errorFlag) {
+                                PlotFlowEvents(runtime, settings, state, x, points);
+                            }
+                            return !runtime.errorFlag;
+                        }
                         for (long long k = 0; k < plotted && !runtime.errorFlag; ++k) {
                             ModelStep(runtime, kind, state);
                             points.add(x, static_cast<double>(state[variable]));

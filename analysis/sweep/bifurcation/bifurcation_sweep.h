@@ -3,11 +3,17 @@
 #include <functional>
 
 #include "analysis/sweep/common/sweep_run.h"
+#include "core/flow_events.h"
 #include "core/model_evaluator.h"
 #include "core/point_sink.h"
 #include "core/run_control.h"
 
 namespace kalvora {
+
+// What a continuous model's diagram plots after the transient: the variable after every step (a
+// band where the orbit is periodic), or its values where the orbit crosses a section, or its
+// local maxima. The latter two make the orbit diagram of the flow.
+enum class FlowPlot { EveryStep, SectionCrossings, LocalMaxima };
 
 // One bifurcation sweep: for each parameter value, a transient and then the plotted values of one
 // variable.
@@ -21,6 +27,10 @@ struct BifurcationSettings {
     bool carryState = false;  // start each value from the state the previous one left
     bool rightToLeft = false;
     long long resolution = 600;  // N parameter steps, N + 1 values
+    // Continuous models only; plottedPoints then counts crossings or maxima, transientSteps stays
+    // a count of steps.
+    FlowPlot flowPlot = FlowPlot::EveryStep;
+    Section section;
 };
 
 // The values the sweep visits, in its order (from max down when right to left). Raises
@@ -32,7 +42,9 @@ SweptValues PlanBifurcation(const ModelDefinition& model, const BifurcationSetti
 int BifurcationWorkers(const ModelDefinition& model, const BifurcationSettings& settings,
                        int threads);
 
-// Runs the sweep on `model` and hands every point (parameter value, plot variable after the step)
+// Runs the sweep on `model` and hands every point (parameter value, plot variable after the step;
+// with a flow plot, at each crossing or maximum: a value whose orbit finds none in
+// kMostStepsPerEvent steps plots what it found)
 // to the sink in sweep order, on the calling thread. The sweep ends at a stop request (polled
 // before each value) or after the value whose step failed, which keeps the points up to and
 // including the failing step; errorFlag is then set. The swept parameter of `model` keeps its

@@ -2,6 +2,9 @@
 
 #include "analysis/window/model_lists.h"
 
+#include <algorithm>
+#include <string>
+
 namespace kalvora {
 
 Tbifsettings::Tbifsettings(const ModelWorkspace& workspace)
@@ -27,12 +30,55 @@ Tbifsettings::Tbifsettings(const ModelWorkspace& workspace)
     grid->addWidget(inicheck, 6, 0, 1, 2);
     grid->addWidget(CheckBox2, 7, 0, 1, 2);
     addResolutionRow(8, QStringLiteral("     Manual Resolution"));
+    flowPlotLabel = new QLabel(QStringLiteral("Plot :"), settingsGroup);
+    flowPlotList = new QComboBox(settingsGroup);
+    flowPlotList->setObjectName("flowPlotList");
+    flowPlotList->addItems({QStringLiteral("every step"), QStringLiteral("section crossings"),
+                            QStringLiteral("local maxima of the variable")});
+    sectionLabel = new QLabel(QStringLiteral("Section :"), settingsGroup);
+    sectionEdit = addLineEdit("sectionEdit", "");
+    sectionEdit->setToolTip(
+        QStringLiteral("NAME=VALUE or a linear form such as x-y=0, then "
+                       ":up, :down or :both (up when left out)"));
+    sectionEdit->setEnabled(false);
+    connect(flowPlotList, &QComboBox::currentIndexChanged, this,
+            [this](int index) { sectionEdit->setEnabled(index == 1); });
+    grid->addWidget(flowPlotLabel, 10, 0);
+    grid->addWidget(flowPlotList, 10, 1);
+    grid->addWidget(sectionLabel, 11, 0);
+    grid->addWidget(sectionEdit, 11, 1);
     finishLayout({scaling.ManScal, scaling.group}, QSize(300, 0));
+}
+
+void Tbifsettings::FormActivate() {
+    SweepSettingsDialog::FormActivate();
+    const bool continuous = !workspace_.model().discrete;
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{flowPlotLabel, flowPlotList, sectionLabel, sectionEdit}) {
+        control->setVisible(continuous);
+    }
 }
 
 void Tbifsettings::fillLists(long long defaultResolution) {
     FillVariableList(vartext, workspace_);
     vartext->setCurrentIndex(0);
+    // A section through the first variable's initial value (a plane the orbit is sure to meet
+    // near its start, to be edited into the one wanted) unless the one there fits this model.
+    const ModelDefinition& model = workspace_.model();
+    bool fits = false;
+    try {
+        std::string text = sectionEdit->text().toStdString();
+        text.erase(std::min(text.size(), text.rfind(':')));
+        ParseSection(model, text);
+        fits = true;
+    } catch (const SectionError&) {
+    }
+    if (!fits) {
+        sectionEdit->setText(model.variableCount > 0
+                                 ? QString::fromStdString(model.variableNames[0] + "=" +
+                                                          FormatGeneral(model.initialValues[0], 15))
+                                 : QString());
+    }
     fillParameterList(defaultResolution);
 }
 
@@ -45,6 +91,19 @@ BifurcationSettings Tbifsettings::settings() const {
     settings.carryState = inicheck->isChecked();
     settings.rightToLeft = CheckBox2->isChecked();
     readResolution(settings);
+    if (!workspace_.model().discrete) {
+        settings.flowPlot = static_cast<FlowPlot>(flowPlotList->currentIndex());
+        if (settings.flowPlot == FlowPlot::SectionCrossings) {
+            std::string text = sectionEdit->text().trimmed().toStdString();
+            CrossingDirection direction = CrossingDirection::Up;
+            if (const auto colon = text.rfind(':'); colon != std::string::npos) {
+                direction = ParseCrossingDirection(text.substr(colon + 1));
+                text.erase(colon);
+            }
+            settings.section = ParseSection(workspace_.model(), text);
+            settings.section.direction = direction;
+        }
+    }
     return settings;
 }
 

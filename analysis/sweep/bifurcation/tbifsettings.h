@@ -20,13 +20,22 @@ class Tbifsettings : public SweepSettingsDialog {
     QSpinBox* NumNPP;
     QCheckBox* inicheck;
     QCheckBox* CheckBox2;
+    // A flow's plot: every step, section crossings or local maxima, and the section
+    // ("NAME=VALUE[:up|down|both]"); shown for a continuous model only.
+    QLabel* flowPlotLabel;
+    QComboBox* flowPlotList;
+    QLabel* sectionLabel;
+    QLineEdit* sectionEdit;
+
+    void FormActivate() override;
 
     // The main-window command: both lists refilled with their first entries selected, the interval
     // labels rebuilt, resol filled with the default when it is empty.
     void fillLists(long long defaultResolution);
     // The settings as the controls hold them now, the resolution from resol when "Manual
     // Resolution" is ticked (else the window's data area decides at each run). Raises the
-    // conversion error of a min, max or resolution that is not a number.
+    // conversion error of a min, max or resolution that is not a number, and the SectionError of
+    // a section that cannot be read.
     BifurcationSettings settings() const;
 };
 

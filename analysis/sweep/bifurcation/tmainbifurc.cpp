@@ -58,6 +58,10 @@ bool Tmainbifurc::prepareSeries(const BifurcationWindowSettings& settings) {
     const SweptValues values = PlanBifurcation(workspace().model(), sweepOf(settings));
     Tsp_XYLine& series = *data;
     PlotIni(false, false, series);
+    if (settings.sweep.flowPlot != FlowPlot::EveryStep) {
+        // Crossings and maxima are separate points, never a curve.
+        StyleRunSeries(series, false, false);
+    }
     const double lower = static_cast<double>(values.lower());
     const double upper = static_cast<double>(values.upper());
     if (!applyManualLimits(settings.manualScaling, {lower, upper})) {
@@ -80,12 +84,13 @@ bool Tmainbifurc::compute(const BifurcationWindowSettings& settings) {
     const ModelKind kind = ws.model().kind;
     const int threads = ws.computationThreads;
     Tsp_XYLine& series = *data;
-    lastOutcome_ = RunSweepInWindow(*this, host(), series,
-                                    [&](ModelEvaluator& model, RunControl& control, PointSink& sink,
-                                        const std::function<void()>& refresh) {
-                                        return BifurcationSweep(model, kind, sweep, threads,
-                                                                control, sink, refresh);
-                                    });
+    lastOutcome_ = RunSweepInWindow(
+        *this, host(), series,
+        [&](ModelEvaluator& model, RunControl& control, PointSink& sink,
+            const std::function<void()>& refresh) {
+            return BifurcationSweep(model, kind, sweep, threads, control, sink, refresh);
+        },
+        integration_);
     // The parameter axis shows the interval from its smaller to its larger end, whichever way it
     // was swept, however far the sweep came.
     graph->BottomAxis().SetAutoMin(false);

@@ -81,9 +81,9 @@ long long DefaultResolution(const PlotWindow& window) {
 }
 
 SweepOutcome RunSweepInWindow(PlotWindow& window, AnalysisHost& host, Tsp_XYLine& series,
-                              const WindowSweep& sweep) {
+                              const WindowSweep& sweep, const Integration& integration) {
     ModelWorkspace& ws = host.workspace();
-    const ModelDefinitionPtr definition = ws.definition;
+    const ModelDefinitionPtr definition = WithIntegration(ws.definition, integration);
     const RandomState randomState = ws.randomState;
     // What the worker's evaluator leaves behind, read here once the job has ended.
     RandomState after = randomState;

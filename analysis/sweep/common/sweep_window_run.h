@@ -28,6 +28,6 @@ using WindowSweep =
 long long DefaultResolution(const PlotWindow& window);
 
 SweepOutcome RunSweepInWindow(PlotWindow& window, AnalysisHost& host, Tsp_XYLine& series,
-                              const WindowSweep& sweep);
+                              const WindowSweep& sweep, const Integration& integration = {});
 
 }  // namespace kalvora

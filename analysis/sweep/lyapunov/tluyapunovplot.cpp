@@ -88,12 +88,13 @@ bool TLuyapunovPlot::compute(const LyapunovWindowSettings& settings) {
     const int threads = ws.computationThreads;
     // The curve is inactive while its points arrive: it is drawn, and the axes scaled to it,
     // once at the end.
-    lastOutcome_ =
-        RunSweepInWindow(*this, host(), curve_,
-                         [&](ModelEvaluator& model, RunControl& control, PointSink& sink,
-                             const std::function<void()>&) {
-                             return LyapunovSweep(model, kind, sweep, threads, control, sink);
-                         });
+    lastOutcome_ = RunSweepInWindow(
+        *this, host(), curve_,
+        [&](ModelEvaluator& model, RunControl& control, PointSink& sink,
+            const std::function<void()>&) {
+            return LyapunovSweep(model, kind, sweep, threads, control, sink);
+        },
+        integration_);
     graph->BottomAxis().SetAutoMin(false);
     graph->BottomAxis().SetAutoMax(false);
     graph->BottomAxis().SetRange(static_cast<double>(values.lower()),
