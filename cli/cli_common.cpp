@@ -519,6 +519,10 @@ bool CliModelShell::runModelCheck(const std::function<void(RunControl* control)>
     return true;
 }
 
+bool IsLyapunovMethodName(const std::string& name) {
+    return name == "two-trajectories" || name == "tangent";
+}
+
 void PrepareModel(ModelSession& session, const Arguments& arguments,
                   const std::vector<std::string>& moreOutputs) {
     if (arguments.positional().empty()) {
@@ -586,19 +590,31 @@ void PrepareModel(ModelSession& session, const Arguments& arguments,
         }
         ReplaceModel(ws, [&](ModelDefinition& model) { model.stepSize = stepSize; });
     }
-    if (arguments.has("--method") || arguments.has("--tolerance")) {
+    // `lyapunov` also names its way of measuring the exponent with --method; those values are
+    // its own, and the others name the integrator.
+    std::optional<std::string> integratorName;
+    for (const std::string& name : arguments.values("--method")) {
+        if (!session.lyapunovMethods || !IsLyapunovMethodName(name)) {
+            integratorName = name;
+        }
+    }
+    if (integratorName || arguments.has("--tolerance")) {
         // As with the step size: a map has no integrator, and silence would mislead.
         if (ws.model().discrete) {
-            throw UsageError((arguments.has("--method") ? "--method: " : "--tolerance: ") +
+            throw UsageError((integratorName ? "--method: " : "--tolerance: ") +
                              ws.model().modelName +
                              " is a discrete model; an integrator applies only to continuous "
                              "models");
         }
         Integration integration = ws.model().integration;
-        if (const auto name = arguments.value("--method")) {
-            const auto method = IntegrationMethodFromName(*name);
+        if (integratorName) {
+            const auto method = IntegrationMethodFromName(*integratorName);
             if (!method) {
-                throw UsageError("--method: expected rk3, rk4 or dopri5, got '" + *name + "'");
+                throw UsageError("--method: expected rk3, rk4 or dopri5" +
+                                 std::string(session.lyapunovMethods
+                                                 ? " (or two-trajectories or tangent)"
+                                                 : "") +
+                                 ", got '" + *integratorName + "'");
             }
             integration.method = *method;
         }

@@ -162,6 +162,9 @@ class CliModelShell final : public NullModelShell {
 };
 
 // One loaded model with everything a sub-command needs around it.
+// The values of lyapunov's --method that name the way of measuring, not the integrator.
+bool IsLyapunovMethodName(const std::string& name);
+
 struct ModelSession {
     ModelSession();
     ~ModelSession();
@@ -177,6 +180,9 @@ struct ModelSession {
     // prepared (PrepareModel, then ReseedIfFixed), with the session's prompts; the termination
     // signals stop it wherever it is.
     ModelEvaluator& model();
+    // The command reads --method two-trajectories|tangent itself (lyapunov); any other --method
+    // value names the integrator.
+    bool lyapunovMethods = false;
     // A model step of the run failed (errorFlag of the evaluator).
     bool failed() const;
 

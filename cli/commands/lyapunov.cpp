@@ -16,6 +16,7 @@ namespace {
 int RunLyapunov(const Arguments& arguments) {
     const PictureSize size = CheckSeriesCommandLine(arguments);
     ModelSession session;
+    session.lyapunovMethods = true;
     PrepareModel(session, arguments);
     ModelWorkspace& ws = session.ws;
 
@@ -28,7 +29,12 @@ int RunLyapunov(const Arguments& arguments) {
     settings.iterations = arguments.integer("--iterations", 100, 1, kLargestCount);
     settings.transientSteps = arguments.integer("--skip", 300, 0, kLargestCount);
     settings.epsilon = arguments.number("--epsilon", 0.001L);
-    const std::string method = arguments.value("--method").value_or("two-trajectories");
+    std::string method = "two-trajectories";
+    for (const std::string& name : arguments.values("--method")) {
+        if (IsLyapunovMethodName(name)) {
+            method = name;
+        }
+    }
     if (method == "tangent") {
         if (arguments.has("--epsilon")) {
             throw UsageError(
@@ -36,8 +42,6 @@ int RunLyapunov(const Arguments& arguments) {
                 "tangent");
         }
         settings.method = LyapunovMethod::TangentSpace;
-    } else if (method != "two-trajectories") {
-        throw UsageError("--method expects two-trajectories or tangent, not '" + method + "'");
     }
     settings.resolution = ResolutionOption(arguments);
     const int threads = ThreadsOption(arguments);
@@ -87,7 +91,9 @@ const CommandRegistrar registrar(
       {"--epsilon", "E", "size of the perturbation of the two-trajectory method (default 0.001)"},
       {"--method", "METHOD",
        "two-trajectories (default): a perturbed second orbit; tangent: a tangent vector carried "
-       "by the model's Jacobian, with no perturbation size and no bias from it"},
+       "by the model's Jacobian, with no perturbation size and no bias from it. Given once more, "
+       "rk3, rk4 or dopri5 chooses a continuous model's integrator",
+       true},
       {"--resolution", "N", "parameter steps; N + 1 values (default 600)"},
       {"--threads", "K",
        "workers; 0 one per core (default), 1 the one-thread run; noise always "

@@ -90,6 +90,8 @@ TEST(FlowsCli, RefusesWhatCannotRun) {
         {"poincare", lorenz, "--section", "z=27", "--direction", "sideways"},
         {"poincare", lorenz, "--section", "z=27", "--crossings", "0"},
         {"orbit", lorenz, "--length", "5", "--method", "rk5"},
+        {"orbit", lorenz, "--length", "5", "--method", "tangent"},
+        {"lyapunov", henon, "--parameter", "a", "--method", "tangent", "--method", "rk4"},
         {"orbit", henon, "--length", "5", "--method", "rk4"},
         {"orbit", lorenz, "--length", "5", "--tolerance", "1e-6"},
         {"orbit", lorenz, "--length", "5", "--method", "dopri5", "--tolerance", "0"},
@@ -107,6 +109,28 @@ TEST(FlowsCli, RefusesWhatCannotRun) {
         EXPECT_EQ(2, r.exitCode) << line << r.err;
         EXPECT_TRUE(r.out.empty()) << line;
     }
+}
+
+// lyapunov names both its way of measuring and the integrator with --method: each value is read
+// by what it names, in either order.
+TEST(FlowsCli, LyapunovTakesItsMethodAndAnIntegrator) {
+    const std::string lorenz = Model("lorenz.mod");
+    auto run = [&](std::vector<std::string> methods) {
+        std::vector<std::string> words = {"lyapunov",     lorenz, "--parameter",  "r",
+                                          "--min",        "25",   "--max",        "28",
+                                          "--resolution", "2",    "--iterations", "200"};
+        for (const std::string& method : methods) {
+            words.insert(words.end(), {"--method", method});
+        }
+        const auto result = testing::RunCli(words);
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        return result.out;
+    };
+    const std::string tangent = run({"tangent"});
+    EXPECT_EQ(run({"tangent", "rk3"}), tangent);
+    EXPECT_EQ(run({"rk4", "tangent"}), run({"tangent", "rk4"}));
+    EXPECT_NE(run({"tangent", "rk4"}), tangent);
+    EXPECT_NE(run({"rk4"}), tangent);
 }
 
 }  // namespace
