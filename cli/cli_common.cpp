@@ -463,8 +463,6 @@ void StderrProgress::finish() {
     active_ = false;
 }
 
-namespace {}  // namespace
-
 CliRunControl::CliRunControl() : RunControl(progress_) {
     signalledControl.store(this);
 }

@@ -80,8 +80,7 @@ void* Allocate(void* userData, void* block, std::size_t, std::size_t newSize) {
 }
 
 void InterruptHook(lua_State* state, lua_Debug*) {
-    ModelInterrupt& interrupt = *Context(state)->interrupt;
-    interrupt.breathe();
+    const ModelInterrupt& interrupt = *Context(state)->interrupt;
     if (interrupt.requested()) {
         luaL_error(state, "%s", kModelStoppedMessage);
     }
@@ -89,8 +88,7 @@ void InterruptHook(lua_State* state, lua_Debug*) {
 
 // For the C loops that a hook cannot reach: a long pattern match, a long search.
 void CheckInterrupt(lua_State* state) {
-    ModelInterrupt& interrupt = *Context(state)->interrupt;
-    interrupt.breathe();
+    const ModelInterrupt& interrupt = *Context(state)->interrupt;
     if (interrupt.requested()) {
         luaL_error(state, "%s", kModelStoppedMessage);
     }
@@ -1180,63 +1178,12 @@ void ModelInterrupt::request() {
     requested_.store(true, std::memory_order_relaxed);
     std::lock_guard lock(mutex_);
     armLocked();
-    for (ModelInterrupt* follower : followers_) {
-        follower->request();
-    }
 }
 
 void ModelInterrupt::clear() {
     requested_.store(false, std::memory_order_relaxed);
     std::lock_guard lock(mutex_);
     armLocked();
-}
-
-void ModelInterrupt::startBreathing() {
-    breathing_.store(true, std::memory_order_relaxed);
-    std::lock_guard lock(mutex_);
-    armLocked();
-    for (ModelInterrupt* follower : followers_) {
-        follower->startBreathing();
-    }
-}
-
-void ModelInterrupt::stopBreathing() {
-    breathing_.store(false, std::memory_order_relaxed);
-    std::lock_guard lock(mutex_);
-    armLocked();
-    for (ModelInterrupt* follower : followers_) {
-        follower->stopBreathing();
-    }
-}
-
-void ModelInterrupt::breathe() {
-    if (!breathing_.load(std::memory_order_relaxed)) {
-        return;
-    }
-    if (breathHandler_) {
-        breathHandler_();
-    } else if (leader_ != nullptr) {
-        leader_->breathe();
-    }
-}
-
-void ModelInterrupt::addFollower(ModelInterrupt& follower) {
-    std::lock_guard lock(mutex_);
-    followers_.push_back(&follower);
-    follower.leader_ = this;
-    if (requested()) {
-        follower.request();
-    }
-    if (breathing_.load(std::memory_order_relaxed)) {
-        follower.startBreathing();
-    }
-}
-
-void ModelInterrupt::removeFollower(ModelInterrupt& follower) {
-    std::lock_guard lock(mutex_);
-    followers_.erase(std::remove(followers_.begin(), followers_.end(), &follower),
-                     followers_.end());
-    follower.leader_ = nullptr;
 }
 
 void ModelInterrupt::attach(lua_State* state) {
@@ -1271,8 +1218,6 @@ void ModelInterrupt::armLocked() {
     for (int i = 0; i < runningCount_; ++i) {
         if (requested_.load(std::memory_order_relaxed)) {
             lua_sethook(running_[i], InterruptHook, LUA_MASKCOUNT, 1);
-        } else if (breathing_.load(std::memory_order_relaxed)) {
-            lua_sethook(running_[i], InterruptHook, LUA_MASKCOUNT, 1000);
         } else {
             lua_sethook(running_[i], nullptr, 0, 0);
         }

@@ -3,9 +3,7 @@
 #include <array>
 #include <atomic>
 #include <cstddef>
-#include <functional>
 #include <mutex>
-#include <vector>
 
 struct lua_State;
 
@@ -36,27 +34,11 @@ class ModelInterrupt {
     // The owner's thread, between runs: the next run is not stopped.
     void clear();
 
-    // Asks the owner's thread to call the breath handler from inside the interpreter every few
-    // thousand instructions until stopBreathing(); from any thread. The desktop uses it to keep its
-    // windows alive (and Stop reachable) while a model evaluation on its own thread takes long.
-    void startBreathing();
-    // The owner's thread.
-    void stopBreathing();
-    void setBreathHandler(std::function<void()> handler) { breathHandler_ = std::move(handler); }
-
     // The owner's thread: the state the requests reach (null when there is none). A state is
     // attached from its creation to just before it is closed.
     void attach(lua_State* state);
     void detach();
 
-    // Called from inside the interpreter on the owner's thread.
-    void breathe();
-
-    // Another interrupt (a model compiled in its own runtime on this one's behalf) that every
-    // request and breath of this one reaches too, for as long as it follows; see
-    // FollowingInterrupt.
-    void addFollower(ModelInterrupt& follower);
-    void removeFollower(ModelInterrupt& follower);
     // A coroutine resumed by the model runs on a Lua thread of its own, which the request must
     // reach as well while it runs.
     void enter(lua_State* coroutine);
@@ -71,32 +53,14 @@ class ModelInterrupt {
     std::array<lua_State*, 256> running_{};
     int runningCount_ = 0;
     std::atomic<bool> requested_{false};
-    std::atomic<bool> breathing_{false};
-    std::function<void()> breathHandler_;
-    std::vector<ModelInterrupt*> followers_;
-    ModelInterrupt* leader_ = nullptr;
-};
-
-class FollowingInterrupt {
-  public:
-    FollowingInterrupt(ModelInterrupt& follower, ModelInterrupt& leader)
-        : follower_(follower), leader_(leader) {
-        leader_.addFollower(follower_);
-    }
-    ~FollowingInterrupt() { leader_.removeFollower(follower_); }
-    FollowingInterrupt(const FollowingInterrupt&) = delete;
-    FollowingInterrupt& operator=(const FollowingInterrupt&) = delete;
-
-  private:
-    ModelInterrupt& follower_;
-    ModelInterrupt& leader_;
 };
 
 // A fresh state for a model: memory capped at memoryLimit bytes (a failed allocation is Lua's
 // memory error) for all the model states of the process together, counted as the allocator holds
-// it (one budget for a run, whatever number of states its workers and the loaded model keep), base without file access, print writing to standard error, table, string and
-// math with bounded replacements for the functions that could crash or hang in C. Null when even
-// the empty state does not fit. The state is attached to interrupt.
+// it (one budget for a run, whatever number of states its workers and the loaded model keep), base
+// without file access, print writing to standard error, table, string and math with bounded
+// replacements for the functions that could crash or hang in C. Null when even the empty state does
+// not fit. The state is attached to interrupt.
 lua_State* NewModelState(std::size_t memoryLimit, ModelInterrupt& interrupt);
 
 // luaL_loadbuffer for a state made by NewModelState, which a stop request also ends while the

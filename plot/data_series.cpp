@@ -27,26 +27,6 @@ void Tsp_DataSeries::SetPlot(Tsp_SeriesHost* plot) {
     }
 }
 
-void Tsp_DataSeries::SetXAxis(Tsp_WhatXAxis axis) {
-    if (axis == xAxis_) {
-        return;
-    }
-    xAxis_ = axis;
-    if (active_) {
-        RequestAutoScale(false);
-    }
-}
-
-void Tsp_DataSeries::SetYAxis(Tsp_WhatYAxis axis) {
-    if (axis == yAxis_) {
-        return;
-    }
-    yAxis_ = axis;
-    if (active_) {
-        RequestAutoScale(false);
-    }
-}
-
 void Tsp_DataSeries::SetActive(bool active) {
     if (active == active_) {
         return;

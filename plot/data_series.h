@@ -44,9 +44,7 @@ class Tsp_DataSeries {
     void PlotDestroyed() { plot_ = nullptr; }
 
     Tsp_WhatXAxis XAxis() const { return xAxis_; }
-    void SetXAxis(Tsp_WhatXAxis axis);
     Tsp_WhatYAxis YAxis() const { return yAxis_; }
-    void SetYAxis(Tsp_WhatYAxis axis);
 
     // Inactive series are neither drawn nor used for auto-scaling.
     bool Active() const { return active_; }
