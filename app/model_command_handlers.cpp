@@ -153,8 +153,9 @@ void TForm1::BuildModel1Click() {
     // and commands. A second Build New Model keeps the first one's way back.
     if (!previousModel_) {
         previousModel_ = PreviousModel{
-            editor_->source(),    editor_->isModified(), editor_->caption(), mainCaption_,
-            workspace_.model().modelName, workspace_.model().modelFile,  modelRefused_};
+            editor_->source(), editor_->isModified(),        editor_->caption(),
+            mainCaption_,      workspace_.model().modelName, workspace_.model().modelFile,
+            modelRefused_};
     }
     ModelSource source = editor_->source();
     SetNewModelSource(source);

@@ -131,10 +131,9 @@ void TNoiseForm::okClick() {
                                         [&] { return ParseFloat(Edit2->text().toStdString()); });
     const QString seedText = Edit3->text();
     const std::optional<std::int32_t> seed =
-        seedText.isEmpty() ? std::nullopt
-                           : std::optional<std::int32_t>(ReadAt("Random Seed", [&] {
-                                 return ParseInteger(seedText.toStdString());
-                             }));
+        seedText.isEmpty() ? std::nullopt : std::optional<std::int32_t>(ReadAt("Random Seed", [&] {
+            return ParseInteger(seedText.toStdString());
+        }));
     ReplaceModel(workspace_, [&](ModelDefinition& model) {
         NoiseSettings& noise = model.noise;
         noise.noiseOn = CheckBox1->isChecked();

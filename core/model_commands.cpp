@@ -69,8 +69,8 @@ int FailedText(const ModelSource& source) {
 }  // namespace
 
 const char* SourceTextCaption(int failedText) {
-    static const char* const kCaptions[] = {"Initial values:", "Parameters:", "Auxil. plot vars:",
-                                            "Stepsize Runge Kutta :"};
+    static const char* const kCaptions[] = {
+        "Initial values:", "Parameters:", "Auxil. plot vars:", "Stepsize Runge Kutta :"};
     return failedText >= 0 && failedText < 4 ? kCaptions[failedText] : "";
 }
 

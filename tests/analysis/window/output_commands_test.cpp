@@ -110,9 +110,10 @@ TEST_F(Fixture, CommandsSitInTheFileAndPopUpMenus) {
     for (QAction* action : window.findChild<QMenu*>("EditGraph1")->actions()) {
         graph << action->text() + (action->isChecked() ? "+" : "");
     }
-    EXPECT_EQ(graph.join('|'),
-              "Change &Background Colour|Change &Line Colour|Show &Grid|Show Axis &Titles+|&Round Tick "
-              "Values");
+    EXPECT_EQ(
+        graph.join('|'),
+        "Change &Background Colour|Change &Line Colour|Show &Grid|Show Axis &Titles+|&Round Tick "
+        "Values");
 }
 
 TEST_F(Fixture, EachPictureFormatHasTheControlsSizeAndLeavesTheClipboardAlone) {
