@@ -384,6 +384,19 @@ void Arguments::requirePositional(std::size_t count, const std::string& names) c
     }
 }
 
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::size_t from = 0;
+    while (true) {
+        const std::size_t at = text.find(separator, from);
+        parts.push_back(text.substr(from, at == std::string::npos ? std::string::npos : at - from));
+        if (at == std::string::npos) {
+            return parts;
+        }
+        from = at + 1;
+    }
+}
+
 const std::vector<OptionSpec>& CommonOptions() {
     static const std::vector<OptionSpec> options = {
         {"--set", "NAME=VALUE", "set a parameter or an initial value (repeatable)", true},

@@ -82,6 +82,10 @@ class Arguments {
     std::map<std::string, std::vector<std::string>> values_;
 };
 
+// The pieces of an option's value between separators ("x=-2:2,y=-2:2" at ','), empty pieces
+// kept so that a missing value is refused by the caller, not skipped.
+std::vector<std::string> Split(const std::string& text, char separator);
+
 // --set, --par, --step-size, the noise options, --seed and -o.
 const std::vector<OptionSpec>& CommonOptions();
 

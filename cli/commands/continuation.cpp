@@ -14,19 +14,6 @@
 namespace kalvora::cli {
 namespace {
 
-std::vector<std::string> Split(const std::string& text, char separator) {
-    std::vector<std::string> parts;
-    std::size_t from = 0;
-    while (true) {
-        const std::size_t at = text.find(separator, from);
-        parts.push_back(text.substr(from, at == std::string::npos ? std::string::npos : at - from));
-        if (at == std::string::npos) {
-            return parts;
-        }
-        from = at + 1;
-    }
-}
-
 // NAME=V[,NAME=V...]: values for variables (the others keep their initial values) and, when it
 // names the parameter followed, the parameter's start.
 void StartOption(const ModelWorkspace& ws, const std::string& text, int parameter,

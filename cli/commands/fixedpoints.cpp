@@ -11,19 +11,6 @@
 namespace kalvora::cli {
 namespace {
 
-std::vector<std::string> Split(const std::string& text, char separator) {
-    std::vector<std::string> parts;
-    std::size_t from = 0;
-    while (true) {
-        const std::size_t at = text.find(separator, from);
-        parts.push_back(text.substr(from, at == std::string::npos ? std::string::npos : at - from));
-        if (at == std::string::npos) {
-            return parts;
-        }
-        from = at + 1;
-    }
-}
-
 // NAME=MIN:MAX[,NAME=MIN:MAX...] over the model's variables.
 std::vector<CycleBoxAxis> BoxOption(const ModelWorkspace& ws, const std::string& text) {
     std::vector<CycleBoxAxis> box;
