@@ -320,6 +320,15 @@ char* WriteOrbitValue(Extended value, char* out) {
     return WriteScientific(value, 14, out);
 }
 
+std::string FormatEigenvalue(const std::complex<double>& value) {
+    const std::string real = FormatGeneral(value.real(), 10);
+    if (value.imag() == 0) {
+        return real;
+    }
+    return real + (value.imag() < 0 ? " - " : " + ") + FormatGeneral(std::fabs(value.imag()), 10) +
+           "i";
+}
+
 std::string FormatOrbitValue(Extended value) {
     char buffer[kOrbitValueWidth];
     return std::string(buffer, WriteOrbitValue(value, buffer));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <complex>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -44,6 +45,10 @@ std::int32_t ParseInteger(const std::string& text);
 // negative, at least minimumExponentDigits digits). 12345678 with 7 digits gives "1.234568E7",
 // 0.00005 "5E-5".
 std::string FormatGeneral(Extended value, int significantDigits, int minimumExponentDigits = 0);
+
+// A multiplier or eigenvalue as the result tables show it: "0.5", or "0.09395562396 + 10.19450522i"
+// for a complex one, each part to 10 significant digits.
+std::string FormatEigenvalue(const std::complex<double>& value);
 
 // Rounded once, to significantDigits significant digits or to `decimals` decimals, whichever keeps
 // fewer digits, and written in fixed notation with exactly `decimals` decimals (zeros appended):

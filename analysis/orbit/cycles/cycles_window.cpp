@@ -32,11 +32,7 @@ QString Number(double value) {
 }
 
 QString Eigenvalue(const std::complex<double>& value) {
-    if (value.imag() == 0) {
-        return Number(value.real());
-    }
-    return Number(value.real()) + (value.imag() < 0 ? " - " : " + ") +
-           Number(std::fabs(value.imag())) + "i";
+    return QString::fromStdString(FormatEigenvalue(value));
 }
 
 }  // namespace
