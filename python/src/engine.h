@@ -147,7 +147,7 @@ struct SweepOptions {   // bifurcation and lyapunov
     std::string maximum = "1.4";
     long long points = 100;  // bifurcation: plotted per value; lyapunov: iterations
     long long skip = 300;
-    std::string epsilon = "0.001";  // lyapunov
+    std::string epsilon = "0.001";            // lyapunov
     std::string method = "two-trajectories";  // lyapunov: or "tangent"
     // bifurcation of a continuous model: the section "NAME=VALUE[:up|down|both]" whose crossings
     // are plotted, or the local maxima of the variable; neither: every step

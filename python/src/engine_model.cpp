@@ -8,9 +8,9 @@
 #include <cmath>
 #include <optional>
 
+#include "core/integration.h"
 #include "core/model_commands.h"
 #include "core/model_definition.h"
-#include "core/integration.h"
 #include "core/model_file.h"
 #include "core/model_shell.h"
 #include "core/noise.h"
@@ -371,8 +371,7 @@ void Engine::setIntegrator(const std::string& method, const std::string& toleran
 std::pair<std::string, double> Engine::integrator() const {
     std::lock_guard lock(mutex_);
     const Integration& integration = model_->model().integration;
-    return {IntegrationMethodName(integration.method),
-            static_cast<double>(integration.tolerance)};
+    return {IntegrationMethodName(integration.method), static_cast<double>(integration.tolerance)};
 }
 
 }  // namespace kalvora::python

@@ -325,8 +325,7 @@ void ReadFlowPlot(const ModelDefinition& model, const SweepOptions& options,
         throw BadArgument("section and maxima: choose one");
     }
     if (model.discrete) {
-        throw BadArgument(std::string(options.maxima ? "maxima: " : "section: ") +
-                          model.modelName +
+        throw BadArgument(std::string(options.maxima ? "maxima: " : "section: ") + model.modelName +
                           " is a discrete model; crossings and maxima are plotted only for a "
                           "continuous model");
     }
