@@ -2,6 +2,7 @@
 
 #include "cli/commands/sweep_command.h"
 
+#include <iostream>
 #include <limits>
 
 namespace kalvora::cli {
@@ -30,6 +31,20 @@ int ThreadsOption(const Arguments& arguments) {
 long long ResolutionOption(const Arguments& arguments) {
     return arguments.integer("--resolution", 600, std::numeric_limits<std::int32_t>::min(),
                              std::numeric_limits<std::int32_t>::max());
+}
+
+FailingValue FailureOption(const Arguments& arguments) {
+    return arguments.has("--skip-failures") ? FailingValue::Skip : FailingValue::EndSweep;
+}
+
+void ReportSkippedValues(const SweepOutcome& outcome) {
+    if (outcome.skipped.empty()) {
+        return;
+    }
+    // Every value: a script reading standard error wants them all, not the window's first few.
+    std::cerr << "kalvora-cli: skipped " << outcome.skipped.size()
+              << (outcome.skipped.size() == 1 ? " value" : " values") << " where the model failed: "
+              << SkippedValuesText(outcome.skipped, outcome.skipped.size()) << std::endl;
 }
 
 }  // namespace kalvora::cli

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "analysis/sweep/common/sweep_run.h"
 #include "cli/commands/series_command.h"
 
 namespace kalvora::cli {
@@ -19,5 +20,15 @@ int ThreadsOption(const Arguments& arguments);
 // --resolution N: parameter steps (default 600, as there is no window to take the width of).
 // Values the sweep cannot run with are refused by the sweep itself, with its message.
 long long ResolutionOption(const Arguments& arguments);
+
+// --skip-failures: a value whose model step fails is left out and the sweep goes on.
+inline const OptionSpec kSkipFailuresOption{
+    "--skip-failures", "",
+    "leave out a parameter value whose model step fails and go on (listed on standard error); "
+    "without it the sweep ends at that value"};
+FailingValue FailureOption(const Arguments& arguments);
+
+// Lists the values the sweep left out on standard error, if any.
+void ReportSkippedValues(const SweepOutcome& outcome);
 
 }  // namespace kalvora::cli

@@ -31,6 +31,7 @@ struct BifurcationSettings {
     // a count of steps.
     FlowPlot flowPlot = FlowPlot::EveryStep;
     Section section;
+    FailingValue onFailure = FailingValue::EndSweep;
 };
 
 // The values the sweep visits, in its order (from max down when right to left). Raises

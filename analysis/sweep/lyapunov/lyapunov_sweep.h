@@ -24,6 +24,7 @@ struct LyapunovSettings {
     Extended epsilon = 0.001L;
     long long resolution = 600;  // N parameter steps, N + 1 values
     LyapunovMethod method = LyapunovMethod::TwoTrajectories;
+    FailingValue onFailure = FailingValue::EndSweep;
 };
 
 // What the logarithm adds for a step after which the two orbits coincide (d = 0).
