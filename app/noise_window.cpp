@@ -72,6 +72,13 @@ TNoiseForm::TNoiseForm(ModelWorkspace& workspace, QWidget* parent)
     fix_rnd = new QCheckBox("     Fix Random Seed For Each Run", settings);
     fix_rnd->setObjectName("fix_rnd");
     grid->addWidget(fix_rnd, 7, 0, 1, 2);
+    wienerBox =
+        new QCheckBox(QString::fromUtf8("     Scale by \u221ah (Wiener process)"), settings);
+    wienerBox->setObjectName("wienerBox");
+    wienerBox->setToolTip(
+        "Continuous models: each addition is scaled by the square root of the step, so the "
+        "variance per unit of time is the standard deviation squared whatever the step size");
+    grid->addWidget(wienerBox, 8, 0, 1, 2);
     // Runs started while the box is ticked re-seed, whether or not OK has been pressed since.
     connect(fix_rnd, &QCheckBox::toggled, this, [this](bool fixed) {
         ReplaceModel(workspace_,
@@ -112,6 +119,9 @@ void TNoiseForm::showWindow() {
     const int variable = workspace_.model().noise.noiseVariable - 1;
     Variable->setCurrentIndex(variable >= 0 && variable < Variable->count() ? variable : 0);
     noisetypebox->setCurrentIndex(workspace_.model().noise.noiseType - 1);
+    wienerBox->setChecked(workspace_.model().noise.wiener);
+    // A map's step has no duration to scale by.
+    wienerBox->setEnabled(!workspace_.model().discrete);
     show();
     raise();
     activateWindow();
@@ -143,6 +153,7 @@ void TNoiseForm::okClick() {
         noise.noiseLevel = level;
         noise.noiseProbability = probability;
         noise.noiseType = noisetypebox->currentIndex() + 1;
+        noise.wiener = wienerBox->isChecked();
     });
     workspace_.randomState.noiseCounter = 0;
     reportStatus();

@@ -42,6 +42,8 @@ class TNoiseForm final : public QDialog {
     QLineEdit* Edit3;
     QCheckBox* CheckBox1;
     QCheckBox* fix_rnd;
+    // A continuous model's noise scaled by the square root of the step (a Wiener process).
+    QCheckBox* wienerBox;
 
   protected:
     void closeEvent(QCloseEvent* event) override;

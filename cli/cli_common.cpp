@@ -15,6 +15,7 @@
 #include <iostream>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "core/model_commands.h"
 #include "core/model_definition.h"
@@ -25,8 +26,19 @@
 namespace kalvora::cli {
 namespace {
 
-// The control of the run under way, which a termination signal stops.
-std::atomic<RunControl*> signalledControl{nullptr};
+// The controls of the runs under way, which a termination signal stops. The signal thread calls
+// them under the lock a control's destructor takes to leave, so it never reaches one being
+// destroyed.
+std::mutex& ControlsMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::vector<RunControl*>& SignalledControls() {
+    static std::vector<RunControl*> controls;
+    return controls;
+}
+
 std::atomic<int> stopSignal{0};
 
 std::mutex& CleanupMutex() {
@@ -202,13 +214,19 @@ void ApplyNoiseOptions(ModelWorkspace& ws, const Arguments& arguments) {
                          arguments.value("--noise-probability").value_or(""));
     }
     noise.noisePeriod = static_cast<std::int32_t>(arguments.integer("--noise-period", 1, 1, 1000));
+    noise.wiener = arguments.has("--noise-wiener");
+    if (noise.wiener && ws.model().discrete) {
+        throw UsageError("--noise-wiener: " + ws.model().modelName +
+                         " is a discrete model; the scaling by the square root of the step "
+                         "applies only to continuous models");
+    }
     noise.noiseCounter = 0;
     noise.noiseOn = noise.noiseLevel > 0;
     // Without a level the other noise options would be dropped without a word, and the output
     // would look like a noisy run that is none.
     if (!arguments.has("--noise-level")) {
-        for (const char* option :
-             {"--noise-variable", "--noise-type", "--noise-probability", "--noise-period"}) {
+        for (const char* option : {"--noise-variable", "--noise-type", "--noise-probability",
+                                   "--noise-period", "--noise-wiener"}) {
             if (arguments.has(option)) {
                 throw UsageError(std::string(option) +
                                  " needs --noise-level L; a positive level switches noise on");
@@ -270,14 +288,20 @@ void HandleTerminationSignals() {
             if (sigwait(&signals, &signal) != 0) {
                 continue;
             }
-            RunControl* control = signalledControl.load();
-            if (!stopRequested && (control != nullptr || SignalledModels().hasModels())) {
-                stopRequested = true;
-                stopSignal.store(signal);
-                if (control != nullptr) {
-                    control->requestStop();
+            bool stopped = false;
+            if (!stopRequested) {
+                const std::lock_guard<std::mutex> lock(ControlsMutex());
+                if (!SignalledControls().empty() || SignalledModels().hasModels()) {
+                    stopped = true;
+                    stopSignal.store(signal);
+                    for (RunControl* control : SignalledControls()) {
+                        control->requestStop();
+                    }
+                    SignalledModels().requestStop();
                 }
-                SignalledModels().requestStop();
+            }
+            if (stopped) {
+                stopRequested = true;
                 continue;
             }
             RunSignalCleanups();
@@ -411,6 +435,9 @@ const std::vector<OptionSpec>& CommonOptions() {
         {"--noise-level", "L", "standard deviation; a positive level switches noise on"},
         {"--noise-probability", "P", "probability of noise at an eligible step (default 1)"},
         {"--noise-period", "K", "noise is eligible every K-th step, 1 to 1000 (default 1)"},
+        {"--noise-wiener", "",
+         "continuous models: scale each addition by the square root of the step, so the variance "
+         "per unit of time is L squared whatever the step size (a Wiener process)"},
         {"--seed", "S", "seed the random generator with S: identical output on every run"},
         {"-o", "FILE", "write the output to FILE instead of standard output"},
         {"--memory-limit", "MIB",
@@ -477,11 +504,13 @@ void StderrProgress::finish() {
 }
 
 CliRunControl::CliRunControl() : RunControl(progress_) {
-    signalledControl.store(this);
+    const std::lock_guard<std::mutex> lock(ControlsMutex());
+    SignalledControls().push_back(this);
 }
 
 CliRunControl::~CliRunControl() {
-    signalledControl.store(nullptr);
+    const std::lock_guard<std::mutex> lock(ControlsMutex());
+    std::erase(SignalledControls(), this);
 }
 
 int StoppedResult(ModelSession& session, Output& output) {

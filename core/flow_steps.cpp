@@ -153,7 +153,7 @@ bool FlowSteps::advance() {
     endRatesKnown_ = true;
     if (ws_.noise.noiseOn) {
         // The kick comes after the step: the next one starts afresh from the state it made.
-        ApplyNoise(ws_, state_);
+        ApplyNoise(ws_, state_, time_ - previousTime_);
         restart_ = true;
         endRatesKnown_ = false;
     }

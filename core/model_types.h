@@ -31,6 +31,11 @@ struct NoiseSettings {
     std::int32_t noiseSeed = 0;
     // Read by ReseedIfFixed; mirrors the noise window's "Fix Random Seed For Each Run".
     bool fixSeedForEachRun = false;
+    // A continuous model's noise as the increments of a Wiener process: each addition is scaled by
+    // the square root of the step's duration, so that the variance per unit of time is the level
+    // squared whatever the step size. Off, an addition has the level whatever h is (a map's
+    // noise is never scaled).
+    bool wiener = false;
 };
 
 }  // namespace kalvora

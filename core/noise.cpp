@@ -4,7 +4,7 @@
 
 namespace kalvora {
 
-void ApplyNoise(ModelEvaluator& ws, StateVector& state) {
+void ApplyNoise(ModelEvaluator& ws, StateVector& state, std::optional<Extended> duration) {
     NoiseSettings& noise = ws.noise;
     if (!noise.noiseOn || !(noise.noiseLevel > 0)) {
         return;
@@ -17,15 +17,18 @@ void ApplyNoise(ModelEvaluator& ws, StateVector& state) {
             u1 = u1 + 0.01L;
         }
         const int slot = noise.noiseVariable - 1;
+        const Extended level =
+            noise.wiener && !ws.model().discrete
+                ? noise.noiseLevel * std::sqrt(duration.value_or(ws.model().stepSize))
+                : noise.noiseLevel;
         // A slot outside the vector would be a write into foreign memory: such noise goes nowhere.
         if (slot >= 0 && slot < kModelListCapacity) {
             constexpr Extended kTwoPi = 6.283185307179586L;
             if (noise.noiseType == 1) {
-                state[slot] +=
-                    std::sqrt(std::log(u1) * -2) * noise.noiseLevel * std::cos(kTwoPi * u2);
+                state[slot] += std::sqrt(std::log(u1) * -2) * level * std::cos(kTwoPi * u2);
             } else if (noise.noiseType == 2) {
                 // sqrt(6), not sqrt(12): the added values lie within +-1.2247 times the level.
-                state[slot] += std::sqrt(Extended{6}) * (u1 - 0.5L) * noise.noiseLevel;
+                state[slot] += std::sqrt(Extended{6}) * (u1 - 0.5L) * level;
             }
         }
     }

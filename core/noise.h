@@ -10,7 +10,9 @@ namespace kalvora {
 
 // Adds noise to slot noiseVariable - 1 after a step, when noise is on with a positive level: one
 // random draw per call, two more on an eligible step (every noisePeriod-th, with noiseProbability).
-void ApplyNoise(ModelEvaluator& model, StateVector& state);
+// With the Wiener scaling on a continuous model, the addition is scaled by the square root of
+// `duration`, the time the step advanced (the model's step size when not given).
+void ApplyNoise(ModelEvaluator& model, StateVector& state, std::optional<Extended> duration = {});
 
 // At the start of a run: when "Fix Random Seed For Each Run" is on, the generator restarts from
 // noiseSeed, so the run repeats exactly.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/lua_sandbox.h"
 #include "core/model_step.h"
 #include "core/numbers.h"
 #include "core/progress.h"
@@ -66,6 +67,14 @@ OrbitWriteOutcome RunOrbit(ModelEvaluator& model, ModelKind kind, const OrbitSam
         throw;
     }
     outcome.failed = model.errorFlag;
+    // A stop that cut a step short (or the transient) is a stop, not a failure of the model: the
+    // lines so far stay, and no "Overflow" follows.
+    if (outcome.failed && control.stopRequested() &&
+        model.recordedMessage == kModelStoppedMessage) {
+        outcome.failed = false;
+        outcome.stopped = true;
+        model.errorFlag = false;
+    }
     progress.finish();
     return outcome;
 }

@@ -72,7 +72,6 @@ class Tsp_Scale {
     // The tick value in LabelFormat; an axis lets its plot replace the text.
     virtual std::string TickLabel(int i) const;
 
-    const std::string& LabelFormat() const { return labelFormat_; }
     virtual void SetLabelFormat(const std::string& format);
 
     // Pixels the axis needs outside the field for line, ticks and labels.
@@ -84,7 +83,6 @@ class Tsp_Scale {
     // Round ticks: values that are whole multiples of 1, 2 or 5 times a power of ten (0, 0.2,
     // 0.4 ...), as many as come closest to the requested count. Off by default, when the ticks are
     // the whole scaled units above, whose step need not be round (0.25, 0.42, 0.59 ...).
-    bool RoundTicks() const { return roundTicks_; }
     void SetRoundTicks(bool on);
 
     // Shifts the range by a pixel offset, keeping the tick step for small moves so that dragging

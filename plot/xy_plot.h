@@ -45,19 +45,14 @@ class Tsp_XYPlot : public QWidget, public Tsp_SeriesHost {
     const Tsp_Axis& TopAxis() const { return *topAxis_; }
 
     // The plotting field of the last layout, in pixels; right and bottom are exclusive.
-    int FieldLeft() const { return fieldLeft_; }
     int FieldTop() const { return fieldTop_; }
-    int FieldRight() const { return fieldRight_; }
-    int FieldBottom() const { return fieldBottom_; }
     QRect FieldRect() const {
         return QRect(fieldLeft_, fieldTop_, fieldRight_ - fieldLeft_, fieldBottom_ - fieldTop_);
     }
     // Recomputes the layout for the control's own size now (normally done before painting).
     void UpdateLayout();
 
-    bool BufferedDisplay() const { return !buffer_.isNull(); }
     void SetBufferedDisplay(bool on);
-    G_BorderStyle BorderStyle() const { return borderStyle_; }
     void SetBorderStyle(G_BorderStyle style);
     Tsp_Color FieldColor() const { return fieldColor_; }
     void SetFieldColor(Tsp_Color color);
@@ -72,19 +67,13 @@ class Tsp_XYPlot : public QWidget, public Tsp_SeriesHost {
     // height and a small gap, or 0 without a shown title.
     int AxisTitleRoom(const Tsp_Axis& axis) const;
 
-    Tsp_zpDirections Zoom() const { return zoom_; }
     void SetZoom(Tsp_zpDirections zoom) { zoom_ = zoom; }
-    Tsp_zpDirections Pan() const { return pan_; }
     void SetPan(Tsp_zpDirections pan) { pan_ = pan; }
     // The modifier keys that must be held, exactly, with the left button to zoom (to pan).
-    Tsp_ShiftKeys ZoomShiftKeys() const { return zoomShiftKeys_; }
     void SetZoomShiftKeys(Tsp_ShiftKeys keys) { zoomShiftKeys_ = keys; }
-    Tsp_ShiftKeys PanShiftKeys() const { return panShiftKeys_; }
     void SetPanShiftKeys(Tsp_ShiftKeys keys) { panShiftKeys_ = keys; }
 
-    bool XCursorOn() const { return xCursorOn_; }
     void SetXCursorOn(bool on);
-    double XCursorVal() const { return xCursorVal_; }
     void SetXCursorVal(double value);
 
     // Attached series in attachment order.
@@ -118,10 +107,6 @@ class Tsp_XYPlot : public QWidget, public Tsp_SeriesHost {
     void UndoZoom();
     // The mouse state 0 idle, 1 zoom pressed, 2 zoom dragging, 3 pan pressed, 4 panning.
     int MouseState() const { return mouseState_; }
-    // The current rubber band (x0, y0, x1, y1), meaningful in state 2.
-    QRect RubberBand() const {
-        return QRect(QPoint(mouseX0_, mouseY0_), QPoint(mouseX1_, mouseY1_));
-    }
 
     // Drawn into the field after it is filled and before the grid and series.
     std::function<void(Tsp_XYPlot& plot, QPainter& painter)> OnFieldDraw;

@@ -50,7 +50,7 @@ int RunInfo(const Arguments& arguments) {
         out << "Noise: " << (ws.model().noise.noiseType == 2 ? "uniform" : "normal") << ", level "
             << FormatGeneral(ws.model().noise.noiseLevel, 15) << ", on "
             << ws.model().variableNames[ws.model().noise.noiseVariable - 1] << ", seed "
-            << ws.model().noise.noiseSeed << "\n";
+            << ws.model().noise.noiseSeed << (ws.model().noise.wiener ? ", Wiener" : "") << "\n";
     }
     out << "Equations:\n";
     for (const std::string& line : SplitLines(session.source.equations)) {

@@ -303,10 +303,13 @@ class Model:
         """Writes the current values as a parameter file (.par)."""
         self._engine.write_parameter_file(str(path))
 
-    def set_noise(self, level, variable=None, type="normal", probability=1, period=1, seed=None):
+    def set_noise(self, level, variable=None, type="normal", probability=1, period=1, seed=None,
+                  wiener=False):
         """Noise added to one variable after every eligible step: a positive level (standard
         deviation) switches it on, 0 off. seed: every run restarts the generator from it, so runs
-        repeat; without it the generator is seeded from the clock."""
+        repeat; without it the generator is seeded from the clock. wiener=True (continuous
+        models): each addition is scaled by the square root of the step, so the variance per unit
+        of time is level squared whatever the step size."""
         options = _kalvora.NoiseOptions()
         options.level = _number("level", level)
         if _kalvora.read_number(options.level) < 0:
@@ -319,6 +322,7 @@ class Model:
         options.period = _integer("period", period, 1, 1000)
         if seed is not None:
             options.seed = _integer("seed", seed, -(2**31), _INT32_MAX)
+        options.wiener = bool(wiener)
         self._engine.set_noise(options)
 
     @property
@@ -332,6 +336,7 @@ class Model:
             "probability": _kalvora.read_number(options.probability),
             "period": options.period,
             "seed": options.seed,
+            "wiener": options.wiener,
         }
 
     def set_integrator(self, method="rk3", tolerance=None):

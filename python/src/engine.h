@@ -98,6 +98,7 @@ struct NoiseOptions {
     std::string probability = "1";
     int period = 1;
     std::optional<std::int32_t> seed;
+    bool wiener = false;  // scaled by the square root of the step (continuous models)
 };
 
 struct OrbitOptions {

@@ -311,9 +311,15 @@ void Engine::setNoise(const NoiseOptions& options) {
         throw BadArgument("probability must lie between 0 and 1, not " + options.probability);
     }
     std::lock_guard lock(mutex_);
+    if (options.wiener && model_->model().discrete) {
+        throw BadArgument("wiener: " + model_->model().modelName +
+                          " is a discrete model; the scaling by the square root of the step "
+                          "applies only to continuous models");
+    }
     NoiseSettings noise = model_->model().noise;
     noise.noiseVariable = options.variable;
     noise.noiseType = options.uniform ? 2 : 1;
+    noise.wiener = options.wiener;
     noise.noiseLevel = level;
     noise.noiseProbability = probability;
     noise.noisePeriod = options.period;
@@ -333,6 +339,7 @@ NoiseOptions Engine::noise() const {
     options.uniform = noise.noiseType == 2;
     options.probability = FormatGeneral(noise.noiseProbability, 15);
     options.period = noise.noisePeriod;
+    options.wiener = noise.wiener;
     if (noise.fixSeedForEachRun) {
         options.seed = noise.noiseSeed;
     }

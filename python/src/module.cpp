@@ -330,7 +330,8 @@ PYBIND11_MODULE(_kalvora, module) {
         .def_readwrite("uniform", &NoiseOptions::uniform)
         .def_readwrite("probability", &NoiseOptions::probability)
         .def_readwrite("period", &NoiseOptions::period)
-        .def_readwrite("seed", &NoiseOptions::seed);
+        .def_readwrite("seed", &NoiseOptions::seed)
+        .def_readwrite("wiener", &NoiseOptions::wiener);
     py::class_<OrbitOptions>(module, "OrbitOptions")
         .def(py::init<>())
         .def_readwrite("count", &OrbitOptions::count)

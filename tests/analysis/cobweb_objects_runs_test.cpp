@@ -398,6 +398,9 @@ TEST(ObjectRun, AStopEndsTheRunAfterACompleteTimeStep) {
     EXPECT_FALSE(ObjectStep(*model, model->model().kind, run.object, 0, 5, run.points, control));
     EXPECT_EQ(run.points.points.size(), 800u);
     EXPECT_EQ(ModelCalls(*model), 400);
+    // The stop stays requested (Exit or a signal may have asked for it): nothing more moves.
+    EXPECT_FALSE(ObjectStep(*model, model->model().kind, run.object, 0, 5, run.points, control));
+    EXPECT_EQ(run.points.points.size(), 800u);
 }
 
 TEST(ObjectRun, AStopThatInterruptsAModelStepIsNoFailure) {

@@ -12,7 +12,10 @@
 #include <QWidget>
 #include <functional>
 
+#include "analysis/orbit/phaseplot/tform2dsettings.h"
+#include "analysis/orbit/phaseplot/tplot2dmain.h"
 #include "app/model_editor.h"
+#include "app/parameter_window.h"
 #include "app_fixture.h"
 
 namespace kalvora::testing {
@@ -278,6 +281,44 @@ TEST_F(DesktopTest, ResultWindowsCloseWithCtrlWAndEscape) {
     // The data windows too, which kept their keys in their menus alone.
     EXPECT_TRUE(names.contains("TSheet")) << names.join(' ').toStdString();
     EXPECT_TRUE(names.contains("TSeriesinfo")) << names.join(' ').toStdString();
+}
+
+// Accept in the parameter window with nothing edited recomputes the open phase plot with the
+// settings its own OK accepted: the same variables and the same slider, not the dialog's first
+// entries.
+TEST_F(DesktopTest, AcceptWithoutEditsKeepsAnOpenPhasePlotsVariablesAndSlider) {
+    std::unique_ptr<TForm1> program = fullProgram();
+    prompts.answerOpen(KALVORA_MODELS "/lorenz.mod");
+    program->findChild<QAction*>("LoadModel1")->trigger();
+    program->findChild<QAction*>("PhasePlot1")->trigger();
+    auto* dialog = program->findChild<Tform2dsettings*>();
+    auto* window = program->findChild<Tplot2Dmain*>();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_NE(window, nullptr);
+    dialog->varp2->setCurrentIndex(dialog->varp2->findText("z"));
+    dialog->varying.par->setCurrentIndex(dialog->varying.par->findText("r"));
+    emit dialog->varying.par->activated(dialog->varying.par->currentIndex());
+    dialog->varying.parmin->setText("20");
+    dialog->varying.parmax->setText("30");
+    dialog->okbutton->click();
+    const Tsp_XYLine& drawn = window->series(0);
+    ASSERT_GT(drawn.Count(), 100);
+    const double lastZ = drawn.Y(drawn.Count() - 1);
+
+    program->findChild<QAction*>("Change1")->trigger();
+    program->parameterWindow()->accept->click();
+
+    EXPECT_EQ(dialog->varp1->currentText(), "x");
+    EXPECT_EQ(dialog->varp2->currentText(), "z");
+    EXPECT_EQ(dialog->varying.par->currentText(), "r");
+    EXPECT_EQ(dialog->varying.parmin->text(), "20");
+    EXPECT_EQ(dialog->varying.parmax->text(), "30");
+    ASSERT_GT(window->series(0).Count(), 100);
+    // The same run again: z of the Lorenz attractor stays positive, which y does not.
+    EXPECT_EQ(window->series(0).Y(window->series(0).Count() - 1), lastZ);
+    for (int i = window->series(0).Count() / 2; i < window->series(0).Count(); ++i) {
+        ASSERT_GT(window->series(0).Y(i), 0) << i;
+    }
 }
 
 TEST_F(DesktopTest, HelpDocumentsOpenInWindowsThatFitTheScreen) {

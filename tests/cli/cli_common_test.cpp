@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
 #include "core/model_definition.h"
+#include "core/model_step.h"
 #include "core/numbers.h"
 #include "core/parameter_file.h"
 
@@ -84,7 +90,9 @@ TEST(PrepareModel, RejectsUnknownNamesAndBadNoise) {
              {KALVORA_MODELS "/henon.mod", "--noise-type", "pink"},
              {KALVORA_MODELS "/henon.mod", "--noise-period", "0"},
              {KALVORA_MODELS "/henon.mod", "--noise-type", "uniform"},
-             {KALVORA_MODELS "/henon.mod", "--noise-variable", "y", "--noise-period", "2"}}) {
+             {KALVORA_MODELS "/henon.mod", "--noise-variable", "y", "--noise-period", "2"},
+             {KALVORA_MODELS "/henon.mod", "--noise-level", "1", "--noise-wiener"},
+             {KALVORA_MODELS "/lorenz.mod", "--noise-wiener"}}) {
         ModelSession session;
         EXPECT_THROW(PrepareModel(session, Arguments(words, AllowedOptions())), UsageError)
             << words[1];
@@ -95,6 +103,47 @@ TEST(PrepareModel, RejectsUnknownNamesAndBadNoise) {
                                      "--noise-type", "uniform"},
                                     AllowedOptions()));
     EXPECT_FALSE(session.ws.model().noise.noiseOn);
+}
+
+// dx/dt = 0 with noise: the state is a sum of the additions, whose variance per unit of time is the
+// level squared as the increments of a Wiener process, whatever h, when they are scaled by the
+// root of h, and 1/h times that when they are not.
+TEST(PrepareModel, WienerNoiseHasTheLevelsVariancePerUnitOfTimeWhateverTheStep) {
+    const std::string file = ::testing::TempDir() + "still.mod";
+    {
+        std::ofstream out(file, std::ios::binary);
+        out << "x=0\r\n\r\n\r\nc 0.01\r\nx=0\r\n";
+    }
+    struct Case {
+        const char* step;
+        bool wiener;
+        double variancePerTime;
+    };
+    for (const Case& c :
+         {Case{"0.01", true, 4}, Case{"0.001", true, 4}, Case{"0.01", false, 400}}) {
+        std::vector<std::string> words = {file, "--step-size", c.step, "--noise-level",
+                                          "2",  "--seed",      "7"};
+        if (c.wiener) {
+            words.push_back("--noise-wiener");
+        }
+        ModelSession session;
+        PrepareModel(session, Arguments(words, AllowedOptions()));
+        ModelEvaluator& model = session.model();
+        StateVector state = session.ws.model().initialValues;
+        constexpr int kSteps = 20000;
+        double squares = 0;
+        for (int i = 0; i < kSteps; ++i) {
+            const double before = static_cast<double>(state[0]);
+            ModelStep(model, ModelKind::Continuous, state);
+            const double increment = static_cast<double>(state[0]) - before;
+            squares += increment * increment;
+        }
+        const double h = std::stod(c.step);
+        // The estimate's relative spread is sqrt(2 / steps), 1 %.
+        EXPECT_NEAR(squares / kSteps / h, c.variancePerTime, 0.05 * c.variancePerTime)
+            << c.step << " " << c.wiener;
+    }
+    std::filesystem::remove(file);
 }
 
 }  // namespace

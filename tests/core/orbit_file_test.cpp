@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 #include "core/model_definition.h"
 #include "core/model_file.h"
@@ -86,6 +88,35 @@ TEST(OrbitFile, AStopEndsTheRunAfterTheLastCompleteLine) {
     EXPECT_FALSE(outcome.failed);
     EXPECT_EQ(outcome.lines, 3);  // the line being written when Stop came is completed
     EXPECT_EQ(SplitLines(out.str()).size(), 3u);
+}
+
+// A stop that reaches the model inside an endless step is a stop too, not a failure of the model,
+// in the sampled steps as in the iterates before the first sampled one.
+TEST(OrbitFile, AStopInsideAStepEndsTheRunAsAStop) {
+    struct Case {
+        OrbitSampling sampling;
+        std::int64_t lines;
+    };
+    // x: 0.5, 0.25, 0.125, then the step from 0.125 never ends.
+    for (const Case& c : {Case{{1, 10, 1}, 3}, Case{{10, 5, 1}, 0}}) {
+        ModelDefinition definition = ParseModelDefinition("x=1", "", "");
+        BuildModelScript(definition, "if x < 0.2 then while true do end end\nx=0.5*x");
+        SetModelKind(definition, ModelKind::Discrete);
+        QuietRunControl control;
+        ModelEvaluator model(ShareDefinition(std::move(definition)), {}, nullptr, &control);
+        std::thread stopper([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            control.requestStop();
+        });
+        std::ostringstream out;
+        const OrbitWriteOutcome outcome =
+            WriteOrbit(model, ModelKind::Discrete, out, c.sampling, control);
+        stopper.join();
+        EXPECT_TRUE(outcome.stopped) << c.sampling.start;
+        EXPECT_FALSE(outcome.failed) << c.sampling.start;
+        EXPECT_FALSE(model.errorFlag) << c.sampling.start;
+        EXPECT_EQ(outcome.lines, c.lines) << c.sampling.start;
+    }
 }
 
 TEST(OrbitFile, FileReplacedOnlyWhenWritten) {

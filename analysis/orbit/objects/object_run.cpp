@@ -153,7 +153,6 @@ bool ObjectStart(ModelEvaluator& model, ModelKind kind, const ObjectSettings& se
                  IteratedObject& object, PointSink& attractor, PointSink& objectPoints,
                  RunControl& control) {
     CheckObjectSettings(model.model(), settings);
-    control.clearStop();
     model.errorFlag = false;
     if (settings.showAttractor) {
         const int h = settings.horizontalVariable - 1;
@@ -193,7 +192,8 @@ bool ObjectStep(ModelEvaluator& model, ModelKind kind, IteratedObject& object, i
     if (object.failed) {
         return true;
     }
-    control.clearStop();
+    // The stop is the run's own (each run has a fresh control): a stop requested before the run
+    // began, by Exit or a signal, must end it, not be forgotten here.
     model.errorFlag = false;
     const long long points = object.pointCount();
     const int variables = object.variableCount;
