@@ -9,6 +9,7 @@ namespace kalvora::cli {
 namespace {
 
 int RunBifurcation(const Arguments& arguments) {
+    GridRun grid(arguments, "bifurcation", "parameter values");
     const PictureSize size = CheckSeriesCommandLine(arguments);
     ModelSession session;
     PrepareModel(session, arguments);
@@ -55,11 +56,24 @@ int RunBifurcation(const Arguments& arguments) {
     const int threads = ThreadsOption(arguments);
     // Refused here, before the run, with the sweep's own message.
     const SweptValues values = PlanBifurcation(ws.model(), settings);
+    grid.refuseDependentPieces(
+        ws.model(), StepsDrawRandomNumbers(ws.model()),
+        settings.carryState ? "--carry starts each value from the state the one before left" : "");
+    grid.plan(values.count());
+    settings.values = {grid.span().first, grid.span().end};
 
     CliRunControl control;
     Tsp_XYLine series;
-    series.Reserve(static_cast<std::size_t>(values.count() * settings.plottedPoints));
-    BifurcationSweep(session.model(), ws.model().kind, settings, threads, control, series);
+    if (grid.merging()) {
+        MergedSeries(grid, session, series);
+    } else {
+        series.Reserve(static_cast<std::size_t>(grid.span().count() * settings.plottedPoints));
+        BifurcationSweep(session.model(), ws.model().kind, settings, threads, control, series);
+    }
+    if (grid.tiled()) {
+        return grid.writeTile(session, SeriesTileLines(series), session.failed(),
+                              session.model().recordedMessage, control.stopRequested());
+    }
     if (control.stopRequested()) {
         Output output(arguments);
         WriteDataLines(output.stream(), series.XValues(), series.YValues());
@@ -85,7 +99,7 @@ const CommandRegistrar registrar(
      "parameter values, T transient steps and then P plotted ones, in sweep order",
      "MODEL.mod --parameter NAME --variable NAME [--min A] [--max B] [--points P] [--skip T] "
      "[--resolution N] [--carry] [--right-to-left] [--section NAME=VALUE[:up|down] | --maxima] "
-     "[--threads K] [--png OUT.png [--size WxH]] "
+     "[--threads K] [--png OUT.png [--size WxH]] [--tile I/N] "
      "[OPTIONS]",
      {{"--parameter", "NAME", "the swept parameter"},
       {"--variable", "NAME", "the plotted variable or auxiliary variable"},
@@ -105,7 +119,8 @@ const CommandRegistrar registrar(
        "state or noise always runs on one"},
       {"--png", "OUT.png", "also draw the diagram as the window shows it"},
       {"--size", "WxH", "picture size in pixels (default 640x480)"},
-      kRoundTicksOption},
+      kRoundTicksOption,
+      kTileOption},
      true,
      RunBifurcation});
 

@@ -14,6 +14,7 @@ namespace kalvora::cli {
 namespace {
 
 int RunLyapunov(const Arguments& arguments) {
+    GridRun grid(arguments, "lyapunov", "parameter values");
     const PictureSize size = CheckSeriesCommandLine(arguments);
     ModelSession session;
     session.lyapunovMethods = true;
@@ -46,11 +47,22 @@ int RunLyapunov(const Arguments& arguments) {
     settings.resolution = ResolutionOption(arguments);
     const int threads = ThreadsOption(arguments);
     const SweptValues values = PlanLyapunov(ws.model(), settings);
+    grid.refuseDependentPieces(ws.model(), StepsDrawRandomNumbers(ws.model()));
+    grid.plan(values.count());
+    settings.values = {grid.span().first, grid.span().end};
 
     ReseedIfFixed(ws);
     CliRunControl control;
     Tsp_XYLine curve;
-    LyapunovSweep(session.model(), ws.model().kind, settings, threads, control, curve);
+    if (grid.merging()) {
+        MergedSeries(grid, session, curve);
+    } else {
+        LyapunovSweep(session.model(), ws.model().kind, settings, threads, control, curve);
+    }
+    if (grid.tiled()) {
+        return grid.writeTile(session, SeriesTileLines(curve), session.failed(),
+                              session.model().recordedMessage, control.stopRequested());
+    }
     if (control.stopRequested()) {
         Output output(arguments);
         WriteDataLines(output.stream(), curve.XValues(), curve.YValues());
@@ -82,7 +94,7 @@ const CommandRegistrar registrar(
      "parameter value; per iteration for a discrete model, per unit of time for a continuous one",
      "MODEL.mod --parameter NAME [--min A] [--max B] [--iterations M] [--skip T] [--epsilon E] "
      "[--resolution N] [--method two-trajectories|tangent] [--threads K] [--png OUT.png [--size "
-     "WxH]] [OPTIONS]",
+     "WxH]] [--tile I/N] [OPTIONS]",
      {{"--parameter", "NAME", "the swept parameter"},
       {"--min", "A", "first end of the parameter interval (default 0)"},
       {"--max", "B", "other end of the parameter interval (default 1.4)"},
@@ -100,7 +112,8 @@ const CommandRegistrar registrar(
        "runs on one"},
       {"--png", "OUT.png", "also draw the curve as the window shows it"},
       {"--size", "WxH", "picture size in pixels (default 640x480)"},
-      kRoundTicksOption},
+      kRoundTicksOption,
+      kTileOption},
      true,
      RunLyapunov});
 

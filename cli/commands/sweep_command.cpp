@@ -32,4 +32,43 @@ long long ResolutionOption(const Arguments& arguments) {
                              std::numeric_limits<std::int32_t>::max());
 }
 
+std::vector<std::string> SeriesTileLines(const Tsp_XYLine& series) {
+    std::vector<std::string> lines;
+    lines.reserve(series.XValues().size());
+    for (std::size_t k = 0; k < series.XValues().size(); ++k) {
+        lines.push_back(ExactText(series.XValues()[k]) + " " + ExactText(series.YValues()[k]));
+    }
+    return lines;
+}
+
+void MergedSeries(const GridRun& grid, ModelSession& session, Tsp_XYLine& series) {
+    const GridRun::SweepData data = grid.sweepData();
+    series.Reserve(data.lines.size());
+    for (const std::string* line : data.lines) {
+        const std::size_t space = line->find(' ');
+        try {
+            if (space == std::string::npos) {
+                throw std::invalid_argument(*line);
+            }
+            series.AddPoint(ExactValue(std::string_view(*line).substr(0, space)),
+                            ExactValue(std::string_view(*line).substr(space + 1)));
+        } catch (const std::invalid_argument&) {
+            // Which tile: the one whose data holds this line.
+            for (const TileFile& tile : grid.tiles()) {
+                if (!tile.data.empty() && line >= &tile.data.front() && line <= &tile.data.back()) {
+                    throw grid.damaged(tile,
+                                       static_cast<std::size_t>(line - &tile.data.front()) + 1);
+                }
+            }
+            throw;
+        }
+    }
+    if (data.failed) {
+        session.model().errorFlag = true;
+        if (!data.message.empty()) {
+            session.prompts.error(data.message);
+        }
+    }
+}
+
 }  // namespace kalvora::cli

@@ -92,30 +92,32 @@ SweepOutcome BifurcationSweep(ModelEvaluator& model, ModelKind kind,
     // Only used with one worker: a carried state goes from each value to the next.
     StateVector carried = model.model().initialValues;
     const bool carry = settings.carryState;
-    return RunSweep(model, values, workers, control, emitter,
-                    [&](ModelEvaluator& runtime, long long index, ValuePoints& points) {
-                        StateVector fresh;
-                        StateVector& state = carry ? carried : fresh;
-                        if (!carry) {
-                            state = runtime.model().initialValues;
-                        }
-                        const Extended parameter = values.value(index);
-                        runtime.parameterValues[values.parameter] = parameter;
-                        // Nothing looks at the transient's steps: they may run as batches.
-                        ModelTransient(runtime, kind, state, transient);
-                        const double x = static_cast<double>(parameter);
-                        if (settings.flowPlot != FlowPlot::EveryStep) {
-                            if (!runtime.errorFlag) {
-                                PlotFlowEvents(runtime, settings, state, x, points);
-                            }
-                            return !runtime.errorFlag;
-                        }
-                        for (long long k = 0; k < plotted && !runtime.errorFlag; ++k) {
-                            ModelStep(runtime, kind, state);
-                            points.add(x, static_cast<double>(state[variable]));
-                        }
-                        return !runtime.errorFlag;
-                    });
+    return RunSweep(
+        model, values, workers, control, emitter,
+        [&](ModelEvaluator& runtime, long long index, ValuePoints& points) {
+            StateVector fresh;
+            StateVector& state = carry ? carried : fresh;
+            if (!carry) {
+                state = runtime.model().initialValues;
+            }
+            const Extended parameter = values.value(index);
+            runtime.parameterValues[values.parameter] = parameter;
+            // Nothing looks at the transient's steps: they may run as batches.
+            ModelTransient(runtime, kind, state, transient);
+            const double x = static_cast<double>(parameter);
+            if (settings.flowPlot != FlowPlot::EveryStep) {
+                if (!runtime.errorFlag) {
+                    PlotFlowEvents(runtime, settings, state, x, points);
+                }
+                return !runtime.errorFlag;
+            }
+            for (long long k = 0; k < plotted && !runtime.errorFlag; ++k) {
+                ModelStep(runtime, kind, state);
+                points.add(x, static_cast<double>(state[variable]));
+            }
+            return !runtime.errorFlag;
+        },
+        settings.values);
 }
 
 }  // namespace kalvora

@@ -80,8 +80,11 @@ using SweepValue = std::function<bool(ModelEvaluator& model, long long index, Va
 // `model` is only read meanwhile. The points are the same, point for point, and the run ends after
 // the same value; afterwards `model` carries the errorFlag and the script message of that value.
 // In both cases the swept parameter of `model` holds its value from before on every way out.
-// Progress goes to control.progress() over values.count() positions.
+// Progress goes to control.progress() over the count of values run. range: the values to run (all
+// by default); a value's points do not depend on which others run, unless the values depend on
+// each other, which the caller refuses.
 SweepOutcome RunSweep(ModelEvaluator& model, const SweptValues& values, int workers,
-                      RunControl& control, SweepEmitter& emitter, const SweepValue& value);
+                      RunControl& control, SweepEmitter& emitter, const SweepValue& value,
+                      const ValueRange& range = {});
 
 }  // namespace kalvora

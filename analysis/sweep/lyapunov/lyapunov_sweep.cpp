@@ -43,65 +43,66 @@ SweepOutcome LyapunovSweep(ModelEvaluator& model, ModelKind kind, const Lyapunov
     const bool perUnitOfTime = kind == ModelKind::Continuous;
 
     SweepEmitter emitter(sink);
-    return RunSweep(model, values, workers, control, emitter,
-                    [&](ModelEvaluator& runtime, long long index, ValuePoints& points) {
-                        StateVector a = runtime.model().initialValues;
-                        // i * step may round just beyond the far end; the value stays inside the
-                        // interval.
-                        Extended parameter = values.value(index);
-                        if (parameter > upper) {
-                            parameter = upper;
-                        }
-                        if (parameter < lower) {
-                            parameter = lower;
-                        }
-                        runtime.parameterValues[values.parameter] = parameter;
-                        // Nothing looks at the transient's steps: they may run as batches.
-                        ModelTransient(runtime, kind, a, transient);
-                        if (settings.method == LyapunovMethod::TangentSpace) {
-                            TangentSpace tangent(runtime, kind, 1);
-                            for (long long m = 0; m < iterations && tangent.step(a); ++m) {
-                            }
-                            // A failure averages over the full M, as the two-trajectory method.
-                            Extended exponent = tangent.sum(0) / static_cast<Extended>(iterations);
-                            if (perUnitOfTime) {
-                                exponent /= runtime.model().stepSize;
-                            }
-                            points.add(static_cast<double>(parameter),
-                                       static_cast<double>(exponent));
-                            return !runtime.errorFlag;
-                        }
-                        Extended sum = 0;
-                        StateVector b = a;
-                        for (int k = 0; k < n; ++k) {
-                            b[k] += epsilon;
-                        }
-                        for (long long m = 0; m < iterations && !runtime.errorFlag; ++m) {
-                            ModelStep(runtime, kind, a);
-                            ModelStep(runtime, kind, b);
-                            Extended squares = 0;
-                            for (int k = 0; k < n; ++k) {
-                                const Extended difference = a[k] - b[k];
-                                squares += difference * difference;
-                            }
-                            const Extended d = std::sqrt(squares);
-                            if (d > 0) {
-                                sum += std::log(d / epsilon);
-                            } else {
-                                sum += kCoincidentOrbitsPenalty;
-                            }
-                            const Extended factor = d != 0 ? epsilon / d : 1e-8L;
-                            for (int k = 0; k < n; ++k) {
-                                b[k] = a[k] + (b[k] - a[k]) * factor;
-                            }
-                        }
-                        Extended exponent = sum / static_cast<Extended>(iterations);
-                        if (perUnitOfTime) {
-                            exponent /= runtime.model().stepSize;
-                        }
-                        points.add(static_cast<double>(parameter), static_cast<double>(exponent));
-                        return !runtime.errorFlag;
-                    });
+    return RunSweep(
+        model, values, workers, control, emitter,
+        [&](ModelEvaluator& runtime, long long index, ValuePoints& points) {
+            StateVector a = runtime.model().initialValues;
+            // i * step may round just beyond the far end; the value stays inside the
+            // interval.
+            Extended parameter = values.value(index);
+            if (parameter > upper) {
+                parameter = upper;
+            }
+            if (parameter < lower) {
+                parameter = lower;
+            }
+            runtime.parameterValues[values.parameter] = parameter;
+            // Nothing looks at the transient's steps: they may run as batches.
+            ModelTransient(runtime, kind, a, transient);
+            if (settings.method == LyapunovMethod::TangentSpace) {
+                TangentSpace tangent(runtime, kind, 1);
+                for (long long m = 0; m < iterations && tangent.step(a); ++m) {
+                }
+                // A failure averages over the full M, as the two-trajectory method.
+                Extended exponent = tangent.sum(0) / static_cast<Extended>(iterations);
+                if (perUnitOfTime) {
+                    exponent /= runtime.model().stepSize;
+                }
+                points.add(static_cast<double>(parameter), static_cast<double>(exponent));
+                return !runtime.errorFlag;
+            }
+            Extended sum = 0;
+            StateVector b = a;
+            for (int k = 0; k < n; ++k) {
+                b[k] += epsilon;
+            }
+            for (long long m = 0; m < iterations && !runtime.errorFlag; ++m) {
+                ModelStep(runtime, kind, a);
+                ModelStep(runtime, kind, b);
+                Extended squares = 0;
+                for (int k = 0; k < n; ++k) {
+                    const Extended difference = a[k] - b[k];
+                    squares += difference * difference;
+                }
+                const Extended d = std::sqrt(squares);
+                if (d > 0) {
+                    sum += std::log(d / epsilon);
+                } else {
+                    sum += kCoincidentOrbitsPenalty;
+                }
+                const Extended factor = d != 0 ? epsilon / d : 1e-8L;
+                for (int k = 0; k < n; ++k) {
+                    b[k] = a[k] + (b[k] - a[k]) * factor;
+                }
+            }
+            Extended exponent = sum / static_cast<Extended>(iterations);
+            if (perUnitOfTime) {
+                exponent /= runtime.model().stepSize;
+            }
+            points.add(static_cast<double>(parameter), static_cast<double>(exponent));
+            return !runtime.errorFlag;
+        },
+        settings.values);
 }
 
 }  // namespace kalvora
