@@ -169,7 +169,11 @@ TileFile ReadTileFile(const std::string& name) {
             } else if (key == "parameters") {
                 tile.parameterHash = value;
             } else if (key == "tile") {
-                tile.tile = ParseTileNumber(value);
+                try {
+                    tile.tile = ParseTileNumber(value);
+                } catch (const UsageError&) {
+                    throw notATile("a bad tile number");
+                }
                 sawTile = true;
             } else if (key == "range") {
                 const std::size_t second = value.find(' ');
@@ -197,11 +201,6 @@ TileFile ReadTileFile(const std::string& name) {
         }
     } catch (const std::invalid_argument&) {
         throw notATile("a bad number");
-    } catch (const UsageError& error) {
-        if (std::string(error.what()).rfind(name, 0) == 0) {
-            throw;
-        }
-        throw notATile(error.what());
     }
     if (tile.command.empty() || tile.modelHash.empty() || !sawTile || !sawRange) {
         throw notATile("its command, model, tile or range is missing");
