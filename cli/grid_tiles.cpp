@@ -288,17 +288,15 @@ GridRun::GridRun(const Arguments& arguments, std::string commandName, std::strin
       pieceName_(std::move(pieceName)),
       merged_(mergedTiles) {
     if (const std::optional<std::string> text = arguments.value("--tile")) {
-        if (merged_ != nullptr) {
-            throw UsageError("--tile: the tiles merged were themselves tiles of a run");
-        }
         tile_ = ParseTileNumber(*text);
         tiled_ = true;
-        for (const char* whole : {"--png", "--save-data"}) {
-            if (arguments.has(whole)) {
-                throw UsageError(std::string(whole) +
-                                 " is written from the whole run: give it to kalvora-cli merge "
-                                 "(--png), or run the merged command without --tile");
-            }
+        if (arguments.has("--png")) {
+            throw UsageError("--png: a tile draws no picture; give --png to kalvora-cli merge");
+        }
+        if (arguments.has("--save-data")) {
+            throw UsageError(
+                "--save-data: a tile writes no class files; run the command without --tile for "
+                "them");
         }
     }
 }

@@ -203,7 +203,7 @@ TEST(Tiles, RunsWhosePiecesDependOnEachOtherOrWholeRunOutputsAreRefusedAsTiles) 
     const std::vector<Case> cases = {
         {With(bifurcation, {"--carry"}), "--carry starts each value"},
         {With(bifurcation, {"--noise-level", "0.01", "--seed", "3"}), "with noise on"},
-        {With(kHenonBasins, {"--tile", "1/2", "--png", "x.png"}), "--png is written from"},
+        {With(kHenonBasins, {"--tile", "1/2", "--png", "x.png"}), "--png: a tile draws no picture"},
         {With(kHenonBasins, {"--tile", "3/2"}), "--tile expects I/N"},
         {With(kHenonBasins, {"--tile", "0/2"}), "--tile expects I/N"},
     };
