@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_common.h"
+#include "cli/grid_tiles.h"
 #include "core/text_file.h"
 #include "tests/support/cli_runner.h"
 
@@ -213,6 +215,43 @@ TEST(Tiles, RunsWhosePiecesDependOnEachOtherOrWholeRunOutputsAreRefusedAsTiles) 
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
         EXPECT_EQ(run.out, "") << c.message;
     }
+}
+
+// A tile records its command line without --tile, -o and --threads, and merge reads it back: the
+// words must give the same arguments, whatever the form they were typed in.
+TEST(Tiles, TheRecordedCommandLineReadsBackToTheSameArguments) {
+    const std::vector<cli::OptionSpec> options = {{"--tile", "I/N", ""},  {"-o", "OUT", ""},
+                                                  {"--threads", "K", ""}, {"--set", "A", "", true},
+                                                  {"--carry", "", ""},    {"--title", "T", ""}};
+    struct Case {
+        std::vector<std::string> words;
+        std::vector<std::string> recorded;
+    };
+    const std::vector<Case> cases = {
+        {{"m.mod", "--tile=2/3", "--set", "a=1", "--carry", "-o", "t", "--set=b=2", "--threads",
+          "2"},
+         {"m.mod", "--set", "a=1", "--carry", "--set", "b=2"}},
+        // An empty value stays a word; a positional that looks like an option goes after "--".
+        {{"--title", "", "--", "-m.mod"}, {"--title", "", "--", "-m.mod"}},
+    };
+    for (const Case& c : cases) {
+        const cli::Arguments arguments(c.words, options);
+        const std::vector<std::string> recorded =
+            arguments.wordsWithout({"--tile", "-o", "--threads"});
+        EXPECT_EQ(recorded, c.recorded);
+        const cli::Arguments again(recorded, options);
+        EXPECT_EQ(again.positional(), arguments.positional());
+        EXPECT_EQ(again.values("--set"), arguments.values("--set"));
+        EXPECT_EQ(again.has("--carry"), arguments.has("--carry"));
+        EXPECT_EQ(again.value("--title"), arguments.value("--title"));
+        EXPECT_FALSE(again.has("--tile") || again.has("-o") || again.has("--threads"));
+    }
+    // Shares of 10 pieces in 4 tiles follow each other and differ by at most one.
+    std::vector<cli::PieceSpan> spans;
+    for (int i = 1; i <= 4; ++i) {
+        spans.push_back(cli::TileSpan(10, {i, 4}));
+    }
+    EXPECT_EQ(spans, (std::vector<cli::PieceSpan>{{0, 2}, {2, 5}, {5, 7}, {7, 10}}));
 }
 
 }  // namespace
