@@ -1,6 +1,7 @@
 // kalvora-cli basins, periods and lyapunov-map: the plane scans, as the "Basin of Attraction",
 // "Parameter Basins for Periodic Cycles" and "Lyapunov Map" windows compute them.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <iostream>
@@ -257,14 +258,23 @@ std::vector<std::string> RasterTileLines(const ColourRaster& raster, const Piece
     return lines;
 }
 
+// A scan's tile holds a line per column of its share.
+void CheckLinePerColumn(const GridRun& grid, const TileFile& tile) {
+    const auto columns = static_cast<std::size_t>(tile.span.count());
+    if (tile.data.size() != columns) {
+        throw grid.damaged(tile, std::min(tile.data.size(), columns) + 1);
+    }
+}
+
 // The scan's raster put together from the tiles merge hands over.
 ScanOutcome MergedScan(const GridRun& grid, const ScanDomain& domain) {
     ScanOutcome outcome;
     outcome.raster = ColourRaster(domain.columns(), domain.rows());
     const std::size_t lineLength = static_cast<std::size_t>(domain.rows()) * 7 - 1;
     for (const TileFile& tile : grid.tiles()) {
-        for (std::size_t k = 0; k < tile.data.size() || k < std::size_t(tile.span.count()); ++k) {
-            if (k >= tile.data.size() || tile.data[k].size() != lineLength) {
+        CheckLinePerColumn(grid, tile);
+        for (std::size_t k = 0; k < tile.data.size(); ++k) {
+            if (tile.data[k].size() != lineLength) {
                 throw grid.damaged(tile, k + 1);
             }
             const std::string& line = tile.data[k];
@@ -444,10 +454,8 @@ LyapunovMapResult MergedLyapunovMap(const GridRun& grid, const ScanDomain& domai
     const auto rows = static_cast<std::size_t>(domain.rows());
     result.exponents.reserve(static_cast<std::size_t>(domain.columns()) * rows);
     for (const TileFile& tile : grid.tiles()) {
-        for (std::size_t k = 0; k < tile.data.size() || k < std::size_t(tile.span.count()); ++k) {
-            if (k >= tile.data.size()) {
-                throw grid.damaged(tile, k + 1);
-            }
+        CheckLinePerColumn(grid, tile);
+        for (std::size_t k = 0; k < tile.data.size(); ++k) {
             const std::vector<std::string> values = Split(tile.data[k], ' ');
             if (values.size() != rows) {
                 throw grid.damaged(tile, k + 1);
