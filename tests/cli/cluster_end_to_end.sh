@@ -13,6 +13,14 @@ if [ "$(id -u)" -ne 0 ] || ! command -v slurmctld >/dev/null; then
 fi
 work="$(mktemp -d /tmp/kalvora-cluster-test.XXXXXX)"
 export KALVORA_SLURM_DIR="$work/slurm"
+# Ports of this run's own, so that two builds testing at once on one machine do not meet: the
+# first pair from a place chosen by the process id where nothing listens.
+listening() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+port=$((20000 + ($$ % 10000) * 2))
+while listening "$port" || listening "$((port + 1))"; do
+  port=$((port + 2))
+done
+export KALVORA_SLURM_PORT="$port"
 cleanup() {
   "$source_folder/scripts/slurm-local" stop || true
   rm -rf "$work"
