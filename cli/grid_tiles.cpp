@@ -126,6 +126,9 @@ void WriteTileFile(const std::string& name, const TileFile& tile) {
     if (!tile.message.empty()) {
         out << "message " << Escaped(tile.message) << "\r\n";
     }
+    for (const auto& [index, message] : tile.skipped) {
+        out << "skipped " << index << ' ' << Escaped(message) << "\r\n";
+    }
     out << "data " << tile.data.size() << "\r\n";
     for (const std::string& line : tile.data) {
         out << line << "\r\n";
@@ -189,6 +192,12 @@ TileFile ReadTileFile(const std::string& name) {
                 tile.failed = value == "yes";
             } else if (key == "message") {
                 tile.message = Unescaped(value);
+            } else if (key == "skipped") {
+                const std::size_t space = value.find(' ');
+                tile.skipped.emplace_back(WholeNumber(value.substr(0, space)),
+                                          space == std::string::npos
+                                              ? std::string()
+                                              : Unescaped(value.substr(space + 1)));
             } else if (key == "data") {
                 const long long count = WholeNumber(value);
                 for (long long i = 0; i < count; ++i) {
@@ -340,7 +349,8 @@ void GridRun::plan(long long pieces) {
 }
 
 int GridRun::writeTile(ModelSession& session, std::vector<std::string> data, bool failed,
-                       const std::string& message, bool stopped) const {
+                       const std::string& message, bool stopped,
+                       std::vector<std::pair<long long, std::string>> skipped) const {
     if (stopped) {
         session.prompts.error(kModelStoppedMessage);
         return kExitModelFailed;
@@ -359,6 +369,7 @@ int GridRun::writeTile(ModelSession& session, std::vector<std::string> data, boo
     tile.span = span_;
     tile.failed = failed;
     tile.message = message;
+    tile.skipped = std::move(skipped);
     tile.data = std::move(data);
     WriteTileFile(arguments_.value("-o").value_or("-"), tile);
     // A model that failed is recorded in the tile; merge reports it. The tile itself is complete,
@@ -372,6 +383,7 @@ GridRun::SweepData GridRun::sweepData() const {
         for (const std::string& line : tile.data) {
             result.lines.push_back(&line);
         }
+        result.skipped.insert(result.skipped.end(), tile.skipped.begin(), tile.skipped.end());
         if (tile.failed) {
             result.failed = true;
             result.message = tile.message;

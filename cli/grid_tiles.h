@@ -60,6 +60,8 @@ struct TileFile {
     // so the tiles after it add nothing.
     bool failed = false;
     std::string message;  // the first script message the tile's run gave
+    // Pieces left out where the model failed (a sweep's --skip-failures): index and message.
+    std::vector<std::pair<long long, std::string>> skipped;
     std::vector<std::string> data;
 };
 
@@ -104,7 +106,8 @@ class GridRun {
     // A tile: writes the tile file to -o (or standard output) and returns the exit code. A stopped
     // run writes no file, so that a resubmitted array computes the tile again.
     int writeTile(ModelSession& session, std::vector<std::string> data, bool failed,
-                  const std::string& message, bool stopped) const;
+                  const std::string& message, bool stopped,
+                  std::vector<std::pair<long long, std::string>> skipped = {}) const;
 
     // Merging: the tiles in order.
     const std::vector<TileFile>& tiles() const { return *merged_; }
@@ -114,6 +117,7 @@ class GridRun {
         std::vector<const std::string*> lines;
         bool failed = false;
         std::string message;
+        std::vector<std::pair<long long, std::string>> skipped;
     };
     SweepData sweepData() const;
     // Merging a scan: the first script message of any tile, in tile order.

@@ -1,6 +1,9 @@
 // kalvora-cli bifurcation: the points of a bifurcation diagram, as the "Bifurcation Diagram" window
 // computes them, on every core.
 
+#include <cstdint>
+#include <limits>
+
 #include "analysis/sweep/bifurcation/bifurcation_sweep.h"
 #include "analysis/window/data_file_writer.h"
 #include "cli/commands/sweep_command.h"
@@ -20,8 +23,12 @@ int RunBifurcation(const Arguments& arguments) {
     settings.plotVariable = StateEntryOption(ws, arguments, "--variable");
     settings.minimum = arguments.number("--min", 0);
     settings.maximum = arguments.number("--max", 1.4L);
-    settings.plottedPoints = arguments.integer("--points", 100, 1, 100000);
-    settings.transientSteps = arguments.integer("--skip", 300, 0, 100000);
+    // The dialog's limits are its controls'; a batch run may be as long as a 64-bit count (the
+    // sweep's own point limit still refuses more points than it can hold).
+    constexpr std::int64_t kLargestCount = std::numeric_limits<std::int64_t>::max();
+    settings.plottedPoints = arguments.integer("--points", 100, 1, kLargestCount);
+    settings.transientSteps = arguments.integer("--skip", 300, 0, kLargestCount);
+    settings.onFailure = FailureOption(arguments);
     settings.resolution = ResolutionOption(arguments);
     settings.carryState = arguments.has("--carry");
     settings.rightToLeft = arguments.has("--right-to-left");
@@ -64,16 +71,18 @@ int RunBifurcation(const Arguments& arguments) {
 
     CliRunControl control;
     Tsp_XYLine series;
+    SweepOutcome outcome;
     if (grid.merging()) {
-        MergedSeries(grid, session, series);
+        outcome = MergedSeries(grid, session, values, series);
     } else {
         series.Reserve(static_cast<std::size_t>(grid.span().count() * settings.plottedPoints));
-        BifurcationSweep(session.model(), ws.model().kind, settings, threads, control, series);
+        outcome =
+            BifurcationSweep(session.model(), ws.model().kind, settings, threads, control, series);
+        if (grid.tiled()) {
+            return WriteSweepTile(grid, session, series, outcome, control.stopRequested());
+        }
     }
-    if (grid.tiled()) {
-        return grid.writeTile(session, SeriesTileLines(series), session.failed(),
-                              session.model().recordedMessage, control.stopRequested());
-    }
+    ReportSkippedValues(outcome);
     if (control.stopRequested()) {
         Output output(arguments);
         WriteDataLines(output.stream(), series.XValues(), series.YValues());
@@ -99,14 +108,14 @@ const CommandRegistrar registrar(
      "parameter values, T transient steps and then P plotted ones, in sweep order",
      "MODEL.mod --parameter NAME --variable NAME [--min A] [--max B] [--points P] [--skip T] "
      "[--resolution N] [--carry] [--right-to-left] [--section NAME=VALUE[:up|down] | --maxima] "
-     "[--threads K] [--png OUT.png [--size WxH]] [--tile I/N] "
+     "[--skip-failures] [--threads K] [--png OUT.png [--size WxH]] [--tile I/N] "
      "[OPTIONS]",
      {{"--parameter", "NAME", "the swept parameter"},
       {"--variable", "NAME", "the plotted variable or auxiliary variable"},
       {"--min", "A", "first end of the parameter interval (default 0)"},
       {"--max", "B", "other end of the parameter interval (default 1.4)"},
-      {"--points", "P", "points plotted per parameter value, 1 to 100000 (default 100)"},
-      {"--skip", "T", "transient steps per parameter value, 0 to 100000 (default 300)"},
+      {"--points", "P", "points plotted per parameter value (default 100)"},
+      {"--skip", "T", "transient steps per parameter value (default 300)"},
       {"--resolution", "N", "parameter steps; N + 1 values (default 600)"},
       {"--carry", "", "start each value from the state the previous one left"},
       {"--section", "NAME=VALUE[:up|down|both]",
@@ -117,6 +126,7 @@ const CommandRegistrar registrar(
       {"--threads", "K",
        "workers; 0 one per core (default), 1 the one-thread run; a carried "
        "state or noise always runs on one"},
+      kSkipFailuresOption,
       {"--png", "OUT.png", "also draw the diagram as the window shows it"},
       {"--size", "WxH", "picture size in pixels (default 640x480)"},
       kRoundTicksOption,

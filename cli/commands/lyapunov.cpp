@@ -45,6 +45,7 @@ int RunLyapunov(const Arguments& arguments) {
         settings.method = LyapunovMethod::TangentSpace;
     }
     settings.resolution = ResolutionOption(arguments);
+    settings.onFailure = FailureOption(arguments);
     const int threads = ThreadsOption(arguments);
     const SweptValues values = PlanLyapunov(ws.model(), settings);
     grid.refuseDependentPieces(ws.model(), StepsDrawRandomNumbers(ws.model()));
@@ -54,15 +55,17 @@ int RunLyapunov(const Arguments& arguments) {
     ReseedIfFixed(ws);
     CliRunControl control;
     Tsp_XYLine curve;
+    SweepOutcome outcome;
     if (grid.merging()) {
-        MergedSeries(grid, session, curve);
+        outcome = MergedSeries(grid, session, values, curve);
     } else {
-        LyapunovSweep(session.model(), ws.model().kind, settings, threads, control, curve);
+        outcome =
+            LyapunovSweep(session.model(), ws.model().kind, settings, threads, control, curve);
+        if (grid.tiled()) {
+            return WriteSweepTile(grid, session, curve, outcome, control.stopRequested());
+        }
     }
-    if (grid.tiled()) {
-        return grid.writeTile(session, SeriesTileLines(curve), session.failed(),
-                              session.model().recordedMessage, control.stopRequested());
-    }
+    ReportSkippedValues(outcome);
     if (control.stopRequested()) {
         Output output(arguments);
         WriteDataLines(output.stream(), curve.XValues(), curve.YValues());
@@ -93,7 +96,8 @@ const CommandRegistrar registrar(
      "the largest Lyapunov exponent as two-column data (parameter, exponent), one line per "
      "parameter value; per iteration for a discrete model, per unit of time for a continuous one",
      "MODEL.mod --parameter NAME [--min A] [--max B] [--iterations M] [--skip T] [--epsilon E] "
-     "[--resolution N] [--method two-trajectories|tangent] [--threads K] [--png OUT.png [--size "
+     "[--resolution N] [--method two-trajectories|tangent] [--skip-failures] [--threads K] [--png "
+     "OUT.png [--size "
      "WxH]] [--tile I/N] [OPTIONS]",
      {{"--parameter", "NAME", "the swept parameter"},
       {"--min", "A", "first end of the parameter interval (default 0)"},
@@ -110,6 +114,7 @@ const CommandRegistrar registrar(
       {"--threads", "K",
        "workers; 0 one per core (default), 1 the one-thread run; noise always "
        "runs on one"},
+      kSkipFailuresOption,
       {"--png", "OUT.png", "also draw the curve as the window shows it"},
       {"--size", "WxH", "picture size in pixels (default 640x480)"},
       kRoundTicksOption,

@@ -2,6 +2,7 @@
 
 #include "cli/commands/sweep_command.h"
 
+#include <iostream>
 #include <limits>
 
 namespace kalvora::cli {
@@ -32,6 +33,20 @@ long long ResolutionOption(const Arguments& arguments) {
                              std::numeric_limits<std::int32_t>::max());
 }
 
+FailingValue FailureOption(const Arguments& arguments) {
+    return arguments.has("--skip-failures") ? FailingValue::Skip : FailingValue::EndSweep;
+}
+
+void ReportSkippedValues(const SweepOutcome& outcome) {
+    if (outcome.skipped.empty()) {
+        return;
+    }
+    // Every value: a script reading standard error wants them all, not the window's first few.
+    std::cerr << "kalvora-cli: skipped " << outcome.skipped.size()
+              << (outcome.skipped.size() == 1 ? " value" : " values") << " where the model failed: "
+              << SkippedValuesText(outcome.skipped, outcome.skipped.size()) << std::endl;
+}
+
 std::vector<std::string> SeriesTileLines(const Tsp_XYLine& series) {
     std::vector<std::string> lines;
     lines.reserve(series.XValues().size());
@@ -41,7 +56,18 @@ std::vector<std::string> SeriesTileLines(const Tsp_XYLine& series) {
     return lines;
 }
 
-void MergedSeries(const GridRun& grid, ModelSession& session, Tsp_XYLine& series) {
+int WriteSweepTile(const GridRun& grid, ModelSession& session, const Tsp_XYLine& series,
+                   const SweepOutcome& outcome, bool stopped) {
+    std::vector<std::pair<long long, std::string>> skipped;
+    for (const SkippedValue& value : outcome.skipped) {
+        skipped.emplace_back(value.index, value.message);
+    }
+    return grid.writeTile(session, SeriesTileLines(series), session.failed(),
+                          session.model().recordedMessage, stopped, std::move(skipped));
+}
+
+SweepOutcome MergedSeries(const GridRun& grid, ModelSession& session, const SweptValues& values,
+                          Tsp_XYLine& series) {
     const GridRun::SweepData data = grid.sweepData();
     series.Reserve(data.lines.size());
     for (const std::string* line : data.lines) {
@@ -53,7 +79,7 @@ void MergedSeries(const GridRun& grid, ModelSession& session, Tsp_XYLine& series
             series.AddPoint(ExactValue(std::string_view(*line).substr(0, space)),
                             ExactValue(std::string_view(*line).substr(space + 1)));
         } catch (const std::invalid_argument&) {
-            // Which tile: the one whose data holds this line.
+            // Name the tile whose data holds the line.
             for (const TileFile& tile : grid.tiles()) {
                 if (!tile.data.empty() && line >= &tile.data.front() && line <= &tile.data.back()) {
                     throw grid.damaged(tile,
@@ -63,12 +89,20 @@ void MergedSeries(const GridRun& grid, ModelSession& session, Tsp_XYLine& series
             throw;
         }
     }
+    SweepOutcome outcome;
+    for (const auto& [index, message] : data.skipped) {
+        if (index < 0 || index >= values.count()) {
+            throw UsageError("a tile names a skipped value outside the sweep");
+        }
+        outcome.skipped.push_back({index, values.value(index), message});
+    }
     if (data.failed) {
         session.model().errorFlag = true;
         if (!data.message.empty()) {
             session.prompts.error(data.message);
         }
     }
+    return outcome;
 }
 
 }  // namespace kalvora::cli

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "analysis/sweep/common/sweep_run.h"
 #include "cli/commands/series_command.h"
 #include "cli/grid_tiles.h"
 
@@ -21,12 +22,29 @@ int ThreadsOption(const Arguments& arguments);
 // Values the sweep cannot run with are refused by the sweep itself, with its message.
 long long ResolutionOption(const Arguments& arguments);
 
+// --skip-failures: a value whose model step fails is left out and the sweep goes on.
+inline const OptionSpec kSkipFailuresOption{
+    "--skip-failures", "",
+    "leave out a parameter value whose model step fails and go on (listed on standard error); "
+    "without it the sweep ends at that value"};
+FailingValue FailureOption(const Arguments& arguments);
+
+// Lists the values the sweep left out on standard error, if any.
+void ReportSkippedValues(const SweepOutcome& outcome);
+
 // A tile of a sweep: a line per point, parameter value and plotted value, to the last bit.
 std::vector<std::string> SeriesTileLines(const Tsp_XYLine& series);
 
+// Writes the tile of a sweep that ran on the session's model: its points, whether it ended at a
+// failing value (with the script message) and the values it left out.
+int WriteSweepTile(const GridRun& grid, ModelSession& session, const Tsp_XYLine& series,
+                   const SweepOutcome& outcome, bool stopped);
+
 // The sweep's points put together from the tiles merge hands over (up to the first tile that
 // failed, where a whole run ends too); a failure sets the model's errorFlag and shows the tile's
-// script message, as the failing value of a whole run does.
-void MergedSeries(const GridRun& grid, ModelSession& session, Tsp_XYLine& series);
+// script message, as the failing value of a whole run does. Returns the outcome's skipped values,
+// their parameter values taken from the plan.
+SweepOutcome MergedSeries(const GridRun& grid, ModelSession& session, const SweptValues& values,
+                          Tsp_XYLine& series);
 
 }  // namespace kalvora::cli

@@ -11,6 +11,7 @@ from . import _kalvora
 
 # The batch tool's limits, so that a call refused here is refused there with the same words.
 _INT32_MAX = 2**31 - 1
+_INT64_MAX = 2**63 - 1
 
 
 class ModelError(Exception):
@@ -333,6 +334,22 @@ class Model:
             "seed": options.seed,
         }
 
+    def set_integrator(self, method="rk3", tolerance=None):
+        """How a continuous model is integrated from now on: "rk3" (the default, Kutta's
+        third-order step of step_size), "rk4" (the classical fourth-order step) or "dopri5"
+        (Dormand-Prince 5(4) with adaptive steps, sampled at multiples of step_size) with its
+        absolute and relative tolerance (default 1e-8). As --method and --tolerance of the batch
+        tool; never written to a model file."""
+        if not isinstance(method, str):
+            raise TypeError(f"method: {method!r} is not a name (rk3, rk4 or dopri5)")
+        text = "" if tolerance is None else _number("tolerance", tolerance)
+        self._engine.set_integrator(method, text)
+
+    @property
+    def integrator(self):
+        """(method, tolerance): the integrator's name and the tolerance dopri5 uses."""
+        return self._engine.integrator
+
     def __repr__(self):
         engine = self._engine
         text = f"<kalvora.Model {engine.name!r} {self.kind}"
@@ -594,12 +611,15 @@ class Model:
         return options
 
     def bifurcation(self, parameter, min=0, max=1.4, resolution=600, variable=None, points=100,
-                    skip=300, carry=False, right_to_left=False, threads=0):
+                    skip=300, carry=False, right_to_left=False, threads=0, section=None,
+                    maxima=False):
         """A bifurcation diagram: (values, points), one pair per plotted step. For each of
         resolution + 1 parameter values from min to max: skip transient steps from the initial
         values (carry=True: from the state the previous value left), then `points` steps, each
         giving the variable's value (default: the first variable). threads: workers, 0 one per
-        core; the result is the same for every count."""
+        core; the result is the same for every count. A continuous model may plot instead the
+        variable at the crossings of section ("NAME=VALUE[:up|down|both]") or at its local
+        maxima (maxima=True); `points` then counts those."""
         options = self._sweep_options(parameter, min, max, resolution, skip, threads)
         options.variable = self._entry(
             "variable", self._engine.variable_names[0] if variable is None else variable
@@ -607,19 +627,49 @@ class Model:
         options.points = _integer("points", points, 1, 100000)
         options.carry = bool(carry)
         options.right_to_left = bool(right_to_left)
+        if section is not None:
+            if not isinstance(section, str):
+                raise TypeError(f"section: {section!r} is not a text NAME=VALUE[:up|down|both]")
+            options.section = section
+        options.maxima = bool(maxima)
         self._engine.check_sweep(options, False)
         return self._checked(self._engine.bifurcation(options))
 
     def lyapunov(self, parameter, min=0, max=1.4, resolution=600, iterations=100, skip=300,
-                 epsilon=0.001, threads=0):
+                 epsilon=None, threads=0, method="two-trajectories"):
         """The largest Lyapunov exponent over resolution + 1 parameter values: (values,
         exponents), per iteration for a discrete model and per unit of time for a continuous
-        one."""
+        one. method: "two-trajectories" (a neighbour epsilon away, default 0.001) or "tangent"
+        (the model's derivative, no epsilon)."""
         options = self._sweep_options(parameter, min, max, resolution, skip, threads)
-        options.points = _integer("iterations", iterations, 1, 100000)
-        options.epsilon = _number("epsilon", epsilon)
+        options.skip = _integer("skip", skip, 0, _INT64_MAX)
+        options.points = _integer("iterations", iterations, 1, _INT64_MAX)
+        if method not in ("two-trajectories", "tangent"):
+            raise ValueError(f"method: expected two-trajectories or tangent, got {method!r}")
+        if method == "tangent" and epsilon is not None:
+            raise ValueError(
+                "epsilon belongs to the two-trajectory method, not to method tangent"
+            )
+        options.method = method
+        options.epsilon = _number("epsilon", 0.001 if epsilon is None else epsilon)
         self._engine.check_sweep(options, True)
         return self._checked(self._engine.lyapunov(options))
+
+    def poincare(self, section, direction="up", crossings=1000, skip_time=0):
+        """The crossings of a continuous model's orbit through a section, as `kalvora-cli
+        poincare` writes them: a (crossings, 1 + variables) array of the time and then the
+        variables. section: "NAME=VALUE" or a linear form such as "x-y=0"; direction: "up"
+        (the form grows), "down" or "both"; crossings before skip_time are not counted."""
+        if not isinstance(section, str):
+            raise TypeError(f"section: {section!r} is not a text NAME=VALUE")
+        options = _kalvora.PoincareOptions()
+        options.section = section
+        if direction not in ("up", "down", "both"):
+            raise ValueError(f"direction: expected up, down or both, got {direction!r}")
+        options.direction = direction
+        options.crossings = _integer("crossings", crossings, 1, 100000000)
+        options.skip_time = _number("skip_time", skip_time)
+        return self._checked(self._engine.poincare(options))
 
     def continuation(self, parameter, min, max, start=None, period=1, step=0.01,
                      max_points=1000, switch=(), transient=0, tolerance=1e-10):

@@ -147,7 +147,12 @@ struct SweepOptions {   // bifurcation and lyapunov
     std::string maximum = "1.4";
     long long points = 100;  // bifurcation: plotted per value; lyapunov: iterations
     long long skip = 300;
-    std::string epsilon = "0.001";  // lyapunov
+    std::string epsilon = "0.001";            // lyapunov
+    std::string method = "two-trajectories";  // lyapunov: or "tangent"
+    // bifurcation of a continuous model: the section "NAME=VALUE[:up|down|both]" whose crossings
+    // are plotted, or the local maxima of the variable; neither: every step
+    std::optional<std::string> section;
+    bool maxima = false;
     long long resolution = 600;
     bool carry = false;
     bool rightToLeft = false;
@@ -221,6 +226,13 @@ struct LyapunovMapOptions {
     long long iterations = 1000;
     long long skip = 300;
     int threads = 0;
+};
+
+struct PoincareOptions {
+    std::string section;  // NAME=VALUE or a linear form of the variables
+    std::string direction = "up";
+    long long crossings = 1000;
+    std::string skipTime = "0";
 };
 
 struct StatisticsOptions {
@@ -299,6 +311,10 @@ class Engine {
     void writeParameterFile(const std::string& path) const;
     void setNoise(const NoiseOptions& noise);
     NoiseOptions noise() const;
+    // A continuous model's integrator by the batch tool's name (rk3, rk4, dopri5) and, for dopri5,
+    // its tolerance (empty: keep it); never stored in a model file.
+    void setIntegrator(const std::string& method, const std::string& tolerance);
+    std::pair<std::string, double> integrator() const;
 
     // The runs. Each may be stopped through control from another thread.
     Table orbit(const OrbitOptions& options, RunControl& control);
@@ -311,6 +327,8 @@ class Engine {
     Columns objects(const ObjectOptions& options, RunControl& control);
     Columns bifurcation(const SweepOptions& options, RunControl& control);
     Columns lyapunov(const SweepOptions& options, RunControl& control);
+    // One row per crossing: the time, then the variables.
+    Table poincare(const PoincareOptions& options, RunControl& control);
     ScanResult basins(const ScanOptions& options, RunControl& control);
     ScanResult periods(const ScanOptions& options, RunControl& control);
     StatisticsResult statistics(const StatisticsOptions& options, RunControl& control);

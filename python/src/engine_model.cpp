@@ -8,6 +8,7 @@
 #include <cmath>
 #include <optional>
 
+#include "core/integration.h"
 #include "core/model_commands.h"
 #include "core/model_definition.h"
 #include "core/model_file.h"
@@ -336,6 +337,41 @@ NoiseOptions Engine::noise() const {
         options.seed = noise.noiseSeed;
     }
     return options;
+}
+
+void Engine::setIntegrator(const std::string& method, const std::string& tolerance) {
+    const std::optional<IntegrationMethod> chosen = IntegrationMethodFromName(method);
+    if (!chosen) {
+        throw BadArgument("method: expected rk3, rk4 or dopri5, got '" + method + "'");
+    }
+    std::optional<Extended> toleranceValue;
+    if (!tolerance.empty()) {
+        if (*chosen != IntegrationMethod::DormandPrince) {
+            throw BadArgument("tolerance: only the adaptive method dopri5 takes a tolerance");
+        }
+        toleranceValue = Number(tolerance);
+        if (!(*toleranceValue > 0 && *toleranceValue < 1)) {
+            throw BadArgument("tolerance: expected a number between 0 and 1, got " + tolerance);
+        }
+    }
+    std::lock_guard lock(mutex_);
+    // As the batch tool: a map has no integrator, and silence would mislead.
+    if (model_->model().discrete) {
+        throw BadArgument("method: " + model_->model().modelName +
+                          " is a discrete model; an integrator applies only to continuous models");
+    }
+    ReplaceModel(*model_, [&](ModelDefinition& model) {
+        model.integration.method = *chosen;
+        if (toleranceValue) {
+            model.integration.tolerance = *toleranceValue;
+        }
+    });
+}
+
+std::pair<std::string, double> Engine::integrator() const {
+    std::lock_guard lock(mutex_);
+    const Integration& integration = model_->model().integration;
+    return {IntegrationMethodName(integration.method), static_cast<double>(integration.tolerance)};
 }
 
 }  // namespace kalvora::python

@@ -1,6 +1,7 @@
 // Each analysis as the batch tool's command runs it, on the model the engine lends the run.
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 #include <tuple>
 
@@ -11,6 +12,7 @@
 #include "analysis/orbit/delayplot/delay_plot_run.h"
 #include "analysis/orbit/objects/object_run.h"
 #include "analysis/orbit/phaseplot/phase_plot_run.h"
+#include "analysis/orbit/poincare/poincare_run.h"
 #include "analysis/orbit/timeseries/time_series_run.h"
 #include "analysis/scan/basins/basin_scan.h"
 #include "analysis/scan/lyapunovmap/lyapunov_map.h"
@@ -19,6 +21,7 @@
 #include "analysis/sweep/continuation/continuation_run.h"
 #include "analysis/sweep/lyapunov/lyapunov_sweep.h"
 #include "analysis/sweep/spectrum/lyapunov_spectrum.h"
+#include "core/flow_events.h"
 #include "core/noise.h"
 #include "core/numbers.h"
 #include "core/orbit_file.h"
@@ -311,6 +314,40 @@ BifurcationSettings BifurcationFrom(const SweepOptions& options) {
     return settings;
 }
 
+// The flow plot of a bifurcation, read against the model as the batch tool reads --section and
+// --maxima.
+void ReadFlowPlot(const ModelDefinition& model, const SweepOptions& options,
+                  BifurcationSettings& settings) {
+    if (!options.section && !options.maxima) {
+        return;
+    }
+    if (options.section && options.maxima) {
+        throw BadArgument("section and maxima: choose one");
+    }
+    if (model.discrete) {
+        throw BadArgument(std::string(options.maxima ? "maxima: " : "section: ") + model.modelName +
+                          " is a discrete model; crossings and maxima are plotted only for a "
+                          "continuous model");
+    }
+    if (options.maxima) {
+        settings.flowPlot = FlowPlot::LocalMaxima;
+        return;
+    }
+    std::string text = *options.section;
+    CrossingDirection direction = CrossingDirection::Up;
+    try {
+        if (const auto colon = text.rfind(':'); colon != std::string::npos) {
+            direction = ParseCrossingDirection(text.substr(colon + 1));
+            text.erase(colon);
+        }
+        settings.section = ParseSection(model, text);
+    } catch (const SectionError& error) {
+        throw BadArgument(std::string("section: ") + error.what());
+    }
+    settings.section.direction = direction;
+    settings.flowPlot = FlowPlot::SectionCrossings;
+}
+
 LyapunovSettings LyapunovFrom(const SweepOptions& options) {
     LyapunovSettings settings;
     settings.parameter = options.parameter;
@@ -320,6 +357,12 @@ LyapunovSettings LyapunovFrom(const SweepOptions& options) {
     settings.transientSteps = options.skip;
     settings.epsilon = Number(options.epsilon);
     settings.resolution = options.resolution;
+    if (options.method == "tangent") {
+        settings.method = LyapunovMethod::TangentSpace;
+    } else if (options.method != "two-trajectories") {
+        throw BadArgument("method: expected two-trajectories or tangent, got '" + options.method +
+                          "'");
+    }
     return settings;
 }
 
@@ -331,7 +374,9 @@ void Engine::checkSweep(const SweepOptions& options, bool lyapunov) const {
         if (lyapunov) {
             PlanLyapunov(model_->model(), LyapunovFrom(options));
         } else {
-            PlanBifurcation(model_->model(), BifurcationFrom(options));
+            BifurcationSettings settings = BifurcationFrom(options);
+            ReadFlowPlot(model_->model(), options, settings);
+            PlanBifurcation(model_->model(), settings);
         }
     });
 }
@@ -339,7 +384,8 @@ void Engine::checkSweep(const SweepOptions& options, bool lyapunov) const {
 Columns Engine::bifurcation(const SweepOptions& options, RunControl& control) {
     Lease lease(*this, control);
     const ModelDefinition& model = lease.model();
-    const BifurcationSettings settings = BifurcationFrom(options);
+    BifurcationSettings settings = BifurcationFrom(options);
+    ReadFlowPlot(model, options, settings);
     const SweptValues values = Refusing([&] { return PlanBifurcation(model, settings); });
     ColumnSink sink;
     const SweepOutcome outcome =
@@ -363,6 +409,46 @@ Columns Engine::lyapunov(const SweepOptions& options, RunControl& control) {
     sink.moveInto(result);
     NoteEnd(result, lease.evaluator(), outcome.failed || lease.evaluator().errorFlag, control);
     return result;
+}
+
+Table Engine::poincare(const PoincareOptions& options, RunControl& control) {
+    Lease lease(*this, control);
+    const ModelDefinition& model = lease.model();
+    if (model.discrete) {
+        throw BadArgument(model.modelName +
+                          " is a discrete model; a Poincaré section needs a continuous one");
+    }
+    PoincareSettings settings;
+    try {
+        settings.section = ParseSection(model, options.section);
+        settings.section.direction = ParseCrossingDirection(options.direction);
+    } catch (const SectionError& error) {
+        throw BadArgument(error.what());
+    }
+    settings.crossings = options.crossings;
+    settings.skipTime = Number(options.skipTime);
+    if (!(settings.skipTime >= 0) || !std::isfinite(settings.skipTime)) {
+        throw BadArgument("skip_time: expected a time of 0 or more");
+    }
+    const int variables = model.variableCount;
+    Table table;
+    table.columnCount = static_cast<std::size_t>(variables) + 1;
+    const PoincareOutcome outcome =
+        PoincareRun(lease.evaluator(), settings, control, [&](const PoincareCrossing& crossing) {
+            table.values.push_back(static_cast<double>(crossing.time));
+            for (int i = 0; i < variables; ++i) {
+                table.values.push_back(
+                    static_cast<double>(crossing.state[static_cast<std::size_t>(i)]));
+            }
+        });
+    NoteEnd(table, lease.evaluator(), outcome.failed, control);
+    if (outcome.exhausted && !table.stopped) {
+        table.failed = true;
+        table.message = "the orbit did not cross the section in " +
+                        std::to_string(kMostStepsPerEvent) + " steps; " +
+                        std::to_string(outcome.crossings) + " crossings were found";
+    }
+    return table;
 }
 
 namespace {

@@ -6,6 +6,11 @@ import pytest
 from conftest import data_lines, load, model_path, numbers
 from kalvora import _kalvora
 
+def integrated(model, method, tolerance=None):
+    model.set_integrator(method, tolerance)
+    return model
+
+
 # (case, model, values set, Python call, batch tool arguments). The calls return (x, y) columns;
 # both sides also run with settings other than the defaults where the defaults would hide a
 # mapping of one option onto another.
@@ -45,6 +50,23 @@ SERIES_CASES = [
      lambda m: m.lyapunov("r", 20, 30, 4, iterations=200, skip=100),
      ["lyapunov", "--parameter", "r", "--min", 20, "--max", 30, "--resolution", 4,
       "--iterations", 200, "--skip", 100]),
+    ("lyapunov, tangent space, integrator before method", "lorenz.mod", {},
+     lambda m: integrated(m, "rk4").lyapunov("r", 20, 30, 3, iterations=300, method="tangent"),
+     ["lyapunov", "--parameter", "r", "--min", 20, "--max", 30, "--resolution", 3,
+      "--iterations", 300, "--method", "rk4", "--method", "tangent"]),
+    ("timeseries, Dormand-Prince", "vanderpol.mod", {},
+     lambda m: integrated(m, "dopri5", 1e-9).timeseries("x", start=0, end=8),
+     ["timeseries", "--variable", "x", "--from", 0, "--to", 8, "--method", "dopri5",
+      "--tolerance", 1e-9]),
+    ("bifurcation of a flow by maxima", "rossler.mod", {},
+     lambda m: m.bifurcation("c", 4, 6, 4, points=8, skip=2000, maxima=True, threads=2),
+     ["bifurcation", "--parameter", "c", "--variable", "x", "--min", 4, "--max", 6,
+      "--resolution", 4, "--points", 8, "--skip", 2000, "--maxima", "--threads", 1]),
+    ("bifurcation of a flow by section crossings", "lorenz.mod", {},
+     lambda m: m.bifurcation("r", 24, 28, 3, variable="x", points=10, skip=1000,
+                             section="z=20:down"),
+     ["bifurcation", "--parameter", "r", "--variable", "x", "--min", 24, "--max", 28,
+      "--resolution", 3, "--points", 10, "--skip", 1000, "--section", "z=20:down"]),
 ]
 
 
@@ -91,6 +113,20 @@ def test_orbit_equals_the_orbit_file_to_its_fifteen_digits(cli):
         expected = numbers(out)
         assert array.shape == expected.shape
         np.testing.assert_allclose(array, expected, rtol=1e-14, atol=0)
+
+
+def test_poincare_crossings_equal_the_batch_tools_lines(cli):
+    model = integrated(load("lorenz.mod"), "dopri5", 1e-10)
+    crossings = model.poincare("z=27", direction="both", crossings=40, skip_time=5)
+    code, out, err = cli("poincare", model_path("lorenz.mod"), "--section", "z=27", "--direction",
+                         "both", "--crossings", 40, "--skip-time", 5, "--method", "dopri5",
+                         "--tolerance", 1e-10)
+    assert code == 0, err
+    expected = numbers(out)
+    assert crossings.shape == expected.shape == (40, 4)
+    np.testing.assert_allclose(crossings, expected, rtol=1e-14, atol=0)
+    assert crossings[0, 0] >= 5
+    np.testing.assert_allclose(crossings[:, 3], 27, rtol=1e-9)
 
 
 def test_cobweb_staircase_and_curve(cli, tmp_path):

@@ -99,6 +99,16 @@ BAD_ARGUMENTS = [
      "probability must lie between 0 and 1, not 2"),
     (lambda m: setattr(m, "step_size", 0.1), ValueError,
      "step_size: logistic is a discrete model; a step size applies only to continuous models"),
+    (lambda m: m.set_integrator("rk4"), ValueError,
+     "method: logistic is a discrete model; an integrator applies only to continuous models"),
+    (lambda m: m.lyapunov("r", method="tangent", epsilon=0.01), ValueError,
+     "epsilon belongs to the two-trajectory method"),
+    (lambda m: m.lyapunov("r", method="qr"), ValueError,
+     "method: expected two-trajectories or tangent, got 'qr'"),
+    (lambda m: m.bifurcation("r", maxima=True), ValueError,
+     "maxima: logistic is a discrete model; crossings and maxima are plotted only"),
+    (lambda m: m.poincare("x=0.5"), ValueError,
+     "logistic is a discrete model; a Poincaré section needs a continuous one"),
 ]
 
 
@@ -136,6 +146,12 @@ def test_bad_arguments_of_two_variable_and_continuous_models():
         (lambda: lorenz.timeseries("x", start=5, end=5.02),
          "the interval must start at 0 or later and hold more than three steps"),
         (lambda: setattr(lorenz, "step_size", -1), "the step size must be a positive number"),
+        (lambda: lorenz.set_integrator("euler"), "method: expected rk3, rk4 or dopri5, got 'euler'"),
+        (lambda: lorenz.set_integrator("rk4", 1e-6), "only the adaptive method dopri5 takes"),
+        (lambda: lorenz.set_integrator("dopri5", 2), "tolerance: expected a number between 0 and 1"),
+        (lambda: lorenz.poincare("w=1"), "w"),
+        (lambda: lorenz.poincare("z=27", direction="sideways"), "direction: expected up, down"),
+        (lambda: lorenz.bifurcation("r", section="z=27", maxima=True), "choose one"),
     ]:
         with pytest.raises(ValueError) as raised:
             call()

@@ -99,6 +99,10 @@ TEST(Tiles, TilesMergedGiveTheOneMachineFileAndPictureOfEveryGridCommand) {
         {"bifurcation failing",
          {"bifurcation", Model("logistic.mod"), "--parameter", "r", "--variable", "x", "--min",
           "3.5", "--max", "6", "--resolution", "40", "--points", "50"}},
+        // With --skip-failures the values past r = 4 are left out and listed on standard error.
+        {"lyapunov skipping failures",
+         {"lyapunov", Model("logistic.mod"), "--parameter", "r", "--min", "3.9", "--max", "4.2",
+          "--resolution", "12", "--skip-failures"}},
         {"bifurcation of a flow by maxima",
          {"bifurcation",
           Model("rossler.mod"),

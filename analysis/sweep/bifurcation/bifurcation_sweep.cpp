@@ -100,6 +100,15 @@ SweepOutcome BifurcationSweep(ModelEvaluator& model, ModelKind kind,
             if (!carry) {
                 state = runtime.model().initialValues;
             }
+            // A skipped value hands the next one the state it was given, not the
+            // wreck its failure left.
+            const StateVector given = state;
+            const auto ended = [&] {
+                if (runtime.errorFlag && carry) {
+                    state = given;
+                }
+                return !runtime.errorFlag;
+            };
             const Extended parameter = values.value(index);
             runtime.parameterValues[values.parameter] = parameter;
             // Nothing looks at the transient's steps: they may run as batches.
@@ -109,15 +118,15 @@ SweepOutcome BifurcationSweep(ModelEvaluator& model, ModelKind kind,
                 if (!runtime.errorFlag) {
                     PlotFlowEvents(runtime, settings, state, x, points);
                 }
-                return !runtime.errorFlag;
+                return ended();
             }
             for (long long k = 0; k < plotted && !runtime.errorFlag; ++k) {
                 ModelStep(runtime, kind, state);
                 points.add(x, static_cast<double>(state[variable]));
             }
-            return !runtime.errorFlag;
+            return ended();
         },
-        settings.values);
+        settings.onFailure, settings.values);
 }
 
 }  // namespace kalvora

@@ -30,8 +30,9 @@ struct BifurcationSettings {
     // Continuous models only; plottedPoints then counts crossings or maxima, transientSteps stays
     // a count of steps.
     FlowPlot flowPlot = FlowPlot::EveryStep;
-    Section section;  // The values this run computes (all by default): one tile's share of a run
-                      // split over machines.
+    Section section;
+    FailingValue onFailure = FailingValue::EndSweep;
+    // The values this run computes (all by default): one tile's share of a run split over machines.
     ValueRange values;
 };
 

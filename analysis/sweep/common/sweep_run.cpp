@@ -5,8 +5,10 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "core/lua_sandbox.h"
+#include "core/numbers.h"
 #include "core/parallel_pieces.h"
 #include "core/prompts.h"
 
@@ -74,9 +76,9 @@ SweepOutcome RunOnOneThread(long long first, long long count, ModelEvaluator& mo
     });
     if (Interrupted(pieces, control, message)) {
         model.errorFlag = false;
-        return {pieces.kept, false, true, 1};
+        return {pieces.kept, false, true, 1, {}};
     }
-    return {pieces.kept, pieces.failed, pieces.stopped, 1};
+    return {pieces.kept, pieces.failed, pieces.stopped, 1, {}};
 }
 
 SweepOutcome RunOnWorkers(long long first, long long count, ModelEvaluator& model, int workers,
@@ -133,20 +135,20 @@ SweepOutcome RunOnWorkers(long long first, long long count, ModelEvaluator& mode
     const ScriptMessage message = pieces.failed ? messages[pieces.kept - 1] : ScriptMessage{};
     if (Interrupted(pieces, control, message.message)) {
         model.errorFlag = false;
-        return {pieces.kept, false, true, workers};
+        return {pieces.kept, false, true, workers, {}};
     }
     model.errorFlag = pieces.failed;
     if (pieces.failed) {
         ReportMessage(model, message);
     }
-    return {pieces.kept, pieces.failed, pieces.stopped, workers};
+    return {pieces.kept, pieces.failed, pieces.stopped, workers, {}};
 }
 
 }  // namespace
 
 SweepOutcome RunSweep(ModelEvaluator& model, const SweptValues& values, int workers,
                       RunControl& control, SweepEmitter& emitter, const SweepValue& value,
-                      const ValueRange& range) {
+                      FailingValue onFailure, const ValueRange& range) {
     const long long first = range.first;
     const long long end = range.endIn(values);
     if (first < 0 || end > values.count() || first > end) {
@@ -156,19 +158,82 @@ SweepOutcome RunSweep(ModelEvaluator& model, const SweptValues& values, int work
     const RestoredParameter restored(model, values.parameter);
     control.progress().start(count);
     model.errorFlag = false;
+    std::mutex skippedMutex;
+    std::vector<SkippedValue> skipped;
+    // A value's points are held until it has succeeded, and a failure is noted instead of shown:
+    // on one thread the step would show its message at once, on workers never, and a skipped
+    // value must look the same on any number of threads.
+    const SweepValue skipping = [&](ModelEvaluator& runtime, long long index, ValuePoints& points) {
+        std::vector<ValuePoints::Point> held;
+        ValuePoints heldPoints(held);
+        Prompts* const prompts = std::exchange(runtime.prompts, nullptr);
+        const std::string message = std::exchange(runtime.recordedMessage, {});
+        const std::string details = std::exchange(runtime.recordedDetails, {});
+        bool ok = false;
+        try {
+            ok = value(runtime, index, heldPoints);
+        } catch (...) {
+            runtime.prompts = prompts;
+            throw;
+        }
+        runtime.prompts = prompts;
+        if (ok || control.stopRequested()) {
+            for (const ValuePoints::Point& point : held) {
+                points.add(point.x, point.y);
+            }
+            if (runtime.recordedMessage.empty()) {
+                runtime.recordedMessage = message;
+                runtime.recordedDetails = details;
+            }
+            return ok;
+        }
+        {
+            const std::lock_guard<std::mutex> lock(skippedMutex);
+            skipped.push_back({index, values.value(index),
+                               runtime.recordedDetails.empty()
+                                   ? runtime.recordedMessage
+                                   : runtime.recordedMessage + ": " + runtime.recordedDetails});
+        }
+        runtime.errorFlag = false;
+        runtime.recordedMessage = message;
+        runtime.recordedDetails = details;
+        return true;
+    };
+    const SweepValue& run = onFailure == FailingValue::Skip ? skipping : value;
     SweepOutcome outcome;
     try {
         outcome = workers <= 1 || count <= 1
-                      ? RunOnOneThread(first, count, model, control, emitter, value)
+                      ? RunOnOneThread(first, count, model, control, emitter, run)
                       : RunOnWorkers(first, count, model,
                                      static_cast<int>(std::min<long long>(workers, count)), control,
-                                     emitter, value);
+                                     emitter, run);
     } catch (...) {
         control.progress().finish();
         throw;
     }
     control.progress().finish();
+    // Workers finish values out of order, and values after a stop were never handed on.
+    std::sort(skipped.begin(), skipped.end(),
+              [](const SkippedValue& a, const SkippedValue& b) { return a.index < b.index; });
+    std::erase_if(skipped,
+                  [&](const SkippedValue& s) { return s.index >= first + outcome.valuesDone; });
+    outcome.skipped = std::move(skipped);
     return outcome;
+}
+
+std::string SkippedValuesText(const std::vector<SkippedValue>& skipped, std::size_t most) {
+    std::string text;
+    for (std::size_t i = 0; i < skipped.size() && i < most; ++i) {
+        if (i > 0) {
+            text += ", ";
+        }
+        text += FormatGeneral(skipped[i].value, 15) + " (" +
+                (skipped[i].message.empty() ? std::string("Overflow") : skipped[i].message) + ")";
+    }
+    if (skipped.size() > most) {
+        text += " and " + std::to_string(skipped.size() - most) + " more";
+    }
+    return text;
 }
 
 }  // namespace kalvora

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "analysis/sweep/common/sweep_plan.h"
@@ -59,12 +61,26 @@ class ValuePoints {
     std::vector<Point>* buffer_ = nullptr;
 };
 
+// A parameter value whose run failed and was left out: its index in sweep order, the value, and
+// the script's message ("" for an arithmetic fault).
+struct SkippedValue {
+    long long index = 0;
+    Extended value = 0;
+    std::string message;
+};
+
 struct SweepOutcome {
     long long valuesDone = 0;  // parameter values whose points were handed on
     bool failed = false;       // a model step set errorFlag in the last of them
     bool stopped = false;      // a stop request ended the sweep early
     int workers = 1;
+    std::vector<SkippedValue> skipped;  // in sweep order, among the values done
 };
+
+// What a sweep does at a value whose model step fails: end there, keeping the value's points up
+// to the failure (the default, and the only way before the choice existed), or leave the value
+// out (no points, no message) and go on with the next.
+enum class FailingValue { EndSweep, Skip };
 
 // Computes one parameter value on `model` (the sweep's evaluator or a worker's, with errorFlag
 // clear): sets the swept parameter, steps, adds the value's points. Returns false when a model
@@ -80,11 +96,18 @@ using SweepValue = std::function<bool(ModelEvaluator& model, long long index, Va
 // `model` is only read meanwhile. The points are the same, point for point, and the run ends after
 // the same value; afterwards `model` carries the errorFlag and the script message of that value.
 // In both cases the swept parameter of `model` holds its value from before on every way out.
-// Progress goes to control.progress() over the count of values run. range: the values to run (all
-// by default); a value's points do not depend on which others run, unless the values depend on
-// each other, which the caller refuses.
+// Progress goes to control.progress() over the count of values run. With FailingValue::Skip a
+// failing value hands on nothing and the sweep goes on; the outcome lists it, and errorFlag is
+// clear afterwards (a stop inside a value still ends the sweep as a stop). range: the values to
+// run (all by default); a value's points do not depend on which others run, unless the values
+// depend on each other, which the caller refuses.
 SweepOutcome RunSweep(ModelEvaluator& model, const SweptValues& values, int workers,
                       RunControl& control, SweepEmitter& emitter, const SweepValue& value,
+                      FailingValue onFailure = FailingValue::EndSweep,
                       const ValueRange& range = {});
+
+// "3.51 (Overflow), 3.6 (attempt to compare number with nil)": the values as typed numbers (15
+// significant digits) with what failed, the first `most` of them and "and N more" after.
+std::string SkippedValuesText(const std::vector<SkippedValue>& skipped, std::size_t most);
 
 }  // namespace kalvora

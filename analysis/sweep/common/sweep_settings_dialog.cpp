@@ -32,6 +32,12 @@ void SweepSettingsDialog::addResolutionRow(int row, const QString& caption) {
     resol = addLineEdit("resol", "");
     settingsGrid->addWidget(CheckBox1, row, 0);
     settingsGrid->addWidget(resol, row, 1);
+    failureList = new QComboBox(settingsGroup);
+    failureList->setObjectName("failureList");
+    failureList->addItems({QStringLiteral("end the sweep"), QStringLiteral("skip it and go on")});
+    settingsGrid->addWidget(new QLabel(QStringLiteral("On a failing value :"), settingsGroup),
+                            row + 1, 0);
+    settingsGrid->addWidget(failureList, row + 1, 1);
     connect(CheckBox1, &QCheckBox::toggled, this, [this] { FormActivate(); });
 }
 

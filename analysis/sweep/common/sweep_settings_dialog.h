@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "analysis/sweep/common/sweep_run.h"
 #include "analysis/window/scaling_group.h"
 #include "analysis/window/settings_dialog.h"
 #include "core/numbers.h"
@@ -23,6 +24,8 @@ class SweepSettingsDialog : public SettingsDialog {
     QLineEdit* bmaxtext;
     QCheckBox* CheckBox1;  // "Manual Resolution"
     QLineEdit* resol;
+    // "On a failing value :": "end the sweep" (as always before) or "skip it and go on".
+    QComboBox* failureList;
     ScalingGroup scaling;
 
     void FormActivate() override;
@@ -32,8 +35,8 @@ class SweepSettingsDialog : public SettingsDialog {
   protected:
     SweepSettingsDialog(const ModelWorkspace& workspace, const char* name, const QString& caption,
                         Extended minimum, Extended maximum);
-    // "Manual Resolution" and its field in the given row, after the dialog's own rows, so that Tab
-    // reaches them last.
+    // "Manual Resolution" and its field in the given row, and "On a failing value" in the next,
+    // after the dialog's own rows, so that Tab reaches them last.
     void addResolutionRow(int row, const QString& caption);
     // The parameter list refilled with its first entry selected, the labels rebuilt, resol filled
     // with the default when it is empty.
@@ -53,6 +56,8 @@ class SweepSettingsDialog : public SettingsDialog {
         if (CheckBox1->isChecked()) {
             settings.resolution = ParseInteger(resol->text().toStdString());
         }
+        settings.onFailure =
+            failureList->currentIndex() == 1 ? FailingValue::Skip : FailingValue::EndSweep;
     }
 
   private:

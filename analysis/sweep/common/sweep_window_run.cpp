@@ -1,5 +1,6 @@
 #include "analysis/sweep/common/sweep_window_run.h"
 
+#include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
 #include <QMetaObject>
@@ -148,11 +149,31 @@ SweepOutcome RunSweepInWindow(PlotWindow& window, AnalysisHost& host, Tsp_XYLine
     *live = false;
     handOver->moveInto(series);
     ws.randomState = after;
+    ShowSkippedValues(window, outcome.skipped);
     // A stop that cut a step short is no failure to report.
     if (!message.empty() && !outcome.stopped) {
         host.prompts().error(message);
     }
     return outcome;
+}
+
+void ShowSkippedValues(PlotWindow& window, const std::vector<SkippedValue>& skipped) {
+    auto* note = window.StatusBar1->findChild<QLabel*>(QStringLiteral("skippedValues"));
+    if (note == nullptr) {
+        note = new QLabel(window.StatusBar1);
+        note->setObjectName(QStringLiteral("skippedValues"));
+        window.StatusBar1->addWidget(note, 1);
+    }
+    note->setVisible(!skipped.empty());
+    if (skipped.empty()) {
+        note->clear();
+        note->setToolTip({});
+        return;
+    }
+    // The bar has room for a few; the tip holds the rest with what failed.
+    note->setText(QStringLiteral("Skipped: ") +
+                  QString::fromStdString(SkippedValuesText(skipped, 3)));
+    note->setToolTip(QString::fromStdString(SkippedValuesText(skipped, 40)));
 }
 
 }  // namespace kalvora

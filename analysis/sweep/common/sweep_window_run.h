@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #include "analysis/sweep/common/sweep_run.h"
 #include "analysis/window/plot_window.h"
@@ -29,5 +30,9 @@ long long DefaultResolution(const PlotWindow& window);
 
 SweepOutcome RunSweepInWindow(PlotWindow& window, AnalysisHost& host, Tsp_XYLine& series,
                               const WindowSweep& sweep, const Integration& integration = {});
+
+// The values a sweep left out, in the window's status bar ("Skipped: 3.55 (Overflow), ..."), or
+// nothing when it left out none. RunSweepInWindow shows them after every run.
+void ShowSkippedValues(PlotWindow& window, const std::vector<SkippedValue>& skipped);
 
 }  // namespace kalvora

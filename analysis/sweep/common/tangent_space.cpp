@@ -43,6 +43,10 @@ TangentSpace::TangentSpace(ModelEvaluator& model, ModelKind kind, int directions
       n_(model.model().variableCount),
       directions_(std::clamp(directions, 1, std::max(1, model.model().variableCount))),
       h_(static_cast<double>(model.model().stepSize)),
+      // The classical step has four stages; the adaptive method's samples are followed by it too,
+      // the nearest fixed step of h to the adaptive one (its error per unit time is of order h^4).
+      fourStages_(kind == ModelKind::Continuous &&
+                  model.model().integration.method != IntegrationMethod::RungeKutta3),
       derivatives_(MakeModelDerivatives(model)) {
     const auto n = static_cast<std::size_t>(n_);
     const auto k = static_cast<std::size_t>(directions_);
@@ -58,6 +62,10 @@ TangentSpace::TangentSpace(ModelEvaluator& model, ModelKind kind, int directions
         stage2_.resize(n * k);
         stage3_.resize(n * k);
         moved_.resize(n * k);
+        if (fourStages_) {
+            k3_.resize(n);
+            stage4_.resize(n * k);
+        }
     }
     // The first k unit vectors: any start with a component along every direction would do, and
     // these make the one-dimensional case the plain derivative along the first variable.
@@ -85,7 +93,56 @@ bool TangentSpace::carryThroughMap() {
     return true;
 }
 
+bool TangentSpace::carryThroughFourStages() {
+    const int n = n_;
+    const int k = directions_;
+    const double h = h_;
+    Eigen::Map<const Matrix> jacobian(jacobian_.data(), n, n);
+    Eigen::Map<const Matrix> vectors(vectors_.data(), n, k);
+    Eigen::Map<Matrix> s1(stage1_.data(), n, k);
+    Eigen::Map<Matrix> s2(stage2_.data(), n, k);
+    Eigen::Map<Matrix> s3(stage3_.data(), n, k);
+    Eigen::Map<Matrix> s4(stage4_.data(), n, k);
+    Eigen::Map<Matrix> moved(moved_.data(), n, k);
+    Eigen::Map<Matrix> product(product_.data(), n, k);
+    // k1 = f(x), k2 = f(x + h/2 k1), k3 = f(x + h/2 k2), k4 = f(x + h k3), and the vectors through
+    // the Jacobians at the same four points.
+    if (!derivatives_.jacobian(x_.data(), k1_.data(), jacobian_.data())) {
+        return false;
+    }
+    s1.noalias() = jacobian * vectors;
+    for (int i = 0; i < n; ++i) {
+        y_[i] = x_[i] + h / 2 * k1_[i];
+    }
+    if (!derivatives_.jacobian(y_.data(), k2_.data(), jacobian_.data())) {
+        return false;
+    }
+    moved = vectors + (h / 2) * s1;
+    s2.noalias() = jacobian * moved;
+    for (int i = 0; i < n; ++i) {
+        y_[i] = x_[i] + h / 2 * k2_[i];
+    }
+    if (!derivatives_.jacobian(y_.data(), k3_.data(), jacobian_.data())) {
+        return false;
+    }
+    moved = vectors + (h / 2) * s2;
+    s3.noalias() = jacobian * moved;
+    for (int i = 0; i < n; ++i) {
+        y_[i] = x_[i] + h * k3_[i];
+    }
+    if (!derivatives_.jacobian(y_.data(), fx_.data(), jacobian_.data())) {
+        return false;
+    }
+    moved = vectors + h * s3;
+    s4.noalias() = jacobian * moved;
+    product = vectors + (h / 6) * (s1 + 2 * s2 + 2 * s3 + s4);
+    return product.allFinite();
+}
+
 bool TangentSpace::carryThroughFlow() {
+    if (fourStages_) {
+        return carryThroughFourStages();
+    }
     const int n = n_;
     const int k = directions_;
     const double h = h_;

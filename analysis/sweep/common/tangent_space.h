@@ -20,7 +20,8 @@ inline constexpr Extended kCollapsedDirectionPenalty = -100;
 // no bias from a finite separation and none from a state that grows large.
 //
 // A map carries the vectors by the Jacobian of its right-hand side; a flow by the Jacobian of the
-// Runge-Kutta step itself, which is the variational equation integrated with the same step as the
+// Runge-Kutta step itself (Kutta's three stages, or the classical four for the fourth-order and
+// the adaptive integrator), which is the variational equation integrated with the same step as the
 // state. The state itself moves by ModelStep, so it is the orbit every other analysis sees.
 //
 // Made on the evaluator's current parameter values; one per thread and run.
@@ -44,16 +45,18 @@ class TangentSpace {
     // state's, so the vectors follow the numerical flow the orbit follows).
     bool carryThroughMap();
     bool carryThroughFlow();
+    bool carryThroughFourStages();
 
     ModelEvaluator& model_;
     ModelKind kind_;
     int n_;
     int directions_;
     double h_;
+    bool fourStages_;
     ModelDerivatives derivatives_;
     std::vector<double> x_, fx_, jacobian_, vectors_, product_;
     // The flow's stages: their points and slopes, and the stage derivatives of the vectors.
-    std::vector<double> y_, k1_, k2_, stage1_, stage2_, stage3_, moved_;
+    std::vector<double> y_, k1_, k2_, k3_, stage1_, stage2_, stage3_, stage4_, moved_;
     using Matrix = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>;
     // Kept from step to step, so that the factorisation allocates nothing after the first.
     Eigen::HouseholderQR<Matrix> qr_;

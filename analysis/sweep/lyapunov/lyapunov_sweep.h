@@ -23,9 +23,9 @@ struct LyapunovSettings {
     long long transientSteps = 300;
     Extended epsilon = 0.001L;
     long long resolution = 600;  // N parameter steps, N + 1 values
-    LyapunovMethod method =
-        LyapunovMethod::TwoTrajectories;  // The values this run computes (all by default): one
-                                          // tile's share of a run split over machines.
+    LyapunovMethod method = LyapunovMethod::TwoTrajectories;
+    FailingValue onFailure = FailingValue::EndSweep;
+    // The values this run computes (all by default): one tile's share of a run split over machines.
     ValueRange values;
 };
 

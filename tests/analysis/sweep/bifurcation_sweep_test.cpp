@@ -207,6 +207,49 @@ TEST(BifurcationSweep, AFailureKeepsThePointsUpToTheFailingStep) {
     }
 }
 
+TEST(BifurcationSweep, ASkippedValueLeavesOutItsPointsAndTheNextStartsFromWhatItWasGiven) {
+    // a = 3 fails at its first step; x counts steps, carried or from 0 at each value.
+    struct Case {
+        bool carry;
+        int threads;
+        std::vector<double> expected;  // the second coordinates, a = 1, 2, 4, 5
+    };
+    const Case cases[] = {
+        {false, 1, {1, 2, 1, 2, 1, 2, 1, 2}},
+        {false, 2, {1, 2, 1, 2, 1, 2, 1, 2}},
+        {true, 1, {1, 2, 3, 4, 5, 6, 7, 8}},  // a = 4 goes on from 4, not from the failure
+    };
+    for (const Case& c : cases) {
+        ModelWorkspace ws;
+        UseModel(ws, ModelKind::Discrete, {{"x", 0}}, {{"a", 9}}, {},
+                 "if a == 3 then return 1/0 end return x + 1");
+        BifurcationSettings settings;
+        settings.minimum = 1;
+        settings.maximum = 5;
+        settings.resolution = 4;
+        settings.transientSteps = 0;
+        settings.plottedPoints = 2;
+        settings.carryState = c.carry;
+        settings.onFailure = FailingValue::Skip;
+        const auto model = EvaluatorOf(ws);
+        SweepOutcome outcome;
+        const Points points = Sweep(*model, settings, c.threads, &outcome);
+        ASSERT_EQ(points.size(), c.expected.size()) << c.carry << c.threads;
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            EXPECT_EQ(points[i].x, i < 4 ? 1 + static_cast<double>(i / 2)
+                                         : 4 + static_cast<double>((i - 4) / 2));
+            EXPECT_EQ(points[i].y, c.expected[i]) << c.carry << c.threads << " point " << i;
+        }
+        ASSERT_EQ(outcome.skipped.size(), 1u);
+        EXPECT_EQ(outcome.skipped[0].index, 2);
+        EXPECT_EQ(outcome.skipped[0].value, 3);
+        EXPECT_EQ(outcome.valuesDone, 5);
+        EXPECT_FALSE(outcome.failed);
+        EXPECT_FALSE(model->errorFlag);
+        EXPECT_EQ(model->parameterValues[0], 9);
+    }
+}
+
 // Presses Stop once the points of `values` parameter values have arrived.
 class StoppingSink final : public PointSink {
   public:

@@ -129,6 +129,44 @@ TEST(SweepCli, AModelFailureKeepsThePointsBeforeItAndExitsWithOne) {
     std::filesystem::remove(failing);
 }
 
+TEST(SweepCli, SkippingFailuresLeavesOutTheFailingValuesAndListsThem) {
+    const std::string model =
+        WriteModel("skipping.mod",
+                   "x=0.2\r\nr=3.9\r\n\r\nd\r\nlocal y\r\n"
+                   "if r > 3.5 and r < 3.6 and x > 0.8 then y = y + 1 end\r\nx=r*x*(1-x)\r\n");
+    const std::vector<std::string> range = {"--parameter", "r",   "--min",        "3.4",
+                                            "--max",       "3.7", "--resolution", "6"};
+    for (const char* command : {"lyapunov", "bifurcation"}) {
+        std::vector<std::string> whole = {command, Model("logistic.mod")};
+        whole.insert(whole.end(), range.begin(), range.end());
+        if (std::string(command) == "bifurcation") {
+            whole.insert(whole.end(), {"--variable", "x", "--points", "3"});
+        }
+        const Result healthy = RunCli(whole);
+        ASSERT_EQ(healthy.exitCode, 0) << healthy.err;
+        std::string expected;
+        for (const std::string& line : Lines(healthy.out)) {
+            if (FirstColumn(line) != "3.5500000000") {
+                expected += line + "\r\n";
+            }
+        }
+        for (const char* threads : {"1", "2"}) {
+            std::vector<std::string> skipping = whole;
+            skipping[1] = model;
+            skipping.insert(skipping.end(), {"--skip-failures", "--threads", threads});
+            const Result result = RunCli(skipping);
+            EXPECT_EQ(result.exitCode, 0) << command << threads;
+            EXPECT_EQ(result.out, expected) << command << threads;
+            EXPECT_EQ(result.err,
+                      "kalvora-cli: skipped 1 value where the model failed: 3.55 (Error in "
+                      "variable/function name: line 2: attempt to perform arithmetic on local 'y' "
+                      "(a nil value))\n")
+                << command << threads;
+        }
+    }
+    std::filesystem::remove(model);
+}
+
 TEST(SweepCli, ScriptErrorsAreShownOnceWhicheverThreadMetThem) {
     const std::string model =
         WriteModel("error.mod",

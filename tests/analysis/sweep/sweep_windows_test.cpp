@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 #include <QApplication>
+#include <QLabel>
 #include <QMenuBar>
 #include <QTimer>
 #include <filesystem>
@@ -157,6 +158,19 @@ TEST_F(BifurcationWindows, AFailureShowsOverflowKeepsThePointsAndRestoresThePara
     EXPECT_GT(window().series(0).Count(), 400);
     EXPECT_LT(window().series(0).Count(), 600);
     EXPECT_EQ(host.ws.model().parameterValues[0], 3.7L);
+    const auto* skippedNote = window().StatusBar1->findChild<QLabel*>("skippedValues");
+    EXPECT_TRUE(skippedNote == nullptr || skippedNote->isHidden());
+
+    // Skipping: the escaping values 4.1 .. 4.5 are left out, listed in the status bar, and the
+    // sweep reports no failure.
+    dialog().failureList->setCurrentIndex(1);
+    sweep("3.9", "4.5", 6, 200);
+    EXPECT_FALSE(window().lastOutcome().failed);
+    EXPECT_EQ(window().series(0).Count(), 2 * 200);
+    const auto* note = window().StatusBar1->findChild<QLabel*>("skippedValues");
+    ASSERT_NE(note, nullptr);
+    EXPECT_EQ(note->text(), "Skipped: 4.1 (Overflow), 4.2 (Overflow), 4.3 (Overflow) and 2 more");
+    EXPECT_EQ(window().lastOutcome().skipped.size(), 5u);
 }
 
 TEST_F(BifurcationWindows, ABadResolutionIsRefusedAndTheLastSweepStays) {
