@@ -357,7 +357,38 @@ Arguments::Arguments(const std::vector<std::string>& words,
             throw UsageError("option " + word + " given twice");
         }
         slot.push_back(value);
+        given_.emplace_back(word, value);
+        if (!definition->valueName.empty()) {
+            optionHasValue_.insert(word);
+        }
     }
+}
+
+std::vector<std::string> Arguments::wordsWithout(const std::vector<std::string>& left) const {
+    std::vector<std::string> options;
+    for (const auto& [name, value] : given_) {
+        if (std::find(left.begin(), left.end(), name) != left.end()) {
+            continue;
+        }
+        options.push_back(name);
+        // A switch has no value word; an option with a value always has one, even an empty one.
+        if (optionHasValue_.count(name) != 0) {
+            options.push_back(value);
+        }
+    }
+    const bool optionLike =
+        std::any_of(positional_.begin(), positional_.end(),
+                    [](const std::string& word) { return !word.empty() && word[0] == '-'; });
+    std::vector<std::string> words;
+    if (optionLike) {
+        words = options;
+        words.push_back("--");
+        words.insert(words.end(), positional_.begin(), positional_.end());
+    } else {
+        words = positional_;
+        words.insert(words.end(), options.begin(), options.end());
+    }
+    return words;
 }
 
 std::optional<std::string> Arguments::value(const std::string& name) const {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -77,8 +78,16 @@ class Arguments {
     // Exactly `count` positional arguments, named in the message (e.g. "MODEL").
     void requirePositional(std::size_t count, const std::string& names) const;
 
+    // The command line again, without the options named in `left`, in a form that reads back to
+    // the same arguments: every option as its name and its value, in the order given, with the
+    // positional arguments first (or after "--" when one of them looks like an option).
+    std::vector<std::string> wordsWithout(const std::vector<std::string>& left) const;
+
   private:
     std::vector<std::string> positional_;
+    // Every option given, in order, with its value (empty for a switch).
+    std::vector<std::pair<std::string, std::string>> given_;
+    std::set<std::string> optionHasValue_;
     std::map<std::string, std::vector<std::string>> values_;
 };
 

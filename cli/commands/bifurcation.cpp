@@ -12,6 +12,7 @@ namespace kalvora::cli {
 namespace {
 
 int RunBifurcation(const Arguments& arguments) {
+    GridRun grid(arguments, "bifurcation", "parameter values");
     const PictureSize size = CheckSeriesCommandLine(arguments);
     ModelSession session;
     PrepareModel(session, arguments);
@@ -62,12 +63,25 @@ int RunBifurcation(const Arguments& arguments) {
     const int threads = ThreadsOption(arguments);
     // Refused here, before the run, with the sweep's own message.
     const SweptValues values = PlanBifurcation(ws.model(), settings);
+    grid.refuseDependentPieces(
+        ws.model(), StepsDrawRandomNumbers(ws.model()),
+        settings.carryState ? "--carry starts each value from the state the one before left" : "");
+    grid.plan(values.count());
+    settings.values = {grid.span().first, grid.span().end};
 
     CliRunControl control;
     Tsp_XYLine series;
-    series.Reserve(static_cast<std::size_t>(values.count() * settings.plottedPoints));
-    const SweepOutcome outcome =
-        BifurcationSweep(session.model(), ws.model().kind, settings, threads, control, series);
+    SweepOutcome outcome;
+    if (grid.merging()) {
+        outcome = MergedSeries(grid, session, values, series);
+    } else {
+        series.Reserve(static_cast<std::size_t>(grid.span().count() * settings.plottedPoints));
+        outcome =
+            BifurcationSweep(session.model(), ws.model().kind, settings, threads, control, series);
+        if (grid.tiled()) {
+            return WriteSweepTile(grid, session, series, outcome, control.stopRequested());
+        }
+    }
     ReportSkippedValues(outcome);
     if (control.stopRequested()) {
         Output output(arguments);
@@ -94,7 +108,7 @@ const CommandRegistrar registrar(
      "parameter values, T transient steps and then P plotted ones, in sweep order",
      "MODEL.mod --parameter NAME --variable NAME [--min A] [--max B] [--points P] [--skip T] "
      "[--resolution N] [--carry] [--right-to-left] [--section NAME=VALUE[:up|down] | --maxima] "
-     "[--skip-failures] [--threads K] [--png OUT.png [--size WxH]] "
+     "[--skip-failures] [--threads K] [--png OUT.png [--size WxH]] [--tile I/N] "
      "[OPTIONS]",
      {{"--parameter", "NAME", "the swept parameter"},
       {"--variable", "NAME", "the plotted variable or auxiliary variable"},
@@ -115,7 +129,8 @@ const CommandRegistrar registrar(
       kSkipFailuresOption,
       {"--png", "OUT.png", "also draw the diagram as the window shows it"},
       {"--size", "WxH", "picture size in pixels (default 640x480)"},
-      kRoundTicksOption},
+      kRoundTicksOption,
+      kTileOption},
      true,
      RunBifurcation});
 

@@ -14,6 +14,7 @@ namespace kalvora::cli {
 namespace {
 
 int RunLyapunov(const Arguments& arguments) {
+    GridRun grid(arguments, "lyapunov", "parameter values");
     const PictureSize size = CheckSeriesCommandLine(arguments);
     ModelSession session;
     session.lyapunovMethods = true;
@@ -47,12 +48,23 @@ int RunLyapunov(const Arguments& arguments) {
     settings.onFailure = FailureOption(arguments);
     const int threads = ThreadsOption(arguments);
     const SweptValues values = PlanLyapunov(ws.model(), settings);
+    grid.refuseDependentPieces(ws.model(), StepsDrawRandomNumbers(ws.model()));
+    grid.plan(values.count());
+    settings.values = {grid.span().first, grid.span().end};
 
     ReseedIfFixed(ws);
     CliRunControl control;
     Tsp_XYLine curve;
-    const SweepOutcome outcome =
-        LyapunovSweep(session.model(), ws.model().kind, settings, threads, control, curve);
+    SweepOutcome outcome;
+    if (grid.merging()) {
+        outcome = MergedSeries(grid, session, values, curve);
+    } else {
+        outcome =
+            LyapunovSweep(session.model(), ws.model().kind, settings, threads, control, curve);
+        if (grid.tiled()) {
+            return WriteSweepTile(grid, session, curve, outcome, control.stopRequested());
+        }
+    }
     ReportSkippedValues(outcome);
     if (control.stopRequested()) {
         Output output(arguments);
@@ -86,7 +98,7 @@ const CommandRegistrar registrar(
      "MODEL.mod --parameter NAME [--min A] [--max B] [--iterations M] [--skip T] [--epsilon E] "
      "[--resolution N] [--method two-trajectories|tangent] [--skip-failures] [--threads K] [--png "
      "OUT.png [--size "
-     "WxH]] [OPTIONS]",
+     "WxH]] [--tile I/N] [OPTIONS]",
      {{"--parameter", "NAME", "the swept parameter"},
       {"--min", "A", "first end of the parameter interval (default 0)"},
       {"--max", "B", "other end of the parameter interval (default 1.4)"},
@@ -105,7 +117,8 @@ const CommandRegistrar registrar(
       kSkipFailuresOption,
       {"--png", "OUT.png", "also draw the curve as the window shows it"},
       {"--size", "WxH", "picture size in pixels (default 640x480)"},
-      kRoundTicksOption},
+      kRoundTicksOption,
+      kTileOption},
      true,
      RunLyapunov});
 

@@ -1,6 +1,7 @@
 // kalvora-cli basins, periods and lyapunov-map: the plane scans, as the "Basin of Attraction",
 // "Parameter Basins for Periodic Cycles" and "Lyapunov Map" windows compute them.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <iostream>
@@ -11,6 +12,7 @@
 #include "analysis/scan/lyapunovmap/lyapunov_map_picture.h"
 #include "analysis/scan/periods/period_scan.h"
 #include "cli/cli_common.h"
+#include "cli/grid_tiles.h"
 #include "core/noise.h"
 #include "core/numbers.h"
 #include "plot/picture_support.h"
@@ -235,8 +237,65 @@ int WriteScanResult(ModelSession& session, const Arguments& arguments, const Sca
     return kExitSuccess;
 }
 
+ColumnRange Columns(const GridRun& grid) {
+    return {static_cast<int>(grid.span().first), static_cast<int>(grid.span().end)};
+}
+
+// A tile of a colour scan: a line per column of its share, the colours top to bottom as six
+// hexadecimal digits each.
+std::vector<std::string> RasterTileLines(const ColourRaster& raster, const PieceSpan& span) {
+    std::vector<std::string> lines;
+    char colour[8];
+    for (long long column = span.first; column < span.end; ++column) {
+        std::string line;
+        for (int row = 0; row < raster.rows(); ++row) {
+            std::snprintf(colour, sizeof colour, "%06X",
+                          static_cast<unsigned>(raster.at(static_cast<int>(column), row)));
+            line += (row == 0 ? "" : " ") + std::string(colour);
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+// A scan's tile holds a line per column of its share.
+void CheckLinePerColumn(const GridRun& grid, const TileFile& tile) {
+    const auto columns = static_cast<std::size_t>(tile.span.count());
+    if (tile.data.size() != columns) {
+        throw grid.damaged(tile, std::min(tile.data.size(), columns) + 1);
+    }
+}
+
+// The scan's raster put together from the tiles merge hands over.
+ScanOutcome MergedScan(const GridRun& grid, const ScanDomain& domain) {
+    ScanOutcome outcome;
+    outcome.raster = ColourRaster(domain.columns(), domain.rows());
+    const std::size_t lineLength = static_cast<std::size_t>(domain.rows()) * 7 - 1;
+    for (const TileFile& tile : grid.tiles()) {
+        CheckLinePerColumn(grid, tile);
+        for (std::size_t k = 0; k < tile.data.size(); ++k) {
+            if (tile.data[k].size() != lineLength) {
+                throw grid.damaged(tile, k + 1);
+            }
+            const std::string& line = tile.data[k];
+            for (int row = 0; row < domain.rows(); ++row) {
+                const std::size_t at = static_cast<std::size_t>(row) * 7;
+                if (line.find_first_not_of("0123456789ABCDEF", at) < at + 6) {
+                    throw grid.damaged(tile, k + 1);
+                }
+                outcome.raster.set(
+                    static_cast<int>(tile.span.first + static_cast<long long>(k)), row,
+                    static_cast<RgbColour>(std::stoul(line.substr(at, 6), nullptr, 16)));
+            }
+        }
+    }
+    outcome.message = grid.firstMessage();
+    return outcome;
+}
+
 int RunBasins(const Arguments& arguments) {
     arguments.requirePositional(1, "one model file MODEL.mod");
+    GridRun grid(arguments, "basins", "columns");
     const PictureSize size = CheckPictureOptions(arguments);
     ModelSession session;
     // Divergence, then one class per cycle.
@@ -266,12 +325,23 @@ int RunBasins(const Arguments& arguments) {
     settings.allDimensions = arguments.has("--all-dimensions");
     settings.colours = ColourOptions(arguments);
     CheckBasinSettings(ws.model().variableCount, settings);
+    grid.refuseDependentPieces(ws.model(), ws.model().noise.noiseOn);
+    grid.plan(settings.domain.columns());
 
     ReseedIfFixed(ws);
-    CliRunControl control;
-    ScanModels models = MakeScanModels(ws.definition, ThreadsOption(arguments), settings.domain,
-                                       ws.randomState, &control);
-    const ScanOutcome outcome = BasinScan(models, settings, control);
+    ScanOutcome outcome;
+    if (grid.merging()) {
+        outcome = MergedScan(grid, settings.domain);
+    } else {
+        CliRunControl control;
+        ScanModels models = MakeScanModels(ws.definition, ThreadsOption(arguments), settings.domain,
+                                           ws.randomState, &control);
+        outcome = BasinScan(models, settings, control, {}, Columns(grid));
+        if (grid.tiled()) {
+            return grid.writeTile(session, RasterTileLines(outcome.raster, grid.span()), false,
+                                  outcome.message, outcome.stopped);
+        }
+    }
 
     std::vector<RgbColour> classes{DivergenceColour(settings.colours)};
     for (std::size_t c = 0; c < settings.cycles.size(); ++c) {
@@ -286,6 +356,7 @@ int RunBasins(const Arguments& arguments) {
 
 int RunPeriods(const Arguments& arguments) {
     arguments.requirePositional(1, "one model file MODEL.mod");
+    GridRun grid(arguments, "periods", "columns");
     const PictureSize size = CheckPictureOptions(arguments);
     ModelSession session;
     PrepareModel(session, arguments, ClassFiles(arguments, PeriodsOption(arguments).size(), 1));
@@ -306,12 +377,23 @@ int RunPeriods(const Arguments& arguments) {
     settings.transient = static_cast<int>(arguments.integer("--skip", 100, 10, 10000));
     settings.colours = ColourOptions(arguments);
     CheckPeriodSettings(ws.model().parameterCount, settings);
+    grid.refuseDependentPieces(ws.model(), ws.model().noise.noiseOn);
+    grid.plan(settings.domain.columns());
 
     ReseedIfFixed(ws);
-    CliRunControl control;
-    ScanModels models = MakeScanModels(ws.definition, ThreadsOption(arguments), settings.domain,
-                                       ws.randomState, &control);
-    const ScanOutcome outcome = PeriodScan(models, settings, control);
+    ScanOutcome outcome;
+    if (grid.merging()) {
+        outcome = MergedScan(grid, settings.domain);
+    } else {
+        CliRunControl control;
+        ScanModels models = MakeScanModels(ws.definition, ThreadsOption(arguments), settings.domain,
+                                           ws.randomState, &control);
+        outcome = PeriodScan(models, settings, control, {}, Columns(grid));
+        if (grid.tiled()) {
+            return grid.writeTile(session, RasterTileLines(outcome.raster, grid.span()), false,
+                                  outcome.message, outcome.stopped);
+        }
+    }
 
     std::vector<RgbColour> classes;
     for (std::size_t n = 0; n < settings.periods.size(); ++n) {
@@ -365,8 +447,42 @@ void WriteMapClassFiles(const std::vector<std::string>& files, const LyapunovMap
     }
 }
 
+// The map put together from the tiles merge hands over: every pixel reached, as in a whole run.
+LyapunovMapResult MergedLyapunovMap(const GridRun& grid, const ScanDomain& domain) {
+    LyapunovMapResult result;
+    result.domain = domain;
+    const auto rows = static_cast<std::size_t>(domain.rows());
+    result.exponents.reserve(static_cast<std::size_t>(domain.columns()) * rows);
+    for (const TileFile& tile : grid.tiles()) {
+        CheckLinePerColumn(grid, tile);
+        for (std::size_t k = 0; k < tile.data.size(); ++k) {
+            const std::vector<std::string> values = Split(tile.data[k], ' ');
+            if (values.size() != rows) {
+                throw grid.damaged(tile, k + 1);
+            }
+            try {
+                for (const std::string& value : values) {
+                    result.exponents.push_back(ExactValue(value));
+                }
+            } catch (const std::invalid_argument&) {
+                throw grid.damaged(tile, k + 1);
+            }
+        }
+    }
+    result.raster = ColourRaster(domain.columns(), domain.rows());
+    for (int column = 0; column < domain.columns(); ++column) {
+        for (int row = 0; row < domain.rows(); ++row) {
+            result.raster.set(column, row, 0);
+        }
+    }
+    ColourLyapunovMap(result);
+    result.message = grid.firstMessage();
+    return result;
+}
+
 int RunLyapunovMap(const Arguments& arguments) {
     arguments.requirePositional(1, "one model file MODEL.mod");
+    GridRun grid(arguments, "lyapunov-map", "columns");
     const PictureSize size = CheckPictureOptions(arguments);
     ModelSession session;
     const std::vector<std::string> classFiles = ClassFiles(arguments, 2, 0);
@@ -386,12 +502,31 @@ int RunLyapunovMap(const Arguments& arguments) {
     } catch (const ScanSettingsError& error) {
         throw UsageError(error.what());
     }
+    grid.refuseDependentPieces(ws.model(), ws.model().noise.noiseOn);
+    grid.plan(settings.domain.columns());
 
     ReseedIfFixed(ws);
-    CliRunControl control;
-    ScanModels models = MakeScanModels(ws.definition, ThreadsOption(arguments), settings.domain,
-                                       ws.randomState, &control);
-    const LyapunovMapResult result = LyapunovMap(models, settings, control);
+    LyapunovMapResult result;
+    if (grid.merging()) {
+        result = MergedLyapunovMap(grid, settings.domain);
+    } else {
+        CliRunControl control;
+        ScanModels models = MakeScanModels(ws.definition, ThreadsOption(arguments), settings.domain,
+                                           ws.randomState, &control);
+        result = LyapunovMap(models, settings, control, {}, Columns(grid));
+        if (grid.tiled()) {
+            std::vector<std::string> lines;
+            for (long long column = grid.span().first; column < grid.span().end; ++column) {
+                std::string line;
+                for (int row = 0; row < settings.domain.rows(); ++row) {
+                    line +=
+                        (row == 0 ? "" : " ") + ExactText(result.at(static_cast<int>(column), row));
+                }
+                lines.push_back(std::move(line));
+            }
+            return grid.writeTile(session, std::move(lines), false, result.message, result.stopped);
+        }
+    }
     if (!result.message.empty() && !result.stopped) {
         session.prompts.error(result.message);
     }
@@ -426,6 +561,7 @@ const std::vector<OptionSpec> kPictureOptions = {
 
 std::vector<OptionSpec> WithPictureOptions(std::vector<OptionSpec> options) {
     options.insert(options.end(), kPictureOptions.begin(), kPictureOptions.end());
+    options.push_back(kTileOption);
     return options;
 }
 
@@ -437,7 +573,7 @@ const CommandRegistrar basins(
      "--resolution HxV --cycle PERIOD:V1,V2,... [--cycle ...] [--epsilon E] [--skip T] "
      "[--max-distance R] [--all-dimensions] [--threads K] [--png OUT.png [--size WxH]] "
      "[--colour N=#RRGGBB ...] "
-     "[--save-data PREFIX] [OPTIONS]",
+     "[--save-data PREFIX] [--tile I/N] [OPTIONS]",
      WithPictureOptions({
          {"--h-variable", "NAME", "the variable on the horizontal axis"},
          {"--v-variable", "NAME", "the variable on the vertical axis"},
@@ -463,7 +599,7 @@ const CommandRegistrar periods(
      "MODEL.mod --h-parameter NAME --v-parameter NAME --h-range MIN:MAX --v-range MIN:MAX "
      "--resolution HxV [--periods P1,P2,...] [--confirm K] [--epsilon E] [--skip T] "
      "[--threads K] [--png OUT.png [--size WxH]] [--colour N=#RRGGBB ...] [--save-data PREFIX] "
-     "[OPTIONS]",
+     "[--tile I/N] [OPTIONS]",
      WithPictureOptions({
          {"--h-parameter", "NAME", "the parameter on the horizontal axis"},
          {"--v-parameter", "NAME", "the parameter on the vertical axis"},
@@ -483,7 +619,7 @@ const CommandRegistrar lyapunovMap(
      "initial values), one line per pixel: h value, v value, exponent",
      "MODEL.mod --h-parameter NAME --v-parameter NAME --h-range MIN:MAX --v-range MIN:MAX "
      "--resolution HxV [--iterations M] [--skip T] [--threads K] [--png OUT.png [--size WxH]] "
-     "[--save-data PREFIX] [OPTIONS]",
+     "[--save-data PREFIX] [--tile I/N] [OPTIONS]",
      {
          {"--h-parameter", "NAME",
           "the parameter on the horizontal axis (or a variable: its initial value)"},
@@ -501,6 +637,7 @@ const CommandRegistrar lyapunovMap(
          {"--save-data", "PREFIX",
           "also write the pixels with a negative exponent to PREFIX0.dat, the others to "
           "PREFIX1.dat"},
+         kTileOption,
      },
      true,
      RunLyapunovMap});

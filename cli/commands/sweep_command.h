@@ -7,6 +7,7 @@
 
 #include "analysis/sweep/common/sweep_run.h"
 #include "cli/commands/series_command.h"
+#include "cli/grid_tiles.h"
 
 namespace kalvora::cli {
 
@@ -30,5 +31,20 @@ FailingValue FailureOption(const Arguments& arguments);
 
 // Lists the values the sweep left out on standard error, if any.
 void ReportSkippedValues(const SweepOutcome& outcome);
+
+// A tile of a sweep: a line per point, parameter value and plotted value, to the last bit.
+std::vector<std::string> SeriesTileLines(const Tsp_XYLine& series);
+
+// Writes the tile of a sweep that ran on the session's model: its points, whether it ended at a
+// failing value (with the script message) and the values it left out.
+int WriteSweepTile(const GridRun& grid, ModelSession& session, const Tsp_XYLine& series,
+                   const SweepOutcome& outcome, bool stopped);
+
+// The sweep's points put together from the tiles merge hands over (up to the first tile that
+// failed, where a whole run ends too); a failure sets the model's errorFlag and shows the tile's
+// script message, as the failing value of a whole run does. Returns the outcome's skipped values,
+// their parameter values taken from the plan.
+SweepOutcome MergedSeries(const GridRun& grid, ModelSession& session, const SweptValues& values,
+                          Tsp_XYLine& series);
 
 }  // namespace kalvora::cli

@@ -129,7 +129,8 @@ RgbColour BasinPixel(ModelEvaluator& model, ModelKind kind, const BasinSettings&
 }
 
 ScanOutcome BasinScan(ScanModels& models, const BasinSettings& settings, RunControl& control,
-                      const std::function<void(long long columnsDone)>& columnsDone) {
+                      const std::function<void(long long columnsDone)>& columnsDone,
+                      const ColumnRange& columns) {
     const int variableCount =
         models.evaluators.empty() ? 0 : models.evaluators.front()->model().variableCount;
     CheckBasinSettings(variableCount, settings);
@@ -143,7 +144,7 @@ ScanOutcome BasinScan(ScanModels& models, const BasinSettings& settings, RunCont
             return ClassifyStart(model, kind, settings, cyclePoints, largestPeriod, distance,
                                  column, row);
         },
-        columnsDone);
+        columnsDone, columns);
 }
 
 }  // namespace kalvora

@@ -37,7 +37,8 @@ RgbColour BasinPixel(ModelEvaluator& model, ModelKind kind, const BasinSettings&
 
 // The basins of attraction of the cycles over the plane of the two axis variables.
 ScanOutcome BasinScan(ScanModels& models, const BasinSettings& settings, RunControl& control,
-                      const std::function<void(long long columnsDone)>& columnsDone = {});
+                      const std::function<void(long long columnsDone)>& columnsDone = {},
+                      const ColumnRange& columns = {});
 
 // The distance the settings ask for on a model with this many variables.
 StateDistance BasinDistance(int variableCount, const BasinSettings& settings);

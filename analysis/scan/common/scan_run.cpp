@@ -1,5 +1,6 @@
 #include "analysis/scan/common/scan_run.h"
 
+#include <algorithm>
 #include <atomic>
 
 #include "core/model_purity.h"
@@ -30,8 +31,14 @@ ScanModels MakeScanModels(const ModelDefinitionPtr& definition, int requestedThr
 
 ScanOutcome RunScan(ScanModels& models, const ScanDomain& domain, RunControl& control,
                     const PixelClassifier& classify,
-                    const std::function<void(long long columnsDone)>& columnsDone) {
+                    const std::function<void(long long columnsDone)>& columnsDone,
+                    const ColumnRange& columns) {
     CheckScanDomain(domain);
+    const int firstColumn = columns.first;
+    const int endColumn = columns.endIn(domain);
+    if (firstColumn < 0 || endColumn > domain.columns() || firstColumn > endColumn) {
+        throw ScanSettingsError("The columns to scan lie outside the plane");
+    }
     ScanOutcome outcome;
     outcome.raster = ColourRaster(domain.columns(), domain.rows());
     ColourRaster& raster = outcome.raster;
@@ -42,12 +49,12 @@ ScanOutcome RunScan(ScanModels& models, const ScanDomain& domain, RunControl& co
     for (const auto& instance : models.evaluators) {
         running.push_back(std::make_unique<RunningModel>(control, instance->interrupt));
     }
-    control.progress().start(domain.horizontalResolution);
+    control.progress().start(std::max(0, endColumn - firstColumn - 1));
     const PiecesOutcome pieces = RunPieces(
-        domain.columns(), static_cast<int>(models.evaluators.size()), control,
-        [&](int worker, long long column) {
+        endColumn - firstColumn, static_cast<int>(models.evaluators.size()), control,
+        [&](int worker, long long piece) {
             ModelEvaluator& model = *models.evaluators[static_cast<std::size_t>(worker)];
-            const int i = static_cast<int>(column);
+            const int i = firstColumn + static_cast<int>(piece);
             for (int j = 0; j < rows; ++j) {
                 if (control.stopRequested()) {
                     stoppedInColumn.store(true, std::memory_order_relaxed);

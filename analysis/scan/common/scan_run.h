@@ -39,15 +39,26 @@ struct ScanOutcome {
     RandomState randomState;
 };
 
+// The columns a run colours, first .. end - 1: all of them, or one tile's share when the run is
+// split over the machines of a cluster. An end of -1 means the last column.
+struct ColumnRange {
+    int first = 0;
+    int end = -1;
+    int endIn(const ScanDomain& domain) const { return end < 0 ? domain.columns() : end; }
+};
+
 // Colours pixel (column, row) on the given evaluator.
 using PixelClassifier = std::function<RgbColour(ModelEvaluator& model, int column, int row)>;
 
-// Colours every pixel, columns left to right and each column top to bottom, spread over the
-// models' evaluators column by column. The stop request is polled before every pixel: a stopped
-// scan keeps the pixels it coloured and leaves the rest blank. Progress runs over 0 .. H, the
-// columns done. columnsDone(n) reports that columns 0 .. n - 1 are complete.
+// Colours every pixel of the columns in range (all by default), columns left to right and each
+// column top to bottom, spread over the models' evaluators column by column; a pixel's colour does
+// not depend on which columns run. The stop request is polled before every pixel: a stopped scan
+// keeps the pixels it coloured and leaves the rest blank, as are the columns outside the range.
+// Progress runs over the columns done. columnsDone(n) reports that the first n columns of the
+// range are complete.
 ScanOutcome RunScan(ScanModels& models, const ScanDomain& domain, RunControl& control,
                     const PixelClassifier& classify,
-                    const std::function<void(long long columnsDone)>& columnsDone = {});
+                    const std::function<void(long long columnsDone)>& columnsDone = {},
+                    const ColumnRange& columns = {});
 
 }  // namespace kalvora

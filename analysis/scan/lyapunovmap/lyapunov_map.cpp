@@ -88,7 +88,8 @@ RgbColour LyapunovMapColour(double exponent, double lowest, double highest) {
 
 LyapunovMapResult LyapunovMap(ScanModels& models, const LyapunovMapSettings& settings,
                               RunControl& control,
-                              const std::function<void(long long columnsDone)>& columnsDone) {
+                              const std::function<void(long long columnsDone)>& columnsDone,
+                              const ColumnRange& columns) {
     if (models.evaluators.empty()) {
         throw ScanSettingsError("The scan has no model to run on");
     }
@@ -110,16 +111,25 @@ LyapunovMapResult LyapunovMap(ScanModels& models, const LyapunovMapSettings& set
                 LyapunovMapPixel(model, kind, settings, column, row);
             return RgbColour{0};
         },
-        columnsDone);
+        columnsDone, columns);
+    result.raster = std::move(outcome.raster);
+    ColourLyapunovMap(result);
+    result.stopped = outcome.stopped;
+    result.message = outcome.message;
+    return result;
+}
+
+void ColourLyapunovMap(LyapunovMapResult& result) {
+    result.lowest = 0;
+    result.highest = 0;
     for (const double exponent : result.exponents) {
         if (std::isfinite(exponent)) {
             result.lowest = std::min(result.lowest, std::max(exponent, -kLyapunovMapFloor));
             result.highest = std::max(result.highest, exponent);
         }
     }
-    result.raster = std::move(outcome.raster);
     for (int column = 0; column < result.raster.columns(); ++column) {
-        for (int row = 0; row < rows; ++row) {
+        for (int row = 0; row < result.raster.rows(); ++row) {
             if (result.raster.at(column, row) != kBlankPixel) {
                 result.raster.set(
                     column, row,
@@ -127,9 +137,6 @@ LyapunovMapResult LyapunovMap(ScanModels& models, const LyapunovMapSettings& set
             }
         }
     }
-    result.stopped = outcome.stopped;
-    result.message = outcome.message;
-    return result;
 }
 
 void WriteLyapunovMapLines(std::ostream& out, const LyapunovMapResult& result) {

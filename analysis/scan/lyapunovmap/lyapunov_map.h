@@ -53,9 +53,17 @@ double LyapunovMapPixel(ModelEvaluator& model, ModelKind kind, const LyapunovMap
 
 // The plane on the models' evaluators (one per worker), the same numbers on any count of them.
 // Stop keeps the pixels done; the rest stay NaN and blank.
+// columns: the columns to compute (a tile's share of a run split over machines); the others stay
+// NaN and blank.
 LyapunovMapResult LyapunovMap(ScanModels& models, const LyapunovMapSettings& settings,
                               RunControl& control,
-                              const std::function<void(long long columnsDone)>& columnsDone = {});
+                              const std::function<void(long long columnsDone)>& columnsDone = {},
+                              const ColumnRange& columns = {});
+
+// The colour scale's ends from the exponents, and the colours of every pixel that is not blank in
+// the raster: what the map does once every exponent is known, also for exponents put together from
+// the tiles of a split run.
+void ColourLyapunovMap(LyapunovMapResult& result);
 
 // Where the colour scale runs: blue for the most negative exponent through white at 0 to red for
 // the largest; each side scaled to its own end, so that zero always falls on white. Exponents

@@ -90,7 +90,8 @@ RgbColour PeriodPixel(ModelEvaluator& model, ModelKind kind, const PeriodSetting
 }
 
 ScanOutcome PeriodScan(ScanModels& models, const PeriodSettings& settings, RunControl& control,
-                       const std::function<void(long long columnsDone)>& columnsDone) {
+                       const std::function<void(long long columnsDone)>& columnsDone,
+                       const ColumnRange& columns) {
     const int parameterCount =
         models.evaluators.empty() ? 0 : models.evaluators.front()->model().parameterCount;
     CheckPeriodSettings(parameterCount, settings);
@@ -103,7 +104,7 @@ ScanOutcome PeriodScan(ScanModels& models, const PeriodSettings& settings, RunCo
         [&](ModelEvaluator& model, int column, int row) {
             return ClassifyPair(model, kind, settings, distance, column, row);
         },
-        columnsDone);
+        columnsDone, columns);
 }
 
 }  // namespace kalvora

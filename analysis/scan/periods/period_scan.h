@@ -32,6 +32,7 @@ RgbColour PeriodPixel(ModelEvaluator& model, ModelKind kind, const PeriodSetting
 // The parameter plane coloured by period. The scan changes the parameters of its own evaluators
 // only, so the workspace's values are those of before the scan, also after a stop.
 ScanOutcome PeriodScan(ScanModels& models, const PeriodSettings& settings, RunControl& control,
-                       const std::function<void(long long columnsDone)>& columnsDone = {});
+                       const std::function<void(long long columnsDone)>& columnsDone = {},
+                       const ColumnRange& columns = {});
 
 }  // namespace kalvora

@@ -126,7 +126,7 @@ SweepOutcome BifurcationSweep(ModelEvaluator& model, ModelKind kind,
             }
             return ended();
         },
-        settings.onFailure);
+        settings.onFailure, settings.values);
 }
 
 }  // namespace kalvora

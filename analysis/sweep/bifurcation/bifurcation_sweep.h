@@ -32,6 +32,8 @@ struct BifurcationSettings {
     FlowPlot flowPlot = FlowPlot::EveryStep;
     Section section;
     FailingValue onFailure = FailingValue::EndSweep;
+    // The values this run computes (all by default): one tile's share of a run split over machines.
+    ValueRange values;
 };
 
 // The values the sweep visits, in its order (from max down when right to left). Raises

@@ -28,6 +28,14 @@ struct SweptValues {
     Extended upper() const { return from < to ? to : from; }
 };
 
+// The values a run computes, indices first .. end - 1 of the sweep: all of them, or one tile's
+// share when the run is split over the machines of a cluster. An end of -1 means the last value.
+struct ValueRange {
+    long long first = 0;
+    long long end = -1;
+    long long endIn(const SweptValues& values) const { return end < 0 ? values.count() : end; }
+};
+
 // Plans N + 1 values from `from` to `to` (either may be the larger). Refuses a parameter the model
 // does not have, a resolution of 0 with the message the division by it gives, a negative
 // resolution, and a sweep of more than kMaximumPlottedPoints points in all.

@@ -57,12 +57,13 @@ bool Interrupted(const PiecesOutcome& pieces, RunControl& control, const std::st
     return pieces.failed && control.stopRequested() && message == kModelStoppedMessage;
 }
 
-SweepOutcome RunOnOneThread(ModelEvaluator& model, const SweptValues& values, RunControl& control,
-                            SweepEmitter& emitter, const SweepValue& value) {
+SweepOutcome RunOnOneThread(long long first, long long count, ModelEvaluator& model,
+                            RunControl& control, SweepEmitter& emitter, const SweepValue& value) {
     // Stop reaches the model even inside a step that never ends.
     const RunningModel running(control, model.interrupt);
     std::string message;
-    const PiecesOutcome pieces = RunPieces(values.count(), 1, control, [&](int, long long index) {
+    const PiecesOutcome pieces = RunPieces(count, 1, control, [&](int, long long piece) {
+        const long long index = first + piece;
         ValuePoints points(emitter, index);
         const std::string before = model.recordedMessage;
         model.recordedMessage.clear();
@@ -80,7 +81,7 @@ SweepOutcome RunOnOneThread(ModelEvaluator& model, const SweptValues& values, Ru
     return {pieces.kept, pieces.failed, pieces.stopped, 1, {}};
 }
 
-SweepOutcome RunOnWorkers(ModelEvaluator& model, const SweptValues& values, int workers,
+SweepOutcome RunOnWorkers(long long first, long long count, ModelEvaluator& model, int workers,
                           RunControl& control, SweepEmitter& emitter, const SweepValue& value) {
     using Buffer = std::vector<ValuePoints::Point>;
     std::vector<std::unique_ptr<ModelEvaluator>> evaluators(static_cast<std::size_t>(workers));
@@ -91,7 +92,8 @@ SweepOutcome RunOnWorkers(ModelEvaluator& model, const SweptValues& values, int 
     std::map<long long, ScriptMessage> messages;
     long long handedOn = 0;
 
-    auto piece = [&](int worker, long long index) {
+    auto piece = [&](int worker, long long piece) {
+        const long long index = first + piece;
         std::unique_ptr<ModelEvaluator>& instance = evaluators[static_cast<std::size_t>(worker)];
         if (!instance) {
             // Made on the worker, so that compiling the evaluators runs in parallel as well; Stop
@@ -107,9 +109,9 @@ SweepOutcome RunOnWorkers(ModelEvaluator& model, const SweptValues& values, int 
         ValuePoints points(buffer);
         const bool ok = value(*instance, index, points);
         const std::lock_guard<std::mutex> lock(mutex);
-        finished.emplace(index, std::move(buffer));
+        finished.emplace(piece, std::move(buffer));
         if (!ok) {
-            messages.emplace(index,
+            messages.emplace(piece,
                              ScriptMessage{instance->recordedMessage, instance->recordedDetails});
         }
         return ok;
@@ -124,11 +126,11 @@ SweepOutcome RunOnWorkers(ModelEvaluator& model, const SweptValues& values, int 
                 finished.erase(found);
             }
             for (const ValuePoints::Point& point : buffer) {
-                emitter.add(handedOn, point.x, point.y);
+                emitter.add(first + handedOn, point.x, point.y);
             }
         }
     };
-    const PiecesOutcome pieces = RunPieces(values.count(), workers, control, piece, handOn);
+    const PiecesOutcome pieces = RunPieces(count, workers, control, piece, handOn);
     handOn(pieces.kept);
     const ScriptMessage message = pieces.failed ? messages[pieces.kept - 1] : ScriptMessage{};
     if (Interrupted(pieces, control, message.message)) {
@@ -146,9 +148,15 @@ SweepOutcome RunOnWorkers(ModelEvaluator& model, const SweptValues& values, int 
 
 SweepOutcome RunSweep(ModelEvaluator& model, const SweptValues& values, int workers,
                       RunControl& control, SweepEmitter& emitter, const SweepValue& value,
-                      FailingValue onFailure) {
+                      FailingValue onFailure, const ValueRange& range) {
+    const long long first = range.first;
+    const long long end = range.endIn(values);
+    if (first < 0 || end > values.count() || first > end) {
+        throw SweepSettingsError("The values to run lie outside the sweep");
+    }
+    const long long count = end - first;
     const RestoredParameter restored(model, values.parameter);
-    control.progress().start(values.count());
+    control.progress().start(count);
     model.errorFlag = false;
     std::mutex skippedMutex;
     std::vector<SkippedValue> skipped;
@@ -194,8 +202,11 @@ SweepOutcome RunSweep(ModelEvaluator& model, const SweptValues& values, int work
     const SweepValue& run = onFailure == FailingValue::Skip ? skipping : value;
     SweepOutcome outcome;
     try {
-        outcome = workers <= 1 ? RunOnOneThread(model, values, control, emitter, run)
-                               : RunOnWorkers(model, values, workers, control, emitter, run);
+        outcome = workers <= 1 || count <= 1
+                      ? RunOnOneThread(first, count, model, control, emitter, run)
+                      : RunOnWorkers(first, count, model,
+                                     static_cast<int>(std::min<long long>(workers, count)), control,
+                                     emitter, run);
     } catch (...) {
         control.progress().finish();
         throw;
@@ -204,7 +215,8 @@ SweepOutcome RunSweep(ModelEvaluator& model, const SweptValues& values, int work
     // Workers finish values out of order, and values after a stop were never handed on.
     std::sort(skipped.begin(), skipped.end(),
               [](const SkippedValue& a, const SkippedValue& b) { return a.index < b.index; });
-    std::erase_if(skipped, [&](const SkippedValue& s) { return s.index >= outcome.valuesDone; });
+    std::erase_if(skipped,
+                  [&](const SkippedValue& s) { return s.index >= first + outcome.valuesDone; });
     outcome.skipped = std::move(skipped);
     return outcome;
 }

@@ -96,12 +96,15 @@ using SweepValue = std::function<bool(ModelEvaluator& model, long long index, Va
 // `model` is only read meanwhile. The points are the same, point for point, and the run ends after
 // the same value; afterwards `model` carries the errorFlag and the script message of that value.
 // In both cases the swept parameter of `model` holds its value from before on every way out.
-// Progress goes to control.progress() over values.count() positions. With FailingValue::Skip a
+// Progress goes to control.progress() over the count of values run. With FailingValue::Skip a
 // failing value hands on nothing and the sweep goes on; the outcome lists it, and errorFlag is
-// clear afterwards (a stop inside a value still ends the sweep as a stop).
+// clear afterwards (a stop inside a value still ends the sweep as a stop). range: the values to
+// run (all by default); a value's points do not depend on which others run, unless the values
+// depend on each other, which the caller refuses.
 SweepOutcome RunSweep(ModelEvaluator& model, const SweptValues& values, int workers,
                       RunControl& control, SweepEmitter& emitter, const SweepValue& value,
-                      FailingValue onFailure = FailingValue::EndSweep);
+                      FailingValue onFailure = FailingValue::EndSweep,
+                      const ValueRange& range = {});
 
 // "3.51 (Overflow), 3.6 (attempt to compare number with nil)": the values as typed numbers (15
 // significant digits) with what failed, the first `most` of them and "and N more" after.

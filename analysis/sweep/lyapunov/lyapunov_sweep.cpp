@@ -102,7 +102,7 @@ SweepOutcome LyapunovSweep(ModelEvaluator& model, ModelKind kind, const Lyapunov
             points.add(static_cast<double>(parameter), static_cast<double>(exponent));
             return !runtime.errorFlag;
         },
-        settings.onFailure);
+        settings.onFailure, settings.values);
 }
 
 }  // namespace kalvora

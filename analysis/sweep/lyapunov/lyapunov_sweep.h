@@ -25,6 +25,8 @@ struct LyapunovSettings {
     long long resolution = 600;  // N parameter steps, N + 1 values
     LyapunovMethod method = LyapunovMethod::TwoTrajectories;
     FailingValue onFailure = FailingValue::EndSweep;
+    // The values this run computes (all by default): one tile's share of a run split over machines.
+    ValueRange values;
 };
 
 // What the logarithm adds for a step after which the two orbits coincide (d = 0).
