@@ -151,6 +151,23 @@ bool DualProgram::run(const double* arguments, int directions, const double* see
         std::copy_n(seeds + static_cast<std::size_t>(i) * n, n,
                     tangents_.begin() + static_cast<std::ptrdiff_t>(i) * n);
     }
+    // One or two directions (a largest exponent, a plane's map) are the common cases: with their
+    // count known when compiled, the loops over the directions vanish into straight code.
+    switch (n) {
+        case 1:
+            return runDirections<1>(n);
+        case 2:
+            return runDirections<2>(n);
+        case 3:
+            return runDirections<3>(n);
+        default:
+            return runDirections<0>(n);
+    }
+}
+
+template <int Fixed>
+bool DualProgram::runDirections(int directions) {
+    const int n = Fixed > 0 ? Fixed : directions;
     double* r = values_.data();
     double* t = tangents_.data();
     const auto& code = program_->code();

@@ -37,6 +37,10 @@ class DualProgram {
     double derivative(int result, int direction) const;
 
   private:
+    // The program over the registers set by run, with `Fixed` directions (0: `directions`).
+    template <int Fixed>
+    bool runDirections(int directions);
+
     std::shared_ptr<const NativeModel> program_;
     // For each operation that calls a math function, which one: looked up once, not per call.
     std::vector<std::uint8_t> functions_;
