@@ -412,7 +412,7 @@ std::int64_t Arguments::integer(const std::string& name, std::int64_t fallback,
     }
     std::int64_t number = 0;
     try {
-        number = ParseInteger(*text);
+        number = ParseCount(*text);
     } catch (const ConversionError& error) {
         throw UsageError(name + ": " + error.what());
     }

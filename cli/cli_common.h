@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <map>
 #include <memory>
 #include <optional>
@@ -50,6 +51,10 @@ class ReportedModelFailure : public std::runtime_error {
   public:
     ReportedModelFailure() : std::runtime_error("") {}
 };
+
+// The batch tool's counts (iterations, transient steps, points, lines) may be anything a 64-bit
+// count holds; the dialogs keep the ranges of their controls.
+inline constexpr std::int64_t kLargestCount = std::numeric_limits<std::int64_t>::max();
 
 struct OptionSpec {
     std::string name;       // "--length", "-o"

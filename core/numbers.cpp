@@ -198,7 +198,12 @@ std::string EscapedForMessage(const std::string& text) {
     return escaped;
 }
 
-std::int32_t ParseInteger(const std::string& text) {
+namespace {
+
+// A whole number of the given type, as a text typed into a field: blanks before it, an optional
+// sign, digits and nothing after them.
+template <typename Integer>
+Integer ParseWhole(const std::string& text) {
     std::size_t i = 0;
     while (i < text.size() && IsBlank(text[i])) {
         ++i;
@@ -208,12 +213,22 @@ std::int32_t ParseInteger(const std::string& text) {
     if (last - first >= 2 && *first == '+' && IsDigit(first[1])) {
         ++first;
     }
-    std::int32_t value = 0;
+    Integer value = 0;
     const auto result = std::from_chars(first, last, value);
     if (first == last || result.ec != std::errc() || result.ptr != last) {
         throw ConversionError("'" + EscapedForMessage(text) + "' is not a valid integer value");
     }
     return value;
+}
+
+}  // namespace
+
+std::int32_t ParseInteger(const std::string& text) {
+    return ParseWhole<std::int32_t>(text);
+}
+
+std::int64_t ParseCount(const std::string& text) {
+    return ParseWhole<std::int64_t>(text);
 }
 
 std::string FormatGeneral(Extended value, int significantDigits, int minimumExponentDigits) {

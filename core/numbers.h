@@ -39,6 +39,8 @@ Extended ParseFloat(const std::string& text);
 // Reads a 32-bit signed decimal integer. Throws ConversionError with
 // "'<text>' is not a valid integer value".
 std::int32_t ParseInteger(const std::string& text);
+// The same for a 64-bit count (the batch tool's counts of steps and points).
+std::int64_t ParseCount(const std::string& text);
 
 // Plain decimal notation without trailing zeros, or, when more than significantDigits integer
 // digits are needed or the magnitude is below 0.0001, mantissa, "E" and exponent (sign only when

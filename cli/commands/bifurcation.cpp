@@ -25,7 +25,6 @@ int RunBifurcation(const Arguments& arguments) {
     settings.maximum = arguments.number("--max", 1.4L);
     // The dialog's limits are its controls'; a batch run may be as long as a 64-bit count (the
     // sweep's own point limit still refuses more points than it can hold).
-    constexpr std::int64_t kLargestCount = std::numeric_limits<std::int64_t>::max();
     settings.plottedPoints = arguments.integer("--points", 100, 1, kLargestCount);
     settings.transientSteps = arguments.integer("--skip", 300, 0, kLargestCount);
     settings.onFailure = FailureOption(arguments);

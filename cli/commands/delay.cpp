@@ -23,9 +23,10 @@ int RunDelay(const Arguments& arguments) {
     if (ws.model().discrete) {
         settings.delaySteps =
             static_cast<int>(arguments.integer("--delay", settings.delaySteps, 1, 20));
-        settings.pointsPlotted = arguments.integer("--points", settings.pointsPlotted, 2, 10000000);
+        settings.pointsPlotted =
+            arguments.integer("--points", settings.pointsPlotted, 2, kLargestCount);
         settings.pointsNotPlotted =
-            arguments.integer("--skip", settings.pointsNotPlotted, 0, 100000);
+            arguments.integer("--skip", settings.pointsNotPlotted, 0, kLargestCount);
     } else {
         settings.delayTime = arguments.number("--delay-time", settings.delayTime);
         std::tie(settings.startTime, settings.endTime) =

@@ -25,8 +25,6 @@ int RunLyapunov(const Arguments& arguments) {
     settings.parameter = ParameterOption(ws, arguments, "--parameter");
     settings.minimum = arguments.number("--min", 0);
     settings.maximum = arguments.number("--max", 1.4L);
-    // The dialog's limits are its controls'; a batch run may be as long as a 64-bit count.
-    constexpr std::int64_t kLargestCount = std::numeric_limits<std::int64_t>::max();
     settings.iterations = arguments.integer("--iterations", 100, 1, kLargestCount);
     settings.transientSteps = arguments.integer("--skip", 300, 0, kLargestCount);
     settings.epsilon = arguments.number("--epsilon", 0.001L);

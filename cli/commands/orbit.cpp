@@ -12,9 +12,9 @@ int RunOrbit(const Arguments& arguments) {
         throw UsageError("--length N is required");
     }
     OrbitSampling sampling;
-    sampling.count = arguments.integer("--length", 0, 1, 100000000);
-    sampling.start = arguments.integer("--start", 1, 1, 2000000000);
-    sampling.step = arguments.integer("--every", 1, 1, 2000000000);
+    sampling.count = arguments.integer("--length", 0, 1, kLargestCount);
+    sampling.start = arguments.integer("--start", 1, 1, kLargestCount);
+    sampling.step = arguments.integer("--every", 1, 1, kLargestCount);
     ModelSession session;
     PrepareModel(session, arguments);
     Output output(arguments);

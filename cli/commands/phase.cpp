@@ -23,9 +23,10 @@ int RunPhase(const Arguments& arguments) {
     RefuseOtherKindOptions(arguments, ws.model().discrete, {"--points", "--skip"},
                            {"--from", "--to"});
     if (ws.model().discrete) {
-        settings.pointsPlotted = arguments.integer("--points", settings.pointsPlotted, 2, 10000000);
+        settings.pointsPlotted =
+            arguments.integer("--points", settings.pointsPlotted, 2, kLargestCount);
         settings.pointsNotPlotted =
-            arguments.integer("--skip", settings.pointsNotPlotted, 0, 100000);
+            arguments.integer("--skip", settings.pointsNotPlotted, 0, kLargestCount);
     } else {
         std::tie(settings.startTime, settings.endTime) =
             IntervalOptions(arguments, ws, settings.startTime, settings.endTime);

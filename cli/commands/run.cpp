@@ -12,7 +12,7 @@ namespace {
 
 int RunSteps(const Arguments& arguments) {
     arguments.requirePositional(1, "one model file MODEL.mod");
-    const std::int64_t steps = arguments.integer("--steps", 10, 1, 100000000);
+    const std::int64_t steps = arguments.integer("--steps", 10, 1, kLargestCount);
     ModelSession session;
     PrepareModel(session, arguments);
     ModelWorkspace& ws = session.ws;

@@ -320,7 +320,7 @@ int RunBasins(const Arguments& arguments) {
     }
     settings.domain = DomainOptions(arguments);
     settings.epsilon = arguments.number("--epsilon", 0.001L);
-    settings.transient = static_cast<int>(arguments.integer("--skip", 200, 10, 10000));
+    settings.transient = arguments.integer("--skip", 200, 10, kLargestCount);
     settings.maxDistance = static_cast<int>(arguments.integer("--max-distance", 1000, 10, 10000));
     settings.allDimensions = arguments.has("--all-dimensions");
     settings.colours = ColourOptions(arguments);
@@ -374,7 +374,7 @@ int RunPeriods(const Arguments& arguments) {
     settings.confirmations = static_cast<int>(arguments.integer("--confirm", 1, 1, 100));
     settings.domain = DomainOptions(arguments);
     settings.epsilon = arguments.number("--epsilon", 0.001L);
-    settings.transient = static_cast<int>(arguments.integer("--skip", 100, 10, 10000));
+    settings.transient = arguments.integer("--skip", 100, 10, kLargestCount);
     settings.colours = ColourOptions(arguments);
     CheckPeriodSettings(ws.model().parameterCount, settings);
     grid.refuseDependentPieces(ws.model(), ws.model().noise.noiseOn);
@@ -489,7 +489,6 @@ int RunLyapunovMap(const Arguments& arguments) {
     PrepareModel(session, arguments, classFiles);
     ModelWorkspace& ws = session.ws;
 
-    constexpr std::int64_t kLargestCount = std::numeric_limits<std::int64_t>::max();
     LyapunovMapSettings settings;
     settings.horizontal = MapAxisOption(ws, arguments, "--h-parameter");
     settings.vertical = MapAxisOption(ws, arguments, "--v-parameter");
@@ -585,7 +584,7 @@ const CommandRegistrar basins(
           "table order)",
           true},
          {"--epsilon", "E", "recognition radius (default 0.001)"},
-         {"--skip", "T", "transient steps, 10 to 10000 (default 200)"},
+         {"--skip", "T", "transient steps, at least 10 (default 200)"},
          {"--max-distance", "R",
           "divergence radius around the initial values, 10 to 10000 (default 1000)"},
          {"--all-dimensions", "", "distances over all variables, not only the two axes"},
@@ -609,7 +608,7 @@ const CommandRegistrar periods(
          {"--periods", "P1,P2,...", "the periods looked for, first match wins (default 1)"},
          {"--confirm", "K", "confirmations of a period, 1 to 100 (default 1)"},
          {"--epsilon", "E", "recognition radius (default 0.001)"},
-         {"--skip", "T", "transient steps, 10 to 10000 (default 100)"},
+         {"--skip", "T", "transient steps, at least 10 (default 100)"},
      }),
      true, RunPeriods});
 

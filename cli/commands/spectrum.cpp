@@ -14,8 +14,6 @@
 namespace kalvora::cli {
 namespace {
 
-constexpr std::int64_t kLargestCount = std::numeric_limits<std::int64_t>::max();
-
 // The exponents of one value, or of one run, as one line.
 void WriteExponents(std::ostream& out, const std::vector<double>& leading,
                     const std::vector<double>& exponents) {

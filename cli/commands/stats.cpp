@@ -18,7 +18,7 @@ int RunStats(const Arguments& arguments) {
         AtomicFileWriter trial(*picture);
     }
     StatisticsSettings settings;
-    settings.transient = arguments.integer("--skip", 100, 0, kStatisticsMaximumTransient);
+    settings.transient = arguments.integer("--skip", 100, 0, kLargestCount);
     settings.points = arguments.integer("--points", 100, 2, kStatisticsMaximumPoints);
     ModelSession session;
     PrepareModel(session, arguments);

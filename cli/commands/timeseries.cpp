@@ -20,9 +20,10 @@ int RunTimeSeries(const Arguments& arguments) {
     RefuseOtherKindOptions(arguments, ws.model().discrete, {"--points", "--skip", "--every"},
                            {"--from", "--to"});
     if (ws.model().discrete) {
-        settings.pointsPlotted = arguments.integer("--points", settings.pointsPlotted, 2, 1000000);
+        settings.pointsPlotted =
+            arguments.integer("--points", settings.pointsPlotted, 2, kLargestCount);
         settings.pointsNotPlotted =
-            arguments.integer("--skip", settings.pointsNotPlotted, 0, 100000);
+            arguments.integer("--skip", settings.pointsNotPlotted, 0, kLargestCount);
         settings.timeStep =
             static_cast<int>(arguments.integer("--every", settings.timeStep, 1, 1000));
     } else {

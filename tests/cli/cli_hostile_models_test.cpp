@@ -420,5 +420,33 @@ TEST(CliHostileModels, ModelFilesWithCarriageReturnLineEndsRead) {
     EXPECT_EQ(result.out, "step x\n1 6\n");
 }
 
+// The batch tool's counts are 64-bit: a count beyond 32 bits runs (and so is stopped by the
+// signal), for transients, iterations, sampled starts and points alike.
+TEST(CliHostileModels, CountsBeyondThirtyTwoBitsRunUntilAStopEndsThem) {
+    const std::string logistic = KALVORA_MODELS "/logistic.mod";
+    const std::string henon = KALVORA_MODELS "/henon.mod";
+    const std::string huge = "1099511627776";  // 2^40
+    const std::vector<std::vector<std::string>> cases = {
+        {"timeseries", logistic, "--variable", "x", "--skip", huge},
+        {"phase", henon, "--x", "x", "--y", "y", "--skip", huge},
+        {"stats", logistic, "--variable", "x", "--skip", huge},
+        {"orbit", logistic, "--length", "2", "--start", huge},
+        {"bifurcation", logistic, "--parameter", "r", "--variable", "x", "--skip", huge},
+        {"lyapunov", logistic, "--parameter", "r", "--min", "3", "--max", "4", "--iterations",
+         huge},
+        {"basins", henon, "--h-variable", "x", "--v-variable", "y", "--h-range", "-1:1",
+         "--v-range", "-1:1", "--resolution", "3x3", "--cycle", "1:0.6313544770895047,0.18940634",
+         "--skip", huge, "--threads", "1"},
+    };
+    for (const std::vector<std::string>& words : cases) {
+        const TimedResult timed = RunAndSignal(words, SIGINT, std::chrono::milliseconds(500));
+        EXPECT_FALSE(timed.signalled) << words[0];
+        EXPECT_EQ(timed.result.exitCode, 1) << words[0] << timed.result.err;
+        EXPECT_LT(timed.afterSignal.count(), 3000) << words[0];
+        EXPECT_NE(timed.result.err.find("kalvora-cli: the model was stopped\n"), std::string::npos)
+            << words[0] << ": " << timed.result.err;
+    }
+}
+
 }  // namespace
 }  // namespace kalvora

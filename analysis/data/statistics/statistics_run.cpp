@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "core/model_step.h"
 #include "core/noise.h"
@@ -76,7 +77,8 @@ void StatisticsRun(ModelEvaluator& model, const StatisticsSettings& settings, Ru
     const int values = model.model().variableCount + model.model().auxiliaryCount;
     const int variable =
         settings.variable < 1 || settings.variable > values ? 1 : settings.variable;
-    const long long transient = std::clamp(settings.transient, 0LL, kStatisticsMaximumTransient);
+    // The dialog keeps its own range; the batch tool's may be any 64-bit count.
+    const long long transient = std::max(settings.transient, 0LL);
     const long long points = std::clamp(settings.points, 2LL, kStatisticsMaximumPoints);
 
     record.variable = variable;
@@ -89,7 +91,9 @@ void StatisticsRun(ModelEvaluator& model, const StatisticsSettings& settings, Ru
     record.sample.clear();
 
     Progress& progress = control.progress();
-    progress.start(transient + 1 + points);
+    progress.start(transient > std::numeric_limits<long long>::max() - 1 - points
+                       ? std::numeric_limits<long long>::max()
+                       : transient + 1 + points);
     ReseedIfFixed(model);
     model.errorFlag = false;
     StateVector state = model.model().initialValues;

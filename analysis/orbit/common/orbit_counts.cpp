@@ -63,11 +63,6 @@ void CheckOrbitRunSize(long long plottedPoints, long long transientSteps) {
                                  " points; at most " + std::to_string(kMaximumPlottedPoints) +
                                  " can be plotted");
     }
-    if (transientSteps > kMaximumTransientSteps) {
-        throw OrbitSettingsError("The run asks for " + std::to_string(transientSteps) +
-                                 " transient steps; at most " +
-                                 std::to_string(kMaximumTransientSteps) + " are allowed");
-    }
 }
 
 }  // namespace kalvora

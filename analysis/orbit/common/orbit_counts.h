@@ -14,11 +14,12 @@ class OrbitSettingsError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// The largest numbers of plotted points and of transient steps one orbit run accepts. The dialogs'
-// own spin ranges stay well inside them; only a continuous interval or a later step-size change can
-// ask for more, and such a run would exhaust memory or hang the window without a way to stop it.
+// The largest number of plotted points one orbit run accepts, all held for the picture. The
+// dialogs' own spin ranges stay well inside it; only a continuous interval or a later step-size
+// change can ask for more, and such a run would exhaust memory. Transient steps hold nothing, and
+// a stop reaches the model inside them, so any count of them runs (the batch tool takes any 64-bit
+// count).
 inline constexpr long long kMaximumPlottedPoints = 10'000'000;
-inline constexpr long long kMaximumTransientSteps = 100'000'000;
 
 // Nearest integer, halves going to the even neighbour.
 long long RoundHalfEven(Extended value);

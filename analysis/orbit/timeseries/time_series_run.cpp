@@ -1,5 +1,8 @@
 #include "analysis/orbit/timeseries/time_series_run.h"
 
+#include <limits>
+#include <string>
+
 #include "analysis/orbit/common/orbit_counts.h"
 #include "analysis/orbit/common/orbit_start.h"
 #include "core/model_step.h"
@@ -24,6 +27,14 @@ TimeSeriesPlan PlanTimeSeries(const ModelDefinition& model, const TimeSeriesSett
         const long long k = settings.timeStep;
         plan.pointsPlotted = settings.pointsPlotted;
         plan.pointsNotPlotted = settings.pointsNotPlotted;
+        // The batch tool takes any 64-bit count: k times it, and the end, must stay one too.
+        if (plan.pointsNotPlotted > 0 && plan.pointsPlotted >= 0 &&
+            plan.pointsNotPlotted >
+                (std::numeric_limits<long long>::max() - plan.pointsPlotted * k) / k) {
+            throw OrbitSettingsError("The run asks for more than " +
+                                     std::to_string(std::numeric_limits<long long>::max()) +
+                                     " steps");
+        }
         plan.start = static_cast<Extended>(k * plan.pointsNotPlotted);
         plan.end = static_cast<Extended>(k * (plan.pointsNotPlotted + plan.pointsPlotted));
         CheckOrbitRunSize(plan.pointsPlotted, k * plan.pointsNotPlotted);

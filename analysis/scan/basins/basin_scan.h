@@ -17,7 +17,7 @@ struct BasinSettings {
     std::vector<BasinCycle> cycles;
     ScanDomain domain;
     Extended epsilon = 0.001L;
-    int transient = 200;         // T
+    long long transient = 200;   // T
     int maxDistance = 1000;      // R, the divergence radius around the initial values
     int horizontalVariable = 0;  // 0-based variable slots
     int verticalVariable = 1;

@@ -36,7 +36,7 @@ namespace {
 
 // Steps the state `count` times; false at the first failing step. Nothing looks at the steps in
 // between, so a stateless map makes them as batches.
-bool Advance(ModelEvaluator& model, ModelKind kind, StateVector& state, int count) {
+bool Advance(ModelEvaluator& model, ModelKind kind, StateVector& state, long long count) {
     ModelTransient(model, kind, state, count);
     return !model.errorFlag;
 }

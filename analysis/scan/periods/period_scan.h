@@ -12,7 +12,7 @@ struct PeriodSettings {
     int confirmations = 1;  // K
     ScanDomain domain;
     Extended epsilon = 0.001L;
-    int transient = 100;          // T
+    long long transient = 100;    // T
     int horizontalParameter = 0;  // 0-based parameter slots
     int verticalParameter = 1;
     ScanColours colours{};

@@ -80,7 +80,7 @@ TEST(StatsCli, RefusesBadOptionsBeforeAnyRun) {
         {{"--variable", "q"}, "the model has no variable 'q'"},
         {{}, "--variable NAME is required"},
         {{"--variable", "x", "--points", "1"}, "--points must lie between 2 and 100000"},
-        {{"--variable", "x", "--skip", "100001"}, "--skip must lie between 0 and 100000"},
+        {{"--variable", "x", "--skip", "-1"}, "--skip must lie between 0 and 9223372036854775807"},
         {{"--variable", "x", "--png", "/no/such/folder/h.png"}, "/no/such/folder/h.png"},
     };
     for (const Case& c : cases) {
