@@ -65,8 +65,11 @@ TEST(BasinScan, SingleStartsAreClassifiedAsTheAlgorithmSays) {
         int maxDistance;
         bool allDimensions;
         RgbColour expected;
+        int column = 0;
+        int row = 1;
     };
-    // Every case starts at (x, y, z) = (0.5, 0, 5): the pixel in column 0 and the bottom row.
+    // The model starts at (x, y, z) = (0.5, 0, 5); the pixel in column 0 and the bottom row starts
+    // there too, column 1 at x = 1.5 and the top row at y = 1.
     const std::vector<Case> cases = {
         {"a flip is no fixed point: within epsilon after the transient, not one step later",
          "return -x, y, z",
@@ -131,6 +134,30 @@ TEST(BasinScan, SingleStartsAreClassifiedAsTheAlgorithmSays) {
          1000,
          false,
          kWhite},
+        {"the last of the passes finds a cycle the orbit reaches only then",
+         "return x % 3 + 1, y, z",
+         {{3, {3.5L, 0, 5}}},
+         10,
+         1000,
+         false,
+         kRed},
+        {"the ball of radius R is centred on the model's initial values, not on the start",
+         "return -998.6, y, z",
+         {{1, {-998.6L, 0, 5}}},
+         10,
+         1000,
+         false,
+         kRed,
+         1},
+        {"the vertical variable counts in the distance",
+         "return x, -y, z",
+         {{1, {0.5L, 1, 5}}},
+         10,
+         1000,
+         false,
+         kWhite,
+         0,
+         0},
         {"no cycle near: no convergence",
          "return x, y, z",
          {{1, {0.9L, 0.9L, 5}}},
@@ -150,7 +177,7 @@ TEST(BasinScan, SingleStartsAreClassifiedAsTheAlgorithmSays) {
         settings.maxDistance = c.maxDistance;
         settings.allDimensions = c.allDimensions;
         settings.colours = TestColours();
-        EXPECT_EQ(Pixel(ws, settings, 0, 1), c.expected) << c.what;
+        EXPECT_EQ(Pixel(ws, settings, c.column, c.row), c.expected) << c.what;
     }
 }
 
