@@ -219,11 +219,15 @@ TEST(BasinScan, EveryWorkerCountGivesTheOneThreadPicture) {
 TEST(BasinScan, AStopKeepsTheColouredColumnsAndLeavesTheRestBlank) {
     for (const int threads : {1, 2}) {
         ModelWorkspace ws;
-        UseCubicPair(ws, 1.5L);
-        BasinSettings settings = CubicPairSettings(1.5L);
-        // Long enough that the workers are still busy when the request comes.
-        settings.domain.verticalResolution = 200;
+        // The cubic pair, whose orbits from |x| <= 1 never pass 0.71, except that the last two
+        // columns (x > 0.9) never end a step: the workers cannot finish the scan before the stop,
+        // however late the thread that counts finished columns gets to ask for it.
+        UseModel(ws, ModelKind::Discrete, {{"x", 0.5L}, {"y", 0.5L}}, {{"r", 1.5L}}, {},
+                 "if x > 0.9 then while true do end end\nreturn r*x - x*x*x, y/2",
+                 CallCounter::Off);
+        const BasinSettings settings = CubicPairSettings(1.5L);
         ScanModels models = MakeScanModels(ws.definition, threads, settings.domain, ws.randomState);
+        ASSERT_EQ(models.evaluators.size(), static_cast<std::size_t>(threads));
         StopAfterColumns progress(3);
         RunControl control(progress);
         progress.control = &control;
