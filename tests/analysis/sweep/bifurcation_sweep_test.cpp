@@ -47,7 +47,8 @@ TEST(BifurcationSweep, VisitsNPlusOneValuesFromExactlyTheFirstToTheLastEnd) {
         bool rightToLeft;
         Extended first, last;
     };
-    // Near a midpoint between two doubles, from + N * step would land on either side of max.
+    // Half an ulp of a double above 3.75: from + N * step lands a little above it for these N and
+    // rounds to the next double, max itself to 3.75.
     const Extended midpoint = 3.750000000000000222044604925031308084726L;
     const Case cases[] = {
         {0, 1.4L, 600, false, 0, 1.4L},  // the defaults on a data area 600 pixels wide
@@ -55,8 +56,8 @@ TEST(BifurcationSweep, VisitsNPlusOneValuesFromExactlyTheFirstToTheLastEnd) {
         {2, -1, 30, false, 2, -1},       // min above max runs downwards
         {0, 1.4L, 600, true, 1.4L, 0},   // right to left starts at max
         {-1, 2, 30, true, 2, -1},
-        {3.5L, midpoint, 3, false, 3.5L, midpoint},
-        {3.5L, midpoint, 7, false, 3.5L, midpoint},
+        {0, midpoint, 39, false, 0, midpoint},
+        {1, midpoint, 21, false, 1, midpoint},
         {1.1L, 3.3L, 3, true, 3.3L, 1.1L},
     };
     for (const Case& c : cases) {
