@@ -300,9 +300,6 @@ TEST(CliHostileModels, OutputsNeverReplaceInputsOrEachOther) {
         {{"periods", model, "--save-data", folder.file("m"), "--periods", "1,2,3", "-o",
           folder.file("m3.dat")}},
         {{"cobweb", model, "--curve", model}},
-        {{"cobweb", model, "--par", folder.file("m.par"), "--curve", folder.file("m.par")}},
-        {{"objects", model, "--par", folder.file("m.par"), "--attractor-file",
-          folder.file("m.par")}},
         {{"objects", model, "--attractor-file", folder.file("o"), "-o", folder.file("o")}},
     };
     for (const Case& c : cases) {
