@@ -88,8 +88,17 @@ TimedResult RunAndSignal(const std::vector<std::string>& words, int signal,
     std::this_thread::sleep_for(delay);
     ::kill(child, signal);
     const auto sent = std::chrono::steady_clock::now();
+    // A program that ignores the signal is killed after a while, so that the test fails on the
+    // time it took instead of hanging.
     int status = 0;
-    ::waitpid(child, &status, 0);
+    while (::waitpid(child, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() - sent > std::chrono::seconds(20)) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     TimedResult timed;
     timed.afterSignal = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - sent);
@@ -191,7 +200,9 @@ TEST(CliHostileModels, PrintGoesToStandardErrorAndKeepsTheDataClean) {
     EXPECT_EQ(result.err, "hello\t1\nhello\t2\n");
 }
 
-TEST(CliHostileModels, SignalsStopARunawayModelWithinASecondKeepingWhatWasComputed) {
+// The bound is generous for a loaded machine; a model the signal does not reach runs until it is
+// killed and fails it.
+TEST(CliHostileModels, SignalsStopARunawayModelWithinSecondsKeepingWhatWasComputed) {
     Folder folder;
     struct Case {
         std::vector<std::string> words;
@@ -221,7 +232,7 @@ TEST(CliHostileModels, SignalsStopARunawayModelWithinASecondKeepingWhatWasComput
         const std::string label = c.words[0] + " " + c.words[1];
         EXPECT_FALSE(timed.signalled) << label;
         EXPECT_EQ(timed.result.exitCode, c.exitCode) << label << timed.result.err;
-        EXPECT_LT(timed.afterSignal.count(), 1000) << label;
+        EXPECT_LT(timed.afterSignal.count(), 3000) << label;
         EXPECT_EQ(timed.result.err, "kalvora-cli: the model was stopped\n") << label;
         if (c.words.size() > 2) {
             EXPECT_EQ(ReadTextFile(c.words[3]), c.out) << label;
@@ -252,7 +263,7 @@ TEST(CliHostileModels, AnInterruptedEpsLeavesNoGnuplotAndNoScratchFiles) {
     ::unsetenv("TMPDIR");
     EXPECT_FALSE(timed.signalled);
     EXPECT_EQ(timed.result.exitCode, 128 + SIGINT) << timed.result.err;
-    EXPECT_LT(timed.afterSignal.count(), 1000);
+    EXPECT_LT(timed.afterSignal.count(), 3000);
     EXPECT_NE(timed.result.err.find("gnuplot was ended"), std::string::npos) << timed.result.err;
     const pid_t gnuplot = std::atoi(ReadTextFile(folder.file("gnuplot.pid")).c_str());
     ASSERT_GT(gnuplot, 0);

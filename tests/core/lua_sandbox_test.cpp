@@ -157,6 +157,11 @@ TEST(LuaSandbox, ReplacedFunctionsAgreeWithTheLibrary) {
         "string.gsub('$name is $age', '%$(%w+)', {name = 'Ann', age = 3})",
         "string.gsub('1 2 3', '%d', function(d) return d * 2 end)",
         "string.gsub('a,b,,c', ',', ';')",
+        "string.gsub('abcd-ABC', '[a-c]', '#')",
+        "string.gsub('a1 b22', '%D', '.')",
+        "string.gsub(' a  bc ', '%S', 'x')",
+        "string.gsub('ab1-C d', '%A', '_')",
+        "string.find('12 34x', '[%S%D]+', 2)",
         "(function() local r = {} for k, v in string.gmatch('a=1, b=2', '(%w+)=(%w+)') do "
         "r[#r + 1] = k .. v end return table.concat(r, ' ') end)()",
         "(function() local r = {} for w in string.gmatch('one two  three', '%a*') do "
@@ -181,6 +186,8 @@ TEST(LuaSandbox, ReplacedFunctionsAgreeWithTheLibrary) {
         "(function() local t = {1, 2, 3} local v = table.remove(t, 1) return v, "
         "table.concat(t, ',') end)()",
         "(function() local t = {1, 2, 3} return table.remove(t), #t end)()",
+        "(function() local t = {1, 2} table.insert(t, #t + 1, 9) table.insert(t, 1, 0) "
+        "return table.concat(t, ',') end)()",
         "(function() local t = {} return table.remove(t) end)()",
         "(function() local t = {1, 2, 3} return table.remove(t, 5), #t end)()",
         "(function() local t = {1, 2, 3} return table.remove(t, 0), t[0], #t end)()",

@@ -59,6 +59,7 @@ TEST(NativeModel, StatementsAndFaultsGiveTheInterpretersNumbers) {
         const char* initial;
         const char* parameters;
         const char* body;
+        ModelKind kind = ModelKind::Discrete;
     };
     const Case cases[] = {
         {"functions", "x=0.3,y=-0.2", "a=1,b=2",
@@ -81,6 +82,15 @@ TEST(NativeModel, StatementsAndFaultsGiveTheInterpretersNumbers) {
         {"globals assigned before read", "x=0.25,y=0.2", "a=0.1,b=0.5",
          "g=a*x+y\r\nh=(g+b)^2\r\nx=h-math.floor(h)\r\ny=g-math.floor(g)"},
         {"a parameter assigned", "x=0.2", "a=3.9", "a=a*0.99\r\nx=a*x*(1-x)"},
+        // The arguments are fresh at every call however they were assigned, also between the
+        // four evaluations of a Runge-Kutta step.
+        {"parameters assigned through min and max", "x=0.2,y=0.1", "a=3.9,b=0.5",
+         "a=math.max(a*0.99,3.5)\r\nb=math.min(b,x)\r\nx=a*x*(1-x)\r\ny=b*y+x"},
+        {"parameters assigned through min and max in a flow", "x=1,y=0.5", "a=1,b=2",
+         "a=math.max(a*0.9,0.5)\r\nb=math.min(b*0.5,y+1)\r\nx=-a*x\r\ny=b-y",
+         ModelKind::Continuous},
+        {"power is right-associative", "x=0.3", "a=2",
+         "x=x^0.5^a+2^-a^0.5/10\r\nx=x-math.floor(x)"},
         // The interpreter keeps one constant for 0 and -0, the one it meets first, a numeral on the
         // left of an operator after the right side.
         {"signed zeros", "x=0.5,y=0.5", "a=3.9",
@@ -105,8 +115,8 @@ TEST(NativeModel, StatementsAndFaultsGiveTheInterpretersNumbers) {
     for (const Case& c : cases) {
         Twin interpreter;
         Twin machine;
-        UseScript(interpreter, c.initial, c.parameters, c.body, kInterpreterOnly);
-        UseScript(machine, c.initial, c.parameters, c.body);
+        UseScript(interpreter, c.initial, c.parameters, c.body, kInterpreterOnly, c.kind);
+        UseScript(machine, c.initial, c.parameters, c.body, "", c.kind);
         ASSERT_FALSE(Compiled(*interpreter.model)) << c.name;
         EXPECT_TRUE(Compiled(*machine.model)) << c.name;
         const int slots = machine.ws.model().variableCount;

@@ -95,6 +95,20 @@ TEST(ModelEvaluator, RecordsScriptMessagesInsteadOfShowingThem) {
 
 // The parallel run must equal the one-thread run point for point, also when a piece fails: the run
 // ends at the first failing piece (r above 4 diverges), whatever the other workers finished ahead.
+TEST(RunPieces, TheDefaultWorkerCountIsEveryCoreAndNeverMoreThanThePieces) {
+    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    struct Case {
+        int requested;
+        long long pieces;
+        int expected;
+    };
+    const Case cases[] = {{0, 100000, cores}, {-2, 100000, cores}, {0, 1, 1}, {5, 3, 3},
+                          {5, 100000, 5},     {1, 100000, 1},      {3, 0, 1}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(WorkerCount(c.requested, c.pieces), c.expected) << c.requested << " " << c.pieces;
+    }
+}
+
 TEST(RunPieces, WorkersGiveTheOneThreadResultIncludingTheFirstFailure) {
     LogisticWorkspace model;
     struct Case {

@@ -1,7 +1,10 @@
 #include "core/text_file.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -123,6 +126,36 @@ TEST(AtomicFileWriter, ReplacedTargetsKeepPermissionsAndLinksAndReadOnlyOnesAreR
     EXPECT_NE(message.find("Permission denied"), std::string::npos) << message;
     EXPECT_EQ(folder.read("locked.dat"), "old");
     EXPECT_EQ(folder.entries(), 9u);
+}
+
+// The suite runs as root, whom access() lets write anything, so the refusal of a file the user may
+// not write is seen only as another user: a child drops to "nobody" and tries to replace root's
+// file in a folder everyone may write, where a rename alone would succeed.
+TEST(AtomicFileWriter, AFileTheUserMayNotWriteIsNotReplacedEvenInAWritableFolder) {
+    const passwd* nobody = ::getpwnam("nobody");
+    if (::geteuid() != 0 || nobody == nullptr) {
+        GTEST_SKIP() << "needs root and a user \"nobody\" to become";
+    }
+    ScratchFolder folder;
+    folder.write("theirs.dat", "old");
+    ::chmod(folder.file("theirs.dat").c_str(), 0644);
+    ::chmod(folder.file("").c_str(), 0777);
+    const std::string path = folder.file("theirs.dat");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(nobody->pw_gid) != 0 ||
+            ::setuid(nobody->pw_uid) != 0) {
+            ::_exit(3);
+        }
+        const std::string message = ErrorOf([&] { WriteTextFile(path, "new"); });
+        ::_exit(message.find("Permission denied") != std::string::npos ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: replaced or another message, 3: could not drop root";
+    EXPECT_EQ(folder.read("theirs.dat"), "old");
+    EXPECT_EQ(folder.entries(), 1u);
 }
 
 TEST(AtomicFileWriter, FailuresGiveTheSystemsReason) {

@@ -13,8 +13,9 @@ class SweepSettingsError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// The parameter values of a sweep: value i = from + i * step for i = 0 .. steps, in Extended, so
-// that the first value is exactly `from` and the last one `to` up to the rounding of i * step.
+// The parameter values of a sweep: value i = from + i * step for i = 0 .. steps, in Extended. The
+// first value is exactly `from` and the last exactly `to`: from + N * step may round to a
+// neighbour of `to`, which near a rounding midpoint becomes another double in the output.
 struct SweptValues {
     int parameter = 0;  // 0-based index into parameterValues
     Extended from = 0;
@@ -23,7 +24,9 @@ struct SweptValues {
     long long steps = 0;  // N; there are N + 1 values
 
     long long count() const { return steps + 1; }
-    Extended value(long long index) const { return from + static_cast<Extended>(index) * step; }
+    Extended value(long long index) const {
+        return index == steps ? to : from + static_cast<Extended>(index) * step;
+    }
     Extended lower() const { return from < to ? from : to; }
     Extended upper() const { return from < to ? to : from; }
 };

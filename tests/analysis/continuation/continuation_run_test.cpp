@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,8 @@ TEST(Continuation, SpecialPointsAgainstClosedForms) {
         ModelDefinitionPtr model;
         ContinuationSettings settings;
         std::vector<Expected> specials;
+        // Whether a point away from the special ones is stable, by the closed form; or nothing.
+        std::function<bool(const ContinuationPoint&)> stable = nullptr;
     };
     const std::vector<Case> cases = {
         // The period-doubling cascade: r = 3, 1 + sqrt(6), and the published 3.5440903595519 and
@@ -120,14 +123,21 @@ TEST(Continuation, SpecialPointsAgainstClosedForms) {
         {"delayed logistic",
          Sample("delayed_logistic.mod"),
          delayed,
-         {{SpecialKind::NeimarkSacker, 2, 1}}},
+         {{SpecialKind::NeimarkSacker, 2, 1}},
+         [](const ContinuationPoint& p) { return p.parameter < 2; }},
         // The origin's pitchfork at rho = 1, and the Hopf point of the two nonzero equilibria.
         {"lorenz",
          lorenzModel,
          lorenz,
          {{SpecialKind::BranchPoint, 1, 1},
           {SpecialKind::Hopf, hopf, 1},
-          {SpecialKind::Hopf, hopf, 1}}},
+          {SpecialKind::Hopf, hopf, 1}},
+         // The origin attracts below rho = 1, the other two equilibria from there to the Hopf
+         // point: all eigenvalues with negative real parts, whatever their moduli.
+         [&](const ContinuationPoint& p) {
+             return std::fabs(p.values[0]) < 1e-9 ? p.parameter < 1
+                                                  : p.parameter > 1 && p.parameter < hopf;
+         }},
     };
     for (const Case& c : cases) {
         const ContinuationOutcome outcome = Follow(c.model, c.settings);
@@ -145,6 +155,13 @@ TEST(Continuation, SpecialPointsAgainstClosedForms) {
                 1, std::count_if(points.begin(), points.end(),
                                  [&](const auto& p) { return p.special == static_cast<int>(k); }))
                 << c.name;
+        }
+        for (const ContinuationBranch& branch : outcome.branches) {
+            for (const ContinuationPoint& point : branch.points) {
+                if (c.stable && point.special < 0) {
+                    EXPECT_EQ(c.stable(point), point.stable) << c.name << " " << point.parameter;
+                }
+            }
         }
         // Every branch ends on the interval's ends or runs out of points; none leaves it.
         for (const ContinuationBranch& branch : outcome.branches) {

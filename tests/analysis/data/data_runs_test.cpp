@@ -181,9 +181,10 @@ TEST(SheetFill, AStopKeepsTheRowsFilledSoFar) {
     EXPECT_EQ(Column(table, 1)[4], "");
 }
 
-TEST(SheetFill, AFixedSeedRepeatsANoisyFill) {
-    // Two fills one after the other continue one random sequence (on one evaluator, as the
-    // workspace carries it between runs): only the fixed seed makes them repeat.
+// Two runs one after the other continue one random sequence (on one evaluator, as the workspace
+// carries it between runs): only the fixed seed makes them repeat, in the sheet and in the
+// statistics alike.
+TEST(DataRuns, AFixedSeedRepeatsANoisySheetAndStatisticsRun) {
     for (const bool fixed : {true, false}) {
         ModelWorkspace ws;
         UseCounter(ws);
@@ -200,6 +201,16 @@ TEST(SheetFill, AFixedSeedRepeatsANoisyFill) {
         const SheetTable second = Fill(*model, {0, 20, 1});
         EXPECT_EQ(first.values == second.values, fixed);
         EXPECT_NE(first.values[5], 5.0);
+
+        QuietRunControl control;
+        StatisticsRecord one;
+        StatisticsRecord two;
+        StatisticsRun(*model, {1, 0, 20}, control, one);
+        StatisticsRun(*model, {1, 0, 20}, control, two);
+        ASSERT_TRUE(one.mean && two.mean);
+        EXPECT_EQ(*one.mean == *two.mean, fixed);
+        EXPECT_EQ(*one.variance == *two.variance, fixed);
+        EXPECT_NE(*one.mean, 10.5L);  // the noiseless mean of 1 .. 20
     }
 }
 

@@ -65,8 +65,11 @@ TEST(BasinScan, SingleStartsAreClassifiedAsTheAlgorithmSays) {
         int maxDistance;
         bool allDimensions;
         RgbColour expected;
+        int column = 0;
+        int row = 1;
     };
-    // Every case starts at (x, y, z) = (0.5, 0, 5): the pixel in column 0 and the bottom row.
+    // The model starts at (x, y, z) = (0.5, 0, 5); the pixel in column 0 and the bottom row starts
+    // there too, column 1 at x = 1.5 and the top row at y = 1.
     const std::vector<Case> cases = {
         {"a flip is no fixed point: within epsilon after the transient, not one step later",
          "return -x, y, z",
@@ -131,6 +134,30 @@ TEST(BasinScan, SingleStartsAreClassifiedAsTheAlgorithmSays) {
          1000,
          false,
          kWhite},
+        {"the last of the passes finds a cycle the orbit reaches only then",
+         "return x % 3 + 1, y, z",
+         {{3, {3.5L, 0, 5}}},
+         10,
+         1000,
+         false,
+         kRed},
+        {"the ball of radius R is centred on the model's initial values, not on the start",
+         "return -998.6, y, z",
+         {{1, {-998.6L, 0, 5}}},
+         10,
+         1000,
+         false,
+         kRed,
+         1},
+        {"the vertical variable counts in the distance",
+         "return x, -y, z",
+         {{1, {0.5L, 1, 5}}},
+         10,
+         1000,
+         false,
+         kWhite,
+         0,
+         0},
         {"no cycle near: no convergence",
          "return x, y, z",
          {{1, {0.9L, 0.9L, 5}}},
@@ -150,7 +177,7 @@ TEST(BasinScan, SingleStartsAreClassifiedAsTheAlgorithmSays) {
         settings.maxDistance = c.maxDistance;
         settings.allDimensions = c.allDimensions;
         settings.colours = TestColours();
-        EXPECT_EQ(Pixel(ws, settings, 0, 1), c.expected) << c.what;
+        EXPECT_EQ(Pixel(ws, settings, c.column, c.row), c.expected) << c.what;
     }
 }
 
@@ -192,17 +219,22 @@ TEST(BasinScan, EveryWorkerCountGivesTheOneThreadPicture) {
 TEST(BasinScan, AStopKeepsTheColouredColumnsAndLeavesTheRestBlank) {
     for (const int threads : {1, 2}) {
         ModelWorkspace ws;
-        UseCubicPair(ws, 1.5L);
+        // Starts left of x = 0 leave the ball at once; the others stay where they are for a
+        // transient far too long to end: the workers cannot finish the scan before the stop,
+        // however late the thread that counts finished columns gets to ask for it. (A stop after
+        // three columns of a scan that could end once came after the workers had done them all.)
+        UseModel(ws, ModelKind::Discrete, {{"x", 0.5L}, {"y", 0.5L}}, {{"r", 1.5L}}, {},
+                 "if x < 0 then x = 1e6 end\nreturn x, y", CallCounter::Off);
         BasinSettings settings = CubicPairSettings(1.5L);
-        // Long enough that the workers are still busy when the request comes.
-        settings.domain.verticalResolution = 200;
+        settings.transient = 2'000'000'000;
         ScanModels models = MakeScanModels(ws.definition, threads, settings.domain, ws.randomState);
+        ASSERT_EQ(models.evaluators.size(), static_cast<std::size_t>(threads));
         StopAfterColumns progress(3);
         RunControl control(progress);
         progress.control = &control;
         const ScanOutcome outcome = BasinScan(models, settings, control);
         EXPECT_TRUE(outcome.stopped) << threads;
-        EXPECT_GE(CountColour(outcome.raster, kGreen), 3 * outcome.raster.rows()) << threads;
+        EXPECT_GE(CountColour(outcome.raster, kBlack), 3 * outcome.raster.rows()) << threads;
         EXPECT_GT(CountColour(outcome.raster, kBlankPixel), 0) << threads;
         EXPECT_EQ(outcome.raster.at(outcome.raster.columns() - 1, 0), kBlankPixel) << threads;
     }

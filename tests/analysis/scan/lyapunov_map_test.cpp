@@ -93,6 +93,35 @@ TEST(LyapunovMap, TheHenonPlaneKnowsChaosWindowsAndEscapes) {
     EXPECT_EQ(map.raster.at(50, 0), kNoExponentColour);
 }
 
+// x doubles until step 300 and triples from then on (z counts the steps): the exponent measured
+// over the ten steps after the transient T tells where the measurement began.
+TEST(LyapunovMap, TheExponentIsMeasuredFromIterateT) {
+    ModelWorkspace ws;
+    testing::UseModel(ws, ModelKind::Discrete, {{"x", 1}, {"z", 0}}, {{"a", 0}, {"b", 0}}, {},
+                      "if z >= 300 then return 3*x, z + 1 end\nreturn 2*x, z + 1",
+                      CallCounter::Off);
+    struct Case {
+        long long transient;
+        double expected;
+    };
+    const Case cases[] = {{300, std::log(3.0)},  // the default
+                          {295, (std::log(2.0) + std::log(3.0)) / 2},
+                          {0, std::log(2.0)}};
+    for (const Case& c : cases) {
+        LyapunovMapSettings settings;
+        settings.domain = {0, 1, 1, 0, 1, 1};
+        settings.iterations = 10;
+        if (c.transient != 300) {
+            settings.transientSteps = c.transient;
+        }
+        QuietRunControl control;
+        const LyapunovMapResult map = Map(ws, settings, 1, control);
+        for (const double exponent : map.exponents) {
+            EXPECT_NEAR(exponent, c.expected, 1e-9) << c.transient;
+        }
+    }
+}
+
 TEST(LyapunovMap, StopKeepsThePixelsDoneAndRefusesBadSettings) {
     ModelWorkspace ws;
     testing::UseLogistic(ws, 3.7L, 0.3L, CallCounter::Off);

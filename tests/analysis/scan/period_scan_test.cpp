@@ -130,14 +130,24 @@ TEST(PeriodScan, TheWorkspaceKeepsItsParametersAfterAScanAndAfterAStop) {
         EXPECT_EQ(ws.model().parameterValues[0], 3.7L);
         EXPECT_EQ(ws.model().parameterValues[1], 0.25L);
 
-        // Stopped as it starts, so that the stop is certain to come before the scan ends (a stop
-        // after two columns once failed on a loaded machine, the workers done before it came).
-        StopAfterColumns progress(0);
+        // Columns left of r = 3 fail at their first step; the others run a transient far too long
+        // to end: the stop asked for once two columns are done always comes before the workers
+        // are through, however late the thread that counts finished columns gets to run. (A stop
+        // after two columns of a scan that could end once came after the workers had done them
+        // all.)
+        UseModel(ws, ModelKind::Discrete, {{"x", 0.3L}}, {{"r", 3.7L}, {"s", 0.25L}}, {},
+                 "if r < 3 then x = math.sqrt(-1) end\nreturn r*x*(1-x)", CallCounter::Off);
+        settings.transient = 2'000'000'000;
+        StopAfterColumns progress(2);
         RunControl control(progress);
         progress.control = &control;
-        const ScanOutcome stopped = Scan(ws, settings, threads, control);
-        EXPECT_TRUE(stopped.stopped);
-        EXPECT_GT(CountColour(stopped.raster, kBlankPixel), 0);
+        ScanModels models = MakeScanModels(ws.definition, threads, settings.domain, ws.randomState);
+        ASSERT_EQ(models.evaluators.size(), static_cast<std::size_t>(threads));
+        const ScanOutcome stopped = PeriodScan(models, settings, control);
+        EXPECT_TRUE(stopped.stopped) << threads;
+        const long long rows = stopped.raster.rows();
+        EXPECT_GE(CountColour(stopped.raster, kBlack), 2 * rows) << threads;
+        EXPECT_EQ(stopped.raster.at(stopped.raster.columns() - 1, 0), kBlankPixel) << threads;
         EXPECT_EQ(ws.model().parameterValues[0], 3.7L);
         EXPECT_EQ(ws.model().parameterValues[1], 0.25L);
     }

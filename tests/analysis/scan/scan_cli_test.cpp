@@ -206,6 +206,57 @@ TEST(ScanCli, ColourOptionsRecolourTheirCyclesEverywhere) {
     }
 }
 
+// Models whose every pixel shows whether an option took effect: the basins model reaches (0, 0)
+// at step 200 (z counts the steps, a third variable only --all-dimensions measures); the periods
+// model creeps 0.0003 a step, back within 0.001 for two confirmations but not for three.
+TEST(ScanCli, TheSkipConfirmAndAllDimensionsOptionsAndTheDefaultSkip) {
+    const std::string late = Scratch("late.mod");
+    WriteTextFile(late,
+                  "x=3, y=0, z=0\r\na=0\r\n\r\nd\r\n"
+                  "if z >= 199 then x = 0 else x = 100 end\r\ny = 0\r\nz = z + 1\r\n");
+    const std::string creep = Scratch("creep.mod");
+    WriteTextFile(creep, "x=0\r\na=0, b=0\r\n\r\nd\r\nx = x + 0.0003\r\n");
+    const std::vector<std::string> basins = {
+        "basins",    late,  "--h-variable", "x",   "--v-variable", "y",      "--h-range", "0:1",
+        "--v-range", "0:1", "--resolution", "2x2", "--cycle",      "1:0,0,0"};
+    const std::vector<std::string> periods = {"periods",       creep, "--h-parameter", "a",
+                                              "--v-parameter", "b",   "--h-range",     "0:1",
+                                              "--v-range",     "0:1", "--resolution",  "2x2"};
+    auto with = [](std::vector<std::string> words, const std::vector<std::string>& more) {
+        words.insert(words.end(), more.begin(), more.end());
+        return words;
+    };
+    struct Case {
+        std::vector<std::string> words;
+        bool cycle;  // every pixel in cycle 1's red, or none (white: no convergence)
+    };
+    const Case cases[] = {
+        {basins, true},  // the default transient of 200 steps
+        {with(basins, {"--skip", "199"}), false},
+        {with(basins, {"--all-dimensions"}), false},
+        {periods, true},
+        {with(periods, {"--confirm", "2"}), true},
+        {with(periods, {"--confirm", "3"}), false},
+    };
+    for (const Case& c : cases) {
+        std::string label;
+        for (std::size_t k = 2; k < c.words.size(); ++k) {
+            label += c.words[k] + " ";
+        }
+        const CliResult result = RunCli(c.words);
+        ASSERT_EQ(result.exitCode, 0) << label << result.err;
+        const std::vector<PixelLine> pixels = PixelLines(result.out);
+        ASSERT_EQ(pixels.size(), 9u) << label;
+        for (const PixelLine& pixel : pixels) {
+            EXPECT_EQ(pixel.red, 255) << label;
+            EXPECT_EQ(pixel.green, c.cycle ? 0 : 255) << label;
+            EXPECT_EQ(pixel.blue, c.cycle ? 0 : 255) << label;
+        }
+    }
+    std::filesystem::remove(late);
+    std::filesystem::remove(creep);
+}
+
 TEST(ScanCli, RefusesWhatItCannotScanWithAClearMessage) {
     struct Case {
         std::vector<std::string> words;

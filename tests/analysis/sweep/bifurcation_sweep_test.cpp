@@ -6,6 +6,7 @@
 #include <string>
 #include <thread>
 
+#include "analysis/orbit/common/orbit_counts.h"
 #include "analysis/sweep/bifurcation/bifurcation_sweep.h"
 #include "tests/analysis/sweep/sweep_test_support.h"
 
@@ -44,14 +45,20 @@ TEST(BifurcationSweep, VisitsNPlusOneValuesFromExactlyTheFirstToTheLastEnd) {
         Extended minimum, maximum;
         long long resolution;
         bool rightToLeft;
-        double first, last;
+        Extended first, last;
     };
+    // Half an ulp of a double above 3.75: from + N * step lands a little above it for these N and
+    // rounds to the next double, max itself to 3.75.
+    const Extended midpoint = 3.750000000000000222044604925031308084726L;
     const Case cases[] = {
-        {0, 1.4L, 600, false, 0, 1.4},  // the defaults on a data area 600 pixels wide
-        {0, 1.4L, 1, false, 0, 1.4},    // resolution 1: exactly the two ends
-        {2, -1, 30, false, 2, -1},      // min above max runs downwards
-        {0, 1.4L, 600, true, 1.4, 0},   // right to left starts at max
+        {0, 1.4L, 600, false, 0, 1.4L},  // the defaults on a data area 600 pixels wide
+        {0, 1.4L, 1, false, 0, 1.4L},    // resolution 1: exactly the two ends
+        {2, -1, 30, false, 2, -1},       // min above max runs downwards
+        {0, 1.4L, 600, true, 1.4L, 0},   // right to left starts at max
         {-1, 2, 30, true, 2, -1},
+        {0, midpoint, 39, false, 0, midpoint},
+        {1, midpoint, 21, false, 1, midpoint},
+        {1.1L, 3.3L, 3, true, 3.3L, 1.1L},
     };
     for (const Case& c : cases) {
         ModelWorkspace ws;
@@ -69,9 +76,9 @@ TEST(BifurcationSweep, VisitsNPlusOneValuesFromExactlyTheFirstToTheLastEnd) {
         const std::string what = std::to_string(c.resolution) + (c.rightToLeft ? " rtl" : "");
         ASSERT_EQ(points.size(), 3u * (c.resolution + 1)) << what;
         EXPECT_EQ(outcome.valuesDone, c.resolution + 1) << what;
-        EXPECT_EQ(points.front().x, c.first) << what;
-        EXPECT_EQ(points.front().y, c.first) << what;
-        EXPECT_NEAR(points.back().x, c.last, 1e-12) << what;
+        EXPECT_EQ(points.front().x, static_cast<double>(c.first)) << what;
+        EXPECT_EQ(points.front().y, static_cast<double>(c.first)) << what;
+        EXPECT_EQ(points.back().x, static_cast<double>(c.last)) << what;
         EXPECT_EQ(points.back().x, points.back().y) << what;
         EXPECT_FALSE(outcome.failed);
         EXPECT_EQ(model->parameterValues[0], 7) << what;
@@ -111,19 +118,38 @@ TEST(BifurcationSweep, RefusesSettingsThatCannotRunBeforeChangingAnything) {
     }
 }
 
-TEST(BifurcationSweep, WithoutTransientTheFirstPointIsTheFirstIterate) {
+// N + 1 values of P points each: N = limit / P would pass the limit, N - 1 reaches it exactly.
+TEST(BifurcationSweep, ThePointLimitRefusesLimitOverPStepsAndTakesOneFewer) {
     ModelWorkspace ws;
-    UseLogistic(ws, 3.7L, 0.3L);
-    BifurcationSettings settings;
-    settings.minimum = 2;
-    settings.maximum = 3;
-    settings.resolution = 1;
-    settings.transientSteps = 0;
-    settings.plottedPoints = 2;
-    const Points points = Sweep(*EvaluatorOf(ws), settings, 1);
-    ASSERT_EQ(points.size(), 4u);
-    EXPECT_DOUBLE_EQ(points[0].y, 2 * 0.3 * 0.7);
-    EXPECT_DOUBLE_EQ(points[2].y, 3 * 0.3 * 0.7);  // the state starts afresh at every value
+    UseLogistic(ws);
+    for (const long long perValue : {1000LL, 7LL, 1LL}) {
+        const long long steps = kMaximumPlottedPoints / perValue;
+        EXPECT_THROW(PlanSweptValues(ws.model(), 1, 0, 1, steps, perValue), SweepSettingsError)
+            << perValue;
+        EXPECT_EQ(PlanSweptValues(ws.model(), 1, 0, 1, steps - 1, perValue).count(), steps)
+            << perValue;
+    }
+}
+
+TEST(BifurcationSweep, AfterTStepsTheFirstPointIsIterateTPlusOne) {
+    // x -> x + a counts its steps in units of a, so each point tells which iterate it is.
+    for (const long long transient : {0LL, 1LL, 5LL}) {
+        ModelWorkspace ws;
+        UseModel(ws, ModelKind::Discrete, {{"x", 0}}, {{"a", 1}}, {}, "return x + a");
+        BifurcationSettings settings;
+        settings.minimum = 1;
+        settings.maximum = 10;
+        settings.resolution = 1;
+        settings.transientSteps = transient;
+        settings.plottedPoints = 2;
+        const Points points = Sweep(*EvaluatorOf(ws), settings, 1);
+        ASSERT_EQ(points.size(), 4u);
+        const auto first = static_cast<double>(transient + 1);
+        EXPECT_EQ(points[0].y, first) << transient;
+        EXPECT_EQ(points[1].y, first + 1) << transient;
+        // The state starts afresh at every value.
+        EXPECT_EQ(points[2].y, 10 * first) << transient;
+    }
 }
 
 TEST(BifurcationSweep, TheLogisticDiagramShowsThePeriodDoublings) {

@@ -68,8 +68,12 @@ TEST(LyapunovSweep, TheExponentFollowsTheDefinitionOnLinearModels) {
         long long iterations;
         double expected;
         double tolerance;
+        bool plane = false;
     };
     const Case cases[] = {
+        // Every variable is perturbed: (eps, eps) becomes (2 eps, 3 eps), ln(d / eps) = ln sqrt 13.
+        {"plane, M = 1", ModelKind::Discrete, "return 2*x, 3*y", 1, std::log(13.0) / 2, 1e-12,
+         true},
         // One step of x -> 2x doubles the separation: ln(d / eps) = ln 2.
         {"doubling, M = 1", ModelKind::Discrete, "return 2*x", 1, std::log(2.0), 1e-12},
         {"doubling, M = 50", ModelKind::Discrete, "return 2*x", 50, std::log(2.0), 1e-12},
@@ -81,7 +85,11 @@ TEST(LyapunovSweep, TheExponentFollowsTheDefinitionOnLinearModels) {
     for (const Case& c : cases) {
         ModelWorkspace ws;
         // The reference orbit rests at 0, so the separation is all there is to round.
-        UseModel(ws, c.kind, {{"x", 0}}, {{"a", 0.25L}}, {}, c.body);
+        if (c.plane) {
+            UseModel(ws, c.kind, {{"x", 0}, {"y", 0}}, {{"a", 0.25L}}, {}, c.body);
+        } else {
+            UseModel(ws, c.kind, {{"x", 0}}, {{"a", 0.25L}}, {}, c.body);
+        }
         ReplaceModel(ws, [](ModelDefinition& m) { m.stepSize = 0.01L; });
         LyapunovSettings settings;
         settings.minimum = 0;
@@ -123,6 +131,32 @@ TEST(LyapunovSweep, TheValuesRunFromMinToMaxInEitherDirectionAndStayInside) {
         }
         EXPECT_EQ(model->parameterValues[0], 5);
     }
+}
+
+// Noise draws from one sequence in the order of the steps: a noisy sweep runs on one thread
+// whatever is asked, and two runs from one seed are the same.
+TEST(LyapunovSweep, ANoisySweepRunsOnOneThreadAndRepeatsFromItsSeed) {
+    ModelWorkspace ws;
+    UseLogistic(ws, 3.7L, 0.3L, CallCounter::Off);
+    ReplaceModel(ws, [](ModelDefinition& m) {
+        m.noise.noiseOn = true;
+        m.noise.noiseLevel = 0.01L;
+        m.noise.noiseProbability = 1;
+        m.noise.noiseVariable = 1;
+    });
+    ws.randomState.random.seed = 42;
+    LyapunovSettings settings;
+    settings.minimum = 3.5L;
+    settings.maximum = 3.9L;
+    settings.resolution = 12;
+    settings.iterations = 200;
+    settings.transientSteps = 50;
+    SweepOutcome single;
+    const Points reference = Sweep(*testing::EvaluatorOf(ws), settings, 1, &single);
+    SweepOutcome parallel;
+    const Points points = Sweep(*testing::EvaluatorOf(ws), settings, 2, &parallel);
+    EXPECT_EQ(parallel.workers, 1);
+    EXPECT_TRUE(SamePoints(points, reference));
 }
 
 TEST(LyapunovSweep, AFailureEndsTheSweepWithTheValuesPointAndRestoresTheParameter) {

@@ -64,6 +64,27 @@ TEST(SeriesScript, APointCloudExportIsWrittenLineByLine) {
               "plot '/tmp/k/kalvoras1.tmp' u 1:2 title  \"a=1.4\" with p pt 7 lt 3 lw 2\\\r\n");
 }
 
+TEST(SeriesScript, EachLegendPositionWritesItsOwnKey) {
+    struct Case {
+        LegendPosition legend;
+        const char* line;
+    };
+    const Case cases[] = {
+        {LegendPosition::None, "set nokey"},
+        {LegendPosition::TopLeft, "set key top left"},
+        {LegendPosition::TopRight, "set key top right"},
+        {LegendPosition::BottomRight, "set key bottom right"},
+        {LegendPosition::BottomLeft, "set key bottom left"},
+    };
+    for (const Case& c : cases) {
+        SeriesScriptOptions options = PhasePlotExport();
+        options.legend = c.legend;
+        const std::string script = SeriesScript(options);
+        EXPECT_NE(script.find(std::string("\r\n") + c.line + "\r\n"), std::string::npos) << c.line;
+        EXPECT_EQ(script.find("set key"), script.rfind("set key")) << c.line;
+    }
+}
+
 TEST(SeriesScript, OptionsChangeTheirOwnLines) {
     struct Case {
         const char* name;

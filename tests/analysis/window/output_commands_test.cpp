@@ -122,19 +122,20 @@ TEST_F(Fixture, EachPictureFormatHasTheControlsSizeAndLeavesTheClipboardAlone) {
     const QSize size = window.graph->size();
     struct Case {
         std::string name;
-        int filter;
+        int filter;  // the filter chosen in the dialog
+        int format;  // what is written: the extension's format whatever the filter, in any case
     };
-    for (const Case& c : {Case{"a.bmp", 0}, Case{"a.png", 1}, Case{"a.svg", 2}, Case{"a.pdf", 3},
-                          Case{"typed-without-extension", 1}}) {
+    for (const Case& c : {Case{"a.bmp", 3, 0}, Case{"PLOT.PNG", 0, 1}, Case{"a.svg", 1, 2},
+                          Case{"a.Pdf", 2, 3}, Case{"typed-without-extension", 1, 1}}) {
         const std::string path = scratch.file(c.name);
         host.scripted.answerSave(path, c.filter);
         window.output->SaveAsClick();
         ASSERT_TRUE(host.scripted.errors.empty()) << host.scripted.errors.back();
         const std::string bytes = ReadFile(path);
-        if (c.filter <= 1) {
+        if (c.format <= 1) {
             QImage image;
             ASSERT_TRUE(
-                image.loadFromData(QByteArray::fromStdString(bytes), c.filter == 0 ? "BMP" : "PNG"))
+                image.loadFromData(QByteArray::fromStdString(bytes), c.format == 0 ? "BMP" : "PNG"))
                 << c.name;
             EXPECT_EQ(image.size(), size) << c.name;
             // The plot is in it: blue markers of slot 1.
@@ -145,7 +146,7 @@ TEST_F(Fixture, EachPictureFormatHasTheControlsSizeAndLeavesTheClipboardAlone) {
                 }
             }
             EXPECT_TRUE(blue) << c.name;
-        } else if (c.filter == 2) {
+        } else if (c.format == 2) {
             // The size is written in millimetres at 96 pixels per inch; the view box in pixels.
             QSvgRenderer svg(QByteArray::fromStdString(bytes));
             EXPECT_EQ(svg.viewBox(), QRect(QPoint(0, 0), size));

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -135,6 +136,22 @@ TEST_F(PrintFixture, PrintsToAPdfFileAndClosesOnlyAfterSuccess) {
     EXPECT_FALSE(window.PagePOKClick());
     EXPECT_TRUE(window.isVisible());
     window.close();
+}
+
+// 100 mm at 96 dots per inch is 377.95 screen pixels: the picture is laid out at that size on an
+// A4 page at any printer resolution, then stretched onto the page's dots.
+TEST(PrintRectangle, ThePictureIsLaidOutAtTheSizeA96DpiScreenGivesIt) {
+    for (const int dpi : {300, 600, 1200}) {
+        const int width = static_cast<int>(std::lround(210 * dpi / 25.4));
+        const int height = static_cast<int>(std::lround(297 * dpi / 25.4));
+        QSize logical;
+        PrintPicture picture;
+        picture.draw = [&](QPainter&, int w, int h) { logical = QSize(w, h); };
+        QImage page(1, 1, QImage::Format_RGB32);
+        QPainter painter(&page);
+        DrawPrintPage(painter, width, height, dpi, {100, 100, 30, 30}, picture);
+        EXPECT_EQ(logical, QSize(377, 377)) << dpi;
+    }
 }
 
 TEST_F(PrintFixture, LinesKeepTheirVisibleWidthAtPrinterResolution) {
