@@ -13,6 +13,7 @@
 #include "core/flow_steps.h"
 #include "core/model_capacity.h"
 #include "core/model_purity.h"
+#include "core/native_code.h"
 #include "core/native_model.h"
 #include "core/noise.h"
 #include "core/prompts.h"
@@ -364,6 +365,31 @@ inline bool LoadParameters(ModelEvaluator& ws, const Shape& shape) {
     return finite;
 }
 
+// The program's machine code when it may run this step in the program's place: made from that
+// very program for these counts.
+inline const NativeCode* CodeFor(const ModelEvaluator& ws, const NativeModel* native,
+                                 const Shape& shape) {
+    const NativeCode* code = ws.nativeCode.get();
+    if (code == nullptr || native == nullptr || code->program() != native ||
+        code->variables() != shape.variables || code->parameters() != shape.parameters) {
+        return nullptr;
+    }
+    return code;
+}
+
+using Parameters = std::array<double, kModelListCapacity>;
+
+// The parameters as the program receives them; the machine code checks that they are finite.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+inline void ParametersAsDoubles(const ModelEvaluator& ws, const Shape& shape,
+                                Parameters& parameters) {
+    for (int j = 0; j < shape.parameters; ++j) {
+        parameters[j] = LoadDouble(ws.parameterValues[j]);
+    }
+}
+#pragma GCC diagnostic pop
+
 // One call of the compiled program on the variables at, with the parameters loaded already; false
 // when a value was not finite.
 template <typename In>
@@ -389,6 +415,15 @@ bool StepNatively(ModelEvaluator& ws, ModelKind kind, StateVector& state) {
     const NativeModel* native = NativeFor(ws, shape);
     if (native == nullptr) {
         return false;
+    }
+    if (const NativeCode* code = CodeFor(ws, native, shape)) {
+        // Uninitialised on purpose, as the stages: only the first slots are used.
+        Parameters parameters;
+        ParametersAsDoubles(ws, shape, parameters);
+        return kind == ModelKind::Discrete
+                   ? code->iterate(state.data(), parameters.data(), 1)
+                   : code->kutta(state.data(), state.data(), parameters.data(),
+                                 ws.model().stepSize);
     }
     const double* registers = ws.nativeRegisters.data();
     if (!LoadParameters(ws, shape)) {
@@ -478,6 +513,7 @@ void CompileModelScript(ModelEvaluator& ws) {
     }
     if (lua == nullptr) {
         ws.nativeModel.reset();
+        ws.nativeCode.reset();
         ws.scriptStatus = LUA_ERRMEM;
         ShowMessage(ws, CompileMessage(ws.scriptStatus));
         return;
@@ -517,8 +553,10 @@ void CompileModelScript(ModelEvaluator& ws) {
                             Count(ws.model().parameterCount));
     if (ws.scriptStatus != 0) {
         ws.nativeModel.reset();
+        ws.nativeCode.reset();
     } else if (ws.nativeModel == nullptr || ws.nativeModel->script() != ws.model().scriptText) {
         ws.nativeModel = NativeModel::Compile(ws.model().scriptText);
+        ws.nativeCode.reset();
     }
 }
 
@@ -536,7 +574,14 @@ bool ModelRates(ModelEvaluator& ws, const double* at, double* rates) {
     const Shape shape = ShapeOf(ws);
     if (ws.nativeModel != nullptr) {
         const NativeModel* native = NativeFor(ws, shape);
-        if (native != nullptr && LoadParameters(ws, shape) && RunNative(ws, *native, shape, at)) {
+        if (const NativeCode* code = CodeFor(ws, native, shape)) {
+            Parameters parameters;
+            ParametersAsDoubles(ws, shape, parameters);
+            if (code->call(at, parameters.data(), rates)) {
+                return true;
+            }
+        } else if (native != nullptr && LoadParameters(ws, shape) &&
+                   RunNative(ws, *native, shape, at)) {
             const double* registers = ws.nativeRegisters.data();
             for (int k = 0; k < shape.results; ++k) {
                 rates[k] = registers[native->resultRegister(k)];
@@ -724,6 +769,11 @@ BatchOutcome RunBatch(ModelEvaluator& ws, const Shape& shape, StateVector& state
 // find where and judge it.
 bool NativeBatch(ModelEvaluator& ws, const NativeModel& native, const Shape& shape,
                  StateVector& state, std::int64_t n) {
+    if (const NativeCode* code = CodeFor(ws, &native, shape)) {
+        Parameters parameters;
+        ParametersAsDoubles(ws, shape, parameters);
+        return code->iterate(state.data(), parameters.data(), n);
+    }
     double* registers = ws.nativeRegisters.data();
     bool finite = LoadParameters(ws, shape);
     for (int i = 0; i < shape.variables; ++i) {

@@ -1,0 +1,629 @@
+#include "core/native_code.h"
+
+#include <llvm/ExecutionEngine/Orc/ExecutionUtils.h>
+#include <llvm/ExecutionEngine/Orc/JITTargetMachineBuilder.h>
+#include <llvm/ExecutionEngine/Orc/LLJIT.h>
+#include <llvm/ExecutionEngine/Orc/ThreadSafeModule.h>
+#include <llvm/IR/IRBuilder.h>
+#include <llvm/IR/Intrinsics.h>
+#include <llvm/IR/LLVMContext.h>
+#include <llvm/IR/MDBuilder.h>
+#include <llvm/IR/Module.h>
+#include <llvm/IR/Verifier.h>
+#include <llvm/Passes/PassBuilder.h>
+#include <llvm/Support/TargetSelect.h>
+#include <llvm/Target/TargetMachine.h>
+
+#include <cfloat>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string_view>
+#include <vector>
+
+#include "core/native_model.h"
+
+namespace kalvora {
+
+struct NativeCode::Engine {
+    std::unique_ptr<llvm::orc::LLJIT> jit;
+};
+
+NativeCode::~NativeCode() = default;
+
+namespace {
+
+using Op = NativeModel::Op;
+
+// The C library's functions the program calls, by the math library's names: the code calls the
+// very functions the register program and the interpreter call. abs, floor, ceil and sqrt are made
+// in place (each is exact, so any way of making it gives the same double), deg and rad call the
+// program's own functions, which hold the interpreter's constant.
+using Unary = double (*)(double);
+using Binary = double (*)(double, double);
+
+Unary LibraryUnary(std::string_view name) {
+    static const std::pair<std::string_view, Unary> kFunctions[] = {
+        {"acos", &::acos}, {"asin", &::asin}, {"atan", &::atan},   {"cos", &::cos},
+        {"cosh", &::cosh}, {"exp", &::exp},   {"log", &::log},     {"log10", &::log10},
+        {"sin", &::sin},   {"sinh", &::sinh}, {"tan", &::tan},     {"tanh", &::tanh},
+    };
+    for (const auto& [known, function] : kFunctions) {
+        if (known == name) {
+            return function;
+        }
+    }
+    return nullptr;
+}
+
+Binary LibraryBinary(std::string_view name) {
+    if (name == "pow") {
+        return &::pow;
+    }
+    if (name == "atan2") {
+        return &::atan2;
+    }
+    if (name == "fmod") {
+        return &::fmod;
+    }
+    return nullptr;
+}
+
+bool TurnedOff() {
+    const char* setting = std::getenv("KALVORA_JIT");
+    return setting != nullptr &&
+           (std::strcmp(setting, "off") == 0 || std::strcmp(setting, "0") == 0);
+}
+
+// The code generator's one-time set-up; false when this machine's target is not built in.
+bool TargetReady() {
+    static const bool ready = [] {
+        return !llvm::InitializeNativeTarget() && !llvm::InitializeNativeTargetAsmPrinter();
+    }();
+    return ready;
+}
+
+// Thrown when the program holds something the generator does not make.
+struct Refused {};
+
+}  // namespace
+
+// Builds one module with three functions over the program:
+//   int call(const double* variables, const double* parameters, double* results)
+//   int64 iterate(Extended* state, const double* parameters, int64 n)
+//   int kutta(const Extended* in, Extended* out, const double* parameters, const Extended* h)
+// The program's registers become the function's own values, so the variables of an iteration and
+// the Runge-Kutta stages never pass through memory.
+class NativeCodeGenerator {
+  public:
+    NativeCodeGenerator(const NativeModel& program, int variables, llvm::LLVMContext& context,
+                        llvm::Module& module)
+        : program_(program),
+          variables_(variables),
+          parameters_(program.argumentCount() - variables),
+          results_(program.resultCount()),
+          context_(context),
+          module_(module),
+          builder_(context),
+          double_(llvm::Type::getDoubleTy(context)),
+          extended_(llvm::Type::getX86_FP80Ty(context)),
+          int32_(llvm::Type::getInt32Ty(context)),
+          int64_(llvm::Type::getInt64Ty(context)) {
+        const std::vector<NativeModel::Instruction>& code = program_.code();
+        for (const NativeModel::Instruction& instruction : code) {
+            if (instruction.op == Op::Call1 || instruction.op == Op::Call2) {
+                const std::string_view name = NativeModel::FunctionName(instruction);
+                if (name.empty()) {
+                    throw Refused{};
+                }
+            }
+        }
+    }
+
+    void generate() {
+        generateCall();
+        generateIterate();
+        generateKutta();
+    }
+
+  private:
+    using Values = std::vector<llvm::Value*>;
+
+    llvm::Function* newFunction(const char* name, llvm::Type* result,
+                                const std::vector<llvm::Type*>& arguments) {
+        auto* type = llvm::FunctionType::get(result, arguments, false);
+        auto* function =
+            llvm::Function::Create(type, llvm::Function::ExternalLinkage, name, module_);
+        function->addFnAttr(llvm::Attribute::NoUnwind);
+        for (unsigned i = 0; i < function->arg_size(); ++i) {
+            if (arguments[i]->isPointerTy()) {
+                function->addParamAttr(i, llvm::Attribute::NoAlias);
+            }
+        }
+        function_ = function;
+        failBlock_ = nullptr;
+        return function;
+    }
+    llvm::BasicBlock* newBlock(const char* name = "") {
+        return llvm::BasicBlock::Create(context_, name, function_);
+    }
+    // Where every value that is not finite leads: the function returns failure from there.
+    llvm::BasicBlock* fail() { return failBlock_; }
+
+    llvm::Value* constant(double value) { return llvm::ConstantFP::get(double_, value); }
+    llvm::Value* extendedConstant(double value) { return llvm::ConstantFP::get(extended_, value); }
+
+    llvm::Value* fabs(llvm::Value* value) {
+        return builder_.CreateUnaryIntrinsic(llvm::Intrinsic::fabs, value);
+    }
+    // Goes on only when value is finite (neither infinite nor a NaN).
+    void requireFinite(llvm::Value* value) {
+        llvm::Value* finite =
+            value->getType() == double_
+                ? builder_.CreateFCmpOLE(fabs(value), constant(DBL_MAX))
+                : builder_.CreateFCmpOLT(fabs(value), llvm::ConstantFP::getInfinity(extended_));
+        llvm::BasicBlock* next = newBlock();
+        builder_.CreateCondBr(finite, next, fail(), likely_);
+        builder_.SetInsertPoint(next);
+    }
+
+    llvm::Value* load(llvm::Type* type, llvm::Value* base, int index) {
+        llvm::Value* at = builder_.CreateConstInBoundsGEP1_64(type, base, index);
+        return builder_.CreateLoad(type, at);
+    }
+    void store(llvm::Type* type, llvm::Value* value, llvm::Value* base, int index) {
+        builder_.CreateStore(value, builder_.CreateConstInBoundsGEP1_64(type, base, index));
+    }
+
+    // A call of a C library function at its address: the code generator does not know it by
+    // name, so it cannot replace it by something it holds equal (pow(x, 2) by x * x).
+    llvm::Value* callAddress(const void* address, const Values& arguments) {
+        std::vector<llvm::Type*> types(arguments.size(), double_);
+        auto* type = llvm::FunctionType::get(double_, types, false);
+        llvm::Value* callee = llvm::ConstantExpr::getIntToPtr(
+            llvm::ConstantInt::get(int64_, reinterpret_cast<std::uint64_t>(address)),
+            llvm::PointerType::getUnqual(type));
+        llvm::CallInst* call = builder_.CreateCall(type, callee, arguments);
+        call->addFnAttr(llvm::Attribute::NoUnwind);
+        return call;
+    }
+
+    llvm::Value* callFunction(const NativeModel::Instruction& instruction, llvm::Value* a,
+                              llvm::Value* b) {
+        const std::string_view name = NativeModel::FunctionName(instruction);
+        if (instruction.op == Op::Call1) {
+            if (name == "abs") {
+                return fabs(a);
+            }
+            if (name == "floor") {
+                return builder_.CreateUnaryIntrinsic(llvm::Intrinsic::floor, a);
+            }
+            if (name == "ceil") {
+                return builder_.CreateUnaryIntrinsic(llvm::Intrinsic::ceil, a);
+            }
+            if (name == "sqrt") {
+                return builder_.CreateUnaryIntrinsic(llvm::Intrinsic::sqrt, a);
+            }
+            const Unary function = LibraryUnary(name);
+            return callAddress(reinterpret_cast<const void*>(function != nullptr
+                                                                 ? function
+                                                                 : instruction.unary),
+                               {a});
+        }
+        const Binary function = LibraryBinary(name);
+        return callAddress(
+            reinterpret_cast<const void*>(function != nullptr ? function : instruction.binary),
+            {a, b});
+    }
+
+    // The program once, at the builder's place, on the given arguments; returns its results with
+    // the builder after them. Every value made is checked, as the register program checks it.
+    Values program(const Values& arguments) {
+        const std::vector<NativeModel::Instruction>& code = program_.code();
+        const std::vector<std::uint32_t>& operands = program_.operands();
+        // One slot per register in the entry block, which the optimiser turns into values.
+        std::vector<llvm::AllocaInst*> registers(static_cast<std::size_t>(program_.registerCount()));
+        {
+            llvm::IRBuilder<> entry(&function_->getEntryBlock(),
+                                    function_->getEntryBlock().begin());
+            for (auto& reg : registers) {
+                reg = entry.CreateAlloca(double_);
+            }
+        }
+        for (const auto& [reg, value] : program_.constants()) {
+            builder_.CreateStore(constant(value), registers[reg]);
+        }
+        for (std::size_t i = 0; i < arguments.size(); ++i) {
+            builder_.CreateStore(arguments[i], registers[i]);
+        }
+        const auto read = [&](std::uint32_t reg) {
+            return builder_.CreateLoad(double_, registers[reg]);
+        };
+        // A block starts at every jump's target and after every jump.
+        std::vector<llvm::BasicBlock*> blocks(code.size() + 1, nullptr);
+        for (std::size_t i = 0; i < code.size(); ++i) {
+            if (code[i].op >= Op::JumpIfLt && code[i].op <= Op::Jump) {
+                if (blocks[code[i].target] == nullptr) {
+                    blocks[code[i].target] = newBlock();
+                }
+                if (blocks[i + 1] == nullptr) {
+                    blocks[i + 1] = newBlock();
+                }
+            }
+        }
+        Values results;
+        for (std::size_t i = 0; i < code.size(); ++i) {
+            if (blocks[i] != nullptr) {
+                if (builder_.GetInsertBlock()->getTerminator() == nullptr) {
+                    builder_.CreateBr(blocks[i]);
+                }
+                builder_.SetInsertPoint(blocks[i]);
+            }
+            const NativeModel::Instruction& at = code[i];
+            llvm::Value* value = nullptr;
+            switch (at.op) {
+                case Op::Add:
+                    value = builder_.CreateFAdd(read(at.a), read(at.b));
+                    break;
+                case Op::Sub:
+                    value = builder_.CreateFSub(read(at.a), read(at.b));
+                    break;
+                case Op::Mul:
+                    value = builder_.CreateFMul(read(at.a), read(at.b));
+                    break;
+                case Op::Div:
+                    value = builder_.CreateFDiv(read(at.a), read(at.b));
+                    break;
+                case Op::Mod: {
+                    // The interpreter's a - floor(a / b) * b, each operation rounded on its own.
+                    llvm::Value* a = read(at.a);
+                    llvm::Value* b = read(at.b);
+                    llvm::Value* quotient = builder_.CreateUnaryIntrinsic(
+                        llvm::Intrinsic::floor, builder_.CreateFDiv(a, b));
+                    value = builder_.CreateFSub(a, builder_.CreateFMul(quotient, b));
+                    break;
+                }
+                case Op::Pow:
+                    value = callAddress(reinterpret_cast<const void*>(&::pow),
+                                        {read(at.a), read(at.b)});
+                    break;
+                case Op::Neg:
+                    value = builder_.CreateFNeg(read(at.a));
+                    break;
+                case Op::Move:
+                    value = read(at.a);
+                    break;
+                case Op::Call1:
+                    value = callFunction(at, read(at.a), nullptr);
+                    break;
+                case Op::Call2:
+                    value = callFunction(at, read(at.a), read(at.b));
+                    break;
+                case Op::Min:
+                case Op::Max: {
+                    // The first operand, replaced by each later one that is smaller (larger).
+                    value = read(operands[at.a]);
+                    for (std::uint32_t k = 1; k < at.b; ++k) {
+                        llvm::Value* next = read(operands[at.a + k]);
+                        llvm::Value* replaces = at.op == Op::Min
+                                                    ? builder_.CreateFCmpOLT(next, value)
+                                                    : builder_.CreateFCmpOGT(next, value);
+                        value = builder_.CreateSelect(replaces, next, value);
+                    }
+                    break;
+                }
+                case Op::JumpIfLt:
+                case Op::JumpIfLe:
+                case Op::JumpIfEq:
+                case Op::JumpIfNe:
+                case Op::JumpUnlessLt:
+                case Op::JumpUnlessLe:
+                case Op::JumpUnlessEq:
+                case Op::JumpUnlessNe: {
+                    llvm::Value* a = read(at.a);
+                    llvm::Value* b = read(at.b);
+                    llvm::Value* holds = nullptr;
+                    switch (at.op) {
+                        case Op::JumpIfLt:
+                        case Op::JumpUnlessLt:
+                            holds = builder_.CreateFCmpOLT(a, b);
+                            break;
+                        case Op::JumpIfLe:
+                        case Op::JumpUnlessLe:
+                            holds = builder_.CreateFCmpOLE(a, b);
+                            break;
+                        case Op::JumpIfEq:
+                        case Op::JumpUnlessEq:
+                            holds = builder_.CreateFCmpOEQ(a, b);
+                            break;
+                        default:
+                            holds = builder_.CreateFCmpUNE(a, b);
+                            break;
+                    }
+                    const bool when = at.op <= Op::JumpIfNe;
+                    builder_.CreateCondBr(holds, when ? blocks[at.target] : blocks[i + 1],
+                                          when ? blocks[i + 1] : blocks[at.target]);
+                    continue;
+                }
+                case Op::Jump:
+                    builder_.CreateBr(blocks[at.target]);
+                    continue;
+                case Op::End:
+                    for (int k = 0; k < program_.resultCount(); ++k) {
+                        results.push_back(
+                            read(static_cast<std::uint32_t>(program_.resultRegister(k))));
+                    }
+                    return results;
+            }
+            requireFinite(value);
+            builder_.CreateStore(value, registers[at.dst]);
+        }
+        throw Refused{};  // a program always ends with End
+    }
+
+    // Reads count doubles of a C array, each required finite.
+    Values loadFinite(llvm::Value* base, int count) {
+        Values values;
+        for (int i = 0; i < count; ++i) {
+            values.push_back(load(double_, base, i));
+            requireFinite(values.back());
+        }
+        return values;
+    }
+    static Values joined(Values a, const Values& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    }
+    // The block that returns failure (a zero of the function's type).
+    void makeFailBlock(llvm::Type* type) {
+        failBlock_ = newBlock("fail");
+        llvm::IRBuilder<> at(failBlock_);
+        at.CreateRet(llvm::ConstantInt::get(type, 0));
+    }
+
+    void generateCall() {
+        auto* pointer = llvm::PointerType::getUnqual(double_);
+        llvm::Function* function = newFunction("call", int32_, {pointer, pointer, pointer});
+        builder_.SetInsertPoint(newBlock("entry"));
+        makeFailBlock(int32_);
+        const Values variables = loadFinite(function->getArg(0), variables_);
+        const Values parameters = loadFinite(function->getArg(1), parameters_);
+        const Values results = program(joined(variables, parameters));
+        for (int k = 0; k < results_; ++k) {
+            store(double_, results[k], function->getArg(2), k);
+        }
+        builder_.CreateRet(llvm::ConstantInt::get(int32_, 1));
+    }
+
+    // A state slot's value as the program receives it: the Extended value rounded to a double.
+    llvm::Value* loadVariable(llvm::Value* state, int index) {
+        return builder_.CreateFPTrunc(load(extended_, state, index), double_);
+    }
+
+    void generateIterate() {
+        auto* extendedPointer = llvm::PointerType::getUnqual(extended_);
+        auto* doublePointer = llvm::PointerType::getUnqual(double_);
+        llvm::Function* function =
+            newFunction("iterate", int64_, {extendedPointer, doublePointer, int64_});
+        llvm::Value* state = function->getArg(0);
+        llvm::Value* n = function->getArg(2);
+        llvm::BasicBlock* entry = newBlock("entry");
+        builder_.SetInsertPoint(entry);
+        makeFailBlock(int64_);
+        Values start;
+        for (int i = 0; i < variables_; ++i) {
+            start.push_back(loadVariable(state, i));
+            requireFinite(start.back());
+        }
+        const Values parameters = loadFinite(function->getArg(1), parameters_);
+        llvm::BasicBlock* before = builder_.GetInsertBlock();
+        llvm::BasicBlock* loop = newBlock("loop");
+        builder_.CreateBr(loop);
+        builder_.SetInsertPoint(loop);
+        llvm::PHINode* count = builder_.CreatePHI(int64_, 2);
+        count->addIncoming(llvm::ConstantInt::get(int64_, 0), before);
+        Values current;
+        std::vector<llvm::PHINode*> phis;
+        for (int i = 0; i < variables_; ++i) {
+            phis.push_back(builder_.CreatePHI(double_, 2));
+            phis.back()->addIncoming(start[i], before);
+            current.push_back(phis.back());
+        }
+        const Values results = program(joined(current, parameters));
+        llvm::Value* next = builder_.CreateAdd(count, llvm::ConstantInt::get(int64_, 1));
+        llvm::BasicBlock* latch = builder_.GetInsertBlock();
+        llvm::BasicBlock* done = newBlock("done");
+        builder_.CreateCondBr(builder_.CreateICmpSLT(next, n), loop, done);
+        count->addIncoming(next, latch);
+        for (int i = 0; i < variables_; ++i) {
+            phis[i]->addIncoming(results[i], latch);
+        }
+        builder_.SetInsertPoint(done);
+        for (int k = 0; k < results_; ++k) {
+            store(extended_, builder_.CreateFPExt(results[k], extended_), state, k);
+        }
+        builder_.CreateRet(next);
+    }
+
+    // The same Extended arithmetic as the steps' Runge-Kutta code, operation for operation:
+    //   y  = (h k1 / 2 + in)                        rounded to double
+    //   y' = ((in - h k1) + (2 h) k2)               rounded to double
+    //   out = ((4 k2 + k1) + k3) h / 6 + in
+    void generateKutta() {
+        auto* extendedPointer = llvm::PointerType::getUnqual(extended_);
+        auto* doublePointer = llvm::PointerType::getUnqual(double_);
+        llvm::Function* function = newFunction(
+            "kutta", int32_, {extendedPointer, extendedPointer, doublePointer, extendedPointer});
+        // in and out may be the same array.
+        function->removeParamAttr(0, llvm::Attribute::NoAlias);
+        function->removeParamAttr(1, llvm::Attribute::NoAlias);
+        builder_.SetInsertPoint(newBlock("entry"));
+        makeFailBlock(int32_);
+        llvm::Value* in = function->getArg(0);
+        llvm::Value* h = load(extended_, function->getArg(3), 0);
+        Values start;
+        for (int i = 0; i < results_; ++i) {
+            start.push_back(load(extended_, in, i));
+        }
+        const Values parameters = loadFinite(function->getArg(2), parameters_);
+        const auto stage = [&](const Values& at) {
+            Values variables;
+            for (int i = 0; i < variables_; ++i) {
+                variables.push_back(at[i]);
+                requireFinite(variables.back());
+            }
+            return program(joined(variables, parameters));
+        };
+        const auto extend = [&](llvm::Value* value) {
+            return builder_.CreateFPExt(value, extended_);
+        };
+        Values y;
+        for (int i = 0; i < variables_; ++i) {
+            y.push_back(builder_.CreateFPTrunc(start[i], double_));
+        }
+        const Values k1 = stage(y);
+        for (int i = 0; i < variables_; ++i) {
+            llvm::Value* half = builder_.CreateFDiv(builder_.CreateFMul(h, extend(k1[i])),
+                                                    extendedConstant(2));
+            y[i] = builder_.CreateFPTrunc(builder_.CreateFAdd(half, start[i]), double_);
+        }
+        const Values k2 = stage(y);
+        llvm::Value* twice = builder_.CreateFMul(h, extendedConstant(2));
+        for (int i = 0; i < variables_; ++i) {
+            llvm::Value* back = builder_.CreateFSub(start[i], builder_.CreateFMul(h, extend(k1[i])));
+            y[i] = builder_.CreateFPTrunc(
+                builder_.CreateFAdd(back, builder_.CreateFMul(twice, extend(k2[i]))), double_);
+        }
+        const Values k3 = stage(y);
+        Values sums;
+        for (int i = 0; i < results_; ++i) {
+            llvm::Value* sum = builder_.CreateFMul(extend(k2[i]), extendedConstant(4));
+            sum = builder_.CreateFAdd(sum, extend(k1[i]));
+            sum = builder_.CreateFAdd(sum, extend(k3[i]));
+            sum = builder_.CreateFMul(sum, h);
+            sum = builder_.CreateFDiv(sum, extendedConstant(6));
+            sum = builder_.CreateFAdd(sum, start[i]);
+            requireFinite(sum);
+            sums.push_back(sum);
+        }
+        for (int i = 0; i < results_; ++i) {
+            store(extended_, sums[i], function->getArg(1), i);
+        }
+        builder_.CreateRet(llvm::ConstantInt::get(int32_, 1));
+    }
+
+    const NativeModel& program_;
+    const int variables_;
+    const int parameters_;
+    const int results_;
+    llvm::LLVMContext& context_;
+    llvm::Module& module_;
+    llvm::IRBuilder<> builder_;
+    llvm::Type* double_;
+    llvm::Type* extended_;
+    llvm::IntegerType* int32_;
+    llvm::IntegerType* int64_;
+    llvm::Function* function_ = nullptr;
+    llvm::BasicBlock* failBlock_ = nullptr;
+    llvm::MDNode* likely_ = llvm::MDBuilder(context_).createBranchWeights(1 << 20, 1);
+};
+
+bool NativeCode::Enabled() {
+    return !TurnedOff() && TargetReady();
+}
+
+std::shared_ptr<const NativeCode> NativeCode::Generate(const NativeModel& program, int variables) {
+    if (!program.covered() || variables < 0 || variables > program.argumentCount() ||
+        variables > program.resultCount() || !Enabled()) {
+        return nullptr;
+    }
+    const auto started = std::chrono::steady_clock::now();
+    auto builder = llvm::orc::JITTargetMachineBuilder::detectHost();
+    if (!builder) {
+        llvm::consumeError(builder.takeError());
+        return nullptr;
+    }
+    // Never a fused multiply-add, whatever the processor offers: each operation rounds on its own.
+    builder->getOptions().AllowFPOpFusion = llvm::FPOpFusion::Strict;
+    builder->setCodeGenOptLevel(llvm::CodeGenOpt::Default);
+    auto machine = builder->createTargetMachine();
+    if (!machine) {
+        llvm::consumeError(machine.takeError());
+        return nullptr;
+    }
+    auto context = std::make_unique<llvm::LLVMContext>();
+    auto module = std::make_unique<llvm::Module>("model", *context);
+    module->setDataLayout((*machine)->createDataLayout());
+    module->setTargetTriple((*machine)->getTargetTriple().str());
+    try {
+        NativeCodeGenerator(program, variables, *context, *module).generate();
+    } catch (const Refused&) {
+        return nullptr;
+    }
+    if (llvm::verifyModule(*module, nullptr)) {
+        return nullptr;
+    }
+    {
+        llvm::LoopAnalysisManager loops;
+        llvm::FunctionAnalysisManager functions;
+        llvm::CGSCCAnalysisManager calls;
+        llvm::ModuleAnalysisManager modules;
+        llvm::PassBuilder passes(machine->get());
+        passes.registerModuleAnalyses(modules);
+        passes.registerCGSCCAnalyses(calls);
+        passes.registerFunctionAnalyses(functions);
+        passes.registerLoopAnalyses(loops);
+        passes.crossRegisterProxies(loops, functions, calls, modules);
+        passes.buildPerModuleDefaultPipeline(llvm::OptimizationLevel::O2).run(*module, modules);
+    }
+    auto jit = llvm::orc::LLJITBuilder().setJITTargetMachineBuilder(std::move(*builder)).create();
+    if (!jit) {
+        llvm::consumeError(jit.takeError());
+        return nullptr;
+    }
+    // Operations the processor lacks become calls of the C library (floor without SSE4.1).
+    auto process = llvm::orc::DynamicLibrarySearchGenerator::GetForCurrentProcess(
+        (*jit)->getDataLayout().getGlobalPrefix());
+    if (!process) {
+        llvm::consumeError(process.takeError());
+        return nullptr;
+    }
+    (*jit)->getMainJITDylib().addGenerator(std::move(*process));
+    if (auto error = (*jit)->addIRModule(
+            llvm::orc::ThreadSafeModule(std::move(module), std::move(context)))) {
+        llvm::consumeError(std::move(error));
+        return nullptr;
+    }
+    std::shared_ptr<NativeCode> code(new NativeCode);
+    code->engine_ = std::make_unique<Engine>();
+    code->engine_->jit = std::move(*jit);
+    const auto address = [&](const char* name) -> std::uint64_t {
+        auto symbol = code->engine_->jit->lookup(name);
+        if (!symbol) {
+            llvm::consumeError(symbol.takeError());
+            return 0;
+        }
+        return symbol->getAddress();
+    };
+    const std::uint64_t call = address("call");
+    const std::uint64_t iterate = address("iterate");
+    const std::uint64_t kutta = address("kutta");
+    if (call == 0 || iterate == 0 || kutta == 0) {
+        return nullptr;
+    }
+    code->call_ = reinterpret_cast<decltype(code->call_)>(call);
+    code->iterate_ = reinterpret_cast<decltype(code->iterate_)>(iterate);
+    code->kutta_ = reinterpret_cast<decltype(code->kutta_)>(kutta);
+    code->program_ = &program;
+    code->variables_ = variables;
+    code->parameters_ = program.argumentCount() - variables;
+    code->results_ = program.resultCount();
+    code->compileMilliseconds_ =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
+            .count();
+    return code;
+}
+
+}  // namespace kalvora

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "core/model_types.h"
+
+namespace kalvora {
+
+class NativeModel;
+
+// Machine code made from a compiled program (NativeModel) when the model is accepted: the same
+// operations in the same order on the same doubles, the same C library functions, the Runge-Kutta
+// sums in Extended as the steps make them, and no fused multiply-add. It keeps the program's one
+// promise about faults: every function fails (returns false, and writes nothing) as soon as a value
+// it made or received is not finite, so that the interpreter judges the step as it always has.
+//
+// Immutable once made and shared by every evaluator of the definition, on any thread. Where the
+// machine has no code generator, where KALVORA_JIT=off is set, or where the generator refuses a
+// program, there is no code and the register program runs, with the same numbers.
+class NativeCode {
+  public:
+    // Code for the program of a model with the given number of variables (the first arguments
+    // and the first results), or null. Takes a few milliseconds; callers make it once per
+    // accepted definition, on a worker.
+    static std::shared_ptr<const NativeCode> Generate(const NativeModel& program, int variables);
+    // Whether Generate can make code at all here (a generator is built in and not turned off).
+    static bool Enabled();
+
+    ~NativeCode();
+    NativeCode(const NativeCode&) = delete;
+    NativeCode& operator=(const NativeCode&) = delete;
+
+    // The program the code was made from, and the counts it was made for.
+    const NativeModel* program() const { return program_; }
+    int variables() const { return variables_; }
+    int parameters() const { return parameters_; }
+    int results() const { return results_; }
+
+    // One call of the model: variables and parameters in, every result out.
+    bool call(const double* variables, const double* parameters, double* results) const {
+        return call_(variables, parameters, results) != 0;
+    }
+    // n (at least 1) iterations of the map from the variables in state, each call's first
+    // results being the next call's variables; every result of the last call is then stored in
+    // state. On failure state is untouched.
+    bool iterate(Extended* state, const double* parameters, std::int64_t n) const {
+        return iterate_(state, parameters, n) == n;
+    }
+    // Kutta's third-order step of size h over the results' slots, from in to out (which may be
+    // the same); on failure out is untouched.
+    bool kutta(const Extended* in, Extended* out, const double* parameters, Extended h) const {
+        return kutta_(in, out, parameters, &h) != 0;
+    }
+
+    // What the generator took to make the code, for the measures.
+    double compileMilliseconds() const { return compileMilliseconds_; }
+
+  private:
+    NativeCode() = default;
+
+    struct Engine;
+    std::unique_ptr<Engine> engine_;
+    const NativeModel* program_ = nullptr;
+    int variables_ = 0;
+    int parameters_ = 0;
+    int results_ = 0;
+    double compileMilliseconds_ = 0;
+    int (*call_)(const double*, const double*, double*) = nullptr;
+    std::int64_t (*iterate_)(Extended*, const double*, std::int64_t) = nullptr;
+    int (*kutta_)(const Extended*, Extended*, const double*, const Extended*) = nullptr;
+
+    friend class NativeCodeGenerator;
+};
+
+}  // namespace kalvora
