@@ -164,8 +164,8 @@ ModelDefinitionPtr ShareDefinition(ModelDefinition definition) {
     if (definition.nativeModel == nullptr && !definition.scriptText.empty()) {
         // Once per accepted definition, with its machine code: every evaluator made from it shares
         // both.
-        definition.nativeModel = NativeModel::CompileWithMachineCode(definition.scriptText,
-                                                                     definition.variableCount);
+        definition.nativeModel =
+            NativeModel::CompileWithMachineCode(definition.scriptText, definition.variableCount);
     }
     return std::make_shared<const ModelDefinition>(std::move(definition));
 }

@@ -420,10 +420,9 @@ bool StepNatively(ModelEvaluator& ws, ModelKind kind, StateVector& state) {
         // Uninitialised on purpose, as the stages: only the first slots are used.
         Parameters parameters;
         ParametersAsDoubles(ws, shape, parameters);
-        return kind == ModelKind::Discrete
-                   ? code->iterate(state.data(), parameters.data(), 1)
-                   : code->kutta(state.data(), state.data(), parameters.data(),
-                                 ws.model().stepSize);
+        return kind == ModelKind::Discrete ? code->iterate(state.data(), parameters.data(), 1)
+                                           : code->kutta(state.data(), state.data(),
+                                                         parameters.data(), ws.model().stepSize);
     }
     const double* registers = ws.nativeRegisters.data();
     if (!LoadParameters(ws, shape)) {

@@ -46,9 +46,9 @@ using Binary = double (*)(double, double);
 
 Unary LibraryUnary(std::string_view name) {
     static const std::pair<std::string_view, Unary> kFunctions[] = {
-        {"acos", &::acos}, {"asin", &::asin}, {"atan", &::atan},   {"cos", &::cos},
-        {"cosh", &::cosh}, {"exp", &::exp},   {"log", &::log},     {"log10", &::log10},
-        {"sin", &::sin},   {"sinh", &::sinh}, {"tan", &::tan},     {"tanh", &::tanh},
+        {"acos", &::acos}, {"asin", &::asin}, {"atan", &::atan}, {"cos", &::cos},
+        {"cosh", &::cosh}, {"exp", &::exp},   {"log", &::log},   {"log10", &::log10},
+        {"sin", &::sin},   {"sinh", &::sinh}, {"tan", &::tan},   {"tanh", &::tanh},
     };
     for (const auto& [known, function] : kFunctions) {
         if (known == name) {
@@ -207,10 +207,9 @@ class NativeCodeGenerator {
                 return builder_.CreateUnaryIntrinsic(llvm::Intrinsic::sqrt, a);
             }
             const Unary function = LibraryUnary(name);
-            return callAddress(reinterpret_cast<const void*>(function != nullptr
-                                                                 ? function
-                                                                 : instruction.unary),
-                               {a});
+            return callAddress(
+                reinterpret_cast<const void*>(function != nullptr ? function : instruction.unary),
+                {a});
         }
         const Binary function = LibraryBinary(name);
         return callAddress(
@@ -224,7 +223,8 @@ class NativeCodeGenerator {
         const std::vector<NativeModel::Instruction>& code = program_.code();
         const std::vector<std::uint32_t>& operands = program_.operands();
         // One slot per register in the entry block, which the optimiser turns into values.
-        std::vector<llvm::AllocaInst*> registers(static_cast<std::size_t>(program_.registerCount()));
+        std::vector<llvm::AllocaInst*> registers(
+            static_cast<std::size_t>(program_.registerCount()));
         {
             llvm::IRBuilder<> entry(&function_->getEntryBlock(),
                                     function_->getEntryBlock().begin());
@@ -485,14 +485,15 @@ class NativeCodeGenerator {
         }
         const Values k1 = stage(y);
         for (int i = 0; i < variables_; ++i) {
-            llvm::Value* half = builder_.CreateFDiv(builder_.CreateFMul(h, extend(k1[i])),
-                                                    extendedConstant(2));
+            llvm::Value* half =
+                builder_.CreateFDiv(builder_.CreateFMul(h, extend(k1[i])), extendedConstant(2));
             y[i] = builder_.CreateFPTrunc(builder_.CreateFAdd(half, start[i]), double_);
         }
         const Values k2 = stage(y);
         llvm::Value* twice = builder_.CreateFMul(h, extendedConstant(2));
         for (int i = 0; i < variables_; ++i) {
-            llvm::Value* back = builder_.CreateFSub(start[i], builder_.CreateFMul(h, extend(k1[i])));
+            llvm::Value* back =
+                builder_.CreateFSub(start[i], builder_.CreateFMul(h, extend(k1[i])));
             y[i] = builder_.CreateFPTrunc(
                 builder_.CreateFAdd(back, builder_.CreateFMul(twice, extend(k2[i]))), double_);
         }

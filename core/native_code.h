@@ -5,6 +5,14 @@
 
 #include "core/model_types.h"
 
+// The code has no prologue for clang's check of indirect calls' types to read: the check would
+// read memory before the first function, which may be unmapped.
+#if defined(__clang__)
+#define KALVORA_CALLS_MACHINE_CODE __attribute__((no_sanitize("function")))
+#else
+#define KALVORA_CALLS_MACHINE_CODE
+#endif
+
 namespace kalvora {
 
 class NativeModel;
@@ -38,18 +46,21 @@ class NativeCode {
     int results() const { return results_; }
 
     // One call of the model: variables and parameters in, every result out.
-    bool call(const double* variables, const double* parameters, double* results) const {
+    KALVORA_CALLS_MACHINE_CODE bool call(const double* variables, const double* parameters,
+                                         double* results) const {
         return call_(variables, parameters, results) != 0;
     }
     // n (at least 1) iterations of the map from the variables in state, each call's first
     // results being the next call's variables; every result of the last call is then stored in
     // state. On failure state is untouched.
-    bool iterate(Extended* state, const double* parameters, std::int64_t n) const {
+    KALVORA_CALLS_MACHINE_CODE bool iterate(Extended* state, const double* parameters,
+                                            std::int64_t n) const {
         return iterate_(state, parameters, n) == n;
     }
     // Kutta's third-order step of size h over the results' slots, from in to out (which may be
     // the same); on failure out is untouched.
-    bool kutta(const Extended* in, Extended* out, const double* parameters, Extended h) const {
+    KALVORA_CALLS_MACHINE_CODE bool kutta(const Extended* in, Extended* out,
+                                          const double* parameters, Extended h) const {
         return kutta_(in, out, parameters, &h) != 0;
     }
 

@@ -35,11 +35,12 @@ struct Twin {
 // suffix goes after the function: "\r\n--[[ ]]" keeps the model from being compiled for the
 // machine (a long comment is beyond the compiler), so that the twin runs in the interpreter.
 inline void UseScript(Twin& twin, const std::string& initial, const std::string& parameters,
-                      const std::string& body, const std::string& suffix = "") {
+                      const std::string& body, const std::string& suffix = "",
+                      ModelKind kind = ModelKind::Discrete) {
     ModelDefinition model = ParseModelDefinition(initial, parameters, "");
     BuildModelScript(model, body);
     model.scriptText += suffix;
-    SetModelKind(model, ModelKind::Discrete);
+    SetModelKind(model, kind);
     twin.ws.definition = ShareDefinition(std::move(model));
     twin.makeEvaluator();
 }
