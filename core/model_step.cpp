@@ -863,6 +863,24 @@ std::int64_t ModelTransient(ModelEvaluator& ws, ModelKind kind, StateVector& sta
                        : BatchOutcome::Replay;
         });
     }
+    // Kutta's steps of a flow without noise run as batches of machine code, judged as a map's.
+    const bool kutta = !ws.errorFlag && steps > 1 && kind == ModelKind::Continuous &&
+                       !ws.noise.noiseOn &&
+                       ws.model().integration.method == IntegrationMethod::RungeKutta3;
+    if (kutta && CodeFor(ws, NativeFor(ws, shape), shape) != nullptr) {
+        return InBatches(ws, kind, state, steps, [&](std::int64_t n) {
+            const Shape now = ShapeOf(ws);
+            const NativeCode* code = CodeFor(ws, NativeFor(ws, now), now);
+            if (code == nullptr) {
+                return BatchOutcome::Replay;
+            }
+            Parameters parameters;
+            ParametersAsDoubles(ws, now, parameters);
+            return code->kuttaSteps(state.data(), parameters.data(), ws.model().stepSize, n)
+                       ? BatchOutcome::Done
+                       : BatchOutcome::Replay;
+        });
+    }
     if (map && Batchable(ws, shape)) {
         return InBatches(ws, kind, state, steps,
                          [&](std::int64_t n) { return RunBatch(ws, shape, state, n); });

@@ -126,6 +126,7 @@ class NativeCodeGenerator {
         generateCall();
         generateIterate();
         generateKutta();
+        generateKuttaSteps();
     }
 
   private:
@@ -451,23 +452,9 @@ class NativeCodeGenerator {
     //   y  = (h k1 / 2 + in)                        rounded to double
     //   y' = ((in - h k1) + (2 h) k2)               rounded to double
     //   out = ((4 k2 + k1) + k3) h / 6 + in
-    void generateKutta() {
-        auto* extendedPointer = llvm::PointerType::getUnqual(extended_);
-        auto* doublePointer = llvm::PointerType::getUnqual(double_);
-        llvm::Function* function = newFunction(
-            "kutta", int32_, {extendedPointer, extendedPointer, doublePointer, extendedPointer});
-        // in and out may be the same array.
-        function->removeParamAttr(0, llvm::Attribute::NoAlias);
-        function->removeParamAttr(1, llvm::Attribute::NoAlias);
-        builder_.SetInsertPoint(newBlock("entry"));
-        makeFailBlock(int32_);
-        llvm::Value* in = function->getArg(0);
-        llvm::Value* h = load(extended_, function->getArg(3), 0);
-        Values start;
-        for (int i = 0; i < results_; ++i) {
-            start.push_back(load(extended_, in, i));
-        }
-        const Values parameters = loadFinite(function->getArg(2), parameters_);
+    // Kutta's step from the Extended values start; returns the Extended sums, each required
+    // finite, with the builder after them.
+    Values kuttaStep(const Values& start, llvm::Value* h, const Values& parameters) {
         const auto stage = [&](const Values& at) {
             Values variables;
             for (int i = 0; i < variables_; ++i) {
@@ -509,10 +496,76 @@ class NativeCodeGenerator {
             requireFinite(sum);
             sums.push_back(sum);
         }
+        return sums;
+    }
+
+    void generateKutta() {
+        auto* extendedPointer = llvm::PointerType::getUnqual(extended_);
+        auto* doublePointer = llvm::PointerType::getUnqual(double_);
+        llvm::Function* function = newFunction(
+            "kutta", int32_, {extendedPointer, extendedPointer, doublePointer, extendedPointer});
+        // in and out may be the same array.
+        function->removeParamAttr(0, llvm::Attribute::NoAlias);
+        function->removeParamAttr(1, llvm::Attribute::NoAlias);
+        builder_.SetInsertPoint(newBlock("entry"));
+        makeFailBlock(int32_);
+        llvm::Value* in = function->getArg(0);
+        llvm::Value* h = load(extended_, function->getArg(3), 0);
+        Values start;
+        for (int i = 0; i < results_; ++i) {
+            start.push_back(load(extended_, in, i));
+        }
+        const Values parameters = loadFinite(function->getArg(2), parameters_);
+        const Values sums = kuttaStep(start, h, parameters);
         for (int i = 0; i < results_; ++i) {
             store(extended_, sums[i], function->getArg(1), i);
         }
         builder_.CreateRet(llvm::ConstantInt::get(int32_, 1));
+    }
+
+    // n Kutta steps, the Extended values passing from each step's sums to the next step.
+    void generateKuttaSteps() {
+        auto* extendedPointer = llvm::PointerType::getUnqual(extended_);
+        auto* doublePointer = llvm::PointerType::getUnqual(double_);
+        llvm::Function* function = newFunction(
+            "kuttaSteps", int64_, {extendedPointer, doublePointer, extendedPointer, int64_});
+        llvm::Value* state = function->getArg(0);
+        llvm::Value* n = function->getArg(3);
+        builder_.SetInsertPoint(newBlock("entry"));
+        makeFailBlock(int64_);
+        llvm::Value* h = load(extended_, function->getArg(2), 0);
+        Values start;
+        for (int i = 0; i < results_; ++i) {
+            start.push_back(load(extended_, state, i));
+        }
+        const Values parameters = loadFinite(function->getArg(1), parameters_);
+        llvm::BasicBlock* before = builder_.GetInsertBlock();
+        llvm::BasicBlock* loop = newBlock("loop");
+        builder_.CreateBr(loop);
+        builder_.SetInsertPoint(loop);
+        llvm::PHINode* count = builder_.CreatePHI(int64_, 2);
+        count->addIncoming(llvm::ConstantInt::get(int64_, 0), before);
+        Values current;
+        std::vector<llvm::PHINode*> phis;
+        for (int i = 0; i < results_; ++i) {
+            phis.push_back(builder_.CreatePHI(extended_, 2));
+            phis.back()->addIncoming(start[i], before);
+            current.push_back(phis.back());
+        }
+        const Values sums = kuttaStep(current, h, parameters);
+        llvm::Value* next = builder_.CreateAdd(count, llvm::ConstantInt::get(int64_, 1));
+        llvm::BasicBlock* latch = builder_.GetInsertBlock();
+        llvm::BasicBlock* done = newBlock("done");
+        builder_.CreateCondBr(builder_.CreateICmpSLT(next, n), loop, done);
+        count->addIncoming(next, latch);
+        for (int i = 0; i < results_; ++i) {
+            phis[i]->addIncoming(sums[i], latch);
+        }
+        builder_.SetInsertPoint(done);
+        for (int i = 0; i < results_; ++i) {
+            store(extended_, sums[i], state, i);
+        }
+        builder_.CreateRet(next);
     }
 
     const NativeModel& program_;
@@ -611,12 +664,14 @@ std::shared_ptr<const NativeCode> NativeCode::Generate(const NativeModel& progra
     const std::uint64_t call = address("call");
     const std::uint64_t iterate = address("iterate");
     const std::uint64_t kutta = address("kutta");
-    if (call == 0 || iterate == 0 || kutta == 0) {
+    const std::uint64_t kuttaSteps = address("kuttaSteps");
+    if (call == 0 || iterate == 0 || kutta == 0 || kuttaSteps == 0) {
         return nullptr;
     }
     code->call_ = reinterpret_cast<decltype(code->call_)>(call);
     code->iterate_ = reinterpret_cast<decltype(code->iterate_)>(iterate);
     code->kutta_ = reinterpret_cast<decltype(code->kutta_)>(kutta);
+    code->kuttaSteps_ = reinterpret_cast<decltype(code->kuttaSteps_)>(kuttaSteps);
     code->program_ = &program;
     code->variables_ = variables;
     code->parameters_ = program.argumentCount() - variables;

@@ -64,6 +64,13 @@ class NativeCode {
         return kutta_(in, out, parameters, &h) != 0;
     }
 
+    // n (at least 1) Kutta steps of size h from state, the sums of one step starting the next;
+    // on failure state is untouched.
+    KALVORA_CALLS_MACHINE_CODE bool kuttaSteps(Extended* state, const double* parameters,
+                                               Extended h, std::int64_t n) const {
+        return kuttaSteps_(state, parameters, &h, n) == n;
+    }
+
     // What the generator took to make the code, for the measures.
     double compileMilliseconds() const { return compileMilliseconds_; }
 
@@ -80,6 +87,7 @@ class NativeCode {
     int (*call_)(const double*, const double*, double*) = nullptr;
     std::int64_t (*iterate_)(Extended*, const double*, std::int64_t) = nullptr;
     int (*kutta_)(const Extended*, Extended*, const double*, const Extended*) = nullptr;
+    std::int64_t (*kuttaSteps_)(Extended*, const double*, const Extended*, std::int64_t) = nullptr;
 
     friend class NativeCodeGenerator;
 };
