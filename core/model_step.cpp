@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 #include "core/flow_steps.h"
 #include "core/model_capacity.h"
@@ -886,6 +887,88 @@ std::int64_t ModelTransient(ModelEvaluator& ws, ModelKind kind, StateVector& sta
                          [&](std::int64_t n) { return RunBatch(ws, shape, state, n); });
     }
     return InBatches(ws, kind, state, steps, [](std::int64_t) { return BatchOutcome::Replay; });
+}
+
+namespace {
+
+// The bounds WithinDistance compares the sum of squares with: below the square the rounded root
+// cannot exceed the radius; well above it, it cannot reach it.
+struct DistanceBounds {
+    Extended square;
+    Extended limit;
+};
+
+inline DistanceBounds BoundsOf(Extended radius) {
+    const Extended square = radius * radius;
+    return {square, square * (1 + 8 * std::numeric_limits<Extended>::epsilon())};
+}
+
+}  // namespace
+
+bool WithinDistance(const StateVector& a, const StateVector& centre, const std::vector<int>& slots,
+                    Extended radius) {
+    Extended sum = 0;
+    for (const int slot : slots) {
+        const Extended difference =
+            a[static_cast<std::size_t>(slot)] - centre[static_cast<std::size_t>(slot)];
+        sum += difference * difference;
+    }
+    const DistanceBounds bounds = BoundsOf(radius);
+    if (sum <= bounds.square) {
+        return true;
+    }
+    if (sum > bounds.limit) {
+        return false;
+    }
+    return std::sqrt(sum) <= radius;
+}
+
+bool ModelStepsWithin(ModelEvaluator& ws, ModelKind kind, StateVector& state, std::int64_t steps,
+                      const StateVector& centre, const std::vector<int>& slots, Extended radius) {
+    std::int64_t done = 0;
+    const bool map = !ws.errorFlag && kind == ModelKind::Discrete && !ws.noise.noiseOn;
+    const bool slotsInState = std::all_of(
+        slots.begin(), slots.end(), [&](int slot) { return slot >= 0 && slot < ResultCount(ws); });
+    if (map && slotsInState) {
+        const DistanceBounds distance = BoundsOf(radius);
+        const Extended bounds[3] = {distance.square, distance.limit, radius};
+        while (done < steps && !ws.errorFlag) {
+            // A stop is looked at before every batch (NativeFor hands a pending one over).
+            const Shape shape = ShapeOf(ws);
+            const NativeCode* code = CodeFor(ws, NativeFor(ws, shape), shape);
+            if (code == nullptr) {
+                break;
+            }
+            Parameters parameters;
+            ParametersAsDoubles(ws, shape, parameters);
+            const std::int64_t n = std::min(kBatchSteps, steps - done);
+            std::int64_t made = 0;
+            switch (code->iterateWithin(state.data(), parameters.data(), n, centre.data(),
+                                        slots.data(), static_cast<int>(slots.size()), bounds,
+                                        made)) {
+                case NativeCode::Within::Stayed:
+                    done += n;
+                    continue;
+                case NativeCode::Within::Left:
+                    return false;
+                case NativeCode::Within::Failed:
+                    // The interpreter judges the step the code could not vouch for.
+                    done += made + 1;
+                    ModelStep(ws, kind, state);
+                    if (ws.errorFlag || !WithinDistance(state, centre, slots, radius)) {
+                        return false;
+                    }
+                    continue;
+            }
+        }
+    }
+    for (; done < steps; ++done) {
+        ModelStep(ws, kind, state);
+        if (ws.errorFlag || !WithinDistance(state, centre, slots, radius)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace kalvora

@@ -127,6 +127,7 @@ class NativeCodeGenerator {
         generateIterate();
         generateKutta();
         generateKuttaSteps();
+        generateIterateWithin();
     }
 
   private:
@@ -403,6 +404,145 @@ class NativeCodeGenerator {
         return builder_.CreateFPTrunc(load(extended_, state, index), double_);
     }
 
+    // n iterations of the map, each followed by the test of whether the state is still within
+    // a radius of a centre, as the basin scan makes it after every transient step:
+    //   sum = 0; sum += (state[s] - centre[s])^2 for each slot s, in Extended;
+    //   within when sum <= square, outside when sum > limit, else when sqrt(sum) <= radius.
+    // Returns 1 when every step was made and within (all results stored), 2 when a step left
+    // (its results stored), 0 when a value was not finite: the state after the steps made before
+    // is stored (untouched when none was) and *made says how many there were.
+    void generateIterateWithin() {
+        auto* extendedPointer = llvm::PointerType::getUnqual(extended_);
+        auto* doublePointer = llvm::PointerType::getUnqual(double_);
+        auto* intPointer = llvm::PointerType::getUnqual(int32_);
+        auto* countPointer = llvm::PointerType::getUnqual(int64_);
+        llvm::Function* function =
+            newFunction("iterateWithin", int32_,
+                        {extendedPointer, doublePointer, int64_, extendedPointer, intPointer,
+                         int32_, extendedPointer, countPointer});
+        llvm::Value* state = function->getArg(0);
+        llvm::Value* n = function->getArg(2);
+        llvm::Value* centre = function->getArg(3);
+        llvm::Value* slots = function->getArg(4);
+        llvm::Value* slotCount = function->getArg(5);
+        llvm::Value* bounds = function->getArg(6);
+        llvm::Value* made = function->getArg(7);
+        llvm::BasicBlock* entry = newBlock("entry");
+        builder_.SetInsertPoint(entry);
+        // Before the first step nothing is written.
+        llvm::BasicBlock* refused = newBlock("refused");
+        {
+            llvm::IRBuilder<> at(refused);
+            at.CreateStore(llvm::ConstantInt::get(int64_, 0), made);
+            at.CreateRet(llvm::ConstantInt::get(int32_, 0));
+        }
+        failBlock_ = refused;
+        // The state as it would stand in memory between the steps, for the test to index.
+        llvm::Value* current = [&] {
+            llvm::IRBuilder<> at(&function_->getEntryBlock(), function_->getEntryBlock().begin());
+            return at.CreateAlloca(extended_, llvm::ConstantInt::get(int32_, results_));
+        }();
+        Values start;
+        for (int i = 0; i < results_; ++i) {
+            start.push_back(load(extended_, state, i));
+        }
+        for (int i = 0; i < variables_; ++i) {
+            requireFinite(builder_.CreateFPTrunc(start[i], double_));
+        }
+        const Values parameters = loadFinite(function->getArg(1), parameters_);
+        llvm::Value* square = load(extended_, bounds, 0);
+        llvm::Value* limit = load(extended_, bounds, 1);
+        llvm::Value* radius = load(extended_, bounds, 2);
+        llvm::BasicBlock* before = builder_.GetInsertBlock();
+        llvm::BasicBlock* loop = newBlock("loop");
+        builder_.CreateBr(loop);
+        builder_.SetInsertPoint(loop);
+        llvm::PHINode* count = builder_.CreatePHI(int64_, 2);
+        count->addIncoming(llvm::ConstantInt::get(int64_, 0), before);
+        std::vector<llvm::PHINode*> phis;
+        for (int i = 0; i < results_; ++i) {
+            phis.push_back(builder_.CreatePHI(extended_, 2));
+            phis.back()->addIncoming(start[i], before);
+        }
+        // From inside the loop a value that is not finite keeps the steps made before it.
+        failBlock_ = newBlock("fail");
+        {
+            llvm::IRBuilder<> at(failBlock_);
+            for (int i = 0; i < results_; ++i) {
+                at.CreateStore(phis[i], at.CreateConstInBoundsGEP1_64(extended_, state, i));
+            }
+            at.CreateStore(count, made);
+            at.CreateRet(llvm::ConstantInt::get(int32_, 0));
+        }
+        Values variables;
+        for (int i = 0; i < variables_; ++i) {
+            variables.push_back(builder_.CreateFPTrunc(phis[i], double_));
+        }
+        const Values results = program(joined(variables, parameters));
+        Values extended;
+        for (int i = 0; i < results_; ++i) {
+            extended.push_back(builder_.CreateFPExt(results[i], extended_));
+            store(extended_, extended.back(), current, i);
+        }
+        // The squared distance over the slots, in their order.
+        llvm::BasicBlock* beforeSum = builder_.GetInsertBlock();
+        llvm::BasicBlock* sumLoop = newBlock("sum");
+        llvm::BasicBlock* summed = newBlock("summed");
+        llvm::Value* anySlots =
+            builder_.CreateICmpSGT(slotCount, llvm::ConstantInt::get(int32_, 0));
+        builder_.CreateCondBr(anySlots, sumLoop, summed);
+        builder_.SetInsertPoint(sumLoop);
+        llvm::PHINode* slot = builder_.CreatePHI(int32_, 2);
+        slot->addIncoming(llvm::ConstantInt::get(int32_, 0), beforeSum);
+        llvm::PHINode* partial = builder_.CreatePHI(extended_, 2);
+        partial->addIncoming(extendedConstant(0), beforeSum);
+        llvm::Value* index = builder_.CreateLoad(
+            int32_, builder_.CreateInBoundsGEP(int32_, slots, builder_.CreateSExt(slot, int64_)));
+        llvm::Value* index64 = builder_.CreateSExt(index, int64_);
+        llvm::Value* difference = builder_.CreateFSub(
+            builder_.CreateLoad(extended_, builder_.CreateInBoundsGEP(extended_, current, index64)),
+            builder_.CreateLoad(extended_, builder_.CreateInBoundsGEP(extended_, centre, index64)));
+        llvm::Value* sum =
+            builder_.CreateFAdd(partial, builder_.CreateFMul(difference, difference));
+        llvm::Value* nextSlot = builder_.CreateAdd(slot, llvm::ConstantInt::get(int32_, 1));
+        slot->addIncoming(nextSlot, sumLoop);
+        partial->addIncoming(sum, sumLoop);
+        builder_.CreateCondBr(builder_.CreateICmpSLT(nextSlot, slotCount), sumLoop, summed);
+        builder_.SetInsertPoint(summed);
+        llvm::PHINode* total = builder_.CreatePHI(extended_, 2);
+        total->addIncoming(extendedConstant(0), beforeSum);
+        total->addIncoming(sum, sumLoop);
+        llvm::BasicBlock* nearTest = newBlock("near");
+        llvm::BasicBlock* rootTest = newBlock("root");
+        llvm::BasicBlock* inside = newBlock("inside");
+        llvm::BasicBlock* outside = newBlock("outside");
+        builder_.CreateCondBr(builder_.CreateFCmpOLE(total, square), inside, nearTest, likely_);
+        builder_.SetInsertPoint(nearTest);
+        builder_.CreateCondBr(builder_.CreateFCmpOGT(total, limit), outside, rootTest);
+        builder_.SetInsertPoint(rootTest);
+        llvm::Value* root = builder_.CreateUnaryIntrinsic(llvm::Intrinsic::sqrt, total);
+        builder_.CreateCondBr(builder_.CreateFCmpOLE(root, radius), inside, outside);
+        builder_.SetInsertPoint(outside);
+        for (int i = 0; i < results_; ++i) {
+            store(extended_, extended[i], state, i);
+        }
+        builder_.CreateRet(llvm::ConstantInt::get(int32_, 2));
+        builder_.SetInsertPoint(inside);
+        llvm::Value* next = builder_.CreateAdd(count, llvm::ConstantInt::get(int64_, 1));
+        llvm::BasicBlock* done = newBlock("done");
+        builder_.CreateCondBr(builder_.CreateICmpSLT(next, n), loop, done);
+        count->addIncoming(next, inside);
+        for (int i = 0; i < results_; ++i) {
+            phis[i]->addIncoming(extended[i], inside);
+        }
+        builder_.SetInsertPoint(done);
+        for (int i = 0; i < results_; ++i) {
+            store(extended_, extended[i], state, i);
+        }
+        builder_.CreateStore(next, made);
+        builder_.CreateRet(llvm::ConstantInt::get(int32_, 1));
+    }
+
     void generateIterate() {
         auto* extendedPointer = llvm::PointerType::getUnqual(extended_);
         auto* doublePointer = llvm::PointerType::getUnqual(double_);
@@ -665,13 +805,15 @@ std::shared_ptr<const NativeCode> NativeCode::Generate(const NativeModel& progra
     const std::uint64_t iterate = address("iterate");
     const std::uint64_t kutta = address("kutta");
     const std::uint64_t kuttaSteps = address("kuttaSteps");
-    if (call == 0 || iterate == 0 || kutta == 0 || kuttaSteps == 0) {
+    const std::uint64_t iterateWithin = address("iterateWithin");
+    if (call == 0 || iterate == 0 || kutta == 0 || kuttaSteps == 0 || iterateWithin == 0) {
         return nullptr;
     }
     code->call_ = reinterpret_cast<decltype(code->call_)>(call);
     code->iterate_ = reinterpret_cast<decltype(code->iterate_)>(iterate);
     code->kutta_ = reinterpret_cast<decltype(code->kutta_)>(kutta);
     code->kuttaSteps_ = reinterpret_cast<decltype(code->kuttaSteps_)>(kuttaSteps);
+    code->iterateWithin_ = reinterpret_cast<decltype(code->iterateWithin_)>(iterateWithin);
     code->program_ = &program;
     code->variables_ = variables;
     code->parameters_ = program.argumentCount() - variables;

@@ -71,6 +71,23 @@ class NativeCode {
         return kuttaSteps_(state, parameters, &h, n) == n;
     }
 
+    // How a run of iterateWithin ended.
+    enum class Within { Failed = 0, Stayed = 1, Left = 2 };
+    // Up to n (at least 1) iterations of the map, each followed by the test whether the state is
+    // within the radius of centre over the slots (the Euclidean distance summed in Extended in
+    // the slots' order; within when the sum is at most square, not when it exceeds limit, else
+    // when its root is at most radius). Stayed: all n made and within, the state stored. Left: the
+    // step that left is the last made, its state stored. Failed: a value was not finite in step
+    // made + 1; the state after the steps made before it is stored.
+    KALVORA_CALLS_MACHINE_CODE Within iterateWithin(Extended* state, const double* parameters,
+                                                    std::int64_t n, const Extended* centre,
+                                                    const int* slots, int slotCount,
+                                                    const Extended bounds[3],
+                                                    std::int64_t& made) const {
+        return static_cast<Within>(
+            iterateWithin_(state, parameters, n, centre, slots, slotCount, bounds, &made));
+    }
+
     // What the generator took to make the code, for the measures.
     double compileMilliseconds() const { return compileMilliseconds_; }
 
@@ -87,6 +104,8 @@ class NativeCode {
     int (*call_)(const double*, const double*, double*) = nullptr;
     std::int64_t (*iterate_)(Extended*, const double*, std::int64_t) = nullptr;
     int (*kutta_)(const Extended*, Extended*, const double*, const Extended*) = nullptr;
+    int (*iterateWithin_)(Extended*, const double*, std::int64_t, const Extended*, const int*, int,
+                          const Extended*, std::int64_t*) = nullptr;
     std::int64_t (*kuttaSteps_)(Extended*, const double*, const Extended*, std::int64_t) = nullptr;
 
     friend class NativeCodeGenerator;
