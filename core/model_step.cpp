@@ -971,4 +971,33 @@ bool ModelStepsWithin(ModelEvaluator& ws, ModelKind kind, StateVector& state, st
     return true;
 }
 
+std::int64_t NativeLyapunovPair(ModelEvaluator& ws, ModelKind kind, StateVector& a, StateVector& b,
+                                std::int64_t iterations, Extended epsilon, Extended penalty,
+                                Extended coincident, Extended& sum) {
+    const bool flow = kind == ModelKind::Continuous;
+    if (ws.errorFlag || ws.noise.noiseOn || (kind != ModelKind::Discrete && !flow) ||
+        (flow && ws.model().integration.method != IntegrationMethod::RungeKutta3)) {
+        return 0;
+    }
+    const Extended constants[4] = {epsilon, penalty, coincident, ws.model().stepSize};
+    std::int64_t done = 0;
+    while (done < iterations) {
+        const Shape shape = ShapeOf(ws);
+        const NativeCode* code = CodeFor(ws, NativeFor(ws, shape), shape);
+        if (code == nullptr) {
+            break;
+        }
+        Parameters parameters;
+        ParametersAsDoubles(ws, shape, parameters);
+        const std::int64_t n = std::min(kBatchSteps, iterations - done);
+        const std::int64_t made =
+            code->pair(flow, a.data(), b.data(), parameters.data(), n, constants, sum);
+        done += made;
+        if (made < n) {
+            break;
+        }
+    }
+    return done;
+}
+
 }  // namespace kalvora

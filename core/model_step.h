@@ -64,4 +64,14 @@ bool WithinDistance(const StateVector& a, const StateVector& centre, const std::
 bool ModelStepsWithin(ModelEvaluator& ws, ModelKind kind, StateVector& state, std::int64_t steps,
                       const StateVector& centre, const std::vector<int>& slots, Extended radius);
 
+// Iterations of the two-trajectory Lyapunov exponent made in machine code: each steps a and b
+// (ModelStep, without noise), takes the Extended distance d of their variables, adds
+// log(d / epsilon) to sum (penalty when d is 0) and brings b back to distance epsilon from a
+// (b = a + (b - a) * epsilon / d, or * coincident when d is 0). Returns how many were made, from 0
+// (no machine code, noise, another integrator) to iterations; the caller makes the rest, starting
+// with the one the code could not vouch for. A stop is looked at every 4096 iterations.
+std::int64_t NativeLyapunovPair(ModelEvaluator& ws, ModelKind kind, StateVector& a, StateVector& b,
+                                std::int64_t iterations, Extended epsilon, Extended penalty,
+                                Extended coincident, Extended& sum);
+
 }  // namespace kalvora

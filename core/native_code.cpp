@@ -128,6 +128,8 @@ class NativeCodeGenerator {
         generateKutta();
         generateKuttaSteps();
         generateIterateWithin();
+        generatePair(false);
+        generatePair(true);
     }
 
   private:
@@ -543,6 +545,138 @@ class NativeCodeGenerator {
         builder_.CreateRet(llvm::ConstantInt::get(int32_, 1));
     }
 
+    // One step of the model from Extended values, as ModelStep makes it: an iteration of the map
+    // (the variables rounded to doubles, every result kept) or Kutta's step of the flow.
+    Values step(const Values& state, const Values& parameters, llvm::Value* h, bool flow) {
+        if (flow) {
+            return kuttaStep(state, h, parameters);
+        }
+        Values variables;
+        for (int i = 0; i < variables_; ++i) {
+            variables.push_back(builder_.CreateFPTrunc(state[i], double_));
+            requireFinite(variables.back());
+        }
+        Values results = program(joined(variables, parameters));
+        for (llvm::Value*& result : results) {
+            result = builder_.CreateFPExt(result, extended_);
+        }
+        return results;
+    }
+
+    // Iterations of the two-trajectory Lyapunov exponent, as the sweep makes them:
+    //   a = step(a); b = step(b); d = sqrt(sum of (a[k] - b[k])^2 over the variables);
+    //   sum += d > 0 ? log(d / epsilon) : penalty;
+    //   b[k] = a[k] + (b[k] - a[k]) * (d != 0 ? epsilon / d : coincident)
+    // all in Extended, log being the C library's logl. Returns the iterations made; fewer than n
+    // when a value was not finite in the next one, whose start is then what a, b and sum hold.
+    void generatePair(bool flow) {
+        auto* extendedPointer = llvm::PointerType::getUnqual(extended_);
+        auto* doublePointer = llvm::PointerType::getUnqual(double_);
+        llvm::Function* function = newFunction(flow ? "flowPair" : "mapPair", int64_,
+                                               {extendedPointer, extendedPointer, doublePointer,
+                                                int64_, extendedPointer, extendedPointer});
+        llvm::Value* a = function->getArg(0);
+        llvm::Value* b = function->getArg(1);
+        llvm::Value* n = function->getArg(3);
+        llvm::Value* constants = function->getArg(4);
+        llvm::Value* total = function->getArg(5);
+        builder_.SetInsertPoint(newBlock("entry"));
+        makeFailBlock(int64_);
+        const Values parameters = loadFinite(function->getArg(2), parameters_);
+        llvm::Value* epsilon = load(extended_, constants, 0);
+        llvm::Value* penalty = load(extended_, constants, 1);
+        llvm::Value* coincident = load(extended_, constants, 2);
+        llvm::Value* h = load(extended_, constants, 3);
+        Values startA;
+        Values startB;
+        for (int i = 0; i < results_; ++i) {
+            startA.push_back(load(extended_, a, i));
+            startB.push_back(load(extended_, b, i));
+        }
+        llvm::Value* startSum = load(extended_, total, 0);
+        llvm::BasicBlock* before = builder_.GetInsertBlock();
+        llvm::BasicBlock* loop = newBlock("loop");
+        builder_.CreateBr(loop);
+        builder_.SetInsertPoint(loop);
+        llvm::PHINode* count = builder_.CreatePHI(int64_, 2);
+        count->addIncoming(llvm::ConstantInt::get(int64_, 0), before);
+        const auto carried = [&](const Values& start) {
+            std::vector<llvm::PHINode*> phis;
+            for (llvm::Value* value : start) {
+                phis.push_back(builder_.CreatePHI(extended_, 2));
+                phis.back()->addIncoming(value, before);
+            }
+            return phis;
+        };
+        const std::vector<llvm::PHINode*> phiA = carried(startA);
+        const std::vector<llvm::PHINode*> phiB = carried(startB);
+        const std::vector<llvm::PHINode*> phiSum = carried({startSum});
+        failBlock_ = newBlock("fail");
+        {
+            llvm::IRBuilder<> at(failBlock_);
+            for (int i = 0; i < results_; ++i) {
+                at.CreateStore(phiA[i], at.CreateConstInBoundsGEP1_64(extended_, a, i));
+                at.CreateStore(phiB[i], at.CreateConstInBoundsGEP1_64(extended_, b, i));
+            }
+            at.CreateStore(phiSum[0], total);
+            at.CreateRet(count);
+        }
+        const Values nextA = step(Values(phiA.begin(), phiA.end()), parameters, h, flow);
+        Values nextB = step(Values(phiB.begin(), phiB.end()), parameters, h, flow);
+        llvm::Value* squares = extendedConstant(0);
+        for (int k = 0; k < variables_; ++k) {
+            llvm::Value* difference = builder_.CreateFSub(nextA[k], nextB[k]);
+            squares = builder_.CreateFAdd(squares, builder_.CreateFMul(difference, difference));
+        }
+        llvm::Value* d = builder_.CreateUnaryIntrinsic(llvm::Intrinsic::sqrt, squares);
+        llvm::BasicBlock* apart = newBlock("apart");
+        llvm::BasicBlock* together = newBlock("together");
+        llvm::BasicBlock* added = newBlock("added");
+        builder_.CreateCondBr(builder_.CreateFCmpOGT(d, extendedConstant(0)), apart, together);
+        builder_.SetInsertPoint(apart);
+        auto* logType = llvm::FunctionType::get(extended_, {extended_}, false);
+        llvm::Value* logAddress = llvm::ConstantExpr::getIntToPtr(
+            llvm::ConstantInt::get(int64_,
+                                   reinterpret_cast<std::uint64_t>(reinterpret_cast<const void*>(
+                                       static_cast<long double (*)(long double)>(&::logl)))),
+            llvm::PointerType::getUnqual(logType));
+        llvm::CallInst* logarithm =
+            builder_.CreateCall(logType, logAddress, {builder_.CreateFDiv(d, epsilon)});
+        logarithm->addFnAttr(llvm::Attribute::NoUnwind);
+        llvm::Value* withLog = builder_.CreateFAdd(phiSum[0], logarithm);
+        builder_.CreateBr(added);
+        builder_.SetInsertPoint(together);
+        llvm::Value* withPenalty = builder_.CreateFAdd(phiSum[0], penalty);
+        builder_.CreateBr(added);
+        builder_.SetInsertPoint(added);
+        llvm::PHINode* sum = builder_.CreatePHI(extended_, 2);
+        sum->addIncoming(withLog, apart);
+        sum->addIncoming(withPenalty, together);
+        llvm::Value* factor = builder_.CreateSelect(builder_.CreateFCmpUNE(d, extendedConstant(0)),
+                                                    builder_.CreateFDiv(epsilon, d), coincident);
+        for (int k = 0; k < variables_; ++k) {
+            nextB[k] = builder_.CreateFAdd(
+                nextA[k], builder_.CreateFMul(builder_.CreateFSub(nextB[k], nextA[k]), factor));
+        }
+        llvm::Value* next = builder_.CreateAdd(count, llvm::ConstantInt::get(int64_, 1));
+        llvm::BasicBlock* latch = builder_.GetInsertBlock();
+        llvm::BasicBlock* done = newBlock("done");
+        builder_.CreateCondBr(builder_.CreateICmpSLT(next, n), loop, done);
+        count->addIncoming(next, latch);
+        for (int i = 0; i < results_; ++i) {
+            phiA[i]->addIncoming(nextA[i], latch);
+            phiB[i]->addIncoming(nextB[i], latch);
+        }
+        phiSum[0]->addIncoming(sum, latch);
+        builder_.SetInsertPoint(done);
+        for (int i = 0; i < results_; ++i) {
+            store(extended_, nextA[i], a, i);
+            store(extended_, nextB[i], b, i);
+        }
+        builder_.CreateStore(sum, total);
+        builder_.CreateRet(next);
+    }
+
     void generateIterate() {
         auto* extendedPointer = llvm::PointerType::getUnqual(extended_);
         auto* doublePointer = llvm::PointerType::getUnqual(double_);
@@ -806,7 +940,10 @@ std::shared_ptr<const NativeCode> NativeCode::Generate(const NativeModel& progra
     const std::uint64_t kutta = address("kutta");
     const std::uint64_t kuttaSteps = address("kuttaSteps");
     const std::uint64_t iterateWithin = address("iterateWithin");
-    if (call == 0 || iterate == 0 || kutta == 0 || kuttaSteps == 0 || iterateWithin == 0) {
+    const std::uint64_t mapPair = address("mapPair");
+    const std::uint64_t flowPair = address("flowPair");
+    if (call == 0 || iterate == 0 || kutta == 0 || kuttaSteps == 0 || iterateWithin == 0 ||
+        mapPair == 0 || flowPair == 0) {
         return nullptr;
     }
     code->call_ = reinterpret_cast<decltype(code->call_)>(call);
@@ -814,6 +951,8 @@ std::shared_ptr<const NativeCode> NativeCode::Generate(const NativeModel& progra
     code->kutta_ = reinterpret_cast<decltype(code->kutta_)>(kutta);
     code->kuttaSteps_ = reinterpret_cast<decltype(code->kuttaSteps_)>(kuttaSteps);
     code->iterateWithin_ = reinterpret_cast<decltype(code->iterateWithin_)>(iterateWithin);
+    code->mapPair_ = reinterpret_cast<decltype(code->mapPair_)>(mapPair);
+    code->flowPair_ = reinterpret_cast<decltype(code->flowPair_)>(flowPair);
     code->program_ = &program;
     code->variables_ = variables;
     code->parameters_ = program.argumentCount() - variables;

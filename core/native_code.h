@@ -88,6 +88,17 @@ class NativeCode {
             iterateWithin_(state, parameters, n, centre, slots, slotCount, bounds, &made));
     }
 
+    // Up to n (at least 1) iterations of the two-trajectory Lyapunov exponent on the states a and
+    // b, by the map's iterations or the flow's Kutta steps (h in constants[3]); constants[0..2]
+    // are the perturbation, the penalty for coinciding orbits and the factor then used. Returns
+    // the iterations made: fewer than n when a value was not finite in the next one, whose start
+    // a, b and sum then hold.
+    KALVORA_CALLS_MACHINE_CODE std::int64_t pair(bool flow, Extended* a, Extended* b,
+                                                 const double* parameters, std::int64_t n,
+                                                 const Extended constants[4], Extended& sum) const {
+        return (flow ? flowPair_ : mapPair_)(a, b, parameters, n, constants, &sum);
+    }
+
     // What the generator took to make the code, for the measures.
     double compileMilliseconds() const { return compileMilliseconds_; }
 
@@ -106,6 +117,10 @@ class NativeCode {
     int (*kutta_)(const Extended*, Extended*, const double*, const Extended*) = nullptr;
     int (*iterateWithin_)(Extended*, const double*, std::int64_t, const Extended*, const int*, int,
                           const Extended*, std::int64_t*) = nullptr;
+    using Pair = std::int64_t (*)(Extended*, Extended*, const double*, std::int64_t,
+                                  const Extended*, Extended*);
+    Pair mapPair_ = nullptr;
+    Pair flowPair_ = nullptr;
     std::int64_t (*kuttaSteps_)(Extended*, const double*, const Extended*, std::int64_t) = nullptr;
 
     friend class NativeCodeGenerator;
