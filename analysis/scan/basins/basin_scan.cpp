@@ -79,7 +79,7 @@ RgbColour ClassifyStart(ModelEvaluator& model, ModelKind kind, const BasinSettin
     const Extended radius = settings.maxDistance;
     // A distance that is not a number is divergence too: it is not within the radius.
     if (!ModelStepsWithin(model, kind, state, settings.transient, model.model().initialValues,
-                          distance.slots(), radius)) {
+                          distance.stateSlots(), radius)) {
         return DivergenceColour(colours);
     }
 
