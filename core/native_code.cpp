@@ -14,6 +14,7 @@
 #include <llvm/Support/TargetSelect.h>
 #include <llvm/Target/TargetMachine.h>
 
+#include <array>
 #include <cfloat>
 #include <chrono>
 #include <cmath>
@@ -29,6 +30,8 @@ namespace kalvora {
 
 struct NativeCode::Engine {
     std::unique_ptr<llvm::orc::LLJIT> jit;
+    std::mutex lock;
+    std::array<bool, NativeCode::kFunctionCount> refused{};
 };
 
 NativeCode::~NativeCode() = default;
@@ -122,14 +125,31 @@ class NativeCodeGenerator {
         }
     }
 
-    void generate() {
-        generateCall();
-        generateIterate();
-        generateKutta();
-        generateKuttaSteps();
-        generateIterateWithin();
-        generatePair(false);
-        generatePair(true);
+    // One of the functions, by its index in NativeCode::kFunctionNames.
+    void generate(int function) {
+        switch (function) {
+            case 0:
+                generateCall();
+                break;
+            case 1:
+                generateIterate();
+                break;
+            case 2:
+                generateKutta();
+                break;
+            case 3:
+                generateKuttaSteps();
+                break;
+            case 4:
+                generateIterateWithin();
+                break;
+            case 5:
+                generatePair(false);
+                break;
+            default:
+                generatePair(true);
+                break;
+        }
     }
 
   private:
@@ -862,6 +882,25 @@ bool NativeCode::Enabled() {
     return !TurnedOff() && TargetReady();
 }
 
+namespace {
+
+// The optimiser's usual pipeline, run on a function's module when it is first looked up.
+void Optimise(llvm::Module& module) {
+    llvm::LoopAnalysisManager loops;
+    llvm::FunctionAnalysisManager functions;
+    llvm::CGSCCAnalysisManager calls;
+    llvm::ModuleAnalysisManager modules;
+    llvm::PassBuilder passes;
+    passes.registerModuleAnalyses(modules);
+    passes.registerCGSCCAnalyses(calls);
+    passes.registerFunctionAnalyses(functions);
+    passes.registerLoopAnalyses(loops);
+    passes.crossRegisterProxies(loops, functions, calls, modules);
+    passes.buildPerModuleDefaultPipeline(llvm::OptimizationLevel::O2).run(module, modules);
+}
+
+}  // namespace
+
 std::shared_ptr<const NativeCode> NativeCode::Generate(const NativeModel& program, int variables) {
     if (!program.covered() || variables < 0 || variables > program.argumentCount() ||
         variables > program.resultCount() || !Enabled()) {
@@ -876,36 +915,12 @@ std::shared_ptr<const NativeCode> NativeCode::Generate(const NativeModel& progra
     // Never a fused multiply-add, whatever the processor offers: each operation rounds on its own.
     builder->getOptions().AllowFPOpFusion = llvm::FPOpFusion::Strict;
     builder->setCodeGenOptLevel(llvm::CodeGenOpt::Default);
-    auto machine = builder->createTargetMachine();
-    if (!machine) {
-        llvm::consumeError(machine.takeError());
+    auto layout = builder->getDefaultDataLayoutForTarget();
+    if (!layout) {
+        llvm::consumeError(layout.takeError());
         return nullptr;
     }
-    auto context = std::make_unique<llvm::LLVMContext>();
-    auto module = std::make_unique<llvm::Module>("model", *context);
-    module->setDataLayout((*machine)->createDataLayout());
-    module->setTargetTriple((*machine)->getTargetTriple().str());
-    try {
-        NativeCodeGenerator(program, variables, *context, *module).generate();
-    } catch (const Refused&) {
-        return nullptr;
-    }
-    if (llvm::verifyModule(*module, nullptr)) {
-        return nullptr;
-    }
-    {
-        llvm::LoopAnalysisManager loops;
-        llvm::FunctionAnalysisManager functions;
-        llvm::CGSCCAnalysisManager calls;
-        llvm::ModuleAnalysisManager modules;
-        llvm::PassBuilder passes(machine->get());
-        passes.registerModuleAnalyses(modules);
-        passes.registerCGSCCAnalyses(calls);
-        passes.registerFunctionAnalyses(functions);
-        passes.registerLoopAnalyses(loops);
-        passes.crossRegisterProxies(loops, functions, calls, modules);
-        passes.buildPerModuleDefaultPipeline(llvm::OptimizationLevel::O2).run(*module, modules);
-    }
+    const std::string triple = builder->getTargetTriple().str();
     auto jit = llvm::orc::LLJITBuilder().setJITTargetMachineBuilder(std::move(*builder)).create();
     if (!jit) {
         llvm::consumeError(jit.takeError());
@@ -919,40 +934,36 @@ std::shared_ptr<const NativeCode> NativeCode::Generate(const NativeModel& progra
         return nullptr;
     }
     (*jit)->getMainJITDylib().addGenerator(std::move(*process));
-    if (auto error = (*jit)->addIRModule(
-            llvm::orc::ThreadSafeModule(std::move(module), std::move(context)))) {
-        llvm::consumeError(std::move(error));
-        return nullptr;
+    // Each function is optimised and compiled only when it is first looked up, on the thread
+    // that first uses it: a map never pays for the flows' functions, nor a sweep for the scans'.
+    (*jit)->getIRTransformLayer().setTransform(
+        [](llvm::orc::ThreadSafeModule module, const llvm::orc::MaterializationResponsibility&)
+            -> llvm::Expected<llvm::orc::ThreadSafeModule> {
+            module.withModuleDo([](llvm::Module& m) { Optimise(m); });
+            return module;
+        });
+    for (int function = 0; function < kFunctionCount; ++function) {
+        auto context = std::make_unique<llvm::LLVMContext>();
+        auto module = std::make_unique<llvm::Module>(kFunctionNames[function], *context);
+        module->setDataLayout(*layout);
+        module->setTargetTriple(triple);
+        try {
+            NativeCodeGenerator(program, variables, *context, *module).generate(function);
+        } catch (const Refused&) {
+            return nullptr;
+        }
+        if (llvm::verifyModule(*module, nullptr)) {
+            return nullptr;
+        }
+        if (auto error = (*jit)->addIRModule(
+                llvm::orc::ThreadSafeModule(std::move(module), std::move(context)))) {
+            llvm::consumeError(std::move(error));
+            return nullptr;
+        }
     }
     std::shared_ptr<NativeCode> code(new NativeCode);
     code->engine_ = std::make_unique<Engine>();
     code->engine_->jit = std::move(*jit);
-    const auto address = [&](const char* name) -> std::uint64_t {
-        auto symbol = code->engine_->jit->lookup(name);
-        if (!symbol) {
-            llvm::consumeError(symbol.takeError());
-            return 0;
-        }
-        return symbol->getAddress();
-    };
-    const std::uint64_t call = address("call");
-    const std::uint64_t iterate = address("iterate");
-    const std::uint64_t kutta = address("kutta");
-    const std::uint64_t kuttaSteps = address("kuttaSteps");
-    const std::uint64_t iterateWithin = address("iterateWithin");
-    const std::uint64_t mapPair = address("mapPair");
-    const std::uint64_t flowPair = address("flowPair");
-    if (call == 0 || iterate == 0 || kutta == 0 || kuttaSteps == 0 || iterateWithin == 0 ||
-        mapPair == 0 || flowPair == 0) {
-        return nullptr;
-    }
-    code->call_ = reinterpret_cast<decltype(code->call_)>(call);
-    code->iterate_ = reinterpret_cast<decltype(code->iterate_)>(iterate);
-    code->kutta_ = reinterpret_cast<decltype(code->kutta_)>(kutta);
-    code->kuttaSteps_ = reinterpret_cast<decltype(code->kuttaSteps_)>(kuttaSteps);
-    code->iterateWithin_ = reinterpret_cast<decltype(code->iterateWithin_)>(iterateWithin);
-    code->mapPair_ = reinterpret_cast<decltype(code->mapPair_)>(mapPair);
-    code->flowPair_ = reinterpret_cast<decltype(code->flowPair_)>(flowPair);
     code->program_ = &program;
     code->variables_ = variables;
     code->parameters_ = program.argumentCount() - variables;
@@ -961,6 +972,24 @@ std::shared_ptr<const NativeCode> NativeCode::Generate(const NativeModel& progra
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
             .count();
     return code;
+}
+
+void* NativeCode::resolve(int function) const {
+    const std::lock_guard<std::mutex> lock(engine_->lock);
+    void* address = functions_[function].load(std::memory_order_relaxed);
+    if (address != nullptr || engine_->refused[function]) {
+        return address;
+    }
+    auto symbol = engine_->jit->lookup(kFunctionNames[function]);
+    if (!symbol) {
+        // The register program makes what this function would have made.
+        llvm::consumeError(symbol.takeError());
+        engine_->refused[function] = true;
+        return nullptr;
+    }
+    address = reinterpret_cast<void*>(static_cast<std::uintptr_t>(symbol->getAddress()));
+    functions_[function].store(address, std::memory_order_release);
+    return address;
 }
 
 }  // namespace kalvora

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -48,27 +50,31 @@ class NativeCode {
     // One call of the model: variables and parameters in, every result out.
     KALVORA_CALLS_MACHINE_CODE bool call(const double* variables, const double* parameters,
                                          double* results) const {
-        return call_(variables, parameters, results) != 0;
+        const auto function = reinterpret_cast<CallFunction>(address(0));
+        return function != nullptr && function(variables, parameters, results) != 0;
     }
     // n (at least 1) iterations of the map from the variables in state, each call's first
     // results being the next call's variables; every result of the last call is then stored in
     // state. On failure state is untouched.
     KALVORA_CALLS_MACHINE_CODE bool iterate(Extended* state, const double* parameters,
                                             std::int64_t n) const {
-        return iterate_(state, parameters, n) == n;
+        const auto function = reinterpret_cast<IterateFunction>(address(1));
+        return function != nullptr && function(state, parameters, n) == n;
     }
     // Kutta's third-order step of size h over the results' slots, from in to out (which may be
     // the same); on failure out is untouched.
     KALVORA_CALLS_MACHINE_CODE bool kutta(const Extended* in, Extended* out,
                                           const double* parameters, Extended h) const {
-        return kutta_(in, out, parameters, &h) != 0;
+        const auto function = reinterpret_cast<KuttaFunction>(address(2));
+        return function != nullptr && function(in, out, parameters, &h) != 0;
     }
 
     // n (at least 1) Kutta steps of size h from state, the sums of one step starting the next;
     // on failure state is untouched.
     KALVORA_CALLS_MACHINE_CODE bool kuttaSteps(Extended* state, const double* parameters,
                                                Extended h, std::int64_t n) const {
-        return kuttaSteps_(state, parameters, &h, n) == n;
+        const auto function = reinterpret_cast<KuttaStepsFunction>(address(3));
+        return function != nullptr && function(state, parameters, &h, n) == n;
     }
 
     // How a run of iterateWithin ended.
@@ -84,8 +90,13 @@ class NativeCode {
                                                     const int* slots, int slotCount,
                                                     const Extended bounds[3],
                                                     std::int64_t& made) const {
+        const auto function = reinterpret_cast<IterateWithinFunction>(address(4));
+        if (function == nullptr) {
+            made = 0;
+            return Within::Failed;
+        }
         return static_cast<Within>(
-            iterateWithin_(state, parameters, n, centre, slots, slotCount, bounds, &made));
+            function(state, parameters, n, centre, slots, slotCount, bounds, &made));
     }
 
     // Up to n (at least 1) iterations of the two-trajectory Lyapunov exponent on the states a and
@@ -96,10 +107,11 @@ class NativeCode {
     KALVORA_CALLS_MACHINE_CODE std::int64_t pair(bool flow, Extended* a, Extended* b,
                                                  const double* parameters, std::int64_t n,
                                                  const Extended constants[4], Extended& sum) const {
-        return (flow ? flowPair_ : mapPair_)(a, b, parameters, n, constants, &sum);
+        const auto function = reinterpret_cast<PairFunction>(address(flow ? 6 : 5));
+        return function != nullptr ? function(a, b, parameters, n, constants, &sum) : 0;
     }
 
-    // What the generator took to make the code, for the measures.
+    // What making the code took (its functions are compiled when first used), for the measures.
     double compileMilliseconds() const { return compileMilliseconds_; }
 
   private:
@@ -112,16 +124,28 @@ class NativeCode {
     int parameters_ = 0;
     int results_ = 0;
     double compileMilliseconds_ = 0;
-    int (*call_)(const double*, const double*, double*) = nullptr;
-    std::int64_t (*iterate_)(Extended*, const double*, std::int64_t) = nullptr;
-    int (*kutta_)(const Extended*, Extended*, const double*, const Extended*) = nullptr;
-    int (*iterateWithin_)(Extended*, const double*, std::int64_t, const Extended*, const int*, int,
-                          const Extended*, std::int64_t*) = nullptr;
-    using Pair = std::int64_t (*)(Extended*, Extended*, const double*, std::int64_t,
-                                  const Extended*, Extended*);
-    Pair mapPair_ = nullptr;
-    Pair flowPair_ = nullptr;
-    std::int64_t (*kuttaSteps_)(Extended*, const double*, const Extended*, std::int64_t) = nullptr;
+    // The functions of the code, made when first used (see resolve).
+    static constexpr int kFunctionCount = 7;
+    static constexpr const char* kFunctionNames[kFunctionCount] = {
+        "call", "iterate", "kutta", "kuttaSteps", "iterateWithin", "mapPair", "flowPair"};
+    using CallFunction = int (*)(const double*, const double*, double*);
+    using IterateFunction = std::int64_t (*)(Extended*, const double*, std::int64_t);
+    using KuttaFunction = int (*)(const Extended*, Extended*, const double*, const Extended*);
+    using KuttaStepsFunction = std::int64_t (*)(Extended*, const double*, const Extended*,
+                                                std::int64_t);
+    using IterateWithinFunction = int (*)(Extended*, const double*, std::int64_t, const Extended*,
+                                          const int*, int, const Extended*, std::int64_t*);
+    using PairFunction = std::int64_t (*)(Extended*, Extended*, const double*, std::int64_t,
+                                          const Extended*, Extended*);
+
+    // The function's machine code, compiled on the first call from any thread; null when the
+    // generator failed on it (the caller then acts as on a value that was not finite).
+    void* address(int function) const {
+        void* known = functions_[function].load(std::memory_order_acquire);
+        return known != nullptr ? known : resolve(function);
+    }
+    void* resolve(int function) const;
+    mutable std::array<std::atomic<void*>, kFunctionCount> functions_{};
 
     friend class NativeCodeGenerator;
 };
