@@ -83,3 +83,14 @@ function(kalvora_add_test target)
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8"
     DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# kalvora_add_register_program_test(<target>): the test program once more with the compiled models'
+# machine code turned off, so that every comparison it makes also holds for the register program
+# the code is made from (the tests' names end in "/register").
+function(kalvora_add_register_program_test target)
+  gtest_discover_tests(${target}
+    TEST_SUFFIX "/register"
+    TEST_LIST ${target}_register_tests
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;KALVORA_JIT=off"
+    DISCOVERY_TIMEOUT 60)
+endfunction()

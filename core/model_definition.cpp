@@ -162,7 +162,10 @@ ModelDefinition ParseModelDefinition(const std::string& initialText,
 
 ModelDefinitionPtr ShareDefinition(ModelDefinition definition) {
     if (definition.nativeModel == nullptr && !definition.scriptText.empty()) {
-        definition.nativeModel = NativeModel::Compile(definition.scriptText);
+        // Once per accepted definition, with its machine code: every evaluator made from it shares
+        // both.
+        definition.nativeModel =
+            NativeModel::CompileWithMachineCode(definition.scriptText, definition.variableCount);
     }
     return std::make_shared<const ModelDefinition>(std::move(definition));
 }

@@ -2,6 +2,7 @@
 
 #include "core/flow_steps.h"
 #include "core/model_step.h"
+#include "core/native_code.h"
 #include "core/native_model.h"
 #include "core/run_control.h"
 
@@ -12,6 +13,7 @@ ModelEvaluator::ModelEvaluator(ModelDefinitionPtr definitionToRun, RandomState r
     : definition(std::move(definitionToRun)),
       parameterValues(definition->parameterValues),
       nativeModel(definition->nativeModel),
+      nativeCode(nativeModel != nullptr ? nativeModel->machineCode() : nullptr),
       noise(definition->noise),
       random(randomState.random),
       prompts(messagePrompts) {

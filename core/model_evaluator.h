@@ -13,6 +13,7 @@ struct lua_State;
 
 namespace kalvora {
 
+class NativeCode;
 class NativeModel;
 class Prompts;
 class RunControl;
@@ -61,6 +62,9 @@ struct ModelEvaluator {
     lua_State* luaState = nullptr;
     // The definition's compiled program, or one this evaluator compiled when it had none.
     std::shared_ptr<const NativeModel> nativeModel;
+    // The program's machine code (nativeModel->machineCode()), used while it is the code of
+    // nativeModel; null runs the register program (as tests do to compare the two).
+    std::shared_ptr<const NativeCode> nativeCode;
     // The registers for the program nativeRegistersOf.
     std::vector<double> nativeRegisters;
     const NativeModel* nativeRegistersOf = nullptr;

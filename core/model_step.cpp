@@ -9,10 +9,12 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 #include "core/flow_steps.h"
 #include "core/model_capacity.h"
 #include "core/model_purity.h"
+#include "core/native_code.h"
 #include "core/native_model.h"
 #include "core/noise.h"
 #include "core/prompts.h"
@@ -364,6 +366,31 @@ inline bool LoadParameters(ModelEvaluator& ws, const Shape& shape) {
     return finite;
 }
 
+// The program's machine code when it may run this step in the program's place: made from that
+// very program for these counts.
+inline const NativeCode* CodeFor(const ModelEvaluator& ws, const NativeModel* native,
+                                 const Shape& shape) {
+    const NativeCode* code = ws.nativeCode.get();
+    if (code == nullptr || native == nullptr || code->program() != native ||
+        code->variables() != shape.variables || code->parameters() != shape.parameters) {
+        return nullptr;
+    }
+    return code;
+}
+
+using Parameters = std::array<double, kModelListCapacity>;
+
+// The parameters as the program receives them; the machine code checks that they are finite.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+inline void ParametersAsDoubles(const ModelEvaluator& ws, const Shape& shape,
+                                Parameters& parameters) {
+    for (int j = 0; j < shape.parameters; ++j) {
+        parameters[j] = LoadDouble(ws.parameterValues[j]);
+    }
+}
+#pragma GCC diagnostic pop
+
 // One call of the compiled program on the variables at, with the parameters loaded already; false
 // when a value was not finite.
 template <typename In>
@@ -389,6 +416,14 @@ bool StepNatively(ModelEvaluator& ws, ModelKind kind, StateVector& state) {
     const NativeModel* native = NativeFor(ws, shape);
     if (native == nullptr) {
         return false;
+    }
+    if (const NativeCode* code = CodeFor(ws, native, shape)) {
+        // Uninitialised on purpose, as the stages: only the first slots are used.
+        Parameters parameters;
+        ParametersAsDoubles(ws, shape, parameters);
+        return kind == ModelKind::Discrete ? code->iterate(state.data(), parameters.data(), 1)
+                                           : code->kutta(state.data(), state.data(),
+                                                         parameters.data(), ws.model().stepSize);
     }
     const double* registers = ws.nativeRegisters.data();
     if (!LoadParameters(ws, shape)) {
@@ -478,6 +513,7 @@ void CompileModelScript(ModelEvaluator& ws) {
     }
     if (lua == nullptr) {
         ws.nativeModel.reset();
+        ws.nativeCode.reset();
         ws.scriptStatus = LUA_ERRMEM;
         ShowMessage(ws, CompileMessage(ws.scriptStatus));
         return;
@@ -517,8 +553,10 @@ void CompileModelScript(ModelEvaluator& ws) {
                             Count(ws.model().parameterCount));
     if (ws.scriptStatus != 0) {
         ws.nativeModel.reset();
+        ws.nativeCode.reset();
     } else if (ws.nativeModel == nullptr || ws.nativeModel->script() != ws.model().scriptText) {
         ws.nativeModel = NativeModel::Compile(ws.model().scriptText);
+        ws.nativeCode.reset();
     }
 }
 
@@ -536,7 +574,14 @@ bool ModelRates(ModelEvaluator& ws, const double* at, double* rates) {
     const Shape shape = ShapeOf(ws);
     if (ws.nativeModel != nullptr) {
         const NativeModel* native = NativeFor(ws, shape);
-        if (native != nullptr && LoadParameters(ws, shape) && RunNative(ws, *native, shape, at)) {
+        if (const NativeCode* code = CodeFor(ws, native, shape)) {
+            Parameters parameters;
+            ParametersAsDoubles(ws, shape, parameters);
+            if (code->call(at, parameters.data(), rates)) {
+                return true;
+            }
+        } else if (native != nullptr && LoadParameters(ws, shape) &&
+                   RunNative(ws, *native, shape, at)) {
             const double* registers = ws.nativeRegisters.data();
             for (int k = 0; k < shape.results; ++k) {
                 rates[k] = registers[native->resultRegister(k)];
@@ -724,6 +769,11 @@ BatchOutcome RunBatch(ModelEvaluator& ws, const Shape& shape, StateVector& state
 // find where and judge it.
 bool NativeBatch(ModelEvaluator& ws, const NativeModel& native, const Shape& shape,
                  StateVector& state, std::int64_t n) {
+    if (const NativeCode* code = CodeFor(ws, &native, shape)) {
+        Parameters parameters;
+        ParametersAsDoubles(ws, shape, parameters);
+        return code->iterate(state.data(), parameters.data(), n);
+    }
     double* registers = ws.nativeRegisters.data();
     bool finite = LoadParameters(ws, shape);
     for (int i = 0; i < shape.variables; ++i) {
@@ -814,11 +864,140 @@ std::int64_t ModelTransient(ModelEvaluator& ws, ModelKind kind, StateVector& sta
                        : BatchOutcome::Replay;
         });
     }
+    // Kutta's steps of a flow without noise run as batches of machine code, judged as a map's.
+    const bool kutta = !ws.errorFlag && steps > 1 && kind == ModelKind::Continuous &&
+                       !ws.noise.noiseOn &&
+                       ws.model().integration.method == IntegrationMethod::RungeKutta3;
+    if (kutta && CodeFor(ws, NativeFor(ws, shape), shape) != nullptr) {
+        return InBatches(ws, kind, state, steps, [&](std::int64_t n) {
+            const Shape now = ShapeOf(ws);
+            const NativeCode* code = CodeFor(ws, NativeFor(ws, now), now);
+            if (code == nullptr) {
+                return BatchOutcome::Replay;
+            }
+            Parameters parameters;
+            ParametersAsDoubles(ws, now, parameters);
+            return code->kuttaSteps(state.data(), parameters.data(), ws.model().stepSize, n)
+                       ? BatchOutcome::Done
+                       : BatchOutcome::Replay;
+        });
+    }
     if (map && Batchable(ws, shape)) {
         return InBatches(ws, kind, state, steps,
                          [&](std::int64_t n) { return RunBatch(ws, shape, state, n); });
     }
     return InBatches(ws, kind, state, steps, [](std::int64_t) { return BatchOutcome::Replay; });
+}
+
+namespace {
+
+// The bounds WithinDistance compares the sum of squares with: below the square the rounded root
+// cannot exceed the radius; well above it, it cannot reach it.
+struct DistanceBounds {
+    Extended square;
+    Extended limit;
+};
+
+inline DistanceBounds BoundsOf(Extended radius) {
+    const Extended square = radius * radius;
+    return {square, square * (1 + 8 * std::numeric_limits<Extended>::epsilon())};
+}
+
+}  // namespace
+
+bool WithinDistance(const StateVector& a, const StateVector& centre, const std::vector<int>& slots,
+                    Extended radius) {
+    Extended sum = 0;
+    for (const int slot : slots) {
+        const Extended difference =
+            a[static_cast<std::size_t>(slot)] - centre[static_cast<std::size_t>(slot)];
+        sum += difference * difference;
+    }
+    const DistanceBounds bounds = BoundsOf(radius);
+    if (sum <= bounds.square) {
+        return true;
+    }
+    if (sum > bounds.limit) {
+        return false;
+    }
+    return std::sqrt(sum) <= radius;
+}
+
+bool ModelStepsWithin(ModelEvaluator& ws, ModelKind kind, StateVector& state, std::int64_t steps,
+                      const StateVector& centre, const std::vector<int>& slots, Extended radius) {
+    std::int64_t done = 0;
+    const bool map = !ws.errorFlag && kind == ModelKind::Discrete && !ws.noise.noiseOn;
+    const bool slotsInState = std::all_of(
+        slots.begin(), slots.end(), [&](int slot) { return slot >= 0 && slot < ResultCount(ws); });
+    if (map && slotsInState) {
+        const DistanceBounds distance = BoundsOf(radius);
+        const Extended bounds[3] = {distance.square, distance.limit, radius};
+        while (done < steps && !ws.errorFlag) {
+            // A stop is looked at before every batch (NativeFor hands a pending one over).
+            const Shape shape = ShapeOf(ws);
+            const NativeCode* code = CodeFor(ws, NativeFor(ws, shape), shape);
+            if (code == nullptr) {
+                break;
+            }
+            Parameters parameters;
+            ParametersAsDoubles(ws, shape, parameters);
+            const std::int64_t n = std::min(kBatchSteps, steps - done);
+            std::int64_t made = 0;
+            switch (code->iterateWithin(state.data(), parameters.data(), n, centre.data(),
+                                        slots.data(), static_cast<int>(slots.size()), bounds,
+                                        made)) {
+                case NativeCode::Within::Stayed:
+                    done += n;
+                    continue;
+                case NativeCode::Within::Left:
+                    return false;
+                case NativeCode::Within::Failed:
+                    // The interpreter judges the step the code could not vouch for.
+                    done += made + 1;
+                    ModelStep(ws, kind, state);
+                    if (ws.errorFlag || !WithinDistance(state, centre, slots, radius)) {
+                        return false;
+                    }
+                    continue;
+            }
+        }
+    }
+    for (; done < steps; ++done) {
+        ModelStep(ws, kind, state);
+        if (ws.errorFlag || !WithinDistance(state, centre, slots, radius)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::int64_t NativeLyapunovPair(ModelEvaluator& ws, ModelKind kind, StateVector& a, StateVector& b,
+                                std::int64_t iterations, Extended epsilon, Extended penalty,
+                                Extended coincident, Extended& sum) {
+    const bool flow = kind == ModelKind::Continuous;
+    if (ws.errorFlag || ws.noise.noiseOn || (kind != ModelKind::Discrete && !flow) ||
+        (flow && ws.model().integration.method != IntegrationMethod::RungeKutta3)) {
+        return 0;
+    }
+    const Extended constants[4] = {epsilon, penalty, coincident, ws.model().stepSize};
+    std::int64_t done = 0;
+    while (done < iterations) {
+        const Shape shape = ShapeOf(ws);
+        const NativeCode* code = CodeFor(ws, NativeFor(ws, shape), shape);
+        if (code == nullptr) {
+            break;
+        }
+        Parameters parameters;
+        ParametersAsDoubles(ws, shape, parameters);
+        const std::int64_t n = std::min(kBatchSteps, iterations - done);
+        const std::int64_t made =
+            code->pair(flow, a.data(), b.data(), parameters.data(), n, constants, sum);
+        done += made;
+        if (made < n) {
+            break;
+        }
+    }
+    return done;
 }
 
 }  // namespace kalvora

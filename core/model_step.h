@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "core/model_evaluator.h"
 
@@ -48,5 +49,29 @@ void ModelStep(ModelEvaluator& ws, ModelKind kind, StateVector& state);
 // by one.
 std::int64_t ModelTransient(ModelEvaluator& ws, ModelKind kind, StateVector& state,
                             std::int64_t steps);
+
+// Whether the Euclidean distance between a and centre over the slots (a slot named twice counts
+// twice), summed in Extended in the slots' order, is at most radius; false when it is not a
+// number. Only a sum within a few units in the last place of radius squared takes a square root.
+bool WithinDistance(const StateVector& a, const StateVector& centre, const std::vector<int>& slots,
+                    Extended radius);
+
+// steps model steps, as many calls of ModelStep would make them, each followed by WithinDistance
+// of the state from centre; ends after the first step that fails or leaves. True when every step
+// was made and stayed within. A map without noise with machine code makes the steps and the test
+// in batches of machine code (the basin scan's transient, whole), a stop being looked at between
+// batches.
+bool ModelStepsWithin(ModelEvaluator& ws, ModelKind kind, StateVector& state, std::int64_t steps,
+                      const StateVector& centre, const std::vector<int>& slots, Extended radius);
+
+// Iterations of the two-trajectory Lyapunov exponent made in machine code: each steps a and b
+// (ModelStep, without noise), takes the Extended distance d of their variables, adds
+// log(d / epsilon) to sum (penalty when d is 0) and brings b back to distance epsilon from a
+// (b = a + (b - a) * epsilon / d, or * coincident when d is 0). Returns how many were made, from 0
+// (no machine code, noise, another integrator) to iterations; the caller makes the rest, starting
+// with the one the code could not vouch for. A stop is looked at every 4096 iterations.
+std::int64_t NativeLyapunovPair(ModelEvaluator& ws, ModelKind kind, StateVector& a, StateVector& b,
+                                std::int64_t iterations, Extended epsilon, Extended penalty,
+                                Extended coincident, Extended& sum);
 
 }  // namespace kalvora

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string_view>
 
+#include "core/native_code.h"
 #include "core/script_tokens.h"
 
 namespace kalvora {
@@ -869,6 +870,18 @@ std::shared_ptr<const NativeModel> NativeModel::Compile(const std::string& scrip
         model->results_.clear();
     }
     return model;
+}
+
+std::shared_ptr<const NativeModel> NativeModel::CompileWithMachineCode(
+    const std::string& scriptText, int variables) {
+    std::shared_ptr<const NativeModel> compiled = Compile(scriptText);
+    if (compiled->covered()) {
+        // The code refers to the program's own functions (deg, rad), which live as long as the
+        // process, and to nothing else of it.
+        auto model = std::const_pointer_cast<NativeModel>(compiled);
+        model->machineCode_ = NativeCode::Generate(*model, variables);
+    }
+    return compiled;
 }
 
 std::string_view NativeModel::FunctionName(const Instruction& instruction) {

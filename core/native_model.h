@@ -8,6 +8,8 @@
 
 namespace kalvora {
 
+class NativeCode;
+
 // Most models are a few lines of arithmetic, and the interpreter spends far more time on calling
 // them than on the arithmetic itself. A model whose statements are plain arithmetic (assignments
 // to the arguments, to locals and to globals that are assigned before they are read, if-statements
@@ -25,6 +27,10 @@ class NativeModel {
     // The script must already have compiled in the interpreter. When it holds anything the
     // program does not cover, the result is not covered() and the interpreter runs the model.
     static std::shared_ptr<const NativeModel> Compile(const std::string& scriptText);
+    // The same, with machine code made for a model of that many variables when the program
+    // covers the script and a code generator is at hand (see NativeCode).
+    static std::shared_ptr<const NativeModel> CompileWithMachineCode(const std::string& scriptText,
+                                                                     int variables);
 
     const std::string& script() const { return script_; }
     bool covered() const { return covered_; }
@@ -90,6 +96,10 @@ class NativeModel {
     // max operations take their operands from operands(), starting at a, b of them.
     const std::vector<Instruction>& code() const { return code_; }
     const std::vector<std::uint32_t>& operands() const { return operands_; }
+    // The registers that hold constants, and their values.
+    const std::vector<std::pair<std::uint32_t, double>>& constants() const { return constants_; }
+    // The machine code made from this program, or null (none asked for, or none to be had).
+    const std::shared_ptr<const NativeCode>& machineCode() const { return machineCode_; }
     // The math library's name of the function a Call1 or Call2 operation calls ("sin", "pow").
     static std::string_view FunctionName(const Instruction& instruction);
 
@@ -107,6 +117,7 @@ class NativeModel {
     std::vector<Instruction> code_;
     // The argument lists of math.min and math.max.
     std::vector<std::uint32_t> operands_;
+    std::shared_ptr<const NativeCode> machineCode_;
 
     friend class NativeModelCompiler;
 };

@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "core/native_code.h"
 #include "model_twins.h"
 
 namespace kalvora {
@@ -18,6 +19,24 @@ constexpr const char* kInterpreterOnly = "\r\n--[[ in the interpreter ]]";
 
 bool Compiled(const ModelEvaluator& ws) {
     return ws.nativeModel != nullptr && ws.nativeModel->covered();
+}
+
+// The two ways a compiled model runs: its machine code (where the machine has a code generator)
+// and the register program the code is made from.
+enum class Path { MachineCode, RegisterProgram };
+constexpr Path kPaths[] = {Path::MachineCode, Path::RegisterProgram};
+
+std::string NameOf(Path path) {
+    return path == Path::MachineCode ? " (machine code)" : " (register program)";
+}
+
+// Sends the twin's evaluator down the path; the machine code must be there when it can be.
+void Take(Twin& twin, Path path) {
+    if (path == Path::RegisterProgram) {
+        twin.model->nativeCode.reset();
+    } else if (NativeCode::Enabled()) {
+        ASSERT_NE(nullptr, twin.model->nativeCode);
+    }
 }
 
 void MoveToInterpreter(Twin& twin) {
@@ -38,15 +57,20 @@ TEST(NativeModel, EverySampleModelGivesTheInterpretersNumbers) {
         const std::string name = entry.path().filename().string();
         for (const std::int64_t steps : {1, 3000}) {
             Twin interpreter;
-            Twin machine;
             UseFile(interpreter, entry.path().string());
-            UseFile(machine, entry.path().string());
             MoveToInterpreter(interpreter);
-            EXPECT_TRUE(Compiled(*machine.model)) << name;
-            const int slots = machine.ws.model().variableCount + machine.ws.model().auxiliaryCount;
             const Outcome expected = StepByStep(interpreter, steps);
-            ExpectSame(expected, StepByStep(machine, steps), slots, name + " steps");
-            ExpectSame(expected, Transient(machine, steps), slots, name + " transient");
+            for (const Path path : kPaths) {
+                Twin machine;
+                UseFile(machine, entry.path().string());
+                Take(machine, path);
+                EXPECT_TRUE(Compiled(*machine.model)) << name;
+                const int slots =
+                    machine.ws.model().variableCount + machine.ws.model().auxiliaryCount;
+                const std::string what = name + NameOf(path);
+                ExpectSame(expected, StepByStep(machine, steps), slots, what + " steps");
+                ExpectSame(expected, Transient(machine, steps), slots, what + " transient");
+            }
         }
     }
 }
@@ -112,18 +136,27 @@ TEST(NativeModel, StatementsAndFaultsGiveTheInterpretersNumbers) {
         {"NaN result", "x=0", "", "x=x+1\r\nif x>2700 then x=0/0 end"},
         {"parameter beyond double", "x=0", "p=1e400", "x=x+1"},
     };
-    for (const Case& c : cases) {
-        Twin interpreter;
-        Twin machine;
-        UseScript(interpreter, c.initial, c.parameters, c.body, kInterpreterOnly, c.kind);
-        UseScript(machine, c.initial, c.parameters, c.body, "", c.kind);
-        ASSERT_FALSE(Compiled(*interpreter.model)) << c.name;
-        EXPECT_TRUE(Compiled(*machine.model)) << c.name;
-        const int slots = machine.ws.model().variableCount;
-        const Outcome expected = StepByStep(interpreter, 3000);
-        ExpectSame(expected, StepByStep(machine, 3000), slots, std::string(c.name) + " steps");
-        machine.prompts.errors.clear();
-        ExpectSame(expected, Transient(machine, 3000), slots, std::string(c.name) + " transient");
+    // The same statements as the rates of a flow, stepped by Kutta's method, whose stages and
+    // Extended sums the machine code makes too.
+    for (const ModelKind kind : {ModelKind::Discrete, ModelKind::Continuous}) {
+        for (const Case& c : cases) {
+            Twin interpreter;
+            UseScript(interpreter, c.initial, c.parameters, c.body, kInterpreterOnly, kind);
+            ASSERT_FALSE(Compiled(*interpreter.model)) << c.name;
+            const Outcome expected = StepByStep(interpreter, 3000);
+            for (const Path path : kPaths) {
+                Twin machine;
+                UseScript(machine, c.initial, c.parameters, c.body, "", kind);
+                Take(machine, path);
+                EXPECT_TRUE(Compiled(*machine.model)) << c.name;
+                const int slots = machine.ws.model().variableCount;
+                const std::string what = std::string(c.name) + NameOf(path) +
+                                         (kind == ModelKind::Continuous ? " flow" : "");
+                ExpectSame(expected, StepByStep(machine, 3000), slots, what + " steps");
+                machine.prompts.errors.clear();
+                ExpectSame(expected, Transient(machine, 3000), slots, what + " transient");
+            }
+        }
     }
 }
 
@@ -141,7 +174,12 @@ TEST(NativeModel, ReturnedExpressionsGiveTheInterpretersNumbers) {
     }
     ASSERT_TRUE(Compiled(*machine.model));
     ASSERT_FALSE(Compiled(*interpreter.model));
-    ExpectSame(StepByStep(interpreter, 2000), StepByStep(machine, 2000), 2, "returned expressions");
+    const Outcome expected = StepByStep(interpreter, 2000);
+    for (const Path path : kPaths) {
+        machine.makeEvaluator();
+        Take(machine, path);
+        ExpectSame(expected, StepByStep(machine, 2000), 2, "returned expressions" + NameOf(path));
+    }
 }
 
 // Noise is added after each compiled step as after the interpreter's, from the same sequence.

@@ -17,6 +17,7 @@
 #include "core/model_shell.h"
 #include "core/model_step.h"
 #include "core/model_workspace.h"
+#include "core/native_code.h"
 #include "core/native_model.h"
 #include "core/numbers.h"
 #include "core/parameter_file.h"
@@ -112,11 +113,13 @@ void DefinitionTexts(const std::string& text) {
     (void)EquationLineOf(translated);
 }
 
-// The two-variable map of the script, as a loaded model's definition.
-ModelDefinitionPtr DiscreteModel(const std::string& script) {
+// The two-variable model of the script (a map unless told otherwise), as a loaded model's
+// definition.
+ModelDefinitionPtr TwoVariableModel(const std::string& script,
+                                    ModelKind kind = ModelKind::Discrete) {
     ModelDefinition model = ParseModelDefinition("x=0.3, y=-0.7", "a=2.5", "");
     model.scriptText = script;
-    SetModelKind(model, ModelKind::Discrete);
+    SetModelKind(model, kind);
     return ShareDefinition(std::move(model));
 }
 
@@ -129,7 +132,7 @@ void Equations(const std::string& text) {
     if (program->stateless()) {
         // What the reading calls stateless gives the same results from the same state, whatever
         // ran between: the batch replays rely on it.
-        ModelEvaluator ws(DiscreteModel(script + "\r\n--[[ ]]"));
+        ModelEvaluator ws(TwoVariableModel(script + "\r\n--[[ ]]"));
         if (ws.scriptStatus == 0) {
             StateVector first = ws.model().initialValues;
             StateVector between = ws.model().initialValues;
@@ -151,29 +154,42 @@ void Equations(const std::string& text) {
     if (!program->covered()) {
         return;
     }
-    ModelEvaluator machine(DiscreteModel(script));
-    ModelEvaluator interpreter(DiscreteModel(script + "\r\n--[[ ]]"));
-    if (machine.scriptStatus != 0 || interpreter.scriptStatus != 0) {
-        return;
-    }
-    if (machine.nativeModel == nullptr || !machine.nativeModel->covered()) {
-        std::abort();
-    }
-    StateVector a = machine.model().initialValues;
-    StateVector b = interpreter.model().initialValues;
-    for (int step = 0; step < 4; ++step) {
-        ModelStep(machine, ModelKind::Discrete, a);
-        ModelStep(interpreter, ModelKind::Discrete, b);
-        if (machine.errorFlag != interpreter.errorFlag ||
-            machine.recordedMessage != interpreter.recordedMessage) {
-            std::abort();
-        }
-        if (machine.errorFlag) {
+    // The machine code, the register program it is made from, and the interpreter, as the steps
+    // of a map and as Kutta's steps of a flow.
+    for (const ModelKind kind : {ModelKind::Discrete, ModelKind::Continuous}) {
+        const ModelDefinitionPtr definition = TwoVariableModel(script, kind);
+        ModelEvaluator machine(definition);
+        ModelEvaluator registers(definition);
+        ModelEvaluator interpreter(TwoVariableModel(script + "\r\n--[[ ]]", kind));
+        if (machine.scriptStatus != 0 || interpreter.scriptStatus != 0) {
             return;
         }
-        for (int slot = 0; slot < 2; ++slot) {
-            if (std::memcmp(&a[slot], &b[slot], 10) != 0) {
+        if (machine.nativeModel == nullptr || !machine.nativeModel->covered() ||
+            (NativeCode::Enabled() && machine.nativeCode == nullptr)) {
+            std::abort();
+        }
+        registers.nativeCode.reset();
+        StateVector a = machine.model().initialValues;
+        StateVector b = interpreter.model().initialValues;
+        StateVector c = registers.model().initialValues;
+        for (int step = 0; step < 4; ++step) {
+            ModelStep(machine, kind, a);
+            ModelStep(interpreter, kind, b);
+            ModelStep(registers, kind, c);
+            if (machine.errorFlag != interpreter.errorFlag ||
+                registers.errorFlag != interpreter.errorFlag ||
+                machine.recordedMessage != interpreter.recordedMessage ||
+                registers.recordedMessage != interpreter.recordedMessage) {
                 std::abort();
+            }
+            if (machine.errorFlag) {
+                break;
+            }
+            for (int slot = 0; slot < 2; ++slot) {
+                if (std::memcmp(&a[slot], &b[slot], 10) != 0 ||
+                    std::memcmp(&c[slot], &b[slot], 10) != 0) {
+                    std::abort();
+                }
             }
         }
     }

@@ -77,12 +77,10 @@ RgbColour ClassifyStart(ModelEvaluator& model, ModelKind kind, const BasinSettin
     RgbColour colour = NonConvergenceColour(colours);
     model.errorFlag = false;
     const Extended radius = settings.maxDistance;
-    for (long long step = 0; step < settings.transient; ++step) {
-        ModelStep(model, kind, state);
-        // A distance that is not a number is divergence too: within() is false for it.
-        if (model.errorFlag || !distance.within(state, model.model().initialValues, radius)) {
-            return DivergenceColour(colours);
-        }
+    // A distance that is not a number is divergence too: it is not within the radius.
+    if (!ModelStepsWithin(model, kind, state, settings.transient, model.model().initialValues,
+                          distance.stateSlots(), radius)) {
+        return DivergenceColour(colours);
     }
 
     bool found = false;

@@ -4,6 +4,7 @@
 #include <limits>
 #include <new>
 
+#include "core/model_step.h"
 #include "core/numbers.h"
 #include "core/text_file.h"
 
@@ -57,17 +58,8 @@ Extended StateDistance::operator()(const StateVector& a, const StateVector& b) c
 }
 
 bool StateDistance::within(const StateVector& a, const StateVector& b, Extended radius) const {
-    const Extended sum = squared(a, b);
-    const Extended square = radius * radius;
-    // Below the square the rounded root cannot exceed the radius; well above it, it cannot reach
-    // it. Only a sum within a few units in the last place of the square needs the root itself.
-    if (sum <= square) {
-        return true;
-    }
-    if (sum > square * (1 + 8 * std::numeric_limits<Extended>::epsilon())) {
-        return false;
-    }
-    return std::sqrt(sum) <= radius;
+    // The one test the basin scan's machine-code transient makes too.
+    return WithinDistance(a, b, slots_, radius);
 }
 
 void WritePixelLines(std::ostream& out, const ColourRaster& raster, const ScanDomain& domain) {

@@ -96,6 +96,7 @@ class StateDistance {
     // comparing the distance itself, without a square root for all but the closest calls: the
     // divergence test runs after every transient step.
     bool within(const StateVector& a, const StateVector& b, Extended radius) const;
+    const std::vector<int>& stateSlots() const { return slots_; }
 
   private:
     Extended squared(const StateVector& a, const StateVector& b) const;

@@ -76,7 +76,10 @@ SweepOutcome LyapunovSweep(ModelEvaluator& model, ModelKind kind, const Lyapunov
             for (int k = 0; k < n; ++k) {
                 b[k] += epsilon;
             }
-            for (long long m = 0; m < iterations && !runtime.errorFlag; ++m) {
+            // Machine code makes what it can of the pair, the steps below the rest.
+            long long m = NativeLyapunovPair(runtime, kind, a, b, iterations, epsilon,
+                                             kCoincidentOrbitsPenalty, 1e-8L, sum);
+            for (; m < iterations && !runtime.errorFlag; ++m) {
                 ModelStep(runtime, kind, a);
                 ModelStep(runtime, kind, b);
                 Extended squares = 0;

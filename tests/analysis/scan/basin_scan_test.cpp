@@ -34,8 +34,17 @@ ScanOutcome Scan(ModelWorkspace& ws, const BasinSettings& settings, int threads)
     return BasinScan(models, settings, control);
 }
 
-RgbColour Pixel(ModelWorkspace& ws, const BasinSettings& settings, int column, int row) {
-    return BasinPixel(*testing::EvaluatorOf(ws), ws.model().kind, settings,
+// The ways a model's steps are made: the interpreter (a model keeping a call counter), the
+// compiled program's machine code, its register program.
+enum class Path { Interpreter, MachineCode, RegisterProgram };
+
+RgbColour Pixel(ModelWorkspace& ws, const BasinSettings& settings, int column, int row,
+                Path path = Path::MachineCode) {
+    const auto evaluator = testing::EvaluatorOf(ws);
+    if (path == Path::RegisterProgram) {
+        evaluator->nativeCode.reset();
+    }
+    return BasinPixel(*evaluator, ws.model().kind, settings,
                       BasinDistance(ws.model().variableCount, settings), column, row);
 }
 
@@ -167,17 +176,20 @@ TEST(BasinScan, SingleStartsAreClassifiedAsTheAlgorithmSays) {
          kWhite},
     };
     for (const Case& c : cases) {
-        ModelWorkspace ws;
-        UseModel(ws, ModelKind::Discrete, {{"x", 0.5L}, {"y", 0}, {"z", 5}}, {{"a", 0}}, {},
-                 c.body);
-        BasinSettings settings;
-        settings.cycles = c.cycles;
-        settings.domain = {0.5L, 1.5L, 1, 0, 1, 1};
-        settings.transient = c.transient;
-        settings.maxDistance = c.maxDistance;
-        settings.allDimensions = c.allDimensions;
-        settings.colours = TestColours();
-        EXPECT_EQ(Pixel(ws, settings, c.column, c.row), c.expected) << c.what;
+        for (const Path path : {Path::Interpreter, Path::MachineCode, Path::RegisterProgram}) {
+            ModelWorkspace ws;
+            UseModel(ws, ModelKind::Discrete, {{"x", 0.5L}, {"y", 0}, {"z", 5}}, {{"a", 0}}, {},
+                     c.body, path == Path::Interpreter ? CallCounter::On : CallCounter::Off);
+            BasinSettings settings;
+            settings.cycles = c.cycles;
+            settings.domain = {0.5L, 1.5L, 1, 0, 1, 1};
+            settings.transient = c.transient;
+            settings.maxDistance = c.maxDistance;
+            settings.allDimensions = c.allDimensions;
+            settings.colours = TestColours();
+            EXPECT_EQ(Pixel(ws, settings, c.column, c.row, path), c.expected)
+                << c.what << " path " << static_cast<int>(path);
+        }
     }
 }
 
@@ -213,6 +225,15 @@ TEST(BasinScan, EveryWorkerCountGivesTheOneThreadPicture) {
     for (const int threads : {2, 3, 8}) {
         const ScanOutcome parallel = Scan(ws, settings, threads);
         EXPECT_TRUE(parallel.raster == single.raster) << threads << " workers";
+    }
+    // Pixel by pixel, the register program and the interpreter (with a call counter) agree.
+    ModelWorkspace counting;
+    UseHenon(counting, CallCounter::On);
+    for (int i = 0; i < settings.domain.columns(); i += 3) {
+        for (int j = 0; j < settings.domain.rows(); j += 2) {
+            ASSERT_EQ(single.raster.at(i, j), Pixel(ws, settings, i, j, Path::RegisterProgram));
+            ASSERT_EQ(single.raster.at(i, j), Pixel(counting, settings, i, j, Path::Interpreter));
+        }
     }
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "analysis/sweep/lyapunov/lyapunov_sweep.h"
+#include "core/native_model.h"
 #include "tests/analysis/sweep/sweep_test_support.h"
 
 namespace kalvora {
@@ -264,6 +265,18 @@ TEST(LyapunovSweep, EveryThreadCountGivesTheOneThreadPointsInTheSameOrder) {
             EXPECT_EQ(parallel.valuesDone, single.valuesDone) << c.name;
             EXPECT_EQ(many->errorFlag, one->errorFlag) << c.name;
         }
+        // The pairs run in machine code; the register program and the interpreter (a long
+        // comment keeps the model from the compiler) give the same points, failure included.
+        const auto registers = testing::EvaluatorOf(ws);
+        registers->nativeCode.reset();
+        EXPECT_TRUE(SamePoints(Sweep(*registers, settings, 1), reference)) << c.name;
+        ReplaceModel(ws, [](ModelDefinition& m) {
+            m.scriptText += "\n--[[ interpreted ]]";
+            m.nativeModel.reset();
+        });
+        const auto interpreter = testing::EvaluatorOf(ws);
+        ASSERT_FALSE(interpreter->nativeModel != nullptr && interpreter->nativeModel->covered());
+        EXPECT_TRUE(SamePoints(Sweep(*interpreter, settings, 1), reference)) << c.name;
     }
 }
 
