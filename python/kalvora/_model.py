@@ -473,9 +473,9 @@ class Model:
         iterates 1 to n; the initial state is not included): an (n, variables + auxiliaries)
         array, the variables first. For a continuous model an iterate is one Runge-Kutta step."""
         options = _kalvora.OrbitOptions()
-        options.count = _integer("n", n, 1, 100000000)
-        options.start = _integer("skip", skip, 0, 1999999999) + 1
-        options.every = _integer("every", every, 1, 2000000000)
+        options.count = _integer("n", n, 1, 100000000)  # held in memory as the array
+        options.start = _integer("skip", skip, 0, _INT64_MAX - 1) + 1
+        options.every = _integer("every", every, 1, _INT64_MAX)
         return self._checked(self._engine.orbit(options))
 
     def _series_options(self, kind_options, points, skip, start, end, maximum_points, **more):
@@ -486,7 +486,7 @@ class Model:
         if points is not None:
             options.points = _integer("points", points, 2, maximum_points)
         if skip is not None:
-            options.skip = _integer("skip", skip, 0, 100000)
+            options.skip = _integer("skip", skip, 0, _INT64_MAX)
         if start is not None:
             options.start = _number("start", start)
         if end is not None:
@@ -611,7 +611,7 @@ class Model:
         options.minimum = _number("min", min)
         options.maximum = _number("max", max)
         options.resolution = _integer("resolution", resolution, -(2**31), _INT32_MAX)
-        options.skip = _integer("skip", skip, 0, 100000)
+        options.skip = _integer("skip", skip, 0, _INT64_MAX)
         options.threads = _integer("threads", threads, 0, 1024)
         return options
 
@@ -629,7 +629,7 @@ class Model:
         options.variable = self._entry(
             "variable", self._engine.variable_names[0] if variable is None else variable
         )
-        options.points = _integer("points", points, 1, 100000)
+        options.points = _integer("points", points, 1, _INT64_MAX)
         options.carry = bool(carry)
         options.right_to_left = bool(right_to_left)
         if section is not None:
@@ -725,8 +725,8 @@ class Model:
         values from min to max: (values, exponents), the exponents a (values, N) array; the
         result is the same for every thread count."""
         options = _kalvora.SpectrumOptions()
-        options.iterations = _integer("iterations", iterations, 1, 2**63 - 1)
-        options.skip = _integer("skip", skip, 0, 2**63 - 1)
+        options.iterations = _integer("iterations", iterations, 1, _INT64_MAX)
+        options.skip = _integer("skip", skip, 0, _INT64_MAX)
         if parameter is None:
             exponents, dimension = self._checked(self._engine.spectrum(options))
             return exponents, float(dimension[0])
@@ -765,8 +765,8 @@ class Model:
         (options.horizontal_resolution, options.vertical_resolution) = _pair(
             "resolution", resolution, lambda name, value: _integer(name, value, 1, _INT32_MAX)
         )
-        options.iterations = _integer("iterations", iterations, 1, 2**63 - 1)
-        options.skip = _integer("skip", skip, 0, 2**63 - 1)
+        options.iterations = _integer("iterations", iterations, 1, _INT64_MAX)
+        options.skip = _integer("skip", skip, 0, _INT64_MAX)
         options.threads = _integer("threads", threads, 0, 1024)
         horizontal, vertical, exponents = self._checked(self._engine.lyapunov_map(options))
         return horizontal, vertical, exponents.reshape(len(vertical), len(horizontal))
@@ -781,7 +781,7 @@ class Model:
             "resolution", resolution, lambda name, value: _integer(name, value, 1, _INT32_MAX)
         )
         options.epsilon = _number("epsilon", epsilon)
-        options.transient = _integer("skip", skip, 10, 10000)
+        options.transient = _integer("skip", skip, 10, _INT64_MAX)
         options.threads = _integer("threads", threads, 0, 1024)
         return options
 
@@ -846,7 +846,7 @@ class Model:
         (sorted) and histogram (the window's 20 bins)."""
         options = _kalvora.StatisticsOptions()
         options.variable = self._entry("variable", variable)
-        options.skip = _integer("skip", skip, 0, 100000)
+        options.skip = _integer("skip", skip, 0, _INT64_MAX)
         options.points = _integer("points", points, 2, 100000)
         return self._checked(self._engine.statistics(options))
 

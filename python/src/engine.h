@@ -170,7 +170,7 @@ struct ScanOptions {     // basins and periods
     std::vector<int> periods{1};                                   // periods
     int confirmations = 1;
     std::string epsilon = "0.001";
-    int transient = 200;
+    long long transient = 200;
     int maxDistance = 1000;
     bool allDimensions = false;
     int threads = 0;

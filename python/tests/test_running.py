@@ -64,11 +64,13 @@ def test_a_stopped_model_runs_again_with_the_same_numbers():
 def test_two_threads_at_once_give_what_they_give_one_after_the_other():
     henon = load("henon.mod")
     logistic = load("logistic.mod")
+    # Each long enough (a tenth of a second or more, in machine code) that all four have started
+    # before the first ends.
     calls = [
-        lambda: henon.orbit(300000, skip=10),
-        lambda: logistic.bifurcation("r", 2.8, 4, 300, points=200, skip=2000, threads=1),
-        lambda: henon.basins("x", "y", (-1, 1), (-1, 1), 40, [(1, (0.63, 0.19))], threads=1),
-        lambda: henon.orbit(300000, skip=10),
+        lambda: henon.orbit(2000000, skip=10),
+        lambda: logistic.bifurcation("r", 2.8, 4, 300, points=200, skip=200000, threads=1),
+        lambda: henon.basins("x", "y", (-1, 1), (-1, 1), 150, [(1, (0.63, 0.19))], threads=1),
+        lambda: henon.orbit(2000000, skip=10),
     ]
     alone = [call() for call in calls]
     results = [None] * len(calls)
