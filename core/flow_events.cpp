@@ -121,6 +121,15 @@ CrossingDirection ParseCrossingDirection(const std::string& text) {
     throw SectionError("expected the direction up, down or both, got '" + text + "'");
 }
 
+Section ParseDirectedSection(const ModelDefinition& model, const std::string& text) {
+    const std::size_t colon = text.rfind(':');
+    Section section = ParseSection(model, text.substr(0, colon));
+    if (colon != std::string::npos) {
+        section.direction = ParseCrossingDirection(text.substr(colon + 1));
+    }
+    return section;
+}
+
 Extended SectionDistance(const Section& section, const StateVector& state) {
     Extended sum = 0;
     for (const auto& [index, coefficient] : section.terms) {

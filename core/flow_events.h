@@ -30,6 +30,9 @@ struct Section {
 // appear once, a coefficient precedes its name with "*"). Raises SectionError.
 Section ParseSection(const ModelDefinition& model, const std::string& text);
 CrossingDirection ParseCrossingDirection(const std::string& text);
+// A section followed by its direction, "z=27:down" (up when left out), as the orbit diagram of a
+// flow takes it in its dialog, the batch tool and the Python module. Raises SectionError.
+Section ParseDirectedSection(const ModelDefinition& model, const std::string& text);
 
 // The signed distance (in units of the form) of state from the section.
 Extended SectionDistance(const Section& section, const StateVector& state);

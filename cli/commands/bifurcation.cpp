@@ -44,18 +44,11 @@ int RunBifurcation(const Arguments& arguments) {
         if (arguments.has("--maxima")) {
             settings.flowPlot = FlowPlot::LocalMaxima;
         } else {
-            std::string text = *arguments.value("--section");
-            CrossingDirection direction = CrossingDirection::Up;
             try {
-                if (const auto colon = text.rfind(':'); colon != std::string::npos) {
-                    direction = ParseCrossingDirection(text.substr(colon + 1));
-                    text.erase(colon);
-                }
-                settings.section = ParseSection(ws.model(), text);
+                settings.section = ParseDirectedSection(ws.model(), *arguments.value("--section"));
             } catch (const SectionError& error) {
                 throw UsageError(std::string("--section: ") + error.what());
             }
-            settings.section.direction = direction;
             settings.flowPlot = FlowPlot::SectionCrossings;
         }
     }

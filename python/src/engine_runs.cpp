@@ -333,18 +333,11 @@ void ReadFlowPlot(const ModelDefinition& model, const SweepOptions& options,
         settings.flowPlot = FlowPlot::LocalMaxima;
         return;
     }
-    std::string text = *options.section;
-    CrossingDirection direction = CrossingDirection::Up;
     try {
-        if (const auto colon = text.rfind(':'); colon != std::string::npos) {
-            direction = ParseCrossingDirection(text.substr(colon + 1));
-            text.erase(colon);
-        }
-        settings.section = ParseSection(model, text);
+        settings.section = ParseDirectedSection(model, *options.section);
     } catch (const SectionError& error) {
         throw BadArgument(std::string("section: ") + error.what());
     }
-    settings.section.direction = direction;
     settings.flowPlot = FlowPlot::SectionCrossings;
 }
 

@@ -94,14 +94,8 @@ BifurcationSettings Tbifsettings::settings() const {
     if (!workspace_.model().discrete) {
         settings.flowPlot = static_cast<FlowPlot>(flowPlotList->currentIndex());
         if (settings.flowPlot == FlowPlot::SectionCrossings) {
-            std::string text = sectionEdit->text().trimmed().toStdString();
-            CrossingDirection direction = CrossingDirection::Up;
-            if (const auto colon = text.rfind(':'); colon != std::string::npos) {
-                direction = ParseCrossingDirection(text.substr(colon + 1));
-                text.erase(colon);
-            }
-            settings.section = ParseSection(workspace_.model(), text);
-            settings.section.direction = direction;
+            settings.section = ParseDirectedSection(workspace_.model(),
+                                                    sectionEdit->text().trimmed().toStdString());
         }
     }
     return settings;
