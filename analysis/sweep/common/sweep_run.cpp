@@ -1,6 +1,7 @@
 #include "analysis/sweep/common/sweep_run.h"
 
 #include <algorithm>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -51,6 +52,22 @@ void ReportMessage(ModelEvaluator& model, const ScriptMessage& script) {
     }
 }
 
+// Empties a vector of held points at the end of a scope if it grew large.
+class ReleaseWhenLarge {
+  public:
+    explicit ReleaseWhenLarge(std::vector<ValuePoints::Point>& points) : points_(points) {}
+    ~ReleaseWhenLarge() {
+        if (points_.capacity() > 65536) {
+            points_ = {};
+        }
+    }
+    ReleaseWhenLarge(const ReleaseWhenLarge&) = delete;
+    ReleaseWhenLarge& operator=(const ReleaseWhenLarge&) = delete;
+
+  private:
+    std::vector<ValuePoints::Point>& points_;
+};
+
 // A value cut short by Stop (its model interrupted inside a step) ends the sweep as a stop, not as
 // a failure of the model: its points so far stay, no "Overflow".
 bool Interrupted(const PiecesOutcome& pieces, RunControl& control, const std::string& message) {
@@ -81,14 +98,66 @@ SweepOutcome RunOnOneThread(long long first, long long count, ModelEvaluator& mo
     return {pieces.kept, pieces.failed, pieces.stopped, 1, {}};
 }
 
+// The points of the values finished but not yet handed on, in sweep order from `base` (a later
+// value may finish before an earlier one). Buffers are recycled, so that after the first values a
+// value's points cost no allocation: with short values, allocation and the tree of a map were a
+// tenth of the second worker's time.
+class FinishedValues {
+  public:
+    using Buffer = std::vector<ValuePoints::Point>;
+
+    // An empty buffer for a worker's next value.
+    Buffer take() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (spare_.empty()) {
+            return {};
+        }
+        Buffer buffer = std::move(spare_.back());
+        spare_.pop_back();
+        return buffer;
+    }
+
+    void put(long long piece, Buffer&& buffer) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        const auto slot = static_cast<std::size_t>(piece - base_);
+        if (slot >= slots_.size()) {
+            slots_.resize(slot + 1);
+        }
+        slots_[slot] = std::move(buffer);
+    }
+
+    // Moves the buffers of values base .. completed - 1 out, in order.
+    void takeUpTo(long long completed, std::vector<Buffer>& out) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        for (; base_ < completed; ++base_) {
+            out.push_back(std::move(slots_.front()));
+            slots_.pop_front();
+        }
+    }
+
+    void giveBack(std::vector<Buffer>& buffers) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        for (Buffer& buffer : buffers) {
+            buffer.clear();
+            spare_.push_back(std::move(buffer));
+        }
+        buffers.clear();
+    }
+
+  private:
+    std::mutex mutex_;
+    long long base_ = 0;
+    std::deque<Buffer> slots_;
+    std::vector<Buffer> spare_;
+};
+
 SweepOutcome RunOnWorkers(long long first, long long count, ModelEvaluator& model, int workers,
                           RunControl& control, SweepEmitter& emitter, const SweepValue& value) {
-    using Buffer = std::vector<ValuePoints::Point>;
+    using Buffer = FinishedValues::Buffer;
     std::vector<std::unique_ptr<ModelEvaluator>> evaluators(static_cast<std::size_t>(workers));
     const RandomState randomState = RandomStateOf(model);
+    FinishedValues finished;
     std::mutex mutex;
-    // Values finished but not yet handed on (a later value may finish before an earlier one).
-    std::map<long long, Buffer> finished;
     std::map<long long, ScriptMessage> messages;
     long long handedOn = 0;
 
@@ -105,30 +174,27 @@ SweepOutcome RunOnWorkers(long long first, long long count, ModelEvaluator& mode
         instance->errorFlag = false;
         instance->recordedMessage.clear();
         instance->recordedDetails.clear();
-        Buffer buffer;
+        Buffer buffer = finished.take();
         ValuePoints points(buffer);
         const bool ok = value(*instance, index, points);
-        const std::lock_guard<std::mutex> lock(mutex);
-        finished.emplace(piece, std::move(buffer));
+        finished.put(piece, std::move(buffer));
         if (!ok) {
+            const std::lock_guard<std::mutex> lock(mutex);
             messages.emplace(piece,
                              ScriptMessage{instance->recordedMessage, instance->recordedDetails});
         }
         return ok;
     };
+    std::vector<Buffer> ready;
     auto handOn = [&](long long completed) {
-        for (; handedOn < completed; ++handedOn) {
-            Buffer buffer;
-            {
-                const std::lock_guard<std::mutex> lock(mutex);
-                auto found = finished.find(handedOn);
-                buffer = std::move(found->second);
-                finished.erase(found);
-            }
+        finished.takeUpTo(completed, ready);
+        for (const Buffer& buffer : ready) {
             for (const ValuePoints::Point& point : buffer) {
                 emitter.add(first + handedOn, point.x, point.y);
             }
+            ++handedOn;
         }
+        finished.giveBack(ready);
     };
     const PiecesOutcome pieces = RunPieces(count, workers, control, piece, handOn);
     handOn(pieces.kept);
@@ -164,7 +230,11 @@ SweepOutcome RunSweep(ModelEvaluator& model, const SweptValues& values, int work
     // on one thread the step would show its message at once, on workers never, and a skipped
     // value must look the same on any number of threads.
     const SweepValue skipping = [&](ModelEvaluator& runtime, long long index, ValuePoints& points) {
-        std::vector<ValuePoints::Point> held;
+        // Kept per thread, so that holding a value's points costs no allocation per value.
+        thread_local std::vector<ValuePoints::Point> held;
+        held.clear();
+        // ...but a value of very many points does not keep its memory for the thread's lifetime.
+        const ReleaseWhenLarge release(held);
         ValuePoints heldPoints(held);
         Prompts* const prompts = std::exchange(runtime.prompts, nullptr);
         const std::string message = std::exchange(runtime.recordedMessage, {});
