@@ -1,6 +1,6 @@
 // The plane scans: the one-thread scan's own cost against the same bare ModelStep calls, and the
-// default basin scan of the Henon map (the window's 450 x 450 resolution, T = 200) and a period
-// scan of the same size on one worker and on two.
+// default basin scan of the Henon map (the window's 450 x 450 resolution, T = 200), a period scan
+// of the same size and a Lyapunov map, each on one worker and on two.
 
 #include <benchmark/benchmark.h>
 
@@ -8,6 +8,7 @@
 #include <string>
 
 #include "analysis/scan/basins/basin_scan.h"
+#include "analysis/scan/lyapunovmap/lyapunov_map.h"
 #include "analysis/scan/periods/period_scan.h"
 #include "core/model_commands.h"
 #include "core/model_shell.h"
@@ -114,6 +115,20 @@ void BM_HenonPeriodScan(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_HenonPeriodScan)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A Lyapunov map of the Henon map over (a, b) in [1, 1.4] x [0, 0.3], 201 x 201, M = 1000.
+void BM_HenonLyapunovMap(benchmark::State& state) {
+    LoadedModel model("henon.mod");
+    LyapunovMapSettings settings;
+    settings.domain = {1, 1.4L, 200, 0, 0.3L, 200};
+    ScanModels models =
+        MakeScanModels(model.ws.definition, static_cast<int>(state.range(0)), settings.domain);
+    QuietRunControl control;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(LyapunovMap(models, settings, control));
+    }
+}
+BENCHMARK(BM_HenonLyapunovMap)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace kalvora

@@ -1,6 +1,7 @@
 // The parameter sweeps: what a bifurcation sweep costs on one thread beyond its bare model steps
 // (the same values, the same steps, the parameter set and the state reset as the sweep does), and
-// what a second worker gains on the logistic map and on the Lorenz system.
+// what a second worker gains on every kind of sweep: bifurcation (the logistic map, also with many
+// short values, and the Lorenz system), the largest Lyapunov exponent and the whole spectrum.
 
 #include <benchmark/benchmark.h>
 
@@ -8,6 +9,8 @@
 #include <string>
 
 #include "analysis/sweep/bifurcation/bifurcation_sweep.h"
+#include "analysis/sweep/lyapunov/lyapunov_sweep.h"
+#include "analysis/sweep/spectrum/lyapunov_spectrum.h"
 #include "core/model_commands.h"
 #include "core/model_shell.h"
 #include "core/model_step.h"
@@ -41,6 +44,8 @@ constexpr SweepCase kLorenzOverhead = {"lorenz.mod", 2, 20, 30, 49, 200, 200};
 // The runs of the two-worker comparison.
 constexpr SweepCase kLogisticThreads = {"logistic.mod", 1, 2.8L, 4, 1999, 1000, 1000};
 constexpr SweepCase kLorenzThreads = {"lorenz.mod", 2, 20, 30, 199, 1000, 1000};
+// Many short values, 10 points each: the hand-over of points between threads is what it tests.
+constexpr SweepCase kLogisticShortValues = {"logistic.mod", 1, 2.8L, 4, 40000, 5000, 10};
 
 BifurcationSettings SettingsOf(const SweepCase& c) {
     BifurcationSettings settings;
@@ -119,8 +124,54 @@ void BM_LogisticSweepWorkers(benchmark::State& state) {
 void BM_LorenzSweepWorkers(benchmark::State& state) {
     Sweep(state, kLorenzThreads, static_cast<int>(state.range(0)));
 }
+void BM_LogisticShortValuesWorkers(benchmark::State& state) {
+    Sweep(state, kLogisticShortValues, static_cast<int>(state.range(0)));
+}
 BENCHMARK(BM_LogisticSweepWorkers)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LorenzSweepWorkers)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LogisticShortValuesWorkers)
+    ->Arg(1)
+    ->Arg(2)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The logistic map's largest exponent over 4001 values, M = 2000 after 500 steps.
+void BM_LogisticLyapunovWorkers(benchmark::State& state) {
+    LoadedModel model("logistic.mod");
+    LyapunovSettings settings;
+    settings.minimum = 2.8L;
+    settings.maximum = 4;
+    settings.resolution = 4000;
+    settings.iterations = 2000;
+    settings.transientSteps = 500;
+    Tsp_XYLine series;
+    QuietRunControl control;
+    for (auto _ : state) {
+        series.ClearPoints();
+        LyapunovSweep(*model.evaluator, model.ws.model().kind, settings,
+                      static_cast<int>(state.range(0)), control, series);
+    }
+}
+BENCHMARK(BM_LogisticLyapunovWorkers)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// The Henon map's two exponents over 401 values of a, M = 2000 after 500 steps.
+void BM_HenonSpectrumWorkers(benchmark::State& state) {
+    LoadedModel model("henon.mod");
+    SpectrumSweepSettings settings;
+    settings.minimum = 1;
+    settings.maximum = 1.4L;
+    settings.resolution = 400;
+    settings.run.iterations = 2000;
+    settings.run.transientSteps = 500;
+    Tsp_XYLine series;
+    QuietRunControl control;
+    for (auto _ : state) {
+        series.ClearPoints();
+        SpectrumSweep(*model.evaluator, model.ws.model().kind, settings,
+                      static_cast<int>(state.range(0)), control, series);
+    }
+}
+BENCHMARK(BM_HenonSpectrumWorkers)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace kalvora
