@@ -38,13 +38,9 @@ FailingValue FailureOption(const Arguments& arguments) {
 }
 
 void ReportSkippedValues(const SweepOutcome& outcome) {
-    if (outcome.skipped.empty()) {
-        return;
+    if (!outcome.skipped.empty()) {
+        std::cerr << "kalvora-cli: " << SkippedValuesNote(outcome.skipped) << std::endl;
     }
-    // Every value: a script reading standard error wants them all, not the window's first few.
-    std::cerr << "kalvora-cli: skipped " << outcome.skipped.size()
-              << (outcome.skipped.size() == 1 ? " value" : " values") << " where the model failed: "
-              << SkippedValuesText(outcome.skipped, outcome.skipped.size()) << std::endl;
 }
 
 std::vector<std::string> SeriesTileLines(const Tsp_XYLine& series) {

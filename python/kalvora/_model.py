@@ -617,14 +617,16 @@ class Model:
 
     def bifurcation(self, parameter, min=0, max=1.4, resolution=600, variable=None, points=100,
                     skip=300, carry=False, right_to_left=False, threads=0, section=None,
-                    maxima=False):
+                    maxima=False, skip_failures=False):
         """A bifurcation diagram: (values, points), one pair per plotted step. For each of
         resolution + 1 parameter values from min to max: skip transient steps from the initial
         values (carry=True: from the state the previous value left), then `points` steps, each
         giving the variable's value (default: the first variable). threads: workers, 0 one per
         core; the result is the same for every count. A continuous model may plot instead the
         variable at the crossings of section ("NAME=VALUE[:up|down|both]") or at its local
-        maxima (maxima=True); `points` then counts those."""
+        maxima (maxima=True); `points` then counts those. skip_failures=True leaves out a value
+        whose model step fails and goes on, with a RuntimeWarning listing the values left out;
+        without it the sweep ends at that value (ModelError)."""
         options = self._sweep_options(parameter, min, max, resolution, skip, threads)
         options.variable = self._entry(
             "variable", self._engine.variable_names[0] if variable is None else variable
@@ -637,15 +639,16 @@ class Model:
                 raise TypeError(f"section: {section!r} is not a text NAME=VALUE[:up|down|both]")
             options.section = section
         options.maxima = bool(maxima)
+        options.skip_failures = bool(skip_failures)
         self._engine.check_sweep(options, False)
         return self._checked(self._engine.bifurcation(options))
 
     def lyapunov(self, parameter, min=0, max=1.4, resolution=600, iterations=100, skip=300,
-                 epsilon=None, threads=0, method="two-trajectories"):
+                 epsilon=None, threads=0, method="two-trajectories", skip_failures=False):
         """The largest Lyapunov exponent over resolution + 1 parameter values: (values,
         exponents), per iteration for a discrete model and per unit of time for a continuous
         one. method: "two-trajectories" (a neighbour epsilon away, default 0.001) or "tangent"
-        (the model's derivative, no epsilon)."""
+        (the model's derivative, no epsilon). skip_failures: as for bifurcation."""
         options = self._sweep_options(parameter, min, max, resolution, skip, threads)
         options.skip = _integer("skip", skip, 0, _INT64_MAX)
         options.points = _integer("iterations", iterations, 1, _INT64_MAX)
@@ -657,6 +660,7 @@ class Model:
             )
         options.method = method
         options.epsilon = _number("epsilon", 0.001 if epsilon is None else epsilon)
+        options.skip_failures = bool(skip_failures)
         self._engine.check_sweep(options, True)
         return self._checked(self._engine.lyapunov(options))
 

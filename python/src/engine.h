@@ -51,6 +51,7 @@ struct Columns {
     bool stopped = false;
     std::string message;  // the script's first message, or "" for an arithmetic fault
     int line = 0;
+    std::string note;  // what the caller should be warned of (values a sweep left out), or ""
 };
 
 // A row-major table (an orbit: one row per sampled iterate).
@@ -157,6 +158,8 @@ struct SweepOptions {   // bifurcation and lyapunov
     long long resolution = 600;
     bool carry = false;
     bool rightToLeft = false;
+    // Leave out a value whose model fails and go on; the values left out are in Columns::note.
+    bool skipFailures = false;
     int threads = 0;
 };
 

@@ -311,6 +311,7 @@ BifurcationSettings BifurcationFrom(const SweepOptions& options) {
     settings.resolution = options.resolution;
     settings.carryState = options.carry;
     settings.rightToLeft = options.rightToLeft;
+    settings.onFailure = options.skipFailures ? FailingValue::Skip : FailingValue::EndSweep;
     return settings;
 }
 
@@ -350,6 +351,7 @@ LyapunovSettings LyapunovFrom(const SweepOptions& options) {
     settings.transientSteps = options.skip;
     settings.epsilon = Number(options.epsilon);
     settings.resolution = options.resolution;
+    settings.onFailure = options.skipFailures ? FailingValue::Skip : FailingValue::EndSweep;
     if (options.method == "tangent") {
         settings.method = LyapunovMethod::TangentSpace;
     } else if (options.method != "two-trajectories") {
@@ -387,6 +389,7 @@ Columns Engine::bifurcation(const SweepOptions& options, RunControl& control) {
     Columns result;
     sink.moveInto(result);
     NoteEnd(result, lease.evaluator(), outcome.failed || lease.evaluator().errorFlag, control);
+    result.note = SkippedValuesNote(outcome.skipped);
     return result;
 }
 
@@ -401,6 +404,7 @@ Columns Engine::lyapunov(const SweepOptions& options, RunControl& control) {
     Columns result;
     sink.moveInto(result);
     NoteEnd(result, lease.evaluator(), outcome.failed || lease.evaluator().errorFlag, control);
+    result.note = SkippedValuesNote(outcome.skipped);
     return result;
 }
 

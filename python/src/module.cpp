@@ -207,6 +207,9 @@ py::object Failure(bool failed, const std::string& message, int line) {
 }
 
 py::tuple ColumnsResult(Columns&& columns) {
+    if (!columns.note.empty() && PyErr_WarnEx(PyExc_RuntimeWarning, columns.note.c_str(), 2) < 0) {
+        throw py::error_already_set();  // warnings turned into errors
+    }
     py::list arrays;
     for (std::vector<double>& column : columns.columns) {
         arrays.append(ArrayOf(std::move(column)));
@@ -383,6 +386,7 @@ PYBIND11_MODULE(_kalvora, module) {
         .def_readwrite("resolution", &SweepOptions::resolution)
         .def_readwrite("carry", &SweepOptions::carry)
         .def_readwrite("right_to_left", &SweepOptions::rightToLeft)
+        .def_readwrite("skip_failures", &SweepOptions::skipFailures)
         .def_readwrite("threads", &SweepOptions::threads);
     py::class_<ContinuationOptions>(module, "ContinuationOptions")
         .def(py::init<>())

@@ -99,6 +99,27 @@ def test_noisy_runs_repeat_the_batch_tools_seeded_run(cli):
         assert data_lines(*second) == out.splitlines()
 
 
+def test_skipping_failing_values_leaves_them_out_and_warns_as_the_batch_tool_notes(cli):
+    # Past r = 4 the logistic orbit leaves [0, 1] and overflows: those values are left out.
+    for call, arguments in [
+        (lambda m: m.bifurcation("r", 3.6, 4.4, 16, points=5, skip=200, threads=2,
+                                 skip_failures=True),
+         ["bifurcation", "--variable", "x", "--points", 5, "--skip", 200]),
+        (lambda m: m.lyapunov("r", 3.6, 4.4, 16, iterations=300, skip=200, threads=2,
+                              skip_failures=True), ["lyapunov", "--iterations", 300, "--skip", 200]),
+    ]:
+        with pytest.warns(RuntimeWarning) as warned:
+            x, y = call(load("logistic.mod"))
+        code, out, err = cli(arguments[0], model_path("logistic.mod"), "--parameter", "r",
+                             "--min", 3.6, "--max", 4.4, "--resolution", 16, *arguments[1:],
+                             "--skip-failures", "--threads", 1)
+        assert code == 0, err
+        assert data_lines(x, y) == out.splitlines()
+        assert x.max() <= 4
+        assert [str(w.message) for w in warned] == [err.strip().removeprefix("kalvora-cli: ")]
+        assert str(warned[0].message).startswith("skipped ")
+
+
 def test_orbit_equals_the_orbit_file_to_its_fifteen_digits(cli):
     # The file holds 15 significant digits of the extended values; the array holds them as
     # doubles, so they agree to the file's last digit.

@@ -306,4 +306,14 @@ std::string SkippedValuesText(const std::vector<SkippedValue>& skipped, std::siz
     return text;
 }
 
+std::string SkippedValuesNote(const std::vector<SkippedValue>& skipped) {
+    if (skipped.empty()) {
+        return {};
+    }
+    // Every value: a script reading the note wants them all, not the window's first few.
+    return "skipped " + std::to_string(skipped.size()) +
+           (skipped.size() == 1 ? " value" : " values") +
+           " where the model failed: " + SkippedValuesText(skipped, skipped.size());
+}
+
 }  // namespace kalvora

@@ -110,4 +110,8 @@ SweepOutcome RunSweep(ModelEvaluator& model, const SweptValues& values, int work
 // significant digits) with what failed, the first `most` of them and "and N more" after.
 std::string SkippedValuesText(const std::vector<SkippedValue>& skipped, std::size_t most);
 
+// "skipped 2 values where the model failed: " and every value as above: the note a batch run
+// (standard error, a Python warning) gives; "" when nothing was skipped.
+std::string SkippedValuesNote(const std::vector<SkippedValue>& skipped);
+
 }  // namespace kalvora
