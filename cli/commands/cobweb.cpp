@@ -19,13 +19,13 @@ namespace {
 int RunCobweb(const Arguments& arguments) {
     const PictureSize size = CheckSeriesCommandLine(arguments);
     const std::optional<std::string> curveFile = arguments.value("--curve");
+    ModelSession session;
+    // Refuses the extra file over an input or another output, with the others.
+    PrepareModel(session, arguments);
     if (curveFile) {
-        RefuseExtraOutput(arguments, *curveFile);
         // Reported before the run, like the picture: a failing command leaves no file behind.
         AtomicFileWriter trial(*curveFile);
     }
-    ModelSession session;
-    PrepareModel(session, arguments);
     ModelWorkspace& ws = session.ws;
     if (ws.model().variableCount != 1) {
         throw UsageError("the graphical analysis follows a map of one variable; this model has " +

@@ -80,13 +80,13 @@ std::string VariableName(const ModelWorkspace& ws, int variable) {
 int RunObjects(const Arguments& arguments) {
     const PictureSize size = CheckSeriesCommandLine(arguments);
     const std::optional<std::string> attractorFile = arguments.value("--attractor-file");
+    ModelSession session;
+    // Refuses the extra file over an input or another output, with the others.
+    PrepareModel(session, arguments);
     if (attractorFile) {
-        RefuseExtraOutput(arguments, *attractorFile);
         // Reported before the run, like the picture: a failing command leaves no file behind.
         AtomicFileWriter trial(*attractorFile);
     }
-    ModelSession session;
-    PrepareModel(session, arguments);
     ModelWorkspace& ws = session.ws;
 
     ObjectSettings settings;

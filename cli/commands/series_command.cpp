@@ -41,22 +41,6 @@ PictureSize CheckSeriesCommandLine(const Arguments& arguments) {
     return size;
 }
 
-void RefuseExtraOutput(const Arguments& arguments, const std::string& file) {
-    std::vector<std::string> inputs(arguments.positional().begin(), arguments.positional().end());
-    if (const std::optional<std::string> parameters = arguments.value("--par")) {
-        inputs.push_back(*parameters);
-    }
-    std::vector<std::string> outputs;
-    for (const char* option : {"-o", "--png"}) {
-        if (const std::optional<std::string> output = arguments.value(option);
-            output && *output != "-") {
-            outputs.push_back(*output);
-        }
-    }
-    outputs.push_back(file);
-    RefuseOutputsOverInputs(inputs, outputs);
-}
-
 int StateEntryOption(const ModelWorkspace& ws, const Arguments& arguments,
                      const std::string& option) {
     const std::optional<std::string> name = arguments.value(option);

@@ -19,10 +19,6 @@ namespace kalvora::cli {
 // checked before anything is computed so that a bad size or picture path costs no run.
 PictureSize CheckSeriesCommandLine(const Arguments& arguments);
 
-// Refuses (UsageError) a further output file of a command (a curve, an attractor) that would
-// replace the model, the parameter file, -o or the picture.
-void RefuseExtraOutput(const Arguments& arguments, const std::string& file);
-
 // The 1-based StateVector entry of the variable or auxiliary variable the option names; the option
 // is required.
 int StateEntryOption(const ModelWorkspace& ws, const Arguments& arguments,
