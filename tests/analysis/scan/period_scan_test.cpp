@@ -181,17 +181,20 @@ TEST(PeriodScan, EveryConfirmationMustComeBackWithinEpsilon) {
         RgbColour expected;
     };
     for (const Case c : std::vector<Case>{{1, kRed}, {2, kRed}, {3, kWhite}, {5, kWhite}}) {
-        ModelWorkspace ws;
-        UseModel(ws, ModelKind::Discrete, {{"x", 0}}, {{"a", 0}, {"b", 0}}, {}, "return x + a*b");
-        PeriodSettings settings;
-        settings.confirmations = c.confirmations;
-        settings.domain = {0.0003L, 1, 1, 0, 1, 1};
-        settings.colours = TestColours();
-        settings.transient = 10;
-        // Column 0, top row: a = 0.0003, b = 1.
-        EXPECT_EQ(PeriodPixel(*testing::EvaluatorOf(ws), ws.model().kind, settings, 0, 0),
-                  c.expected)
-            << c.confirmations;
+        for (const Path path : kPaths) {
+            ModelWorkspace ws;
+            UseModel(ws, ModelKind::Discrete, {{"x", 0}}, {{"a", 0}, {"b", 0}}, {},
+                     "return x + a*b",
+                     path == Path::Interpreter ? CallCounter::On : CallCounter::Off);
+            PeriodSettings settings;
+            settings.confirmations = c.confirmations;
+            settings.domain = {0.0003L, 1, 1, 0, 1, 1};
+            settings.colours = TestColours();
+            settings.transient = 10;
+            // Column 0, top row: a = 0.0003, b = 1.
+            EXPECT_EQ(Pixel(ws, settings, 0, 0, path), c.expected)
+                << c.confirmations << ", path " << static_cast<int>(path);
+        }
     }
 }
 
