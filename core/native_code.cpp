@@ -746,6 +746,26 @@ class NativeCodeGenerator {
         for (int i = 0; i < results_; ++i) {
             startState.push_back(load(extended_, state, i));
         }
+        // A flow carries its Extended state from step to step; a map the doubles its program
+        // made (a map's state is always its last results, each a double), which spares two
+        // conversions through memory per step. Its start may hold values that are not doubles:
+        // only the variables, rounded, go into a step, and the start itself is what the
+        // transient leaves when it makes no step.
+        llvm::Type* carried = flow ? extended_ : double_;
+        const auto toCarried = [&](const Values& values) {
+            Values out;
+            for (int i = 0; i < results_; ++i) {
+                out.push_back(flow ? values[i] : builder_.CreateFPTrunc(values[i], double_));
+            }
+            return out;
+        };
+        const auto toExtended = [&](llvm::IRBuilder<>& at, llvm::Value* value) {
+            return flow ? value : at.CreateFPExt(value, extended_);
+        };
+        const Values startCarried = toCarried(startState);
+        for (int i = 0; i < variables_; ++i) {
+            requireFinite(startCarried[i]);
+        }
         llvm::Value* startPhase = load(int64_, progress, 0);
         llvm::Value* startCheck = load(int64_, progress, 1);
         llvm::Value* startDone = load(int64_, progress, 2);
@@ -779,7 +799,7 @@ class NativeCodeGenerator {
         builder_.SetInsertPoint(head);
         std::vector<llvm::PHINode*> phiState;
         for (int i = 0; i < results_; ++i) {
-            phiState.push_back(builder_.CreatePHI(extended_, 5));
+            phiState.push_back(builder_.CreatePHI(carried, 5));
         }
         llvm::PHINode* phase = builder_.CreatePHI(int64_, 5);
         llvm::PHINode* check = builder_.CreatePHI(int64_, 5);
@@ -801,16 +821,20 @@ class NativeCodeGenerator {
             length->addIncoming(toLength, from);
             counter->addIncoming(toCounter, from);
         };
-        comeBack(before, startState, startPhase, startCheck, startDone, startConfirmed, startLength,
-                 zero);
+        comeBack(before, startCarried, startPhase, startCheck, startDone, startConfirmed,
+                 startLength, zero);
         const Values current(phiState.begin(), phiState.end());
 
         // Where the test stands is written back at a value that is not finite or a stop.
         failBlock_ = newBlock("fail");
         {
             llvm::IRBuilder<> at(failBlock_);
+            // Before any step the state is the start, exactly.
+            llvm::Value* untouched = at.CreateICmpEQ(counter, zero);
             for (int i = 0; i < results_; ++i) {
-                at.CreateStore(phiState[i], at.CreateConstInBoundsGEP1_64(extended_, state, i));
+                at.CreateStore(
+                    at.CreateSelect(untouched, startState[i], toExtended(at, phiState[i])),
+                    at.CreateConstInBoundsGEP1_64(extended_, state, i));
             }
             const Values where = {phase, check, done, confirmed};
             for (int k = 0; k < 4; ++k) {
@@ -838,7 +862,16 @@ class NativeCodeGenerator {
         builder_.CreateCondBr(builder_.CreateICmpNE(asked, llvm::ConstantInt::get(int32_, 0)),
                               failBlock_, go);
         builder_.SetInsertPoint(go);
-        const Values next = step(current, parameters, h, flow);
+        if (!flow) {
+            // As every step's arguments are checked.
+            for (int i = 0; i < variables_; ++i) {
+                requireFinite(current[i]);
+            }
+        }
+        const Values next =
+            flow ? kuttaStep(current, h, parameters)
+                 : program(
+                       joined(Values(current.begin(), current.begin() + variables_), parameters));
         comeBack(builder_.GetInsertBlock(), next, phase, check, builder_.CreateAdd(done, one),
                  confirmed, length, counted);
         builder_.CreateBr(head);
@@ -857,7 +890,8 @@ class NativeCodeGenerator {
         for (int i = 0; i < results_; ++i) {
             settledState.push_back(load(extended_, settled, i));
         }
-        comeBack(fresh, settledState, newPhase, minusOne, zero, zero, periodAt(newPhase), counter);
+        comeBack(fresh, toCarried(settledState), newPhase, minusOne, zero, zero, periodAt(newPhase),
+                 counter);
         builder_.CreateBr(head);
 
         // An advance is complete.
@@ -866,8 +900,15 @@ class NativeCodeGenerator {
         llvm::BasicBlock* compare = newBlock("compare");
         builder_.CreateCondBr(builder_.CreateICmpSLT(phase, zero), transientEnd, compare);
         builder_.SetInsertPoint(transientEnd);
-        for (int i = 0; i < results_; ++i) {
-            store(extended_, current[i], settled, i);
+        {
+            // A transient that made no step in this call leaves the start, exactly.
+            llvm::Value* untouched = builder_.CreateICmpEQ(counter, zero);
+            for (int i = 0; i < results_; ++i) {
+                store(extended_,
+                      builder_.CreateSelect(untouched, startState[i],
+                                            toExtended(builder_, current[i])),
+                      settled, i);
+            }
         }
         newPhase->addIncoming(zero, transientEnd);
         builder_.CreateBr(beginPeriod);
@@ -876,7 +917,8 @@ class NativeCodeGenerator {
         builder_.SetInsertPoint(compare);
         llvm::Value* squares = extendedConstant(0);
         for (int k = 0; k < variables_; ++k) {
-            llvm::Value* difference = builder_.CreateFSub(current[k], load(extended_, settled, k));
+            llvm::Value* difference =
+                builder_.CreateFSub(toExtended(builder_, current[k]), load(extended_, settled, k));
             squares = builder_.CreateFAdd(squares, builder_.CreateFMul(difference, difference));
         }
         llvm::Value* distance = builder_.CreateUnaryIntrinsic(llvm::Intrinsic::sqrt, squares);
