@@ -206,39 +206,65 @@ FlowEvent FindMaximum(FlowSteps& flow, int slot, Extended& time, StateVector& at
     Extended high = flow.time();
     Extended a = high - ratio * (high - low);
     Extended b = low + ratio * (high - low);
-    StateVector stateA{};
-    StateVector stateB{};
-    if (!flow.at(a, stateA) || !flow.at(b, stateB)) {
+    // The search reads the slot alone; the whole state is made once, where it ends. With a
+    // fixed step the slot's cubic is evaluated inline, the search's whole cost.
+    FlowSteps::SlotCubic cubic{};
+    const bool inline_ = flow.slotCubic(slot, cubic);
+    StateVector scratch;
+    const auto valueAt = [&](Extended t, Extended& value) {
+        if (inline_) {
+            value = cubic(t);
+            return true;
+        }
+        if (!flow.at(t, scratch)) {
+            return false;
+        }
+        value = scratch[slot];
+        return true;
+    };
+    Extended valueA = 0;
+    Extended valueB = 0;
+    if (!valueAt(a, valueA) || !valueAt(b, valueB)) {
         return FlowEvent::Failed;
     }
     for (int iteration = 0; iteration < 90 && high - low > 4 * LDBL_EPSILON * std::fabs(high);
          ++iteration) {
-        if (stateA[slot] >= stateB[slot]) {
+        if (valueA >= valueB) {
             high = b;
             b = a;
-            stateB = stateA;
+            valueB = valueA;
             a = high - ratio * (high - low);
-            if (!flow.at(a, stateA)) {
+            if (!valueAt(a, valueA)) {
                 return FlowEvent::Failed;
             }
         } else {
             low = a;
             a = b;
-            stateA = stateB;
+            valueA = valueB;
             b = low + ratio * (high - low);
-            if (!flow.at(b, stateB)) {
+            if (!valueAt(b, valueB)) {
                 return FlowEvent::Failed;
             }
         }
     }
     // The ends count too: the rate's sign change may sit right at one of them.
-    time = a;
-    at = stateA;
+    const StateVector* best = nullptr;
+    Extended bestTime = a;
     for (const bool end : {false, true}) {
         const StateVector& candidate = end ? flow.state() : flow.previousState();
-        if (candidate[slot] > at[slot]) {
-            at = candidate;
-            time = end ? flow.time() : flow.previousTime();
+        if (candidate[slot] > (best != nullptr ? (*best)[slot] : valueA)) {
+            best = &candidate;
+            bestTime = end ? flow.time() : flow.previousTime();
+        }
+    }
+    time = bestTime;
+    if (best != nullptr) {
+        at = *best;
+    } else {
+        // Beyond the model's slots the state found is zero, as it always was.
+        at = StateVector{};
+        if (!flow.at(a, at)) {
+            return FlowEvent::Failed;
         }
     }
     return FlowEvent::Found;

@@ -122,13 +122,16 @@ bool FlowSteps::advance() {
     if (ws_.errorFlag) {
         return false;
     }
-    previous_ = state_;
+    // Only the model's slots change from step to step; the rest of both states is the start's.
+    // Copying the whole vectors would cost more than a step of a small flow.
+    const int slots = std::min(slots_, kModelListCapacity);
+    std::copy_n(state_.begin(), slots, previous_.begin());
     previousTime_ = time_;
     if (adaptive_ == nullptr) {
         ModelStep(ws_, ModelKind::Continuous, state_);
         ++steps_;
         time_ = startTime_ + static_cast<Extended>(steps_) * h_;
-        startRates_ = endRates_;
+        std::copy_n(endRates_.begin(), slots, startRates_.begin());
         startRatesKnown_ = endRatesKnown_;
         endRatesKnown_ = false;
         return !ws_.errorFlag;
@@ -199,19 +202,23 @@ bool FlowSteps::at(Extended t, StateVector& out) {
     if (!ensureRates()) {
         return false;
     }
-    const Extended h = time_ - previousTime_;
-    const Extended s = h > 0 ? (t - previousTime_) / h : 1;
-    const Extended s2 = s * s;
-    const Extended s3 = s2 * s;
-    const Extended h00 = 2 * s3 - 3 * s2 + 1;
-    const Extended h10 = s3 - 2 * s2 + s;
-    const Extended h01 = -2 * s3 + 3 * s2;
-    const Extended h11 = s3 - s2;
     for (int i = 0; i < slots_; ++i) {
-        out[i] = h00 * previous_[i] + h10 * h * startRates_[i] + h01 * state_[i] +
-                 h11 * h * endRates_[i];
+        out[i] = cubicOf(i)(t);
     }
     return true;
+}
+
+bool FlowSteps::slotCubic(int slot, SlotCubic& cubic) {
+    if (adaptive_ != nullptr || slot < 0 || slot >= slots_ || !ensureRates()) {
+        return false;
+    }
+    cubic = cubicOf(slot);
+    return true;
+}
+
+FlowSteps::SlotCubic FlowSteps::cubicOf(int slot) const {
+    return {previousTime_, time_ - previousTime_, previous_[slot],
+            state_[slot],  startRates_[slot],     endRates_[slot]};
 }
 
 }  // namespace kalvora

@@ -48,11 +48,35 @@ class FlowSteps {
     // for the fixed steps the cubic Hermite interpolation from the values and rates at both ends,
     // whose error per step (order h^4) is below the steps' own. False when a rate fails.
     bool at(Extended t, StateVector& out);
+    // The cubic Hermite interpolation of one slot over the last step, from the values and rates
+    // at both ends: at(t, out)[slot] is cubic(t). A search along one slot evaluates it inline.
+    struct SlotCubic {
+        Extended startTime;
+        Extended h;
+        Extended start;
+        Extended end;
+        double startRate;
+        double endRate;
+        Extended operator()(Extended t) const {
+            const Extended s = h > 0 ? (t - startTime) / h : 1;
+            const Extended s2 = s * s;
+            const Extended s3 = s2 * s;
+            const Extended h00 = 2 * s3 - 3 * s2 + 1;
+            const Extended h10 = s3 - 2 * s2 + s;
+            const Extended h01 = -2 * s3 + 3 * s2;
+            const Extended h11 = s3 - s2;
+            return h00 * start + h10 * h * startRate + h01 * end + h11 * h * endRate;
+        }
+    };
+    // The slot's cubic over the last step of a fixed-step method; false for the adaptive one
+    // (whose interpolation is at's own) and when a rate fails.
+    bool slotCubic(int slot, SlotCubic& cubic);
     // The rate of slot at the end (or the start) of the last step.
     bool rate(int slot, bool atEnd, double& value);
 
   private:
     bool ensureRates();
+    SlotCubic cubicOf(int slot) const;
 
     ModelEvaluator& ws_;
     int slots_;

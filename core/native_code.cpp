@@ -146,8 +146,14 @@ class NativeCodeGenerator {
             case 5:
                 generatePair(false);
                 break;
-            default:
+            case 6:
                 generatePair(true);
+                break;
+            case 7:
+                generatePeriods(false);
+                break;
+            default:
+                generatePeriods(true);
                 break;
         }
     }
@@ -695,6 +701,259 @@ class NativeCodeGenerator {
         }
         builder_.CreateStore(sum, total);
         builder_.CreateRet(next);
+    }
+
+    // The period scan's test of one parameter pair (NativeCode::periods), one loop over steps:
+    //   head: while the current advance has steps left, make one (asking stop every 4096);
+    //   at the end of the transient the state is stored as settled and the first period begins;
+    //   at the end of a first advance the state is compared with settled: near, the
+    //   confirmations begin from it, else the next period; at the end of a confirmation one
+    //   more is made or, after the last, all near is the period found, else the next period.
+    // A new period starts from the settled state read back from memory, as the scan copies it.
+    void generatePeriods(bool flow) {
+        auto* extendedPointer = llvm::PointerType::getUnqual(extended_);
+        auto* doublePointer = llvm::PointerType::getUnqual(double_);
+        auto* countPointer = llvm::PointerType::getUnqual(int64_);
+        auto* bytePointer = llvm::PointerType::getUnqual(llvm::Type::getInt8Ty(context_));
+        auto* pollType = llvm::FunctionType::get(int32_, {bytePointer}, false);
+        llvm::Function* function = newFunction(
+            flow ? "flowPeriods" : "mapPeriods", int32_,
+            {extendedPointer, extendedPointer, doublePointer, countPointer, countPointer,
+             extendedPointer, countPointer, llvm::PointerType::getUnqual(pollType), bytePointer});
+        llvm::Value* state = function->getArg(0);
+        llvm::Value* settled = function->getArg(1);
+        llvm::Value* periods = function->getArg(3);
+        llvm::Value* config = function->getArg(4);
+        llvm::Value* constants = function->getArg(5);
+        llvm::Value* progress = function->getArg(6);
+        llvm::Value* poll = function->getArg(7);
+        llvm::Value* pollContext = function->getArg(8);
+        llvm::BasicBlock* entry = newBlock("entry");
+        builder_.SetInsertPoint(entry);
+        // A parameter that is not finite: nothing is made, the caller's steps judge it.
+        failBlock_ = newBlock("refused");
+        llvm::IRBuilder<>(failBlock_).CreateRet(llvm::ConstantInt::get(int32_, -1));
+        const Values parameters = loadFinite(function->getArg(2), parameters_);
+        llvm::Value* epsilon = load(extended_, constants, 0);
+        llvm::Value* h = load(extended_, constants, 1);
+        llvm::Value* transient = load(int64_, config, 0);
+        llvm::Value* periodCount = load(int64_, config, 1);
+        llvm::Value* confirmations = load(int64_, config, 2);
+        llvm::Value* zero = llvm::ConstantInt::get(int64_, 0);
+        llvm::Value* one = llvm::ConstantInt::get(int64_, 1);
+        llvm::Value* minusOne = llvm::ConstantInt::get(int64_, -1);
+        Values startState;
+        for (int i = 0; i < results_; ++i) {
+            startState.push_back(load(extended_, state, i));
+        }
+        // A flow carries its Extended state from step to step; a map the doubles its program
+        // made (a map's state is always its last results, each a double), which spares two
+        // conversions through memory per step. Its start may hold values that are not doubles:
+        // only the variables, rounded, go into a step, and the start itself is what the
+        // transient leaves when it makes no step.
+        llvm::Type* carried = flow ? extended_ : double_;
+        const auto toCarried = [&](const Values& values) {
+            Values out;
+            for (int i = 0; i < results_; ++i) {
+                out.push_back(flow ? values[i] : builder_.CreateFPTrunc(values[i], double_));
+            }
+            return out;
+        };
+        const auto toExtended = [&](llvm::IRBuilder<>& at, llvm::Value* value) {
+            return flow ? value : at.CreateFPExt(value, extended_);
+        };
+        const Values startCarried = toCarried(startState);
+        for (int i = 0; i < variables_; ++i) {
+            requireFinite(startCarried[i]);
+        }
+        llvm::Value* startPhase = load(int64_, progress, 0);
+        llvm::Value* startCheck = load(int64_, progress, 1);
+        llvm::Value* startDone = load(int64_, progress, 2);
+        llvm::Value* startConfirmed = load(int64_, progress, 3);
+        const auto periodAt = [&](llvm::Value* phase) -> llvm::Value* {
+            return builder_.CreateLoad(int64_, builder_.CreateInBoundsGEP(int64_, periods, phase));
+        };
+        llvm::Value* startLength = nullptr;
+        {
+            // The transient while the phase is -1, else the period of the phase's row.
+            llvm::BasicBlock* inTransient = newBlock();
+            llvm::BasicBlock* inPeriod = newBlock();
+            llvm::BasicBlock* known = newBlock();
+            builder_.CreateCondBr(builder_.CreateICmpSLT(startPhase, zero), inTransient, inPeriod);
+            builder_.SetInsertPoint(inPeriod);
+            llvm::Value* period = periodAt(startPhase);
+            builder_.CreateBr(known);
+            builder_.SetInsertPoint(inTransient);
+            builder_.CreateBr(known);
+            builder_.SetInsertPoint(known);
+            llvm::PHINode* length = builder_.CreatePHI(int64_, 2);
+            length->addIncoming(transient, inTransient);
+            length->addIncoming(period, inPeriod);
+            startLength = length;
+        }
+        llvm::BasicBlock* before = builder_.GetInsertBlock();
+
+        // The loop's head: everything the test carries from one step to the next.
+        llvm::BasicBlock* head = newBlock("head");
+        builder_.CreateBr(head);
+        builder_.SetInsertPoint(head);
+        std::vector<llvm::PHINode*> phiState;
+        for (int i = 0; i < results_; ++i) {
+            phiState.push_back(builder_.CreatePHI(carried, 5));
+        }
+        llvm::PHINode* phase = builder_.CreatePHI(int64_, 5);
+        llvm::PHINode* check = builder_.CreatePHI(int64_, 5);
+        llvm::PHINode* done = builder_.CreatePHI(int64_, 5);
+        llvm::PHINode* confirmed = builder_.CreatePHI(int64_, 5);
+        llvm::PHINode* length = builder_.CreatePHI(int64_, 5);
+        llvm::PHINode* counter = builder_.CreatePHI(int64_, 5);
+        const auto comeBack = [&](llvm::BasicBlock* from, const Values& next, llvm::Value* toPhase,
+                                  llvm::Value* toCheck, llvm::Value* toDone,
+                                  llvm::Value* toConfirmed, llvm::Value* toLength,
+                                  llvm::Value* toCounter) {
+            for (int i = 0; i < results_; ++i) {
+                phiState[i]->addIncoming(next[i], from);
+            }
+            phase->addIncoming(toPhase, from);
+            check->addIncoming(toCheck, from);
+            done->addIncoming(toDone, from);
+            confirmed->addIncoming(toConfirmed, from);
+            length->addIncoming(toLength, from);
+            counter->addIncoming(toCounter, from);
+        };
+        comeBack(before, startCarried, startPhase, startCheck, startDone, startConfirmed,
+                 startLength, zero);
+        const Values current(phiState.begin(), phiState.end());
+
+        // Where the test stands is written back at a value that is not finite or a stop.
+        failBlock_ = newBlock("fail");
+        {
+            llvm::IRBuilder<> at(failBlock_);
+            // Before any step the state is the start, exactly.
+            llvm::Value* untouched = at.CreateICmpEQ(counter, zero);
+            for (int i = 0; i < results_; ++i) {
+                at.CreateStore(
+                    at.CreateSelect(untouched, startState[i], toExtended(at, phiState[i])),
+                    at.CreateConstInBoundsGEP1_64(extended_, state, i));
+            }
+            const Values where = {phase, check, done, confirmed};
+            for (int k = 0; k < 4; ++k) {
+                at.CreateStore(where[k], at.CreateConstInBoundsGEP1_64(int64_, progress, k));
+            }
+            at.CreateRet(llvm::ConstantInt::get(int32_, -1));
+        }
+
+        llvm::BasicBlock* stepBlock = newBlock("step");
+        llvm::BasicBlock* advanced = newBlock("advanced");
+        builder_.CreateCondBr(builder_.CreateICmpSLT(done, length), stepBlock, advanced, likely_);
+
+        // One step, the stop asked first every 4096 steps.
+        builder_.SetInsertPoint(stepBlock);
+        llvm::Value* counted = builder_.CreateAdd(counter, one);
+        llvm::BasicBlock* ask = newBlock("ask");
+        llvm::BasicBlock* go = newBlock("go");
+        builder_.CreateCondBr(
+            builder_.CreateICmpEQ(builder_.CreateAnd(counted, llvm::ConstantInt::get(int64_, 4095)),
+                                  zero),
+            ask, go);
+        builder_.SetInsertPoint(ask);
+        llvm::CallInst* asked = builder_.CreateCall(pollType, poll, {pollContext});
+        asked->addFnAttr(llvm::Attribute::NoUnwind);
+        builder_.CreateCondBr(builder_.CreateICmpNE(asked, llvm::ConstantInt::get(int32_, 0)),
+                              failBlock_, go);
+        builder_.SetInsertPoint(go);
+        if (!flow) {
+            // As every step's arguments are checked.
+            for (int i = 0; i < variables_; ++i) {
+                requireFinite(current[i]);
+            }
+        }
+        const Values next =
+            flow ? kuttaStep(current, h, parameters)
+                 : program(
+                       joined(Values(current.begin(), current.begin() + variables_), parameters));
+        comeBack(builder_.GetInsertBlock(), next, phase, check, builder_.CreateAdd(done, one),
+                 confirmed, length, counted);
+        builder_.CreateBr(head);
+
+        // A period begins (phase, which may be past the table) from the settled state.
+        llvm::BasicBlock* beginPeriod = newBlock("begin");
+        llvm::BasicBlock* none = newBlock("none");
+        llvm::BasicBlock* fresh = newBlock("fresh");
+        builder_.SetInsertPoint(beginPeriod);
+        llvm::PHINode* newPhase = builder_.CreatePHI(int64_, 3);
+        builder_.CreateCondBr(builder_.CreateICmpSLT(newPhase, periodCount), fresh, none);
+        builder_.SetInsertPoint(none);
+        builder_.CreateRet(llvm::ConstantInt::get(int32_, 0));
+        builder_.SetInsertPoint(fresh);
+        Values settledState;
+        for (int i = 0; i < results_; ++i) {
+            settledState.push_back(load(extended_, settled, i));
+        }
+        comeBack(fresh, toCarried(settledState), newPhase, minusOne, zero, zero, periodAt(newPhase),
+                 counter);
+        builder_.CreateBr(head);
+
+        // An advance is complete.
+        builder_.SetInsertPoint(advanced);
+        llvm::BasicBlock* transientEnd = newBlock("transientEnd");
+        llvm::BasicBlock* compare = newBlock("compare");
+        builder_.CreateCondBr(builder_.CreateICmpSLT(phase, zero), transientEnd, compare);
+        builder_.SetInsertPoint(transientEnd);
+        {
+            // A transient that made no step in this call leaves the start, exactly.
+            llvm::Value* untouched = builder_.CreateICmpEQ(counter, zero);
+            for (int i = 0; i < results_; ++i) {
+                store(extended_,
+                      builder_.CreateSelect(untouched, startState[i],
+                                            toExtended(builder_, current[i])),
+                      settled, i);
+            }
+        }
+        newPhase->addIncoming(zero, transientEnd);
+        builder_.CreateBr(beginPeriod);
+
+        // The Extended distance of the variables from the settled state, as StateDistance takes it.
+        builder_.SetInsertPoint(compare);
+        llvm::Value* squares = extendedConstant(0);
+        for (int k = 0; k < variables_; ++k) {
+            llvm::Value* difference =
+                builder_.CreateFSub(toExtended(builder_, current[k]), load(extended_, settled, k));
+            squares = builder_.CreateFAdd(squares, builder_.CreateFMul(difference, difference));
+        }
+        llvm::Value* distance = builder_.CreateUnaryIntrinsic(llvm::Intrinsic::sqrt, squares);
+        llvm::Value* near = builder_.CreateFCmpOLT(distance, epsilon);
+        llvm::Value* nextPhase = builder_.CreateAdd(phase, one);
+        llvm::BasicBlock* first = newBlock("first");
+        llvm::BasicBlock* confirming = newBlock("confirming");
+        builder_.CreateCondBr(builder_.CreateICmpSLT(check, zero), first, confirming);
+
+        builder_.SetInsertPoint(first);
+        llvm::BasicBlock* confirmFrom = newBlock("confirmFrom");
+        builder_.CreateCondBr(near, confirmFrom, beginPeriod);
+        newPhase->addIncoming(nextPhase, first);
+        builder_.SetInsertPoint(confirmFrom);
+        comeBack(confirmFrom, current, phase, zero, zero, zero, length, counter);
+        builder_.CreateBr(head);
+
+        // Every confirmation is made even after one missed; only the count decides.
+        builder_.SetInsertPoint(confirming);
+        llvm::Value* nowConfirmed =
+            builder_.CreateAdd(confirmed, builder_.CreateZExt(near, int64_));
+        llvm::Value* nextCheck = builder_.CreateAdd(check, one);
+        llvm::BasicBlock* again = newBlock("again");
+        llvm::BasicBlock* judged = newBlock("judged");
+        builder_.CreateCondBr(builder_.CreateICmpSLT(nextCheck, confirmations), again, judged);
+        builder_.SetInsertPoint(again);
+        comeBack(again, current, phase, nextCheck, zero, nowConfirmed, length, counter);
+        builder_.CreateBr(head);
+        builder_.SetInsertPoint(judged);
+        llvm::BasicBlock* found = newBlock("found");
+        builder_.CreateCondBr(builder_.CreateICmpEQ(nowConfirmed, confirmations), found,
+                              beginPeriod);
+        newPhase->addIncoming(nextPhase, judged);
+        builder_.SetInsertPoint(found);
+        builder_.CreateRet(builder_.CreateTrunc(nextPhase, int32_));
     }
 
     void generateIterate() {

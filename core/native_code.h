@@ -111,6 +111,30 @@ class NativeCode {
         return function != nullptr ? function(a, b, parameters, n, constants, &sum) : 0;
     }
 
+    // The period scan's test of one parameter pair, whole: the transient, then for each period
+    // in the table the advance by that period from the settled state, and when it comes back
+    // within epsilon of it (the Extended distance over the variables, its root taken, compared
+    // with <), the confirmations, each an advance by the period compared with the settled state.
+    // Maps iterate, flows make Kutta steps of size constants[1]; constants[0] is epsilon.
+    // config: the transient, the number of periods, the confirmations. progress says where the
+    // test stands: the phase (-1 the transient, else the row of the period), the check (-1 the
+    // first advance, else the confirmations made), the steps made of the current advance, and the
+    // confirmations that came back. It starts at {-1, -1, 0, 0} with the state at the start, and
+    // settled is written when the transient ends. Returns the row (from 1) of the period found, 0
+    // when none is, and -1 when a value was not finite in the next step or stop(stopContext) was
+    // true (asked every 4096 steps): state and progress then stand at the start of that step.
+    using StopPoll = int (*)(const void*);
+    KALVORA_CALLS_MACHINE_CODE int periods(bool flow, Extended* state, Extended* settled,
+                                           const double* parameters, const std::int64_t* periods,
+                                           const std::int64_t config[3],
+                                           const Extended constants[2], std::int64_t progress[4],
+                                           StopPoll stop, const void* stopContext) const {
+        const auto function = reinterpret_cast<PeriodsFunction>(address(flow ? 8 : 7));
+        return function != nullptr ? function(state, settled, parameters, periods, config,
+                                              constants, progress, stop, stopContext)
+                                   : -1;
+    }
+
     // What making the code took (its functions are compiled when first used), for the measures.
     double compileMilliseconds() const { return compileMilliseconds_; }
 
@@ -125,9 +149,10 @@ class NativeCode {
     int results_ = 0;
     double compileMilliseconds_ = 0;
     // The functions of the code, made when first used (see resolve).
-    static constexpr int kFunctionCount = 7;
+    static constexpr int kFunctionCount = 9;
     static constexpr const char* kFunctionNames[kFunctionCount] = {
-        "call", "iterate", "kutta", "kuttaSteps", "iterateWithin", "mapPair", "flowPair"};
+        "call",    "iterate",  "kutta",      "kuttaSteps", "iterateWithin",
+        "mapPair", "flowPair", "mapPeriods", "flowPeriods"};
     using CallFunction = int (*)(const double*, const double*, double*);
     using IterateFunction = std::int64_t (*)(Extended*, const double*, std::int64_t);
     using KuttaFunction = int (*)(const Extended*, Extended*, const double*, const Extended*);
@@ -137,6 +162,9 @@ class NativeCode {
                                           const int*, int, const Extended*, std::int64_t*);
     using PairFunction = std::int64_t (*)(Extended*, Extended*, const double*, std::int64_t,
                                           const Extended*, Extended*);
+    using PeriodsFunction = int (*)(Extended*, Extended*, const double*, const std::int64_t*,
+                                    const std::int64_t*, const Extended*, std::int64_t*, StopPoll,
+                                    const void*);
 
     // The function's machine code, compiled on the first call from any thread; null when the
     // generator failed on it (the caller then acts as on a value that was not finite).

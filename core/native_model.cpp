@@ -199,7 +199,17 @@ class NativeModelCompiler {
         expect("return");
         if (!at("end") && !at(";")) {
             for (const int value : expressionList()) {
-                model_.results_.push_back(valueRegister(value));
+                std::uint32_t reg = valueRegister(value);
+                // A constant returned as it is was neither made nor received, so nothing checks
+                // it: math.huge must leave through a move, which fails as the interpreter's
+                // step with an infinite result does.
+                if (const Node& node = nodes_[value];
+                    node.kind == NodeKind::Number && !std::isfinite(node.value)) {
+                    const std::uint32_t moved = newRegister();
+                    emitMove(moved, reg);
+                    reg = moved;
+                }
+                model_.results_.push_back(reg);
             }
         }
         accept(";");

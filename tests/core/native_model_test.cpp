@@ -160,25 +160,32 @@ TEST(NativeModel, StatementsAndFaultsGiveTheInterpretersNumbers) {
     }
 }
 
-// A function written by hand may return expressions rather than names.
+// A function written by hand may return expressions rather than names, or a constant that is not
+// finite, which fails the step.
 TEST(NativeModel, ReturnedExpressionsGiveTheInterpretersNumbers) {
-    const std::string script = "function model(x, r)\nreturn r*x*(1-x), x^2 - r\nend";
-    Twin interpreter;
-    Twin machine;
-    for (Twin* twin : {&interpreter, &machine}) {
-        ModelDefinition model = ParseModelDefinition("x=0.3", "r=3.9", "k");
-        model.scriptText = twin == &machine ? script : script + kInterpreterOnly;
-        SetModelKind(model, ModelKind::Discrete);
-        twin->ws.definition = ShareDefinition(std::move(model));
-        twin->makeEvaluator();
-    }
-    ASSERT_TRUE(Compiled(*machine.model));
-    ASSERT_FALSE(Compiled(*interpreter.model));
-    const Outcome expected = StepByStep(interpreter, 2000);
-    for (const Path path : kPaths) {
-        machine.makeEvaluator();
-        Take(machine, path);
-        ExpectSame(expected, StepByStep(machine, 2000), 2, "returned expressions" + NameOf(path));
+    for (const std::string script : {"function model(x, r)\nreturn r*x*(1-x), x^2 - r\nend",
+                                     "function model(x, r)\nreturn r*x*(1-x), math.huge\nend",
+                                     "function model(x, r)\nreturn math.huge, x\nend"}) {
+        Twin interpreter;
+        Twin machine;
+        for (Twin* twin : {&interpreter, &machine}) {
+            ModelDefinition model = ParseModelDefinition("x=0.3", "r=3.9", "k");
+            model.scriptText = twin == &machine ? script : script + kInterpreterOnly;
+            SetModelKind(model, ModelKind::Discrete);
+            twin->ws.definition = ShareDefinition(std::move(model));
+            twin->makeEvaluator();
+        }
+        ASSERT_TRUE(Compiled(*machine.model));
+        ASSERT_FALSE(Compiled(*interpreter.model));
+        const Outcome expected = StepByStep(interpreter, 2000);
+        for (const Path path : kPaths) {
+            machine.makeEvaluator();
+            Take(machine, path);
+            ExpectSame(expected, StepByStep(machine, 2000), 2, script + NameOf(path));
+            machine.makeEvaluator();
+            Take(machine, path);
+            ExpectSame(expected, Transient(machine, 2000), 2, script + NameOf(path));
+        }
     }
 }
 

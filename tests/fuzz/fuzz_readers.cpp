@@ -11,6 +11,7 @@
 #include <string>
 #include <utility>
 
+#include "analysis/scan/periods/period_scan.h"
 #include "core/model_definition.h"
 #include "core/model_evaluator.h"
 #include "core/model_file.h"
@@ -123,6 +124,37 @@ ModelDefinitionPtr TwoVariableModel(const std::string& script,
     return ShareDefinition(std::move(model));
 }
 
+// The period scan's test of one pair of (a, b) on the three paths: the whole test in machine code,
+// the register program's batches, the interpreter; the same colour, failures included.
+void PeriodPixels(const std::string& script, ModelKind kind) {
+    const auto twoParameters = [&](const std::string& text) {
+        ModelDefinition model = ParseModelDefinition("x=0.3, y=-0.7", "a=2.5, b=0.5", "");
+        model.scriptText = text;
+        SetModelKind(model, kind);
+        return ShareDefinition(std::move(model));
+    };
+    const ModelDefinitionPtr definition = twoParameters(script);
+    ModelEvaluator machine(definition);
+    ModelEvaluator registers(definition);
+    ModelEvaluator interpreter(twoParameters(script + "\r\n--[[ ]]"));
+    if (machine.scriptStatus != 0 || interpreter.scriptStatus != 0) {
+        return;
+    }
+    registers.nativeCode.reset();
+    PeriodSettings settings;
+    settings.periods = {2, 1, 3};
+    settings.confirmations = 2;
+    settings.transient = 40;
+    settings.domain = {-1, 3, 2, -1, 1, 2};
+    for (int column = 0; column <= 2; ++column) {
+        const RgbColour colour = PeriodPixel(interpreter, kind, settings, column, 1);
+        if (PeriodPixel(machine, kind, settings, column, 1) != colour ||
+            PeriodPixel(registers, kind, settings, column, 1) != colour) {
+            std::abort();
+        }
+    }
+}
+
 // Equations the compiler takes must step exactly as in the interpreter: the same numbers, bit for
 // bit, and the same failing step. The interpreter's twin has a long comment after the function,
 // which the compiler does not take.
@@ -157,6 +189,7 @@ void Equations(const std::string& text) {
     // The machine code, the register program it is made from, and the interpreter, as the steps
     // of a map and as Kutta's steps of a flow.
     for (const ModelKind kind : {ModelKind::Discrete, ModelKind::Continuous}) {
+        PeriodPixels("function model (x,y,a,b)\r\n" + text + "\r\nreturn x,y\r\nend", kind);
         const ModelDefinitionPtr definition = TwoVariableModel(script, kind);
         ModelEvaluator machine(definition);
         ModelEvaluator registers(definition);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "analysis/scan/periods/period_scan.h"
 #include "scan_test_support.h"
 #include "test_models.h"
@@ -55,6 +58,31 @@ TEST(PeriodScan, TheLogisticBandsOfPeriodOneTwoAndFourStartWhereTheyShould) {
     }
 }
 
+// The ways a model's steps are made: the interpreter (a model keeping a call counter), the
+// compiled program's machine code (the whole test of a pair in it), its register program.
+enum class Path { Interpreter, MachineCode, RegisterProgram };
+constexpr Path kPaths[] = {Path::Interpreter, Path::MachineCode, Path::RegisterProgram};
+
+RgbColour Pixel(ModelWorkspace& ws, const PeriodSettings& settings, int column, int row, Path path,
+                int stopAfterMilliseconds = -1) {
+    const auto evaluator = testing::EvaluatorOf(ws);
+    if (path == Path::RegisterProgram) {
+        evaluator->nativeCode.reset();
+    }
+    std::thread stopper;
+    if (stopAfterMilliseconds >= 0) {
+        stopper = std::thread([&evaluator, stopAfterMilliseconds] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(stopAfterMilliseconds));
+            evaluator->interrupt.request();
+        });
+    }
+    const RgbColour colour = PeriodPixel(*evaluator, ws.model().kind, settings, column, row);
+    if (stopper.joinable()) {
+        stopper.join();
+    }
+    return colour;
+}
+
 TEST(PeriodScan, SinglePairsAreClassifiedAsTheAlgorithmSays) {
     struct Case {
         const char* what;
@@ -62,10 +90,14 @@ TEST(PeriodScan, SinglePairsAreClassifiedAsTheAlgorithmSays) {
         std::vector<int> periods;
         int confirmations;
         RgbColour expected;
+        long long transient = 60;
+        ModelKind kind = ModelKind::Discrete;
+        int stopAfterMilliseconds = -1;
     };
     // The pixel in column 0 and the bottom row sets (a, b) = (0.5, 0).
     const std::vector<Case> cases = {
         {"a fixed point with the default list", "return x/2 + a, y", {1, 2, 3}, 1, kRed},
+        {"no transient", "return x/2 + a, y", {1, 2, 3}, 1, kWhite, 0},
         {"list 2, 1: a fixed point returns after 2 steps too",
          "return x/2 + a, y",
          {2, 1},
@@ -74,26 +106,71 @@ TEST(PeriodScan, SinglePairsAreClassifiedAsTheAlgorithmSays) {
         {"list 2, 1: a 2-cycle", "return 1 - x, y", {2, 1}, 1, kRed},
         {"a 2-cycle with the default list", "return 1 - x, y", {1, 2, 3}, 1, kGreen},
         {"a period not listed", "return 1 - x, y", {1, 3}, 1, kWhite},
+        {"a 30-cycle confirmed 3 times", "return (x + 1) % 30 + b, y", {7, 30}, 3, kGreen},
         {"a failing transient diverges", "return math.sqrt(-1 - x), y", {1}, 1, kBlack},
         {"a failure while testing diverges",
          "if x > 70 then return math.sqrt(-1), y else return x + 1, y end",
          {50},
          1,
          kBlack},
+        // x creeps 0.0003 a step from 0.203 after the transient, and fails beyond 0.20375.
+        {"two confirmations before the failure",
+         "if x > 0.20375 then return math.sqrt(-1), y end\nreturn x + 0.0003, y",
+         {1},
+         2,
+         kRed,
+         10},
+        {"a failure in the last confirmation diverges",
+         "if x > 0.20375 then return math.sqrt(-1), y end\nreturn x + 0.0003, y",
+         {1},
+         3,
+         kBlack,
+         10},
+        // The machine code hands over the steps at 17.2, where the interpreter goes on.
+        {"an infinity without a fault in the middle of a period",
+         "local t = 0\nif x > 17 and x < 17.5 then t = math.huge end\n"
+         "return (x + 1) % 30 + b, y",
+         {29, 30},
+         2,
+         kGreen,
+         5},
+        {"a stop in the transient diverges",
+         "return x/2 + a, y",
+         {1},
+         1,
+         kBlack,
+         4'000'000'000,
+         ModelKind::Discrete,
+         30},
+        {"a flow to a fixed point",
+         "return -x + a, -y",
+         {2, 1},
+         1,
+         kRed,
+         3000,
+         ModelKind::Continuous},
+        {"a flow blowing up diverges",
+         "return x * x, y",
+         {1},
+         1,
+         kBlack,
+         3000,
+         ModelKind::Continuous},
     };
     for (const Case& c : cases) {
-        ModelWorkspace ws;
-        UseModel(ws, ModelKind::Discrete, {{"x", 0.2L}, {"y", 0}}, {{"a", 0}, {"b", 0}}, {},
-                 c.body);
-        PeriodSettings settings;
-        settings.periods = c.periods;
-        settings.confirmations = c.confirmations;
-        settings.domain = {0.5L, 1.5L, 1, 0, 1, 1};
-        settings.transient = 60;
-        settings.colours = TestColours();
-        EXPECT_EQ(PeriodPixel(*testing::EvaluatorOf(ws), ws.model().kind, settings, 0, 1),
-                  c.expected)
-            << c.what;
+        for (const Path path : kPaths) {
+            ModelWorkspace ws;
+            UseModel(ws, c.kind, {{"x", 0.2L}, {"y", 0}}, {{"a", 0}, {"b", 0}}, {}, c.body,
+                     path == Path::Interpreter ? CallCounter::On : CallCounter::Off);
+            PeriodSettings settings;
+            settings.periods = c.periods;
+            settings.confirmations = c.confirmations;
+            settings.domain = {0.5L, 1.5L, 1, 0, 1, 1};
+            settings.transient = c.transient;
+            settings.colours = TestColours();
+            EXPECT_EQ(Pixel(ws, settings, 0, 1, path, c.stopAfterMilliseconds), c.expected)
+                << c.what << ", path " << static_cast<int>(path);
+        }
     }
 }
 
@@ -104,17 +181,20 @@ TEST(PeriodScan, EveryConfirmationMustComeBackWithinEpsilon) {
         RgbColour expected;
     };
     for (const Case c : std::vector<Case>{{1, kRed}, {2, kRed}, {3, kWhite}, {5, kWhite}}) {
-        ModelWorkspace ws;
-        UseModel(ws, ModelKind::Discrete, {{"x", 0}}, {{"a", 0}, {"b", 0}}, {}, "return x + a*b");
-        PeriodSettings settings;
-        settings.confirmations = c.confirmations;
-        settings.domain = {0.0003L, 1, 1, 0, 1, 1};
-        settings.colours = TestColours();
-        settings.transient = 10;
-        // Column 0, top row: a = 0.0003, b = 1.
-        EXPECT_EQ(PeriodPixel(*testing::EvaluatorOf(ws), ws.model().kind, settings, 0, 0),
-                  c.expected)
-            << c.confirmations;
+        for (const Path path : kPaths) {
+            ModelWorkspace ws;
+            UseModel(ws, ModelKind::Discrete, {{"x", 0}}, {{"a", 0}, {"b", 0}}, {},
+                     "return x + a*b",
+                     path == Path::Interpreter ? CallCounter::On : CallCounter::Off);
+            PeriodSettings settings;
+            settings.confirmations = c.confirmations;
+            settings.domain = {0.0003L, 1, 1, 0, 1, 1};
+            settings.colours = TestColours();
+            settings.transient = 10;
+            // Column 0, top row: a = 0.0003, b = 1.
+            EXPECT_EQ(Pixel(ws, settings, 0, 0, path), c.expected)
+                << c.confirmations << ", path " << static_cast<int>(path);
+        }
     }
 }
 
@@ -167,6 +247,15 @@ TEST(PeriodScan, EveryWorkerCountGivesTheOneThreadPicture) {
     EXPECT_GT(CountColour(single.raster, kGreen), 0);
     for (const int threads : {2, 5}) {
         EXPECT_TRUE(Scan(ws, settings, threads).raster == single.raster) << threads;
+    }
+    // Pixel by pixel, the register program and the interpreter (with a call counter) agree.
+    ModelWorkspace counting;
+    UseHenon(counting, CallCounter::On);
+    for (int i = 0; i < settings.domain.columns(); i += 2) {
+        for (int j = 0; j < settings.domain.rows(); j += 3) {
+            ASSERT_EQ(single.raster.at(i, j), Pixel(ws, settings, i, j, Path::RegisterProgram));
+            ASSERT_EQ(single.raster.at(i, j), Pixel(counting, settings, i, j, Path::Interpreter));
+        }
     }
 }
 
