@@ -183,6 +183,18 @@ inline char* WriteDigitPairs(std::uint64_t value, int pairs, char* out) {
     return out + 2 * pairs;
 }
 
+// Writes value (below 10^4, 10^8) as exactly 4 or 8 digits, in independent halves.
+inline char* WriteFourDigits(std::uint32_t value, char* out) {
+    std::memcpy(out, kDigitPairs + 2 * (value / 100), 2);
+    std::memcpy(out + 2, kDigitPairs + 2 * (value % 100), 2);
+    return out + 4;
+}
+
+inline char* WriteEightDigits(std::uint32_t value, char* out) {
+    WriteFourDigits(value / 10000, out);
+    return WriteFourDigits(value % 10000, out + 4);
+}
+
 // Writes value without leading zeros ("0" for zero).
 inline char* WriteUnsigned(std::uint64_t value, char* out) {
     char digits[20];
@@ -257,7 +269,9 @@ char* WriteFixedTenDecimals(double value, char* out) {
         }
     }
     *out++ = '.';
-    return WriteDigitPairs(fraction, 5, out);
+    // Ten digits: 2 and 8.
+    std::memcpy(out, kDigitPairs + 2 * (fraction / 100'000'000), 2);
+    return WriteEightDigits(static_cast<std::uint32_t>(fraction % 100'000'000), out + 2);
 }
 
 // 10^k for every k the scientific formats need, as mantissa * 2^exponent with a 128-bit mantissa
@@ -329,7 +343,8 @@ const std::vector<PowerOfTen>& PowersOfTen() {
 // 2^-64 more. So y lies in [computed, computed + 2^-61.2), and a fraction more than 2^-58 from a
 // half rounds as y does. Exact halves (ties) fall inside that band and are left to the library.
 template <int Digits>
-bool RoundedDigits(Extended value, std::uint64_t& digits, int& decimalExponent) {
+bool RoundedDigits(std::uint64_t mantissa, int biased, std::uint64_t& digits,
+                   int& decimalExponent) {
     static_assert(Digits >= 2 && Digits <= 15);
     constexpr std::uint64_t kLowest = [] {
         std::uint64_t power = 1;
@@ -339,13 +354,8 @@ bool RoundedDigits(Extended value, std::uint64_t& digits, int& decimalExponent) 
         return power;
     }();
     constexpr std::uint64_t kAbove = kLowest * 10;
-    std::uint64_t mantissa = 0;
-    std::uint16_t signAndExponent = 0;
-    std::memcpy(&mantissa, &value, sizeof mantissa);
-    std::memcpy(&signAndExponent, reinterpret_cast<const char*>(&value) + 8,
-                sizeof signAndExponent);
-    const int biased = signAndExponent & 0x7FFF;
-    if (mantissa == 0) {
+    // Zero, and the encodings no arithmetic makes (unnormals: an exponent without the integer bit).
+    if (mantissa == 0 || (biased != 0 && mantissa >> 63 == 0)) {
         return false;
     }
     // Subnormals (and pseudo-denormals) have the biased exponent of 1 and no integer bit.
@@ -405,35 +415,62 @@ bool RoundedDigits(Extended value, std::uint64_t& digits, int& decimalExponent) 
 inline char* WriteExponent(int exponent, char* out) {
     *out++ = 'E';
     *out++ = exponent < 0 ? '-' : '+';
-    const auto magnitude = static_cast<std::uint64_t>(exponent < 0 ? -exponent : exponent);
-    return WriteDigitPairs(magnitude, 2, out);
+    const auto magnitude = static_cast<unsigned>(exponent < 0 ? -exponent : exponent);
+    std::memcpy(out, kDigitPairs + 2 * (magnitude / 100), 2);
+    std::memcpy(out + 2, kDigitPairs + 2 * (magnitude % 100), 2);
+    return out + 4;
+}
+
+// The bits of an Extended, read once from memory: testing the value on the x87 for zero, sign, NaN
+// and infinity costs more than the formatting's integer work. Taken by reference so that the bits
+// come from where the value is kept: a copy stored by the x87 just before cannot be forwarded to
+// the integer loads, which then wait for it (a quarter of the time of a field).
+struct ExtendedBits {
+    std::uint64_t mantissa;
+    int biased;  // the biased exponent, 0x7FFF for infinities and NaNs
+    bool negative;
+};
+
+inline ExtendedBits BitsOf(const Extended& value) {
+    static_assert(std::numeric_limits<Extended>::digits == 64, "x87 extended precision expected");
+    ExtendedBits bits{};
+    std::uint16_t signAndExponent = 0;
+    std::memcpy(&bits.mantissa, &value, sizeof bits.mantissa);
+    std::memcpy(&signAndExponent, reinterpret_cast<const char*>(&value) + 8,
+                sizeof signAndExponent);
+    bits.biased = signAndExponent & 0x7FFF;
+    bits.negative = (signAndExponent >> 15) != 0;
+    return bits;
 }
 
 // The scientific fields of the orbit format (15 significant digits) and of the data format's
-// large values (2), as WriteScientificByLibrary writes them.
+// large values (2), as WriteScientificByLibrary writes them, for a finite value.
 template <int Digits>
-char* WriteScientific(Extended value, char* out) {
-    std::uint64_t digits = 0;
-    int exponent = 0;
-    if (value == 0) {
+char* WriteScientific(const Extended& value, char* out) {
+    const ExtendedBits bits = BitsOf(value);
+    if (bits.mantissa == 0 && bits.biased == 0) {  // either zero, written without a sign
         *out++ = ' ';
         *out++ = '0';
         *out++ = '.';
         std::memset(out, '0', Digits - 1);
         return WriteExponent(0, out + Digits - 1);
     }
-    if (!RoundedDigits<Digits>(std::fabs(value), digits, exponent)) {
+    std::uint64_t digits = 0;
+    int exponent = 0;
+    if (!RoundedDigits<Digits>(bits.mantissa, bits.biased, digits, exponent)) {
         return WriteScientificByLibrary(value, Digits - 1, out);
     }
-    *out++ = std::signbit(value) ? '-' : ' ';
+    *out++ = bits.negative ? '-' : ' ';
     constexpr std::uint64_t kLowest = Digits == 15 ? 100'000'000'000'000ULL : 10;
     *out++ = static_cast<char>('0' + digits / kLowest);
     *out++ = '.';
     digits %= kLowest;
     if constexpr (Digits == 15) {
-        // 14 digits: the first 6, then 8.
-        out = WriteDigitPairs(digits / 100'000'000, 3, out);
-        out = WriteDigitPairs(digits % 100'000'000, 4, out);
+        // 14 digits: 6 and 8.
+        const auto high = static_cast<std::uint32_t>(digits / 100'000'000);
+        std::memcpy(out, kDigitPairs + 2 * (high / 10000), 2);
+        out = WriteFourDigits(high % 10000, out + 2);
+        out = WriteEightDigits(static_cast<std::uint32_t>(digits % 100'000'000), out);
     } else {
         static_assert(Digits == 2);
         *out++ = static_cast<char>('0' + digits);
@@ -604,7 +641,10 @@ std::string FormatDataValue(double value) {
     return std::string(buffer, WriteDataValue(value, buffer));
 }
 
-char* WriteOrbitValue(Extended value, char* out) {
+char* WriteOrbitValue(const Extended& value, char* out) {
+    if (BitsOf(value).biased != 0x7FFF) {
+        return WriteScientific<15>(value, out);
+    }
     if (std::isnan(value)) {
         return RightAligned("Nan", kOrbitValueWidth, out);
     }
