@@ -213,7 +213,7 @@ constexpr std::uint64_t kTenTo18 = 1'000'000'000'000'000'000ULL;
 constexpr std::uint64_t kTenTo19 = 10'000'000'000'000'000'000ULL;
 
 // The fixed notation with ten decimals of a finite double below 1e36 in magnitude, or nullptr
-// where it cannot be written this way (from 2^94 on).
+// where it cannot be written this way (from 2^93 on).
 //
 // No rounding error to bound: a double is m * 2^e with m < 2^53, so value * 10^10 is
 // m * 5^10 * 2^(e + 10) with m * 5^10 < 2^77. Shifted left (at most 50 places, so below 2^128) or
