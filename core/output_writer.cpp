@@ -37,16 +37,6 @@ void OutputWriter::flush() {
     handOn();
 }
 
-void OutputWriter::text(std::string_view text) {
-    while (!text.empty()) {
-        const std::size_t piece = std::min(text.size(), kBufferSize);
-        char* out = room(piece);
-        std::memcpy(out, text.data(), piece);
-        next_ = out + piece;
-        text.remove_prefix(piece);
-    }
-}
-
 void OutputWriter::dataLine(double x, double y) {
     char* out = room(2 * kDataValueMaxWidth + 3);
     out = WriteDataValue(x, out);

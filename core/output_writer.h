@@ -4,7 +4,6 @@
 #include <memory>
 #include <ostream>
 #include <string>
-#include <string_view>
 
 #include "core/model_types.h"
 
@@ -28,7 +27,6 @@ class OutputWriter {
     OutputWriter(const OutputWriter&) = delete;
     OutputWriter& operator=(const OutputWriter&) = delete;
 
-    void text(std::string_view text);
     // "x y" in the 10-decimal data format, CR LF.
     void dataLine(double x, double y);
     // The 23-character orbit fields of the values, separated by one blank, CR LF.
