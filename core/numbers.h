@@ -71,7 +71,7 @@ std::string FormatOrbitValue(Extended value);
 // kOrbitValueWidth characters, the data value at most kDataValueMaxWidth. Both return the end.
 inline constexpr int kOrbitValueWidth = 23;
 inline constexpr int kDataValueMaxWidth = 64;
-char* WriteOrbitValue(Extended value, char* out);
+char* WriteOrbitValue(const Extended& value, char* out);
 char* WriteDataValue(double value, char* out);
 
 // A tick label of the basin pictures: rounded to 3 significant digits, then written with 3

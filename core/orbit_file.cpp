@@ -5,6 +5,7 @@
 #include "core/lua_sandbox.h"
 #include "core/model_step.h"
 #include "core/numbers.h"
+#include "core/output_writer.h"
 #include "core/progress.h"
 #include "core/prompts.h"
 #include "core/run_control.h"
@@ -82,12 +83,14 @@ OrbitWriteOutcome RunOrbit(ModelEvaluator& model, ModelKind kind, const OrbitSam
 OrbitWriteOutcome WriteOrbit(ModelEvaluator& model, ModelKind kind, std::ostream& out,
                              const OrbitSampling& sampling, RunControl& control,
                              const std::string& name) {
-    return RunOrbit(model, kind, sampling, control, [&](const StateVector& state) {
-        out << OrbitLine(model, state);
-        if (!out) {
-            throw FileError("Cannot write file \"" + name + "\"");
-        }
-    });
+    const int values = std::clamp(model.model().variableCount + model.model().auxiliaryCount, 0,
+                                  kModelListCapacity);
+    OutputWriter writer(out, name);
+    const OrbitWriteOutcome outcome =
+        RunOrbit(model, kind, sampling, control,
+                 [&](const StateVector& state) { writer.orbitLine(&state[0], values); });
+    writer.flush();
+    return outcome;
 }
 
 Prompts::FileRequest OrbitFileRequest(const ModelWorkspace& ws) {

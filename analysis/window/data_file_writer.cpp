@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/numbers.h"
+#include "core/output_writer.h"
 #include "core/text_file.h"
 
 namespace kalvora {
@@ -10,14 +10,11 @@ namespace kalvora {
 void WriteDataLines(std::ostream& out, const std::vector<double>& xs,
                     const std::vector<double>& ys) {
     const std::size_t count = std::min(xs.size(), ys.size());
-    std::string line;
+    OutputWriter writer(out);
     for (std::size_t i = 0; i < count; ++i) {
-        line = FormatDataValue(xs[i]);
-        line += ' ';
-        line += FormatDataValue(ys[i]);
-        line += "\r\n";
-        out << line;
+        writer.dataLine(xs[i], ys[i]);
     }
+    writer.flush();
 }
 
 void WriteDataFile(const std::string& fileName, const std::vector<double>& xs,

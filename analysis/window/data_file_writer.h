@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "core/output_writer.h"
+#include "core/point_sink.h"
 #include "plot/data_series.h"
 
 namespace kalvora {
@@ -12,6 +14,19 @@ namespace kalvora {
 // format, CR LF line ends, no header. An empty series gives an empty file.
 void WriteDataLines(std::ostream& out, const std::vector<double>& xs,
                     const std::vector<double>& ys);
+
+// The lines of WriteDataLines written as a run hands its points on, for a run whose points are
+// only written (no picture): they are never held in a series. flush() hands the last of them to
+// the stream; a write failure stays in the stream, for whoever finishes it to report.
+class DataLineSink final : public PointSink {
+  public:
+    explicit DataLineSink(std::ostream& out) : writer_(out) {}
+    void addPoint(double x, double y) override { writer_.dataLine(x, y); }
+    void flush() { writer_.flush(); }
+
+  private:
+    OutputWriter writer_;
+};
 
 // Writes the file through a temporary file beside it that replaces the target only when complete,
 // so a failed write never leaves a half-written file. Raises FileError naming the file.

@@ -62,6 +62,15 @@ int RunBifurcation(const Arguments& arguments) {
     settings.values = {grid.span().first, grid.span().end};
 
     CliRunControl control;
+    if (!grid.merging() && !grid.tiled() && !arguments.has("--png")) {
+        return StreamSeriesResult(
+            session, arguments,
+            [&](PointSink& sink) {
+                ReportSkippedValues(BifurcationSweep(session.model(), ws.model().kind, settings,
+                                                     threads, control, sink));
+            },
+            &control);
+    }
     Tsp_XYLine series;
     SweepOutcome outcome;
     if (grid.merging()) {

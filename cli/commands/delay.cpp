@@ -34,6 +34,11 @@ int RunDelay(const Arguments& arguments) {
     }
 
     ReseedIfFixed(ws);
+    if (!arguments.has("--png")) {
+        return StreamSeriesResult(session, arguments, [&](PointSink& sink) {
+            DelayPlotRun(session.model(), settings, sink);
+        });
+    }
     Tsp_XYLine series;
     const DelayPlotOutcome outcome = DelayPlotRun(session.model(), settings, series);
     // As the window: single-pixel points, joined for a continuous model.

@@ -52,6 +52,15 @@ int RunLyapunov(const Arguments& arguments) {
 
     ReseedIfFixed(ws);
     CliRunControl control;
+    if (!grid.merging() && !grid.tiled() && !arguments.has("--png")) {
+        return StreamSeriesResult(
+            session, arguments,
+            [&](PointSink& sink) {
+                ReportSkippedValues(LyapunovSweep(session.model(), ws.model().kind, settings,
+                                                  threads, control, sink));
+            },
+            &control);
+    }
     Tsp_XYLine curve;
     SweepOutcome outcome;
     if (grid.merging()) {

@@ -33,8 +33,13 @@ int RunPhase(const Arguments& arguments) {
     }
 
     ReseedIfFixed(ws);
-    Tsp_XYLine series;
     PhasePlotOrbit orbit;
+    if (!arguments.has("--png")) {
+        return StreamSeriesResult(session, arguments, [&](PointSink& sink) {
+            PhasePlotRun(session.model(), settings, orbit, false, sink);
+        });
+    }
+    Tsp_XYLine series;
     const PhasePlotOutcome outcome = PhasePlotRun(session.model(), settings, orbit, false, series);
     // As the window: single-pixel points (joined for a continuous model), and a visible frame
     // around an orbit that has settled on a fixed point.

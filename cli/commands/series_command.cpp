@@ -117,4 +117,17 @@ int WriteSeriesResult(ModelSession& session, const Arguments& arguments, Tsp_XYL
     return RunResult(session);
 }
 
+int StreamSeriesResult(ModelSession& session, const Arguments& arguments,
+                       const std::function<void(PointSink& sink)>& run, const RunControl* control) {
+    Output output(arguments);
+    DataLineSink sink(output.stream());
+    run(sink);
+    sink.flush();
+    if (control != nullptr && control->stopRequested()) {
+        return StoppedResult(session, output);
+    }
+    output.commit();
+    return RunResult(session);
+}
+
 }  // namespace kalvora::cli

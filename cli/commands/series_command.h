@@ -53,4 +53,12 @@ int WriteSeriesResult(ModelSession& session, const Arguments& arguments, Tsp_XYL
                       const std::function<void(Tsp_XYPlot&)>& arrangeAxes = {},
                       const std::vector<Tsp_XYLine*>& overlays = {});
 
+// Without --png nothing needs the points once they are written: `run` hands them to the data
+// output (-o or standard output) as it computes them, written as WriteSeriesResult writes them,
+// and they are never held. A run that `control` was asked to stop ends as StoppedResult ends it.
+// Returns the exit code.
+int StreamSeriesResult(ModelSession& session, const Arguments& arguments,
+                       const std::function<void(PointSink& sink)>& run,
+                       const RunControl* control = nullptr);
+
 }  // namespace kalvora::cli

@@ -32,6 +32,11 @@ int RunTimeSeries(const Arguments& arguments) {
     }
 
     ReseedIfFixed(ws);
+    if (!arguments.has("--png")) {
+        return StreamSeriesResult(session, arguments, [&](PointSink& sink) {
+            TimeSeriesRun(session.model(), settings, sink);
+        });
+    }
     Tsp_XYLine series;
     const TimeSeriesOutcome outcome = TimeSeriesRun(session.model(), settings, series);
     // As the window: points joined (its default), time exactly over the requested interval.

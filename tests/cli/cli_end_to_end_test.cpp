@@ -219,49 +219,113 @@ TEST(CliEndToEnd, LorenzRunFollowsKuttasThirdOrderMethod) {
 }
 
 // SIGINT stops the run: it keeps what it computed, whole lines only, says so and ends as a failed
-// run; no temporary file stays behind.
+// run; no temporary file stays behind. The orbit file and a sweep whose points go to the file as
+// they come (no picture asked) alike.
 TEST(CliEndToEnd, AnInterruptedRunKeepsWhatItComputed) {
+    const std::vector<std::vector<std::string>> commands = {
+        {"orbit", Model("logistic.mod"), "--length", "100000000"},
+        {"bifurcation", Model("logistic.mod"), "--parameter", "r", "--variable", "x", "--min",
+         "3.5", "--max", "4", "--resolution", "99999", "--points", "100", "--skip", "20000"},
+    };
+    for (const std::vector<std::string>& command : commands) {
+        const std::string folder =
+            ::testing::TempDir() + "kalvora-stopped-" + std::to_string(::getpid());
+        std::filesystem::create_directories(folder);
+        const std::string output = folder + "/stopped.txt";
+        const std::string errors = folder + ".err";
+        std::vector<std::string> words = command;
+        words.insert(words.end(), {"-o", output});
+        std::vector<char*> arguments = {const_cast<char*>(KALVORA_CLI)};
+        for (std::string& word : words) {
+            arguments.push_back(word.data());
+        }
+        arguments.push_back(nullptr);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            std::freopen(errors.c_str(), "w", stderr);
+            ::execv(KALVORA_CLI, arguments.data());
+            std::_Exit(127);
+        }
+        // A temporary file growing beside the target shows that the run is under way.
+        for (int wait = 0; wait < 1000; ++wait) {
+            std::uintmax_t size = 0;
+            for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+                std::error_code ignored;
+                size += std::filesystem::file_size(entry.path(), ignored);
+            }
+            if (size > 1000) {
+                break;
+            }
+            ::usleep(10 * 1000);
+        }
+        ::kill(child, SIGINT);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+        EXPECT_EQ(WEXITSTATUS(status), 1) << command[0];
+        const std::string text = ReadTextFile(output);
+        const std::vector<std::string> lines = SplitLines(text);
+        ASSERT_GT(lines.size(), 10u) << command[0];
+        EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+        EXPECT_EQ(lines.back().size(), lines.front().size()) << command[0];
+        EXPECT_EQ(ReadTextFile(errors), "kalvora-cli: the model was stopped\n") << command[0];
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+                                std::filesystem::directory_iterator()),
+                  1);
+        std::filesystem::remove_all(folder);
+        std::filesystem::remove(errors);
+    }
+}
+
+// Without a picture the points of a run go to the data file as they are computed instead of being
+// kept for the picture: the file, the messages and the exit code must be those of the run that
+// draws, in success, failure and skipped values alike.
+TEST(CliEndToEnd, StreamedDataEqualsTheDataOfARunThatDraws) {
+    const TemporaryModel skipping(
+        "skipping.mod",
+        "x=0.2\r\nr=3.9\r\n\r\nd\r\nlocal y\r\n"
+        "if r > 3.5 and r < 3.6 and x > 0.8 then y = y + 1 end\r\nx=r*x*(1-x)\r\n");
+    const std::string logistic = Model("logistic.mod");
+    const std::vector<std::vector<std::string>> commands = {
+        {"bifurcation", logistic, "--parameter", "r", "--variable", "x", "--min", "2.8", "--max",
+         "4", "--resolution", "300", "--points", "50", "--threads", "2"},
+        {"bifurcation", logistic, "--parameter", "r", "--variable", "x", "--min", "3.9", "--max",
+         "4.5", "--resolution", "6", "--skip", "0", "--points", "200"},
+        {"bifurcation", skipping, "--parameter", "r", "--variable", "x", "--min", "3.4", "--max",
+         "3.7", "--resolution", "6", "--points", "3", "--skip-failures", "--threads", "2"},
+        {"bifurcation", Model("lorenz.mod"), "--parameter", "r", "--variable", "z", "--min", "20",
+         "--max", "30", "--resolution", "4", "--maxima", "--points", "20", "--skip", "2000"},
+        {"lyapunov", logistic, "--parameter", "r", "--min", "2.8", "--max", "4", "--resolution",
+         "200", "--threads", "2"},
+        {"lyapunov", skipping, "--parameter", "r", "--min", "3.4", "--max", "3.7", "--resolution",
+         "6", "--skip-failures"},
+        {"timeseries", Model("lorenz.mod"), "--variable", "x", "--from", "0", "--to", "20"},
+        {"phase", Model("henon.mod"), "--x", "x", "--y", "y", "--points", "5000"},
+        {"delay", logistic, "--variable", "x", "--points", "3000"},
+    };
     const std::string folder =
-        ::testing::TempDir() + "kalvora-stopped-" + std::to_string(::getpid());
+        ::testing::TempDir() + "kalvora-streamed-" + std::to_string(::getpid());
     std::filesystem::create_directories(folder);
-    const std::string output = folder + "/stopped.txt";
-    const std::string errors = folder + ".err";
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::freopen(errors.c_str(), "w", stderr);
-        ::execl(KALVORA_CLI, KALVORA_CLI, "orbit", Model("logistic.mod").c_str(), "--length",
-                "100000000", "-o", output.c_str(), static_cast<char*>(nullptr));
-        std::_Exit(127);
+    for (const std::vector<std::string>& command : commands) {
+        std::vector<std::string> streamed = command;
+        streamed.insert(streamed.end(), {"-o", folder + "/streamed.dat"});
+        std::vector<std::string> drawn = command;
+        drawn.insert(drawn.end(), {"-o", folder + "/drawn.dat", "--png", folder + "/drawn.png",
+                                   "--size", "64x48"});
+        const Result a = Cli(streamed);
+        const Result b = Cli(drawn);
+        const std::string name = command[0] + " " + command[1];
+        EXPECT_EQ(a.exitCode, b.exitCode) << name;
+        EXPECT_EQ(a.err, b.err) << name;
+        const std::string data = ReadTextFile(folder + "/streamed.dat");
+        EXPECT_GT(data.size(), 0u) << name;
+        EXPECT_TRUE(data == ReadTextFile(folder + "/drawn.dat")) << name;
+        // Standard output gets the same bytes.
+        std::vector<std::string> toStandardOutput = command;
+        EXPECT_TRUE(Cli(toStandardOutput).out == data) << name;
     }
-    // A temporary file growing beside the target shows that the run is under way.
-    for (int wait = 0; wait < 1000; ++wait) {
-        std::uintmax_t size = 0;
-        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-            std::error_code ignored;
-            size += std::filesystem::file_size(entry.path(), ignored);
-        }
-        if (size > 1000) {
-            break;
-        }
-        ::usleep(10 * 1000);
-    }
-    ::kill(child, SIGINT);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), 1);
-    const std::string text = ReadTextFile(output);
-    const std::vector<std::string> lines = SplitLines(text);
-    ASSERT_GT(lines.size(), 10u);
-    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
-    EXPECT_EQ(lines.back().size(), lines.front().size());
-    EXPECT_EQ(ReadTextFile(errors), "kalvora-cli: the model was stopped\n");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
-                            std::filesystem::directory_iterator()),
-              1);
     std::filesystem::remove_all(folder);
-    std::filesystem::remove(errors);
 }
 
 }  // namespace

@@ -137,5 +137,26 @@ TEST(OrbitFile, FileReplacedOnlyWhenWritten) {
     EXPECT_EQ(folder.entries(), 1u);
 }
 
+// A disk that fills ends a long run at once with the file's name, not after the last line; a
+// short one fills only the stream's own buffer, whose commit names the system's reason.
+TEST(OrbitFile, AFullDiskEndsTheRunNamingTheFile) {
+    const auto model = Define("x=1", "", "x=0.5*x");
+    QuietRunControl control;
+    AtomicFileWriter full("/dev/full");
+    try {
+        WriteOrbit(*model, model->model().kind, full.stream(), {1, 100'000'000, 1}, control,
+                   "/dev/full");
+        ADD_FAILURE() << "no FileError";
+    } catch (const FileError& error) {
+        EXPECT_STREQ(error.what(), "Cannot write file \"/dev/full\"");
+    }
+    AtomicFileWriter shortRun("/dev/full");
+    EXPECT_EQ(
+        WriteOrbit(*model, model->model().kind, shortRun.stream(), {1, 3, 1}, control, "/dev/full")
+            .lines,
+        3);
+    EXPECT_THROW(shortRun.commit(), FileError);
+}
+
 }  // namespace
 }  // namespace kalvora
