@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "core/numbers.h"
+
+static_assert(kalvora::kDataLineMaxWidth == 2 * kalvora::kDataValueMaxWidth + 3);
 #include "core/text_file.h"
 
 namespace kalvora {
@@ -37,14 +39,31 @@ void OutputWriter::flush() {
     handOn();
 }
 
-void OutputWriter::dataLine(double x, double y) {
-    char* out = room(2 * kDataValueMaxWidth + 3);
+char* OutputWriter::WriteDataLine(double x, double y, char* out) {
     out = WriteDataValue(x, out);
     *out++ = ' ';
     out = WriteDataValue(y, out);
     *out++ = '\r';
     *out++ = '\n';
-    next_ = out;
+    return out;
+}
+
+void OutputWriter::dataLine(double x, double y) {
+    next_ = WriteDataLine(x, y, room(kDataLineMaxWidth));
+}
+
+void OutputWriter::text(std::string_view text) {
+    if (text.size() > kBufferSize) {
+        handOn();
+        out_.write(text.data(), static_cast<std::streamsize>(text.size()));
+        if (!out_ && !failureName_.empty()) {
+            throw FileError("Cannot write file \"" + failureName_ + "\"");
+        }
+        return;
+    }
+    char* out = room(text.size());
+    std::memcpy(out, text.data(), text.size());
+    next_ = out + text.size();
 }
 
 void OutputWriter::orbitLine(const Extended* values, int count) {

@@ -4,10 +4,13 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "core/model_types.h"
 
 namespace kalvora {
+
+inline constexpr std::size_t kDataLineMaxWidth = 2 * 64 + 3;
 
 // The one writer of the files of many numbers (orbit files, two-column data files): the fields are
 // formatted straight into a large buffer that goes to the stream in big pieces, instead of a
@@ -29,6 +32,11 @@ class OutputWriter {
 
     // "x y" in the 10-decimal data format, CR LF.
     void dataLine(double x, double y);
+    // The same line written at `out`, which has room for kDataLineMaxWidth characters; returns
+    // the end.
+    static char* WriteDataLine(double x, double y, char* out);
+    // Text already in the file's format, such as lines WriteDataLine wrote elsewhere.
+    void text(std::string_view text);
     // The 23-character orbit fields of the values, separated by one blank, CR LF.
     void orbitLine(const Extended* values, int count);
     // Hands everything buffered to the stream. The stream is not flushed: what it still holds, and

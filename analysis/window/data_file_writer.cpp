@@ -17,6 +17,15 @@ void WriteDataLines(std::ostream& out, const std::vector<double>& xs,
     writer.flush();
 }
 
+void DataLineSink::appendText(const PlotPoint* points, std::size_t count, std::string& text) const {
+    // Line by line through a small buffer: growing the text by the widest lines first would
+    // clear memory five times the size of what is written.
+    char line[kDataLineMaxWidth];
+    for (std::size_t i = 0; i < count; ++i) {
+        text.append(line, OutputWriter::WriteDataLine(points[i].x, points[i].y, line));
+    }
+}
+
 void WriteDataFile(const std::string& fileName, const std::vector<double>& xs,
                    const std::vector<double>& ys) {
     AtomicFileWriter file(fileName);

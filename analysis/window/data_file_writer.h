@@ -22,6 +22,9 @@ class DataLineSink final : public PointSink {
   public:
     explicit DataLineSink(std::ostream& out) : writer_(out) {}
     void addPoint(double x, double y) override { writer_.dataLine(x, y); }
+    bool writesText() const override { return true; }
+    void appendText(const PlotPoint* points, std::size_t count, std::string& text) const override;
+    void addText(std::string_view text) override { writer_.text(text); }
     void flush() { writer_.flush(); }
 
   private:

@@ -99,35 +99,39 @@ SweepOutcome RunOnOneThread(long long first, long long count, ModelEvaluator& mo
 }
 
 // The points of the values finished but not yet handed on, in sweep order from `base` (a later
-// value may finish before an earlier one). Buffers are recycled, so that after the first values a
-// value's points cost no allocation: with short values, allocation and the tree of a map were a
-// tenth of the second worker's time.
+// value may finish before an earlier one): as points, or as text when the sink takes text, which
+// the workers then write in parallel. Buffers are recycled, so that after the first values a
+// value costs no allocation: with short values, allocation and the tree of a map were a tenth of
+// the second worker's time.
+struct FinishedValue {
+    std::vector<ValuePoints::Point> points;
+    std::string text;
+};
+
 class FinishedValues {
   public:
-    using Buffer = std::vector<ValuePoints::Point>;
-
-    // An empty buffer for a worker's next value.
-    Buffer take() {
+    // Empty buffers for a worker's next value.
+    FinishedValue take() {
         const std::lock_guard<std::mutex> lock(mutex_);
         if (spare_.empty()) {
             return {};
         }
-        Buffer buffer = std::move(spare_.back());
+        FinishedValue value = std::move(spare_.back());
         spare_.pop_back();
-        return buffer;
+        return value;
     }
 
-    void put(long long piece, Buffer&& buffer) {
+    void put(long long piece, FinishedValue&& value) {
         const std::lock_guard<std::mutex> lock(mutex_);
         const auto slot = static_cast<std::size_t>(piece - base_);
         if (slot >= slots_.size()) {
             slots_.resize(slot + 1);
         }
-        slots_[slot] = std::move(buffer);
+        slots_[slot] = std::move(value);
     }
 
-    // Moves the buffers of values base .. completed - 1 out, in order.
-    void takeUpTo(long long completed, std::vector<Buffer>& out) {
+    // Moves the values base .. completed - 1 out, in order.
+    void takeUpTo(long long completed, std::vector<FinishedValue>& out) {
         const std::lock_guard<std::mutex> lock(mutex_);
         for (; base_ < completed; ++base_) {
             out.push_back(std::move(slots_.front()));
@@ -135,28 +139,29 @@ class FinishedValues {
         }
     }
 
-    void giveBack(std::vector<Buffer>& buffers) {
+    void giveBack(std::vector<FinishedValue>& values) {
         const std::lock_guard<std::mutex> lock(mutex_);
-        for (Buffer& buffer : buffers) {
-            buffer.clear();
-            spare_.push_back(std::move(buffer));
+        for (FinishedValue& value : values) {
+            value.points.clear();
+            value.text.clear();
+            spare_.push_back(std::move(value));
         }
-        buffers.clear();
+        values.clear();
     }
 
   private:
     std::mutex mutex_;
     long long base_ = 0;
-    std::deque<Buffer> slots_;
-    std::vector<Buffer> spare_;
+    std::deque<FinishedValue> slots_;
+    std::vector<FinishedValue> spare_;
 };
 
 SweepOutcome RunOnWorkers(long long first, long long count, ModelEvaluator& model, int workers,
                           RunControl& control, SweepEmitter& emitter, const SweepValue& value) {
-    using Buffer = FinishedValues::Buffer;
     std::vector<std::unique_ptr<ModelEvaluator>> evaluators(static_cast<std::size_t>(workers));
     const RandomState randomState = RandomStateOf(model);
     FinishedValues finished;
+    const bool asText = emitter.writesText();
     std::mutex mutex;
     std::map<long long, ScriptMessage> messages;
     long long handedOn = 0;
@@ -174,10 +179,14 @@ SweepOutcome RunOnWorkers(long long first, long long count, ModelEvaluator& mode
         instance->errorFlag = false;
         instance->recordedMessage.clear();
         instance->recordedDetails.clear();
-        Buffer buffer = finished.take();
-        ValuePoints points(buffer);
+        FinishedValue done = finished.take();
+        ValuePoints points(done.points);
         const bool ok = value(*instance, index, points);
-        finished.put(piece, std::move(buffer));
+        if (asText) {
+            emitter.appendText(done.points.data(), done.points.size(), done.text);
+            done.points.clear();
+        }
+        finished.put(piece, std::move(done));
         if (!ok) {
             const std::lock_guard<std::mutex> lock(mutex);
             messages.emplace(piece,
@@ -185,11 +194,14 @@ SweepOutcome RunOnWorkers(long long first, long long count, ModelEvaluator& mode
         }
         return ok;
     };
-    std::vector<Buffer> ready;
+    std::vector<FinishedValue> ready;
     auto handOn = [&](long long completed) {
         finished.takeUpTo(completed, ready);
-        for (const Buffer& buffer : ready) {
-            for (const ValuePoints::Point& point : buffer) {
+        for (const FinishedValue& done : ready) {
+            if (asText) {
+                emitter.addText(first + handedOn, done.text);
+            }
+            for (const ValuePoints::Point& point : done.points) {
                 emitter.add(first + handedOn, point.x, point.y);
             }
             ++handedOn;

@@ -22,6 +22,24 @@ class SweepEmitter {
 
     void add(long long index, double x, double y) {
         sink_.addPoint(x, y);
+        noteValue(index);
+    }
+
+    // The points of a value written as text on the worker that made them, when the sink takes
+    // text (see PointSink::writesText); addText hands on such text in place of the points.
+    bool writesText() const { return sink_.writesText(); }
+    void appendText(const PlotPoint* points, std::size_t count, std::string& text) const {
+        sink_.appendText(points, count, text);
+    }
+    void addText(long long index, const std::string& text) {
+        if (!text.empty()) {
+            sink_.addText(text);
+            noteValue(index);
+        }
+    }
+
+  private:
+    void noteValue(long long index) {
         if (index != lastIndex_) {
             lastIndex_ = index;
             if (firstPointOfValue_) {
@@ -30,7 +48,6 @@ class SweepEmitter {
         }
     }
 
-  private:
     PointSink& sink_;
     std::function<void(long long)> firstPointOfValue_;
     long long lastIndex_ = -1;
@@ -40,10 +57,7 @@ class SweepEmitter {
 // thread, into a buffer that is handed on once every earlier value is done on several.
 class ValuePoints {
   public:
-    struct Point {
-        double x;
-        double y;
-    };
+    using Point = PlotPoint;
     ValuePoints(SweepEmitter& emitter, long long index) : emitter_(&emitter), index_(index) {}
     explicit ValuePoints(std::vector<Point>& buffer) : buffer_(&buffer) {}
 
