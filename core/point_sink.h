@@ -17,6 +17,12 @@ class PointSink {
   public:
     virtual ~PointSink() = default;
     virtual void addPoint(double x, double y) = 0;
+    // The same as addPoint for each, in order; a sink may take them faster at once.
+    virtual void addPoints(const PlotPoint* points, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) {
+            addPoint(points[i].x, points[i].y);
+        }
+    }
 
     // A sink that only writes its points as text can let the threads that make them write that
     // text too, so that a run of many points on several workers does not format them all on the
@@ -36,6 +42,9 @@ class VectorPointSink final : public PointSink {
   public:
     using Point = PlotPoint;
     void addPoint(double x, double y) override { points.push_back({x, y}); }
+    void addPoints(const PlotPoint* added, std::size_t count) override {
+        points.insert(points.end(), added, added + count);
+    }
     std::vector<Point> points;
 };
 

@@ -1,5 +1,6 @@
 #include "plot/data_series.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kalvora {
@@ -59,6 +60,29 @@ void Tsp_XYDataSeries::AddPoint(double x, double y) {
     }
     // An inactive series is invisible, so repainting for it would only cost time; the windows make
     // their series inactive (or lock drawing) while a run streams its points in.
+    if (!drawLocked_ && Active() && Plot() != nullptr) {
+        RequestAutoScale(true);
+    }
+}
+
+void Tsp_XYDataSeries::AddPoints(const PlotPoint* points, std::size_t count) {
+    if (count == 0) {
+        return;
+    }
+    const std::size_t needed = xs_.size() + count;
+    if (xs_.capacity() < needed) {
+        // Still growing geometrically: an exact reserve per batch would copy the lists each time.
+        const std::size_t room = std::max(needed, 2 * xs_.capacity());
+        xs_.reserve(room);
+        ys_.reserve(room);
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        xs_.push_back(points[i].x);
+        ys_.push_back(points[i].y);
+        if (boundsValid_) {
+            ExtendBounds(points[i].x, points[i].y);
+        }
+    }
     if (!drawLocked_ && Active() && Plot() != nullptr) {
         RequestAutoScale(true);
     }

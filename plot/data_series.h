@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "core/point_sink.h"
 #include "plot/line_attr.h"
 #include "plot/plot_types.h"
 
@@ -76,6 +77,8 @@ class Tsp_XYDataSeries : public Tsp_DataSeries {
     Tsp_XYDataSeries();
 
     void AddPoint(double x, double y);
+    // AddPoint for each, in order, growing the lists once.
+    void AddPoints(const PlotPoint* points, std::size_t count);
     void ClearPoints();
     // Room for n points without further growth (a hint for large runs).
     void Reserve(std::size_t n);

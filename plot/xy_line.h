@@ -21,6 +21,9 @@ class Tsp_XYLine : public Tsp_XYDataSeries, public PointSink {
     const Tsp_PointAttr& PointAttr() const { return pointAttr_; }
 
     void addPoint(double x, double y) override { AddPoint(x, y); }
+    void addPoints(const PlotPoint* points, std::size_t count) override {
+        AddPoints(points, count);
+    }
 
     void Draw(const Tsp_DrawContext& context) override;
 

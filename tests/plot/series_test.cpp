@@ -81,6 +81,29 @@ TEST(XYDataSeries, NonFinitePointsAreKeptButDoNotStretchTheBounds) {
     EXPECT_EQ(b.yMax, 2);
 }
 
+TEST(XYDataSeries, PointsAddedAtOnceEqualThePointsAddedOneByOne) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::vector<PlotPoint> points = {{std::nan(""), 1}, {2, -1}, {inf, 3},
+                                           {-3, 5},           {7, 0},  {4, -inf}};
+    Series one, batched;
+    for (const PlotPoint& p : points) {
+        one.AddPoint(p.x, p.y);
+    }
+    // In pieces, the later ones growing lists that already hold points.
+    batched.AddPoints(points.data(), 2);
+    batched.AddPoints(points.data() + 2, 0);
+    batched.AddPoints(points.data() + 2, points.size() - 2);
+    ASSERT_EQ(batched.Count(), one.Count());
+    for (int i = 0; i < one.Count(); ++i) {
+        EXPECT_EQ(std::isnan(batched.X(i)), std::isnan(one.X(i)));
+        EXPECT_TRUE(std::isnan(one.X(i)) || batched.X(i) == one.X(i)) << i;
+        EXPECT_EQ(batched.Y(i), one.Y(i)) << i;
+    }
+    const Bounds a = BoundsOf(one), b = BoundsOf(batched);
+    EXPECT_EQ(std::vector<double>({a.xMin, a.xMax, a.yMin, a.yMax}),
+              std::vector<double>({b.xMin, b.xMax, b.yMin, b.yMax}));
+}
+
 TEST(XYDataSeries, RepaintRequestsHonourLockAndActivity) {
     RecordingHost host;
     Series s;

@@ -201,9 +201,7 @@ SweepOutcome RunOnWorkers(long long first, long long count, ModelEvaluator& mode
             if (asText) {
                 emitter.addText(first + handedOn, done.text);
             }
-            for (const ValuePoints::Point& point : done.points) {
-                emitter.add(first + handedOn, point.x, point.y);
-            }
+            emitter.addPoints(first + handedOn, done.points.data(), done.points.size());
             ++handedOn;
         }
         finished.giveBack(ready);

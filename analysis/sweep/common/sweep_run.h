@@ -25,6 +25,13 @@ class SweepEmitter {
         noteValue(index);
     }
 
+    void addPoints(long long index, const PlotPoint* points, std::size_t count) {
+        if (count > 0) {
+            sink_.addPoints(points, count);
+            noteValue(index);
+        }
+    }
+
     // The points of a value written as text on the worker that made them, when the sink takes
     // text (see PointSink::writesText); addText hands on such text in place of the points.
     bool writesText() const { return sink_.writesText(); }

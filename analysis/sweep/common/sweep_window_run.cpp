@@ -23,6 +23,9 @@ namespace {
 class PointHandOver final : public PointSink {
   public:
     void addPoint(double x, double y) override { collected_.push_back({x, y}); }
+    void addPoints(const PlotPoint* points, std::size_t count) override {
+        collected_.insert(collected_.end(), points, points + count);
+    }
 
     void publish() {
         const std::lock_guard<std::mutex> lock(mutex_);
@@ -40,9 +43,7 @@ class PointHandOver final : public PointSink {
             const std::lock_guard<std::mutex> lock(mutex_);
             batch.swap(published_);
         }
-        for (const VectorPointSink::Point& point : batch) {
-            series.AddPoint(point.x, point.y);
-        }
+        series.AddPoints(batch.data(), batch.size());
     }
 
   private:
