@@ -53,6 +53,9 @@ int RunBifurcation(const Arguments& arguments) {
         }
     }
     const int threads = ThreadsOption(arguments);
+    // Without a picture or tiles the points stream to the file and are never held.
+    const bool streamed = !grid.merging() && !grid.tiled() && !arguments.has("--png");
+    settings.pointsHeld = !streamed;
     // Refused here, before the run, with the sweep's own message.
     const SweptValues values = PlanBifurcation(ws.model(), settings);
     grid.refuseDependentPieces(
@@ -62,7 +65,7 @@ int RunBifurcation(const Arguments& arguments) {
     settings.values = {grid.span().first, grid.span().end};
 
     CliRunControl control;
-    if (!grid.merging() && !grid.tiled() && !arguments.has("--png")) {
+    if (streamed) {
         return StreamSeriesResult(
             session, arguments,
             [&](PointSink& sink) {

@@ -45,6 +45,9 @@ int RunLyapunov(const Arguments& arguments) {
     settings.resolution = ResolutionOption(arguments);
     settings.onFailure = FailureOption(arguments);
     const int threads = ThreadsOption(arguments);
+    // Without a picture or tiles the points stream to the file and are never held.
+    const bool streamed = !grid.merging() && !grid.tiled() && !arguments.has("--png");
+    settings.pointsHeld = !streamed;
     const SweptValues values = PlanLyapunov(ws.model(), settings);
     grid.refuseDependentPieces(ws.model(), StepsDrawRandomNumbers(ws.model()));
     grid.plan(values.count());
@@ -52,7 +55,7 @@ int RunLyapunov(const Arguments& arguments) {
 
     ReseedIfFixed(ws);
     CliRunControl control;
-    if (!grid.merging() && !grid.tiled() && !arguments.has("--png")) {
+    if (streamed) {
         return StreamSeriesResult(
             session, arguments,
             [&](PointSink& sink) {

@@ -55,7 +55,7 @@ SweptValues PlanBifurcation(const ModelDefinition& model, const BifurcationSetti
         throw SweepSettingsError("The section names no variable");
     }
     return PlanSweptValues(model, settings.parameter, from, to, settings.resolution,
-                           settings.plottedPoints);
+                           settings.plottedPoints, settings.pointsHeld);
 }
 
 int BifurcationWorkers(const ModelDefinition& model, const BifurcationSettings& settings,

@@ -32,6 +32,8 @@ struct BifurcationSettings {
     FlowPlot flowPlot = FlowPlot::EveryStep;
     Section section;
     FailingValue onFailure = FailingValue::EndSweep;
+    // False when the points go to a file as they come and are not held: no limit on their count.
+    bool pointsHeld = true;
     // The values this run computes (all by default): one tile's share of a run split over machines.
     ValueRange values;
 };

@@ -8,7 +8,7 @@
 namespace kalvora {
 
 SweptValues PlanSweptValues(const ModelDefinition& model, int parameter, Extended from, Extended to,
-                            long long resolution, long long pointsPerValue) {
+                            long long resolution, long long pointsPerValue, bool pointsHeld) {
     if (parameter < 1 || parameter > model.parameterCount || parameter > kModelListCapacity) {
         throw SweepSettingsError("There is no parameter number " + std::to_string(parameter));
     }
@@ -20,10 +20,10 @@ SweptValues PlanSweptValues(const ModelDefinition& model, int parameter, Extende
             "The resolution must be a positive number of parameter steps, not " +
             std::to_string(resolution));
     }
-    // Every point is kept in memory until the window or the file has it; a sweep the size of many
-    // orbit runs would exhaust memory long before it ended.
+    // A picture keeps every point in memory; a sweep the size of many orbit runs would exhaust
+    // memory long before it ended. Points written as they come are not kept.
     const long long perValue = pointsPerValue < 1 ? 1 : pointsPerValue;
-    if (resolution >= kMaximumPlottedPoints / perValue) {
+    if (pointsHeld && resolution >= kMaximumPlottedPoints / perValue) {
         throw SweepSettingsError("The sweep asks for " + std::to_string(resolution) +
                                  " parameter steps with " + std::to_string(perValue) +
                                  " points each; at most " + std::to_string(kMaximumPlottedPoints) +

@@ -41,9 +41,10 @@ struct ValueRange {
 
 // Plans N + 1 values from `from` to `to` (either may be the larger). Refuses a parameter the model
 // does not have, a resolution of 0 with the message the division by it gives, a negative
-// resolution, and a sweep of more than kMaximumPlottedPoints points in all.
+// resolution, and, when the points are held (for a picture), a sweep of more than
+// kMaximumPlottedPoints points in all.
 SweptValues PlanSweptValues(const ModelDefinition& model, int parameter, Extended from, Extended to,
-                            long long resolution, long long pointsPerValue);
+                            long long resolution, long long pointsPerValue, bool pointsHeld = true);
 
 // Whether steps draw random numbers (noise on with a positive level): then the order of the steps
 // is part of the result and a sweep must run on one thread.

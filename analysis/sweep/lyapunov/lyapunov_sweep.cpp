@@ -20,7 +20,7 @@ SweptValues PlanLyapunov(const ModelDefinition& model, const LyapunovSettings& s
         throw SweepSettingsError("The size of the perturbation must not be negative");
     }
     return PlanSweptValues(model, settings.parameter, settings.minimum, settings.maximum,
-                           settings.resolution, 1);
+                           settings.resolution, 1, settings.pointsHeld);
 }
 
 int LyapunovWorkers(const ModelDefinition& model, const LyapunovSettings& settings, int threads) {

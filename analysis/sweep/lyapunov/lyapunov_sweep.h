@@ -25,6 +25,8 @@ struct LyapunovSettings {
     long long resolution = 600;  // N parameter steps, N + 1 values
     LyapunovMethod method = LyapunovMethod::TwoTrajectories;
     FailingValue onFailure = FailingValue::EndSweep;
+    // False when the points go to a file as they come and are not held: no limit on their count.
+    bool pointsHeld = true;
     // The values this run computes (all by default): one tile's share of a run split over machines.
     ValueRange values;
 };

@@ -128,6 +128,9 @@ TEST(BifurcationSweep, ThePointLimitRefusesLimitOverPStepsAndTakesOneFewer) {
             << perValue;
         EXPECT_EQ(PlanSweptValues(ws.model(), 1, 0, 1, steps - 1, perValue).count(), steps)
             << perValue;
+        // Points written as they come are not held: no limit.
+        EXPECT_EQ(PlanSweptValues(ws.model(), 1, 0, 1, steps, perValue, false).count(), steps + 1)
+            << perValue;
     }
 }
 

@@ -106,6 +106,29 @@ TEST(SweepCli, BifurcationOptionsChangeWhatIsSwept) {
     }
 }
 
+TEST(SweepCli, OnlyASweepThatHoldsItsPointsIsLimitedToTenMillion) {
+    // 10 001 values of 1000 points: one value more than a picture may hold.
+    const std::vector<std::string> words = {"bifurcation",  Model("logistic.mod"),
+                                            "--parameter",  "r",
+                                            "--variable",   "x",
+                                            "--min",        "2.8",
+                                            "--max",        "4",
+                                            "--resolution", "10000",
+                                            "--skip",       "0",
+                                            "--points",     "1000",
+                                            "-o",           "/dev/null"};
+    const Result streamed = RunCli(words);
+    EXPECT_EQ(streamed.exitCode, 0) << streamed.err;
+    std::vector<std::string> drawn = words;
+    drawn.insert(drawn.end(), {"--png", Scratch("limit.png")});
+    const Result refused = RunCli(drawn);
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_EQ(refused.err,
+              "kalvora-cli: The sweep asks for 10000 parameter steps with 1000 points "
+              "each; at most 10000000 points can be plotted\n");
+    EXPECT_FALSE(std::filesystem::exists(Scratch("limit.png")));
+}
+
 TEST(SweepCli, AModelFailureKeepsThePointsBeforeItAndExitsWithOne) {
     // Beyond r = 4 the orbit leaves [0, 1] and overflows: the sweep ends at the first such value.
     for (const char* threads : {"1", "2"}) {
@@ -225,7 +248,7 @@ TEST(SweepCli, BadSettingsAreRefusedBeforeAnythingIsWritten) {
         {{"bifurcation", logistic, "--parameter", "r", "--variable", "x", "--resolution", "-3"},
          "The resolution must be a positive number"},
         {{"bifurcation", logistic, "--parameter", "r", "--variable", "x", "--resolution", "1000000",
-          "--points", "1000"},
+          "--points", "1000", "--png", Scratch("refused.png")},
          "The sweep asks for 1000000 parameter steps"},
         {{"bifurcation", logistic, "--parameter", "q", "--variable", "x"},
          "--parameter: the model has no parameter 'q' (parameters: r)"},
