@@ -8,7 +8,7 @@ namespace {
 
 using E = Extended;
 
-constexpr E kC[7] = {0, E{1} / 5, E{3} / 10, E{4} / 5, E{8} / 9, 1, 1};
+// The stages' nodes (0, 1/5, 3/10, 4/5, 8/9, 1, 1) are not needed: the models do not read the time.
 constexpr E kA[7][6] = {
     {},
     {E{1} / 5},
