@@ -1,5 +1,6 @@
 #include "core/output_writer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/numbers.h"
@@ -53,17 +54,14 @@ void OutputWriter::dataLine(double x, double y) {
 }
 
 void OutputWriter::text(std::string_view text) {
-    if (text.size() > kBufferSize) {
-        handOn();
-        out_.write(text.data(), static_cast<std::streamsize>(text.size()));
-        if (!out_ && !failureName_.empty()) {
-            throw FileError("Cannot write file \"" + failureName_ + "\"");
-        }
-        return;
+    // In pieces no larger than the buffer, through the one hand-on that reports a failure.
+    while (!text.empty()) {
+        const std::size_t part = std::min(text.size(), kBufferSize);
+        char* out = room(part);
+        std::memcpy(out, text.data(), part);
+        next_ = out + part;
+        text.remove_prefix(part);
     }
-    char* out = room(text.size());
-    std::memcpy(out, text.data(), text.size());
-    next_ = out + text.size();
 }
 
 void OutputWriter::orbitLine(const Extended* values, int count) {

@@ -53,8 +53,7 @@ int RunBifurcation(const Arguments& arguments) {
         }
     }
     const int threads = ThreadsOption(arguments);
-    // Without a picture or tiles the points stream to the file and are never held.
-    const bool streamed = !grid.merging() && !grid.tiled() && !arguments.has("--png");
+    const bool streamed = StreamsToFile(grid, arguments);
     settings.pointsHeld = !streamed;
     // Refused here, before the run, with the sweep's own message.
     const SweptValues values = PlanBifurcation(ws.model(), settings);

@@ -45,8 +45,7 @@ int RunLyapunov(const Arguments& arguments) {
     settings.resolution = ResolutionOption(arguments);
     settings.onFailure = FailureOption(arguments);
     const int threads = ThreadsOption(arguments);
-    // Without a picture or tiles the points stream to the file and are never held.
-    const bool streamed = !grid.merging() && !grid.tiled() && !arguments.has("--png");
+    const bool streamed = StreamsToFile(grid, arguments);
     settings.pointsHeld = !streamed;
     const SweptValues values = PlanLyapunov(ws.model(), settings);
     grid.refuseDependentPieces(ws.model(), StepsDrawRandomNumbers(ws.model()));

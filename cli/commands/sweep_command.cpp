@@ -28,6 +28,10 @@ int ThreadsOption(const Arguments& arguments) {
     return static_cast<int>(arguments.integer("--threads", 0, 0, 1024));
 }
 
+bool StreamsToFile(const GridRun& grid, const Arguments& arguments) {
+    return !grid.merging() && !grid.tiled() && !arguments.has("--png");
+}
+
 long long ResolutionOption(const Arguments& arguments) {
     return arguments.integer("--resolution", 600, std::numeric_limits<std::int32_t>::min(),
                              std::numeric_limits<std::int32_t>::max());

@@ -18,6 +18,10 @@ int ParameterOption(const ModelWorkspace& ws, const Arguments& arguments,
 // --threads K: 0 (the default) uses one worker per core, 1 forces the one-thread run.
 int ThreadsOption(const Arguments& arguments);
 
+// Whether a sweep's points go straight to the data file as they are computed: not when a picture
+// is drawn or tiles are written or merged, which hold them.
+bool StreamsToFile(const GridRun& grid, const Arguments& arguments);
+
 // --resolution N: parameter steps (default 600, as there is no window to take the width of).
 // Values the sweep cannot run with are refused by the sweep itself, with its message.
 long long ResolutionOption(const Arguments& arguments);
