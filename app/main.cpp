@@ -63,18 +63,24 @@ int main(int argc, char* argv[]) {
     application.setApplicationName("Kalvora");
     application.setApplicationVersion(KALVORA_VERSION);
 
-    kalvora::TForm1 mainWindow;
-    mainWindow.exitDecided = [] { kalvora::ArmExitDeadline(std::chrono::seconds(1)); };
-    mainWindow.show();
-
     // A termination signal ends the program without the exit question: whoever sent it is not at
     // the window to answer. A running computation is stopped first so the event loop can return,
-    // and the main window's destruction then removes the scratch folder.
-    kalvora::TerminationSignals terminationSignals([&mainWindow] {
-        mainWindow.stopRun();
+    // and the main window's destruction then removes the scratch folder. The handlers are set
+    // before the window is built, so that a signal while the program starts (on a loaded machine
+    // that can take seconds) also ends it in order; it is acted on once the event loop runs.
+    kalvora::TForm1* window = nullptr;
+    kalvora::TerminationSignals terminationSignals([&window] {
+        if (window != nullptr) {
+            window->stopRun();
+        }
         kalvora::ArmExitDeadline(std::chrono::seconds(1));
         QApplication::exit(0);
     });
+
+    kalvora::TForm1 mainWindow;
+    window = &mainWindow;
+    mainWindow.exitDecided = [] { kalvora::ArmExitDeadline(std::chrono::seconds(1)); };
+    mainWindow.show();
 
     // A model named on the command line is loaded as Load Model would, once the window is up.
     const QStringList arguments = application.arguments();
